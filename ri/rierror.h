@@ -28,3 +28,17 @@ RtErrorHandler ri_current_error_handler();
 // error 14) with the module's base name and ends the program.
 [[noreturn]] void ri_assert_failed(const char *module, int line);
 #define RI_ASSERT(cond, module) do { if (!(cond)) ri_assert_failed(module, __LINE__); } while (0)
+
+// The RIB file and line being read, published by the RIB reader; null and 0
+// outside reading. Printed in front of every error.
+extern const char *rib_current_file;
+extern int rib_current_line;
+
+// Where ri_error finds the name of the object being defined (attribute
+// "identifier" "name" while the world is open). The renderer installs it; the
+// function returns null when there is no such name. Null source = no names.
+typedef const char *(*RiObjectNameSource)(void);
+void ri_set_object_name_source(RiObjectNameSource source);
+
+// The text of an RI error code ("Nesting error"...), null for unknown codes.
+const char *ri_error_text(int code);
