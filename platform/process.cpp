@@ -1,0 +1,226 @@
+#include "platform/process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace velk {
+
+namespace {
+
+void close_fd(int &fd)
+{
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+// A write that reports a closed pipe as an error instead of a signal: SIGPIPE
+// is blocked during the write and a pending one is taken back afterwards.
+ssize_t write_no_sigpipe(int fd, const char *data, size_t size)
+{
+    sigset_t pipe_set, old_set;
+    sigemptyset(&pipe_set);
+    sigaddset(&pipe_set, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    bool was_pending = sigismember(&pending, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe_set, &old_set);
+    ssize_t n;
+    do {
+        n = ::write(fd, data, size);
+    } while (n < 0 && errno == EINTR);
+    int saved = errno;
+    // The signal comes also with a partial write, so look whatever the result.
+    sigpending(&pending);
+    if (!was_pending && sigismember(&pending, SIGPIPE)) {
+        struct timespec zero = {0, 0};
+        while (sigtimedwait(&pipe_set, nullptr, &zero) < 0 && errno == EINTR) {
+        }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_set, nullptr);
+    errno = saved;
+    return n;
+}
+
+} // namespace
+
+ChildProcess::~ChildProcess()
+{
+    if (pid_ > 0) wait();
+    close_pipes();
+}
+
+void ChildProcess::close_pipes()
+{
+    close_fd(in_fd_);
+    close_fd(out_fd_);
+}
+
+bool ChildProcess::start(const std::vector<std::string> &argv, int pipes)
+{
+    error_.clear();
+    if (pid_ > 0) {
+        error_ = "a child is already running";
+        return false;
+    }
+    if (argv.empty() || argv[0].empty()) {
+        error_ = "no program to run";
+        return false;
+    }
+    int in_pipe[2] = {-1, -1}, out_pipe[2] = {-1, -1};
+    if (((pipes & PIPE_INPUT) && pipe2(in_pipe, O_CLOEXEC) != 0) ||
+        ((pipes & PIPE_OUTPUT) && pipe2(out_pipe, O_CLOEXEC) != 0)) {
+        error_ = std::strerror(errno);
+        for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1]})
+            if (fd >= 0) ::close(fd);
+        return false;
+    }
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // dup2 onto the standard descriptors clears their close-on-exec flag.
+    if (pipes & PIPE_INPUT) posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
+    if (pipes & PIPE_OUTPUT) posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+
+    std::vector<char *> args;
+    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+
+    if (in_pipe[0] >= 0) ::close(in_pipe[0]);
+    if (out_pipe[1] >= 0) ::close(out_pipe[1]);
+    if (rc != 0) {
+        error_ = std::strerror(rc);
+        if (in_pipe[1] >= 0) ::close(in_pipe[1]);
+        if (out_pipe[0] >= 0) ::close(out_pipe[0]);
+        return false;
+    }
+    pid_ = pid;
+    in_fd_ = in_pipe[1];
+    out_fd_ = out_pipe[0];
+    return true;
+}
+
+bool ChildProcess::write_input(const void *data, size_t size)
+{
+    const char *p = static_cast<const char *>(data);
+    while (size > 0) {
+        if (in_fd_ < 0) return false;
+        ssize_t n = write_no_sigpipe(in_fd_, p, size);
+        if (n <= 0) return false;
+        p += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+void ChildProcess::close_input()
+{
+    close_fd(in_fd_);
+}
+
+int ChildProcess::release_output()
+{
+    int fd = out_fd_;
+    out_fd_ = -1;
+    return fd;
+}
+
+long ChildProcess::read_output(void *buffer, size_t size)
+{
+    if (out_fd_ < 0) return -1;
+    ssize_t n;
+    do {
+        n = ::read(out_fd_, buffer, size);
+    } while (n < 0 && errno == EINTR);
+    return long(n);
+}
+
+std::string ChildProcess::read_all_output()
+{
+    std::string text;
+    char buffer[4096];
+    long n;
+    while ((n = read_output(buffer, sizeof buffer)) > 0) text.append(buffer, size_t(n));
+    return text;
+}
+
+int ChildProcess::wait()
+{
+    close_pipes();
+    if (pid_ <= 0) return -1;
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(pid_, &status, 0);
+    } while (r < 0 && errno == EINTR);
+    pid_ = -1;
+    if (r < 0) return -1;
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
+
+std::vector<std::string> split_command_line(const std::string &line)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool in_word = false;
+    size_t i = 0, n = line.size();
+    while (i < n) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            if (in_word) words.push_back(word);
+            word.clear();
+            in_word = false;
+            ++i;
+        } else if (c == '\'') {
+            in_word = true;
+            size_t end = line.find('\'', i + 1);
+            if (end == std::string::npos) end = n;
+            word.append(line, i + 1, end - i - 1);
+            i = end < n ? end + 1 : n;
+        } else if (c == '"') {
+            in_word = true;
+            ++i;
+            while (i < n && line[i] != '"') {
+                if (line[i] == '\\' && i + 1 < n && (line[i + 1] == '"' || line[i + 1] == '\\')) ++i;
+                word += line[i++];
+            }
+            if (i < n) ++i;
+        } else if (c == '\\') {
+            in_word = true;
+            if (i + 1 < n) word += line[i + 1];
+            i += 2;
+        } else {
+            in_word = true;
+            word += c;
+            ++i;
+        }
+    }
+    if (in_word) words.push_back(word);
+    return words;
+}
+
+int run_command_line(const std::string &line)
+{
+    std::vector<std::string> argv = split_command_line(line);
+    if (argv.empty()) return -1;
+    ChildProcess child;
+    if (!child.start(argv, ChildProcess::NO_PIPES)) return -1;
+    return child.wait();
+}
+
+} // namespace velk

@@ -1,0 +1,24 @@
+#include "ri/counters.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "ri/rierror.h"
+
+void *myalloc(size_t size)
+{
+    void *p = malloc(size ? size : 1);
+    if (!p && size > 0) {
+        fprintf(stderr, "Request for %zu bytes\n", size);
+        ri_error(RIE_NOMEM, RIE_SEVERE, "out of core memory");
+    }
+    return p;
+}
+
+void myfree(void *p)
+{
+    if (!p) {
+        ri_assert_failed("myalloc", 92);
+    }
+    free(p);
+}

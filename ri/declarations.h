@@ -1,0 +1,77 @@
+// The declaration dictionary: storage class, value type and array length of
+// every token, from RiDeclare, the standard declarations or inline declarations
+// such as "uniform float Km".
+#pragma once
+#include <cstdint>
+
+#include "ri/counters.h"
+#include "ri/ri.h"
+#include "ri/symtab.h"
+
+// Value types (the shader parameter type numbers).
+enum DECLARATION_TYPE {
+    DECL_UNKNOWN = 0, DECL_FLOAT = 1, DECL_POINT = 2, DECL_COLOR = 3, DECL_STRING = 4,
+    DECL_INTEGER = 5, DECL_VECTOR = 6, DECL_NORMAL = 7, DECL_HPOINT = 8, DECL_MATRIX = 9
+};
+
+// Storage classes.
+enum DETAIL_TYPE {
+    DETAIL_UNKNOWN = 0, DETAIL_CONSTANT = 1, DETAIL_UNIFORM = 2, DETAIL_VARYING = 3, DETAIL_VERTEX = 4
+};
+
+// Bytes of one value of a type in memory (a string is one pointer).
+int decl_type_size(int type);
+// Numbers (floats, integers or strings) in one value of a type: point 3, matrix 16 ...
+int decl_type_words(int type);
+// "float", "point", ... ; "" for any other value.
+const char *decl_type_name(int type);
+// "constant", "uniform", "varying", "vertex"; "" for any other value.
+const char *decl_detail_name(int detail);
+// Writes "detail type" with "[n]" when the length is above 1 into buf.
+void format_declaration(char *buf, size_t size, int detail, int type, int length);
+
+// One declared token.
+class Declaration : public SymbolEntry {
+public:
+    // key and bare are interned strings.
+    Declaration(const char *key, const char *bare);
+    // The bare name (for an inline declaration, the token without its declaration words).
+    const char *name() const { return bare; }
+    // The key: the token's name, or the full text of an inline declaration.
+    const char *key() const { return SymbolEntry::name; }
+    // length x bytes of the type.
+    int size() const { return length * decl_type_size(type); }
+    // length x numbers of the type: how many values one element of the variable takes.
+    int words() const { return length * decl_type_words(type); }
+    // Writes the declaration text ("uniform float[4]").
+    void describe(char *buf, size_t bufsize) const;
+
+    const char *bare;
+    uint8_t type = DECL_UNKNOWN;
+    uint8_t detail = DETAIL_UNKNOWN;
+    uint16_t length = 0;
+};
+
+class DeclarationTable : public SymbolTable {
+public:
+    explicit DeclarationTable(unsigned nbuckets = 5003) : SymbolTable(nbuckets) {}
+    // Parses the declaration text and creates or replaces the entry; returns the
+    // interned bare name. An invalid declaration (array length outside 1..65535,
+    // an inline one without a type) is reported and leaves the dictionary alone.
+    RtToken declare(const char *name, const char *decl, const char *full_token, bool is_inline);
+    // The declaration of a token, declaring an inline one on first use; null when undeclared.
+    Declaration *lookup(const char *token);
+    // Size of the token's declaration, 0 when undeclared.
+    int size_of(const char *token);
+};
+
+// Characters at the start of token that form inline declaration words, 0 when none.
+int inline_declaration_length(const char *token);
+
+// The one dictionary of the program (made on first use).
+DeclarationTable &declarations();
+void init_declarations();
+// Deletes every entry and the table.
+void destroy_declarations();
+// Bytes of the dictionary (32 per entry).
+StatCounter &declaration_memory();
