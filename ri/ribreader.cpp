@@ -10,7 +10,7 @@
 
 #include "ri/rierror.h"
 
-RtToken NewToken(const char *s);
+#include "ri/tokens.h"
 
 int RibReader::verbosity = 1;
 
@@ -20,7 +20,6 @@ const char PROTOCOL_BOTCH[] = "Binary RIB protocol botch: request not recognized
 const char TRUNCATED[] = "Binary RIB protocol botch: input ends inside a value";
 const int MAX_DEFINITION_DEPTH = 8;
 
-bool is_number(const RibToken &t) { return t.kind == RIB_NUMBER || t.kind == RIB_BINFLOAT; }
 
 bool is_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 bool is_digit(int c) { return c >= '0' && c <= '9'; }

@@ -5,7 +5,7 @@
 #include "ri/ribreader.h"
 #include "ri/rierror.h"
 
-RtToken NewToken(const char *s);
+#include "ri/tokens.h"
 
 namespace {
 
