@@ -24,11 +24,23 @@ int64_t times(int64_t a, int64_t b) {
     return a * b;
 }
 
-// Reads the next token when it is a string; false otherwise (it is pushed back).
-bool next_param_token(RibReader &reader, RibToken &t) {
-    if (reader.next_token(t) == RIB_STRING) return true;
-    if (t.kind != RIB_END) reader.push_back(t);
-    return false;
+// The token of the next pair, interned, with its declaration (declared on the
+// way when it is inline). False at the end of the list: a token that is not a
+// string (given back), or the pair limit (reported).
+bool next_param(RibReader &reader, const RibParamList &list, RtToken &token, Declaration *&decl) {
+    RibToken t;
+    if (reader.next_token(t) != RIB_STRING) {
+        if (t.kind != RIB_END) reader.push_back(t);
+        return false;
+    }
+    if (list.n >= MAX_PARAM_PAIRS) {
+        reader.push_back(t);
+        ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS);
+        return false;
+    }
+    token = NewToken(t.text.c_str());
+    decl = declarations().lookup(token);
+    return true;
 }
 
 // Adds a pair to the list.
@@ -86,15 +98,9 @@ void RibParamList::resolve() {
 
 int read_param_list(RibReader &reader, RibCursor &cursor, RibParamList &list) {
     list.n = 0;
-    RibToken t;
-    while (next_param_token(reader, t)) {
-        if (list.n >= MAX_PARAM_PAIRS) {
-            reader.push_back(t);
-            ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS);
-            break;
-        }
-        RtToken token = NewToken(t.text.c_str());
-        Declaration *decl = declarations().lookup(token);
+    RtToken token;
+    Declaration *decl;
+    while (next_param(reader, list, token, decl)) {
         if (!decl) {
             ri_error(RIE_BADTOKEN, RIE_WARNING, "Undeclared token \"%s\"", token);
             bool is_string = false;
@@ -137,15 +143,9 @@ int read_param_list(RibReader &reader, RibCursor &cursor, RibParamList &list) {
 int read_primitive_params(RibReader &reader, RibCursor &cursor, RibParamList &list) {
     list.n = 0;
     int nvertex = 4;
-    RibToken t;
-    while (next_param_token(reader, t)) {
-        if (list.n >= MAX_PARAM_PAIRS) {
-            reader.push_back(t);
-            ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS);
-            break;
-        }
-        RtToken token = NewToken(t.text.c_str());
-        Declaration *decl = declarations().lookup(token);
+    RtToken token;
+    Declaration *decl;
+    while (next_param(reader, list, token, decl)) {
         int count = 0;
         if (decl && decl->type == DECL_STRING) {
             if (reader.read_string_list(count, cursor.strings) < 0) return -1;

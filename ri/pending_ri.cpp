@@ -6,6 +6,7 @@
 
 #include "ri/reader_state.h"
 #include "ri/ri.h"
+#include "ri/stdtokens.h"
 
 extern "C" {
 
@@ -18,7 +19,7 @@ RtBasis RiCatmullRomBasis = {{-0.5f, 1.5f, -1.5f, 0.5f}, {1, -2.5f, 2, -0.5f}, {
 RtBasis RiHermiteBasis = {{2, 1, -2, 1}, {-3, -2, 3, -1}, {0, 1, 0, 0}, {1, 0, 0, 0}};
 RtBasis RiPowerBasis = {{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
 
-RtVoid RiBegin(RtToken) {}
+RtVoid RiBegin(RtToken) { predeclare_tokens(); }
 RtVoid RiEnd(void) {}
 RtVoid RiFrameBegin(RtInt) {}
 RtVoid RiFrameEnd(void) {}
@@ -104,7 +105,10 @@ RtVoid RiCurvesV(RtToken, RtInt, RtInt[], RtToken, RtInt, RtToken[], RtPointer[]
 RtVoid RiPointsV(RtInt, RtInt, RtToken[], RtPointer[]) {}
 RtVoid RiSubdivisionMeshV(RtToken, RtInt, RtInt[], RtInt[], RtInt, RtToken[], RtInt[], RtInt[], RtFloat[], RtInt, RtToken[], RtPointer[]) {}
 RtVoid RiBlobbyV(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiProcedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) {}
+// A procedural that is not made hands its data back to its free function.
+RtVoid RiProcedural(RtPointer data, RtBound, RtProcSubdivFunc, RtProcFreeFunc freefunc) {
+    if (freefunc) freefunc(data);
+}
 RtVoid RiProcDelayedReadArchive(RtPointer, RtFloat) {}
 RtVoid RiProcRunProgram(RtPointer, RtFloat) {}
 RtVoid RiProcDynamicLoad(RtPointer, RtFloat) {}

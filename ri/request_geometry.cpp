@@ -15,22 +15,6 @@
 
 namespace {
 
-void bad_arguments(const RibRequest &q) { ri_error(RIE_MISSINGDATA, RIE_ERROR, "Bad arguments to %s", q.name); }
-
-bool read_int(RibReader &r, RtInt &out) {
-    double v;
-    if (r.read_number(v) < 0) return false;
-    out = rib_to_int(v);
-    return true;
-}
-
-bool read_token(RibReader &r, RtToken &out) {
-    std::string s;
-    if (r.read_string(s) < 0) return false;
-    out = NewToken(s.c_str());
-    return true;
-}
-
 // Sum of count ints from rib_ints at offset; false when one is negative or the
 // sum leaves the int range.
 bool sum_counts(size_t offset, int count, int64_t &sum) {
@@ -74,17 +58,20 @@ bool read_checked_params(RibReader &r, RibCursor &c, RibParamList &list, int64_t
 RtInt *ints_at(size_t offset) { return &rib_ints()[offset]; }
 RtFloat *floats_at(size_t offset) { return &rib_floats()[offset]; }
 
+void bad_knots(const RibRequest &q) { ri_error(RIE_MISSINGDATA, RIE_ERROR, "Bad knot arguments to %s", q.name); }
+
 bool is_periodic(RtToken wrap) { return std::strcmp(wrap, "periodic") == 0; }
 
 } // namespace
 
-void read_polygon_request(RibReader &r, const RibRequest &) {
+void read_vertex_list_request(RibReader &r, const RibRequest &q) {
     RibCursor c;
     RibParamList list;
     int n = read_primitive_params(r, c, list);
     if (n < 0 || check_vertex_lengths(list, n, n, 1)) return;
     list.resolve();
-    RiPolygonV(n, list.n, list.tokens, list.values);
+    typedef RtVoid (*VertexListProc)(RtInt, RtInt, RtToken[], RtPointer[]);
+    reinterpret_cast<VertexListProc>(q.procedure)(n, list.n, list.tokens, list.values);
 }
 
 void read_hyperboloid_request(RibReader &r, const RibRequest &q) {
@@ -162,21 +149,12 @@ void read_nu_patch_request(RibReader &r, const RibRequest &q) {
     RibCursor c;
     if (!read_int(r, nu) || !read_int(r, uorder)) return bad_arguments(q);
     if (uorder < 1 || nu < uorder || nu > INT_MAX - uorder) return bad_arguments(q);
-    size_t uknot = c.floats;
-    if (r.read_float_array(nu + uorder, uknot) < 0) {
-        ri_error(RIE_MISSINGDATA, RIE_ERROR, "Bad knot arguments to %s", q.name);
-        return;
-    }
-    c.floats += static_cast<size_t>(nu + uorder);
+    size_t uknot, vknot;
+    if (!take_float_array(r, c, nu + uorder, uknot)) return bad_knots(q);
     if (r.read_float(umin) < 0 || r.read_float(umax) < 0 || !read_int(r, nv) || !read_int(r, vorder))
         return bad_arguments(q);
     if (vorder < 1 || nv < vorder || nv > INT_MAX - vorder) return bad_arguments(q);
-    size_t vknot = c.floats;
-    if (r.read_float_array(nv + vorder, vknot) < 0) {
-        ri_error(RIE_MISSINGDATA, RIE_ERROR, "Bad knot arguments to %s", q.name);
-        return;
-    }
-    c.floats += static_cast<size_t>(nv + vorder);
+    if (!take_float_array(r, c, nv + vorder, vknot)) return bad_knots(q);
     if (r.read_float(vmin) < 0 || r.read_float(vmax) < 0) return bad_arguments(q);
     int64_t nvertex, nvarying, nuniform;
     if (!product(nu, nv, nvertex) || !product(nu - uorder + 2, nv - vorder + 2, nvarying) ||
@@ -192,39 +170,17 @@ void read_nu_patch_request(RibReader &r, const RibRequest &q) {
 void read_trim_curve_request(RibReader &r, const RibRequest &q) {
     RibCursor c;
     int nloops = 0, nknots = 0, nu = 0, nv = 0, nw = 0;
-    size_t ncurves = c.ints;
-    if (r.read_int_list(nloops, ncurves) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(nloops);
-    int64_t total;
-    if (!sum_counts(ncurves, nloops, total)) return bad_arguments(q);
-    int curves = static_cast<int>(total);
-    size_t order = c.ints;
-    if (r.read_int_array(curves, order) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(curves);
-    size_t knot = c.floats;
-    if (r.read_float_list(nknots, knot) < 0) return bad_arguments(q);
-    c.floats += static_cast<size_t>(nknots);
-    size_t amin = c.floats;
-    if (r.read_float_array(curves, amin) < 0) return bad_arguments(q);
-    c.floats += static_cast<size_t>(curves);
-    size_t amax = c.floats;
-    if (r.read_float_array(curves, amax) < 0) return bad_arguments(q);
-    c.floats += static_cast<size_t>(curves);
-    size_t n = c.ints;
-    if (r.read_int_array(curves, n) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(curves);
-    size_t u = c.floats;
-    if (r.read_float_list(nu, u) < 0) return bad_arguments(q);
-    c.floats += static_cast<size_t>(nu);
-    size_t v = c.floats;
-    if (r.read_float_list(nv, v) < 0) return bad_arguments(q);
-    c.floats += static_cast<size_t>(nv);
-    size_t w = c.floats;
-    if (r.read_float_list(nw, w) < 0) return bad_arguments(q);
-    c.floats += static_cast<size_t>(nw);
+    size_t ncurves, order, knot, amin, amax, n, u, v, w;
+    int64_t curves;
+    if (!take_int_list(r, c, nloops, ncurves) || !sum_counts(ncurves, nloops, curves) ||
+        !take_int_array(r, c, curves, order) || !take_float_list(r, c, nknots, knot) ||
+        !take_float_array(r, c, curves, amin) || !take_float_array(r, c, curves, amax) ||
+        !take_int_array(r, c, curves, n) || !take_float_list(r, c, nu, u) || !take_float_list(r, c, nv, v) ||
+        !take_float_list(r, c, nw, w))
+        return bad_arguments(q);
     // Every curve needs order + n knots and n control points.
     int64_t need_knots = 0, need_points = 0;
-    for (int i = 0; i < curves; i++) {
+    for (int64_t i = 0; i < curves; i++) {
         RtInt k = rib_ints()[order + static_cast<size_t>(i)], m = rib_ints()[n + static_cast<size_t>(i)];
         if (k < 1 || m < k) return bad_arguments(q);
         need_knots += static_cast<int64_t>(k) + m;
@@ -238,11 +194,10 @@ void read_trim_curve_request(RibReader &r, const RibRequest &q) {
 void read_general_polygon_request(RibReader &r, const RibRequest &q) {
     RibCursor c;
     int nloops = 0;
-    size_t nverts = c.ints;
-    if (r.read_int_list(nloops, nverts) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(nloops);
+    size_t nverts;
     int64_t sum;
-    if (nloops < 1 || !sum_counts(nverts, nloops, sum)) return bad_arguments(q);
+    if (!take_int_list(r, c, nloops, nverts) || nloops < 1 || !sum_counts(nverts, nloops, sum))
+        return bad_arguments(q);
     RibParamList list;
     // The loops together take sum vertices.
     if (!read_checked_params(r, c, list, sum, sum, 1)) return;
@@ -253,15 +208,11 @@ void read_general_polygon_request(RibReader &r, const RibRequest &q) {
 void read_points_polygons_request(RibReader &r, const RibRequest &q) {
     RibCursor c;
     int npolys = 0;
-    size_t nverts = c.ints;
-    if (r.read_int_list(npolys, nverts) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(npolys);
+    size_t nverts, verts;
     int64_t sum, m;
-    if (!sum_counts(nverts, npolys, sum)) return bad_arguments(q);
-    size_t verts = c.ints;
-    if (r.read_int_array(static_cast<int>(sum), verts) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(sum);
-    if (!largest_index(verts, sum, m)) return bad_arguments(q);
+    if (!take_int_list(r, c, npolys, nverts) || !sum_counts(nverts, npolys, sum) ||
+        !take_int_array(r, c, sum, verts) || !largest_index(verts, sum, m))
+        return bad_arguments(q);
     RibParamList list;
     if (!read_checked_params(r, c, list, m + 1, m + 1, npolys)) return;
     list.resolve();
@@ -271,19 +222,12 @@ void read_points_polygons_request(RibReader &r, const RibRequest &q) {
 void read_points_general_polygons_request(RibReader &r, const RibRequest &q) {
     RibCursor c;
     int npolys = 0;
-    size_t nloops = c.ints;
-    if (r.read_int_list(npolys, nloops) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(npolys);
+    size_t nloops, nverts, verts;
     int64_t loops, sum, m;
-    if (!sum_counts(nloops, npolys, loops)) return bad_arguments(q);
-    size_t nverts = c.ints;
-    if (r.read_int_array(static_cast<int>(loops), nverts) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(loops);
-    if (!sum_counts(nverts, static_cast<int>(loops), sum)) return bad_arguments(q);
-    size_t verts = c.ints;
-    if (r.read_int_array(static_cast<int>(sum), verts) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(sum);
-    if (!largest_index(verts, sum, m)) return bad_arguments(q);
+    if (!take_int_list(r, c, npolys, nloops) || !sum_counts(nloops, npolys, loops) ||
+        !take_int_array(r, c, loops, nverts) || !sum_counts(nverts, static_cast<int>(loops), sum) ||
+        !take_int_array(r, c, sum, verts) || !largest_index(verts, sum, m))
+        return bad_arguments(q);
     RibParamList list;
     if (!read_checked_params(r, c, list, m + 1, m + 1, npolys)) return;
     list.resolve();
@@ -301,10 +245,8 @@ void read_curves_request(RibReader &r, const RibRequest &q) {
     }
     RibCursor c;
     int ncurves = 0;
-    size_t nvertices = c.ints;
-    if (r.read_int_list(ncurves, nvertices) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(ncurves);
-    if (!read_token(r, wrap)) return bad_arguments(q);
+    size_t nvertices;
+    if (!take_int_list(r, c, ncurves, nvertices) || !read_token(r, wrap)) return bad_arguments(q);
     bool periodic = is_periodic(wrap);
     if (!periodic && std::strcmp(wrap, "nonperiodic") != 0) {
         ri_error(RIE_SYNTAX, RIE_ERROR, "Bad wrap mode for Curves: \"%s\"", wrap);
@@ -336,29 +278,15 @@ void read_curves_request(RibReader &r, const RibRequest &q) {
     RiCurvesV(type, ncurves, ints_at(nvertices), wrap, list.n, list.tokens, list.values);
 }
 
-void read_points_request(RibReader &r, const RibRequest &) {
-    RibCursor c;
-    RibParamList list;
-    int n = read_primitive_params(r, c, list);
-    if (n < 0 || check_vertex_lengths(list, n, n, 1)) return;
-    list.resolve();
-    RiPointsV(n, list.n, list.tokens, list.values);
-}
-
 void read_subdivision_mesh_request(RibReader &r, const RibRequest &q) {
     RtToken scheme;
-    if (!read_token(r, scheme)) return bad_arguments(q);
     RibCursor c;
     int nfaces = 0;
-    size_t nvertices = c.ints;
-    if (r.read_int_list(nfaces, nvertices) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(nfaces);
+    size_t nvertices, vertices;
     int64_t sum, m;
-    if (!sum_counts(nvertices, nfaces, sum)) return bad_arguments(q);
-    size_t vertices = c.ints;
-    if (r.read_int_array(static_cast<int>(sum), vertices) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(sum);
-    if (!largest_index(vertices, sum, m)) return bad_arguments(q);
+    if (!read_token(r, scheme) || !take_int_list(r, c, nfaces, nvertices) || !sum_counts(nvertices, nfaces, sum) ||
+        !take_int_array(r, c, sum, vertices) || !largest_index(vertices, sum, m))
+        return bad_arguments(q);
     // Tags come as a bracketed list; a string here begins the parameter list.
     int ntags = 0;
     size_t tags = c.strings, nargs = c.ints, intargs = c.ints, floatargs = c.floats;
@@ -366,11 +294,8 @@ void read_subdivision_mesh_request(RibReader &r, const RibRequest &q) {
     r.next_token(t);
     if (t.kind != RIB_END) r.push_back(t);
     if (t.kind == RIB_OPEN) {
-        if (r.read_string_list(ntags, tags) < 0) return bad_arguments(q);
-        c.strings += static_cast<size_t>(ntags);
-        nargs = c.ints;
-        if (r.read_int_array(2 * ntags, nargs) < 0) return bad_arguments(q);
-        c.ints += static_cast<size_t>(2 * ntags);
+        if (!take_string_list(r, c, ntags, tags) || !take_int_array(r, c, 2 * static_cast<int64_t>(ntags), nargs))
+            return bad_arguments(q);
         int64_t nint = 0, nfloat = 0;
         for (int i = 0; i < ntags; i++) {
             RtInt ni = rib_ints()[nargs + 2 * static_cast<size_t>(i)];
@@ -378,14 +303,9 @@ void read_subdivision_mesh_request(RibReader &r, const RibRequest &q) {
             if (ni < 0 || nf < 0) return bad_arguments(q);
             nint += ni;
             nfloat += nf;
-            if (nint > INT_MAX || nfloat > INT_MAX) return bad_arguments(q);
         }
-        intargs = c.ints;
-        if (r.read_int_array(static_cast<int>(nint), intargs) < 0) return bad_arguments(q);
-        c.ints += static_cast<size_t>(nint);
-        floatargs = c.floats;
-        if (r.read_float_array(static_cast<int>(nfloat), floatargs) < 0) return bad_arguments(q);
-        c.floats += static_cast<size_t>(nfloat);
+        if (!take_int_array(r, c, nint, intargs) || !take_float_array(r, c, nfloat, floatargs))
+            return bad_arguments(q);
     }
     RibParamList list;
     if (!read_checked_params(r, c, list, m + 1, m + 1, nfaces)) return;
@@ -399,16 +319,10 @@ void read_blobby_request(RibReader &r, const RibRequest &q) {
     RtInt nleaf;
     RibCursor c;
     int ncode = 0, nflt = 0, nstr = 0;
-    if (!read_int(r, nleaf) || nleaf < 0) return bad_arguments(q);
-    size_t code = c.ints;
-    if (r.read_int_list(ncode, code) < 0) return bad_arguments(q);
-    c.ints += static_cast<size_t>(ncode);
-    size_t flt = c.floats;
-    if (r.read_float_list(nflt, flt) < 0) return bad_arguments(q);
-    c.floats += static_cast<size_t>(nflt);
-    size_t str = c.strings;
-    if (r.read_string_list(nstr, str) < 0) return bad_arguments(q);
-    c.strings += static_cast<size_t>(nstr);
+    size_t code, flt, str;
+    if (!read_int(r, nleaf) || nleaf < 0 || !take_int_list(r, c, ncode, code) ||
+        !take_float_list(r, c, nflt, flt) || !take_string_list(r, c, nstr, str))
+        return bad_arguments(q);
     RibParamList list;
     if (!read_checked_params(r, c, list, nleaf, nleaf, 1)) return;
     list.resolve();

@@ -15,22 +15,6 @@ extern "C" RtBasis RiBezierBasis, RiBSplineBasis, RiCatmullRomBasis, RiHermiteBa
 
 namespace {
 
-void bad_arguments(const RibRequest &q) { ri_error(RIE_MISSINGDATA, RIE_ERROR, "Bad arguments to %s", q.name); }
-
-bool read_int(RibReader &r, RtInt &out) {
-    double v;
-    if (r.read_number(v) < 0) return false;
-    out = rib_to_int(v);
-    return true;
-}
-
-bool read_token(RibReader &r, RtToken &out) {
-    std::string s;
-    if (r.read_string(s) < 0) return false;
-    out = NewToken(s.c_str());
-    return true;
-}
-
 // Light and object handles by the ids the RIB gives them.
 std::map<int, RtLightHandle> &light_handles() {
     static std::map<int, RtLightHandle> m;

@@ -1,10 +1,14 @@
 // The readers of the requests that have their own syntax (used by the request
 // table only).
 #pragma once
+#include <cstddef>
+#include <cstdint>
+
 #include "ri/requests.h"
 
 // Geometry with its own syntax, called in vector form.
-void read_polygon_request(RibReader &r, const RibRequest &q);
+// Polygon and Points: a vertex count implied by the positions.
+void read_vertex_list_request(RibReader &r, const RibRequest &q);
 void read_hyperboloid_request(RibReader &r, const RibRequest &q);
 void read_torus_request(RibReader &r, const RibRequest &q);
 void read_patch_request(RibReader &r, const RibRequest &q);
@@ -15,7 +19,6 @@ void read_general_polygon_request(RibReader &r, const RibRequest &q);
 void read_points_polygons_request(RibReader &r, const RibRequest &q);
 void read_points_general_polygons_request(RibReader &r, const RibRequest &q);
 void read_curves_request(RibReader &r, const RibRequest &q);
-void read_points_request(RibReader &r, const RibRequest &q);
 void read_subdivision_mesh_request(RibReader &r, const RibRequest &q);
 void read_blobby_request(RibReader &r, const RibRequest &q);
 void read_procedural_request(RibReader &r, const RibRequest &q);
@@ -40,3 +43,19 @@ void read_read_archive_request(RibReader &r, const RibRequest &q);
 
 // The texture-making requests.
 void read_make_request(RibReader &r, const RibRequest &q);
+
+// Argument reading shared by the readers above.
+struct RibCursor;
+
+// Reports "Bad arguments to <request>".
+void bad_arguments(const RibRequest &q);
+// One number as an integer; one string, interned. False after an error.
+bool read_int(RibReader &r, RtInt &out);
+bool read_token(RibReader &r, RtToken &out);
+// Values read into the request arrays at the cursor, which moves past them;
+// at is where they begin. False after an error.
+bool take_int_list(RibReader &r, RibCursor &c, int &count, size_t &at);
+bool take_int_array(RibReader &r, RibCursor &c, int64_t count, size_t &at);
+bool take_float_list(RibReader &r, RibCursor &c, int &count, size_t &at);
+bool take_float_array(RibReader &r, RibCursor &c, int64_t count, size_t &at);
+bool take_string_list(RibReader &r, RibCursor &c, int &count, size_t &at);

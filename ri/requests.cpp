@@ -17,7 +17,7 @@ constexpr void (*P(F *f))() { return reinterpret_cast<void (*)()>(f); }
 const RibRequest RIB_REQUESTS[REQUEST_COUNT + 1] = {
     {"Translate", P(RiTranslate), SIG_FLOAT3, nullptr, 0},
     {"ConcatTransform", P(RiConcatTransform), SIG_MATRIX, nullptr, 0},
-    {"Polygon", P(RiPolygonV), SIG_OWN_V, read_polygon_request, 0},
+    {"Polygon", P(RiPolygonV), SIG_OWN_V, read_vertex_list_request, 0},
     {"Cylinder", P(RiCylinderV), SIG_QUADRIC4, nullptr, 0},
     {"Sphere", P(RiSphereV), SIG_QUADRIC4, nullptr, 0},
     {"Cone", P(RiConeV), SIG_QUADRIC3, nullptr, 0},
@@ -112,7 +112,7 @@ const RibRequest RIB_REQUESTS[REQUEST_COUNT + 1] = {
     {"ErrorHandler", P(RiErrorHandler), SIG_OWN, read_error_handler_request, 0},
     {"CoordSysTransform", P(RiCoordSysTransform), SIG_STRING, nullptr, 0},
     {"Curves", P(RiCurvesV), SIG_OWN_V, read_curves_request, 0},
-    {"Points", P(RiPointsV), SIG_OWN_V, read_points_request, 0},
+    {"Points", P(RiPointsV), SIG_OWN_V, read_vertex_list_request, 0},
     {"Procedural", P(RiProcedural), SIG_OWN_V, read_procedural_request, 0},
     {"SubdivisionMesh", P(RiSubdivisionMeshV), SIG_OWN_V, read_subdivision_mesh_request, 0},
     {"Blobby", P(RiBlobbyV), SIG_OWN_V, read_blobby_request, 0},

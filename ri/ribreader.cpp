@@ -254,6 +254,15 @@ bool RibReader::read_bytes(int n, unsigned long &out) {
     return true;
 }
 
+// Reads n bytes of an item; at the end of input the item is reported as cut
+// short and tok becomes the end of input.
+bool RibReader::item_bytes(int n, unsigned long &out, RibToken &tok) {
+    if (read_bytes(n, out)) return true;
+    truncated();
+    tok.kind = RIB_END;
+    return false;
+}
+
 // Reads a string of n bytes, taking the bytes as they come (never allocating
 // more than the input holds).
 bool RibReader::read_raw_string(unsigned long n, RibToken &tok) {
@@ -297,11 +306,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
             tok.kind = RIB_CLOSE;
             return 1;
         }
-        if (!read_bytes(4, v)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        if (!item_bytes(4, v, tok)) return 1;
         countdown_--;
         uint32_t bits = static_cast<uint32_t>(v);
         float f;
@@ -312,11 +317,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
     }
     if (byte <= 0x8f) {  // fixed-point number: w + 1 bytes, d fraction bytes
         int w = byte & 3, d = (byte >> 2) & 3;
-        if (!read_bytes(w + 1, v)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        if (!item_bytes(w + 1, v, tok)) return 1;
         int bits = 8 * (w + 1);
         long long iv = static_cast<long long>(v);
         if (iv & (1LL << (bits - 1))) iv -= 1LL << bits;  // sign of the top byte
@@ -333,11 +334,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
     if (byte <= 0xa3) {  // strings: short (length in the byte) or with a length
         unsigned long n = 0;
         if (byte <= 0x9f) n = static_cast<unsigned long>(byte - 0x90);
-        else if (!read_bytes(byte - 0xa0 + 1, n)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        else if (!item_bytes(byte - 0xa0 + 1, n, tok)) return 1;
         if (!read_raw_string(n, tok)) {
             truncated();
             tok.text.clear();
@@ -348,11 +345,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
     switch (byte) {
     case 0xa4:
     case 0xa5: {
-        if (!read_bytes(byte == 0xa4 ? 4 : 8, v)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        if (!item_bytes(byte == 0xa4 ? 4 : 8, v, tok)) return 1;
         if (byte == 0xa4) {
             uint32_t bits = static_cast<uint32_t>(v);
             float f;
@@ -368,11 +361,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
         return 1;
     }
     case 0xa6: {
-        if (!read_bytes(1, v)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        if (!item_bytes(1, v, tok)) return 1;
         auto it = request_codes_.find(static_cast<int>(v));
         if (it == request_codes_.end()) syntax_error(PROTOCOL_BOTCH);
         else tok.text = it->second;
@@ -380,11 +369,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
         return 1;
     }
     case 0xc8: case 0xc9: case 0xca: case 0xcb: {
-        if (!read_bytes(byte - 0xc8 + 1, v)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        if (!item_bytes(byte - 0xc8 + 1, v, tok)) return 1;
         // The floats are delivered one per call, so a length larger than the
         // input costs nothing until the input runs out.
         countdown_ = static_cast<int>(v > static_cast<unsigned long>(INT_MAX - 1) ? INT_MAX - 1 : v) + 1;
@@ -394,11 +379,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
     }
     case 0xcc: case 0xcd: case 0xce: {
         int idbytes = byte == 0xce ? 2 : 1;
-        if (!read_bytes(idbytes, v)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        if (!item_bytes(idbytes, v, tok)) return 1;
         RibToken def;
         if (read_definition_token(def) == RIB_END) {
             tok.kind = RIB_END;
@@ -410,11 +391,7 @@ int RibReader::binary_token(int byte, RibToken &tok) {
         return 0;
     }
     case 0xcf: case 0xd0: {
-        if (!read_bytes(byte == 0xcf ? 1 : 2, v)) {
-            truncated();
-            tok.kind = RIB_END;
-            return 1;
-        }
+        if (!item_bytes(byte == 0xcf ? 1 : 2, v, tok)) return 1;
         auto it = string_handles_.find(static_cast<int>(v));
         if (it == string_handles_.end()) syntax_error(PROTOCOL_BOTCH);
         else tok.text = it->second;

@@ -99,6 +99,7 @@ private:
     bool append_limited(std::string &text, int c);
     int binary_token(int byte, RibToken &tok);
     bool read_bytes(int n, unsigned long &out);
+    bool item_bytes(int n, unsigned long &out, RibToken &tok);
     bool read_raw_string(unsigned long n, RibToken &tok);
     int read_definition_token(RibToken &tok);
     void truncated();
