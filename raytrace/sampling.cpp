@@ -108,23 +108,17 @@ const float *pdisk_sets(int n)
     return table.get();
 }
 
-// Two unit vectors perpendicular to the unit vector w and to each other.
-void frame_about(const float w[3], float a[3], float b[3])
+// Two unit vectors perpendicular to the unit vector w and to each other
+// (built on the axis w is least aligned with, so any w works).
+void frame_about(const Point &w, Point &a, Point &b)
 {
-    float t[3] = {0.0f, 0.0f, 0.0f};
-    // Cross with the axis w is least aligned with.
-    float ax = std::fabs(w[0]), ay = std::fabs(w[1]), az = std::fabs(w[2]);
-    if (ax <= ay && ax <= az) t[0] = 1.0f;
-    else if (ay <= az) t[1] = 1.0f;
-    else t[2] = 1.0f;
-    a[0] = t[1] * w[2] - t[2] * w[1];
-    a[1] = t[2] * w[0] - t[0] * w[2];
-    a[2] = t[0] * w[1] - t[1] * w[0];
-    float len = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-    for (int i = 0; i < 3; ++i) a[i] /= len;
-    b[0] = w[1] * a[2] - w[2] * a[1];
-    b[1] = w[2] * a[0] - w[0] * a[2];
-    b[2] = w[0] * a[1] - w[1] * a[0];
+    Point t(0.0f, 0.0f, 0.0f);
+    float ax = std::fabs(w.x), ay = std::fabs(w.y), az = std::fabs(w.z);
+    if (ax <= ay && ax <= az) t.x = 1.0f;
+    else if (ay <= az) t.y = 1.0f;
+    else t.z = 1.0f;
+    a = normalize(cross(t, w));
+    b = cross(w, a);
 }
 
 } // namespace
@@ -202,8 +196,7 @@ void square_to_disk(float u, float v, float &x, float &y)
     y = r * std::sin(phi);
 }
 
-void sample_cone_direction(int k, int n, int32_t seed, const float axis[3],
-                           float angle, float out[3])
+Point sample_cone_direction(int k, int n, int32_t seed, const Point &axis, float angle)
 {
     if (n < 1) n = 1;
     int p = sample_permutation(k, n, seed);
@@ -212,33 +205,25 @@ void sample_cone_direction(int k, int n, int32_t seed, const float axis[3],
     float cos_t = 1.0f - c * (1.0f - std::cos(angle));
     float sin_t = std::sqrt(std::fmax(0.0f, 1.0f - cos_t * cos_t));
     float phi = 2.0f * PI * (random_uniform() + q) / n;
-    float lx = std::cos(phi) * sin_t, ly = std::sin(phi) * sin_t, lz = cos_t;
 
-    float w[3] = {axis[0], axis[1], axis[2]};
-    float len = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
-    if (!(len > 0.0f)) {
-        w[0] = 0.0f; w[1] = 0.0f; w[2] = 1.0f;
-    } else {
-        for (int i = 0; i < 3; ++i) w[i] /= len;
-    }
-    float a[3], b[3];
+    Point w = normalize(axis);
+    if (w == Point(0.0f, 0.0f, 0.0f)) w = Point(0.0f, 0.0f, 1.0f);
+    Point a, b;
     frame_about(w, a, b);
-    for (int i = 0; i < 3; ++i) out[i] = lx * a[i] + ly * b[i] + lz * w[i];
+    return (std::cos(phi) * sin_t) * a + (std::sin(phi) * sin_t) * b + cos_t * w;
 }
 
-void random_hemisphere_direction(const float n[3], float out[3])
+Point random_hemisphere_direction(const Point &n)
 {
     // A normal shorter than 0.1 admits no direction; the draws are bounded
     // and the normal's own direction answers then.
     for (int tries = 0; tries < 10000; ++tries) {
-        float d[3] = {random_signed(), random_signed(), random_signed()};
-        float len2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+        Point d(random_signed(), random_signed(), random_signed());
+        float len2 = dot(d, d);
         if (len2 < 0.1f || len2 > 1.0f) continue;
-        if (d[0] * n[0] + d[1] * n[1] + d[2] * n[2] < 0.1f) continue;
-        float len = std::sqrt(len2);
-        for (int i = 0; i < 3; ++i) out[i] = d[i] / len;
-        return;
+        if (dot(d, n) < 0.1f) continue;
+        return d / std::sqrt(len2);
     }
-    float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    for (int i = 0; i < 3; ++i) out[i] = len > 0.0f ? n[i] / len : (i == 2 ? 1.0f : 0.0f);
+    Point u = normalize(n);
+    return u == Point(0.0f, 0.0f, 0.0f) ? Point(0.0f, 0.0f, 1.0f) : u;
 }
