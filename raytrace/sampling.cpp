@@ -41,26 +41,32 @@ uint32_t row_of(int32_t seed)
     return hash_int(seed) % SAMPLE_TABLE_ROWS;
 }
 
+// The table for n, or a fresh one of size entries to be filled (fresh set),
+// announced on standard error in debug mode.
 template <class Entry>
-void make_room(TablesByCount<Entry> &t, int n)
+Entry *table_for(TablesByCount<Entry> &t, int n, size_t size, const char *name, bool &fresh)
 {
     if (size_t(n) >= t.rows.size()) t.rows.resize(size_t(n) * 2 + 1);
+    std::unique_ptr<Entry[]> &table = t.rows[n];
+    fresh = !table;
+    if (table) return table.get();
+    if (state().debug) {
+        if (!t.announced) std::fprintf(stderr, "Allocating space for %s\n", name);
+        std::fprintf(stderr, "Allocating space for %s[%d]\n", name, n);
+        std::fflush(stderr);
+    }
+    t.announced = true;
+    table.reset(new Entry[size]);
+    return table.get();
 }
 
 const uint16_t *permutations(int n)
 {
-    SamplingState &s = state();
-    make_room(s.perms, n);
-    std::unique_ptr<uint16_t[]> &table = s.perms.rows[n];
-    if (table) return table.get();
-    if (s.debug) {
-        if (!s.perms.announced) std::fprintf(stderr, "Allocating space for permutations\n");
-        std::fprintf(stderr, "Allocating space for permutations[%d]\n", n);
-    }
-    s.perms.announced = true;
-    table.reset(new uint16_t[size_t(SAMPLE_TABLE_ROWS) * n]);
+    bool fresh;
+    uint16_t *table = table_for(state().perms, n, size_t(SAMPLE_TABLE_ROWS) * n, "permutations", fresh);
+    if (!fresh) return table;
     for (int r = 0; r < SAMPLE_TABLE_ROWS; ++r) {
-        uint16_t *row = table.get() + size_t(r) * n;
+        uint16_t *row = table + size_t(r) * n;
         for (int i = 0; i < n; ++i) row[i] = uint16_t(i);
         for (int m = n; m >= 2; --m) {
             int j = int(random_uniform() * m);
@@ -69,24 +75,16 @@ const uint16_t *permutations(int n)
             row[m - 1] = t;
         }
     }
-    return table.get();
+    return table;
 }
 
 const float *pdisk_sets(int n)
 {
-    SamplingState &s = state();
-    make_room(s.pdisk, n);
-    std::unique_ptr<float[]> &table = s.pdisk.rows[n];
-    if (table) return table.get();
-    if (s.debug) {
-        if (!s.pdisk.announced) std::fprintf(stderr, "Allocating space for pdisk_samples\n");
-        std::fprintf(stderr, "Allocating space for pdisk_samples[%d]\n", n);
-        std::fflush(stderr);
-    }
-    s.pdisk.announced = true;
-    table.reset(new float[size_t(SAMPLE_TABLE_ROWS) * n * 2]);
+    bool fresh;
+    float *table = table_for(state().pdisk, n, size_t(SAMPLE_TABLE_ROWS) * n * 2, "pdisk_samples", fresh);
+    if (!fresh) return table;
     for (int r = 0; r < SAMPLE_TABLE_ROWS; ++r) {
-        float *set = table.get() + size_t(r) * n * 2;
+        float *set = table + size_t(r) * n * 2;
         for (int i = 0; i < n; ++i) {
             float best_d = -1.0f;
             for (int c = 0; c < 10; ++c) {
@@ -105,7 +103,7 @@ const float *pdisk_sets(int n)
             }
         }
     }
-    return table.get();
+    return table;
 }
 
 // Two unit vectors perpendicular to the unit vector w and to each other
@@ -136,25 +134,45 @@ int sample_permutation(int k, int n, int32_t seed)
     return permutations(n)[size_t(row_of(seed)) * n + size_t(k % n)];
 }
 
+namespace {
+
+// Seeds are offset with wrap-around, never signed overflow.
+int32_t offset_seed(int32_t seed, int32_t by)
+{
+    return int32_t(uint32_t(seed) + uint32_t(by));
+}
+
+// The strata of sample k in the two directions and two random numbers,
+// drawn in that order.
+struct Jitter {
+    float p, q, r1, r2;
+};
+
+Jitter jitter(int k, int n, int32_t seed, int32_t second_offset)
+{
+    Jitter j;
+    j.p = float(sample_permutation(k, n, seed));
+    j.q = float(sample_permutation(k, n, offset_seed(seed, second_offset)));
+    j.r1 = random_uniform();
+    j.r2 = random_uniform();
+    return j;
+}
+
+} // namespace
+
 void stratified_sample_2d(int k, int n, int32_t seed, float &u, float &v)
 {
     if (n < 1) n = 1;
-    int p = sample_permutation(k, n, seed);
-    int q = sample_permutation(k, n, seed + 59);
-    float r1 = random_uniform();
-    float r2 = random_uniform();
-    u = (r1 + p) / n;
-    v = (r2 + q) / n;
+    Jitter j = jitter(k, n, seed, 59);
+    u = (j.r1 + j.p) / n;
+    v = (j.r2 + j.q) / n;
 }
 
 void stratified_sample_2d_b(int k, int n, int32_t seed, float &x, float &y)
 {
     if (n < 1) n = 1;
-    int p = sample_permutation(k, n, seed);
-    int q = sample_permutation(k, n, seed + 59);
-    float r1 = random_uniform();
-    float r2 = random_uniform();
-    square_to_disk((r2 + p) / n, (r1 + q) / n, x, y);
+    Jitter j = jitter(k, n, seed, 59);
+    square_to_disk((j.r2 + j.p) / n, (j.r1 + j.q) / n, x, y);
 }
 
 void poisson_disk_sample(int k, int n, int32_t seed, float &u, float &v)
@@ -200,7 +218,7 @@ Point sample_cone_direction(int k, int n, int32_t seed, const Point &axis, float
 {
     if (n < 1) n = 1;
     int p = sample_permutation(k, n, seed);
-    int q = sample_permutation(k, n, seed + 2116);
+    int q = sample_permutation(k, n, offset_seed(seed, 2116));
     float c = (random_uniform() + p) / n;
     float cos_t = 1.0f - c * (1.0f - std::cos(angle));
     float sin_t = std::sqrt(std::fmax(0.0f, 1.0f - cos_t * cos_t));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 TEST(RandomGenerator, KnownSequenceAndRestart)
@@ -74,6 +75,26 @@ TEST(SamplePatterns, PermutationsAreStableAndComplete)
     EXPECT_GT(differ, 45);
 }
 
+TEST(SamplePatternsDeathTest, TablesAreAnnouncedInDebugMode)
+{
+    // In a fresh process, so that no table exists yet.
+    auto make_tables = [] {
+        sampling_set_debug(true);
+        sample_permutation(0, 5, 1);
+        sample_permutation(1, 5, 2);   // made already: no message
+        sample_permutation(0, 6, 1);
+        float u, v;
+        poisson_disk_sample(0, 3, 1, u, v);
+        std::exit(0);
+    };
+    EXPECT_EXIT(make_tables(), testing::ExitedWithCode(0),
+                "^Allocating space for permutations\n"
+                "Allocating space for permutations\\[5\\]\n"
+                "Allocating space for permutations\\[6\\]\n"
+                "Allocating space for pdisk_samples\n"
+                "Allocating space for pdisk_samples\\[3\\]\n$");
+}
+
 TEST(SamplePatterns, StratifiedPointsFillTheirStrata)
 {
     seed_random(11);
@@ -92,6 +113,13 @@ TEST(SamplePatterns, StratifiedPointsFillTheirStrata)
     }
     EXPECT_EQ(std::count(cols.begin(), cols.end(), 1), n);
     EXPECT_EQ(std::count(rows.begin(), rows.end(), 1), n);
+
+    // Seed offsets wrap around instead of overflowing.
+    float u, v;
+    stratified_sample_2d(1, n, 2147483647, u, v);
+    EXPECT_TRUE(u >= 0.0f && u < 1.0f && v >= 0.0f && v < 1.0f);
+    Point d = sample_cone_direction(1, n, 2147483647 - 100, Point(0, 0, 1), 0.5f);
+    EXPECT_NEAR(d.length(), 1.0f, 1e-5);
 }
 
 TEST(SamplePatterns, PoissonDiskSetsAreSpread)
