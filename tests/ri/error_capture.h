@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ri/ri.h"
+#include "ri/rierror.h"
 
 namespace velktest {
 
@@ -14,7 +15,7 @@ struct ErrorReport {
 
 class ErrorCapture {
 public:
-    ErrorCapture() { current() = this; old_ = RiErrorHandler(&record); }
+    ErrorCapture() { current() = this; old_ = ri_current_error_handler(); RiErrorHandler(&record); }
     ~ErrorCapture() { RiErrorHandler(old_); current() = nullptr; }
     std::vector<ErrorReport> reports;
     void clear() { reports.clear(); }
