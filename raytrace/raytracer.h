@@ -34,7 +34,10 @@ public:
     void add_subdivision_mesh(RtToken, RtInt, RtInt[], RtInt[], RtInt, RtToken[], RtInt[], RtInt[], RtFloat[],
                               RtInt, RtToken[], RtPointer[]) override {}
     void add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[]) override {}
-    void add_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) override {}
+    void add_procedural(RtPointer data, RtBound, RtProcSubdivFunc, RtProcFreeFunc freefunc) override
+    {
+        if (freefunc) freefunc(data);
+    }
     void solid_begin(RtToken) override {}
     void solid_end() override {}
     RtObjectHandle object_begin() override;

@@ -9,7 +9,6 @@
 #include "ri/tokens.h"
 
 Renderer *current_renderer = nullptr;
-int render_debug_level = 1;
 int safety_file = 0;
 
 namespace {

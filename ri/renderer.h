@@ -182,9 +182,6 @@ private:
 // The current renderer (null before RiBegin and after RiEnd).
 extern Renderer *current_renderer;
 
-// Process-wide render debug level (1 at start; "render" "debug"/"verbose",
-// "runtime" "verbosity" "debug" gives 2). File-not-found reports need 2.
-extern int render_debug_level;
 // Process-wide: existing image files are not overwritten ("render" "safetyfile").
 extern int safety_file;
 

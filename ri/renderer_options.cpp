@@ -3,6 +3,7 @@
 
 #include "ri/declvalue.h"
 #include "ri/renderer.h"
+#include "ri/ribfile.h"
 #include "ri/rierror.h"
 #include "ri/searchpath.h"
 #include "ri/tokens.h"

@@ -156,14 +156,16 @@ RtVoid RiBlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt
 
 RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
 {
+    // A procedural that is not made hands its data back to its free function.
     Renderer *r = renderer_or_report();
-    if (!r) return;
-    bool first = first_motion_spec(r);
-    if (!geometry_allowed(r)) {
-        ri_report(RIE_NOTPRIMS, RIE_WARNING);
+    if (!r) {
+        if (freefunc) freefunc(data);
         return;
     }
-    if (first) r->add_procedural(data, bound, subdivfunc, freefunc);
+    bool first = first_motion_spec(r);
+    if (!geometry_allowed(r)) ri_report(RIE_NOTPRIMS, RIE_WARNING);
+    if (first && geometry_allowed(r)) r->add_procedural(data, bound, subdivfunc, freefunc);
+    else if (freefunc) freefunc(data);
 }
 
 RtVoid RiGeometryV(RtToken, RtInt, RtToken[], RtPointer[])

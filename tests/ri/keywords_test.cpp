@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ri/renderer.h"
+#include "ri/ribfile.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
 #include "tests/ri/error_capture.h"
