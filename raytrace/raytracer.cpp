@@ -1,6 +1,8 @@
 #include "raytrace/raytracer.h"
 
 #include "raytrace/random.h"
+#include "ri/gstate.h"
+#include "ri/transformation.h"
 
 RayTracer::~RayTracer()
 {
@@ -19,6 +21,9 @@ void RayTracer::world_end()
     if (options.verbosity & VERBOSE_STATS) {
         FILE *out = options.rayserver ? stderr : stdout;
         print_stats(out);
+        print_gstate_stats(out);
+        print_transformation_stats(out);
+        fflush(out);
     }
 }
 
