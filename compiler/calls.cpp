@@ -309,9 +309,9 @@ void CallNode::emit_shadeop_call()
         temporaries.push_back(t);
     }
     emit_push_string(this, letters.c_str());
-    emit_push_string(this, declaration);
-    emit_push_string(this, method);
-    emit_push_string(this, s->library);
+    emit_push_string(this, escape_string_text(declaration));
+    emit_push_string(this, escape_string_text(method));
+    emit_push_string(this, escape_string_text(s->library));
     emit_push_string(this, name);
     std::string text = "dsoop\t" + std::to_string(nargs) + "\t";
     for (const char *n : names)

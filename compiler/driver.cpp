@@ -170,8 +170,10 @@ int compiler_main(int argc, char **argv)
             return 0;
         } else if (a[0] == '-') {
             cpp_options.push_back(a);
+            // ';' separates the directories: after ':' a one-letter directory
+            // name would read as a drive letter.
             if (!std::strncmp(a, "-I", 2))
-                shadeop_path += std::string(":") + (a + 2);
+                shadeop_path += std::string(";") + (a + 2);
         } else {
             input = a;
         }

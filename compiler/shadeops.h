@@ -24,7 +24,7 @@ struct ShadeopDeclaration {
     std::vector<int> arg_types;
 };
 
-// "." then the directory of every -I option, separated by ':'.
+// "." then the directory of every -I option, separated by ';'.
 extern std::string shadeop_path;
 
 // Searches the directories of the shadeop path (files ending in ".so" or

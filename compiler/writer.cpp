@@ -302,6 +302,17 @@ void emit_push_string(ParseNode *node, const char *text)
     emit_instruction(node, "pushs", intern_format("$_str_%d", number));
 }
 
+const char *escape_string_text(const char *raw)
+{
+    std::string text;
+    for (const char *p = raw; *p; p++) {
+        if (*p == '\\' || *p == '"')
+            text += '\\';
+        text += *p;
+    }
+    return intern_string(text.c_str());
+}
+
 const char *new_temporary(int type)
 {
     WriterState &w = state();

@@ -47,8 +47,14 @@ void define_label(int n);
 int string_constant_name(const char *text, bool declare);
 // Declares every registered string constant not yet declared.
 void declare_string_constants();
-// "pushs" of a string constant (declared when not yet).
+// "pushs" of a string constant (declared when not yet). Texts are kept as
+// the source wrote them between quotes, escapes included: in a compiled
+// file a backslash always pairs with the character after it, so "\"" is a
+// quote inside a string and never its end.
 void emit_push_string(ParseNode *node, const char *text);
+// A text from outside the source (a library's declaration, a file name) in
+// that written form: backslashes and quotes escaped.
+const char *escape_string_text(const char *raw);
 // A temporary of the type not in use (declared when new), marked in use.
 const char *new_temporary(int type);
 // A temporary becomes free again.
