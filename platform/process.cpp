@@ -39,7 +39,9 @@ ssize_t write_no_sigpipe(int fd, const char *data, size_t size)
         n = ::write(fd, data, size);
     } while (n < 0 && errno == EINTR);
     int saved = errno;
-    if (n < 0 && saved == EPIPE && !was_pending) {
+    // The signal comes also with a partial write, so look whatever the result.
+    sigpending(&pending);
+    if (!was_pending && sigismember(&pending, SIGPIPE)) {
         struct timespec zero = {0, 0};
         while (sigtimedwait(&pipe_set, nullptr, &zero) < 0 && errno == EINTR) {
         }

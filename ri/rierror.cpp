@@ -82,9 +82,10 @@ RtVoid RiErrorIgnore(RtInt code, RtInt, const char *) { RiLastError = code; }
 
 RtVoid RiErrorPrint(RtInt code, RtInt severity, const char *message) {
     // An error repeated on one RIB line is shown once; "Invalid token" errors
-    // with their own message are always shown.
+    // with their own message are always shown, and so are severe errors, which
+    // end the program.
     if (rib_current_line == last_printed_line && code == RiLastError && code != 0 &&
-        !(code == RIE_BADTOKEN && message))
+        !(code == RIE_BADTOKEN && message) && severity < RIE_SEVERE)
         return;
     int word = severity < 0 ? 0 : severity > 3 ? 3 : severity;
     std::fprintf(stderr, "%s: ", SEVERITY_WORDS[word]);

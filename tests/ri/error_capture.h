@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "ri/ri.h"
+#include "ri/rierror.h"
 
 namespace velktest {
 
@@ -14,7 +15,7 @@ struct ErrorReport {
 
 class ErrorCapture {
 public:
-    ErrorCapture() { current() = this; old_ = RiErrorHandler(&record); }
+    ErrorCapture() { current() = this; old_ = ri_current_error_handler(); RiErrorHandler(&record); }
     ~ErrorCapture() { RiErrorHandler(old_); current() = nullptr; }
     std::vector<ErrorReport> reports;
     void clear() { reports.clear(); }
@@ -30,7 +31,7 @@ public:
 private:
     static ErrorCapture *&current() { static ErrorCapture *c = nullptr; return c; }
     static void record(RtInt code, RtInt severity, const char *msg) {
-        if (current()) current()->reports.push_back({code, severity, msg});
+        if (current()) current()->reports.push_back({code, severity, msg ? msg : ""});
     }
     RtErrorHandler old_;
 };

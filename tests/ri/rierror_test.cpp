@@ -59,9 +59,19 @@ TEST(RiError, ObjectNameLineComesFromTheInstalledSource) {
                    "\t(error encountered in object \"lamp\")\n");
 }
 
+TEST(RiError, SevereErrorsAreNeverFilteredAsRepeats) {
+    EXPECT_NE(report_at("s.rib", 500, RIE_NESTING, RIE_ERROR, "underflow"), "");
+    EXPECT_EXIT({
+        rib_current_file = "s.rib";
+        rib_current_line = 500;
+        ri_error(RIE_NESTING, RIE_SEVERE, "again");
+    }, testing::ExitedWithCode(255),
+                "SEVERE ERROR: s.rib \\(500\\): Nesting error\n    --> again");
+}
+
 TEST(RiError, IgnoreStoresLastErrorAndPrintsNothing) {
-    RtErrorHandler old = RiErrorHandler(RiErrorIgnore);
-    EXPECT_EQ(ri_current_error_handler(), &RiErrorIgnore);
+    RtErrorHandler old = ri_current_error_handler();
+    EXPECT_EQ(RiErrorHandler(RiErrorIgnore), &RiErrorIgnore);
     std::string out = report_at("i.rib", 400, RIE_BADHANDLE, RIE_SEVERE, "gone");
     RiErrorHandler(old);
     EXPECT_EQ(out, "");

@@ -1,0 +1,31 @@
+// TEMPORARY: do-nothing definitions of the RI procedures that the request
+// table and the start-up call while their real bodies are being written
+// elsewhere, so that raylume links. Delete each one as its real definition
+// lands; never add one for a procedure defined in another file.
+#include <cstdlib>
+
+#include "ri/ri.h"
+
+extern "C" {
+
+RtVoid RiImagerV(RtToken, RtInt, RtToken[], RtPointer[]) {}
+RtLightHandle RiLightSourceV(RtToken, RtInt, RtToken[], RtPointer[]) { return 0; }
+RtLightHandle RiAreaLightSourceV(RtToken, RtInt, RtToken[], RtPointer[]) { return 0; }
+RtVoid RiIlluminate(RtLightHandle, RtBoolean) {}
+RtVoid RiSurfaceV(RtToken, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiAtmosphereV(RtToken, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiInteriorV(RtToken, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiExteriorV(RtToken, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiDeformationV(RtToken, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiDisplacementV(RtToken, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiProcDelayedReadArchive(RtPointer, RtFloat) {}
+RtVoid RiProcRunProgram(RtPointer, RtFloat) {}
+RtVoid RiProcDynamicLoad(RtPointer, RtFloat) {}
+RtVoid RiProcFree(RtPointer data) { std::free(data); }
+RtVoid RiMakeTextureV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiMakeBumpV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiMakeLatLongEnvironmentV(RtString, RtString, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiMakeCubeFaceEnvironmentV(RtString, RtString, RtString, RtString, RtString, RtString, RtString, RtFloat, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
+RtVoid RiMakeShadowV(RtString, RtString, RtInt, RtToken[], RtPointer[]) {}
+
+} // extern "C"

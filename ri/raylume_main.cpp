@@ -1,0 +1,33 @@
+// raylume: the ray-tracing renderer. Creates the renderer, reads the rc file,
+// applies the command line and reads every named RIB file (or standard input).
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ri/raylume_options.h"
+#include "ri/reader_state.h"
+#include "ri/ribfile.h"
+#include "ri/ri.h"
+
+int main(int argc, char **argv) {
+    RiBegin(RI_NULL);
+    const char *home = std::getenv("VELKHOME");
+    if (!home) home = std::getenv("HOME");
+    if (home) {
+        std::string rc = std::string(home) + "/.raylumerc";
+        read_rib_file(rc.c_str(), current_archive_path(), current_verbosity(), 0);
+    }
+    int first = parse_options(argc, argv);
+    if (first >= argc) {
+        read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);
+    } else {
+        for (int i = first; i < argc; i++)
+            read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1);
+    }
+    if (bell_flag) {
+        std::printf("\a\n");
+        std::fflush(stdout);
+    }
+    RiEnd();
+    return 0;
+}

@@ -1,0 +1,182 @@
+#include "ri/raylume_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/arch.h"
+#include "ri/ribfile.h"
+#include "ri/reader_state.h"
+#include "ri/rierror.h"
+#include "ri/ri.h"
+#include "ri/tokens.h"
+
+int display_override = 0;
+int progress_mode = 0;
+int pixel_zoom = 1;
+int radiosity_output = 0;
+int bell_flag = 0;
+
+namespace {
+
+void verbosity(const char *word) {
+    RtString value = word;
+    RiOption("runtime", "verbosity", &value, RI_NULL);
+}
+
+void int_option(const char *name, const char *token, const char *operand) {
+    RtInt v = std::atoi(operand);
+    RiOption(name, token, &v, RI_NULL);
+}
+
+void float_option(const char *name, const char *token, const char *operand) {
+    RtFloat v = static_cast<RtFloat>(std::atof(operand));
+    RiOption(name, token, &v, RI_NULL);
+}
+
+// One option: its names, its operand count and what it does with them.
+struct CommandOption {
+    const char *names[3];
+    int operands;
+    void (*apply)(char **op);
+};
+
+const CommandOption OPTIONS[] = {
+    {{"-", "-h", "-help"}, 0, [](char **) { usage(); }},
+    {{"-debug"}, 0, [](char **) { verbosity("debug"); }},
+    {{"-frames"}, 2, [](char **op) {
+         rib_frame_filter.first = std::atoi(op[0]);
+         rib_frame_filter.last = std::atoi(op[1]);
+     }},
+    {{"-res"}, 2, [](char **op) { RiFormat(std::atoi(op[0]), std::atoi(op[1]), 1.0f); }},
+    {{"-safe"}, 0, [](char **) {
+         RtInt one = 1;
+         RiOption("render", "safetyfile", &one, RI_NULL);
+     }},
+    {{"-sync"}, 1, [](char **) {}},
+    {{"-samples"}, 2, [](char **op) {
+         RiPixelSamples(static_cast<RtFloat>(std::atoi(op[0])), static_cast<RtFloat>(std::atoi(op[1])));
+     }},
+    {{"-crop"}, 4, [](char **op) {
+         RiCropWindow(static_cast<RtFloat>(std::atof(op[0])), static_cast<RtFloat>(std::atof(op[1])),
+                      static_cast<RtFloat>(std::atof(op[2])), static_cast<RtFloat>(std::atof(op[3])));
+     }},
+    {{"-var"}, 3, [](char **op) {
+         RiPixelVariance(static_cast<RtFloat>(std::atof(op[0])));
+         RtInt lo = std::atoi(op[1]), hi = std::atoi(op[2]);
+         RiOption("render", "minsamples", &lo, "maxsamples", &hi, RI_NULL);
+     }},
+    {{"-v"}, 0, [](char **) { verbosity("verbose"); }},
+    {{"-silent"}, 0, [](char **) { verbosity("silent"); }},
+    {{"-progress"}, 0, [](char **) {
+         verbosity("silent");
+         progress_mode = 1;
+     }},
+    {{"-Progress"}, 0, [](char **) {
+         verbosity("silent");
+         progress_mode = 2;
+     }},
+    {{"-stat", "-stats"}, 0, [](char **) { verbosity("stats"); }},
+    {{"-d"}, -1, nullptr},  // an optional operand: handled in parse_options
+    {{"-ascii"}, 0, [](char **) { options_set_ascii_preview(); }},
+    {{"-zoom"}, 1, [](char **op) {
+         pixel_zoom = std::atoi(op[0]);
+         if (pixel_zoom < 1) pixel_zoom = 1;
+     }},
+    {{"-radio"}, 1, [](char **op) { int_option("radiosity", "steps", op[0]); }},
+    {{"-patchsize"}, 1, [](char **op) { float_option("radiosity", "patchsize", op[0]); }},
+    {{"-elemsize"}, 1, [](char **op) { float_option("radiosity", "elemsize", op[0]); }},
+    {{"-minsize"}, 1, [](char **op) { float_option("radiosity", "minsize", op[0]); }},
+    {{"-radout"}, 0, [](char **) { radiosity_output = 1; }},
+    {{"-rsamples"}, 1, [](char **op) { int_option("radiosity", "minpatchsamples", op[0]); }},
+    {{"-pos"}, 2, [](char **op) { options_set_window_position(std::atoi(op[0]), std::atoi(op[1])); }},
+    {{"-rayserver"}, 0, [](char **) {
+         options_set_ray_server();
+         verbosity("silent");
+         RtFloat half = 0.5f, bias = 0.02f;
+         RiAttribute("render", "patch_multiplier", &half, RI_NULL);
+         RiOption("render", "minshadowbias", &bias, RI_NULL);
+     }},
+    {{"-of"}, 1, [](char **op) { options_set_output_name(NewToken(op[0])); }},
+    {{"-beep"}, 0, [](char **) { bell_flag = 1; }},
+    {{"-maxload"}, 1, [](char **) {}},
+    {{"-arch"}, 0, [](char **) {
+         std::printf("%s\n", velk::ARCH_CODE);
+         std::exit(0);
+     }},
+};
+
+const CommandOption *find_option(const char *arg) {
+    for (const CommandOption &o : OPTIONS)
+        for (const char *name : o.names)
+            if (name && std::strcmp(name, arg) == 0) return &o;
+    return nullptr;
+}
+
+// "-d [n]": the display override, a power of two up to 32 when n is given.
+int display_option(int argc, char **argv, int i) {
+    display_override = 1;
+    if (i + 1 < argc) {
+        int n = std::atoi(argv[i + 1]);
+        if (n > 0) {
+            if (n > 32) n = 32;
+            int step = 1;
+            while (step * 2 <= n) step *= 2;
+            display_override = step;
+            return i + 2;
+        }
+    }
+    return i + 1;
+}
+
+} // namespace
+
+int parse_options(int argc, char **argv) {
+    options_set_window_position(100, 100);
+    if (argc < 2) return 1;
+    int i = 1;
+    while (i < argc) {
+        const CommandOption *o = find_option(argv[i]);
+        if (!o) break;
+        if (o->operands < 0) {
+            i = display_option(argc, argv, i);
+            continue;
+        }
+        if (o->operands > argc - i - 1) {
+            ri_error(RIE_MISSINGDATA, RIE_ERROR, "Option %s takes %d operand%s", argv[i], o->operands,
+                     o->operands == 1 ? "" : "s");
+            std::exit(1);
+        }
+        o->apply(argv + i + 1);
+        i += 1 + o->operands;
+    }
+    return i;
+}
+
+void usage() {
+    std::fputs("\n"
+               "raylume - Ray tracing / radiosity renderer for RIB files\n"
+               "Ostrane Rendering Tools 2.5.0.7 intelnt (Adheres to the RenderMan Standard)\n"
+               "Reads scene descriptions in RIB (ASCII, binary or gzip-compressed)\n"
+               "from the files named, or from standard input when none is named.\n"
+               "\n"
+               "Usage: raylume [options] file1 ... fileN\n"
+               "  options:  -res x y          Specify image resolution (if not in RIB)\n"
+               "\t    -samples x y      Specify pixel sampling rate (if not in RIB)\n"
+               "\t    -var v min max    Specify pixel sampling variance\n"
+               "\t    -frames f1 f2     Specify frame interval\n"
+               "\t    -radio n          Perform radiosity calculation with n steps\n"
+               "\t    -crop x1 x2 y1 y2 Set the crop window (screen space units)\n"
+               "\t    -safe             Safety of existing files (no overwrite)\n"
+               "\t    -d [interlace]    Display override - show in framebuffer\n"
+               "\t    -pos x y          Specify image position (for framebuffer display)\n"
+               "\t    -v                Verbose mode\n"
+               "\t    -stats            Display rendering statistics\n"
+               "\t    -silent           Display only error messages\n"
+               "\t    -rayserver        Act as a ray server\n"
+               "\t    -beep             Ring the terminal bell when finished\n"
+               "\t    -arch             Print out the platform architecture code\n"
+               "\n",
+               stdout);
+    std::exit(0);
+}

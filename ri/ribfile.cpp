@@ -1,0 +1,135 @@
+#include "ri/ribfile.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+
+#include "ri/paramlist.h"
+#include "ri/reader_state.h"
+#include "ri/requests.h"
+#include "ri/ribreader.h"
+#include "ri/rierror.h"
+#include "ri/searchpath.h"
+
+RibFrameFilter rib_frame_filter;
+int render_debug_level = 1;
+
+namespace {
+
+int archive_depth = 0;
+
+// "##" comments that carry structure: names the reader knows are read and
+// ignored; the rest of the line of any other is skipped.
+void structure_comment(RibReader &r, const std::string &name) {
+    if (name == "Include") {
+        std::string ignored;
+        r.read_string(ignored);
+    } else if (name == "CameraOrientation") {
+        int n = 0;
+        r.read_float_list(n, 0);
+    } else {
+        r.skip_line();
+    }
+}
+
+bool is_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+} // namespace
+
+void parse_rib(RibReader &r) {
+    init_request_hash();
+    if (rib_frame_filter.last < -1) return;
+    int frame = -1;
+    RibToken t;
+    for (;;) {
+        int kind = r.next_token(t);
+        if (kind == RIB_END) break;
+        switch (kind) {
+        case '\n':
+        case '\r':
+        case RIB_NUMBER:
+        case RIB_BINFLOAT:
+            continue;
+        case RIB_STRUCTURE:
+            if (r.lookahead() == '#') {
+                r.consume();
+                if (is_letter(r.lookahead())) {
+                    RibToken name;
+                    if (r.next_token(name) == RIB_IDENT) {
+                        structure_comment(r, name.text);
+                        continue;
+                    }
+                    if (name.kind != RIB_END) r.push_back(name);
+                }
+            }
+            r.skip_line();
+            continue;
+        case RIB_IDENT: {
+            RibFrameFilter &f = rib_frame_filter;
+            if (t.text == "FrameBegin") {
+                frame++;
+                f.active = f.first <= frame && frame <= f.last;
+            } else if (t.text == "FrameEnd") {
+                f.active = 1;
+            }
+            if (frame < 0 || (f.first <= frame && frame <= f.last)) dispatch_request(r, t.text.c_str());
+            else r.skip_line();
+            if (frame > f.last) return;
+            continue;
+        }
+        default:
+            if (rib_frame_filter.active && kind != ' ' && kind != '\t')
+                ri_error(RIE_SYNTAX, RIE_ERROR, "RIB token unknown: \"%s\"", t.text.c_str());
+            continue;
+        }
+    }
+}
+
+int read_rib_file(const char *name, const char *, int verbosity, int report_missing) {
+    RibReader::verbosity = verbosity;
+    const char *shown = name ? name : "stdin";
+    RibReader r;
+    bool opened = name ? r.open(name) : r.open_fd(0, "stdin");
+    if (!opened) {
+        if (render_debug_level >= 2 || (report_missing && verbosity != 0))
+            ri_error(RIE_NOFILE, RIE_ERROR, "%s", shown);
+        return -1;
+    }
+    if (verbosity > 1) std::fprintf(stderr, "[%s]\n", shown);
+    parse_rib(r);
+    r.close();
+    return 0;
+}
+
+int read_rib_fd(int fd) {
+    RibReader r;
+    if (!r.open_fd(fd, "")) return -1;
+    parse_rib(r);
+    r.close();
+    return 0;
+}
+
+RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPointer[]) {
+    const char *archive_path = current_archive_path();
+    std::string path;
+    if (!name || !find_in_path(name, archive_path, path)) {
+        ri_error(RIE_NOFILE, RIE_WARNING, "%s", name ? name : "");
+        return;
+    }
+    if (!rib_frame_filter.active) return;
+    if (archive_depth >= MAX_ARCHIVE_DEPTH) {
+        ri_error(RIE_LIMIT, RIE_ERROR, "ReadArchive nested more than %d deep: %s", MAX_ARCHIVE_DEPTH, name);
+        return;
+    }
+    archive_depth++;
+    read_rib_file(path.c_str(), archive_path, RibReader::verbosity, 1);
+    archive_depth--;
+}
+
+RtVoid RiReadArchive(RtToken name, RtArchiveCallback callback, ...) {
+    va_list ap;
+    va_start(ap, callback);
+    int n = collect_varargs(ap);
+    va_end(ap);
+    RiReadArchiveV(name, callback, n, varargs_tokens, varargs_values);
+}

@@ -1,0 +1,66 @@
+#include "ri/raylume_options.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "ri/ribfile.h"
+#include "tests/ri/stderr_capture.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+// Parses a command line (program name first) and returns the first file index.
+int parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "raylume");
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    display_override = 0;
+    pixel_zoom = 1;
+    return parse_options(static_cast<int>(args.size()), argv.data());
+}
+
+TEST(RaylumeOptions, DisplayOverrideIsAPowerOfTwoUpTo32) {
+    EXPECT_EQ(parse({"-d", "5", "scene.rib"}), 3);
+    EXPECT_EQ(display_override, 4);
+    EXPECT_EQ(parse({"-d", "100"}), 3);
+    EXPECT_EQ(display_override, 32);
+    EXPECT_EQ(parse({"-d", "scene.rib"}), 2);
+    EXPECT_EQ(display_override, 1);
+    EXPECT_EQ(parse({"-d"}), 2);
+    EXPECT_EQ(display_override, 1);
+    EXPECT_EQ(parse({"-d", "1"}), 3);
+    EXPECT_EQ(display_override, 1);
+}
+
+TEST(RaylumeOptions, OperandsAndTheFirstFile) {
+    EXPECT_EQ(parse({}), 1);
+    EXPECT_EQ(parse({"e.rib", "-v"}), 1);
+    EXPECT_EQ(parse({"-zoom", "0", "f.rib"}), 3);
+    EXPECT_EQ(pixel_zoom, 1);
+    EXPECT_EQ(parse({"-zoom", "3", "-sync", "9", "-maxload", "2", "-radout", "-beep", "x"}), 9);
+    EXPECT_EQ(pixel_zoom, 3);
+    EXPECT_EQ(radiosity_output, 1);
+    EXPECT_EQ(bell_flag, 1);
+    EXPECT_EQ(parse({"-frames", "2", "3", "f.rib"}), 4);
+    EXPECT_EQ(rib_frame_filter.first, 2);
+    EXPECT_EQ(rib_frame_filter.last, 3);
+    rib_frame_filter = RibFrameFilter();
+}
+
+TEST(RibProgress, LinesAreCountedAtVerbosityAboveOne) {
+    velktest::TempDir dir;
+    std::string rib;
+    for (int i = 0; i < 25000; i++) rib += "version 3.03\n";
+    std::string path = dir.write("long.rib", rib);
+    std::string quiet_path = dir.write("quiet.rib", rib);
+    StderrCapture cap;
+    read_rib_file(path.c_str(), nullptr, 3, 1);
+    read_rib_file(quiet_path.c_str(), nullptr, 1, 1);
+    std::string progress;
+    for (int n : {2000, 4000, 6000, 8000, 10000, 20000}) progress += "\rRead line [" + std::to_string(n) + "] ";
+    EXPECT_EQ(cap.finish(), "[" + path + "]\n" + progress);
+}
+
+} // namespace

@@ -1,0 +1,188 @@
+#include "ri/requests.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <set>
+#include <string>
+
+#include "ri/paramlist.h"
+#include "ri/ribfile.h"
+#include "ri/stdtokens.h"
+#include "tests/ri/recording_renderer.h"
+#include "tests/ri/rib_test_support.h"
+
+namespace {
+
+// Reads RIB text through the request loop and returns the messages reported.
+std::string messages_of(const std::string &rib) {
+    predeclare_tokens();
+    velktest::CurrentRecorder renderer;
+    ErrorRecorder rec;
+    velktest::TempDir dir;
+    std::string path = dir.write("t.rib", rib);
+    read_rib_file(path.c_str(), nullptr, 1, 1);
+    return rec.messages();
+}
+
+TEST(RequestTable, EveryRowIsFoundByItsHash) {
+    const RibRequest *rows = request_table();
+    std::set<std::string> names;
+    int n = 0;
+    for (; rows[n].name; n++) {
+        names.insert(rows[n].name);
+        const RibRequest *found = find_request(rows[n].name);
+        ASSERT_NE(found, nullptr) << rows[n].name;
+        EXPECT_STREQ(found->name, rows[n].name);
+        EXPECT_EQ(found->code, rows[n].code);
+        EXPECT_GE(found->slot, 0);
+        EXPECT_LT(found->slot, REQUEST_HASH_SIZE);
+        if (rows[n].code >= SIG_MAKE) {
+            EXPECT_NE(found->syntax, nullptr) << rows[n].name;
+        }
+    }
+    EXPECT_EQ(n, REQUEST_COUNT);
+    EXPECT_EQ(names.size(), 100u);
+    EXPECT_EQ(find_request("Spheer"), nullptr);
+    EXPECT_EQ(find_request(""), nullptr);
+    EXPECT_EQ(find_request(nullptr), nullptr);
+    EXPECT_EQ(find_request("sphere"), nullptr);  // names are case-sensitive
+}
+
+TEST(RequestTable, HashAndSignatureCodes) {
+    EXPECT_EQ(request_name_hash(nullptr), 0u);
+    EXPECT_EQ(request_name_hash(""), 0u);
+    EXPECT_EQ(request_name_hash("A"), 65u);
+    EXPECT_EQ(request_name_hash("AB"), 65u * 16 + 66);
+    // Long names fold the top bits back in and never set them.
+    EXPECT_EQ(request_name_hash("MakeCubeFaceEnvironment") & 0xF0000000u, 0u);
+    const struct {
+        const char *name;
+        int code;
+    } spot[] = {{"Translate", 8}, {"Polygon", 16}, {"Color", 3}, {"Bound", 4}, {"Transform", 5},
+                {"Format", 11}, {"Surface", 12}, {"Cone", 13}, {"Sphere", 14}, {"MakeShadow", 15},
+                {"Basis", 17}, {"version", 6}, {"Hider", 12}, {"FrameBegin", 1}, {"Blobby", 16},
+                {"Clipping", 7}, {"TextureCoordinates", 10}, {"ScreenWindow", 9}, {"SolidBegin", 2}};
+    for (const auto &s : spot) {
+        ASSERT_NE(find_request(s.name), nullptr) << s.name;
+        EXPECT_EQ(find_request(s.name)->code, s.code) << s.name;
+    }
+    EXPECT_STREQ(request_table()[0].name, "Translate");
+    EXPECT_STREQ(request_table()[99].name, "Blobby");
+}
+
+TEST(RequestDispatch, ArgumentErrorsAbandonTheRequest) {
+    EXPECT_EQ(messages_of("Spheer 1 -1 1 360\n"), "\"Spheer\" is not a valid RenderMan 3.1 RIB request\n");
+    EXPECT_EQ(messages_of("Sphere 1 -1 1 \"P\" [0 0 0]\n"),
+              "Number expected\nBad arguments to Sphere\nRIB token unknown: \"P\"\n"
+              "RIB token unknown: \"[\"\nRIB token unknown: \"]\"\n");
+    EXPECT_EQ(messages_of("Cone 1 1\n"), "Number expected\nBad arguments to Cone\n");
+    EXPECT_EQ(messages_of("FrameBegin \"x\"\n"),
+              "Number expected\nInteger expected after FrameBegin\nRIB token unknown: \"x\"\n");
+    EXPECT_EQ(messages_of("Surface 3\n"), "Quoted string expected\nBadly structured Surface\n");
+    EXPECT_EQ(messages_of("Color [1 0]\nSides 2\n"), "Number expected\nBadly structured Color\n");
+    EXPECT_EQ(messages_of("version 3.03\nColor 1 0 0\nTransform [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1]\n"), "");
+}
+
+TEST(RequestDispatch, ParameterListsByDeclaration) {
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"Ks\" [.5 .6]\n"), "Wrong amount of data in array\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"Ks\" []\n"), "Wrong amount of data in array\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"lightcolor\" [1 1 1 1]\n"), "Wrong amount of data in array\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"foo\" 1 \"bar\" [\"a\" \"b\"]\n"),
+              "Undeclared token \"foo\"\nUndeclared token \"bar\"\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"foo\" [1 \"a\"]\n"),
+              "Undeclared token \"foo\"\nUnexpected token: \"a\"\nUndeclared token \"a\"\nExtra ']'\n"
+              "RIB token unknown: \"]\"\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"uniform float Kx\" 1 \"float[2] v\" [1 2]\n"
+                          "Option \"limits\" \"bucketsize\" [16 16]\n"),
+              "");
+    EXPECT_EQ(messages_of("Option \"limits\" \"bucketsize\" [16]\n"), "Number expected\n");
+}
+
+TEST(RequestDispatch, PairLimit) {
+    std::string rib = "Attribute \"tinygrids\"";
+    for (int i = 0; i < 600; i++) rib += " \"uniform float p" + std::to_string(i) + "\" " + std::to_string(i);
+    std::string m = messages_of(rib + "\n");
+    EXPECT_EQ(m.substr(0, 48), "Parsed too many token/value pairs: Contact kesp\n");
+    // Exactly 510 pairs are taken without complaint.
+    rib = "Attribute \"tinygrids\"";
+    for (int i = 0; i < 510; i++) rib += " \"uniform float p" + std::to_string(i) + "\" " + std::to_string(i);
+    EXPECT_EQ(messages_of(rib + "\n"), "");
+}
+
+TEST(VertexLengths, ShortListsFailLongOnesWarn) {
+    messages_of("Declare \"Cq\" \"varying color\"\n");
+    // Each check sees a Polygon of three vertices.
+    EXPECT_EQ(messages_of("WorldBegin Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0] WorldEnd\n"),
+              "vertex length mismatch: Cq (found 3, expected 9)\n");
+    std::string m = messages_of("WorldBegin Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0 1 0 0 1 0 0 1 0 0] WorldEnd\n");
+    EXPECT_EQ(m, "vertex length mismatch: Cq (found 12, expected 9)\n");
+    EXPECT_EQ(messages_of("WorldBegin Points \"P\" [0 0 0 1 1 1] \"zork\" [1 2] WorldEnd\n"),
+              "vertex variable unknown: zork\n");
+}
+
+TEST(VertexLengths, SeveritiesAndFailure) {
+    predeclare_tokens();
+    ErrorRecorder rec;
+    RibParamList list;
+    static RtFloat values[12] = {};
+    list.n = 2;
+    list.tokens[0] = "P";
+    list.counts[0] = 9;
+    list.tokens[1] = "Cs";
+    list.counts[1] = 3;
+    list.values[0] = list.values[1] = values;
+    EXPECT_TRUE(check_vertex_lengths(list, 3, 3, 1));
+    list.counts[1] = 12;
+    EXPECT_FALSE(check_vertex_lengths(list, 3, 3, 1));
+    ASSERT_EQ(rec.errors().size(), 2u);
+    EXPECT_EQ(rec.errors()[0].severity, RIE_ERROR);
+    EXPECT_EQ(rec.errors()[0].code, RIE_SYNTAX);
+    EXPECT_EQ(rec.errors()[1].severity, RIE_WARNING);
+    // Counts whose product leaves any range still compare, never wrap.
+    EXPECT_TRUE(check_vertex_lengths(list, INT64_MAX, INT64_MAX, INT64_MAX));
+}
+
+// A varargs call with 600 pairs (1200 arguments).
+#define TV "Ka", &one
+#define TV10 TV, TV, TV, TV, TV, TV, TV, TV, TV, TV
+#define TV100 TV10, TV10, TV10, TV10, TV10, TV10, TV10, TV10, TV10, TV10
+
+int gather(int first, ...) {
+    va_list ap;
+    va_start(ap, first);
+    int n = collect_varargs(ap);
+    va_end(ap);
+    return n;
+}
+
+TEST(Varargs, CollectStopsAtTheTableSize) {
+    ErrorRecorder rec;
+    RtFloat one = 1;
+    EXPECT_EQ(gather(0, TV, TV, RI_NULL), 2);
+    EXPECT_STREQ(varargs_tokens[1], "Ka");
+    EXPECT_EQ(varargs_tokens[2], nullptr);
+    EXPECT_TRUE(rec.errors().empty());
+    EXPECT_EQ(gather(0, TV100, TV100, TV100, TV100, TV100, TV100, RI_NULL), PARAM_TABLE_SIZE - 1);
+    EXPECT_EQ(varargs_tokens[PARAM_TABLE_SIZE - 1], nullptr);
+    EXPECT_EQ(rec.errors().size(), 1u);
+}
+
+TEST(Varargs, FillLaysOutAtMost255Pairs) {
+    RtToken tokens[300];
+    RtPointer values[300];
+    static RtFloat v;
+    for (int i = 0; i < 300; i++) {
+        tokens[i] = "Kd";
+        values[i] = &v;
+    }
+    EXPECT_EQ(fill_varargs(2, tokens, values), 2);
+    EXPECT_EQ(varargs_values[0], tokens[0]);
+    EXPECT_EQ(varargs_values[1], &v);
+    EXPECT_EQ(varargs_values[4], nullptr);
+    EXPECT_EQ(varargs_values[5], nullptr);
+    EXPECT_EQ(fill_varargs(300, tokens, values), 255);
+    EXPECT_EQ(varargs_values[510], nullptr);
+    EXPECT_EQ(varargs_values[511], nullptr);
+}
+
+} // namespace
