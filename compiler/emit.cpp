@@ -647,16 +647,17 @@ void IlluminanceNode::emit_asm()
 
 void ReturnNode::emit_asm()
 {
-    const InlineBody *body = current_inline_body();
-    if (!body) {
+    if (!current_inline_body()) {
         error("bad place for a return statement");
         return;
     }
+    // A copy: the value's own calls open bodies of their own.
+    const InlineBody body = *current_inline_body();
     emit_value(value);
-    if (value->type == T_FLOAT && (is_triple(body->type) || body->type == T_MATRIX))
-        emit_instruction(this, op_name("fto", L(body->type)));
-    if (this != body->last) {
-        emit_instruction_int(this, "jump", body->end_label);
+    if (value->type == T_FLOAT && (is_triple(body.type) || body.type == T_MATRIX))
+        emit_instruction(this, op_name("fto", L(body.type)));
+    if (this != body.last) {
+        emit_instruction_int(this, "jump", body.end_label);
         std::fflush(stderr);
         std::fputs("Possible bug in murn:  return wasn't last statement in func\n", stderr);
         std::fflush(stderr);
