@@ -41,26 +41,32 @@ uint32_t row_of(int32_t seed)
     return hash_int(seed) % SAMPLE_TABLE_ROWS;
 }
 
+// The table for n, or a fresh one of size entries to be filled (fresh set),
+// announced on standard error in debug mode.
 template <class Entry>
-void make_room(TablesByCount<Entry> &t, int n)
+Entry *table_for(TablesByCount<Entry> &t, int n, size_t size, const char *name, bool &fresh)
 {
     if (size_t(n) >= t.rows.size()) t.rows.resize(size_t(n) * 2 + 1);
+    std::unique_ptr<Entry[]> &table = t.rows[n];
+    fresh = !table;
+    if (table) return table.get();
+    if (state().debug) {
+        if (!t.announced) std::fprintf(stderr, "Allocating space for %s\n", name);
+        std::fprintf(stderr, "Allocating space for %s[%d]\n", name, n);
+        std::fflush(stderr);
+    }
+    t.announced = true;
+    table.reset(new Entry[size]);
+    return table.get();
 }
 
 const uint16_t *permutations(int n)
 {
-    SamplingState &s = state();
-    make_room(s.perms, n);
-    std::unique_ptr<uint16_t[]> &table = s.perms.rows[n];
-    if (table) return table.get();
-    if (s.debug) {
-        if (!s.perms.announced) std::fprintf(stderr, "Allocating space for permutations\n");
-        std::fprintf(stderr, "Allocating space for permutations[%d]\n", n);
-    }
-    s.perms.announced = true;
-    table.reset(new uint16_t[size_t(SAMPLE_TABLE_ROWS) * n]);
+    bool fresh;
+    uint16_t *table = table_for(state().perms, n, size_t(SAMPLE_TABLE_ROWS) * n, "permutations", fresh);
+    if (!fresh) return table;
     for (int r = 0; r < SAMPLE_TABLE_ROWS; ++r) {
-        uint16_t *row = table.get() + size_t(r) * n;
+        uint16_t *row = table + size_t(r) * n;
         for (int i = 0; i < n; ++i) row[i] = uint16_t(i);
         for (int m = n; m >= 2; --m) {
             int j = int(random_uniform() * m);
@@ -69,24 +75,16 @@ const uint16_t *permutations(int n)
             row[m - 1] = t;
         }
     }
-    return table.get();
+    return table;
 }
 
 const float *pdisk_sets(int n)
 {
-    SamplingState &s = state();
-    make_room(s.pdisk, n);
-    std::unique_ptr<float[]> &table = s.pdisk.rows[n];
-    if (table) return table.get();
-    if (s.debug) {
-        if (!s.pdisk.announced) std::fprintf(stderr, "Allocating space for pdisk_samples\n");
-        std::fprintf(stderr, "Allocating space for pdisk_samples[%d]\n", n);
-        std::fflush(stderr);
-    }
-    s.pdisk.announced = true;
-    table.reset(new float[size_t(SAMPLE_TABLE_ROWS) * n * 2]);
+    bool fresh;
+    float *table = table_for(state().pdisk, n, size_t(SAMPLE_TABLE_ROWS) * n * 2, "pdisk_samples", fresh);
+    if (!fresh) return table;
     for (int r = 0; r < SAMPLE_TABLE_ROWS; ++r) {
-        float *set = table.get() + size_t(r) * n * 2;
+        float *set = table + size_t(r) * n * 2;
         for (int i = 0; i < n; ++i) {
             float best_d = -1.0f;
             for (int c = 0; c < 10; ++c) {
@@ -105,26 +103,20 @@ const float *pdisk_sets(int n)
             }
         }
     }
-    return table.get();
+    return table;
 }
 
-// Two unit vectors perpendicular to the unit vector w and to each other.
-void frame_about(const float w[3], float a[3], float b[3])
+// Two unit vectors perpendicular to the unit vector w and to each other
+// (built on the axis w is least aligned with, so any w works).
+void frame_about(const Point &w, Point &a, Point &b)
 {
-    float t[3] = {0.0f, 0.0f, 0.0f};
-    // Cross with the axis w is least aligned with.
-    float ax = std::fabs(w[0]), ay = std::fabs(w[1]), az = std::fabs(w[2]);
-    if (ax <= ay && ax <= az) t[0] = 1.0f;
-    else if (ay <= az) t[1] = 1.0f;
-    else t[2] = 1.0f;
-    a[0] = t[1] * w[2] - t[2] * w[1];
-    a[1] = t[2] * w[0] - t[0] * w[2];
-    a[2] = t[0] * w[1] - t[1] * w[0];
-    float len = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
-    for (int i = 0; i < 3; ++i) a[i] /= len;
-    b[0] = w[1] * a[2] - w[2] * a[1];
-    b[1] = w[2] * a[0] - w[0] * a[2];
-    b[2] = w[0] * a[1] - w[1] * a[0];
+    Point t(0.0f, 0.0f, 0.0f);
+    float ax = std::fabs(w.x), ay = std::fabs(w.y), az = std::fabs(w.z);
+    if (ax <= ay && ax <= az) t.x = 1.0f;
+    else if (ay <= az) t.y = 1.0f;
+    else t.z = 1.0f;
+    a = normalize(cross(t, w));
+    b = cross(w, a);
 }
 
 } // namespace
@@ -142,25 +134,45 @@ int sample_permutation(int k, int n, int32_t seed)
     return permutations(n)[size_t(row_of(seed)) * n + size_t(k % n)];
 }
 
+namespace {
+
+// Seeds are offset with wrap-around, never signed overflow.
+int32_t offset_seed(int32_t seed, int32_t by)
+{
+    return int32_t(uint32_t(seed) + uint32_t(by));
+}
+
+// The strata of sample k in the two directions and two random numbers,
+// drawn in that order.
+struct Jitter {
+    float p, q, r1, r2;
+};
+
+Jitter jitter(int k, int n, int32_t seed, int32_t second_offset)
+{
+    Jitter j;
+    j.p = float(sample_permutation(k, n, seed));
+    j.q = float(sample_permutation(k, n, offset_seed(seed, second_offset)));
+    j.r1 = random_uniform();
+    j.r2 = random_uniform();
+    return j;
+}
+
+} // namespace
+
 void stratified_sample_2d(int k, int n, int32_t seed, float &u, float &v)
 {
     if (n < 1) n = 1;
-    int p = sample_permutation(k, n, seed);
-    int q = sample_permutation(k, n, seed + 59);
-    float r1 = random_uniform();
-    float r2 = random_uniform();
-    u = (r1 + p) / n;
-    v = (r2 + q) / n;
+    Jitter j = jitter(k, n, seed, 59);
+    u = (j.r1 + j.p) / n;
+    v = (j.r2 + j.q) / n;
 }
 
 void stratified_sample_2d_b(int k, int n, int32_t seed, float &x, float &y)
 {
     if (n < 1) n = 1;
-    int p = sample_permutation(k, n, seed);
-    int q = sample_permutation(k, n, seed + 59);
-    float r1 = random_uniform();
-    float r2 = random_uniform();
-    square_to_disk((r2 + p) / n, (r1 + q) / n, x, y);
+    Jitter j = jitter(k, n, seed, 59);
+    square_to_disk((j.r2 + j.p) / n, (j.r1 + j.q) / n, x, y);
 }
 
 void poisson_disk_sample(int k, int n, int32_t seed, float &u, float &v)
@@ -202,43 +214,34 @@ void square_to_disk(float u, float v, float &x, float &y)
     y = r * std::sin(phi);
 }
 
-void sample_cone_direction(int k, int n, int32_t seed, const float axis[3],
-                           float angle, float out[3])
+Point sample_cone_direction(int k, int n, int32_t seed, const Point &axis, float angle)
 {
     if (n < 1) n = 1;
     int p = sample_permutation(k, n, seed);
-    int q = sample_permutation(k, n, seed + 2116);
+    int q = sample_permutation(k, n, offset_seed(seed, 2116));
     float c = (random_uniform() + p) / n;
     float cos_t = 1.0f - c * (1.0f - std::cos(angle));
     float sin_t = std::sqrt(std::fmax(0.0f, 1.0f - cos_t * cos_t));
     float phi = 2.0f * PI * (random_uniform() + q) / n;
-    float lx = std::cos(phi) * sin_t, ly = std::sin(phi) * sin_t, lz = cos_t;
 
-    float w[3] = {axis[0], axis[1], axis[2]};
-    float len = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
-    if (!(len > 0.0f)) {
-        w[0] = 0.0f; w[1] = 0.0f; w[2] = 1.0f;
-    } else {
-        for (int i = 0; i < 3; ++i) w[i] /= len;
-    }
-    float a[3], b[3];
+    Point w = normalize(axis);
+    if (w == Point(0.0f, 0.0f, 0.0f)) w = Point(0.0f, 0.0f, 1.0f);
+    Point a, b;
     frame_about(w, a, b);
-    for (int i = 0; i < 3; ++i) out[i] = lx * a[i] + ly * b[i] + lz * w[i];
+    return (std::cos(phi) * sin_t) * a + (std::sin(phi) * sin_t) * b + cos_t * w;
 }
 
-void random_hemisphere_direction(const float n[3], float out[3])
+Point random_hemisphere_direction(const Point &n)
 {
     // A normal shorter than 0.1 admits no direction; the draws are bounded
     // and the normal's own direction answers then.
     for (int tries = 0; tries < 10000; ++tries) {
-        float d[3] = {random_signed(), random_signed(), random_signed()};
-        float len2 = d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+        Point d(random_signed(), random_signed(), random_signed());
+        float len2 = dot(d, d);
         if (len2 < 0.1f || len2 > 1.0f) continue;
-        if (d[0] * n[0] + d[1] * n[1] + d[2] * n[2] < 0.1f) continue;
-        float len = std::sqrt(len2);
-        for (int i = 0; i < 3; ++i) out[i] = d[i] / len;
-        return;
+        if (dot(d, n) < 0.1f) continue;
+        return d / std::sqrt(len2);
     }
-    float len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-    for (int i = 0; i < 3; ++i) out[i] = len > 0.0f ? n[i] / len : (i == 2 ? 1.0f : 0.0f);
+    Point u = normalize(n);
+    return u == Point(0.0f, 0.0f, 0.0f) ? Point(0.0f, 0.0f, 1.0f) : u;
 }

@@ -2,6 +2,8 @@
 // pixel, Poisson-disk sets, the concentric square-to-disk map and directions
 // in a cone. All draws come from the global generator (raytrace/random.h).
 #pragma once
+#include "ri/vecmath.h"
+
 #include <cstdint>
 
 // Number of permutations (and Poisson-disk sets) kept per sample count.
@@ -29,9 +31,8 @@ void square_to_disk(float u, float v, float &x, float &y);
 
 // Direction k of n, uniform in solid angle within the cone of half-angle
 // angle (radians) about axis.
-void sample_cone_direction(int k, int n, int32_t seed, const float axis[3],
-                           float angle, float out[3]);
+Point sample_cone_direction(int k, int n, int32_t seed, const Point &axis, float angle);
 
 // A random unit direction on the side of normal n (at least 0.1 in cosine),
 // by rejection from the cube (the normal itself when it admits none).
-void random_hemisphere_direction(const float n[3], float out[3]);
+Point random_hemisphere_direction(const Point &n);

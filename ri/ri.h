@@ -38,6 +38,14 @@ typedef RtVoid (*RtArchiveCallback)(RtToken type, const char *format, ...);
 #define RI_INFINITY 1.0e38f
 #define RI_EPSILON 1.0e-10f
 
+/* Standard bases for RiBasis and their steps */
+extern RtBasis RiBezierBasis, RiBSplineBasis, RiCatmullRomBasis, RiHermiteBasis, RiPowerBasis;
+#define RI_BEZIERSTEP ((RtInt)3)
+#define RI_BSPLINESTEP ((RtInt)1)
+#define RI_CATMULLROMSTEP ((RtInt)1)
+#define RI_HERMITESTEP ((RtInt)2)
+#define RI_POWERSTEP ((RtInt)4)
+
 /* Blocks and context */
 RtContextHandle RiGetContext(void);
 RtVoid RiContext(RtContextHandle handle);

@@ -43,7 +43,8 @@ struct Point {
     Point() : x(0), y(0), z(0) {}
     Point(float a, float b, float c) : x(a), y(b), z(c) {}
     explicit Point(float f) : x(f), y(f), z(f) {}
-    explicit Point(const float *v) : x(v[0]), y(v[1]), z(v[2]) {}
+    // From a raw 3-float array.
+    static Point from(const float *v) { return Point(v[0], v[1], v[2]); }
     float &operator[](int i) { return (&x)[i]; }
     float operator[](int i) const { return (&x)[i]; }
     float *data() { return &x; }

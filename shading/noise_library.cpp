@@ -68,17 +68,20 @@ void triple(int n, const float *in, float *out, Fn fn)
     }
 }
 
-template <int N>
-int builtin_noise_float(int, float *in, int, float *out)
+// Built-in entries: a float or a three-component result of a scalar kernel.
+typedef float (*Kernel)(int n, const float *v);
+
+template <int N, Kernel K>
+int builtin_float(int, float *in, int, float *out)
 {
-    out[0] = scalar_noise(N, in);
+    out[0] = K(N, in);
     return 0;
 }
 
-template <int N>
-int builtin_noise_triple(int, float *in, int, float *out)
+template <int N, Kernel K>
+int builtin_triple(int, float *in, int, float *out)
 {
-    triple(N, in, out, [](const float *v) { return scalar_noise(N, v); });
+    triple(N, in, out, [](const float *v) { return K(N, v); });
     return 0;
 }
 
@@ -96,33 +99,19 @@ int builtin_pnoise_triple(int, float *in, float *period, int, float *out)
     return 0;
 }
 
-template <int N>
-int builtin_cellnoise_float(int, float *in, int, float *out)
-{
-    out[0] = scalar_cellnoise(N, in);
-    return 0;
-}
-
-template <int N>
-int builtin_cellnoise_triple(int, float *in, int, float *out)
-{
-    triple(N, in, out, [](const float *v) { return scalar_cellnoise(N, v); });
-    return 0;
-}
-
 struct NoiseTablesOfEntries {
-    NoiseEntry noise_float[4] = {builtin_noise_float<1>, builtin_noise_float<2>,
-                                 builtin_noise_float<3>, builtin_noise_float<4>};
-    NoiseEntry noise_triple[4] = {builtin_noise_triple<1>, builtin_noise_triple<2>,
-                                  builtin_noise_triple<3>, builtin_noise_triple<4>};
+    NoiseEntry noise_float[4] = {builtin_float<1, scalar_noise>, builtin_float<2, scalar_noise>,
+                                 builtin_float<3, scalar_noise>, builtin_float<4, scalar_noise>};
+    NoiseEntry noise_triple[4] = {builtin_triple<1, scalar_noise>, builtin_triple<2, scalar_noise>,
+                                  builtin_triple<3, scalar_noise>, builtin_triple<4, scalar_noise>};
     PeriodicEntry pnoise_float[4] = {builtin_pnoise_float<1>, builtin_pnoise_float<2>,
                                      builtin_pnoise_float<3>, builtin_pnoise_float<4>};
     PeriodicEntry pnoise_triple[4] = {builtin_pnoise_triple<1>, builtin_pnoise_triple<2>,
                                       builtin_pnoise_triple<3>, builtin_pnoise_triple<4>};
-    NoiseEntry cell_float[4] = {builtin_cellnoise_float<1>, builtin_cellnoise_float<2>,
-                                builtin_cellnoise_float<3>, builtin_cellnoise_float<4>};
-    NoiseEntry cell_triple[4] = {builtin_cellnoise_triple<1>, builtin_cellnoise_triple<2>,
-                                 builtin_cellnoise_triple<3>, builtin_cellnoise_triple<4>};
+    NoiseEntry cell_float[4] = {builtin_float<1, scalar_cellnoise>, builtin_float<2, scalar_cellnoise>,
+                                builtin_float<3, scalar_cellnoise>, builtin_float<4, scalar_cellnoise>};
+    NoiseEntry cell_triple[4] = {builtin_triple<1, scalar_cellnoise>, builtin_triple<2, scalar_cellnoise>,
+                                 builtin_triple<3, scalar_cellnoise>, builtin_triple<4, scalar_cellnoise>};
     bool library_tried = false;
 };
 

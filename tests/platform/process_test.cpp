@@ -56,20 +56,6 @@ TEST_F(Process, WritingToAFinishedChildFailsWithoutSignal)
     EXPECT_EQ(child.wait(), 0);
 }
 
-TEST_F(Process, OutputHandedOver)
-{
-    velk::ChildProcess child;
-    ASSERT_TRUE(child.start({"echo", "hello"}, velk::ChildProcess::PIPE_OUTPUT));
-    int fd = child.release_output();
-    ASSERT_GE(fd, 0);
-    EXPECT_EQ(child.output_fd(), -1);
-    char buf[16] = {};
-    EXPECT_EQ(read(fd, buf, sizeof buf - 1), 6);
-    EXPECT_STREQ(buf, "hello\n");
-    close(fd);
-    EXPECT_EQ(child.wait(), 0);
-}
-
 TEST_F(Process, CommandLinesRunWithoutAShell)
 {
     using V = std::vector<std::string>;

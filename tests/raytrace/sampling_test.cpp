@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 TEST(RandomGenerator, KnownSequenceAndRestart)
@@ -74,6 +75,26 @@ TEST(SamplePatterns, PermutationsAreStableAndComplete)
     EXPECT_GT(differ, 45);
 }
 
+TEST(SamplePatternsDeathTest, TablesAreAnnouncedInDebugMode)
+{
+    // In a fresh process, so that no table exists yet.
+    auto make_tables = [] {
+        sampling_set_debug(true);
+        sample_permutation(0, 5, 1);
+        sample_permutation(1, 5, 2);   // made already: no message
+        sample_permutation(0, 6, 1);
+        float u, v;
+        poisson_disk_sample(0, 3, 1, u, v);
+        std::exit(0);
+    };
+    EXPECT_EXIT(make_tables(), testing::ExitedWithCode(0),
+                "^Allocating space for permutations\n"
+                "Allocating space for permutations\\[5\\]\n"
+                "Allocating space for permutations\\[6\\]\n"
+                "Allocating space for pdisk_samples\n"
+                "Allocating space for pdisk_samples\\[3\\]\n$");
+}
+
 TEST(SamplePatterns, StratifiedPointsFillTheirStrata)
 {
     seed_random(11);
@@ -92,6 +113,13 @@ TEST(SamplePatterns, StratifiedPointsFillTheirStrata)
     }
     EXPECT_EQ(std::count(cols.begin(), cols.end(), 1), n);
     EXPECT_EQ(std::count(rows.begin(), rows.end(), 1), n);
+
+    // Seed offsets wrap around instead of overflowing.
+    float u, v;
+    stratified_sample_2d(1, n, 2147483647, u, v);
+    EXPECT_TRUE(u >= 0.0f && u < 1.0f && v >= 0.0f && v < 1.0f);
+    Point d = sample_cone_direction(1, n, 2147483647 - 100, Point(0, 0, 1), 0.5f);
+    EXPECT_NEAR(d.length(), 1.0f, 1e-5);
 }
 
 TEST(SamplePatterns, PoissonDiskSetsAreSpread)
@@ -137,26 +165,26 @@ TEST(SamplePatterns, SquareToDisk)
 TEST(SamplePatterns, DirectionsStayInTheirCone)
 {
     seed_random(9);
-    const float axis[3] = {0.0f, 3.0f, 4.0f};   // not unit length
     const float angle = 0.3f;
-    for (int k = 0; k < 64; ++k) {
-        float d[3];
-        sample_cone_direction(k, 64, 17, axis, angle, d);
-        float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-        EXPECT_NEAR(len, 1.0f, 1e-5);
-        float c = (d[1] * 3.0f + d[2] * 4.0f) / 5.0f;
-        EXPECT_GE(c, std::cos(angle) - 1e-5f);
+    // Not unit length, and one along the diagonal.
+    for (Point axis : {Point(0.0f, 3.0f, 4.0f), Point(1.0f, 1.0f, 1.0f), Point(0.0f, 0.0f, -2.0f)}) {
+        Point unit = normalize(axis);
+        for (int k = 0; k < 64; ++k) {
+            Point d = sample_cone_direction(k, 64, 17, axis, angle);
+            EXPECT_NEAR(d.length(), 1.0f, 1e-5);
+            EXPECT_GE(dot(d, unit), std::cos(angle) - 1e-5f);
+        }
     }
-    const float n[3] = {1.0f, 0.0f, 0.0f};
-    for (int i = 0; i < 64; ++i) {
-        float d[3];
-        random_hemisphere_direction(n, d);
-        EXPECT_GE(d[0], 0.1f - 1e-6f);
-    }
-    const float tiny[3] = {0.0f, 0.01f, 0.0f};   // admits no direction: no endless loop
-    float d[3];
-    random_hemisphere_direction(tiny, d);
-    EXPECT_NEAR(d[1], 1.0f, 1e-6);
+    // The whole sphere: directions fall on both sides.
+    int below = 0;
+    for (int k = 0; k < 64; ++k)
+        if (sample_cone_direction(k, 64, 3, Point(0, 0, 1), 3.14159265f).z < 0) ++below;
+    EXPECT_GT(below, 16);
+    EXPECT_LT(below, 48);
+
+    for (int i = 0; i < 64; ++i) EXPECT_GE(random_hemisphere_direction(Point(1, 0, 0)).x, 0.1f - 1e-6f);
+    // A normal that admits no direction: no endless loop.
+    EXPECT_NEAR(random_hemisphere_direction(Point(0.0f, 0.01f, 0.0f)).y, 1.0f, 1e-6);
 }
 
 TEST(IncompleteGamma, KnownValues)

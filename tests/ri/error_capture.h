@@ -31,7 +31,7 @@ public:
 private:
     static ErrorCapture *&current() { static ErrorCapture *c = nullptr; return c; }
     static void record(RtInt code, RtInt severity, const char *msg) {
-        if (current()) current()->reports.push_back({code, severity, msg});
+        if (current()) current()->reports.push_back({code, severity, msg ? msg : ""});
     }
     RtErrorHandler old_;
 };

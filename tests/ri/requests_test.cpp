@@ -8,6 +8,7 @@
 #include "ri/paramlist.h"
 #include "ri/ribfile.h"
 #include "ri/stdtokens.h"
+#include "tests/ri/recording_renderer.h"
 #include "tests/ri/rib_test_support.h"
 
 namespace {
@@ -15,6 +16,7 @@ namespace {
 // Reads RIB text through the request loop and returns the messages reported.
 std::string messages_of(const std::string &rib) {
     predeclare_tokens();
+    velktest::CurrentRecorder renderer;
     ErrorRecorder rec;
     velktest::TempDir dir;
     std::string path = dir.write("t.rib", rib);
@@ -97,12 +99,12 @@ TEST(RequestDispatch, ParameterListsByDeclaration) {
 }
 
 TEST(RequestDispatch, PairLimit) {
-    std::string rib = "Attribute \"user\"";
+    std::string rib = "Attribute \"tinygrids\"";
     for (int i = 0; i < 600; i++) rib += " \"uniform float p" + std::to_string(i) + "\" " + std::to_string(i);
     std::string m = messages_of(rib + "\n");
     EXPECT_EQ(m.substr(0, 48), "Parsed too many token/value pairs: Contact kesp\n");
     // Exactly 510 pairs are taken without complaint.
-    rib = "Attribute \"user\"";
+    rib = "Attribute \"tinygrids\"";
     for (int i = 0; i < 510; i++) rib += " \"uniform float p" + std::to_string(i) + "\" " + std::to_string(i);
     EXPECT_EQ(messages_of(rib + "\n"), "");
 }
@@ -110,11 +112,12 @@ TEST(RequestDispatch, PairLimit) {
 TEST(VertexLengths, ShortListsFailLongOnesWarn) {
     messages_of("Declare \"Cq\" \"varying color\"\n");
     // Each check sees a Polygon of three vertices.
-    EXPECT_EQ(messages_of("Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0]\n"),
+    EXPECT_EQ(messages_of("WorldBegin Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0] WorldEnd\n"),
               "vertex length mismatch: Cq (found 3, expected 9)\n");
-    std::string m = messages_of("Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0 1 0 0 1 0 0 1 0 0]\n");
+    std::string m = messages_of("WorldBegin Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0 1 0 0 1 0 0 1 0 0] WorldEnd\n");
     EXPECT_EQ(m, "vertex length mismatch: Cq (found 12, expected 9)\n");
-    EXPECT_EQ(messages_of("Points \"P\" [0 0 0 1 1 1] \"zork\" [1 2]\n"), "vertex variable unknown: zork\n");
+    EXPECT_EQ(messages_of("WorldBegin Points \"P\" [0 0 0 1 1 1] \"zork\" [1 2] WorldEnd\n"),
+              "vertex variable unknown: zork\n");
 }
 
 TEST(VertexLengths, SeveritiesAndFailure) {

@@ -133,7 +133,8 @@ TEST(RaylumeRcFile, ReadFromHomeUnlessVelkhomeIsSet) {
 
 TEST(RaylumeRib, RequestErrorsFromStandardInput) {
     TempDir dir;
-    RunResult r = raylume(dir, {}, "Spheer 1 -1 1 360\nSphere 1 -1 1 \"P\" [0 0 0]\nCone 1 1\nCone 1 1 1\n");
+    RunResult r = raylume(dir, {}, "Spheer 1 -1 1 360\nSphere 1 -1 1 \"P\" [0 0 0]\nCone 1 1\n"
+                                   "WorldBegin Cone 1 1 1 WorldEnd\n");
     EXPECT_EQ(r.err,
               "ERROR: stdin (1): Syntax error\n    --> \"Spheer\" is not a valid RenderMan 3.1 RIB request\n"
               "ERROR: stdin (2): Syntax error\n    --> Number expected\n"

@@ -71,20 +71,6 @@ TEST(Noise, OneDimensionFromTheGradientTable)
     EXPECT_NEAR(noise1(256.5f), expected, 1e-6);   // the lattice repeats every 256
 }
 
-TEST(Noise, SmoothAndBounded)
-{
-    for (int i = 0; i < 2000; ++i) {
-        float x = i * 0.137f - 100.0f, y = i * 0.071f, z = -i * 0.013f, w = i * 0.29f;
-        for (float v : {noise1(x), noise2(x, y), noise3(x, y, z), noise4(x, y, z, w)}) {
-            ASSERT_GE(v, -0.1f);
-            ASSERT_LE(v, 1.1f);
-        }
-        EXPECT_NEAR(noise3(x, y, z), noise3(x + 1e-3f, y, z), 0.01f);
-        EXPECT_NEAR(noise4(x, y, z, w), noise4(x, y, z, w + 1e-3f), 0.01f);
-    }
-    EXPECT_NE(noise3(0.3f, 0.6f, 0.2f), noise3(0.6f, 0.3f, 0.2f));
-}
-
 TEST(Noise, PeriodicForms)
 {
     const float xs[] = {0.25f, 1.375f, -2.625f, 7.5f};

@@ -1,0 +1,40 @@
+#include "raytrace/raytracer.h"
+
+#include "raytrace/random.h"
+#include "ri/gstate.h"
+#include "ri/transformation.h"
+
+RayTracer::~RayTracer()
+{
+    for (int *o : objects_) delete o;
+}
+
+RtObjectHandle RayTracer::object_begin()
+{
+    objects_.push_back(new int((int)objects_.size()));
+    return objects_.back();
+}
+
+void RayTracer::world_end()
+{
+    Renderer::world_end();
+    if (options.verbosity & VERBOSE_STATS) {
+        FILE *out = options.rayserver ? stderr : stdout;
+        print_stats(out);
+        print_gstate_stats(out);
+        print_transformation_stats(out);
+        fflush(out);
+    }
+}
+
+RtVoid RiBegin(RtToken)
+{
+    static bool started = false;
+    current_renderer = new RayTracer;
+    RtColor white = {1, 1, 1};
+    RiColor(white);
+    if (!started) {
+        started = true;
+        seed_random(5234);
+    }
+}

@@ -1,0 +1,50 @@
+// The ray-tracing back end. For now it keeps the block structure running end
+// to end: every primitive, solid and object operation is accepted and dropped;
+// rendering comes later.
+#pragma once
+#include <vector>
+
+#include "ri/renderer.h"
+
+class RayTracer : public Renderer {
+public:
+    RayTracer() = default;
+    ~RayTracer() override;
+
+    void world_end() override;
+
+    void add_cone(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_cylinder(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_disk(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_hyperboloid(RtPoint, RtPoint, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_paraboloid(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_sphere(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_polygon(RtInt, RtInt, RtToken[], RtPointer[]) override {}
+    void add_general_polygon(RtInt, RtInt[], RtInt, RtToken[], RtPointer[]) override {}
+    void add_points_polygons(RtInt, RtInt[], RtInt[], RtInt, RtToken[], RtPointer[]) override {}
+    void add_points_general_polygons(RtInt, RtInt[], RtInt[], RtInt[], RtInt, RtToken[], RtPointer[]) override {}
+    void add_bilinear_patch(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_bicubic_patch(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
+    void add_patch_mesh(RtToken, RtInt, RtToken, RtInt, RtToken, RtInt, RtToken[], RtPointer[]) override {}
+    void add_nu_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, RtInt, RtFloat[], RtFloat, RtFloat,
+                      RtInt, RtToken[], RtPointer[]) override {}
+    void add_curves(RtToken, RtInt, RtInt[], RtToken, RtInt, RtToken[], RtPointer[]) override {}
+    void add_points(RtInt, RtInt, RtToken[], RtPointer[]) override {}
+    void add_subdivision_mesh(RtToken, RtInt, RtInt[], RtInt[], RtInt, RtToken[], RtInt[], RtInt[], RtFloat[],
+                              RtInt, RtToken[], RtPointer[]) override {}
+    void add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[]) override {}
+    void add_procedural(RtPointer data, RtBound, RtProcSubdivFunc, RtProcFreeFunc freefunc) override
+    {
+        if (freefunc) freefunc(data);
+    }
+    void solid_begin(RtToken) override {}
+    void solid_end() override {}
+    RtObjectHandle object_begin() override;
+    void object_end() override {}
+    void object_instance(RtObjectHandle) override {}
+
+private:
+    // One record per object definition, so every handle is distinct.
+    std::vector<int *> objects_;
+};

@@ -1,0 +1,194 @@
+#include "ri/gstate.h"
+
+#include <cmath>
+#include <cstring>
+#include <cstdlib>
+
+#include "ri/basis.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+
+namespace {
+
+const int POOL_BATCH = 57;
+
+// A free record of the pool: the first bytes of its storage link the list.
+struct FreeRecord {
+    FreeRecord *next;
+};
+
+FreeRecord *free_list = nullptr;
+
+const float DEFAULT_TEXCOORDS[8] = {0, 0, 1, 0, 0, 1, 1, 1};
+
+} // namespace
+
+StatCounter &gstate_counter()
+{
+    static StatCounter counter;
+    return counter;
+}
+
+void *GState::operator new(size_t size)
+{
+    RI_ASSERT(size <= sizeof(GState), "gstate");
+    if (!free_list) {
+        char *block = static_cast<char *>(calloc(POOL_BATCH, sizeof(GState)));
+        if (!block) {
+            ri_error(RIE_NOMEM, RIE_SEVERE, "No memory for GStates");
+            abort();   // nothing sensible is left to do
+        }
+        for (int i = POOL_BATCH - 1; i >= 0; i--) {
+            FreeRecord *r = reinterpret_cast<FreeRecord *>(block + i * sizeof(GState));
+            r->next = free_list;
+            free_list = r;
+        }
+    }
+    FreeRecord *r = free_list;
+    free_list = r->next;
+    gstate_counter().add(1);
+    return r;
+}
+
+void GState::operator delete(void *p)
+{
+    if (!p) return;
+    FreeRecord *r = static_cast<FreeRecord *>(p);
+    r->next = free_list;
+    free_list = r;
+    gstate_counter().subtract(1);
+}
+
+void GState::init_defaults()
+{
+    release_members();
+    flags = GS_DEFAULT_FLAGS;
+    orientation = 0;
+    color = Color(1);
+    opacity = Color(1);
+    memcpy(texture_coords, DEFAULT_TEXCOORDS, sizeof texture_coords);
+    memset(words, 0, sizeof words);
+    memset(shader_words, 0, sizeof shader_words);
+    shading_rate = 1;
+    shading_rate_root = 1;
+    detail_values[0] = 5e37f;
+    detail_values[1] = 0;
+    detail_values[2] = 1;
+    ubasis = vbasis = &RiBezierBasis[0][0];
+    ustep = vstep = RI_BEZIERSTEP;
+    byte_after_steps = 0;
+    word_after_trim = 0;
+    displacement_bound = 0;
+    displacement_space = nullptr;
+    identifier = nullptr;
+    rad_patchsize = 4;
+    rad_elemsize = 4;
+    rad_minsize = 1;
+    zonal = 3;
+    casts_shadows = 2;
+    light_samples = 1;
+    light_photons = 0;
+    light_strategy = 0;
+    patch_maxlevel = 256;
+    patch_minlevel = 1;
+    patch_splitdepth = 0;
+    patch_multiplier = 1;
+    rad_averagecolor = Color(1);
+    rad_emissioncolor = Color(0);
+    rad_specularcolor = Color(0);
+    rad_refractioncolor = Color(0);
+    refraction_index = 1;
+    floats_after_index[0] = floats_after_index[1] = 1;
+    udivisions = vdivisions = 0;
+    representation = GEOREP_PRIMITIVE;
+}
+
+void GState::release_members()
+{
+    for (int i = 0; i < SHADER_SLOTS; i++) {
+        shader_spaces[i].clear();
+        shaders[i].clear();
+    }
+    trim_loops.clear();
+}
+
+void GState::copy_fields(const GState &o)
+{
+    flags = o.flags;
+    orientation = o.orientation;
+    color = o.color;
+    opacity = o.opacity;
+    memcpy(texture_coords, o.texture_coords, sizeof texture_coords);
+    memcpy(words, o.words, sizeof words);
+    memcpy(shader_words, o.shader_words, sizeof shader_words);
+    for (int i = 0; i < SHADER_SLOTS; i++) {
+        shaders[i] = o.shaders[i];
+        shader_spaces[i] = o.shader_spaces[i];
+    }
+    shading_rate = o.shading_rate;
+    shading_rate_root = o.shading_rate_root;
+    memcpy(detail_values, o.detail_values, sizeof detail_values);
+    ubasis = o.ubasis;
+    vbasis = o.vbasis;
+    ustep = o.ustep;
+    vstep = o.vstep;
+    byte_after_steps = o.byte_after_steps;
+    trim_loops = o.trim_loops;
+    word_after_trim = o.word_after_trim;
+    displacement_bound = o.displacement_bound;
+    displacement_space = o.displacement_space;
+    identifier = o.identifier;
+    rad_patchsize = o.rad_patchsize;
+    rad_elemsize = o.rad_elemsize;
+    rad_minsize = o.rad_minsize;
+    zonal = o.zonal;
+    casts_shadows = o.casts_shadows;
+    light_samples = o.light_samples;
+    light_photons = o.light_photons;
+    light_strategy = o.light_strategy;
+    patch_maxlevel = o.patch_maxlevel;
+    patch_minlevel = o.patch_minlevel;
+    patch_splitdepth = o.patch_splitdepth;
+    patch_multiplier = o.patch_multiplier;
+    rad_averagecolor = o.rad_averagecolor;
+    rad_emissioncolor = o.rad_emissioncolor;
+    rad_specularcolor = o.rad_specularcolor;
+    rad_refractioncolor = o.rad_refractioncolor;
+    refraction_index = o.refraction_index;
+    floats_after_index[0] = o.floats_after_index[0];
+    floats_after_index[1] = o.floats_after_index[1];
+    udivisions = o.udivisions;
+    vdivisions = o.vdivisions;
+    representation = o.representation;
+}
+
+GState::GState(const GState &o) : RefCounted()
+{
+    copy_fields(o);
+}
+
+GState &GState::operator=(const GState &o)
+{
+    if (this != &o) copy_fields(o);
+    return *this;
+}
+
+void set_shading_rate(GState *g, float rate)
+{
+    if (!(rate >= 0.125f)) rate = 0.125f;
+    g->shading_rate = rate;
+    g->shading_rate_root = std::sqrt(rate);
+}
+
+void unshare_gstate(Renderer *r)
+{
+    if (!r || !r->attributes.is_set()) ri_assert_failed("gstate", 345);
+    if (r->attributes->refcount >= 2) r->attributes.set(new GState(*r->attributes));
+}
+
+void print_gstate_stats(FILE *out)
+{
+    const StatCounter &c = gstate_counter();
+    fprintf(out, "GStates allocated: %ld requested, %ld outstanding, %ld peak (%ld kb)\n",
+            (long)c.requested, (long)c.current, (long)c.peak, (long)(c.peak * 300 / 1024));
+}

@@ -1,0 +1,153 @@
+// The RI attribute procedures: colour, opacity, texture coordinates, shading
+// rate and interpolation, matte, detail, representation, sides, RiAttribute.
+#include <cstring>
+
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+
+namespace {
+
+// No renderer: reported, null. Outside any level: reported, and the call goes on.
+Renderer *attribute_check()
+{
+    Renderer *r = renderer_or_report();
+    if (r && r->level == 0) ri_report(RIE_NOTATTRIBS, RIE_WARNING);
+    return r;
+}
+
+bool is(const char *a, const char *b)
+{
+    return a && strcmp(a, b) == 0;
+}
+
+void set_flag(Renderer *r, uint32_t bit, bool on)
+{
+    uint32_t flags = r->attributes->flags;
+    uint32_t want = on ? (flags | bit) : (flags & ~bit);
+    if (want == flags) return;
+    unshare_gstate(r);
+    r->attributes->flags = want;
+}
+
+} // namespace
+
+RtVoid RiColor(RtColor color)
+{
+    Renderer *r = attribute_check();
+    if (!r || !first_motion_spec(r)) return;
+    Color c(color[0], color[1], color[2]);
+    if (c == r->attributes->color) return;
+    unshare_gstate(r);
+    GState *g = r->attributes.get();
+    g->color = c;
+    if (!(g->flags & GS_AVERAGECOLOR_GIVEN)) g->rad_averagecolor = c;
+    r->color_changed(color);
+}
+
+RtVoid RiOpacity(RtColor color)
+{
+    Renderer *r = attribute_check();
+    if (!r || !first_motion_spec(r)) return;
+    Color c(color[0], color[1], color[2]);
+    if (c == r->attributes->opacity) return;
+    unshare_gstate(r);
+    r->attributes->opacity = c;
+}
+
+RtVoid RiTextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2,
+                            RtFloat s3, RtFloat t3, RtFloat s4, RtFloat t4)
+{
+    Renderer *r = attribute_check();
+    if (!r) return;
+    float st[8] = {s1, t1, s2, t2, s3, t3, s4, t4};
+    GState *g = r->attributes.get();
+    if (!memcmp(st, g->texture_coords, sizeof st) && (g->flags & GS_TEXCOORDS)) return;
+    unshare_gstate(r);
+    g = r->attributes.get();
+    memcpy(g->texture_coords, st, sizeof st);
+    g->flags |= GS_TEXCOORDS;
+}
+
+RtVoid RiShadingRate(RtFloat size)
+{
+    Renderer *r = attribute_check();
+    if (!r) return;
+    float rate = size >= 0.125f ? size : 0.125f;
+    if (rate == r->attributes->shading_rate) return;
+    unshare_gstate(r);
+    set_shading_rate(r->attributes.get(), rate);
+}
+
+RtVoid RiShadingInterpolation(RtToken type)
+{
+    Renderer *r = attribute_check();
+    if (!r) return;
+    if (is(type, "constant")) set_flag(r, GS_SMOOTH, false);
+    else if (is(type, "smooth")) set_flag(r, GS_SMOOTH, true);
+    else ri_error(RIE_BADTOKEN, RIE_WARNING, "RiShadingInterpolation(): bad type");
+}
+
+RtVoid RiMatte(RtBoolean onoff)
+{
+    Renderer *r = attribute_check();
+    if (!r) return;
+    set_flag(r, GS_MATTE, onoff != 0);
+}
+
+RtVoid RiBound(RtBound)
+{
+    attribute_check();
+}
+
+RtVoid RiDetail(RtBound)
+{
+    if (!attribute_check()) return;
+    ri_error(RIE_INCAPABLE, RIE_INFO, "Level of Detail not currently supported");
+}
+
+RtVoid RiDetailRange(RtFloat, RtFloat, RtFloat, RtFloat)
+{
+    if (!attribute_check()) return;
+    ri_error(RIE_INCAPABLE, RIE_INFO, "Level of Detail not currently supported");
+}
+
+RtVoid RiGeometricApproximation(RtToken, RtFloat)
+{
+    attribute_check();
+}
+
+RtVoid RiGeometricRepresentation(RtToken type)
+{
+    Renderer *r = attribute_check();
+    if (!r) return;
+    static const char *const names[] = {"primitive", "lines", "points", "sketch"};
+    for (int i = 0; i < 4; i++) {
+        if (!is(type, names[i])) continue;
+        if (r->attributes->representation != i) {
+            unshare_gstate(r);
+            r->attributes->representation = i;
+        }
+        r->representation_changed();
+        return;
+    }
+    ri_error(RIE_BADTOKEN, RIE_ERROR, "Bad GeometricRepresentation: \"%s\"", type ? type : "");
+}
+
+RtVoid RiSides(RtInt sides)
+{
+    Renderer *r = attribute_check();
+    if (!r) return;
+    set_flag(r, GS_TWOSIDED, sides != 1);
+    r->sides_changed();
+}
+
+RtVoid RiAttributeV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Renderer *r = attribute_check();
+    if (!r) return;
+    for (int i = 0; i < n; i++) {
+        if (r->attribute(name, tokens[i], params[i]) < 0)
+            ri_error(RIE_BADTOKEN, RIE_WARNING, "Unknown Attribute type: \"%s\" \"%s\"",
+                     name ? name : "", tokens[i] ? tokens[i] : "");
+    }
+}

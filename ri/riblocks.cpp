@@ -1,0 +1,101 @@
+// The block procedures: RiEnd, RiContext, frames and worlds, attribute blocks.
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+
+void ri_pop_transformation(Renderer *r);   // ritransform.cpp
+
+RtContextHandle RiGetContext(void)
+{
+    return current_renderer;
+}
+
+RtVoid RiContext(RtContextHandle handle)
+{
+    if (!handle) return;
+    current_renderer = static_cast<Renderer *>(handle);
+    current_renderer->make_current();
+}
+
+RtVoid RiEnd(void)
+{
+    Renderer *r = current_renderer;
+    if (!r || r->level != LEVEL_GLOBAL)
+        ri_error(RIE_NESTING, RIE_SEVERE, "RiEnd called at inappropriate level");
+    if (r) {
+        delete r;
+        current_renderer = nullptr;
+    }
+}
+
+RtVoid RiFrameBegin(RtInt number)
+{
+    Renderer *r = current_renderer;
+    if (!r || r->level != LEVEL_GLOBAL) {
+        ri_error(RIE_NESTING, RIE_SEVERE, "RiFrameBegin must be called at the GLOBAL level");
+        return;
+    }
+    r->frame_begin(number);
+    RiAttributeBegin();
+}
+
+RtVoid RiFrameEnd(void)
+{
+    Renderer *r = current_renderer;
+    if (!r || !(r->level & LEVEL_FRAME)) {
+        ri_error(RIE_NESTING, RIE_SEVERE, "RiFrameEnd called without corresponding RiFrameBegin");
+        return;
+    }
+    if (r->level >= LEVEL_WORLD) {
+        ri_error(RIE_NESTING, RIE_SEVERE, "RiFrameEnd called inside world level");
+        return;
+    }
+    RiAttributeEnd();
+    r->frame_end();
+}
+
+RtVoid RiWorldBegin(void)
+{
+    Renderer *r = current_renderer;
+    if (!r || r->level == 0 || r->level >= LEVEL_WORLD) {
+        ri_error(RIE_NESTING, RIE_SEVERE, "RiWorldBegin called at inappropriate level");
+        return;
+    }
+    r->world_begin();
+    RiAttributeBegin();
+    r->transformation.clear();
+    RiIdentity();
+}
+
+RtVoid RiWorldEnd(void)
+{
+    Renderer *r = current_renderer;
+    if (!r || !(r->level & LEVEL_WORLD) || r->level > 7) {
+        ri_error(RIE_NESTING, RIE_SEVERE, "RiWorldEnd called at inappropriate level");
+        return;
+    }
+    RiAttributeEnd();
+    r->render_world();
+    r->world_end();
+}
+
+RtVoid RiAttributeBegin(void)
+{
+    Renderer *r = renderer_or_report();
+    if (!r) return;
+    if (r->level == 0) ri_report(RIE_NOTATTRIBS, RIE_WARNING);
+    RiTransformBegin();
+    r->push_attributes();
+}
+
+RtVoid RiAttributeEnd(void)
+{
+    Renderer *r = renderer_or_report();
+    if (!r) return;
+    if (r->level == 0) ri_report(RIE_NOTATTRIBS, RIE_WARNING);
+    if (r->attribute_depth <= 0) {
+        r->pop_attributes();   // reports the underflow; nothing else is popped
+        return;
+    }
+    r->pop_attributes();
+    ri_pop_transformation(r);
+}

@@ -1,0 +1,218 @@
+// The RI option procedures: camera and image description, sampling,
+// filtering, exposure, quantization, display, hider and RiOption.
+#include <cmath>
+#include <cstring>
+
+#include "ri/declarations.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+#include "ri/tokens.h"
+
+namespace {
+
+// No renderer: reported, null. Inside the world: reported, and the call goes on.
+Renderer *option_check()
+{
+    Renderer *r = renderer_or_report();
+    if (r && r->level > 3) ri_report(RIE_NOTOPTIONS, RIE_WARNING);
+    return r;
+}
+
+bool is(const char *a, const char *b)
+{
+    return a && strcmp(a, b) == 0;
+}
+
+} // namespace
+
+RtVoid RiFormat(RtInt xres, RtInt yres, RtFloat aspect)
+{
+    if (Renderer *r = option_check()) r->options.set_format(xres, yres, aspect);
+}
+
+RtVoid RiFrameAspectRatio(RtFloat aspect)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    if (!(aspect > 0) || std::isinf(aspect)) {
+        ri_error(RIE_RANGE, RIE_ERROR, "RiFrameAspectRatio: bad aspect ratio %g", aspect);
+        return;
+    }
+    r->options.frame_aspect_given = aspect;
+}
+
+RtVoid RiScreenWindow(RtFloat left, RtFloat right, RtFloat bottom, RtFloat top)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    if (!(right - left != 0) || !(top - bottom != 0)) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "RiScreenWindow: empty screen window");
+        return;
+    }
+    float *s = r->options.screen_given;
+    s[0] = left; s[1] = right; s[2] = bottom; s[3] = top;
+}
+
+RtVoid RiCropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    float *c = r->options.crop;
+    c[0] = xmin; c[1] = xmax; c[2] = ymin; c[3] = ymax;
+}
+
+RtVoid RiProjectionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    Options &o = r->options;
+    if (is(name, "orthographic")) {
+        o.projection = PROJ_ORTHOGRAPHIC;
+        return;
+    }
+    if (!is(name, "perspective")) {
+        ri_error(RIE_BADTOKEN, RIE_ERROR, "RiProjection: Invalid projection \"%s\"", name ? name : "");
+        return;
+    }
+    o.projection = PROJ_PERSPECTIVE;
+    for (int i = 0; i < n; i++) {
+        Declaration *d = declarations().lookup(tokens[i]);
+        if (!d || !is(d->name(), "fov") || !params[i]) {
+            ri_error(RIE_BADTOKEN, RIE_ERROR, "RiProjection: Invalid parameter for \"%s\": \"%s\"",
+                     name, tokens[i] ? tokens[i] : "");
+            continue;
+        }
+        float fov = d->type == DECL_INTEGER ? (float)*static_cast<int *>(params[i])
+                                            : *static_cast<float *>(params[i]);
+        if (!(fov > 0 && fov < 180)) {
+            ri_error(RIE_RANGE, RIE_ERROR, "RiProjection: field of view %g out of range", fov);
+            continue;
+        }
+        o.fov = fov;
+    }
+}
+
+RtVoid RiClipping(RtFloat hither, RtFloat yon)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    if (!(hither > 0 && hither < yon)) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Bad values for RiClipping");
+        return;
+    }
+    r->options.near_clip = hither < 1e-6f ? 1e-6f : hither;
+    r->options.far_clip = yon;
+}
+
+RtVoid RiDepthOfField(RtFloat fstop, RtFloat focallength, RtFloat focaldistance)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    if (!(fstop > 0)) {
+        ri_error(RIE_RANGE, RIE_ERROR, "RiDepthOfField: bad f-stop %g", fstop);
+        return;
+    }
+    r->options.set_depth_of_field(fstop, focallength, focaldistance);
+}
+
+RtVoid RiShutter(RtFloat smin, RtFloat smax)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    r->options.shutter_open = smin;
+    r->options.shutter_close = smax;
+}
+
+RtVoid RiPixelVariance(RtFloat variation)
+{
+    if (Renderer *r = option_check()) r->options.pixel_variance = variation;
+}
+
+RtVoid RiPixelSamples(RtFloat xsamples, RtFloat ysamples)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    auto rate = [](float v) { return v >= 1 ? (v < 65536 ? (int)v : 65536) : 1; };
+    r->options.xsamples = rate(xsamples);
+    r->options.ysamples = rate(ysamples);
+}
+
+RtVoid RiPixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    if (!(xwidth > 0) || !(ywidth > 0) || !filter) {
+        ri_error(RIE_RANGE, RIE_ERROR, "RiPixelFilter: bad filter widths %g %g", xwidth, ywidth);
+        return;
+    }
+    r->options.filter = filter;
+    r->options.filter_xwidth = xwidth;
+    r->options.filter_ywidth = ywidth;
+}
+
+RtVoid RiExposure(RtFloat gain, RtFloat gamma)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    r->options.exposure_gain = gain;
+    r->options.exposure_gamma = gamma;
+    r->options.exposure_differs = gain != 1 || gamma != 1;
+}
+
+RtVoid RiQuantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    float *q;
+    if (is(type, "rgba")) q = r->options.color_quant;
+    else if (is(type, "z")) q = r->options.depth_quant;
+    else {
+        ri_error(RIE_BADTOKEN, RIE_WARNING, "RiQuantize given bad type \"%s\"", type ? type : "");
+        return;
+    }
+    q[0] = (float)one;
+    q[1] = (float)qmin;
+    q[2] = (float)qmax;
+    q[3] = one ? ampl / one : ampl;
+}
+
+RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    if (Renderer *r = option_check()) r->display(name, type, mode, n, tokens, params);
+}
+
+RtVoid RiHiderV(RtToken type, RtInt, RtToken[], RtPointer[])
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    if (!type || is(type, "NULL")) r->options.hider = HIDER_NONE;
+    else if (is(type, "hidden")) r->options.hider = HIDER_HIDDEN;
+    else if (is(type, "paint")) {
+        r->options.hider = HIDER_PAINT;
+        ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "Painter's algorithm for hidden surface not supported");
+    } else {
+        ri_error(RIE_BADTOKEN, RIE_ERROR, "RiHider given bad type \"%s\"", type);
+    }
+}
+
+RtVoid RiColorSamples(RtInt, RtFloat[], RtFloat[])
+{
+    if (!option_check()) return;
+    ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "ColorSamples not currently implemented");
+}
+
+RtVoid RiRelativeDetail(RtFloat relativedetail)
+{
+    if (Renderer *r = option_check()) r->options.relative_detail = relativedetail;
+}
+
+RtVoid RiOptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Renderer *r = option_check();
+    if (!r) return;
+    for (int i = 0; i < n; i++) {
+        if (r->option(name, tokens[i], params[i]) < 0)
+            ri_error(RIE_BADTOKEN, RIE_WARNING, "RiOption: Unknown option \"%s\" \"%s\"",
+                     name ? name : "", tokens[i] ? tokens[i] : "");
+    }
+}

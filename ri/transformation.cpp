@@ -1,0 +1,277 @@
+#include "ri/transformation.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "ri/rierror.h"
+#include "ri/tokens.h"
+
+namespace {
+
+const int POOL_BATCH = 14;
+
+struct FreeRecord {
+    FreeRecord *next;
+};
+
+FreeRecord *free_list = nullptr;
+
+float row_scale(const float *m)
+{
+    float r = 0;
+    for (int i = 0; i < 3; i++)
+        for (int j = 0; j < 3; j++) r += m[i * 4 + j] * m[i * 4 + j];
+    return std::sqrt(r * 0.33333334f);
+}
+
+} // namespace
+
+StatCounter &transformation_counter()
+{
+    static StatCounter counter;
+    return counter;
+}
+
+StatCounter &extra_matrix_counter()
+{
+    static StatCounter counter;
+    return counter;
+}
+
+void *Transformation::operator new(size_t size)
+{
+    RI_ASSERT(size <= sizeof(Transformation), "ritrans");
+    if (!free_list) {
+        char *block = static_cast<char *>(calloc(POOL_BATCH, sizeof(Transformation)));
+        if (!block) {
+            ri_error(RIE_NOMEM, RIE_SEVERE, "No memory for transformations");
+            abort();   // nothing sensible is left to do
+        }
+        for (int i = POOL_BATCH - 1; i >= 0; i--) {
+            FreeRecord *r = reinterpret_cast<FreeRecord *>(block + i * sizeof(Transformation));
+            r->next = free_list;
+            free_list = r;
+        }
+    }
+    FreeRecord *r = free_list;
+    free_list = r->next;
+    transformation_counter().add(1);
+    return r;
+}
+
+void Transformation::operator delete(void *p)
+{
+    if (!p) return;
+    FreeRecord *r = static_cast<FreeRecord *>(p);
+    r->next = free_list;
+    free_list = r;
+    transformation_counter().subtract(1);
+}
+
+Transformation::Transformation() : second(nullptr), t0(0), t1(0), flags(0)
+{
+    for (int i = 0; i < 4; i++) identity_matrix(statics[i]);
+}
+
+Transformation::Transformation(const Transformation &o) : RefCounted(), second(nullptr)
+{
+    *this = o;
+}
+
+Transformation &Transformation::operator=(const Transformation &o)
+{
+    if (this == &o) return *this;
+    t0 = o.t0;
+    t1 = o.t1;
+    flags = o.flags & (TF_MOVING | TF_LEFTHANDED | TF_ROTATION);
+    memcpy(statics, o.statics, sizeof statics);
+    if (o.second) {
+        if (!second) {
+            second = new float[64];
+            extra_matrix_counter().add(4);
+        }
+        memcpy(second, o.second, 64 * sizeof(float));
+    } else {
+        free_motion();
+    }
+    return *this;
+}
+
+void Transformation::start_motion()
+{
+    if (!second) {
+        second = new float[64];
+        memcpy(second, statics, 64 * sizeof(float));
+        extra_matrix_counter().add(4);
+    }
+    flags |= TF_MOVING;
+}
+
+void Transformation::free_motion()
+{
+    if (second) {
+        delete[] second;
+        second = nullptr;
+        extra_matrix_counter().subtract(4);
+    }
+    flags &= ~TF_MOVING;
+}
+
+const float *Transformation::matrix_at(int which, float t, float tmp[16]) const
+{
+    if (!moving() || !second || t <= t0) return statics[which];
+    const float *b = second + 16 * which;
+    if (t >= t1) return b;
+    float e = (t - t0) / (t1 - t0);
+    const float *a = statics[which];
+    for (int i = 0; i < 16; i++) tmp[i] = e * b[i] + (1 - e) * a[i];
+    return tmp;
+}
+
+Point Transformation::origin() const
+{
+    return Point(statics[TM_M][12], statics[TM_M][13], statics[TM_M][14]);
+}
+
+void Transformation::point_to_world(const float *p, float *out, float t) const
+{
+    float tmp[16];
+    point_times_matrix(p, matrix_at(TM_M, t, tmp), out);
+}
+
+void Transformation::point_from_world(const float *p, float *out, float t) const
+{
+    float tmp[16];
+    point_times_matrix(p, matrix_at(TM_INVERSE, t, tmp), out);
+}
+
+void Transformation::vector_to_world(const float *v, float *out, float t) const
+{
+    float tmp[16];
+    vector_times_matrix(v, matrix_at(TM_M, t, tmp), out);
+}
+
+void Transformation::vector_from_world(const float *v, float *out, float t) const
+{
+    float tmp[16];
+    vector_times_matrix(v, matrix_at(TM_INVERSE, t, tmp), out);
+}
+
+void Transformation::normal_to_world(const float *n, float *out, float t) const
+{
+    float tmp[16];
+    vector_times_matrix(n, matrix_at(TM_NORMAL, t, tmp), out);
+}
+
+void Transformation::normal_from_world(const float *n, float *out, float t) const
+{
+    float tmp[16];
+    vector_times_matrix(n, matrix_at(TM_TRANSPOSE, t, tmp), out);
+}
+
+float Transformation::length_to_world(float len, float t) const
+{
+    float tmp[16];
+    return len * row_scale(matrix_at(TM_M, t, tmp));
+}
+
+float Transformation::length_from_world(float len, float t) const
+{
+    float tmp[16];
+    return len * row_scale(matrix_at(TM_INVERSE, t, tmp));
+}
+
+void Transformation::matrix_to_world(const float *a, float *out, float t) const
+{
+    float tmp[16], r[16];
+    matrix_multiply(a, matrix_at(TM_M, t, tmp), r);
+    memcpy(out, r, sizeof r);
+}
+
+void Transformation::matrix_from_world(const float *a, float *out, float t) const
+{
+    float tmp[16], r[16];
+    matrix_multiply(a, matrix_at(TM_INVERSE, t, tmp), r);
+    memcpy(out, r, sizeof r);
+}
+
+void Transformation::matrix_from_world_left(const float *a, float *out, float t) const
+{
+    float tmp[16], r[16];
+    matrix_multiply(matrix_at(TM_INVERSE, t, tmp), a, r);
+    memcpy(out, r, sizeof r);
+}
+
+Bound Transformation::bound_to_world(const Bound &b, float t) const
+{
+    Bound r = EMPTY_BOUND;
+    for (int i = 0; i < 8; i++) {
+        Point c = b.corner(i);
+        point_to_world(c.data(), t);
+        r.extend(c);
+    }
+    r.expand(0.01f * r.diagonal());
+    return r;
+}
+
+Bound Transformation::motion_bound_to_world(const Bound &b, float a, float b_time) const
+{
+    Bound r = EMPTY_BOUND;
+    int steps = moving() ? 10 : 0;
+    for (int j = 0; j <= steps; j++) {
+        float t = a + j * (b_time - a) * 0.1f;
+        for (int i = 0; i < 8; i++) {
+            Point c = b.corner(i);
+            point_to_world(c.data(), t);
+            r.extend(c);
+        }
+    }
+    r.expand(0.0005f * r.diagonal());
+    return r;
+}
+
+void print_transformation_stats(FILE *out)
+{
+    const StatCounter &c = transformation_counter();
+    long kb = (long)((extra_matrix_counter().peak * 64 + c.peak * 288) / 1024);
+    fprintf(out, "    Transformations allocated: %ld requested, %ld outstanding, %ld peak (%ld kb)\n",
+            (long)c.requested, (long)c.current, (long)c.peak, kb);
+}
+
+// ---- named coordinate systems --------------------------------------------
+
+void CoordSysList::define(const char *name, const TransformationRef &t)
+{
+    RtToken key = NewToken(name);
+    for (Entry *e = head; e; e = e->next) {
+        if (e->name == key) {
+            e->transformation = t;
+            return;
+        }
+    }
+    head = new Entry{key, t, head};
+}
+
+Transformation *CoordSysList::find(const char *name) const
+{
+    if (!name) return nullptr;
+    for (Entry *e = head; e; e = e->next)
+        if (strcmp(e->name, name) == 0) return e->transformation.get();
+    return nullptr;
+}
+
+void CoordSysList::clear()
+{
+    while (head) {
+        Entry *e = head;
+        head = e->next;
+        delete e;
+    }
+}
+
+CoordSysList &coordinate_systems()
+{
+    static CoordSysList *list = new CoordSysList;   // lives until exit, never destroyed out of order
+    return *list;
+}
