@@ -4,18 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ri/recordpool.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
 
 namespace {
 
-const int POOL_BATCH = 14;
-
-struct FreeRecord {
-    FreeRecord *next;
-};
-
-FreeRecord *free_list = nullptr;
 
 float row_scale(const float *m)
 {
@@ -27,10 +21,15 @@ float row_scale(const float *m)
 
 } // namespace
 
+static RecordPool &transformation_pool()
+{
+    static RecordPool pool(sizeof(Transformation), 14, "No memory for transformations");
+    return pool;
+}
+
 StatCounter &transformation_counter()
 {
-    static StatCounter counter;
-    return counter;
+    return transformation_pool().counter;
 }
 
 StatCounter &extra_matrix_counter()
@@ -42,31 +41,12 @@ StatCounter &extra_matrix_counter()
 void *Transformation::operator new(size_t size)
 {
     RI_ASSERT(size <= sizeof(Transformation), "ritrans");
-    if (!free_list) {
-        char *block = static_cast<char *>(calloc(POOL_BATCH, sizeof(Transformation)));
-        if (!block) {
-            ri_error(RIE_NOMEM, RIE_SEVERE, "No memory for transformations");
-            abort();   // nothing sensible is left to do
-        }
-        for (int i = POOL_BATCH - 1; i >= 0; i--) {
-            FreeRecord *r = reinterpret_cast<FreeRecord *>(block + i * sizeof(Transformation));
-            r->next = free_list;
-            free_list = r;
-        }
-    }
-    FreeRecord *r = free_list;
-    free_list = r->next;
-    transformation_counter().add(1);
-    return r;
+    return transformation_pool().take();
 }
 
 void Transformation::operator delete(void *p)
 {
-    if (!p) return;
-    FreeRecord *r = static_cast<FreeRecord *>(p);
-    r->next = free_list;
-    free_list = r;
-    transformation_counter().subtract(1);
+    transformation_pool().give_back(p);
 }
 
 Transformation::Transformation() : second(nullptr), t0(0), t1(0), flags(0)
