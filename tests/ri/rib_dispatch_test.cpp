@@ -114,7 +114,7 @@ TEST(RibDispatch, OptionRequestsSetTheOptions) {
     read_rib("PixelFilter \"box\" 3 4\nPixelFilter \"mitchell\" 2 2\n"
              "Quantize \"rgba\" 255 0 255 0.5\nPixelSamples [3] 5\nClipping 0.5 50\nExposure 2 1\n"
              "CropWindow 0 .5 .25 1\nRelativeDetail 0.75\nHider \"hidden\" \"jitter\" 1\n"
-             "ColorSamples [1 0 0 0 1 0 0 0 1] [1 0 0 0 1 0 0 0 1]\n");
+             "ColorSamples [1 0 0 0 1 0 0 0 1] [1 0 0 0 1 0 0 0 1]\nHider \"paint\"\n");
     EXPECT_EQ(r->options.filter, &RiBoxFilter);
     EXPECT_EQ(r->options.filter_xwidth, 3);
     EXPECT_EQ(r->options.filter_ywidth, 4);
@@ -126,10 +126,12 @@ TEST(RibDispatch, OptionRequestsSetTheOptions) {
     EXPECT_EQ(r->options.crop[1], 0.5f);
     EXPECT_EQ(r->options.crop[2], 0.25f);
     EXPECT_EQ(r->options.relative_detail, 0.75f);
-    ASSERT_EQ(errors.count(), 2u);
+    ASSERT_EQ(errors.count(), 3u);
     EXPECT_EQ(errors.reports[0].code, RIE_BADTOKEN);   // the unknown filter, without a message
     EXPECT_EQ(errors.reports[0].message, "");
     EXPECT_EQ(errors.reports[1].message, "ColorSamples not currently implemented");
+    EXPECT_EQ(errors.reports[2].message, "Painter's algorithm for hidden surface not supported");
+    EXPECT_EQ(r->options.hider, 2);
 }
 
 TEST(RibDispatch, ShortListsDropTheRequest) {
