@@ -75,12 +75,4 @@ int type_from_name(const char *word)
     return T_UNKNOWN;
 }
 
-int type_words(int type)
-{
-    if (is_triple(type)) return 3;
-    if (type == T_MATRIX) return 16;
-    if (type == T_VOID || type == T_UNKNOWN) return 0;
-    return 1;
-}
-
 } // namespace murn

@@ -27,7 +27,5 @@ const char *type_name(int type);
 const char *type_zero_default(int type);
 // The type of a type word, or T_UNKNOWN.
 int type_from_name(const char *word);
-// Number of 32-bit words a value of the type takes.
-int type_words(int type);
 
 } // namespace murn

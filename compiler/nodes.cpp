@@ -104,12 +104,6 @@ ParseNode *fold_node_list(ParseNode *list)
     return head;
 }
 
-void emit_node_list(ParseNode *list)
-{
-    for (; list; list = list->next)
-        emit_value(list);
-}
-
 void emit_node_list_reversed(ParseNode *list)
 {
     std::vector<ParseNode *> nodes;

@@ -55,12 +55,11 @@ public:
     const char *space = nullptr;  // space named by a cast, or a default's
 };
 
-// Allocates a node that lives until reset_nodes.
-template <class T, class... Args> T *make_node(Args... args);
-// Frees every node made so far.
-void reset_nodes();
+// Keeps a node until reset_nodes, which frees every node kept.
 void keep_node(ParseNode *node);
+void reset_nodes();
 
+// Allocates a node that lives until reset_nodes.
 template <class T, class... Args> T *make_node(Args... args)
 {
     T *node = new T(args...);
@@ -72,7 +71,6 @@ template <class T, class... Args> T *make_node(Args... args)
 ParseNode *append_node(ParseNode *list, ParseNode *node);
 int node_list_length(const ParseNode *list);
 ParseNode *fold_node_list(ParseNode *list);
-void emit_node_list(ParseNode *list);
 void emit_node_list_reversed(ParseNode *list);
 // Emits statements; calls whose value is unused are popped into a dummy.
 void emit_statement_list(ParseNode *list);
@@ -373,13 +371,10 @@ public:
     int function_type;
 };
 
-// Casts: the type of a plain variable node, or null.
+// A plain variable node (no index, not an array), or null.
 VariableNode *as_plain_variable(ParseNode *node);
+// A float constant node, or null.
 FloatConstNode *as_float_const(ParseNode *node);
-
-} // namespace murn
-
-namespace murn {
 
 // The user function whose body is being checked, null while the shader is.
 extern FunctionDefNode *checking_function;

@@ -36,23 +36,30 @@ const Symbol *resolved(const Symbol *s)
 
 } // namespace
 
-int ShaderDefNode::type_check(int)
+namespace {
+
+// Checks formals and body with the derivative calls marking function (the
+// shader when null).
+void check_definition(FunctionDefNode *function, ParseNode *formals, ParseNode *body)
 {
     FunctionDefNode *saved = checking_function;
-    checking_function = nullptr;
+    checking_function = function;
     check_node_list(formals, 0);
     check_node_list(body, 0);
     checking_function = saved;
+}
+
+} // namespace
+
+int ShaderDefNode::type_check(int)
+{
+    check_definition(nullptr, formals, body);
     return type = T_UNKNOWN;
 }
 
 int FunctionDefNode::type_check(int)
 {
-    FunctionDefNode *saved = checking_function;
-    checking_function = this;
-    check_node_list(formals, 0);
-    check_node_list(body, 0);
-    checking_function = saved;
+    check_definition(this, formals, body);
     return type = return_type;
 }
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "compiler/preprocess.h"
 #include "tests/compiler/compile_support.h"
 #include "tests/support/run_program.h"
 
@@ -41,7 +42,7 @@ const char PLASTIC[] = "surface plastic(float Ks = .5) { }\n";
 const char PLASTIC_MURN[] =
     "version VELK 2.5.0g\nsurface plastic\nparam\tfloat\tKs\t\t0.5\ncode\n\treturn_area\n\treturn\n";
 
-RunResult murn(const TempDir &dir, std::vector<std::string> args)
+RunResult run_murn(const TempDir &dir, std::vector<std::string> args)
 {
     args.insert(args.begin(), velktest::program("murn"));
     RunOptions options;
@@ -55,17 +56,17 @@ RunResult murn(const TempDir &dir, std::vector<std::string> args)
 TEST(Murn, CommandLineWithoutACompilation)
 {
     TempDir dir;
-    RunResult r = murn(dir, {"-arch"});
+    RunResult r = run_murn(dir, {"-arch"});
     EXPECT_EQ(r.out, "intelnt\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
-    r = murn(dir, {});
+    r = run_murn(dir, {});
     EXPECT_EQ(r.err, USAGE);
     EXPECT_EQ(r.status, 255);
-    r = murn(dir, {"-q", "-help"});
+    r = run_murn(dir, {"-q", "-help"});
     EXPECT_EQ(r.err, USAGE);
     EXPECT_EQ(r.status, 0);
-    r = murn(dir, {"nope.sl"});
+    r = run_murn(dir, {"nope.sl"});
     EXPECT_EQ(r.err, "murn error: File \"nope.sl\" not found.\n");
     EXPECT_EQ(r.status, 255);
 }
@@ -74,17 +75,17 @@ TEST(Murn, CompilesWithProgressMessages)
 {
     TempDir dir;
     dir.write("plastic.sl", PLASTIC);
-    RunResult r = murn(dir, {"plastic.sl"});
+    RunResult r = run_murn(dir, {"plastic.sl"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "Compiling plastic\n...compiled plastic.murn\n");
     EXPECT_EQ(dir.read("plastic.murn"), PLASTIC_MURN);
 
-    r = murn(dir, {"-q", "-g", "-O2", "-o", "other.murn", "plastic.sl"});
+    r = run_murn(dir, {"-q", "-g", "-O2", "-o", "other.murn", "plastic.sl"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(dir.read("other.murn"), PLASTIC_MURN);
 
-    r = murn(dir, {"-v", "-dso", "plastic.sl"});
+    r = run_murn(dir, {"-v", "-dso", "plastic.sl"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "murn: the -dso flag is not supported on intelnt\n"
                      "Compiling plastic\n...compiled plastic.murn\n");
@@ -95,7 +96,7 @@ TEST(Murn, EncryptionSwitches)
 {
     TempDir dir;
     dir.write("plastic.sl", PLASTIC);
-    RunResult r = murn(dir, {"-q", "-crypt", "plastic.sl"});
+    RunResult r = run_murn(dir, {"-q", "-crypt", "plastic.sl"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string file = dir.read("plastic.murn");
     const std::string head = "version VELK 2.5.0g\nencrypted\n";
@@ -107,7 +108,7 @@ TEST(Murn, EncryptionSwitches)
     EXPECT_TRUE(check.problems.empty());
     EXPECT_EQ(check.name, "plastic");
     // "-x" goes to the preprocessor in the usage's name only; the file stays plain.
-    r = murn(dir, {"-q", "-x", "plastic.sl"});
+    r = run_murn(dir, {"-q", "-x", "plastic.sl"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.read("plastic.murn"), PLASTIC_MURN);
 }
@@ -120,22 +121,22 @@ TEST(Murn, PreprocessorOptionsIncludesAndLineNumbers)
     dir.write("ok.sl", "#ifdef FOO\n#include \"colors.h\"\n#endif\n#pragma nothing\n"
                        "surface s(float k = PI) {\n#ifdef VELK\n Ci = k;\n#endif\n"
                        "#ifdef linux\n syntax error here\n#endif\n}\n");
-    RunResult r = murn(dir, {"-q", "-Iinc", "ok.sl"});
+    RunResult r = run_murn(dir, {"-q", "-Iinc", "ok.sl"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(dir.read("s.murn").find("param\tfloat\tk\t\t3.1415927\n"), std::string::npos);
     // An error in an included file names that file; one after it the source line.
-    r = murn(dir, {"-q", "-Iinc", "-DFOO", "ok.sl"});
+    r = run_murn(dir, {"-q", "-Iinc", "-DFOO", "ok.sl"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "murn Error: \"inc/colors.h\", line 3: parse error\n");
     dir.write("late.sl", "#include \"colors.h\"\n#pragma nothing\n\nsurface s() {\n  Ci = RED;\n"
                          "  Ci = undefined;\n}\n");
     dir.write("inc/colors.h", "#define RED color(1, 0, 0)\n");
-    r = murn(dir, {"-q", "-Iinc", "late.sl"});
+    r = run_murn(dir, {"-q", "-Iinc", "late.sl"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "murn Error: \"late.sl\", line 6: unknown identifier undefined\n");
     // #error stops the compilation.
     dir.write("err.sl", "#error stop here\nsurface s() { }\n");
-    r = murn(dir, {"-q", "-o", "err.murn", "err.sl"});
+    r = run_murn(dir, {"-q", "-o", "err.murn", "err.sl"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("stop here"), std::string::npos);
     EXPECT_FALSE(dir.exists("err.murn"));
@@ -145,25 +146,25 @@ TEST(Murn, FailuresLeaveNoFile)
 {
     TempDir dir;
     dir.write("funcs.sl", "float f(float x) { return x; }\n");
-    RunResult r = murn(dir, {"-q", "-o", "f.murn", "funcs.sl"});
+    RunResult r = run_murn(dir, {"-q", "-o", "f.murn", "funcs.sl"});
     EXPECT_EQ(r.err, "No code generated\n");
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(dir.exists("f.murn"));
 
     dir.write("old.murn", "stale");
     dir.write("bad.sl", "surface s() { float x = \"a\"; }\n");
-    r = murn(dir, {"-q", "-o", "old.murn", "bad.sl"});
+    r = run_murn(dir, {"-q", "-o", "old.murn", "bad.sl"});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(dir.exists("old.murn"));
 
     dir.write("break.sl", "surface s() { break; }\n");
-    r = murn(dir, {"-q", "break.sl"});
+    r = run_murn(dir, {"-q", "break.sl"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "murn Error: \"break.sl\", line 1: bad break/continue statement \n");
     EXPECT_FALSE(dir.exists("s.murn"));
 
     dir.write("two.sl", "surface a() { }\nsurface b() { }\n");
-    r = murn(dir, {"two.sl"});
+    r = run_murn(dir, {"two.sl"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Compiling a\nmurn: Only one shader may be defined per file\n");
 
@@ -173,7 +174,7 @@ TEST(Murn, FailuresLeaveNoFile)
     for (int i = 0; i < 20000; i++)
         big += "float v" + std::to_string(i) + "(float a) { return a * 2 + 1; }\n";
     dir.write("big.sl", big);
-    r = murn(dir, {"-q", "big.sl"});
+    r = run_murn(dir, {"-q", "big.sl"});
     EXPECT_FALSE(r.timed_out);
     EXPECT_EQ(r.status, 1);
     // (The preprocessor may complain of the pipe closed behind it.)
@@ -184,7 +185,7 @@ TEST(Murn, DebugLinesQuoteTheSource)
 {
     TempDir dir;
     dir.write("d.sl", "surface s() {\n  float x = 1;\n\n  x += 2;\n}\n");
-    RunResult r = murn(dir, {"-q", "-d", "d.sl"});
+    RunResult r = run_murn(dir, {"-q", "-d", "d.sl"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string file = dir.read("s.murn");
     EXPECT_NE(file.find("code\n# \"d.sl\", line 5\n#}\n\treturn_area\n"
@@ -203,12 +204,12 @@ TEST(Murn, ShadeopsAreSearchedInTheIncludeDirectories)
     dir.write("b/ops.so", dir.read(VELK_TEST_SHADEOP));
     dir.write("b/notalib.so", "not a library");
     dir.write("x.sl", "surface s() { float y = sqr(u); }\n");
-    RunResult r = murn(dir, {"-q", "-Ia", "-Ib", "-DFOO", "x.sl"});
+    RunResult r = run_murn(dir, {"-q", "-Ia", "-Ib", "-DFOO", "x.sl"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::string file = dir.read("s.murn");
     EXPECT_NE(file.find("\tdsoop\t1\tu \n"), std::string::npos) << file;
     EXPECT_NE(file.find("\"ops.so\""), std::string::npos);
-    r = murn(dir, {"-q", "-Ia", "x.sl"});
+    r = run_murn(dir, {"-q", "-Ia", "x.sl"});
     EXPECT_EQ(r.err, "murn Error: \"x.sl\", line 1: unknown function sqr\n");
 }
 
@@ -247,4 +248,24 @@ TEST(Murn, AnInterruptRemovesTheOutputAndExits1)
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(dir.read("err.txt"), "*** Compilation interruped.  Aborting.\n");
     EXPECT_FALSE(dir.exists("out.murn"));
+}
+
+TEST(Murn, PreprocessorCommand)
+{
+    EXPECT_EQ(murn::preprocessor_argv("/lib/cpp", {"-Ia", "-Ib", "-x", "-DFOO"}, "x.sl"),
+              (std::vector<std::string>{"/lib/cpp", "-undef", "-I.", "-DPI=3.14159265", "-DVELK",
+                                        "-Ia", "-Ib", "-DFOO", "x.sl"}));
+    EXPECT_EQ(murn::preprocessor_argv("cpp", {}, "a b.sl"),
+              (std::vector<std::string>{"cpp", "-undef", "-I.", "-DPI=3.14159265", "-DVELK",
+                                        "a b.sl"}));
+}
+
+TEST(Murn, AnOutputThatCannotBeOpenedIsAFailure)
+{
+    TempDir dir;
+    dir.write("plastic.sl", PLASTIC);
+    RunResult r = run_murn(dir, {"-o", "nodir/p.murn", "plastic.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Compiling plastic\nmurn error: Could not open file \"nodir/p.murn\".\n"
+                     "No code generated\n");
 }
