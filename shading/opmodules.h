@@ -14,3 +14,7 @@ void install_string_ops();
 void install_query_ops();
 // Transforms of points, vectors, normals and matrices between spaces.
 void install_transform_ops();
+// dsoop: shadeop plug-ins.
+void install_shadeop_ops();
+// surface, displacement, atmosphere, lightsource, incident, opposite.
+void install_message_ops();

@@ -35,6 +35,8 @@ void install_op_modules()
     install_string_ops();
     install_query_ops();
     install_transform_ops();
+    install_shadeop_ops();
+    install_message_ops();
 }
 
 } // namespace

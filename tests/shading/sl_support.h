@@ -19,13 +19,18 @@ namespace sltest {
 
 // Compiles source as NAME.sl in dir and loads the result; null (with a test
 // failure) when the compiler refuses it.
-inline Shader *compile(const velktest::TempDir &dir, const std::string &name, const std::string &source)
+// Options for murn come before the file name.
+inline Shader *compile(const velktest::TempDir &dir, const std::string &name, const std::string &source,
+                       const std::vector<std::string> &options = {})
 {
     dir.write(name + ".sl", source);
     velktest::RunOptions opts;
     opts.cwd = dir.path();
     opts.timeout_seconds = 60;
-    velktest::RunResult r = velktest::run({velktest::program("murn"), name + ".sl"}, opts);
+    std::vector<std::string> argv{velktest::program("murn")};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(name + ".sl");
+    velktest::RunResult r = velktest::run(argv, opts);
     if (r.status != 0) {
         ADD_FAILURE() << "murn failed on " << name << " (status " << r.status << ", signal "
                       << r.signal << "):\n" << r.out << r.err;
