@@ -5,6 +5,7 @@
 RayTracer::~RayTracer()
 {
     for (int *o : objects_) delete o;
+    output.end_of_run();
 }
 
 RtObjectHandle RayTracer::object_begin()
@@ -16,10 +17,13 @@ RtObjectHandle RayTracer::object_begin()
 void RayTracer::world_end()
 {
     Renderer::world_end();
+    output.release_rows();
     if (options.verbosity & VERBOSE_STATS) {
         FILE *out = options.rayserver ? stderr : stdout;
         print_stats(out);
+        if (sampler.adaptive()) sampler.print_histogram(out, options.xres, options.yres);
     }
+    sampler.release();
 }
 
 RtVoid RiBegin(RtToken)

@@ -4,6 +4,8 @@
 #pragma once
 #include <vector>
 
+#include "raytrace/imgout.h"
+#include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
 
 class RayTracer : public Renderer {
@@ -12,6 +14,13 @@ public:
     ~RayTracer() override;
 
     void world_end() override;
+    // Renders the finished world into the display (rendrt.cpp).
+    void render_world() override;
+    // RiDisplay (imgout.cpp).
+    int display(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer values[]) override
+    {
+        return output.display(name, type, mode, n, tokens, values);
+    }
 
     void add_cone(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
     void add_cylinder(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
@@ -43,6 +52,10 @@ public:
     RtObjectHandle object_begin() override;
     void object_end() override {}
     void object_instance(RtObjectHandle) override {}
+
+    // The display and the rows of samples of the frame.
+    ImageOutput output{options};
+    PixelSampler sampler;
 
 private:
     // One record per object definition, so every handle is distinct.
