@@ -583,12 +583,14 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
                     c[k] = v > 0 ? std::pow(v, inv) : 0.0f;
                 }
             }
-            if (colour_quant_[3] != 0)
+            // Dither spreads quantisation steps; floats have none.
+            const bool dither = colour_quant_[3] != 0 && bits_out < 32;
+            if (dither)
                 for (int k = 0; k < 3; ++k) c[k] += random_signed() * colour_quant_[3];
             for (int k = 0; k < 3; ++k) store_value(c[k], colour_quant_, bits_out, px, channel_index[k]);
             if (alpha_out) {
                 float alpha = (op.x + op.y + op.z) / 3.0f;
-                if (colour_quant_[3] != 0) alpha += random_signed() * colour_quant_[3];
+                if (dither) alpha += random_signed() * colour_quant_[3];
                 store_value(alpha, colour_quant_, bits_out, px, channel_index[3]);
             }
         }
