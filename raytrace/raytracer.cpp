@@ -1,6 +1,8 @@
 #include "raytrace/raytracer.h"
 
 #include "raytrace/random.h"
+#include "ri/gstate.h"
+#include "ri/transformation.h"
 
 RayTracer::~RayTracer()
 {
@@ -21,7 +23,10 @@ void RayTracer::world_end()
     if (options.verbosity & VERBOSE_STATS) {
         FILE *out = options.rayserver ? stderr : stdout;
         print_stats(out);
+        print_gstate_stats(out);
+        print_transformation_stats(out);
         if (sampler.adaptive()) sampler.print_histogram(out, options.xres, options.yres);
+        fflush(out);
     }
     sampler.release();
 }

@@ -37,8 +37,6 @@ public:
     Declaration(const char *key, const char *bare);
     // The bare name (for an inline declaration, the token without its declaration words).
     const char *name() const { return bare; }
-    // The key: the token's name, or the full text of an inline declaration.
-    const char *key() const { return SymbolEntry::name; }
     // length x bytes of the type.
     int size() const { return length * decl_type_size(type); }
     // length x numbers of the type: how many values one element of the variable takes.

@@ -6,57 +6,36 @@
 
 #include "ri/basis.h"
 #include "ri/renderer.h"
+#include "ri/recordpool.h"
 #include "ri/rierror.h"
 
 namespace {
 
-const int POOL_BATCH = 57;
-
-// A free record of the pool: the first bytes of its storage link the list.
-struct FreeRecord {
-    FreeRecord *next;
-};
-
-FreeRecord *free_list = nullptr;
 
 const float DEFAULT_TEXCOORDS[8] = {0, 0, 1, 0, 0, 1, 1, 1};
 
 } // namespace
 
+static RecordPool &gstate_pool()
+{
+    static RecordPool pool(sizeof(GState), 57, "No memory for GStates");
+    return pool;
+}
+
 StatCounter &gstate_counter()
 {
-    static StatCounter counter;
-    return counter;
+    return gstate_pool().counter;
 }
 
 void *GState::operator new(size_t size)
 {
     RI_ASSERT(size <= sizeof(GState), "gstate");
-    if (!free_list) {
-        char *block = static_cast<char *>(calloc(POOL_BATCH, sizeof(GState)));
-        if (!block) {
-            ri_error(RIE_NOMEM, RIE_SEVERE, "No memory for GStates");
-            abort();   // nothing sensible is left to do
-        }
-        for (int i = POOL_BATCH - 1; i >= 0; i--) {
-            FreeRecord *r = reinterpret_cast<FreeRecord *>(block + i * sizeof(GState));
-            r->next = free_list;
-            free_list = r;
-        }
-    }
-    FreeRecord *r = free_list;
-    free_list = r->next;
-    gstate_counter().add(1);
-    return r;
+    return gstate_pool().take();
 }
 
 void GState::operator delete(void *p)
 {
-    if (!p) return;
-    FreeRecord *r = static_cast<FreeRecord *>(p);
-    r->next = free_list;
-    free_list = r;
-    gstate_counter().subtract(1);
+    gstate_pool().give_back(p);
 }
 
 void GState::init_defaults()

@@ -11,6 +11,8 @@
 
 class Renderer;
 class Transformation;
+// Records of later modules held through handles here; they derive publicly
+// from RefCounted.
 class ShaderInstance;   // a bound shader (shading module)
 class TrimLoops;        // a set of trim curves (NURBS module)
 

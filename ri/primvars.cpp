@@ -4,18 +4,12 @@
 #include <cstring>
 
 #include "ri/declarations.h"
+#include "ri/recordpool.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
 
 namespace {
 
-const int POOL_BATCH = 32;
-
-struct FreeRecord {
-    FreeRecord *next;
-};
-
-FreeRecord *free_list = nullptr;
 
 // Bytes of one value number of a type: a string is a pointer, all else 4.
 size_t element_bytes(int type)
@@ -25,10 +19,15 @@ size_t element_bytes(int type)
 
 } // namespace
 
+static RecordPool &vvdata_pool()
+{
+    static RecordPool pool(sizeof(VVData), 32, "out of core memory");
+    return pool;
+}
+
 StatCounter &vvdata_counter()
 {
-    static StatCounter counter;
-    return counter;
+    return vvdata_pool().counter;
 }
 
 StatCounter &vvdata_memory()
@@ -40,28 +39,12 @@ StatCounter &vvdata_memory()
 void *VVData::operator new(size_t size)
 {
     RI_ASSERT(size <= sizeof(VVData), "vertexvar");
-    if (!free_list) {
-        char *block = static_cast<char *>(myalloc(POOL_BATCH * sizeof(VVData)));
-        if (!block) abort();   // reported by myalloc
-        for (int i = POOL_BATCH - 1; i >= 0; i--) {
-            FreeRecord *r = reinterpret_cast<FreeRecord *>(block + i * sizeof(VVData));
-            r->next = free_list;
-            free_list = r;
-        }
-    }
-    FreeRecord *r = free_list;
-    free_list = r->next;
-    vvdata_counter().add(1);
-    return r;
+    return vvdata_pool().take();
 }
 
 void VVData::operator delete(void *p)
 {
-    if (!p) return;
-    FreeRecord *r = static_cast<FreeRecord *>(p);
-    r->next = free_list;
-    free_list = r;
-    vvdata_counter().subtract(1);
+    vvdata_pool().give_back(p);
 }
 
 VVData::VVData(RtToken tok, int t, int d, int c, const void *values, int words)

@@ -118,11 +118,7 @@ int Renderer::option(RtToken name, RtToken token, RtPointer value)
         else if (is(t, "display")) o.display_path = new_search_path(v, o.display_path);
         else if (is(t, "resource") || is(t, "serverresource")) {
             static const char *const kinds[] = {"texture", "shader", "archive", "procedural", "display"};
-            for (const char *kind : kinds) {
-                RtToken tk = NewToken(kind);
-                RtPointer pv = value;
-                RiOptionV("searchpath", 1, &tk, &pv);
-            }
+            for (const char *kind : kinds) option(name, NewToken(kind), value);
         } else if (is(t, "vfxmaster") || is(t, "vfxinstance")) {
         } else return -1;
         return 0;

@@ -19,6 +19,8 @@ public:
     static uint32_t hash_name(const char *name);
     // The scope id the entry was inserted under.
     int scope() const { return scope_id; }
+    // The key string of the entry.
+    const char *key() const { return name; }
 
     const char *name;
     uint32_t hash;

@@ -4,18 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ri/recordpool.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
 
 namespace {
 
-const int POOL_BATCH = 14;
-
-struct FreeRecord {
-    FreeRecord *next;
-};
-
-FreeRecord *free_list = nullptr;
 
 float row_scale(const float *m)
 {
@@ -27,10 +21,15 @@ float row_scale(const float *m)
 
 } // namespace
 
+static RecordPool &transformation_pool()
+{
+    static RecordPool pool(sizeof(Transformation), 14, "No memory for transformations");
+    return pool;
+}
+
 StatCounter &transformation_counter()
 {
-    static StatCounter counter;
-    return counter;
+    return transformation_pool().counter;
 }
 
 StatCounter &extra_matrix_counter()
@@ -42,31 +41,12 @@ StatCounter &extra_matrix_counter()
 void *Transformation::operator new(size_t size)
 {
     RI_ASSERT(size <= sizeof(Transformation), "ritrans");
-    if (!free_list) {
-        char *block = static_cast<char *>(calloc(POOL_BATCH, sizeof(Transformation)));
-        if (!block) {
-            ri_error(RIE_NOMEM, RIE_SEVERE, "No memory for transformations");
-            abort();   // nothing sensible is left to do
-        }
-        for (int i = POOL_BATCH - 1; i >= 0; i--) {
-            FreeRecord *r = reinterpret_cast<FreeRecord *>(block + i * sizeof(Transformation));
-            r->next = free_list;
-            free_list = r;
-        }
-    }
-    FreeRecord *r = free_list;
-    free_list = r->next;
-    transformation_counter().add(1);
-    return r;
+    return transformation_pool().take();
 }
 
 void Transformation::operator delete(void *p)
 {
-    if (!p) return;
-    FreeRecord *r = static_cast<FreeRecord *>(p);
-    r->next = free_list;
-    free_list = r;
-    transformation_counter().subtract(1);
+    transformation_pool().give_back(p);
 }
 
 Transformation::Transformation() : second(nullptr), t0(0), t1(0), flags(0)
@@ -134,40 +114,42 @@ Point Transformation::origin() const
     return Point(statics[TM_M][12], statics[TM_M][13], statics[TM_M][14]);
 }
 
-void Transformation::point_to_world(const float *p, float *out, float t) const
+// Applies one of the matrices at time t to a 3-float value with fn.
+static void convert(const Transformation *tr, int which, void (*fn)(const float *, const float *, float *),
+                    const float *in, float *out, float t)
 {
     float tmp[16];
-    point_times_matrix(p, matrix_at(TM_M, t, tmp), out);
+    fn(in, tr->matrix_at(which, t, tmp), out);
+}
+
+void Transformation::point_to_world(const float *p, float *out, float t) const
+{
+    convert(this, TM_M, point_times_matrix, p, out, t);
 }
 
 void Transformation::point_from_world(const float *p, float *out, float t) const
 {
-    float tmp[16];
-    point_times_matrix(p, matrix_at(TM_INVERSE, t, tmp), out);
+    convert(this, TM_INVERSE, point_times_matrix, p, out, t);
 }
 
 void Transformation::vector_to_world(const float *v, float *out, float t) const
 {
-    float tmp[16];
-    vector_times_matrix(v, matrix_at(TM_M, t, tmp), out);
+    convert(this, TM_M, vector_times_matrix, v, out, t);
 }
 
 void Transformation::vector_from_world(const float *v, float *out, float t) const
 {
-    float tmp[16];
-    vector_times_matrix(v, matrix_at(TM_INVERSE, t, tmp), out);
+    convert(this, TM_INVERSE, vector_times_matrix, v, out, t);
 }
 
 void Transformation::normal_to_world(const float *n, float *out, float t) const
 {
-    float tmp[16];
-    vector_times_matrix(n, matrix_at(TM_NORMAL, t, tmp), out);
+    convert(this, TM_NORMAL, vector_times_matrix, n, out, t);
 }
 
 void Transformation::normal_from_world(const float *n, float *out, float t) const
 {
-    float tmp[16];
-    vector_times_matrix(n, matrix_at(TM_TRANSPOSE, t, tmp), out);
+    convert(this, TM_TRANSPOSE, vector_times_matrix, n, out, t);
 }
 
 float Transformation::length_to_world(float len, float t) const
@@ -182,25 +164,30 @@ float Transformation::length_from_world(float len, float t) const
     return len * row_scale(matrix_at(TM_INVERSE, t, tmp));
 }
 
+// out = a x b; out may be a or b.
+static void product(const float *a, const float *b, float *out)
+{
+    float r[16];
+    matrix_multiply(a, b, r);
+    memcpy(out, r, sizeof r);
+}
+
 void Transformation::matrix_to_world(const float *a, float *out, float t) const
 {
-    float tmp[16], r[16];
-    matrix_multiply(a, matrix_at(TM_M, t, tmp), r);
-    memcpy(out, r, sizeof r);
+    float tmp[16];
+    product(a, matrix_at(TM_M, t, tmp), out);
 }
 
 void Transformation::matrix_from_world(const float *a, float *out, float t) const
 {
-    float tmp[16], r[16];
-    matrix_multiply(a, matrix_at(TM_INVERSE, t, tmp), r);
-    memcpy(out, r, sizeof r);
+    float tmp[16];
+    product(a, matrix_at(TM_INVERSE, t, tmp), out);
 }
 
 void Transformation::matrix_from_world_left(const float *a, float *out, float t) const
 {
-    float tmp[16], r[16];
-    matrix_multiply(matrix_at(TM_INVERSE, t, tmp), a, r);
-    memcpy(out, r, sizeof r);
+    float tmp[16];
+    product(matrix_at(TM_INVERSE, t, tmp), a, out);
 }
 
 Bound Transformation::bound_to_world(const Bound &b, float t) const

@@ -15,12 +15,22 @@ namespace {
 using velktest::CurrentRecorder;
 using velktest::ErrorCapture;
 
-void option_int(const char *name, const char *token, int v)
+using ListCall = RtVoid (*)(RtToken, RtInt, RtToken[], RtPointer[]);
+
+// Calls RiOptionV or RiAttributeV with one pair whose value is v.
+template <class T>
+void one_pair(ListCall call, const char *name, const char *token, T v)
 {
     RtToken t = token;
     RtPointer p = &v;
-    RiOptionV(name, 1, &t, &p);
+    call(name, 1, &t, &p);
 }
+
+void option_int(const char *name, const char *token, int v) { one_pair(RiOptionV, name, token, v); }
+void option_float(const char *name, const char *token, float v) { one_pair(RiOptionV, name, token, v); }
+void option_string(const char *name, const char *token, const char *v) { one_pair(RiOptionV, name, token, v); }
+void attribute_int(const char *name, const char *token, int v) { one_pair(RiAttributeV, name, token, v); }
+void attribute_string(const char *name, const char *token, const char *v) { one_pair(RiAttributeV, name, token, v); }
 
 void option_ints(const char *name, const char *token, int a, int b)
 {
@@ -28,34 +38,6 @@ void option_ints(const char *name, const char *token, int a, int b)
     RtToken t = token;
     RtPointer p = v;
     RiOptionV(name, 1, &t, &p);
-}
-
-void option_float(const char *name, const char *token, float v)
-{
-    RtToken t = token;
-    RtPointer p = &v;
-    RiOptionV(name, 1, &t, &p);
-}
-
-void option_string(const char *name, const char *token, const char *v)
-{
-    RtToken t = token;
-    RtPointer p = &v;
-    RiOptionV(name, 1, &t, &p);
-}
-
-void attribute_int(const char *name, const char *token, int v)
-{
-    RtToken t = token;
-    RtPointer p = &v;
-    RiAttributeV(name, 1, &t, &p);
-}
-
-void attribute_string(const char *name, const char *token, const char *v)
-{
-    RtToken t = token;
-    RtPointer p = &v;
-    RiAttributeV(name, 1, &t, &p);
 }
 
 TEST(OptionKeywords, ClampsAndBands)

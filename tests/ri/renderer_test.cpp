@@ -298,6 +298,8 @@ TEST(Attributes, ProceduresAndMessages)
     RtColor c = {0.5f, 0.5f, 0.5f};
     RiOpacity(c);
     EXPECT_EQ(r->attributes->opacity, Color(0.5f));
+    RiDisplayV("out.tif", "file", "rgb", 0, nullptr, nullptr);
+    EXPECT_EQ(r->last(), "display out.tif file rgb 0");
     EXPECT_TRUE(r->saw("sides_changed"));
     EXPECT_TRUE(r->saw("representation_changed"));
 }

@@ -1,0 +1,168 @@
+#include "shading/shadingpoint.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "ri/declarations.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+
+// ---- the hit pool --------------------------------------------------------
+
+namespace {
+
+// Free records, linked through their first word.
+struct FreeHit {
+    FreeHit *next;
+};
+FreeHit *freed_intersections = nullptr;
+long records_made = 0;
+long records_free = 0;
+
+} // namespace
+
+void *Intersection::operator new(size_t size)
+{
+    if (size == sizeof(Intersection) && freed_intersections) {
+        FreeHit *h = freed_intersections;
+        freed_intersections = h->next;
+        records_free--;
+        return h;
+    }
+    void *p = std::malloc(size < sizeof(FreeHit) ? sizeof(FreeHit) : size);
+    if (!p) {
+        ri_error(RIE_NOMEM, RIE_SEVERE, "out of core memory");
+        throw std::bad_alloc();
+    }
+    records_made++;
+    return p;
+}
+
+void Intersection::operator delete(void *p)
+{
+    if (!p) return;
+    FreeHit *h = static_cast<FreeHit *>(p);
+    h->next = freed_intersections;
+    freed_intersections = h;
+    records_free++;
+}
+
+long hit_records_made() { return records_made; }
+long hit_records_free() { return records_free; }
+
+// ---- shading globals -----------------------------------------------------
+
+#define GLOBAL(name, field, type, bits) {name, (uint32_t)offsetof(Intersection, field), type, bits}
+
+const ShadingGlobal *shading_globals()
+{
+    static const ShadingGlobal table[SHADING_GLOBAL_COUNT] = {
+        GLOBAL("Ci", Ci, DECL_COLOR, 0),
+        GLOBAL("Oi", Oi, DECL_COLOR, 0),
+        GLOBAL("Cs", Cs, DECL_COLOR, 0),
+        GLOBAL("Os", Os, DECL_COLOR, 0),
+        GLOBAL("Ps", Ps, DECL_POINT, 0),
+        GLOBAL("P", Ps, DECL_POINT, 0),
+        GLOBAL("dPdu", shade_dPdu, DECL_POINT, VU_DPDU_DPDV),
+        GLOBAL("dPdv", shade_dPdv, DECL_POINT, VU_DPDU_DPDV),
+        GLOBAL("N", Ns, DECL_POINT, 0),
+        GLOBAL("Ng", Ng, DECL_POINT, 0),
+        GLOBAL("u", u, DECL_FLOAT, 0),
+        GLOBAL("v", v, DECL_FLOAT, 0),
+        GLOBAL("du", shade_du, DECL_FLOAT, VU_DU_DV),
+        GLOBAL("dv", shade_dv, DECL_FLOAT, VU_DU_DV),
+        GLOBAL("s", s, DECL_FLOAT, VU_TEXCOORDS),
+        GLOBAL("t", t, DECL_FLOAT, VU_TEXCOORDS),
+        GLOBAL("L", L, DECL_POINT, 0),
+        GLOBAL("Cl", Cl, DECL_COLOR, 0),
+        GLOBAL("Ol", Ol, DECL_COLOR, 0),
+        GLOBAL("E", E, DECL_POINT, 0),
+        GLOBAL("I", I, DECL_POINT, 0),
+        GLOBAL("time", time, DECL_FLOAT, 0),
+        GLOBAL("alpha", alpha, DECL_FLOAT, 0),
+        GLOBAL("dsdu", dsdu, DECL_FLOAT, VU_TEXCOORDS),
+        GLOBAL("dsdv", dsdv, DECL_FLOAT, VU_TEXCOORDS),
+        GLOBAL("dtdu", dtdu, DECL_FLOAT, VU_TEXCOORDS),
+        GLOBAL("dtdv", dtdv, DECL_FLOAT, VU_TEXCOORDS),
+        GLOBAL("ncomps", ncomps, DECL_FLOAT, 0),
+        GLOBAL("dtime", dtime, DECL_FLOAT, 0),
+        GLOBAL("dPdtime", dPdtime, DECL_POINT, VU_DPDTIME),
+        GLOBAL("Pl", Pl, DECL_POINT, 0),
+        GLOBAL("Nl", Nl, DECL_NORMAL, 0),
+        GLOBAL("Ngl", Ngl, DECL_NORMAL, 0),
+        GLOBAL("ul", ul, DECL_FLOAT, 0),
+        GLOBAL("vl", vl, DECL_FLOAT, 0),
+        GLOBAL("sl", sl, DECL_FLOAT, VU_TEXCOORDS),
+        GLOBAL("tl", tl, DECL_FLOAT, VU_TEXCOORDS),
+    };
+    return table;
+}
+
+#undef GLOBAL
+
+const ShadingGlobal *find_shading_global(const char *name, bool light_view)
+{
+    if (!name) return nullptr;
+    if (light_view) {
+        // A light shader's own point is Pl; Ps stays the lit surface point.
+        static const char *const renamed[][2] = {
+            {"P", "Pl"}, {"N", "Nl"}, {"Ng", "Ngl"}, {"u", "ul"},
+            {"v", "vl"}, {"s", "sl"}, {"t", "tl"},
+        };
+        for (auto &r : renamed)
+            if (std::strcmp(name, r[0]) == 0) {
+                name = r[1];
+                break;
+            }
+    }
+    const ShadingGlobal *g = shading_globals();
+    for (int i = 0; i < SHADING_GLOBAL_COUNT; i++)
+        if (std::strcmp(g[i].name, name) == 0) return &g[i];
+    return nullptr;
+}
+
+// ---- derivative scratch --------------------------------------------------
+
+int deriv_scratch_floats()
+{
+    int bytes = current_renderer ? current_renderer->options.derivmemory : 2048;
+    if (bytes < 8) bytes = 8;
+    return bytes / (int)sizeof(float);
+}
+
+DerivScratch::DerivScratch(ShaderVars *sv) : sv_(sv), saved_(sv->scratch), saved_mark_(sv->highestscratch)
+{
+    sv->scratch = new float[deriv_scratch_floats()]();
+    sv->highestscratch = 0;
+}
+
+DerivScratch::~DerivScratch()
+{
+    delete[] sv_->scratch;
+    sv_->scratch = saved_;
+    sv_->highestscratch = saved_mark_;
+}
+
+const float *Intersection::deriv_exchange(const float *value, int count)
+{
+    int base = highestscratch;
+    highestscratch += 2 * count;
+    // The slot numbers advance in every run, so the n-th derivative operation
+    // meets the same slots in the neighbour runs and the main run.
+    if (!doareaops || !scratch || base < 0 || highestscratch > deriv_scratch_floats()) return nullptr;
+    if (whichdisp == DISP_DU || whichdisp == DISP_DV) {
+        std::memcpy(scratch + base + count * (whichdisp - 1), value, count * sizeof(float));
+        return nullptr;
+    }
+    return scratch + base;
+}
+
+// Layout facts the pool and native shaders rely on.
+static_assert(sizeof(Point) == 3 * sizeof(float), "points are three packed floats");
+static_assert(offsetof(Intersection, next) == 0, "the free list links through the first word");
+static_assert(offsetof(Intersection, linet) < offsetof(Intersection, obj) &&
+                  offsetof(Intersection, Ps) < offsetof(Intersection, Ci) &&
+                  offsetof(Intersection, paramblock) < offsetof(Intersection, lsw) &&
+                  offsetof(Intersection, clight) + sizeof(void *) == sizeof(Intersection),
+              "fields keep their order");

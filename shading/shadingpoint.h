@@ -1,0 +1,219 @@
+// The shading point: one record that is at once a ray hit (kept in hit lists
+// by the tracing core) and the point every shader runs on. Compiled shaders
+// address its fields through the table of shading globals below; native
+// shaders are built against its exact layout, so the record is standard-layout
+// with its fields in a fixed order, and its size is what they must report.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <type_traits>
+
+#include "ri/gstate.h"
+#include "ri/transformation.h"
+#include "ri/vecmath.h"
+
+class GPrimitive;
+class Glitequad;
+class LightSource;
+class Ray;
+class Shader;
+struct Intersection;
+using ShaderVars = Intersection;
+
+// The run routine of a shader (interpreter or native library): runs on one
+// shading point with a parameter block. Light shaders answer whether the light
+// reaches the point; other shaders' answers are not used.
+using ShaderRunFunc = int (*)(ShaderVars *sv, char *params);
+
+// Bits of Intersection::vars_used (the globals and operations a shader uses).
+enum VarsUsed : uint32_t {
+    VU_DU_DV = 0x8,            // du, dv
+    VU_TEXCOORDS = 0x10,       // s, t and their derivatives
+    VU_DPDU_DPDV = 0x20,       // dPdu, dPdv
+    VU_NEIGHBOURS = 0x1000,    // derivatives of the shader's own values: neighbour runs
+    VU_ILLUMINATE = 0x2000,    // illuminate or solar: a non-ambient light
+    VU_AMBIENCE = 0x4000,
+    VU_DPDTIME = 0x10000,
+    VU_DERIVATIVES = 0x1028,   // any of the derivative-related globals
+};
+
+// Values of Intersection::shade_task.
+enum { SHADE_TASK_NORMAL = 0, SHADE_TASK_SHADOW = 2 };
+
+// Values of Intersection::whichdisp: the main run and the two neighbour runs.
+enum { DISP_MAIN = 0, DISP_DU = 1, DISP_DV = 2 };
+
+// What a derivative operation answers in a neighbour run, or when
+// derivatives are off for the run.
+const float DERIV_PLACEHOLDER = 0.001f;
+
+// The light walk of a shading point. Its operations belong to the light
+// module; the record fixes only the fields.
+struct LightSourceListWalker {
+    LightSource *current = nullptr;   // light being visited; null at the end
+    ShaderVars *sv = nullptr;         // point the walk belongs to
+    int32_t ambientlist = 0;          // 1: ambient lights only; 0: the others
+    int32_t sample = 0;               // area-light sample, counting down
+    int32_t nsamples = 0;
+    float sampweight = 0;             // 1 / nsamples
+
+    bool end() const { return current == nullptr; }
+    LightSource *operator()() const { return current; }
+};
+
+struct Intersection {
+    // Empty form: no object, fresh handles, no walk.
+    Intersection() = default;
+    // Hit form: object o hit at distance lt at shutter time tm.
+    Intersection(GPrimitive *o, float lt, float tm) : linet(lt), obj(o), time(tm) {}
+    // Copies every field; the handles gain references.
+    Intersection(const Intersection &) = default;
+    Intersection &operator=(const Intersection &) = default;
+    void copy_from(const Intersection &o) { *this = o; }
+    // Releases ssx, then surf.
+    ~Intersection()
+    {
+        ssx.clear();
+        surf.clear();
+    }
+
+    // Records come from the hit pool: a pop of its free list, else a new record.
+    static void *operator new(size_t size);
+    // Back onto the free list; never returned to the system.
+    static void operator delete(void *p);
+    // Destroys the record and puts it back on the free list.
+    void release() { delete this; }
+
+    // Shades the hit seen along ray; answers its opacity (mean of Oi).
+    float shade_hit(Ray &ray);
+    // Shades this hit and those after it front to back; answers the opacity.
+    float shade(Ray &ray);
+
+    // Reserves `count` x 2 derivative scratch slots for one derivative
+    // operation whose values are `count` floats. In a neighbour run the value
+    // is stored into the run's group and null is answered; null is also the
+    // answer when derivatives are off for the run or the scratch is full: the
+    // caller then answers its placeholder. In the main run the answer is the
+    // stored neighbour values, the +du group first, then the +dv group.
+    const float *deriv_exchange(const float *value, int count);
+
+    Intersection *next = nullptr;     // hit list or free list link
+    float linet = 0;                  // distance along the ray
+    GPrimitive *obj = nullptr;        // object hit
+    GStateRef surf;                   // attribute state of the hit
+    Point Pobj;                       // hit point in object space
+    Point Ng;                         // geometric normal
+    float gu = 0, gv = 0;             // global parametric coordinates
+    float u = 0, v = 0;               // surface parameters
+    int16_t v1 = 0, v2 = 0, v3 = 0, v4 = 0;   // primitive-specific (vertex indices)
+    float i1 = 0, i2 = 0, i3 = 0;             // primitive-specific
+    int32_t incsg = 0;                // inside-CSG marker
+    Point Ps;                         // shading position P
+    Point Ns;                         // shading normal N
+    Point dPdu, dPdv;
+    Point shade_dPdu, shade_dPdv;     // as shaders see them
+    float du = 0, dv = 0;
+    float shade_du = 0, shade_dv = 0; // as shaders see them (derivative divisors)
+    float s = 0, t = 0;
+    Point E, I;                       // eye position, incident direction
+    float time = 0, dtime = 0;
+    Point dPdtime;
+    float ncomps = 0;                 // colour components
+    Color Cs, Os;
+    Point L;                          // light direction
+    Point Pl, Nl, Ngl;                // what a light shader sees as P, N, Ng
+    float gul = 0, gvl = 0, ul = 0, vl = 0, sl = 0, tl = 0;
+    Color Ci, Oi;                     // output colour and opacity
+    float dist = 0;
+    Color Cl, Ol;                     // light colour and opacity
+    float alpha = 0;
+    int32_t ismatte = 0;
+    TransformationRef ssx;            // current shader space
+    LightSource *ls = nullptr;        // light being evaluated
+    int32_t sampnum = 0, totsamples = 0;   // area-light sample and count
+    float weight = 0;                 // ray weight
+    int32_t level = 0, indirectlevel = 0;
+    float detail = 0;
+    float dsdu = 0, dsdv = 0, dtdu = 0, dtdv = 0;
+    Point Pnorm, Pnormu, Pnormv;      // displaced-point bookkeeping of the neighbours
+    int32_t whichdisp = DISP_MAIN;    // derivative-neighbour run index
+    int32_t shadetype = 0;            // SHADER_USES slot of the running shader
+    int32_t doareaops = 0;            // 1: derivative neighbours are computed this run
+    int32_t doillum = 0;              // 0: shaders may not trace rays here
+    Point illum_axis, gather_axis;    // axes of the illuminate / illuminance cones
+    float cos_gather_angle = 0;
+    Color shadowfilter;               // transmission filter of shadow rays
+    float illum_angle = 0;
+    Shader *thisshader = nullptr;     // shader being run
+    int32_t shade_index = 0;          // shading sequence number
+    uint32_t vars_used = 0;           // VarsUsed bits of the point's shaders
+    int32_t shade_task = SHADE_TASK_NORMAL;
+    int32_t finished = 0, has_user_verts = 0, shaded = 0;
+    Glitequad *whichpiece = nullptr;  // grid cell hit
+    char *paramblock[5] = {};         // parameter blocks by use
+    float *scratch = nullptr;         // derivative scratch of the current run
+    int32_t highestscratch = 0;       // next free scratch slot, in floats
+    LightSourceListWalker lsw;
+    LightSource *clight = nullptr;    // light of the current illuminance step
+};
+
+static_assert(std::is_standard_layout<Intersection>::value, "field offsets must be fixed");
+// The size native shaders must report (the 32-bit original was 612 bytes).
+const int SHADERVARS_SIZE = (int)sizeof(Intersection);
+
+// ---- the hit pool --------------------------------------------------------
+
+// Records made from the system so far (the pool never shrinks).
+long hit_records_made();
+// Records waiting on the free list.
+long hit_records_free();
+
+// ---- shading globals -----------------------------------------------------
+
+// One global variable as compiled shaders name it.
+struct ShadingGlobal {
+    const char *name;
+    uint32_t offset;   // field offset in the shading point
+    int type;          // shader parameter type (DECL_FLOAT, DECL_POINT, ...)
+    uint32_t bits;     // VarsUsed bits a shader naming it takes
+};
+
+// The 37 globals in table order.
+const ShadingGlobal *shading_globals();
+const int SHADING_GLOBAL_COUNT = 37;
+// The global named name (text compare), seen by a light shader when
+// light_view is set (P is then Pl, N Nl, Ng Ngl, u ul, v vl, s sl, t tl, and
+// Ps the surface point); null when the name is not a global.
+const ShadingGlobal *find_shading_global(const char *name, bool light_view = false);
+// The field of a global in a record.
+inline float *global_field(ShadingGlobal const &g, ShaderVars *sv)
+{
+    return reinterpret_cast<float *>(reinterpret_cast<char *>(sv) + g.offset);
+}
+
+// ---- running shaders -----------------------------------------------------
+
+// A derivative scratch area of the option "derivmemory" bytes given to a
+// point for as long as this object lives; the point's previous area and
+// mark come back afterwards. All runs of one point share one area.
+class DerivScratch {
+public:
+    explicit DerivScratch(ShaderVars *sv);
+    ~DerivScratch();
+    DerivScratch(const DerivScratch &) = delete;
+    DerivScratch &operator=(const DerivScratch &) = delete;
+
+private:
+    ShaderVars *sv_;
+    float *saved_;
+    int32_t saved_mark_;
+};
+
+// Floats in a derivative scratch area ("derivmemory" / 4).
+int deriv_scratch_floats();
+
+// Runs shader on sv for a use (SHADER_USES) with a parameter block: sets
+// shadetype, thisshader and the use's shader space, gives the run a fresh
+// scratch area and restores the previous one afterwards. Defined by the
+// shader module, which owns the Shader record.
+int run_shader_on_point(Shader *shader, ShaderVars *sv, int use, char *params);

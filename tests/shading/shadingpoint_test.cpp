@@ -1,0 +1,157 @@
+#include "shading/shadingpoint.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ri/declarations.h"
+
+TEST(ShadingGlobals, TableBindsNamesToFields)
+{
+    const ShadingGlobal *g = shading_globals();
+    EXPECT_STREQ(g[0].name, "Ci");
+    EXPECT_STREQ(g[SHADING_GLOBAL_COUNT - 1].name, "tl");
+
+    Intersection sv;
+    sv.Ps = Point(1, 2, 3);
+    sv.shade_du = 0.25f;
+    sv.Ci = Color(0.5f, 0.5f, 0.5f);
+    // "P" and "Ps" are one field; "du" is the shader's view of du.
+    EXPECT_EQ(global_field(*find_shading_global("P"), &sv), &sv.Ps.x);
+    EXPECT_EQ(global_field(*find_shading_global("Ps"), &sv), &sv.Ps.x);
+    EXPECT_EQ(*global_field(*find_shading_global("du"), &sv), 0.25f);
+    EXPECT_EQ(global_field(*find_shading_global("dPdu"), &sv), &sv.shade_dPdu.x);
+    EXPECT_EQ(find_shading_global("dPdu")->bits, 0x20u);
+    EXPECT_EQ(find_shading_global("s")->bits, 0x10u);
+    EXPECT_EQ(find_shading_global("dPdtime")->bits, 0x10000u);
+    EXPECT_EQ(find_shading_global("Nl")->type, DECL_NORMAL);
+    EXPECT_EQ(find_shading_global("N")->type, DECL_POINT);
+    EXPECT_EQ(find_shading_global("nosuch"), nullptr);
+    EXPECT_EQ(find_shading_global(nullptr), nullptr);
+
+    // Every entry lies inside the record.
+    for (int i = 0; i < SHADING_GLOBAL_COUNT; i++) EXPECT_LT(g[i].offset + 4u, sizeof(Intersection)) << g[i].name;
+}
+
+TEST(ShadingGlobals, LightShaderView)
+{
+    Intersection sv;
+    const struct {
+        const char *name;
+        float *field;
+    } cases[] = {{"P", &sv.Pl.x}, {"Ps", &sv.Ps.x}, {"N", &sv.Nl.x}, {"Ng", &sv.Ngl.x},
+                 {"u", &sv.ul}, {"v", &sv.vl}, {"s", &sv.sl}, {"t", &sv.tl},
+                 {"L", &sv.L.x}, {"Cl", &sv.Cl.x}};
+    for (auto &c : cases) {
+        const ShadingGlobal *g = find_shading_global(c.name, true);
+        ASSERT_NE(g, nullptr) << c.name;
+        EXPECT_EQ(global_field(*g, &sv), c.field) << c.name;
+    }
+}
+
+TEST(ShadingPoint, CopiesKeepTheirOwnReferences)
+{
+    GState *g = new GState;
+    Transformation *x = new Transformation;
+    Intersection *a = new Intersection(nullptr, 2.5f, 0.5f);
+    a->surf.set(g);
+    a->ssx.set(x);
+    a->Cs = Color(1, 0, 0);
+    Intersection *b = new Intersection;
+    b->copy_from(*a);
+    EXPECT_EQ(g->refcount, 2);
+    EXPECT_EQ(x->refcount, 2);
+    EXPECT_EQ(b->linet, 2.5f);
+    EXPECT_EQ(b->time, 0.5f);
+    EXPECT_EQ(b->Cs, Color(1, 0, 0));
+    a->release();
+    // The copy still holds valid handles.
+    EXPECT_EQ(g->refcount, 1);
+    EXPECT_EQ(b->surf->color, Color(1, 1, 1));
+    b->release();
+}
+
+TEST(ShadingPoint, PoolRecyclesRecords)
+{
+    Intersection *a = new Intersection;
+    a->release();
+    long made = hit_records_made();
+    long free_before = hit_records_free();
+    Intersection *b = new Intersection(nullptr, 1, 0);
+    EXPECT_EQ(hit_records_made(), made);   // taken from the free list
+    EXPECT_EQ(hit_records_free(), free_before - 1);
+    // A recycled record starts fresh.
+    EXPECT_EQ(b->next, nullptr);
+    EXPECT_FALSE(b->surf.is_set());
+    EXPECT_EQ(b->whichpiece, nullptr);
+    EXPECT_EQ(b->shade_task, 0);
+    b->release();
+}
+
+TEST(ShadingPoint, DerivativeNeighbourProtocol)
+{
+    Intersection sv;
+    DerivScratch area(&sv);
+    sv.doareaops = 1;
+    const float du_value = 3, dv_value = 5;
+    const float p_du[3] = {1, 2, 3}, p_dv[3] = {4, 5, 6};
+
+    // Neighbour runs store their values and get the placeholder answer.
+    sv.whichdisp = DISP_DU;
+    sv.highestscratch = 0;
+    EXPECT_EQ(sv.deriv_exchange(&du_value, 1), nullptr);
+    EXPECT_EQ(sv.deriv_exchange(p_du, 3), nullptr);
+    sv.whichdisp = DISP_DV;
+    sv.highestscratch = 0;
+    EXPECT_EQ(sv.deriv_exchange(&dv_value, 1), nullptr);
+    EXPECT_EQ(sv.deriv_exchange(p_dv, 3), nullptr);
+
+    // The main run meets the same slots, in the same order.
+    sv.whichdisp = DISP_MAIN;
+    sv.highestscratch = 0;
+    const float main_value = 1;
+    const float *f = sv.deriv_exchange(&main_value, 1);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f[0], 3);
+    EXPECT_EQ(f[1], 5);
+    const float *p = sv.deriv_exchange(p_du, 3);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(std::memcmp(p, p_du, sizeof p_du), 0);
+    EXPECT_EQ(std::memcmp(p + 3, p_dv, sizeof p_dv), 0);
+    EXPECT_EQ(sv.highestscratch, 8);
+
+    // Without derivatives the mark still advances.
+    sv.doareaops = 0;
+    EXPECT_EQ(sv.deriv_exchange(&main_value, 1), nullptr);
+    EXPECT_EQ(sv.highestscratch, 10);
+}
+
+TEST(ShadingPoint, ScratchIsBoundedAndRestored)
+{
+    Intersection sv;
+    sv.doareaops = 1;
+    float outer[4] = {};
+    sv.scratch = outer;
+    sv.highestscratch = 3;
+    {
+        DerivScratch area(&sv);
+        EXPECT_NE(sv.scratch, outer);
+        EXPECT_EQ(sv.highestscratch, 0);
+        sv.whichdisp = DISP_DV;
+        float v[3] = {1, 1, 1};
+        int slots = deriv_scratch_floats();
+        // Filling the area refuses the operation that would write past it.
+        int fits = 0;
+        while (sv.highestscratch + 6 <= slots) {
+            sv.deriv_exchange(v, 3);
+            fits++;
+        }
+        EXPECT_EQ(fits, slots / 6);
+        EXPECT_EQ(sv.deriv_exchange(v, 3), nullptr);
+        sv.whichdisp = DISP_MAIN;
+        sv.highestscratch = slots - 1;
+        EXPECT_EQ(sv.deriv_exchange(v, 1), nullptr);
+    }
+    EXPECT_EQ(sv.scratch, outer);
+    EXPECT_EQ(sv.highestscratch, 3);
+}
