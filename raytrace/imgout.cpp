@@ -304,10 +304,12 @@ bool ImageOutput::open()
     crop_y0_ = o.crop_bounds[2];
     crop_w_ = std::max(o.crop_width, 1);
     crop_h_ = std::max(o.crop_height, 1);
+    // The rows cover the crop window even when the format changed after it was derived.
+    const int row_count = std::max(o.yres, o.crop_bounds[3] + 1), row_pixels = std::max(o.xres, o.crop_bounds[1] + 1);
     rows_.clear();
-    rows_.reserve(size_t(std::max(o.yres, 0)));
-    for (int y = 0; y < o.yres; ++y) rows_.emplace_back(o.xres);
-    blank_.assign(size_t(std::max(o.xres, 1)), PixelSample());
+    rows_.reserve(size_t(std::max(row_count, 0)));
+    for (int y = 0; y < row_count; ++y) rows_.emplace_back(row_pixels);
+    blank_.assign(size_t(std::max(row_pixels, 1)), PixelSample());
     colour_row_.assign(size_t(crop_w_) * 4 * 4, 0);
     depth_row_.assign(size_t(crop_w_) * 4, 0);
     memory_ok_ = false;

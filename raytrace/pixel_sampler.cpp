@@ -237,10 +237,8 @@ int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const Sample
                 p.alpha += w * r.alpha;
             }
         }
-        if (inside) {
-            PixelSample &own = out.row(y)[x];
-            if (r.depth < own.depth) own.depth = r.depth;
-        }
+        PixelSample *own = inside ? out.row(y) : nullptr;
+        if (own && r.depth < own[x].depth) own[x].depth = r.depth;
         return 0;
     }
 
@@ -267,8 +265,9 @@ int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const Sample
         float limit = variance_limits[size_t(k)];
         if (!(var.x < limit && var.y < limit && var.z < limit)) return 0;
     }
-    if (inside) {
-        PixelSample &p = out.row(y)[x];
+    PixelSample *row = inside ? out.row(y) : nullptr;
+    if (row) {
+        PixelSample &p = row[x];
         float inv = 1.0f / float(m);
         p.color = sum_color_ * inv;
         p.opacity = sum_opacity_ * inv;
