@@ -6,6 +6,9 @@
 
 #include "ri/renderer.h"
 
+class GPrimitive;
+class GHierBound;
+
 class RayTracer : public Renderer {
 public:
     RayTracer() = default;
@@ -43,6 +46,15 @@ public:
     RtObjectHandle object_begin() override;
     void object_end() override {}
     void object_instance(RtObjectHandle) override {}
+
+    // The current renderer when it is the ray tracer, else null.
+    static RayTracer *current();
+
+    GPrimitive *world_objects = nullptr;       // objects added since the world began
+    GPrimitive *frame_objects = nullptr;       // the list being rendered
+    GHierBound *band_hierarchy = nullptr;      // camera rays (per band, tile or window pass)
+    GHierBound *secondary_hierarchy = nullptr;
+    GHierBound *shadow_hierarchy = nullptr;
 
 private:
     // One record per object definition, so every handle is distinct.
