@@ -8,16 +8,6 @@
 
 extern "C" {
 
-RtVoid RiImagerV(RtToken, RtInt, RtToken[], RtPointer[]) {}
-RtLightHandle RiLightSourceV(RtToken, RtInt, RtToken[], RtPointer[]) { return 0; }
-RtLightHandle RiAreaLightSourceV(RtToken, RtInt, RtToken[], RtPointer[]) { return 0; }
-RtVoid RiIlluminate(RtLightHandle, RtBoolean) {}
-RtVoid RiSurfaceV(RtToken, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiAtmosphereV(RtToken, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiInteriorV(RtToken, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiExteriorV(RtToken, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiDeformationV(RtToken, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiDisplacementV(RtToken, RtInt, RtToken[], RtPointer[]) {}
 RtVoid RiProcDelayedReadArchive(RtPointer, RtFloat) {}
 RtVoid RiProcRunProgram(RtPointer, RtFloat) {}
 RtVoid RiProcDynamicLoad(RtPointer, RtFloat) {}

@@ -69,7 +69,6 @@ public:
     int lookahead() const { return lookahead_; }
     // Consumes the lookahead.
     void consume() { next_char(); }
-    bool at_end() const { return lookahead_ == RIB_END && !pushed_ && countdown_ == 0; }
     // Publishes this reader's file and line as the current RIB position.
     void publish() const;
     const std::string &file_name() const { return name_; }

@@ -5,8 +5,6 @@
 #include <vector>
 
 #include "ri/ribfile.h"
-#include "tests/ri/stderr_capture.h"
-#include "tests/support/run_program.h"
 
 namespace {
 
@@ -47,20 +45,6 @@ TEST(RaylumeOptions, OperandsAndTheFirstFile) {
     EXPECT_EQ(rib_frame_filter.first, 2);
     EXPECT_EQ(rib_frame_filter.last, 3);
     rib_frame_filter = RibFrameFilter();
-}
-
-TEST(RibProgress, LinesAreCountedAtVerbosityAboveOne) {
-    velktest::TempDir dir;
-    std::string rib;
-    for (int i = 0; i < 25000; i++) rib += "version 3.03\n";
-    std::string path = dir.write("long.rib", rib);
-    std::string quiet_path = dir.write("quiet.rib", rib);
-    StderrCapture cap;
-    read_rib_file(path.c_str(), nullptr, 3, 1);
-    read_rib_file(quiet_path.c_str(), nullptr, 1, 1);
-    std::string progress;
-    for (int n : {2000, 4000, 6000, 8000, 10000, 20000}) progress += "\rRead line [" + std::to_string(n) + "] ";
-    EXPECT_EQ(cap.finish(), "[" + path + "]\n" + progress);
 }
 
 } // namespace

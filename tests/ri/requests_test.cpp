@@ -71,16 +71,18 @@ TEST(RequestTable, HashAndSignatureCodes) {
 }
 
 TEST(RequestDispatch, ArgumentErrorsAbandonTheRequest) {
-    EXPECT_EQ(messages_of("Spheer 1 -1 1 360\n"), "\"Spheer\" is not a valid RenderMan 3.1 RIB request\n");
-    EXPECT_EQ(messages_of("Sphere 1 -1 1 \"P\" [0 0 0]\n"),
-              "Number expected\nBad arguments to Sphere\nRIB token unknown: \"P\"\n"
-              "RIB token unknown: \"[\"\nRIB token unknown: \"]\"\n");
-    EXPECT_EQ(messages_of("Cone 1 1\n"), "Number expected\nBad arguments to Cone\n");
     EXPECT_EQ(messages_of("FrameBegin \"x\"\n"),
               "Number expected\nInteger expected after FrameBegin\nRIB token unknown: \"x\"\n");
     EXPECT_EQ(messages_of("Surface 3\n"), "Quoted string expected\nBadly structured Surface\n");
     EXPECT_EQ(messages_of("Color [1 0]\nSides 2\n"), "Number expected\nBadly structured Color\n");
     EXPECT_EQ(messages_of("version 3.03\nColor 1 0 0\nTransform [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1]\n"), "");
+}
+
+TEST(RequestDispatch, CommentsAndStructureComments) {
+    EXPECT_EQ(messages_of("# a comment \"unterminated\n##RenderMan RIB-Structure 1.0\n##Include \"x.rib\"\n"
+                          "##CameraOrientation 1 2 3\n##Shaders plastic, matte\n## \n##\nversion 3.03\n"),
+              "");
+    EXPECT_EQ(messages_of("##Include 5\n"), "Quoted string expected\n");
 }
 
 TEST(RequestDispatch, ParameterListsByDeclaration) {
@@ -107,17 +109,6 @@ TEST(RequestDispatch, PairLimit) {
     rib = "Attribute \"tinygrids\"";
     for (int i = 0; i < 510; i++) rib += " \"uniform float p" + std::to_string(i) + "\" " + std::to_string(i);
     EXPECT_EQ(messages_of(rib + "\n"), "");
-}
-
-TEST(VertexLengths, ShortListsFailLongOnesWarn) {
-    messages_of("Declare \"Cq\" \"varying color\"\n");
-    // Each check sees a Polygon of three vertices.
-    EXPECT_EQ(messages_of("WorldBegin Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0] WorldEnd\n"),
-              "vertex length mismatch: Cq (found 3, expected 9)\n");
-    std::string m = messages_of("WorldBegin Polygon \"P\" [0 0 0 1 0 0 1 1 0] \"Cq\" [1 0 0 1 0 0 1 0 0 1 0 0] WorldEnd\n");
-    EXPECT_EQ(m, "vertex length mismatch: Cq (found 12, expected 9)\n");
-    EXPECT_EQ(messages_of("WorldBegin Points \"P\" [0 0 0 1 1 1] \"zork\" [1 2] WorldEnd\n"),
-              "vertex variable unknown: zork\n");
 }
 
 TEST(VertexLengths, SeveritiesAndFailure) {

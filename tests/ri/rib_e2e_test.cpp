@@ -100,6 +100,27 @@ TEST(RaylumeCommandLine, MissingFilesAndLateOptions) {
     EXPECT_EQ(r.err, "ERROR: File not found\n    --> %s%n%d.rib\n");
 }
 
+TEST(RaylumeCommandLine, VerbosityControlsReports) {
+    TempDir dir;
+    RunResult r = raylume(dir, {"-silent", "nosuch.rib"});
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    // At verbose level a file is announced and long files show their progress.
+    std::string rib;
+    for (int i = 0; i < 25000; i++) rib += "version 3.03\n";
+    dir.write("long.rib", rib);
+    r = raylume(dir, {"-v", "long.rib"});
+    std::string expected = "[long.rib]\n";
+    for (int n : {2000, 4000, 6000, 8000, 10000, 20000}) expected += "\rRead line [" + std::to_string(n) + "] ";
+    EXPECT_EQ(r.err, expected);
+    EXPECT_EQ(r.status, 0);
+    // The rc file's settings hold before the command line: silence there, then
+    // a missing file on the command line is not reported.
+    dir.write(".raylumerc", "Option \"runtime\" \"verbosity\" \"silent\"\n");
+    r = raylume(dir, {"nosuch.rib"});
+    EXPECT_EQ(r.err, "");
+}
+
 TEST(RaylumeCommandLine, MissingOperandsAreReported) {
     TempDir dir;
     RunResult r = raylume(dir, {"-res", "64"});
@@ -213,6 +234,21 @@ TEST(RaylumeRib, ErrorHandlersAndRepeats) {
     r = raylume(dir, {}, "ErrorHandler \"abort\"\nSpheer\nSphere\n");
     EXPECT_EQ(r.err, "ERROR: stdin (2): Syntax error\n    --> \"Spheer\" is not a valid RenderMan 3.1 RIB request\n");
     EXPECT_EQ(r.status, 255);
+}
+
+TEST(RaylumeRib, ErrorsNameTheObjectBeingDefined) {
+    TempDir dir;
+    RunResult r = raylume(dir, {}, "Spheer\nWorldBegin\nAttribute \"identifier\" \"name\" \"lamp\"\nSpheer\n"
+                                   "AttributeBegin\nAttribute \"identifier\" \"name\" \"bulb\"\nCone 1\nAttributeEnd\n"
+                                   "WorldEnd\n");
+    EXPECT_EQ(r.err, "ERROR: stdin (1): Syntax error\n    --> \"Spheer\" is not a valid RenderMan 3.1 RIB request\n"
+                     "ERROR: stdin (4): Syntax error\n    --> \"Spheer\" is not a valid RenderMan 3.1 RIB request\n"
+                     "\t(error encountered in object \"lamp\")\n"
+                     "ERROR: stdin (8): Syntax error\n    --> Number expected\n"
+                     "\t(error encountered in object \"bulb\")\n"
+                     "ERROR: stdin (8): Required parameters not provided\n    --> Bad arguments to Cone\n"
+                     "\t(error encountered in object \"bulb\")\n");
+    EXPECT_EQ(r.status, 0);
 }
 
 TEST(RaylumeRib, ArchivesAreFoundAndTheirNestingCapped) {

@@ -1,0 +1,150 @@
+// The RI shader procedures: they check the state and hand the shader name,
+// its use and the parameter list to the renderer's shader operation.
+#include <cstdarg>
+
+#include "ri/paramlist.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+
+namespace {
+
+void bind(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    Renderer *r = renderer_or_report();
+    if (!r) return;
+    if (r->level == 0) ri_report(RIE_NOTATTRIBS, RIE_WARNING);
+    if (!first_motion_spec(r)) return;
+    r->shader(name, use, n, tokens, values);
+}
+
+RtLightHandle bind_light(RtToken name, int use, const char *request, RtInt n, RtToken tokens[],
+                         RtPointer values[])
+{
+    Renderer *r = renderer_or_report();
+    if (!r) return nullptr;
+    if (r->level == 0) {
+        ri_error(RIE_NOTATTRIBS, RIE_WARNING, "Bad scoping for %s", request);
+        return nullptr;
+    }
+    if (!first_motion_spec(r)) return nullptr;
+    RtLightHandle h = r->shader(name, use, n, tokens, values);
+    r->note_light(h);
+    return h;
+}
+
+} // namespace
+
+RtVoid RiSurfaceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    bind(name, USE_SURFACE, n, tokens, values);
+}
+
+RtVoid RiInteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    bind(name, USE_INTERIOR, n, tokens, values);
+}
+
+RtVoid RiExteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    bind(name, USE_EXTERIOR, n, tokens, values);
+}
+
+RtVoid RiAtmosphereV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    bind(name, USE_ATMOSPHERE, n, tokens, values);
+}
+
+RtVoid RiDisplacementV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    bind(name, USE_DISPLACEMENT, n, tokens, values);
+}
+
+RtVoid RiDeformationV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    bind(name, USE_DEFORMATION, n, tokens, values);
+}
+
+RtVoid RiImagerV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    bind(name, USE_IMAGER, n, tokens, values);
+}
+
+RtLightHandle RiLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    return bind_light(name, USE_LIGHT, "LightSource", n, tokens, values);
+}
+
+RtLightHandle RiAreaLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    return bind_light(name, USE_AREALIGHT, "AreaLightSource", n, tokens, values);
+}
+
+RtVoid RiIlluminate(RtLightHandle light, RtBoolean onoff)
+{
+    Renderer *r = renderer_or_report();
+    if (!r) return;
+    if (r->level == 0) ri_error(RIE_NOTATTRIBS, RIE_WARNING, "Bad scoping for RiIlluminate()");
+    // A handle whose frame or world has ended names no light any more.
+    if (light && !r->light_is_live(light)) light = nullptr;
+    r->illuminate(light, static_cast<int16_t>(onoff));
+}
+
+#define GATHER(last)              \
+    va_list ap;                   \
+    va_start(ap, last);           \
+    int n = collect_varargs(ap);  \
+    va_end(ap)
+
+RtVoid RiSurface(RtToken name, ...)
+{
+    GATHER(name);
+    RiSurfaceV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiInterior(RtToken name, ...)
+{
+    GATHER(name);
+    RiInteriorV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiExterior(RtToken name, ...)
+{
+    GATHER(name);
+    RiExteriorV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiAtmosphere(RtToken name, ...)
+{
+    GATHER(name);
+    RiAtmosphereV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiDisplacement(RtToken name, ...)
+{
+    GATHER(name);
+    RiDisplacementV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiDeformation(RtToken name, ...)
+{
+    GATHER(name);
+    RiDeformationV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiImager(RtToken name, ...)
+{
+    GATHER(name);
+    RiImagerV(name, n, varargs_tokens, varargs_values);
+}
+
+RtLightHandle RiLightSource(RtToken name, ...)
+{
+    GATHER(name);
+    return RiLightSourceV(name, n, varargs_tokens, varargs_values);
+}
+
+RtLightHandle RiAreaLightSource(RtToken name, ...)
+{
+    GATHER(name);
+    return RiAreaLightSourceV(name, n, varargs_tokens, varargs_values);
+}

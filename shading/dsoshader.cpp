@@ -1,0 +1,93 @@
+// Native shader libraries: the exports are checked against this build's
+// record sizes and the library's parameter table is taken as it stands.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/dynlib.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+#include "ri/shader.h"
+#include "ri/tokens.h"
+#include "shading/loader.h"
+#include "shading/shadingpoint.h"
+
+static_assert(VELK_SHADERVARS_SIZE == sizeof(ShaderVars),
+              "native shaders are built against the shading point's size");
+
+namespace {
+
+template <class T>
+T *export_of(velk::DynLib *lib, const char *name)
+{
+    return static_cast<T *>(velk::dynlib_symbol(lib, name));
+}
+
+int kind_of_word(const char *w)
+{
+    static const char *const words[] = {"surface", "light", "volume", "displacement",
+                                        "transformation", "imager"};
+    for (int i = 0; w && i < 6; ++i)
+        if (std::strcmp(w, words[i]) == 0) return i;
+    return -1;
+}
+
+bool check_size(velk::DynLib *lib, const char *export_name, int want, const char *record,
+                const char *path)
+{
+    int *size = export_of<int>(lib, export_name);
+    if (size && *size == want) return true;
+    ri_error(RIE_BADFILE, RIE_ERROR,
+             "Compiled shader %s reports a different size of the\n\t%s structure.  Recompile!",
+             path, record);
+    return false;
+}
+
+} // namespace
+
+Shader *load_dso_shader(const char *name, const char *path, velk::DynLib *lib)
+{
+    const char **version = export_of<const char *>(lib, "version");
+    if (!version || !*version) {
+        ri_error(RIE_BADFILE, RIE_ERROR, "No compiled shader version ");
+        return nullptr;
+    }
+    if (std::strncmp(*version, "VELK", 4) != 0)
+        ri_error(RIE_BADFILE, RIE_ERROR, "Unrecognized compiled shader version \"%s\"", *version);
+    int v[3];
+    if (parse_version(std::strlen(*version) >= 4 ? *version + 4 : "", v) && version_is_newer(v)) {
+        report_newer_shader(path, v);
+        return nullptr;
+    }
+    if (!check_size(lib, "svsize", VELK_SHADERVARS_SIZE, "ShaderVars", path)) return nullptr;
+    if (!check_size(lib, "paraminfosize", VELK_PARAM_INFO_SIZE, "PARAM_INFO", path)) return nullptr;
+    const char **type_word = export_of<const char *>(lib, "shadertype");
+    int kind = type_word ? kind_of_word(*type_word) : -1;
+    if (kind < 0) {
+        std::string message = std::string("Unknown shader type ") + (type_word && *type_word ? *type_word : "");
+        shader_read_error(path, 0, message.c_str());
+        return nullptr;
+    }
+    ShaderRunFunc run = velk::dynlib_function<ShaderRunFunc>(lib, name);
+    if (!run) {
+        ri_error(RIE_BADFILE, RIE_ERROR, "Compiled shader %s has no shader function \"%s\"", path, name);
+        return nullptr;
+    }
+    PARAM_INFO *params = export_of<PARAM_INFO>(lib, "param_info");
+    for (PARAM_INFO *p = params; p && p->name; ++p) {
+        p->name = NewToken(p->name);
+        if (p->space) p->space = NewToken(p->space);
+    }
+    int *paramsize = export_of<int>(lib, "paramsize");
+    ShaderRunFunc init = velk::dynlib_function<ShaderRunFunc>(lib, "initparams");
+    unsigned *varsused = export_of<unsigned>(lib, "varsused");
+
+    Shader *s = register_shader(name, run, init, params, nullptr, kind);
+    int bytes = paramsize && *paramsize > s->param_size ? *paramsize : s->param_size;
+    s->defaults.assign((bytes + 3) / 4, 0);
+    s->flags = varsused ? static_cast<int>(*varsused) : 0;
+    s->dll = lib;
+    if (current_renderer && (current_renderer->options.verbosity & VERBOSE_VERBOSE))
+        std::printf("Read dso %s\n", path);
+    return s;
+}

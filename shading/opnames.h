@@ -1,0 +1,31 @@
+// The names of the shading interpreter's operations as data: every name a
+// compiled shader may use, with its opcode and operand count, in the order the
+// interpreter registers them. The compiler emits only names found here; the
+// interpreter attaches its handlers through the opcode.
+#pragma once
+
+namespace shading {
+
+// The three registration groups, in registration order.
+enum class OpGroup { Core, Geometry, Texture };
+
+// One registered name. Names that share an opcode are one operation that the
+// compiler reaches under several type letters.
+struct OpName {
+    const char *name;  // as written in compiled-shader files
+    int opcode;        // 1 .. MAX_OPCODE
+    int operands;      // operand words after the op: 0, 1 or 2 (dsoop: its count follows)
+    OpGroup group;
+};
+
+inline constexpr int OP_NAME_COUNT = 341;  // names registered
+inline constexpr int MAX_OPCODE = 286;     // highest opcode; handler tables hold MAX_OPCODE + 1
+
+// All names in registration order (core, geometry, texture); count in *count when given.
+const OpName *op_names(int *count = nullptr);
+// The entry of a name, or null when the interpreter has no such operation.
+const OpName *find_op_name(const char *name);
+// The first name registered under an opcode, or null for an unused opcode.
+const OpName *first_op_name(int opcode);
+
+} // namespace shading

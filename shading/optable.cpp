@@ -1,0 +1,65 @@
+// The op table: every name of opnames.h gets an OpInfo; handlers are attached
+// by opcode by the operation modules. Opcodes whose module is not there yet
+// get a handler that reports the operation and ends the run.
+#include <cstring>
+
+#include "ri/rierror.h"
+#include "shading/interp.h"
+#include "shading/opmodules.h"
+
+OpHandler op_handlers[shading::MAX_OPCODE + 1];
+
+namespace {
+
+OpInfo op_infos[shading::OP_NAME_COUNT];
+bool op_table_built = false;
+bool unavailable_reported[shading::MAX_OPCODE + 1];
+
+void op_unavailable(ExecFrame *f, ShaderVars *)
+{
+    int opcode = static_cast<int>(*f->pc);
+    if (!unavailable_reported[opcode]) {
+        unavailable_reported[opcode] = true;
+        const shading::OpName *n = shading::first_op_name(opcode);
+        ri_error(RIE_UNIMPLEMENT, RIE_ERROR, "Shader operation \"%s\" is not available",
+                 n ? n->name : "?");
+    }
+    f->done = 1;
+}
+
+void install_op_modules()
+{
+    install_control_ops();
+    install_stack_ops();
+}
+
+} // namespace
+
+void set_op_handler(int opcode, OpHandler handler)
+{
+    if (opcode > 0 && opcode <= shading::MAX_OPCODE) op_handlers[opcode] = handler;
+}
+
+int build_op_table()
+{
+    if (!op_table_built) {
+        op_table_built = true;
+        std::memset(op_handlers, 0, sizeof op_handlers);
+        int n = 0;
+        const shading::OpName *names = shading::op_names(&n);
+        for (int i = 0; i < n; ++i) {
+            op_infos[i] = {names[i].opcode, names[i].operands};
+            op_handlers[names[i].opcode] = op_unavailable;
+        }
+        install_op_modules();
+    }
+    return shading::OP_NAME_COUNT;
+}
+
+const OpInfo *find_op(const char *name)
+{
+    const shading::OpName *n = shading::find_op_name(name);
+    if (!n) return nullptr;
+    build_op_table();
+    return &op_infos[n - shading::op_names()];
+}

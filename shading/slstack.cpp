@@ -1,0 +1,126 @@
+#include "shading/slstack.h"
+
+#include "ri/rierror.h"
+
+SLStack slstack;
+
+void SLStack::overflow()
+{
+    if (!failed_) {
+        failed_ = true;
+        ri_error(RIE_LIMIT, RIE_SEVERE, "SL interpreter stack overflow");
+    }
+}
+
+void SLStack::underflow()
+{
+    if (!failed_) {
+        failed_ = true;
+        ri_error(RIE_LIMIT, RIE_SEVERE, "SL interpreter stack underflow");
+    }
+}
+
+float *SLStack::scratch_words()
+{
+    std::memset(scratch_, 0, sizeof scratch_);
+    return scratch_;
+}
+
+float *SLStack::push_space(int n)
+{
+    if (failed_ || n > MAX_SPAN || top - n < 0) {
+        overflow();
+        return scratch_words();
+    }
+    top -= n;
+    return num + top;
+}
+
+void SLStack::push_string(const char *s)
+{
+    if (failed_ || stop - 1 < 0) {
+        overflow();
+        return;
+    }
+    str[--stop] = s;
+}
+
+float *SLStack::top_ptr(int n)
+{
+    if (failed_ || n > MAX_SPAN || top + n > floor) {
+        underflow();
+        return scratch_words();
+    }
+    return num + top;
+}
+
+uint32_t SLStack::pop_word()
+{
+    uint32_t w;
+    std::memcpy(&w, top_ptr(1), 4);
+    drop(1);
+    return w;
+}
+
+const char *SLStack::pop_string()
+{
+    if (failed_ || stop + 1 > sfloor) {
+        underflow();
+        return "";
+    }
+    return str[stop++];
+}
+
+const char **SLStack::string_top_ptr()
+{
+    if (failed_ || stop + 1 > sfloor) {
+        underflow();
+        string_scratch_ = "";
+        return &string_scratch_;
+    }
+    return str + stop;
+}
+
+void SLStack::drop(int n)
+{
+    if (failed_) return;
+    if (n < 0 || top + n > floor) {
+        underflow();
+        return;
+    }
+    top += n;
+}
+
+void SLStack::drop_strings(int n)
+{
+    if (failed_) return;
+    if (n < 0 || stop + n > sfloor) {
+        underflow();
+        return;
+    }
+    stop += n;
+}
+
+char *SLStack::reserve(int bytes, const void *init)
+{
+    int words = (bytes + 3) / 4;
+    int newtop = top - words;
+    if (newtop & 1) --newtop;
+    if (failed_ || bytes < 0 || newtop < 0) {
+        overflow();
+        return nullptr;
+    }
+    top = newtop;
+    if (init && bytes > 0) std::memcpy(num + top, init, bytes);
+    set_floor();
+    return reinterpret_cast<char *>(num + top);
+}
+
+void SLStack::restore_marks(const Marks &m)
+{
+    top = m.top;
+    stop = m.stop;
+    floor = m.floor;
+    sfloor = m.sfloor;
+    if (runs == 0) failed_ = false;
+}

@@ -1,0 +1,72 @@
+// Pushes and pops between symbols (or constants in the code) and the value
+// stack. Strings live in blocks as ids and on the stack as texts.
+#include <cstring>
+
+#include "shading/interp.h"
+#include "shading/opmodules.h"
+#include "shading/stringids.h"
+
+namespace {
+
+// pushif: one float word in the code.
+void op_pushif(ExecFrame *f, ShaderVars *)
+{
+    uint32_t w = next_word(f);
+    slstack.push_word(w);
+}
+
+// pushiv: three float words in the code.
+void op_pushiv(ExecFrame *f, ShaderVars *)
+{
+    float *v = slstack.push_space(3);
+    for (int i = 0; i < 3; ++i) {
+        uint32_t w = next_word(f);
+        std::memcpy(v + i, &w, 4);
+    }
+}
+
+template <int WORDS>
+void op_push(ExecFrame *f, ShaderVars *)
+{
+    const char *from = next_operand(f);
+    std::memcpy(slstack.push_space(WORDS), from, 4 * WORDS);
+}
+
+template <int WORDS>
+void op_pop(ExecFrame *f, ShaderVars *)
+{
+    char *to = next_operand(f);
+    std::memcpy(to, slstack.top_ptr(WORDS), 4 * WORDS);
+    slstack.drop(WORDS);
+}
+
+void op_pushs(ExecFrame *f, ShaderVars *)
+{
+    uint32_t id;
+    std::memcpy(&id, next_operand(f), 4);
+    const char *s = string_from_id(id);
+    slstack.push_string(s ? s : "");
+}
+
+void op_pops(ExecFrame *f, ShaderVars *)
+{
+    char *to = next_operand(f);
+    uint32_t id = string_id(slstack.pop_string());
+    std::memcpy(to, &id, 4);
+}
+
+} // namespace
+
+void install_stack_ops()
+{
+    set_op_handler(8, op_pushif);
+    set_op_handler(9, op_pushiv);
+    set_op_handler(6, op_push<1>);    // pushf
+    set_op_handler(7, op_pop<1>);     // popf
+    set_op_handler(4, op_push<3>);    // pushv, pushc
+    set_op_handler(5, op_pop<3>);     // popv, popc
+    set_op_handler(12, op_push<16>);  // pushm
+    set_op_handler(13, op_pop<16>);   // popm
+    set_op_handler(10, op_pushs);
+    set_op_handler(11, op_pops);
+}

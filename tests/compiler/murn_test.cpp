@@ -1,0 +1,271 @@
+// The murn program end to end: command line, preprocessor, messages, exit
+// status and the files it leaves.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "compiler/preprocess.h"
+#include "tests/compiler/compile_support.h"
+#include "tests/support/run_program.h"
+
+using velktest::RunOptions;
+using velktest::RunResult;
+using velktest::TempDir;
+
+namespace {
+
+const char USAGE[] =
+    "murn - Shading Language Compiler\n"
+    "Ostrane Rendering Tools 2.5.0.7 intelnt (Adheres to the RenderMan Standard)\n"
+    "\n"
+    "Usage: murn [options] file.sl\n"
+    "   options:\n"
+    "         -Ipath       Specify a path for #include files\n"
+    "         -Dsym[=val]  Specify preprocessor symbol definition\n"
+    "         -o name      Specify alternative output filename\n"
+    "         -q           Quiet mode (minimal terminal output)\n"
+    "         -v           Verbose mode (more than usual terminal output\n"
+    "         -x           Encrypt the .murn file (doesn't work with -dso)\n"
+    "         -arch        Print out the platform architecture code\n"
+    "\n";
+
+const char PLASTIC[] = "surface plastic(float Ks = .5) { }\n";
+const char PLASTIC_MURN[] =
+    "version VELK 2.5.0g\nsurface plastic\nparam\tfloat\tKs\t\t0.5\ncode\n\treturn_area\n\treturn\n";
+
+RunResult run_murn(const TempDir &dir, std::vector<std::string> args)
+{
+    args.insert(args.begin(), velktest::program("murn"));
+    RunOptions options;
+    options.cwd = dir.path();
+    options.timeout_seconds = 60;
+    return velktest::run(args, options);
+}
+
+} // namespace
+
+TEST(Murn, CommandLineWithoutACompilation)
+{
+    TempDir dir;
+    RunResult r = run_murn(dir, {"-arch"});
+    EXPECT_EQ(r.out, "intelnt\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.status, 0);
+    r = run_murn(dir, {});
+    EXPECT_EQ(r.err, USAGE);
+    EXPECT_EQ(r.status, 255);
+    r = run_murn(dir, {"-q", "-help"});
+    EXPECT_EQ(r.err, USAGE);
+    EXPECT_EQ(r.status, 0);
+    r = run_murn(dir, {"nope.sl"});
+    EXPECT_EQ(r.err, "murn error: File \"nope.sl\" not found.\n");
+    EXPECT_EQ(r.status, 255);
+}
+
+TEST(Murn, CompilesWithProgressMessages)
+{
+    TempDir dir;
+    dir.write("plastic.sl", PLASTIC);
+    RunResult r = run_murn(dir, {"plastic.sl"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "Compiling plastic\n...compiled plastic.murn\n");
+    EXPECT_EQ(dir.read("plastic.murn"), PLASTIC_MURN);
+
+    r = run_murn(dir, {"-q", "-g", "-O2", "-o", "other.murn", "plastic.sl"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.read("other.murn"), PLASTIC_MURN);
+
+    r = run_murn(dir, {"-v", "-dso", "plastic.sl"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "murn: the -dso flag is not supported on intelnt\n"
+                     "Compiling plastic\n...compiled plastic.murn\n");
+    EXPECT_EQ(dir.read("plastic.murn"), PLASTIC_MURN);
+}
+
+TEST(Murn, EncryptionSwitches)
+{
+    TempDir dir;
+    dir.write("plastic.sl", PLASTIC);
+    RunResult r = run_murn(dir, {"-q", "-crypt", "plastic.sl"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string file = dir.read("plastic.murn");
+    const std::string head = "version VELK 2.5.0g\nencrypted\n";
+    ASSERT_EQ(file.compare(0, head.size(), head), 0);
+    const unsigned char expected[16] = {0x47, 0x2e, 0x31, 0x9c, 0x09, 0xed, 0x13, 0xd3,
+                                        0x81, 0x33, 0x44, 0x15, 0x7a, 0xa2, 0x37, 0xa1};
+    EXPECT_EQ(file.substr(head.size(), 16), std::string(expected, expected + 16));
+    murntest::FormatCheck check = murntest::check_format(file);
+    EXPECT_TRUE(check.problems.empty());
+    EXPECT_EQ(check.name, "plastic");
+    // "-x" goes to the preprocessor in the usage's name only; the file stays plain.
+    r = run_murn(dir, {"-q", "-x", "plastic.sl"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("plastic.murn"), PLASTIC_MURN);
+}
+
+TEST(Murn, PreprocessorOptionsIncludesAndLineNumbers)
+{
+    TempDir dir;
+    ASSERT_EQ(std::system(("mkdir -p " + dir.path() + "/inc").c_str()), 0);
+    dir.write("inc/colors.h", "#define RED color(1, 0, 0)\n\nfloat bad = ;\n");
+    dir.write("ok.sl", "#ifdef FOO\n#include \"colors.h\"\n#endif\n#pragma nothing\n"
+                       "surface s(float k = PI) {\n#ifdef VELK\n Ci = k;\n#endif\n"
+                       "#ifdef linux\n syntax error here\n#endif\n}\n");
+    RunResult r = run_murn(dir, {"-q", "-Iinc", "ok.sl"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(dir.read("s.murn").find("param\tfloat\tk\t\t3.1415927\n"), std::string::npos);
+    // An error in an included file names that file; one after it the source line.
+    r = run_murn(dir, {"-q", "-Iinc", "-DFOO", "ok.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "murn Error: \"inc/colors.h\", line 3: parse error\n");
+    dir.write("late.sl", "#include \"colors.h\"\n#pragma nothing\n\nsurface s() {\n  Ci = RED;\n"
+                         "  Ci = undefined;\n}\n");
+    dir.write("inc/colors.h", "#define RED color(1, 0, 0)\n");
+    r = run_murn(dir, {"-q", "-Iinc", "late.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "murn Error: \"late.sl\", line 6: unknown identifier undefined\n");
+    // #error stops the compilation.
+    dir.write("err.sl", "#error stop here\nsurface s() { }\n");
+    r = run_murn(dir, {"-q", "-o", "err.murn", "err.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("stop here"), std::string::npos);
+    EXPECT_FALSE(dir.exists("err.murn"));
+}
+
+TEST(Murn, FailuresLeaveNoFile)
+{
+    TempDir dir;
+    dir.write("funcs.sl", "float f(float x) { return x; }\n");
+    RunResult r = run_murn(dir, {"-q", "-o", "f.murn", "funcs.sl"});
+    EXPECT_EQ(r.err, "No code generated\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(dir.exists("f.murn"));
+
+    dir.write("old.murn", "stale");
+    dir.write("bad.sl", "surface s() { float x = \"a\"; }\n");
+    r = run_murn(dir, {"-q", "-o", "old.murn", "bad.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(dir.exists("old.murn"));
+
+    dir.write("break.sl", "surface s() { break; }\n");
+    r = run_murn(dir, {"-q", "break.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "murn Error: \"break.sl\", line 1: bad break/continue statement \n");
+    EXPECT_FALSE(dir.exists("s.murn"));
+
+    dir.write("two.sl", "surface a() { }\nsurface b() { }\n");
+    r = run_murn(dir, {"two.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Compiling a\nmurn: Only one shader may be defined per file\n");
+
+    // A syntax error early in a long source: the preprocessor still writing
+    // is not waited for with the pipe full.
+    std::string big = "surface s() { float x = ; }\n";
+    for (int i = 0; i < 20000; i++)
+        big += "float v" + std::to_string(i) + "(float a) { return a * 2 + 1; }\n";
+    dir.write("big.sl", big);
+    r = run_murn(dir, {"-q", "big.sl"});
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 1);
+    // (The preprocessor may complain of the pipe closed behind it.)
+    EXPECT_EQ(r.err.rfind("murn Error: \"big.sl\", line 1: parse error\n", 0), 0u) << r.err;
+}
+
+TEST(Murn, DebugLinesQuoteTheSource)
+{
+    TempDir dir;
+    dir.write("d.sl", "surface s() {\n  float x = 1;\n\n  x += 2;\n}\n");
+    RunResult r = run_murn(dir, {"-q", "-d", "d.sl"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string file = dir.read("s.murn");
+    EXPECT_NE(file.find("code\n# \"d.sl\", line 5\n#}\n\treturn_area\n"
+                        "# \"d.sl\", line 2\n#  float x = 1;\n\tpushif\t1 \n\tpopf\tx \n"
+                        "# \"d.sl\", line 4\n#  x += 2;\n\tpushif\t2 \n\taddF\tx \n\tpopf\tx \n"
+                        "# \"d.sl\", line 5\n#}\n\treturn\n"),
+              std::string::npos)
+        << file;
+    EXPECT_TRUE(murntest::check_format(file).problems.empty());
+}
+
+TEST(Murn, ShadeopsAreSearchedInTheIncludeDirectories)
+{
+    TempDir dir;
+    ASSERT_EQ(std::system(("mkdir -p " + dir.path() + "/a " + dir.path() + "/b").c_str()), 0);
+    dir.write("b/ops.so", dir.read(VELK_TEST_SHADEOP));
+    dir.write("b/notalib.so", "not a library");
+    dir.write("x.sl", "surface s() { float y = sqr(u); }\n");
+    RunResult r = run_murn(dir, {"-q", "-Ia", "-Ib", "-DFOO", "x.sl"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string file = dir.read("s.murn");
+    EXPECT_NE(file.find("\tdsoop\t1\tu \n"), std::string::npos) << file;
+    EXPECT_NE(file.find("\"ops.so\""), std::string::npos);
+    r = run_murn(dir, {"-q", "-Ia", "x.sl"});
+    EXPECT_EQ(r.err, "murn Error: \"x.sl\", line 1: unknown function sqr\n");
+}
+
+TEST(Murn, AnInterruptRemovesTheOutputAndExits1)
+{
+    TempDir dir;
+    std::string fifo = dir.path() + "/slow.h";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    dir.write("x.sl", "#include \"slow.h\"\nsurface s() { }\n");
+    dir.write("out.murn", "old");
+    std::string murn_path = velktest::program("murn");
+    std::string err_path = dir.path() + "/err.txt";
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) != 0)
+            _exit(99);
+        int fd = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        execl(murn_path.c_str(), "murn", "-q", "-o", "out.murn", "x.sl", (char *)nullptr);
+        _exit(98);
+    }
+    // The preprocessor opening the include means murn is reading its pipe.
+    int fd = -1;
+    for (time_t end = time(nullptr) + 60; fd < 0 && time(nullptr) < end;) {
+        fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0)
+            usleep(10000);
+    }
+    ASSERT_GE(fd, 0);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(fd);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(dir.read("err.txt"), "*** Compilation interruped.  Aborting.\n");
+    EXPECT_FALSE(dir.exists("out.murn"));
+}
+
+TEST(Murn, PreprocessorCommand)
+{
+    EXPECT_EQ(murn::preprocessor_argv("/lib/cpp", {"-Ia", "-Ib", "-x", "-DFOO"}, "x.sl"),
+              (std::vector<std::string>{"/lib/cpp", "-undef", "-I.", "-DPI=3.14159265", "-DVELK",
+                                        "-Ia", "-Ib", "-DFOO", "x.sl"}));
+    EXPECT_EQ(murn::preprocessor_argv("cpp", {}, "a b.sl"),
+              (std::vector<std::string>{"cpp", "-undef", "-I.", "-DPI=3.14159265", "-DVELK",
+                                        "a b.sl"}));
+}
+
+TEST(Murn, AnOutputThatCannotBeOpenedIsAFailure)
+{
+    TempDir dir;
+    dir.write("plastic.sl", PLASTIC);
+    RunResult r = run_murn(dir, {"-o", "nodir/p.murn", "plastic.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Compiling plastic\nmurn error: Could not open file \"nodir/p.murn\".\n"
+                     "No code generated\n");
+}
