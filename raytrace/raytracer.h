@@ -15,6 +15,9 @@ public:
     ~RayTracer() override;
 
     void world_end() override;
+    // Shader binding and lights (the shading module's bind_shader).
+    RtPointer shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[]) override;
+    void illuminate(RtLightHandle light, int on) override;
 
     void add_cone(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
     void add_cylinder(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
