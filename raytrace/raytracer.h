@@ -8,6 +8,9 @@
 #include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
 
+class GPrimitive;
+class GHierBound;
+
 class RayTracer : public Renderer {
 public:
     RayTracer() = default;
@@ -21,6 +24,9 @@ public:
     {
         return output.display(name, type, mode, n, tokens, values);
     }
+    // Shader binding and lights (the shading module's bind_shader).
+    RtPointer shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[]) override;
+    void illuminate(RtLightHandle light, int on) override;
 
     void add_cone(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
     void add_cylinder(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
@@ -56,6 +62,14 @@ public:
     // The display and the rows of samples of the frame.
     ImageOutput output{options};
     PixelSampler sampler;
+    // The current renderer when it is the ray tracer, else null.
+    static RayTracer *current();
+
+    GPrimitive *world_objects = nullptr;       // objects added since the world began
+    GPrimitive *frame_objects = nullptr;       // the list being rendered
+    GHierBound *band_hierarchy = nullptr;      // camera rays (per band, tile or window pass)
+    GHierBound *secondary_hierarchy = nullptr;
+    GHierBound *shadow_hierarchy = nullptr;
 
 private:
     // One record per object definition, so every handle is distinct.
