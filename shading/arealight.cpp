@@ -25,6 +25,9 @@ int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const
     int i = static_cast<int>(random_uniform() * npieces);
     if (i > npieces - 1) i = npieces - 1;
     if (i < 0) i = 0;
-    *weight = pieces[i]->area_sample(look, sample, nsamp, sv->time, sv);
+    int pixel_sample = 0, pixel_samples = 1;
+    current_pixel_sample(pixel_sample, pixel_samples);
+    if (pixel_samples < 1) pixel_samples = 1;
+    *weight = pieces[i]->area_sample(look, sample + nsamp * pixel_sample, nsamp * pixel_samples, sv->time, sv);
     return 1;
 }

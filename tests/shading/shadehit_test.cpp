@@ -8,6 +8,7 @@
 #include "raytrace/quadric.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/surface_hooks.h"
 #include "ri/renderer.h"
 #include "ri/tokens.h"
 #include "shading/illum.h"
@@ -313,4 +314,84 @@ TEST_F(Shading, TransmissionThroughOccluders)
     transmission(Point(0, 0, 1), Point(0, 0, 0), 0, 0.5f, result, 3.5f, nullptr);
     EXPECT_EQ(result, Color(1, 1, 1));
     RayTracer::current()->frame_objects = nullptr;
+}
+
+TEST_F(Shading, BouncerAndSpecularModel)
+{
+    RiTranslate(0, 0, 10);
+    Shader *point = find_shader("t_point");
+    LightSource *bouncer = new LightSource(point, LIGHT_BOUNCER);
+    RiIdentity();
+    Intersection sv;
+    sv.surf = current_renderer->attributes;
+    sv.doillum = 1;
+    Color C;
+    // Facing away from the light: only the bouncer's light, unweighted.
+    diffuse(Point(0, 0, 0), Point(0, 0, -1), C, &sv);
+    EXPECT_EQ(C, Color(1, 1, 1));
+    phong(Point(0, 0, 0), Point(0, 0, -1), Point(0, 0, -1), 10, C, &sv);
+    EXPECT_EQ(C, Color(1, 1, 1));
+    light_list().free_to(bouncer->prev);
+
+    RiTranslate(0, 0, 10);
+    RiLightSource("t_point", RI_NULL);
+    RiIdentity();
+    sv.surf = current_renderer->attributes;
+    Point N(0, 0, 1), V = normalize(Point(0, 0.3f, 1));
+    float c = dot(N, normalize(Point(0, 0, 1) + V));
+    specular(Point(0, 0, 0), N, V, 0.5f, C, &sv);   // "prmanspecular" on: 0.05
+    EXPECT_NEAR(C.x, std::pow(c, 20.0f), 1e-5);
+    RtInt off = 0;
+    RiOption("render", "prmanspecular", &off, RI_NULL);
+    specular(Point(0, 0, 0), N, V, 0.5f, C, &sv);
+    EXPECT_NEAR(C.x, std::pow(c, 2.0f), 1e-5);
+}
+
+TEST_F(Shading, ShadowBiasGrowsWithDistanceUpToTheLimit)
+{
+    RiSurface("t_colour", RI_NULL);
+    Options &o = current_renderer->options;
+    o.eff_xres = 1;
+    o.screen[0] = 0;
+    o.screen[1] = 1;
+    o.eye = Point(0, 0, -1e6f);   // far from every shadow ray: the largest bias
+    // The occluder's near wall lies 0.1 from the ray's start: within the bias.
+    sphere_at(1.1f);
+    RayTracer::current()->frame_objects = list;
+    Color result;
+    transmission(Point(0, 0, 1), Point(0, 0, 0), 0, 0.5f, result, 1.15f, nullptr);
+    EXPECT_EQ(result, Color(1, 1, 1));
+    o.eye = Point(0, 0, 0);   // from the eye: the smallest bias
+    transmission(Point(0, 0, 1), Point(0, 0, 0), 0, 0.5f, result, 1.15f, nullptr);
+    EXPECT_EQ(result, Color(0, 0, 0));
+    RayTracer::current()->frame_objects = nullptr;
+}
+
+TEST_F(Shading, AreaLightSamplesItsSurfaces)
+{
+    RtInt four = 4;
+    RiAttributeBegin();
+    RiAttribute("light", "nsamples", &four, RI_NULL);
+    RiTranslate(0, 0, 10);
+    LightSource *area = static_cast<LightSource *>(RiAreaLightSource("t_point", RI_NULL));
+    ASSERT_NE(area, nullptr);
+    GSphere *bulb = new GSphere(1, -1, 1, 360);
+    RiAttributeEnd();
+    bulb->link(&list, 1);
+    EXPECT_EQ(area->npieces, 1);
+    EXPECT_EQ(area->pieces[0], bulb);
+    EXPECT_TRUE(light_set_has_area_light(bulb->attributes()));
+    EXPECT_FALSE(light_set_has_area_light(current_renderer->attributes.get()));
+
+    Intersection sv;
+    sv.surf = bulb->attrs;
+    LightSourceListWalker w;
+    int visits = 0;
+    for (w.start(light_list(), &sv, 0); !w.end(); w.step()) {
+        w.call_shader(Point(0, 0, 0), Point(0, 0, 1), 0, 1, &sv);
+        EXPECT_NEAR((sv.Pl - Point(0, 0, 10)).length(), 1, 1e-4);
+        EXPECT_LE(sv.Cl.x, 0.25f + 1e-6f);   // the sample weight times the cosine
+        visits++;
+    }
+    EXPECT_EQ(visits, 4);
 }
