@@ -1,12 +1,26 @@
 #include "raytrace/raytracer.h"
 
+#include "raytrace/gprim.h"
+#include "raytrace/hierarchy.h"
 #include "raytrace/random.h"
+
+RayTracer *RayTracer::current()
+{
+    return dynamic_cast<RayTracer *>(current_renderer);
+}
+
+GPrimitive **scene_object_list()
+{
+    RayTracer *rt = RayTracer::current();
+    return rt ? &rt->world_objects : nullptr;
+}
 #include "ri/gstate.h"
 #include "ri/transformation.h"
 
 RayTracer::~RayTracer()
 {
     for (int *o : objects_) delete o;
+    output.end_of_run();
 }
 
 RtObjectHandle RayTracer::object_begin()
@@ -18,13 +32,16 @@ RtObjectHandle RayTracer::object_begin()
 void RayTracer::world_end()
 {
     Renderer::world_end();
+    output.release_rows();
     if (options.verbosity & VERBOSE_STATS) {
         FILE *out = options.rayserver ? stderr : stdout;
         print_stats(out);
         print_gstate_stats(out);
         print_transformation_stats(out);
+        if (sampler.adaptive()) sampler.print_histogram(out, options.xres, options.yres);
         fflush(out);
     }
+    sampler.release();
 }
 
 RtVoid RiBegin(RtToken)

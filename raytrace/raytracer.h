@@ -4,7 +4,12 @@
 #pragma once
 #include <vector>
 
+#include "raytrace/imgout.h"
+#include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
+
+class GPrimitive;
+class GHierBound;
 
 class RayTracer : public Renderer {
 public:
@@ -12,6 +17,13 @@ public:
     ~RayTracer() override;
 
     void world_end() override;
+    // Renders the finished world into the display (rendrt.cpp).
+    void render_world() override;
+    // RiDisplay (imgout.cpp).
+    int display(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer values[]) override
+    {
+        return output.display(name, type, mode, n, tokens, values);
+    }
     // Shader binding and lights (the shading module's bind_shader).
     RtPointer shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[]) override;
     void illuminate(RtLightHandle light, int on) override;
@@ -46,6 +58,18 @@ public:
     RtObjectHandle object_begin() override;
     void object_end() override {}
     void object_instance(RtObjectHandle) override {}
+
+    // The display and the rows of samples of the frame.
+    ImageOutput output{options};
+    PixelSampler sampler;
+    // The current renderer when it is the ray tracer, else null.
+    static RayTracer *current();
+
+    GPrimitive *world_objects = nullptr;       // objects added since the world began
+    GPrimitive *frame_objects = nullptr;       // the list being rendered
+    GHierBound *band_hierarchy = nullptr;      // camera rays (per band, tile or window pass)
+    GHierBound *secondary_hierarchy = nullptr;
+    GHierBound *shadow_hierarchy = nullptr;
 
 private:
     // One record per object definition, so every handle is distinct.
