@@ -21,3 +21,5 @@ void install_message_ops();
 // ambient, diffuse, specular, phong, specularbrdf; illuminate, solar,
 // ambience and illuminance.
 void install_light_ops();
+// trace, visibility, rayhittest, fulltrace, raylevel, isshadowray.
+void install_trace_ops();

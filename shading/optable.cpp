@@ -38,6 +38,7 @@ void install_op_modules()
     install_shadeop_ops();
     install_message_ops();
     install_light_ops();
+    install_trace_ops();
 }
 
 } // namespace
