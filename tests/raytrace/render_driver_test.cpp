@@ -259,4 +259,25 @@ TEST(RenderLoops, EmptyWorldStopsEveryPixelAtTheMinimum)
         << r.out;
 }
 
+// Every sampled pixel (the picture widened by the filter radius) shoots its
+// samples: 66 x 50 pixels.
+TEST(RenderLoops, PrimaryRaysCoverThePictureAndTheFilterMargin)
+{
+    velktest::TempDir dir;
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    for (auto samples : std::vector<std::pair<const char *, const char *>>{{"1 1", "      3300 primary rays"},
+                                                                            {"2 2", "     13200 primary rays"}}) {
+        std::string rib = dir.write("s.rib", std::string("Format 64 48 1\nPixelSamples ") + samples.first +
+                                                 "\nProjection \"perspective\" \"fov\" 40\nTranslate 0 0 5\n"
+                                                 "WorldBegin\nSphere 1 -1 1 360\nWorldEnd\n");
+        velktest::RunResult r = velktest::run({velktest::program("raylume"), "-stats", rib}, opts);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(std::string("Ray tracing:\n") + std::string(samples.second).substr(0, 10) + " total rays traced:\n" +
+                             samples.second),
+                  std::string::npos)
+            << r.out;
+    }
+}
+
 } // namespace
