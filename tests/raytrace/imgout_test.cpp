@@ -32,6 +32,7 @@ protected:
     void SetUp() override
     {
         predeclare_tokens();
+        saved_runner_ = imager_runner;
         imager_runner = &test_imager;
         options.imager = reinterpret_cast<Shader *>(&options);   // any non-null shader turns the hook on
         options.color_quant[3] = 0;                              // no dither: exact values
@@ -39,7 +40,7 @@ protected:
     }
     void TearDown() override
     {
-        imager_runner = nullptr;
+        imager_runner = saved_runner_;
         pixel_rule = nullptr;
         safety_file = 0;
     }
@@ -73,6 +74,7 @@ protected:
     Options options;
     ImageOutput output{options};
     std::string name;
+    ImagerRunner saved_runner_ = nullptr;
 };
 
 template <class T>
