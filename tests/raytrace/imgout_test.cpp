@@ -15,6 +15,7 @@
 #include "ri/tokens.h"
 #include "shading/depthfile.h"
 #include "tests/ri/error_capture.h"
+#include "tests/ri/stderr_capture.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -396,6 +397,49 @@ TEST_F(ImageOutputTest, MemoryDeviceWritesOnlyInsideItsBuffer)
     frame("memory", "rgba", 4, 4);
     output.open();
     EXPECT_TRUE(errors.has_message("\"memory\" output device requested with Display, but no address"));
+}
+
+// Standard output captured while it lives.
+class StdoutCapture {
+public:
+    StdoutCapture()
+    {
+        fflush(stdout);
+        file_ = tmpfile();
+        saved_ = dup(1);
+        dup2(fileno(file_), 1);
+    }
+    std::string finish()
+    {
+        fflush(stdout);
+        dup2(saved_, 1);
+        close(saved_);
+        rewind(file_);
+        std::string text;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, file_)) > 0) text.append(buf, n);
+        fclose(file_);
+        return text;
+    }
+
+private:
+    FILE *file_;
+    int saved_;
+};
+
+TEST_F(ImageOutputTest, AsciiPreviewShadesByLuminance)
+{
+    frame("ascii", "rgb", 6, 1);
+    ASSERT_TRUE(output.open());
+    PixelSample *row = output.row(0);
+    const float levels[6] = {0.0f, 0.1f, 0.5f, 0.7f, 1.0f, 40.0f};
+    for (int x = 0; x < 6; ++x) row[x].color = Color(levels[x]);
+    row[0].color = Color(std::numeric_limits<float>::quiet_NaN());
+    StdoutCapture out;
+    output.emit_scanline(0, false);
+    // floor(8 x lum^0.75), at most 7: NaN and 0 blank, 1 and beyond '#'.
+    EXPECT_EQ(out.finish(), " .+*##\n");
 }
 
 } // namespace

@@ -160,6 +160,22 @@ TEST_F(SamplerTest, FixedAccumulationStaysInsideTheCrop)
     EXPECT_EQ(row[2].depth, 3.0f);
 }
 
+RtFloat nowhere_filter(RtFloat, RtFloat, RtFloat, RtFloat)
+{
+    return 0;
+}
+
+TEST_F(SamplerTest, AdaptiveOffsetsOfAFilterThatIsZeroEverywhere)
+{
+    options.filter = &nowhere_filter;
+    prepare(2, 2, 0.01f);
+    ASSERT_EQ(sampler.jitter_x.size(), size_t(ADAPTIVE_OFFSETS));
+    for (size_t i = 0; i < sampler.jitter_x.size(); ++i) {
+        ASSERT_LE(std::fabs(sampler.jitter_x[i]), 1.0f);
+        ASSERT_LE(std::fabs(sampler.jitter_y[i]), 1.0f);
+    }
+}
+
 TEST_F(SamplerTest, AdaptiveSamplingStopsOnFlatPixelsAndKeepsDepth)
 {
     options.minsamples = 4;
@@ -244,6 +260,22 @@ TEST(RenderLoops, ScanlineCallbackGetsEveryRowInOrder)
     for (int y = 3; y <= 9; ++y) expect.push_back(y);
     EXPECT_EQ(rows, expect);
     for (size_t i = 0; i < memory.size(); ++i) EXPECT_EQ(memory[i], i < image_bytes ? 0 : 0x11) << i;
+
+    // The whole picture: the sampled rows start above it, the rows written at row 0.
+    rows.clear();
+    callback_rows = &rows;
+    std::vector<unsigned char> whole(4 * 3 * 3, 0x11);
+    addr = whole.data();
+    RiBegin(RI_NULL);
+    RiOption("runtime", "verbosity", &silent, RI_NULL);
+    RiFormat(4, 3, 1);
+    RiDisplay("mem", "memory", "rgb", "framebufferaddr", &addr, "scanlinecallback", &cb, RI_NULL);
+    RiWorldBegin();
+    RiWorldEnd();
+    RiEnd();
+    callback_rows = nullptr;
+    EXPECT_EQ(rows, (std::vector<int>{0, 1, 2}));
+    for (unsigned char b : whole) EXPECT_EQ(b, 0);
 }
 
 TEST(RenderLoops, EmptyWorldStopsEveryPixelAtTheMinimum)
