@@ -286,10 +286,16 @@ TEST_F(RaylumeDisplayTest, RefusedNamesTypesAndAddresses)
 {
     velktest::RunResult r = raylume(std::string("Display \"+x\" \"file\" \"rgb\"\n"
                                                 "Display \"a.tif\" \"bogus\" \"rgb\"\n"
+                                                "Display \"a.tif\" \"file\" \"rgbq\"\n"
+                                                "Option \"render\" \"integer useprmandspy\" [1]\n"
+                                                "Display \"a.tif\" \"../../tmp/evil\" \"rgb\"\n"
                                                 "Display \"m\" \"memory\" \"rgb\" \"framebufferaddr\" \"1234\"\n") +
                                     WORLD);
     EXPECT_NE(r.err.find("No support for arbitrary output variables: display name \"+x\""), std::string::npos);
     EXPECT_NE(r.err.find("RiDisplay given invalid type: \"bogus\""), std::string::npos);
+    EXPECT_NE(r.err.find("No support for arbitrary output variables: display mode \"rgbq\""), std::string::npos);
+    // A driver name is a plain name, never a path.
+    EXPECT_NE(r.err.find("RiDisplay given invalid type: \"../../tmp/evil\"\n"), std::string::npos);
     EXPECT_NE(r.err.find("\"framebufferaddr\" takes an address"), std::string::npos);
     // The memory device then has no address: reported, and the run ends.
     EXPECT_NE(r.err.find("\"memory\" output device requested with Display"), std::string::npos);

@@ -332,35 +332,6 @@ TEST_F(ImageOutputTest, CroppedImageIsWrittenAtItsSizeWithEveryStrip)
     TIFFClose(t);
 }
 
-TEST_F(ImageOutputTest, SafeModeKeepsAnExistingFile)
-{
-    frame("file", "rgba", 2, 2);
-    dir.write("out", "keep");
-    safety_file = 1;
-    EXPECT_FALSE(output.open());
-    EXPECT_EQ(options.render_enabled, 0);
-    EXPECT_EQ(dir.read("out"), "keep");
-}
-
-TEST_F(ImageOutputTest, DisplayRefusals)
-{
-    velktest::ErrorCapture errors;
-    EXPECT_EQ(output.display("+x", "file", "rgba", 0, nullptr, nullptr), 0);
-    EXPECT_TRUE(errors.has_message("No support for arbitrary output variables: display name \"+x\""));
-    EXPECT_EQ(output.display("a", "bogus", "rgba", 0, nullptr, nullptr), 0);
-    EXPECT_TRUE(errors.has_message("RiDisplay given invalid type: \"bogus\""));
-    // A driver name is a plain name, never a path.
-    options.useprmandspy = 1;
-    errors.clear();
-    EXPECT_EQ(output.display("a", "../../tmp/evil", "rgba", 0, nullptr, nullptr), 0);
-    EXPECT_TRUE(errors.has_message("RiDisplay given invalid type: \"../../tmp/evil\""));
-    options.useprmandspy = 0;
-    errors.clear();
-    EXPECT_EQ(output.display("a", "file", "rgbq", 0, nullptr, nullptr), 1);
-    EXPECT_TRUE(errors.has_message("No support for arbitrary output variables: display mode \"rgbq\""));
-    EXPECT_EQ(options.display_mode_bits, 3);
-}
-
 TEST_F(ImageOutputTest, MemoryDeviceWritesOnlyInsideItsBuffer)
 {
     // The buffer holds the crop window exactly; guard bytes around it.
