@@ -12,26 +12,15 @@
 #include "shading/lightsource.h"
 #include "shading/opmodules.h"
 #include "shading/shadingpoint.h"
+#include "shading/stackpoints.h"
 
 namespace {
-
-Point pop_point()
-{
-    Point p;
-    slstack.pop_triple(p.data());
-    return p;
-}
-
-void push_color(const Color &c)
-{
-    slstack.push_triple(c.data());
-}
 
 void op_ambient(ExecFrame *, ShaderVars *sv)
 {
     Color C;
     ambient(C, sv);
-    push_color(C);
+    push_point(C);
 }
 
 void op_diffuse(ExecFrame *, ShaderVars *sv)
@@ -39,7 +28,7 @@ void op_diffuse(ExecFrame *, ShaderVars *sv)
     Point N = pop_point();
     Color C;
     diffuse(sv->Ps, N, C, sv);
-    push_color(C);
+    push_point(C);
 }
 
 void op_specular(ExecFrame *, ShaderVars *sv)
@@ -48,7 +37,7 @@ void op_specular(ExecFrame *, ShaderVars *sv)
     float roughness = slstack.pop_float();
     Color C;
     specular(sv->Ps, N, V, roughness, C, sv);
-    push_color(C);
+    push_point(C);
 }
 
 void op_phong(ExecFrame *, ShaderVars *sv)
@@ -57,14 +46,14 @@ void op_phong(ExecFrame *, ShaderVars *sv)
     float size = slstack.pop_float();
     Color C(0, 0, 0);
     if (sv->doillum) phong(sv->Ps, N, V, size, C, sv);
-    push_color(C);
+    push_point(C);
 }
 
 void op_specularbrdf(ExecFrame *, ShaderVars *)
 {
     Point L = pop_point(), N = pop_point(), V = pop_point();
     float roughness = slstack.pop_float();
-    push_color(specularbrdf(L, N, V, roughness, alt_specular_model()));
+    push_point(specularbrdf(L, N, V, roughness, alt_specular_model()));
 }
 
 // ---- illuminate and solar (light shaders) ---------------------------------

@@ -15,6 +15,7 @@
 #include "shading/lightsource.h"
 #include "shading/opmodules.h"
 #include "shading/shadingpoint.h"
+#include "shading/stackpoints.h"
 #include "shading/tracing.h"
 
 namespace {
@@ -85,18 +86,6 @@ void run_volume_shader(ShaderVars *sv, const Ray &ray, const Point &R, Color &co
     params.push_back(0);
     run_shader_on_point(inst->shader, &hit, use, reinterpret_cast<char *>(params.data()));
     color = hit.Ci;
-}
-
-Point pop_point()
-{
-    Point p;
-    slstack.pop_triple(p.data());
-    return p;
-}
-
-void push_point(const Point &p)
-{
-    slstack.push_triple(p.data());
 }
 
 void op_trace(ExecFrame *, ShaderVars *sv)
