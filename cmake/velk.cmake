@@ -32,6 +32,5 @@ function(velk_tests name dir)
   target_link_libraries(${name} PRIVATE ${ARGN} velk_test_support GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-                       PROPERTIES ENVIRONMENT "VELK_BIN=${PROJECT_BINARY_DIR}/bin;VELK_SOURCE=${PROJECT_SOURCE_DIR};VELK_BUILD=${PROJECT_BINARY_DIR}"
                        DISCOVERY_TIMEOUT 60)
 endfunction()

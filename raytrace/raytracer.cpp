@@ -1,6 +1,19 @@
 #include "raytrace/raytracer.h"
 
+#include "raytrace/gprim.h"
+#include "raytrace/hierarchy.h"
 #include "raytrace/random.h"
+
+RayTracer *RayTracer::current()
+{
+    return dynamic_cast<RayTracer *>(current_renderer);
+}
+
+GPrimitive **scene_object_list()
+{
+    RayTracer *rt = RayTracer::current();
+    return rt ? &rt->world_objects : nullptr;
+}
 #include "ri/gstate.h"
 #include "ri/transformation.h"
 

@@ -6,12 +6,18 @@
 
 #include "ri/renderer.h"
 
+class GPrimitive;
+class GHierBound;
+
 class RayTracer : public Renderer {
 public:
     RayTracer() = default;
     ~RayTracer() override;
 
     void world_end() override;
+    // Shader binding and lights (the shading module's bind_shader).
+    RtPointer shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[]) override;
+    void illuminate(RtLightHandle light, int on) override;
 
     void add_cone(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
     void add_cylinder(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
@@ -43,6 +49,15 @@ public:
     RtObjectHandle object_begin() override;
     void object_end() override {}
     void object_instance(RtObjectHandle) override {}
+
+    // The current renderer when it is the ray tracer, else null.
+    static RayTracer *current();
+
+    GPrimitive *world_objects = nullptr;       // objects added since the world began
+    GPrimitive *frame_objects = nullptr;       // the list being rendered
+    GHierBound *band_hierarchy = nullptr;      // camera rays (per band, tile or window pass)
+    GHierBound *secondary_hierarchy = nullptr;
+    GHierBound *shadow_hierarchy = nullptr;
 
 private:
     // One record per object definition, so every handle is distinct.

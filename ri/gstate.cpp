@@ -80,6 +80,7 @@ void GState::init_defaults()
     floats_after_index[0] = floats_after_index[1] = 1;
     udivisions = vdivisions = 0;
     representation = GEOREP_PRIMITIVE;
+    area_light = nullptr;
 }
 
 void GState::release_members()
@@ -139,6 +140,7 @@ void GState::copy_fields(const GState &o)
     udivisions = o.udivisions;
     vdivisions = o.vdivisions;
     representation = o.representation;
+    area_light = o.area_light;
 }
 
 GState::GState(const GState &o) : RefCounted()

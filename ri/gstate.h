@@ -15,6 +15,7 @@ class Transformation;
 // from RefCounted.
 class ShaderInstance;   // a bound shader (shading module)
 class TrimLoops;        // a set of trim curves (NURBS module)
+class LightSource;      // a light (shading module)
 
 using GStateRef = Ref<class GState>;
 using TransformationRef = Ref<Transformation>;
@@ -103,9 +104,10 @@ public:
     Color rad_specularcolor;
     Color rad_refractioncolor;
     float refraction_index;
-    float floats_after_index[2];
+    float floats_after_index[2];   // radiosity reflectances: diffuse ("Kd"), ambient ("Ka")
     uint16_t udivisions, vdivisions;
     int representation;
+    LightSource *area_light;       // the area light being defined (its surfaces follow), or null
 
 private:
     void copy_fields(const GState &o);

@@ -55,6 +55,19 @@ bool read_checked_params(RibReader &r, RibCursor &c, RibParamList &list, int64_t
     return !check_vertex_lengths(list, nvertex, nvarying, nuniform);
 }
 
+// n floats, then primitive variables checked as those of a quadric; false
+// when the request is dropped.
+bool read_floats_and_params(RibReader &r, const RibRequest &q, int n, RtFloat *a, RibParamList &list) {
+    if (r.read_floats(n, a) < 0) {
+        bad_arguments(q);
+        return false;
+    }
+    RibCursor c;
+    if (!read_checked_params(r, c, list, 4, 4, 1)) return false;
+    list.resolve();
+    return true;
+}
+
 RtInt *ints_at(size_t offset) { return &rib_ints()[offset]; }
 RtFloat *floats_at(size_t offset) { return &rib_floats()[offset]; }
 
@@ -76,22 +89,16 @@ void read_vertex_list_request(RibReader &r, const RibRequest &q) {
 
 void read_hyperboloid_request(RibReader &r, const RibRequest &q) {
     RtFloat a[7];
-    if (r.read_floats(7, a) < 0) return bad_arguments(q);
-    RibCursor c;
     RibParamList list;
-    if (!read_checked_params(r, c, list, 4, 4, 1)) return;
-    list.resolve();
+    if (!read_floats_and_params(r, q, 7, a, list)) return;
     RtPoint p1 = {a[0], a[1], a[2]}, p2 = {a[3], a[4], a[5]};
     RiHyperboloidV(p1, p2, a[6], list.n, list.tokens, list.values);
 }
 
 void read_torus_request(RibReader &r, const RibRequest &q) {
     RtFloat a[5];
-    if (r.read_floats(5, a) < 0) return bad_arguments(q);
-    RibCursor c;
     RibParamList list;
-    if (!read_checked_params(r, c, list, 4, 4, 1)) return;
-    list.resolve();
+    if (!read_floats_and_params(r, q, 5, a, list)) return;
     RiTorusV(a[0], a[1], a[2], a[3], a[4], list.n, list.tokens, list.values);
 }
 

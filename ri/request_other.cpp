@@ -198,7 +198,6 @@ void read_read_archive_request(RibReader &r, const RibRequest &q) {
     RtToken name;
     if (!read_token(r, name)) return bad_arguments(q);
     RiReadArchiveV(name, nullptr, 0, nullptr, nullptr);
-    r.publish();
 }
 
 // The texture-making requests: names and numbers in their RI order, a filter

@@ -72,8 +72,12 @@ void parse_rib(RibReader &r) {
             } else if (t.text == "FrameEnd") {
                 f.active = 1;
             }
-            if (frame < 0 || (f.first <= frame && frame <= f.last)) dispatch_request(r, t.text.c_str());
-            else r.skip_line();
+            if (frame < 0 || (f.first <= frame && frame <= f.last)) {
+                dispatch_request(r, t.text.c_str());
+                r.publish();  // a request may have read other RIB (archives, procedurals)
+            } else {
+                r.skip_line();
+            }
             if (frame > f.last) return;
             continue;
         }

@@ -69,7 +69,7 @@ bool RibReader::open(const char *name) {
     stream_ = gzopen(name, "rb");
     if (!stream_) return false;
     name_ = name;
-    line_ = 1;
+    line_ = char_line_ = 1;
     lookahead_ = read_byte();
     if (lookahead_ == '\n') line_++;
     publish();
@@ -86,7 +86,7 @@ bool RibReader::open_fd(int fd, const char *name) {
         return false;
     }
     name_ = name ? name : "";
-    line_ = 1;
+    line_ = char_line_ = 1;
     lookahead_ = read_byte();
     if (lookahead_ == '\n') line_++;
     publish();
@@ -109,7 +109,7 @@ void RibReader::close() {
 
 void RibReader::publish() const {
     rib_current_file = name_.c_str();
-    rib_current_line = line_;
+    rib_current_line = char_line_;
 }
 
 // ---------------------------------------------------------------- characters
@@ -124,7 +124,7 @@ int RibReader::next_char() {
     int c = lookahead_;
     if (c == RIB_END) return c;
     lookahead_ = read_byte();
-    rib_current_line = line_;
+    rib_current_line = char_line_ = line_;
     if (lookahead_ == '\n') line_++;
     return c;
 }

@@ -110,6 +110,7 @@ private:
     int lookahead_ = RIB_END;
     std::string name_;
     int line_ = 0;
+    int char_line_ = 0;           // line of the last character consumed
     bool pushed_ = false;
     RibToken pushed_token_;
     int countdown_ = 0;           // 1 + floats left of a binary array; 0 outside

@@ -59,6 +59,18 @@ struct LightSourceListWalker {
 
     bool end() const { return current == nullptr; }
     LightSource *operator()() const { return current; }
+
+    // Positions on the first light of the list of the walk's kind (amblist:
+    // ambient lights only, else the others), at its last sample.
+    void start(class LightSourceList &list, ShaderVars *point, int amblist);
+    // The next sample of the light, else the first of the next light of the kind.
+    void step();
+    // Runs the current light at its sample for the surface point Ps; the
+    // spawner's Cl is scaled by the sample weight. Answers the light's answer.
+    int call_shader(const Point &Ps, const Point &axis, float cosangle,
+                    int ps_is_surface, ShaderVars *spawner);
+    // The weight of one sample (1 / nsamples).
+    float weight() const { return sampweight; }
 };
 
 struct Intersection {

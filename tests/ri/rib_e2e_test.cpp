@@ -170,7 +170,7 @@ TEST(RaylumeRib, RequestErrorsFromStandardInput) {
 TEST(RaylumeRib, UnterminatedItemsAndRealFFBytes) {
     TempDir dir;
     RunResult r = raylume(dir, {}, "Surface \"plastic");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "ERROR: stdin (1): Cannot load requested shader\n    --> plastic\n");
     EXPECT_EQ(r.status, 0);
     r = raylume(dir, {}, "# only a comment");
     EXPECT_EQ(r.err, "");
@@ -191,6 +191,7 @@ TEST(RaylumeRib, BinaryEncodingAndGzip) {
     std::string expected =
         "ERROR: t.rib (2): Syntax error\n    --> \"Bad\" is not a valid RenderMan 3.1 RIB request\n"
         "ERROR: t.rib (3): Syntax error\n    --> Binary RIB protocol botch: request not recognized\n"
+        "ERROR: t.rib (6): Cannot load requested shader\n    --> Sx\n"
         "ERROR: t.rib (6): Syntax error\n    --> Number expected\n"
         "ERROR: t.rib (6): Required parameters not provided\n    --> Badly structured Color\n";
     dir.write("t.rib", bin);

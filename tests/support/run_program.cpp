@@ -22,8 +22,9 @@ static std::string env_or(const char *name, const char *fallback) {
     return v ? v : fallback;
 }
 
-std::string program(const std::string &name) { return env_or("VELK_BIN", ".") + "/" + name; }
-std::string source_path(const std::string &rel) { return env_or("VELK_SOURCE", ".") + "/" + rel; }
+std::string program(const std::string &name) { return env_or("VELK_BIN", VELK_DEFAULT_BIN) + "/" + name; }
+std::string source_path(const std::string &rel) { return env_or("VELK_SOURCE", VELK_DEFAULT_SOURCE) + "/" + rel; }
+std::string build_path(const std::string &rel) { return env_or("VELK_BUILD", VELK_DEFAULT_BUILD) + "/" + rel; }
 
 static std::vector<std::string> build_env(const RunOptions &opts) {
     std::map<std::string, std::string> vars;

@@ -27,6 +27,8 @@ struct RunOptions {
 std::string program(const std::string &name);
 // Path of a file of the source tree: $VELK_SOURCE/rel.
 std::string source_path(const std::string &rel);
+// Path of a file of the build tree: $VELK_BUILD/rel.
+std::string build_path(const std::string &rel);
 
 // Runs argv[0] (a path) with argv.
 RunResult run(const std::vector<std::string> &argv, const RunOptions &opts = RunOptions());

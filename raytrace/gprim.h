@@ -1,0 +1,236 @@
+// The scene objects of the ray tracer: one class tree under GPrimitive for
+// surfaces, CSG nodes, hierarchy nodes, retained-object masters, procedurals
+// and grid cells, with the virtual operations every geometry module overrides
+// (their declaration order is their slot order), the object type ids, the
+// object flag bits, linking into object lists, screen bounds, and the shared
+// surface behaviour: shading-point fill, vertex-variable binding, derivatives,
+// area-light sampling, radiosity meshing hooks and geometry statistics.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "ri/counters.h"
+#include "ri/gstate.h"
+#include "ri/primvars.h"
+#include "ri/transformation.h"
+#include "ri/vecmath.h"
+#include "shading/shadingpoint.h"
+
+class Ray;
+struct IntersectionList;
+struct RadiosityPatch;     // radiosity module
+struct RadiosityElement;   // radiosity module
+struct SubpatchGrid;       // dicing module
+
+// Object type ids.
+enum GPrimType : uint16_t {
+    GP_NONE = 0, GP_SPHERE = 1, GP_CONE = 2, GP_DISK = 3, GP_CYLINDER = 4, GP_HYPERBOLOID = 5,
+    GP_PARABOLOID = 6, GP_TORUS = 7, GP_POLYGON = 8, GP_GENERALPOLYGON = 9, GP_BILINEAR = 10,
+    GP_BICUBIC = 11, GP_NURB = 12, GP_BLOBBY = 13, GP_TRIANGLE = 14, GP_CONTAINER = 15,
+    GP_SUBPATCH = 16, GP_LAST_SURFACE = 17, GP_OBJINSTANCE = 18, GP_COMPOSITE = 19, GP_UNION = 20,
+    GP_INTERSECTION = 21, GP_DIFFERENCE = 22, GP_HIERBOUND = 23, GP_LITEQUAD = 24, GP_PROCEDURAL = 25,
+};
+const int GPRIM_TYPE_COUNT = 26;
+
+// Name of each type in the statistics, and the bytes charged for one object.
+extern const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT];
+extern const int GPRIM_TYPE_SIZES[GPRIM_TYPE_COUNT];
+
+inline bool is_surface_type(int type) { return type <= GP_LAST_SURFACE; }
+inline bool is_csg_type(int type) { return type >= GP_COMPOSITE && type <= GP_DIFFERENCE; }
+
+// Object flag bits.
+enum GPrimFlag : uint16_t {
+    GPF_SHADING_REUSE = 0x0001,   // shading-rate reuse allowed (not moving)
+    GPF_AREA_LIT = 0x0002,        // an area light is in the attribute state's light set
+    GPF_DICEABLE = 0x0004,
+    GPF_DISPLACED = 0x0008,
+    GPF_REVERSED = 0x0010,        // orientation inside-out: normals reversed
+    GPF_NEGATED = 0x0020,         // a quadric's negative sweep or reversed z: normal negated
+    GPF_BOUND_TEST = 0x0040,      // test the object-space box before intersecting
+    GPF_SAMPLE_LIMITS = 0x0080,   // answers only rays within the sample limits
+    GPF_MOVING_CVS = 0x0200,      // second set of control points
+    GPF_UNLINKED = 0x4000,        // never enters an object list
+};
+
+// Attribute-state flag bits read here (beyond those gstate.h names).
+const uint32_t GS_SAMPLE_LIMITS = 0x4000000;
+
+class GPrimitive {
+public:
+    GPrimitive() = default;
+    GPrimitive(const GPrimitive &o) : type(o.type), flags(o.flags), world_bound(o.world_bound) {}
+    GPrimitive &operator=(const GPrimitive &) = delete;
+
+    // 0
+    virtual ~GPrimitive() = default;
+    // 1: the box in object space; the base form is +-1e6 on every axis.
+    virtual void bound(Bound &b);
+    // 2: the hits of a ray (object space for surfaces) in distance order.
+    virtual IntersectionList intersect(const Ray &ray);
+    // 3: completes a hit into a shading point.
+    virtual void fill_hit(Intersection *sv) { (void)sv; }
+    // 4: the raster box x0 x1 y0 y1; 1 when it meets the crop window.
+    virtual int screen_bound(int box[4]);
+    // 5: links into the list (head in *list); recompute: bounds first.
+    virtual void link(GPrimitive **list, int recompute);
+    // 6: the same, always at the head.
+    virtual void link_counted(GPrimitive **list, int recompute);
+    // 7: builds radiosity patches.
+    virtual void mesh_radiosity() {}
+    // 8: a new copy, or null.
+    virtual GPrimitive *copy() { return nullptr; }
+
+    bool flag_0x10() const { return (flags & GPF_REVERSED) != 0; }
+    bool has_object_bound_test() const { return (flags & GPF_BOUND_TEST) != 0; }
+
+    uint16_t type = GP_NONE;
+    uint16_t flags = 0;
+    GPrimitive *next = nullptr;   // link of the list holding the object
+    Bound world_bound;            // set when linked
+
+protected:
+    // Puts the object (with any chain hanging from it) into the list, unless
+    // flagged unlinked; counts it under its type.
+    void link_into(GPrimitive **list, bool at_head);
+};
+
+// One shader parameter as vertex-variable binding looks it up.
+class ShaderParamLookup {
+public:
+    virtual ~ShaderParamLookup() = default;
+    // Name of the shader (for messages).
+    virtual const char *shader_name() const = 0;
+    // The parameter named by the interned token: its type, array length and
+    // byte offset in the parameter block. False when there is none.
+    virtual bool find(RtToken name, int &type, int &howmany, int &offset) const = 0;
+};
+
+class GSurface : public GPrimitive {
+public:
+    // Takes the current attribute state and transformation of the renderer.
+    explicit GSurface(uint16_t type);
+    // A copy shares the handles, copies the vertex variables deeply and owns
+    // no radiosity or dicing data.
+    GSurface(const GSurface &o);
+    ~GSurface() override;
+
+    void fill_hit(Intersection *sv) override;
+    int screen_bound(int box[4]) override;
+    void link(GPrimitive **list, int recompute) override;
+    void link_counted(GPrimitive **list, int recompute) override;
+    void mesh_radiosity() override;
+
+    // 9: the object-space point at (u, v); the base form is the origin.
+    virtual void eval_point(float u, float v, float time, Point &P);
+    // 10: the normal at (u, v): dPdu x dPdv.
+    virtual void eval_normal(float u, float v, float time, Point &N);
+    // 11: dPdu and dPdv by finite differences of eval_point.
+    virtual void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv);
+    // 12: eval_point at two uniform random numbers.
+    virtual void random_point(float time, Point &P);
+    // 13: fills the light-side fields of sv (Pl, Nl, Ngl ...) with sample i
+    // of n on the surface as seen from Q; answers |Ngl . (Pl - Q)/|Pl - Q||.
+    virtual float area_sample(const Point &Q, int i, int n, float time, ShaderVars *sv);
+    // The light-side fields of sv for the surface point at (u, v) (the second
+    // half of area_sample).
+    float area_sample_at(const Point &Q, float u, float v, float time, ShaderVars *sv);
+    // 14: maps a sampled (u, v) in place.
+    virtual void reparam(float &u, float &v) { (void)u, (void)v; }
+    // 15: fills the block places of the shader parameters named like the
+    // surface's vertex variables, interpolated at (u, v).
+    virtual void bind_vertex_vars(const ShaderParamLookup &params, char *block, float time, float u, float v);
+
+    // Recomputes the object and world bounds (object bound through xform over the shutter).
+    void recompute_bounds();
+    // Applies the attribute state's flags to the object (orientation, dicing,
+    // displacement, sample limits, area lights, shading reuse).
+    void set_attribute_flags();
+    // The object's attribute state.
+    GState *attributes() const { return attrs.get(); }
+    // Pulls the world bound (and with a tight object box, the object bound)
+    // out by the displacement bound.
+    void displacement_bound();
+
+    GStateRef attrs;
+    TransformationRef xform;
+    TransformationRef xform2;
+    Bound object_bound;
+    RadiosityPatch *rad_patches = nullptr;
+    RadiosityElement *rad_elements = nullptr;
+    void *rad_blocks = nullptr;
+    SubpatchGrid *subpatch_grid = nullptr;
+    VertexVarList vertex_vars;
+};
+
+// A retained object: the objects collected between ObjectBegin and ObjectEnd.
+class GObjInstance : public GPrimitive {
+public:
+    GObjInstance();
+    ~GObjInstance() override;
+    void bound(Bound &b) override;
+    IntersectionList intersect(const Ray &ray) override;
+    void mesh_radiosity() override;
+    // Without copy: list becomes the master list (ObjectEnd). With copy: each
+    // object of list is copied under the current transformation and
+    // attributes and linked into the scene (ObjectInstance).
+    void instantiate(GPrimitive *list, int copy);
+    // Lets go of the master list without destroying it (a temporary instance
+    // made for copying never owns the master's objects).
+    void disown_master() { master = nullptr; }
+
+    GPrimitive *first = nullptr;    // always empty
+    GPrimitive *master = nullptr;   // the definition's objects (owned)
+};
+
+// ---- lists and walks -----------------------------------------------------
+
+// Destroys every object of a list, following next.
+void free_object_list(GPrimitive *list);
+// Runs mesh_radiosity on every object of a list.
+void mesh_radiosity_list(GPrimitive *list);
+// Calls f(surface, arg) on every surface reachable from object: instances
+// descend into their master list, CSG nodes into their children, hierarchy
+// nodes into their children; with follow the walk continues along next.
+void for_each_surface(GPrimitive *object, void (*f)(GSurface *, void *), void *arg, int follow);
+// The children of a CSG node (its own module answers).
+GPrimitive *solid_children(GPrimitive *solid);
+// The list that new objects of the scene are linked into (the renderer's
+// current target list); null outside a renderer that keeps one.
+GPrimitive **scene_object_list();
+// Objects are added after the last of a list (on) or before the first (off, the default).
+extern bool link_appends;
+
+// ---- camera projections --------------------------------------------------
+
+// Camera-space point to raster x, y and depth z in [0, 1] from near to far;
+// -1 when the point lies at z below 1e-10, else 0.
+int raster_project(const Point &camera, Point &raster);
+
+// ---- light sets ----------------------------------------------------------
+
+// Bit id of a 128-bit set kept in four words; ids of 128 and more are members.
+inline bool light_set_contains(const uint32_t set[4], int id)
+{
+    if (id < 0) return false;
+    if (id >= 128) return true;
+    return (set[id / 32] >> (id % 32)) & 1u;
+}
+
+// ---- statistics ----------------------------------------------------------
+
+// Objects made of each type (for the statistics), and the bytes charged.
+extern long gprim_type_counts[GPRIM_TYPE_COUNT];
+StatCounter &geometry_memory();
+// Counts of the dicing module, printed with the geometry.
+struct DicingStats {
+    long diceable = 0;        // diceable patches made
+    long diced_peak = 0;
+    StatCounter pieces;       // grid pieces
+    long piece_size = 0;      // bytes charged per piece
+};
+DicingStats &dicing_stats();
+// Trim-curve statistics (the NURBS module writes them).
+void print_trim_stats(FILE *out);
+// "Geometry:" block with the hierarchy-node counts.
+void print_geometry_stats(FILE *out);

@@ -1,0 +1,133 @@
+// Rays, the lists of hits along them, and the tracing queries that shoot a
+// ray through the scene's bounding hierarchies: shaded camera and secondary
+// rays, the nearest hit, all hits, and the shadow query that composites
+// transparent occluders. Also the ray statistics of the run.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "ri/vecmath.h"
+#include "shading/shadingpoint.h"
+
+class GPrimitive;
+class Transformation;
+
+// The hits along a ray: a singly linked list of pooled records.
+struct IntersectionList {
+    Intersection *first = nullptr;
+    Intersection *last = nullptr;
+    int count = 0;
+
+    // Appends at the tail (null adds nothing); returns the new count.
+    int add(Intersection *i);
+    // Removes and returns the head; null when empty.
+    Intersection *dequeue();
+    // Moves all records of l to the end of this list; l becomes empty.
+    void append(IntersectionList &l);
+    // Multiplies every distance by f.
+    void mult_linet(float f);
+    // Orders the records by ascending distance (stable).
+    void sort();
+    // Releases every record to the pool and empties the list.
+    void free_list();
+    int size() const { return count; }
+    Intersection *head() const { return first; }
+};
+
+class Ray {
+public:
+    Ray() = default;
+    // dir is normalised; level 0 makes a primary ray.
+    Ray(const Point &origin, const Point &dir, float time, int level, float weight, int extra);
+    // A copy drops the shading-reuse hint.
+    Ray(const Ray &o);
+    Ray &operator=(const Ray &o);
+
+    void set_range(float lo, float hi) { tmin = lo, tmax = hi; }
+    void set_sample_value(float v) { sample_value = v; }
+    // The colour and opacity a camera ray may take instead of shading.
+    void set_likely_hit(const Color &ci, const Color &oi);
+
+    // Slab test against a box: entry and exit distances (no tmin check).
+    // False on a miss; NaN never hits. Counts a box test, and a hit.
+    bool box_range(const Bound &box, float &entry, float &exit) const;
+    // The slab test that also fails when the box lies wholly before tmin.
+    bool hits_box(const Bound &box) const;
+    // This ray in the space of an object with transformation t at the ray's
+    // time: unit direction, scale = the direction's length before
+    // normalising, default limits, no hint.
+    Ray to_object_space(const Transformation &t) const;
+
+    // The hits of one object, distances in this ray's units, sorted; callback
+    // (when given) sees each hit until it answers a negative value.
+    IntersectionList intersect_object(GPrimitive *object, int (*callback)(Intersection *, Ray &) = nullptr);
+
+    // A camera ray through the camera hierarchy, likely: the object the
+    // previous camera ray hit (or null). Fills color, opacity, alpha, depth
+    // and hit_object; true when anything was kept.
+    bool trace_camera(GPrimitive *likely);
+    // A shaded secondary ray through the secondary hierarchy, skipping two
+    // objects; black and transparent beyond the maximum ray level.
+    bool trace(GPrimitive *exclude_a = nullptr, GPrimitive *exclude_b = nullptr);
+    // The traversal queries over a root (an object list or one hierarchy node).
+    bool trace_primary_hit(GPrimitive *root, GPrimitive *likely);
+    bool trace_shaded(GPrimitive *root, GPrimitive *exclude_a, GPrimitive *exclude_b);
+    // The nearest hit at the head (unshaded).
+    IntersectionList find_hit(GPrimitive *root, GPrimitive *likely = nullptr);
+    // Every hit within [tmin, tmax], sorted.
+    IntersectionList closest_hit(GPrimitive *root);
+    // What the occluders between tmin and tmax let through, into color,
+    // opacity and alpha; first is tested before all others.
+    bool trace_occlusion(GPrimitive *root, GPrimitive *first = nullptr, GPrimitive *exclude = nullptr);
+
+    Point origin;
+    Point dir;
+    float time = 0;
+    int level = 0;
+    int indirect_level = 0;
+    float weight = 1;
+    float tmin = 1e-10f;
+    float tmax = 1e38f;
+    float sample_value = 0.5f;
+    float spare[2] = {0, 0};
+    float scale = 1;               // object-space copies: length of the transformed direction
+    int extra = 0;                 // distance already travelled when a hit list is shaded on
+    int primary = 0;
+    int flags = 0;                 // RAY_SHADOW
+    Color color;
+    Color opacity;
+    float alpha = 0;
+    float depth = 1e38f;
+    GPrimitive *hit_object = nullptr;
+    int has_hint = 0;
+    Color reuse_ci, reuse_oi;
+};
+
+enum { RAY_SHADOW = 1 };
+// Levels counted in the statistics.
+const int RAY_LEVELS = 64;
+// Pending nodes a traversal starts with room for (it grows past this).
+const int HIT_HEAP_SIZE = 750;
+
+// Counters of the run.
+struct RayStats {
+    unsigned long rays[RAY_LEVELS] = {};
+    unsigned long likely_tries[RAY_LEVELS] = {};
+    unsigned long likely_hits[RAY_LEVELS] = {};
+    unsigned long shadow_likely_tries = 0, shadow_likely_hits = 0;
+    unsigned long shadow_rays = 0, shadow_obscured = 0;
+    unsigned long screen_tests = 0, screen_hits = 0;
+    unsigned long shading_calcs = 0, shading_reused = 0;
+    unsigned long box_tests = 0, box_hits = 0;
+    unsigned long isect_tests = 0, isect_hits = 0;
+    int heap_peak = 0;
+};
+RayStats &ray_stats();
+// Counts one ray of a level (levels beyond the table count in the last).
+void count_ray(int level);
+// "Ray tracing:" block.
+void print_ray_stats(FILE *out);
+
+// The hits of one object for a ray already in its space: counts a test,
+// honours the object's sample limits, scales distances back by ray.scale and sorts.
+IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray);

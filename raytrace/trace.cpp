@@ -1,0 +1,462 @@
+// The traversal of bounding hierarchies and the tracing queries built on it.
+#include <cstring>
+#include <memory>
+
+#include "raytrace/gprim.h"
+#include "raytrace/hierarchy.h"
+#include "raytrace/ray.h"
+#include "raytrace/raytracer.h"
+#include "ri/rierror.h"
+
+namespace {
+
+// The pending objects of one traversal with their entry distances: a binary
+// min-heap for the nearest-hit queries, a plain stack for the shadow query.
+// It starts in place and grows on the heap for large flat scenes.
+class HitHeap {
+public:
+    HitHeap() : data_(local_), cap_(HIT_HEAP_SIZE) {}
+    HitHeap(const HitHeap &) = delete;
+    HitHeap &operator=(const HitHeap &) = delete;
+
+    bool empty() const { return n_ == 0; }
+    float top_key() const { return data_[0].key; }
+
+    void push_heap(GPrimitive *o, float key)
+    {
+        int i = grow();
+        while (i > 0) {
+            int parent = (i - 1) / 2;
+            if (!(key < data_[parent].key)) break;
+            data_[i] = data_[parent];
+            i = parent;
+        }
+        data_[i] = Entry{o, key};
+    }
+
+    GPrimitive *pop_min()
+    {
+        GPrimitive *top = data_[0].obj;
+        Entry last = data_[--n_];
+        int i = 0;
+        for (;;) {
+            int c = 2 * i + 1;
+            if (c >= n_) break;
+            if (c + 1 < n_ && data_[c + 1].key < data_[c].key) c++;
+            if (!(data_[c].key < last.key)) break;
+            data_[i] = data_[c];
+            i = c;
+        }
+        if (n_ > 0) data_[i] = last;
+        return top;
+    }
+
+    void push_stack(GPrimitive *o, float key) { data_[grow()] = Entry{o, key}; }
+    GPrimitive *pop_last() { return data_[--n_].obj; }
+
+private:
+    struct Entry {
+        GPrimitive *obj;
+        float key;
+    };
+
+    // Index of a new last slot.
+    int grow()
+    {
+        if (n_ == cap_) {
+            std::unique_ptr<Entry[]> bigger(new Entry[2 * cap_]);
+            std::memcpy(bigger.get(), data_, n_ * sizeof(Entry));
+            more_ = std::move(bigger);
+            data_ = more_.get();
+            cap_ *= 2;
+        }
+        int i = n_++;
+        RayStats &st = ray_stats();
+        if (n_ > st.heap_peak) st.heap_peak = n_;
+        return i;
+    }
+
+    Entry local_[HIT_HEAP_SIZE];
+    std::unique_ptr<Entry[]> more_;
+    Entry *data_;
+    int n_ = 0, cap_;
+};
+
+// One walk over a root: hierarchy nodes open into their children, surfaces
+// come out one by one, nearest entry first (or last pushed first).
+class Traversal {
+public:
+    Traversal(Ray &ray, bool best_first, GPrimitive *ex_a, GPrimitive *ex_b)
+        : ray_(ray), best_first_(best_first), ex_a_(ex_a), ex_b_(ex_b) {}
+
+    void start(GPrimitive *root)
+    {
+        if (!root) return;
+        if (root->type == GP_HIERBOUND && !root->next) {
+            push_children(static_cast<GHierBound *>(root));
+            return;
+        }
+        for (GPrimitive *o = root; o; o = o->next) push(o);
+    }
+
+    // The next object that is not a hierarchy node; null when the walk is
+    // done or (best first) the nearest pending entry lies beyond cut.
+    GPrimitive *next(float cut)
+    {
+        while (!heap_.empty()) {
+            if (best_first_ && heap_.top_key() > cut) return nullptr;
+            GPrimitive *o = best_first_ ? heap_.pop_min() : heap_.pop_last();
+            if (o->type == GP_HIERBOUND) {
+                push_children(static_cast<GHierBound *>(o));
+                continue;
+            }
+            return o;
+        }
+        return nullptr;
+    }
+
+    // The hits of a popped object in the ray's distances.
+    IntersectionList hits_of(GPrimitive *o)
+    {
+        if (!is_surface_type(o->type)) {
+            // Containers, solids and cells take the world ray themselves.
+            RayStats &st = ray_stats();
+            st.isect_tests++;
+            IntersectionList l = o->intersect(ray_);
+            if (l.count) st.isect_hits++;
+            l.sort();
+            return l;
+        }
+        GSurface *s = static_cast<GSurface *>(o);
+        // The object-space ray is reused while the transformation stays.
+        if (s->xform.get() != cached_xform_ || !have_oray_) {
+            cached_xform_ = s->xform.get();
+            have_oray_ = true;
+            if (cached_xform_) oray_ = ray_.to_object_space(*cached_xform_);
+            else {
+                oray_ = ray_;
+                oray_.scale = 1;
+                oray_.tmin = 1e-10f;
+                oray_.tmax = 1e38f;
+            }
+        }
+        if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
+        return hit_test_with_limits(s, oray_);
+    }
+
+private:
+    void push(GPrimitive *o)
+    {
+        if (o == ex_a_ || o == ex_b_) return;
+        float entry, exit;
+        if (!ray_.box_range(o->world_bound, entry, exit)) return;
+        if (!(exit >= ray_.tmin && entry <= ray_.tmax)) return;
+        if (best_first_) heap_.push_heap(o, entry);
+        else heap_.push_stack(o, entry);
+    }
+
+    void push_children(GHierBound *h)
+    {
+        for (int i = 0; i < 4 && h->children[i]; i++) push(h->children[i]);
+    }
+
+    Ray &ray_;
+    bool best_first_;
+    GPrimitive *ex_a_, *ex_b_;
+    HitHeap heap_;
+    const Transformation *cached_xform_ = nullptr;
+    bool have_oray_ = false;
+    Ray oray_;
+};
+
+bool colour_is_zero(const Color &c) { return c.x == 0 && c.y == 0 && c.z == 0; }
+
+float mean(const Color &c) { return (c.x + c.y + c.z) / 3.0f; }
+
+// Composites sorted hits front to back into the ray's colour and opacity.
+void composite(Ray &ray, IntersectionList &kept, bool matte_stops)
+{
+    Color color, opacity;
+    for (Intersection *h = kept.first; h; h = h->next) {
+        for (int c = 0; c < 3; c++) {
+            color[c] += (1 - opacity[c]) * h->Ci[c];
+            opacity[c] = 1 - (1 - h->Oi[c]) * (1 - opacity[c]);
+        }
+        if (matte_stops && h->ismatte) break;
+    }
+    ray.color = color;
+    ray.opacity = opacity;
+    ray.alpha = mean(opacity);
+}
+
+// Releases the kept hits lying beyond the nearest opaque one.
+void drop_beyond(IntersectionList &kept, float limit)
+{
+    IntersectionList rest;
+    while (Intersection *h = kept.dequeue()) {
+        if (h->linet <= limit) rest.add(h);
+        else h->release();
+    }
+    kept = rest;
+}
+
+void clear_result(Ray &ray)
+{
+    ray.color = Color();
+    ray.opacity = Color();
+    ray.alpha = 0;
+    ray.hit_object = nullptr;
+    ray.depth = 1e38f;
+}
+
+bool in_range(const Ray &ray, const Intersection *h)
+{
+    return h->linet >= ray.tmin && h->linet <= ray.tmax;
+}
+
+// The attribute state of a hit's object (null for objects without one).
+GState *hit_attributes(const Intersection *h)
+{
+    if (!h->obj || !is_surface_type(h->obj->type)) return nullptr;
+    return static_cast<GSurface *>(h->obj)->attributes();
+}
+
+// Shared body of the two shaded queries.
+bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitive *ex_a, GPrimitive *ex_b,
+                       bool camera)
+{
+    clear_result(ray);
+    IntersectionList kept;
+    auto judge = [&](Intersection *h) {
+        if (!in_range(ray, h)) {
+            h->release();
+            return;
+        }
+        float o = h->shade_hit(ray);
+        bool keep = o >= 1e-10f || (camera && !colour_is_zero(h->Ci));
+        // The hit may have been shaded past a nearer opaque one found meanwhile.
+        if (!keep || !(h->linet <= ray.tmax)) {
+            h->release();
+            return;
+        }
+        kept.add(h);
+        if (o > 0.9999f) ray.tmax = h->linet;
+    };
+    RayStats &st = ray_stats();
+    int lv = ray.level < 0 ? 0 : ray.level >= RAY_LEVELS ? RAY_LEVELS - 1 : ray.level;
+    if (likely) {
+        st.likely_tries[lv]++;
+        IntersectionList l = ray.intersect_object(likely);
+        if (l.count) st.likely_hits[lv]++;
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+    Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
+    walk.start(root);
+    while (GPrimitive *o = walk.next(ray.tmax)) {
+        IntersectionList l = walk.hits_of(o);
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+    drop_beyond(kept, ray.tmax);
+    kept.sort();
+    composite(ray, kept, camera);
+    if (Intersection *first = kept.head()) {
+        ray.depth = first->dist;
+        if (!first->incsg) ray.hit_object = first->obj;
+    }
+    bool any = kept.count > 0;
+    kept.free_list();
+    return any;
+}
+
+GPrimitive *tracer_root(int which)
+{
+    RayTracer *rt = RayTracer::current();
+    if (!rt) return nullptr;
+    switch (which) {
+    case 0: return rt->band_hierarchy;
+    case 1: return rt->secondary_hierarchy;
+    default: return rt->shadow_hierarchy;
+    }
+}
+
+} // namespace
+
+IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
+{
+    RayStats &st = ray_stats();
+    st.isect_tests++;
+    if (object->flags & GPF_SAMPLE_LIMITS) {
+        GState *g = is_surface_type(object->type) ? static_cast<GSurface *>(object)->attributes() : nullptr;
+        if (g && !(ray.sample_value >= g->detail_values[1] && ray.sample_value < g->detail_values[2]))
+            return IntersectionList();
+    }
+    IntersectionList l = object->intersect(ray);
+    if (l.count) st.isect_hits++;
+    if (ray.scale != 1)
+        for (Intersection *h = l.first; h; h = h->next) h->linet /= ray.scale;
+    l.sort();
+    return l;
+}
+
+IntersectionList Ray::intersect_object(GPrimitive *object, int (*callback)(Intersection *, Ray &))
+{
+    IntersectionList l;
+    if (!object) return l;
+    if (object->type == GP_HIERBOUND) {
+        if (!hits_box(object->world_bound)) return l;
+        l = object->intersect(*this);
+    } else if (is_surface_type(object->type)) {
+        GSurface *s = static_cast<GSurface *>(object);
+        Ray o = s->xform.is_set() ? to_object_space(*s->xform) : *this;
+        if ((time != 0 && object->type != GP_POLYGON) || object->type == GP_TORUS)
+            if (!o.hits_box(s->object_bound)) return l;
+        l = object->intersect(o);
+        if (o.scale != 1)
+            for (Intersection *h = l.first; h; h = h->next) h->linet /= o.scale;
+    } else {
+        l = object->intersect(*this);
+    }
+    if (callback)
+        for (Intersection *h = l.first; h; h = h->next)
+            if (callback(h, *this) < 0) break;
+    l.sort();
+    return l;
+}
+
+bool Ray::trace_camera(GPrimitive *likely)
+{
+    count_ray(0);
+    return trace_primary_hit(tracer_root(0), likely);
+}
+
+bool Ray::trace(GPrimitive *exclude_a, GPrimitive *exclude_b)
+{
+    count_ray(level);
+    int max_level = current_renderer ? current_renderer->options.max_raylevel : 4;
+    if (level > max_level) {
+        clear_result(*this);
+        return false;
+    }
+    return trace_shaded(tracer_root(1), exclude_a, exclude_b);
+}
+
+bool Ray::trace_primary_hit(GPrimitive *root, GPrimitive *likely)
+{
+    return trace_shaded_hits(*this, root, likely, nullptr, nullptr, true);
+}
+
+bool Ray::trace_shaded(GPrimitive *root, GPrimitive *exclude_a, GPrimitive *exclude_b)
+{
+    return trace_shaded_hits(*this, root, nullptr, exclude_a, exclude_b, false);
+}
+
+IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
+{
+    hit_object = nullptr;
+    depth = 1e38f;
+    IntersectionList accepted;
+    auto judge = [&](Intersection *h) {
+        if (!in_range(*this, h)) {
+            h->release();
+            return;
+        }
+        tmax = h->linet;
+        if (!h->incsg) hit_object = h->obj;
+        accepted.add(h);
+    };
+    RayStats &st = ray_stats();
+    int lv = level < 0 ? 0 : level >= RAY_LEVELS ? RAY_LEVELS - 1 : level;
+    if (likely) {
+        st.likely_tries[lv]++;
+        IntersectionList l = intersect_object(likely);
+        if (l.count) st.likely_hits[lv]++;
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+    Traversal walk(*this, true, likely, nullptr);
+    walk.start(root);
+    while (GPrimitive *o = walk.next(tmax)) {
+        IntersectionList l = walk.hits_of(o);
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+    accepted.sort();
+    if (accepted.head()) depth = accepted.head()->linet;
+    return accepted;
+}
+
+IntersectionList Ray::closest_hit(GPrimitive *root)
+{
+    IntersectionList all;
+    Traversal walk(*this, true, nullptr, nullptr);
+    walk.start(root);
+    while (GPrimitive *o = walk.next(tmax)) {
+        IntersectionList l = walk.hits_of(o);
+        while (Intersection *h = l.dequeue()) {
+            if (in_range(*this, h)) all.add(h);
+            else h->release();
+        }
+    }
+    all.sort();
+    return all;
+}
+
+bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclude)
+{
+    clear_result(*this);
+    IntersectionList kept;
+    bool blocked = false;
+    auto judge = [&](Intersection *h) {
+        if (blocked || !in_range(*this, h)) {
+            h->release();
+            return;
+        }
+        GState *g = hit_attributes(h);
+        int mode = g ? g->casts_shadows : 1;
+        if (mode == 0) {
+            h->release();
+            return;
+        }
+        float o;
+        if (mode == 3) {
+            h->shade_task = SHADE_TASK_SHADOW;
+            o = h->shade_hit(*this);
+        } else if (mode == 2) {
+            h->Oi = g->opacity;
+            o = mean(h->Oi);
+        } else {
+            h->Oi = Color(1, 1, 1);
+            o = 1;
+        }
+        if (!(o >= 1e-10f)) {
+            h->release();
+            return;
+        }
+        kept.add(h);
+        if (o > 0.9999f) {
+            blocked = true;
+            if (!h->incsg) hit_object = h->obj;
+        }
+    };
+    RayStats &st = ray_stats();
+    if (first) {
+        st.shadow_likely_tries++;
+        IntersectionList l = intersect_object(first);
+        if (l.count) st.shadow_likely_hits++;
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+    Traversal walk(*this, false, first, exclude);
+    walk.start(root);
+    while (!blocked) {
+        GPrimitive *o = walk.next(tmax);
+        if (!o) break;
+        if (is_surface_type(o->type)) {
+            GState *g = static_cast<GSurface *>(o)->attributes();
+            if (g && g->casts_shadows == 0) continue;
+        }
+        IntersectionList l = walk.hits_of(o);
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+    kept.sort();
+    composite(*this, kept, false);
+    kept.free_list();
+    return blocked;
+}

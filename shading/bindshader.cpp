@@ -1,0 +1,210 @@
+#include "shading/bindshader.h"
+
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "ri/declarations.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+#include "ri/shader.h"
+#include "ri/tokens.h"
+#include "shading/interp.h"
+#include "shading/lightsource.h"
+#include "shading/loader.h"
+#include "shading/shadingpoint.h"
+#include "shading/stringids.h"
+
+namespace {
+
+bool is_triple(int type)
+{
+    return type == PtPOINT || type == PtVECTOR || type == PtNORMAL || type == PtCOLOR;
+}
+
+// Whether a declared value can fill a parameter: same count of the same
+// kind of value (points, vectors, normals and colours are one kind; an
+// integer fills a float).
+bool value_fits(const Declaration *d, const PARAM_INFO *p)
+{
+    if (d->length != p->howmany) return false;
+    if (is_triple(d->type) && is_triple(p->type)) return true;
+    if (d->type == DECL_INTEGER && p->type == PtFLOAT) return true;
+    return d->type == p->type;
+}
+
+// Stores one token's values into the row's place in block.
+void store_values(Renderer *r, const Declaration *d, const PARAM_INFO *p, char *block,
+                  RtPointer value)
+{
+    char *at = block + p->offset;
+    float time = r->options.shutter_open;
+    const Transformation *t = r->transformation.get();
+    if (p->type == PtSTRING) {
+        const RtString *s = static_cast<const RtString *>(value);
+        for (int i = 0; i < p->howmany; ++i) {
+            uint32_t sid = string_id(s[i] ? NewToken(s[i]) : nullptr);
+            std::memcpy(at + 4 * i, &sid, 4);
+        }
+        return;
+    }
+    if (d->type == DECL_INTEGER) {
+        const RtInt *v = static_cast<const RtInt *>(value);
+        for (int i = 0; i < p->howmany; ++i) {
+            float f = static_cast<float>(v[i]);
+            std::memcpy(at + 4 * i, &f, 4);
+        }
+        return;
+    }
+    std::memcpy(at, value, p->size);
+    float *f = reinterpret_cast<float *>(at);
+    for (int i = 0; t && i < p->howmany; ++i) {
+        switch (p->type) {
+        case PtPOINT: t->point_to_world(f + 3 * i, f + 3 * i, time); break;
+        case PtVECTOR: t->vector_to_world(f + 3 * i, f + 3 * i, time); break;
+        case PtNORMAL: t->normal_to_world(f + 3 * i, f + 3 * i, time); break;
+        case PtMATRIX: {
+            float m[16];
+            t->matrix_to_world(f + 16 * i, m, time);
+            std::memcpy(f + 16 * i, m, sizeof m);
+            break;
+        }
+        default: break;
+        }
+    }
+}
+
+// One token/value pair into the block.
+void bind_parameter(Renderer *r, Shader *s, char *block, RtToken token, RtPointer value)
+{
+    Declaration *d = declarations().lookup(token);
+    if (!d) {
+        ri_error(RIE_BADTOKEN, RIE_WARNING, "Token \"%s\" not declared", token);
+        return;
+    }
+    int sum = 0;
+    for (const PARAM_INFO *p = s->params; p && p->name; ++p) {
+        if (p->offset != sum) ri_assert_failed("bindshader", 288);
+        if (p->size != shader_type_size(p->type) * p->howmany) ri_assert_failed("bindshader", 324);
+        sum += p->size;
+        if (std::strcmp(p->name, d->name()) != 0) continue;
+        if (!value_fits(d, p)) {
+            ri_error(RIE_BADTOKEN, RIE_WARNING,
+                     "Parameter \"%s\" of shader \"%s\" does not take the declared value", token,
+                     s->name);
+            return;
+        }
+        if (block && value) store_values(r, d, p, block, value);
+        return;
+    }
+    if (s->params && s->params->name)
+        ri_error(RIE_BADTOKEN, RIE_WARNING, "Unrecognized parameter \"%s\" in shader \"%s\"\n", token,
+                 s->name);
+}
+
+float float_param(Shader *s, char *block, const char *name, float otherwise)
+{
+    int offset = 0, type = 0;
+    if (!block || !s->find_param(NewToken(name), &offset, &type) || type != PtFLOAT) return otherwise;
+    float f;
+    std::memcpy(&f, block + offset, 4);
+    return f;
+}
+
+} // namespace
+
+void run_shader_init(Shader *shader, int use, char *block)
+{
+    Renderer *r = current_renderer;
+    Intersection sv;
+    if (r) {
+        sv.surf = r->attributes;
+        sv.time = r->options.shutter_open;
+        sv.ssx = r->transformation;
+    }
+    sv.vars_used = static_cast<uint32_t>(shader->flags);
+    if (sv.vars_used & VU_NEIGHBOURS) sv.vars_used |= VU_DPDU_DPDV;
+    sv.weight = 1;
+    sv.level = 0;
+    sv.ncomps = 3;
+    sv.thisshader = shader;
+    sv.shadetype = use;
+    sv.shade_index = 0;
+    DerivScratch scratch(&sv);
+    if (shader->init) shader->init(&sv, block);
+    else run_shader_code(shader, shader->init_code.data(), shader->init_code.size(), &sv, block);
+}
+
+RtPointer bind_shader(Renderer *r, RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    if (use == USE_DEFORMATION) {
+        ri_error(RIE_INCAPABLE, RIE_WARNING, "Deformations not supported");
+        return nullptr;
+    }
+    // Shaders not yet registered load from the shader path.
+    set_shader_loader(load_compiled_shader);
+    Shader *s = find_shader(name);
+    if (!s) {
+        // One report per missing name.
+        static std::set<std::string> reported;
+        if (reported.insert(name ? name : "").second)
+            ri_error(RIE_NOSHADER, RIE_ERROR, "%s", name ? name : "");
+        return nullptr;
+    }
+    LightSource *light = nullptr;
+    ShaderInstance *instance = nullptr;
+    if (use == USE_LIGHT || use == USE_AREALIGHT) {
+        int area = use == USE_AREALIGHT ? LIGHT_AREA : -1;
+        if (std::strcmp(s->name, "bouncer") == 0) area = LIGHT_BOUNCER;
+        light = new LightSource(s, area);
+        if (use == USE_AREALIGHT) r->attributes->area_light = light;   // unshared by the light
+        if (!(r->level & LEVEL_WORLD)) light->outside_world = 1;
+        instance = light->instance.get();
+    } else {
+        instance = new ShaderInstance(s);
+        if (use == USE_IMAGER) {
+            r->options.imager = s;
+            r->options.imager_instance.set(instance);
+        } else {
+            unshare_gstate(r);
+            GState *g = r->attributes.get();
+            g->shaders[use].set(instance);
+            g->shader_spaces[use] = r->transformation;
+        }
+    }
+    char *block = instance->params();
+    if (!s->init_code.empty() || s->init) run_shader_init(s, use, block);
+    for (int i = 0; i < n; ++i)
+        if (tokens && tokens[i]) bind_parameter(r, s, block, tokens[i], values ? values[i] : nullptr);
+    if (use == USE_SURFACE) {
+        GState *g = r->attributes.get();
+        radiosity_diffuse(g) = float_param(s, block, "Kd", 1.0f);
+        radiosity_ambient(g) = float_param(s, block, "Ka", 1.0f);
+    }
+    return light;
+}
+
+void illuminate_light(Renderer *r, RtLightHandle handle, int on)
+{
+    LightSource *light = static_cast<LightSource *>(handle);
+    if (!light) {
+        ri_error(RIE_BADHANDLE, RIE_ERROR, "Bad handle for RiIlluminate()");
+        return;
+    }
+    unshare_gstate(r);
+    if (on) light_mask_set(r->attributes->words, light->id);
+    else light_mask_clear(r->attributes->words, light->id);
+}
+
+// The ray tracer's shader and illuminate operations.
+#include "raytrace/raytracer.h"
+
+RtPointer RayTracer::shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    return bind_shader(this, name, use, n, tokens, values);
+}
+
+void RayTracer::illuminate(RtLightHandle light, int on)
+{
+    illuminate_light(this, light, on);
+}

@@ -1,0 +1,29 @@
+// Shader binding: the work of the ray tracer's shader and illuminate
+// operations. A shader found (or loaded) by name becomes a ShaderInstance in
+// the attribute state, the imager of the options, or a LightSource; its
+// initialisation code fills the new parameter block and the request's
+// parameters override it.
+#pragma once
+#include "ri/ri.h"
+
+class Renderer;
+class Shader;
+class GState;
+
+// Binds the shader name for a use (SHADER_USES) with a parameter list;
+// answers the light for lights and area lights, else null.
+RtPointer bind_shader(Renderer *r, RtToken name, int use, RtInt n, RtToken tokens[],
+                      RtPointer values[]);
+// Switches a light on or off in the current attribute state.
+void illuminate_light(Renderer *r, RtLightHandle light, int on);
+// Runs the shader's initialisation (code or function) on a fresh point to
+// fill a parameter block.
+void run_shader_init(Shader *shader, int use, char *block);
+
+// The radiosity reflectances that "Kd" and "Ka" of the surface shader set.
+inline float &radiosity_diffuse(GState *g);
+inline float &radiosity_ambient(GState *g);
+
+#include "ri/gstate.h"
+inline float &radiosity_diffuse(GState *g) { return g->floats_after_index[0]; }
+inline float &radiosity_ambient(GState *g) { return g->floats_after_index[1]; }

@@ -1,0 +1,255 @@
+#include "shading/lightsource.h"
+
+#include <cstring>
+#include <string>
+
+#include "ri/renderer.h"
+#include "ri/tokens.h"
+#include "shading/stringids.h"
+
+void light_mask_set(uint32_t set[4], int id)
+{
+    if (id >= 0 && id < 128) set[id / 32] |= 1u << (id % 32);
+}
+
+void light_mask_clear(uint32_t set[4], int id)
+{
+    if (id >= 0 && id < 128) set[id / 32] &= ~(1u << (id % 32));
+}
+
+LightSourceList &light_list()
+{
+    static LightSourceList list;
+    return list;
+}
+
+LightSource::LightSource(Shader *s, int area_flag)
+    : shader(s), nsamples(1)
+{
+    LightSourceList &list = light_list();
+    prev = list.head;
+    id = prev ? prev->id + 1 : 0;
+    list.head = this;
+    run_function = s->run;
+    kind = area_flag >= 0 ? area_flag : ((s->flags & VU_ILLUMINATE) ? LIGHT_ORDINARY : LIGHT_AMBIENT);
+    instance.set(new ShaderInstance(s));
+    for (LevelCache &c : cache) c.tag = -1;
+    Renderer *r = current_renderer;
+    if (r) {
+        gstate = r->attributes;
+        xform = r->transformation;
+        if (r->attributes->light_samples > 0) nsamples = r->attributes->light_samples;
+        unshare_gstate(r);
+        light_mask_set(r->attributes->words, id);
+    }
+    samples.assign(static_cast<size_t>(LIGHT_CACHE_LEVELS) * nsamples * 9, 0.0f);
+}
+
+LightSource::~LightSource() = default;
+
+void LightSource::add_piece(GSurface *surface)
+{
+    if (npieces < AREA_LIGHT_PIECES) pieces[npieces++] = surface;
+}
+
+int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_is_surface,
+                     int sample, int nsamp, ShaderVars *sv)
+{
+    // Levels beyond the cache, and samples beyond the light's own count, are not cached.
+    int level = sv->level;
+    bool cacheable = level >= 0 && level < LIGHT_CACHE_LEVELS && sample >= 0 && nsamp > 0 &&
+                     nsamp <= nsamples && sample < nsamp;
+    float *entry = cacheable ? &samples[(static_cast<size_t>(level) * nsamp + sample) * 9] : nullptr;
+    if (cacheable) {
+        const LevelCache &c = cache[level];
+        if (c.tag == sv->shade_index && c.P == Ps && c.axis == axis && cosangle >= c.cosangle) {
+            sv->Pl = Point(entry[0], entry[1], entry[2]);
+            sv->L = Point(entry[3], entry[4], entry[5]);
+            sv->Cl = Color(entry[6], entry[7], entry[8]);
+            return 1;
+        }
+    }
+
+    TransformationRef saved_ssx = sv->ssx;
+    int32_t saved_sampnum = sv->sampnum, saved_totsamples = sv->totsamples;
+    Shader *saved_shader = sv->thisshader;
+    Point saved_Ps = sv->Ps;
+    int32_t saved_shadetype = sv->shadetype, saved_doareaops = sv->doareaops;
+    float *saved_scratch = sv->scratch;
+    int32_t saved_highest = sv->highestscratch;
+
+    sv->ls = this;
+    sv->Ps = Ps;
+    sv->gather_axis = axis;
+    sv->cos_gather_angle = cosangle;
+    sv->ssx = xform;
+    sv->thisshader = shader;
+    sv->sampnum = sample;
+    sv->totsamples = nsamp;
+    sv->shadetype = USE_LIGHT;
+    sv->doareaops = 0;
+
+    float weight = 1;
+    if (kind == LIGHT_AREA) {
+        random_area_sample(sv, sample, nsamp, Ps, &weight);
+    } else if (xform.is_set()) {
+        float origin[3] = {0, 0, 0}, z[3] = {0, 0, 1};
+        xform->point_to_world(origin, sv->Pl.data(), sv->time);
+        xform->vector_to_world(z, sv->Nl.data(), sv->time);
+    }
+    sv->Cl = Color(0, 0, 0);
+    sv->Ol = Color(1, 1, 1);
+    sv->shadowfilter = Color(1, 1, 1);
+    int answer = run_function ? run_function(sv, params()) : 0;
+    sv->Cl = sv->Cl * sv->shadowfilter * weight;
+
+    if (ps_is_surface && cacheable) {
+        const float values[9] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
+                                 sv->Cl.x, sv->Cl.y, sv->Cl.z};
+        std::memcpy(entry, values, sizeof values);
+        LevelCache &c = cache[level];
+        c.P = Ps;
+        c.axis = axis;
+        c.cosangle = cosangle;
+        if (sample == 0) c.tag = sv->shade_index;
+    }
+
+    sv->ssx = saved_ssx;
+    sv->sampnum = saved_sampnum;
+    sv->totsamples = saved_totsamples;
+    sv->thisshader = saved_shader;
+    sv->Ps = saved_Ps;
+    sv->shadetype = saved_shadetype;
+    sv->doareaops = saved_doareaops;
+    sv->scratch = saved_scratch;
+    sv->highestscratch = saved_highest;
+    return answer;
+}
+
+bool LightSource::category_matches(const char *request)
+{
+    if (!request) return true;
+    if (!category_looked_up) {
+        category_looked_up = 1;
+        int offset = 0, type = 0;
+        char *block = params();
+        if (block && shader->find_param(NewToken("__category"), &offset, &type) && type == PtSTRING) {
+            uint32_t sid;
+            std::memcpy(&sid, block + offset, 4);
+            const char *text = string_from_id(sid);
+            category = text && *text ? NewToken(text) : nullptr;
+        }
+    }
+    bool negate = request[0] == '-';
+    if (negate) ++request;
+    if (!*request) return !negate;
+    bool match;
+    if (std::strcmp(request, "*") == 0) {
+        match = category != nullptr;
+    } else {
+        match = false;
+        for (const char *p = category; p && *p;) {
+            const char *comma = std::strchr(p, ',');
+            size_t n = comma ? static_cast<size_t>(comma - p) : std::strlen(p);
+            if (std::strlen(request) == n && std::strncmp(p, request, n) == 0) match = true;
+            p = comma ? comma + 1 : p + n;
+        }
+    }
+    return negate ? !match : match;
+}
+
+// ---- the list ------------------------------------------------------------
+
+void LightSourceList::prepare()
+{
+    mark = head;
+    Renderer *r = current_renderer;
+    Transformation *camera = r && r->options.camera.is_set() ? r->options.camera.get() : nullptr;
+    float time = r ? r->options.shutter_open : 0;
+    for (LightSource *l = head; l; l = l->prev) {
+        if (l->kind == LIGHT_AMBIENT || !l->outside_world) continue;
+        l->outside_world = 0;
+        char *block = l->params();
+        if (!camera || !block) continue;
+        for (const PARAM_INFO *p = l->shader->params; p && p->name; ++p) {
+            float *v = reinterpret_cast<float *>(block + p->offset);
+            for (int i = 0; i < p->howmany; ++i) {
+                switch (p->type) {
+                case PtPOINT: camera->point_from_world(v + 3 * i, v + 3 * i, time); break;
+                case PtVECTOR: camera->vector_from_world(v + 3 * i, v + 3 * i, time); break;
+                case PtNORMAL: camera->normal_from_world(v + 3 * i, v + 3 * i, time); break;
+                case PtMATRIX: {
+                    float m[16];
+                    camera->matrix_from_world(v + 16 * i, m, time);
+                    std::memcpy(v + 16 * i, m, sizeof m);
+                    break;
+                }
+                default: break;
+                }
+            }
+        }
+    }
+}
+
+void LightSourceList::clear()
+{
+    free_to(mark);
+}
+
+void LightSourceList::free_to(LightSource *stop)
+{
+    while (head && head != stop) {
+        LightSource *l = head;
+        head = l->prev;
+        if (l == mark) mark = head;
+        delete l;
+    }
+}
+
+// ---- the walk ------------------------------------------------------------
+
+namespace {
+
+bool kind_matches(const LightSource *l, int amblist)
+{
+    return amblist ? l->kind == LIGHT_AMBIENT : l->kind != LIGHT_AMBIENT;
+}
+
+void set_samples(LightSourceListWalker &w)
+{
+    if (!w.current) return;
+    w.nsamples = w.current->nsamples;
+    if (w.sv && w.sv->indirectlevel > 0) w.nsamples = 1;
+    if (w.nsamples < 1) w.nsamples = 1;
+    w.sample = w.nsamples - 1;
+    w.sampweight = 1.0f / static_cast<float>(w.nsamples);
+}
+
+} // namespace
+
+void LightSourceListWalker::start(LightSourceList &list, ShaderVars *point, int amblist)
+{
+    sv = point;
+    ambientlist = amblist;
+    current = list.head;
+    while (current && !kind_matches(current, amblist)) current = current->prev;
+    set_samples(*this);
+}
+
+void LightSourceListWalker::step()
+{
+    if (!current) return;
+    if (--sample >= 0) return;
+    current = current->prev;
+    while (current && !kind_matches(current, ambientlist)) current = current->prev;
+    set_samples(*this);
+}
+
+int LightSourceListWalker::call_shader(const Point &Ps, const Point &axis, float cosangle,
+                                       int ps_is_surface, ShaderVars *spawner)
+{
+    if (!current) return 0;
+    int answer = current->run(Ps, axis, cosangle, ps_is_surface, sample, nsamples, spawner);
+    spawner->Cl = spawner->Cl * sampweight;
+    return answer;
+}

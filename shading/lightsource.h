@@ -1,0 +1,92 @@
+// Light sources: a light shader bound with its own parameter block, attribute
+// state and transformation, kept in one global list (newest first) for the
+// frame. Shading points walk the list with a LightSourceListWalker, which also
+// steps through the samples of an area light; each visit runs the light
+// shader through LightSource::run, which caches results per ray level.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "ri/gstate.h"
+#include "ri/shader.h"
+#include "ri/transformation.h"
+#include "shading/shadingpoint.h"
+
+class GSurface;
+
+// Light kinds.
+enum { LIGHT_AMBIENT = 0, LIGHT_ORDINARY = 1, LIGHT_AREA = 2, LIGHT_BOUNCER = 5 };
+// Ray levels with a cache entry.
+const int LIGHT_CACHE_LEVELS = 16;
+// Surfaces an area light keeps.
+const int AREA_LIGHT_PIECES = 16;
+
+// Bits of the 128-bit light set of an attribute state (ids of 128 and more are
+// never set or cleared).
+void light_mask_set(uint32_t set[4], int id);
+void light_mask_clear(uint32_t set[4], int id);
+
+class LightSource {
+public:
+    // Binds shader under the renderer's current attribute state and
+    // transformation; kind = area_flag, or with -1 ordinary when the shader
+    // uses illuminate or solar, else ambient. Becomes the head of the list
+    // and is switched on in the (unshared) current attribute state.
+    LightSource(Shader *shader, int area_flag);
+    ~LightSource();
+    LightSource(const LightSource &) = delete;
+    LightSource &operator=(const LightSource &) = delete;
+
+    // The parameter block of the instance.
+    char *params() { return instance.is_set() ? instance->params() : nullptr; }
+    // Runs the light on sv for the surface point Ps (cached per ray level when
+    // ps_is_surface): Pl, L and Cl of sv are set; Cl is weighted. Answers the
+    // shader's answer (1 from the cache).
+    int run(const Point &Ps, const Point &axis, float cosangle, int ps_is_surface, int sample,
+            int samples, ShaderVars *sv);
+    // Picks one of the area pieces at random and samples it as seen from look:
+    // sets Pl (and Nl, Ngl) of sv and the weight; 0 when there is no piece.
+    int random_area_sample(ShaderVars *sv, int sample, int samples, const Point &look, float *weight);
+    // Whether the light's "__category" answers a category request ("-"
+    // negates, "*" matches any category, items split at commas).
+    bool category_matches(const char *request);
+    // Adds an area surface (at most AREA_LIGHT_PIECES).
+    void add_piece(GSurface *surface);
+
+    LightSource *prev;               // the light declared before this one
+    int kind;
+    int id;
+    ShaderRunFunc run_function;
+    Shader *shader;
+    ShaderInstanceRef instance;
+    GStateRef gstate;                // attribute state at declaration
+    TransformationRef xform;         // the light's shader space
+    struct LevelCache {
+        Point P, axis;
+        float cosangle;
+        int32_t tag;                 // shading sequence number the entry holds; -1 empty
+    } cache[LIGHT_CACHE_LEVELS];
+    std::vector<float> samples;      // LIGHT_CACHE_LEVELS x nsamples entries of Pl, L, Cl
+    int npieces = 0;
+    GSurface *pieces[AREA_LIGHT_PIECES] = {};
+    int outside_world = 0;           // declared before the world block
+    int nsamples;
+    const char *category = nullptr;
+    int category_looked_up = 0;
+};
+
+class LightSourceList {
+public:
+    // Marks the head (world begin) and converts the lights declared before the world.
+    void prepare();
+    // Deletes the lights declared after the mark (frame end).
+    void clear();
+    // Deletes lights from the head until stop (stop stays).
+    void free_to(LightSource *stop);
+
+    LightSource *head = nullptr;
+    LightSource *mark = nullptr;
+};
+
+// The one list of the program.
+LightSourceList &light_list();

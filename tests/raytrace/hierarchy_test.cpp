@@ -1,0 +1,178 @@
+#include "raytrace/hierarchy.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "raytrace/quadric.h"
+#include "raytrace/random.h"
+#include "ri/renderer.h"
+#include "ri/ri.h"
+
+namespace {
+
+class Hierarchy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RiBegin(nullptr);
+        seed_random(5234);
+    }
+    void TearDown() override
+    {
+        free_object_list(list);
+        RiEnd();
+    }
+    GSphere *sphere_at(float x, float y, float z)
+    {
+        RiAttributeBegin();
+        RiTranslate(x, y, z);
+        GSphere *s = new GSphere(0.5f, -0.5f, 0.5f, 360);
+        RiAttributeEnd();
+        s->link(&list, 1);
+        return s;
+    }
+    GPrimitive *list = nullptr;
+};
+
+// Every object under a node, with how often it appears; checks the node
+// invariants on the way (children packed first, boxes enclosing children).
+void collect(GPrimitive *o, std::map<GPrimitive *, int> &seen, int &nodes)
+{
+    if (o->type != GP_HIERBOUND) {
+        seen[o]++;
+        return;
+    }
+    nodes++;
+    GHierBound *h = static_cast<GHierBound *>(o);
+    bool gap = false;
+    for (GPrimitive *c : h->children) {
+        if (!c) {
+            gap = true;
+            continue;
+        }
+        EXPECT_FALSE(gap) << "used slots come first";
+        for (int i = 0; i < 6; i += 2) {
+            EXPECT_LE(h->world_bound[i], c->world_bound[i] + 1e-4f);
+            EXPECT_GE(h->world_bound[i + 1], c->world_bound[i + 1] - 1e-4f);
+        }
+        collect(c, seen, nodes);
+    }
+}
+
+} // namespace
+
+TEST(BoxMeasures, AreaAndUnion)
+{
+    EXPECT_EQ(bbox_area(Bound(0, 1, 0, 2, 0, 3)), 22);
+    Bound u = bbox_union(Bound(0, 1, 0, 1, 0, 1), Bound(-1, 0.5f, 2, 3, 0, 0));
+    EXPECT_EQ(u[0], -1);
+    EXPECT_EQ(u[1], 1);
+    EXPECT_EQ(u[2], 0);
+    EXPECT_EQ(u[3], 3);
+    EXPECT_EQ(u[5], 1);
+}
+
+TEST_F(Hierarchy, OneObjectGivesOneChild)
+{
+    GSphere *s = sphere_at(0, 0, 5);
+    GHierBound *h = GHierBound::build(HIER_ALL, list, 0, 0, 0, 0);
+    EXPECT_EQ(h->child_count(), 1);
+    EXPECT_EQ(h->children[0], s);
+    delete h;
+    GHierBound *empty = GHierBound::build(HIER_ALL, nullptr, 0, 0, 0, 0);
+    EXPECT_EQ(empty->child_count(), 0);
+    delete empty;
+}
+
+TEST_F(Hierarchy, EveryObjectOnceAndNodesReturnToThePool)
+{
+    for (int i = 0; i < 200; i++) sphere_at((float)(i % 10), (float)(i / 10 % 5), (float)(i / 50));
+    long outstanding = (long)hier_bound_counter().current;
+    GHierBound *h = GHierBound::build(HIER_ALL, list, 0, 0, 0, 0);
+    std::map<GPrimitive *, int> seen;
+    int nodes = 0;
+    collect(h, seen, nodes);
+    EXPECT_EQ(seen.size(), 200u);
+    for (auto &e : seen) EXPECT_EQ(e.second, 1);
+    EXPECT_EQ((long)hier_bound_counter().current, outstanding + nodes);
+    // Nodes hold at most four children, so 200 objects need many of them.
+    EXPECT_GE(nodes, 200 / 4);
+    delete h;
+    EXPECT_EQ((long)hier_bound_counter().current, outstanding);
+    // The objects are still there.
+    int n = 0;
+    for (GPrimitive *o = list; o; o = o->next) n++;
+    EXPECT_EQ(n, 200);
+}
+
+TEST_F(Hierarchy, InsertionNeverOverfillsANode)
+{
+    GHierBound h;
+    std::vector<GSphere *> s;
+    for (int i = 0; i < 5; i++) s.push_back(sphere_at(i * 3.0f, 0, 0));
+    for (GSphere *o : s) h.insert(o, o->world_bound);
+    std::map<GPrimitive *, int> seen;
+    int nodes = 0;
+    collect(&h, seen, nodes);
+    EXPECT_EQ(seen.size(), 5u);
+    EXPECT_GE(nodes, 2);
+}
+
+TEST_F(Hierarchy, KindsSelectTheirObjects)
+{
+    GSphere *plain = sphere_at(0, 0, 5);
+    RiAttributeBegin();
+    RtInt one = 1;
+    RiAttribute("invisible", "secondary", &one, RI_NULL);
+    GSphere *hidden = sphere_at(2, 0, 5);
+    RiAttributeEnd();
+    RiAttributeBegin();
+    const char *none = "none";
+    RiAttribute("render", "casts_shadows", &none, RI_NULL);
+    GSphere *shadowless = sphere_at(4, 0, 5);
+    RiAttributeEnd();
+
+    auto members = [&](int kind) {
+        GHierBound *h = GHierBound::build(kind, list, 0, 0, 0, 0);
+        std::map<GPrimitive *, int> seen;
+        int nodes = 0;
+        collect(h, seen, nodes);
+        delete h;
+        return seen;
+    };
+    auto secondary = members(HIER_SECONDARY);
+    EXPECT_EQ(secondary.count(hidden), 0u);
+    EXPECT_EQ(secondary.count(plain), 1u);
+    EXPECT_EQ(secondary.count(shadowless), 1u);
+    auto shadow = members(HIER_SHADOW);
+    EXPECT_EQ(shadow.count(shadowless), 0u);
+    EXPECT_EQ(shadow.count(hidden), 1u);
+    EXPECT_EQ(members(HIER_ALL).size(), 3u);
+}
+
+TEST_F(Hierarchy, CameraKindUsesScreenBounds)
+{
+    RiFormat(100, 100, 1);
+    RiProjection("perspective", RI_NULL);
+    // The camera as the world begins, without opening a world.
+    current_renderer->options.prepare_world(current_renderer->transformation);
+    GSphere *left = sphere_at(-2, 0, 5);
+    GSphere *right = sphere_at(2, 0, 5);
+    GSphere *behind = sphere_at(0, 0, -5);
+    int box[4];
+    ASSERT_TRUE(left->screen_bound(box));
+    EXPECT_LT(box[1], 50);
+    ASSERT_TRUE(right->screen_bound(box));
+    EXPECT_GT(box[0], 50);
+    EXPECT_FALSE(behind->screen_bound(box));
+    // The left half of the picture holds only the left sphere.
+    GHierBound *h = GHierBound::build(HIER_CAMERA, list, 0, 49, 0, 99);
+    std::map<GPrimitive *, int> seen;
+    int nodes = 0;
+    collect(h, seen, nodes);
+    EXPECT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen.count(left), 1u);
+    delete h;
+}

@@ -1,0 +1,260 @@
+// Hit lists, the slab test and the tracing queries over object lists and
+// hierarchies, with objects made under a real renderer's attributes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "raytrace/hierarchy.h"
+#include "raytrace/quadric.h"
+#include "raytrace/ray.h"
+#include "raytrace/raytracer.h"
+#include "ri/ri.h"
+
+namespace {
+
+class Scene : public ::testing::Test {
+protected:
+    void SetUp() override { RiBegin(nullptr); }
+    void TearDown() override
+    {
+        free_object_list(list);
+        RiEnd();
+    }
+    // A unit sphere at (0, 0, z) linked into the list.
+    GSphere *sphere_at(float z, float opacity = 1)
+    {
+        RiAttributeBegin();
+        RtColor o = {opacity, opacity, opacity};
+        RiOpacity(o);
+        RiTranslate(0, 0, z);
+        GSphere *s = new GSphere(1, -1, 1, 360);
+        RiAttributeEnd();
+        s->link(&list, 1);
+        return s;
+    }
+    GPrimitive *list = nullptr;
+};
+
+Intersection *hit_at(float t)
+{
+    return new Intersection(nullptr, t, 0);
+}
+
+std::vector<float> distances(const IntersectionList &l)
+{
+    std::vector<float> d;
+    for (Intersection *h = l.head(); h; h = h->next) d.push_back(h->linet);
+    return d;
+}
+
+} // namespace
+
+TEST(HitLists, AddDequeueAppendSortFree)
+{
+    IntersectionList a, b;
+    EXPECT_EQ(a.add(nullptr), 0);
+    EXPECT_EQ(a.dequeue(), nullptr);
+    a.add(hit_at(3));
+    a.add(hit_at(1));
+    b.add(hit_at(2));
+    Intersection *tie = hit_at(1);
+    b.add(tie);
+    a.append(b);
+    EXPECT_EQ(b.size(), 0);
+    EXPECT_EQ(b.head(), nullptr);
+    EXPECT_EQ(a.size(), 4);
+    a.sort();
+    EXPECT_EQ(distances(a), (std::vector<float>{1, 1, 2, 3}));
+    EXPECT_NE(a.head(), tie);   // equal distances keep their order
+    a.mult_linet(2);
+    EXPECT_EQ(distances(a), (std::vector<float>{2, 2, 4, 6}));
+    long free_before = hit_records_free();
+    a.free_list();
+    EXPECT_EQ(a.size(), 0);
+    EXPECT_EQ(hit_records_free(), free_before + 4);
+    // The tail is right after moving lists around.
+    a.add(hit_at(5));
+    EXPECT_EQ(a.last, a.first);
+    a.free_list();
+}
+
+TEST(Rays, SlabTest)
+{
+    Bound box(-1, 1, -1, 1, -1, 1);
+    Ray r(Point(0, 0, -5), Point(0, 0, 1), 0, 0, 1, 0);
+    float entry, exit;
+    ASSERT_TRUE(r.box_range(box, entry, exit));
+    EXPECT_EQ(entry, 4);
+    EXPECT_EQ(exit, 6);
+    // Parallel to the x and y slabs: a hit only from inside them.
+    Ray outside(Point(2, 0, -5), Point(0, 0, 1), 0, 0, 1, 0);
+    EXPECT_FALSE(outside.box_range(box, entry, exit));
+    // A box wholly behind tmin is missed by hits_box only.
+    Ray past(Point(0, 0, 5), Point(0, 0, 1), 0, 0, 1, 0);
+    EXPECT_TRUE(past.box_range(box, entry, exit));
+    EXPECT_FALSE(past.hits_box(box));
+    EXPECT_TRUE(r.hits_box(box));
+    // NaN never hits.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_FALSE(r.box_range(Bound(nan, 1, -1, 1, -1, 1), entry, exit));
+    Ray bad(Point(nan, 0, -5), Point(1, 0, 1), 0, 0, 1, 0);
+    EXPECT_FALSE(bad.hits_box(box));
+    // The direction is normalised, and a copy drops the reuse hint.
+    Ray slanted(Point(0, 0, 0), Point(3, 0, 4), 0, 2, 1, 0);
+    EXPECT_NEAR(slanted.dir.length(), 1, 1e-6);
+    EXPECT_EQ(slanted.primary, 0);
+    slanted.set_likely_hit(Color(1, 0, 0), Color(1, 1, 1));
+    Ray copy(slanted);
+    EXPECT_EQ(copy.has_hint, 0);
+}
+
+TEST_F(Scene, ObjectSpaceRaysScaleDistancesBack)
+{
+    RiScale(2, 2, 2);
+    GSphere *s = new GSphere(1, -1, 1, 360);   // radius 2 in world space
+    s->link(&list, 1);
+    Ray r(Point(0, 0, -10), Point(0, 0, 1), 0, 0, 1, 0);
+    IntersectionList l = r.closest_hit(list);
+    EXPECT_EQ(distances(l), (std::vector<float>{8, 12}));
+    l.free_list();
+}
+
+TEST_F(Scene, NearestAndAllHitsThroughAHierarchy)
+{
+    for (int i = 0; i < 9; i++) sphere_at(10.0f * (i + 1));
+    GHierBound *h = GHierBound::build(HIER_ALL, list, 0, 0, 0, 0);
+    Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    IntersectionList all = r.closest_hit(h);
+    ASSERT_EQ(all.size(), 18);
+    EXPECT_EQ(all.head()->linet, 9);
+    for (Intersection *i = all.head(); i->next; i = i->next) EXPECT_LE(i->linet, i->next->linet);
+    all.free_list();
+
+    Ray n(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    IntersectionList near = n.find_hit(h);
+    ASSERT_GT(near.size(), 0);
+    EXPECT_EQ(near.head()->linet, 9);
+    EXPECT_NE(n.hit_object, nullptr);
+    near.free_list();
+
+    // A limited range keeps only what lies within it.
+    Ray windowed(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    windowed.set_range(25, 45);
+    IntersectionList some = windowed.closest_hit(h);
+    std::vector<float> d = distances(some);
+    ASSERT_EQ(d.size(), 4u);
+    const float expect[4] = {29, 31, 39, 41};
+    for (int i = 0; i < 4; i++) EXPECT_NEAR(d[i], expect[i], 1e-4f);
+    some.free_list();
+    delete h;
+}
+
+TEST_F(Scene, CameraRaysCompositeFrontToBack)
+{
+    GSphere *back = sphere_at(30);
+    sphere_at(10, 0.5f);
+    sphere_at(20, 0.5f);
+    for (int order = 0; order < 2; order++) {
+        // Whatever order the list holds, the result is the same.
+        Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+        ASSERT_TRUE(r.trace_primary_hit(list, nullptr));
+        EXPECT_NEAR(r.opacity.x, 1, 1e-6);
+        EXPECT_NEAR(r.alpha, 1, 1e-6);
+        EXPECT_NEAR(r.depth, 9, 1e-5);
+        // Four half-covering walls, then the opaque one; the wall behind it is dropped.
+        EXPECT_NEAR(r.color.x, 0.5f + 0.25f + 0.125f + 0.0625f + 0.0625f, 1e-5);
+        EXPECT_NEAR(r.tmax, 29, 1e-4f);   // lowered to the opaque surface
+        // Reverse the list for the second round.
+        GPrimitive *rev = nullptr;
+        while (list) {
+            GPrimitive *n = list->next;
+            list->next = rev;
+            rev = list;
+            list = n;
+        }
+        list = rev;
+    }
+    // A likely hit is tried first and counted.
+    unsigned long tries = ray_stats().likely_tries[0];
+    Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    r.trace_primary_hit(list, back);
+    EXPECT_EQ(ray_stats().likely_tries[0], tries + 1);
+    EXPECT_NEAR(r.opacity.x, 1, 1e-6);
+
+    // Nothing hit: black, transparent, far.
+    Ray miss(Point(5, 5, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    EXPECT_FALSE(miss.trace_primary_hit(list, nullptr));
+    EXPECT_EQ(miss.depth, 1e38f);
+    EXPECT_EQ(miss.color, Color());
+    EXPECT_EQ(miss.alpha, 0);
+}
+
+TEST_F(Scene, MatteStopsCameraCompositing)
+{
+    RiAttributeBegin();
+    RiMatte(1);
+    sphere_at(10);
+    RiAttributeEnd();
+    sphere_at(20);
+    Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    r.trace_primary_hit(list, nullptr);
+    EXPECT_EQ(r.color, Color());
+    EXPECT_EQ(r.alpha, 0);
+    // A reflection ray sees the matte object as a surface.
+    Ray s(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
+    s.trace_shaded(list, nullptr, nullptr);
+    EXPECT_NEAR(s.alpha, 1, 1e-6);
+}
+
+TEST_F(Scene, ShadowRaysByShadowMode)
+{
+    sphere_at(10, 0.5f);
+    RiAttributeBegin();
+    const char *none = "none";
+    RiAttribute("render", "casts_shadows", &none, RI_NULL);
+    GSphere *ghost = sphere_at(20);
+    RiAttributeEnd();
+    Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
+    r.flags = RAY_SHADOW;
+    EXPECT_FALSE(r.trace_occlusion(list));
+    EXPECT_NEAR(r.opacity.x, 0.75f, 1e-5);   // two walls of the half-opaque sphere
+    EXPECT_EQ(ghost->attributes()->casts_shadows, 0);
+
+    const char *opaque = "opaque";
+    RiAttributeBegin();
+    RiAttribute("render", "casts_shadows", &opaque, RI_NULL);
+    GSphere *wall = sphere_at(5, 0.1f);
+    RiAttributeEnd();
+    Ray s(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
+    EXPECT_TRUE(s.trace_occlusion(list));
+    EXPECT_EQ(s.hit_object, wall);
+    EXPECT_NEAR(s.opacity.x, 1, 1e-6);
+    // With the occluder tested first, the rest is never visited.
+    unsigned long tests = ray_stats().isect_tests;
+    Ray t(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
+    EXPECT_TRUE(t.trace_occlusion(list, wall));
+    EXPECT_EQ(ray_stats().isect_tests, tests);
+}
+
+TEST_F(Scene, TraversalHeapGrowsForFlatScenes)
+{
+    // Thousands of overlapping boxes pending at once.
+    for (int i = 0; i < 3000; i++) sphere_at(3.0f + 0.001f * i, 0.0f);
+    Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    IntersectionList l = r.closest_hit(list);
+    EXPECT_EQ(l.size(), 6000);
+    l.free_list();
+    EXPECT_GE(ray_stats().heap_peak, 3000);
+}
+
+TEST_F(Scene, SecondaryRaysBeyondTheLevelLimitAreBlack)
+{
+    Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 99, 1, 0);
+    r.color = Color(1, 1, 1);
+    EXPECT_FALSE(r.trace());
+    EXPECT_EQ(r.color, Color());
+    EXPECT_EQ(r.opacity, Color());
+    EXPECT_GE(ray_stats().rays[RAY_LEVELS - 1], 1u);
+}
