@@ -4,6 +4,7 @@
 // without derivatives answer the placeholders too.
 #include <cmath>
 
+#include "raytrace/gprim.h"
 #include "ri/gstate.h"
 #include "ri/transformation.h"
 #include "shading/opmodules.h"
@@ -87,8 +88,12 @@ void op_area(ExecFrame *, ShaderVars *sv)
     replace(3, n ? cross(triple(n) - P, triple(n + 3) - P).length() : DERIV_PLACEHOLDER);
 }
 
-// True when the object's transformation is left-handed.
-bool object_left_handed(const ShaderVars *sv);
+// True when the hit object's transformation is left-handed.
+bool object_left_handed(const ShaderVars *sv)
+{
+    const GSurface *g = dynamic_cast<const GSurface *>(sv->obj);
+    return g && g->xform.is_set() && (g->xform->flags & TF_LEFTHANDED);
+}
 
 // calculatenormal (P): dPdu x dPdv, or the reverse when the attribute
 // state's orientation differs from the handedness of the object.
@@ -108,11 +113,6 @@ void op_calculatenormal(ExecFrame *, ShaderVars *sv)
         r = inside_out == object_left_handed(sv) ? cross(a, b) : cross(b, a);
     }
     replace(3, r);
-}
-
-bool object_left_handed(const ShaderVars *)
-{
-    return false;
 }
 
 } // namespace

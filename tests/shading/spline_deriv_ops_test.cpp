@@ -143,31 +143,40 @@ Point triple_at(const optest::Results &res, int word)
     return Point(res.at(word), res.at(word + 1), res.at(word + 2));
 }
 
-} // namespace
-
-TEST(DerivOps, NeighbourRunsFeedTheMainRun)
+// Runs the +du and +dv neighbours and then the main run of one point: the
+// neighbours move u and P along x, and P along y.
+optest::Results run_neighbours_and_main(Intersection &sv, optest::Results *placeholder = nullptr)
 {
-    Intersection sv;
     sv.u = 0.5f;
     sv.Ps = Point(0, 0, 0);
     sv.shade_du = 0.1f;
     sv.shade_dv = 0.2f;
     sv.doareaops = 1;
     DerivScratch scratch(&sv);
-    // The +du neighbour moves u and P along x; the +dv neighbour moves P along y.
     Intersection nu = sv, nv = sv;
     nu.u = 0.6f;
     nu.Ps = Point(0.1f, 0, 0);
     nu.whichdisp = DISP_DU;
     nv.Ps = Point(0, 0.2f, 0);
     nv.whichdisp = DISP_DV;
-    optest::Results placeholder = run_ops(DERIV_CODE, nu, DERIV_DECLS);
+    optest::Results first = run_ops(DERIV_CODE, nu, DERIV_DECLS);
+    if (placeholder) *placeholder = first;
+    run_ops(DERIV_CODE, nv, DERIV_DECLS);
+    optest::Results res = run_ops(DERIV_CODE, sv, DERIV_DECLS);
+    EXPECT_EQ(sv.highestscratch, 2 + 2 + 4 + 6 + 6 + 6 + 8 + 2);
+    return res;
+}
+
+} // namespace
+
+TEST(DerivOps, NeighbourRunsFeedTheMainRun)
+{
+    Intersection sv;
+    optest::Results placeholder;
+    optest::Results res = run_neighbours_and_main(sv, &placeholder);
     EXPECT_FLOAT_EQ(placeholder.at(DU_U), DERIV_PLACEHOLDER);
     EXPECT_EQ(triple_at(placeholder, NRM), Point(0, 0, 0));
     EXPECT_EQ(placeholder.at(STEP), 1.0f);   // a plain step at the edge
-    run_ops(DERIV_CODE, nv, DERIV_DECLS);
-    sv.highestscratch = 0;
-    optest::Results res = run_ops(DERIV_CODE, sv, DERIV_DECLS);
     EXPECT_NEAR(res.at(DU_U), 1, 1e-5);
     EXPECT_EQ(res.at(DV_U), 0.0f);
     EXPECT_NEAR(res.at(DVDX), 3, 1e-5);   // only the u direction moves x
@@ -179,9 +188,17 @@ TEST(DerivOps, NeighbourRunsFeedTheMainRun)
     Point dCdx = triple_at(res, DCDX);
     EXPECT_NEAR(dCdx.x, 1, 1e-5);
     EXPECT_EQ(dCdx.y, 0.0f);
-    EXPECT_EQ(sv.highestscratch, 2 + 2 + 4 + 6 + 6 + 6 + 8 + 2);
     // filterstep over the change of s (0.1 here) at the edge is half way.
     EXPECT_NEAR(res.at(STEP), 0.5f, 2e-6);
+}
+
+TEST(DerivOps, CalculatenormalFollowsTheOrientation)
+{
+    Intersection sv;
+    sv.surf.set(new GState);
+    sv.surf->orientation = 1;   // inside out against a right-handed object
+    optest::Results res = run_neighbours_and_main(sv);
+    EXPECT_EQ(triple_at(res, NRM), Point(0, 0, -1));
 }
 
 TEST(DerivOps, PlaceholdersWithoutDerivatives)
