@@ -20,6 +20,7 @@ GPrimitive **scene_object_list()
 RayTracer::~RayTracer()
 {
     for (int *o : objects_) delete o;
+    output.end_of_run();
 }
 
 RtObjectHandle RayTracer::object_begin()
@@ -31,13 +32,16 @@ RtObjectHandle RayTracer::object_begin()
 void RayTracer::world_end()
 {
     Renderer::world_end();
+    output.release_rows();
     if (options.verbosity & VERBOSE_STATS) {
         FILE *out = options.rayserver ? stderr : stdout;
         print_stats(out);
         print_gstate_stats(out);
         print_transformation_stats(out);
+        if (sampler.adaptive()) sampler.print_histogram(out, options.xres, options.yres);
         fflush(out);
     }
+    sampler.release();
 }
 
 RtVoid RiBegin(RtToken)

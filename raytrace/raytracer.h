@@ -4,6 +4,8 @@
 #pragma once
 #include <vector>
 
+#include "raytrace/imgout.h"
+#include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
 
 class GPrimitive;
@@ -15,6 +17,13 @@ public:
     ~RayTracer() override;
 
     void world_end() override;
+    // Renders the finished world into the display (rendrt.cpp).
+    void render_world() override;
+    // RiDisplay (imgout.cpp).
+    int display(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer values[]) override
+    {
+        return output.display(name, type, mode, n, tokens, values);
+    }
     // Shader binding and lights (the shading module's bind_shader).
     RtPointer shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[]) override;
     void illuminate(RtLightHandle light, int on) override;
@@ -50,6 +59,9 @@ public:
     void object_end() override {}
     void object_instance(RtObjectHandle) override {}
 
+    // The display and the rows of samples of the frame.
+    ImageOutput output{options};
+    PixelSampler sampler;
     // The current renderer when it is the ray tracer, else null.
     static RayTracer *current();
 
