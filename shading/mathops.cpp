@@ -7,6 +7,7 @@
 #include "raytrace/random.h"
 #include "ri/rierror.h"
 #include "shading/opmodules.h"
+#include "shading/illum.h"
 #include "shading/opstack.h"
 #include "shading/shadefuncs.h"
 #include "shading/shadingpoint.h"

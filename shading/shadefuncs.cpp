@@ -50,14 +50,3 @@ float spline_segment(float p0, float p1, float p2, float p3, float t)
     return p1 + t * ((p2 - p0) / 2 + t * (p0 - 2.5f * p1 + 2 * p2 - p3 / 2 +
                                           t * (p3 - p0 + 3 * (p1 - p2)) / 2));
 }
-
-float safe_powf(float x, float y)
-{
-    if (x <= 0) {
-        if (y >= 1 && y == std::floor(y)) return std::pow(x, y);
-        return 0;
-    }
-    float e = y * std::log(x);
-    if (e <= -87) return 0;
-    return std::exp(e);
-}

@@ -1,6 +1,6 @@
-// Geometric and numeric functions of shading shared by the interpreter's
-// operations and the lighting code: facing, reflection, refraction, the
-// Fresnel terms, the Catmull-Rom segment and the guarded power.
+// Geometric functions of shading shared by the interpreter's operations and
+// the lighting code: facing, reflection, refraction, the Fresnel terms and
+// the Catmull-Rom segment.
 #pragma once
 #include "ri/vecmath.h"
 
@@ -23,7 +23,3 @@ FresnelTerms fresnel(const Point &I, const Point &N, float eta);
 
 // The Catmull-Rom segment between p1 (t = 0) and p2 (t = 1).
 float spline_segment(float p0, float p1, float p2, float p3, float t);
-
-// x^y with the shading guards: x <= 0 only for integer powers >= 1, else 0;
-// 0 when y ln x <= -87.
-float safe_powf(float x, float y);
