@@ -7,7 +7,7 @@
 #include "ri/transformation.h"
 #include "shading/opmodules.h"
 #include "shading/opstack.h"
-#include "shading/shadefuncs.h"
+#include "shading/lightmath.h"
 #include "shading/shadingpoint.h"
 
 using opstack::matrix;

@@ -9,7 +9,7 @@
 #include "shading/opmodules.h"
 #include "shading/illum.h"
 #include "shading/opstack.h"
-#include "shading/shadefuncs.h"
+#include "shading/lightmath.h"
 #include "shading/shadingpoint.h"
 
 using opstack::replace;

@@ -40,6 +40,12 @@ void install_op_modules()
     install_spline_ops();
     install_filterstep_ops();
     install_deriv_ops();
+    install_noise_ops();
+    install_string_ops();
+    install_query_ops();
+    install_transform_ops();
+    install_shadeop_ops();
+    install_message_ops();
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include "ri/shader.h"
 #include "shading/opmodules.h"
 #include "shading/opstack.h"
-#include "shading/shadefuncs.h"
+#include "shading/lightmath.h"
 
 namespace {
 

@@ -142,3 +142,86 @@ TEST(ShadedPixels, ShadowIsDarkerByTheOccludersOpacity)
     EXPECT_NEAR(centre(occluder(0.75f)), lit * 0.25f * 0.25f, 1e-5);
     EXPECT_EQ(centre(occluder(1)), 0.0f);
 }
+
+namespace {
+
+// A world on a 9 x 9 pixel camera with one matte plane, white unless the
+// world sets a colour first, covering the view at depth 5.
+Image lit_plane(const std::string &lights, const std::string &surface = "Surface \"matte\"\n")
+{
+    return pixel_world(9, 9, lights + surface + "Polygon \"P\" [0 0 0  9 0 0  9 9 0  0 9 0]\n");
+}
+
+} // namespace
+
+TEST(ShadedPixels, PointLightFallsOffWithTheSquareOfDistance)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    // The light stands 4 units in front of the centre of pixel (4, 4).
+    Image im = lit_plane("LightSource \"pointlight\" 1 \"from\" [4.5 4.5 -4] \"intensity\" 8\n");
+    ASSERT_FALSE(im.empty());
+    expect_pixel(im, 4, 4, 0.5f, 0.5f, 0.5f, 1, 1e-6f);
+    // One unit aside: intensity / 17, at a cosine of 4 / sqrt(17).
+    float aside = float(8.0 / 17 * 4 / std::sqrt(17.0));
+    expect_pixel(im, 5, 4, aside, aside, aside, 1, 1e-6f);
+    expect_pixel(im, 4, 3, aside, aside, aside, 1, 1e-6f);
+}
+
+TEST(ShadedPixels, SpotLightShinesInsideItsConeWithItsBeamDistribution)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    Image im = lit_plane("LightSource \"spotlight\" 1 \"from\" [4.5 4.5 -4] \"to\" [4.5 4.5 0] "
+                         "\"intensity\" 8 \"coneangle\" 0.5 \"conedeltaangle\" 0.1\n");
+    ASSERT_FALSE(im.empty());
+    expect_pixel(im, 4, 4, 0.5f, 0.5f, 0.5f, 1, 1e-6f);
+    // One unit aside, well inside the cone: cos^2 of the beam angle over the
+    // squared distance, times the cosine at the surface.
+    double c = 4 / std::sqrt(17.0);
+    float aside = float(8 * c * c / 17 * c);
+    expect_pixel(im, 5, 4, aside, aside, aside, 1, 1e-6f);
+    // Three units aside lies outside the cone (about 37 degrees off axis).
+    expect_pixel(im, 7, 4, 0, 0, 0, 1);
+}
+
+TEST(ShadedPixels, AmbientLightScalesTheSurfaceColour)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    Image im = lit_plane("LightSource \"ambientlight\" 1 \"intensity\" 0.25 \"lightcolor\" [1 0.5 1]\n"
+                         "Color [1 1 0.5]\n",
+                         "Surface \"matte\" \"Ka\" 0.8\n");
+    ASSERT_FALSE(im.empty());
+    expect_pixel(im, 2, 6, 0.2f, 0.1f, 0.1f, 1, 1e-6f);
+}
+
+TEST(ShadedPixels, PlasticAndMetalHighlightsFacingTheLight)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    // The light comes from the camera and the plane faces it: both the
+    // diffuse and the specular factors are 1.
+    const std::string light = "LightSource \"distantlight\" 1\nColor [1 0 0.5]\n";
+    Image plastic = lit_plane(light, "Surface \"plastic\"\n");
+    ASSERT_FALSE(plastic.empty());
+    expect_pixel(plastic, 4, 4, 0.5f + 0.5f, 0.5f, 0.25f + 0.5f, 1, 1e-5f);
+    Image metal = lit_plane(light, "Surface \"metal\" \"Ks\" 0.6\n");
+    ASSERT_FALSE(metal.empty());
+    expect_pixel(metal, 4, 4, 0.6f, 0, 0.3f, 1, 1e-5f);
+}
+
+TEST(ShadedPixels, FogAndDepthCueBlendTowardsTheirBackground)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    // The plane lies 5 units from the camera: fog over a distance of 5 keeps
+    // exp(-1) of the surface.
+    Image fog = lit_plane("Atmosphere \"fog\" \"distance\" 5 \"background\" [0 0 1]\n", "Surface \"constant\"\n");
+    ASSERT_FALSE(fog.empty());
+    float kept = float(std::exp(-1.0));
+    expect_pixel(fog, 4, 4, kept, kept, 1, 1, 1e-6f);
+    // Depth cue: with clipping planes at 1 and 11 the plane is at depth 0.5.
+    e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(3, 3) + e2e::pixel_camera(3, 3) +
+                                          "Clipping 1 11\nWorldBegin\n"
+                                          "Atmosphere \"depthcue\" \"background\" [0 0 1]\n"
+                                          "Surface \"constant\"\nTranslate 0 0 1\n" + unit_square(1, 1) +
+                                          "WorldEnd\n");
+    ASSERT_FALSE(r.image.empty()) << r.run.out << r.run.err;
+    expect_pixel(r.image, 1, 1, 0.5f, 0.5f, 1, 1, 1e-6f);
+}

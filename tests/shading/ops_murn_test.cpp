@@ -2,9 +2,8 @@
 // the compiler emits meets the order the operations expect.
 #include <gtest/gtest.h>
 
-#include "ri/tokens.h"
 #include "tests/ri/error_capture.h"
-#include "tests/shading/shader_support.h"
+#include "tests/shading/sl_support.h"
 
 namespace {
 
@@ -42,24 +41,13 @@ surface opsuite(output float f_mod = 0; output float f_round = 0; output float f
 TEST(OpsFromCompiler, SuiteOfLibraryCalls)
 {
     velktest::TempDir dir;
-    dir.write("opsuite.sl", SUITE);
-    velktest::RunOptions options;
-    options.cwd = dir.path();
-    velktest::RunResult r =
-        velktest::run({velktest::program("murn"), "-q", "-o", "opsuite.murn", "opsuite.sl"}, options);
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string path = dir.path() + "/opsuite.murn";
-    Shader *s = read_text_shader("opsuite", path.c_str());
+    Shader *s = sltest::compile(dir, "opsuite", SUITE);
     ASSERT_NE(s, nullptr);
 
     velktest::ErrorCapture capture;
     Intersection sv;
     std::vector<uint32_t> block = shadertest::run(s, sv);
-    auto param = [&](const char *name, int i = 0) {
-        int offset = 0, type = 0;
-        EXPECT_TRUE(s->find_param(NewToken(name), &offset, &type)) << name;
-        return shadertest::word_float(block.at(offset / 4 + i));
-    };
+    auto param = [&](const char *name, int i = 0) { return sltest::param(s, block, name)[i]; };
     EXPECT_EQ(param("f_mod"), 2.0f);
     EXPECT_EQ(param("f_round"), 0.0f);
     EXPECT_EQ(param("f_spline0"), 20.0f);
