@@ -3,6 +3,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/random.h"
+#include "raytrace/ray.h"
 
 RayTracer *RayTracer::current()
 {
@@ -36,6 +37,9 @@ void RayTracer::world_end()
     if (options.verbosity & VERBOSE_STATS) {
         FILE *out = options.rayserver ? stderr : stdout;
         print_stats(out);
+        fprintf(out, "Bounding volume construction time = %g s\n", hierarchy_time - render_start_time);
+        fflush(out);
+        print_ray_stats(out);
         print_gstate_stats(out);
         print_transformation_stats(out);
         if (sampler.adaptive()) sampler.print_histogram(out, options.xres, options.yres);

@@ -70,6 +70,8 @@ public:
     GHierBound *band_hierarchy = nullptr;      // camera rays (per band, tile or window pass)
     GHierBound *secondary_hierarchy = nullptr;
     GHierBound *shadow_hierarchy = nullptr;
+    // Wall-clock seconds at the start of rendering, after the hierarchies, at the end.
+    double render_start_time = 0, hierarchy_time = 0, end_time = 0;
 
 private:
     // One record per object definition, so every handle is distinct.

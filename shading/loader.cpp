@@ -476,6 +476,8 @@ Shader *TextShaderLoader::make_shader()
     s->has_output_params = has_output_ ? 1 : 0;
     s->flags = flags_;
     int nparams = s->param_count();
+    // The statistics count a parameter row as 7 words and 88 bytes of record,
+    // whatever this build's sizes are, so the figures stay comparable.
     s->memory = s->local_size + 4 * (static_cast<int64_t>(s->init_code.size()) + 7 * nparams +
                                      static_cast<int64_t>(s->code.size()) +
                                      static_cast<int64_t>(s->defaults.size())) + 88;
