@@ -15,7 +15,6 @@ namespace optest {
 // matrix m, in that order at the start of the parameter block.
 struct Results {
     std::vector<uint32_t> block;
-    bool loaded = false;
     float r() const { return at(0); }
     Point c() const { return Point(at(1), at(2), at(3)); }
     Matrix4 m() const
@@ -43,7 +42,6 @@ inline Results run_ops(const std::string &code, Intersection &sv, const std::str
     Shader *s = shadertest::load_text(dir, name, text);
     EXPECT_NE(s, nullptr) << text;
     if (!s) return res;
-    res.loaded = true;
     res.block = shadertest::run(s, sv);
     return res;
 }
@@ -55,8 +53,8 @@ inline Results run_ops(const std::string &code, const std::string &decls = "")
 }
 
 // Table rows: code that leaves a float (or a triple) on the stack, and the
-// value it must be (to a millionth of its size, at least 1e-6). Each row runs with a
-// sentinel pushed first, which must still be there afterwards.
+// value it must be (to a millionth of its size, at least 1e-6). Each row runs
+// with a sentinel pushed first, which must still be there afterwards.
 struct FloatCase {
     const char *code;
     float expected;

@@ -90,11 +90,8 @@ TEST(FilterstepOps, FiltersAndParameters)
     // The quartic's rounded coefficients give a hair over one half.
     EXPECT_NEAR(filterstep_core(0.5f, 0.5f, 1, nullptr), 0.5f, 2e-6);
     EXPECT_NEAR(filterstep_core(0.5f, 0.5f, 1, "gaussian"), 0.5f, 2e-6);
-    EXPECT_EQ(filterstep_core(0, -1, 1, nullptr), 0.0f);
-    EXPECT_EQ(filterstep_core(0, 1, 1, nullptr), 1.0f);
     EXPECT_EQ(filterstep_core(0, 1, 1, "gaussian"), filterstep_core(0, 1, 2, nullptr));
     EXPECT_EQ(filterstep_core(0, 0.1f, 0, nullptr), 1.0f);   // no width: a plain step
-    EXPECT_EQ(filterstep_core(0, -0.1f, 0, "box"), 0.0f);
 
     const FloatCase cases[] = {
         // filterstep (0.5, 0.5, 1.5, "filter", "box")
