@@ -6,6 +6,7 @@
 
 #include "raytrace/gprim.h"
 #include "raytrace/ray.h"
+#include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 
 void add_area_light_geometry(GState *, GSurface *) {}
@@ -44,3 +45,6 @@ float Intersection::shade(Ray &ray)
 {
     return shade_hit(ray);
 }
+
+void print_texture_stats(FILE *) {}
+void clear_last_hit_cache() {}
