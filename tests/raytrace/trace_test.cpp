@@ -11,12 +11,27 @@
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "ri/ri.h"
+#include "ri/shader.h"
 
 namespace {
 
+// The object's own colour and opacity: Ci = Cs x Os, Oi = Os.
+int colour_of_object(ShaderVars *sv, char *)
+{
+    sv->Ci = sv->Cs * sv->Os;
+    sv->Oi = sv->Os;
+    return 1;
+}
+
 class Scene : public ::testing::Test {
 protected:
-    void SetUp() override { RiBegin(nullptr); }
+    void SetUp() override
+    {
+        RiBegin(nullptr);
+        static Shader *colour = register_shader("trace_test_colour", colour_of_object, nullptr, nullptr,
+                                                nullptr, SH_SURFACE);
+        RiSurface(colour->name, RI_NULL);
+    }
     void TearDown() override
     {
         free_object_list(list);

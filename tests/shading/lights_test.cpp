@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "raytrace/gprim.h"
 #include "ri/renderer.h"
 #include "ri/tokens.h"
 #include "shading/bindshader.h"
@@ -9,11 +10,6 @@
 #include "tests/shading/shader_support.h"
 
 namespace {
-
-bool in_set(const uint32_t set[4], int id)
-{
-    return (set[id / 32] >> (id % 32)) & 1u;
-}
 
 int light_runs = 0;
 
@@ -86,13 +82,13 @@ TEST_F(Lights, HandlesKindsAndTheLightSet)
     EXPECT_EQ(lb->kind, LIGHT_AMBIENT);
     EXPECT_EQ(lb->id, la->id + 1);
     EXPECT_EQ(light_list().head, lb);
-    EXPECT_TRUE(in_set(light_set(), la->id));
-    EXPECT_TRUE(in_set(light_set(), lb->id));
+    EXPECT_TRUE(light_set_contains(light_set(), la->id));
+    EXPECT_TRUE(light_set_contains(light_set(), lb->id));
     RiAttributeBegin();
     RiIlluminate(a, 0);
-    EXPECT_FALSE(in_set(light_set(), la->id));
+    EXPECT_FALSE(light_set_contains(light_set(), la->id));
     RiAttributeEnd();
-    EXPECT_TRUE(in_set(light_set(), la->id));
+    EXPECT_TRUE(light_set_contains(light_set(), la->id));
 
     velktest::ErrorCapture errors;
     RiIlluminate(nullptr, 1);

@@ -1,0 +1,33 @@
+// Area lights: the surfaces declared under an AreaLightSource are the light's
+// geometry, sampled at random per light evaluation.
+#include "raytrace/gprim.h"
+#include "raytrace/random.h"
+#include "raytrace/surface_hooks.h"
+#include "shading/lightsource.h"
+
+void add_area_light_geometry(GState *attrs, GSurface *surface)
+{
+    if (attrs && attrs->area_light) attrs->area_light->add_piece(surface);
+}
+
+bool light_set_has_area_light(const GState *attrs)
+{
+    if (!attrs) return false;
+    for (LightSource *l = light_list().head; l; l = l->prev)
+        if (l->kind == LIGHT_AREA && light_set_contains(attrs->words, l->id)) return true;
+    return false;
+}
+
+int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const Point &look, float *weight)
+{
+    *weight = 0;
+    if (npieces <= 0) return 0;
+    int i = static_cast<int>(random_uniform() * npieces);
+    if (i > npieces - 1) i = npieces - 1;
+    if (i < 0) i = 0;
+    int pixel_sample = 0, pixel_samples = 1;
+    current_pixel_sample(pixel_sample, pixel_samples);
+    if (pixel_samples < 1) pixel_samples = 1;
+    *weight = pieces[i]->area_sample(look, sample + nsamp * pixel_sample, nsamp * pixel_samples, sv->time, sv);
+    return 1;
+}

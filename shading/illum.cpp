@@ -1,0 +1,164 @@
+#include "shading/illum.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "raytrace/gprim.h"
+#include "raytrace/hierarchy.h"
+#include "raytrace/ray.h"
+#include "raytrace/raytracer.h"
+#include "ri/renderer.h"
+#include "ri/tokens.h"
+#include "shading/lightsource.h"
+
+namespace {
+
+GPrimitive *last_blocker = nullptr;
+
+bool lights_point(const ShaderVars *sv, const LightSource *l)
+{
+    const GState *g = sv->surf.get();
+    return !g || light_set_contains(g->words, l->id);
+}
+
+// A float parameter of the light's instance, or 0 when it has none.
+float light_float(LightSource *l, RtToken name)
+{
+    int offset = 0, type = 0;
+    char *block = l->params();
+    if (!block || !l->shader->find_param(name, &offset, &type) || type != PtFLOAT) return 0;
+    float f;
+    std::memcpy(&f, block + offset, 4);
+    return f;
+}
+
+bool can_light(const ShaderVars *sv)
+{
+    return sv->shade_task != SHADE_TASK_SHADOW && sv->doillum;
+}
+
+// Walks the non-ambient lights that illuminate sv at P (the surface point),
+// calling add(light, Cl, L) for each sample; bouncer lights are added as they are.
+template <class Add>
+void walk_lights(const Point &P, const Point &N, ShaderVars *sv, Color &C, Add add)
+{
+    LightSourceListWalker w;
+    for (w.start(light_list(), sv, 0); !w.end(); w.step()) {
+        LightSource *l = w();
+        if (!lights_point(sv, l)) continue;
+        w.call_shader(P, N, 0, 1, sv);
+        if (l->kind == LIGHT_BOUNCER) C += sv->Cl;
+        else add(l, sv->Cl, sv->L);
+    }
+}
+
+} // namespace
+
+float safe_powf(float x, float y)
+{
+    if (x > 0) {
+        if (x == 1) return 1;
+        float t = y * std::log(x);
+        if (!(t > -87)) return 0;
+        return std::exp(t);
+    }
+    if (y >= 1 && y == std::floor(y)) return std::pow(x, y);
+    return 0;
+}
+
+void ambient(Color &C, ShaderVars *sv)
+{
+    C = Color(0, 0, 0);
+    if (!can_light(sv)) return;
+    LightSourceListWalker w;
+    for (w.start(light_list(), sv, 1); !w.end(); w.step()) {
+        if (!lights_point(sv, w())) continue;
+        w.call_shader(sv->Ps, sv->Ns, -1, 1, sv);
+        C += sv->Cl;
+    }
+}
+
+void diffuse(const Point &P, const Point &N, Color &C, ShaderVars *sv)
+{
+    C = Color(0, 0, 0);
+    if (!can_light(sv)) return;
+    static const RtToken nondiffuse = NewToken("__nondiffuse");
+    walk_lights(P, N, sv, C, [&](LightSource *l, const Color &Cl, const Point &L) {
+        float c = -dot(L, N);
+        if (!(c > 0)) return;
+        c *= 1 - light_float(l, nondiffuse);
+        if (c < 0.0001f) return;
+        float len = L.length();
+        if (len > 0) C += Cl * (c / len);
+    });
+}
+
+void phong(const Point &P, const Point &N, const Point &V, float size, Color &C, ShaderVars *sv)
+{
+    C = Color(0, 0, 0);
+    if (!can_light(sv)) return;
+    static const RtToken nonspecular = NewToken("__nonspecular");
+    Point R = N * (2 * dot(N, V)) - V;
+    walk_lights(P, N, sv, C, [&](LightSource *l, const Color &Cl, const Point &L) {
+        float weight = 1 - light_float(l, nonspecular);
+        if (weight < 0.0001f) return;
+        float c = -dot(L, R);
+        float len = L.length();
+        if (!(c > 0) || !(len > 0)) return;
+        C += Cl * (safe_powf(c / len, size) * weight);
+    });
+}
+
+void specular(const Point &P, const Point &N, const Point &V, float roughness, Color &C, ShaderVars *sv)
+{
+    C = Color(0, 0, 0);
+    if (!can_light(sv)) return;
+    static const RtToken nonspecular = NewToken("__nonspecular");
+    if (current_renderer && current_renderer->options.specular_model) roughness *= 0.1f;
+    float exponent = 1 / roughness;   // roughness 0: an infinite exponent, safe below
+    walk_lights(P, N, sv, C, [&](LightSource *l, const Color &Cl, const Point &L) {
+        float weight = 1 - light_float(l, nonspecular);
+        if (weight < 0.0001f) return;
+        Point H = normalize(normalize(-L) + V);
+        float c = dot(N, H);
+        if (!(c > 0)) return;
+        C += Cl * (safe_powf(c, exponent) * weight);
+    });
+}
+
+int transmission(const Point &dir, const Point &to, float time, float sample, Color &result, float distance,
+                 GPrimitive *first)
+{
+    RayTracer *rt = RayTracer::current();
+    GPrimitive *root = rt ? (rt->shadow_hierarchy ? static_cast<GPrimitive *>(rt->shadow_hierarchy)
+                                                  : rt->frame_objects)
+                          : nullptr;
+    if (!root) {
+        result = Color(1, 1, 1);
+        return 1;
+    }
+    RayStats &stats = ray_stats();
+    stats.shadow_rays++;
+    Ray ray(to, dir, time, 1, 1, 0);
+    ray.flags = RAY_SHADOW;
+    ray.set_sample_value(sample);
+    const Options &o = current_renderer->options;
+    float e = (to - o.eye).length();
+    float pw = o.eff_xres > 0 ? std::fabs(o.screen[1] - o.screen[0]) / o.eff_xres : 0;
+    float bias = e * pw * 0.125f;
+    if (!(bias >= o.minshadowbias)) bias = o.minshadowbias;
+    if (bias > o.maxshadowbias) bias = o.maxshadowbias;
+    ray.set_range(bias, distance - bias);
+    ray.trace_occlusion(root, first);
+    result = Color(1, 1, 1) - ray.opacity;
+    if (ray.hit_object) {
+        stats.shadow_obscured++;
+        last_blocker = ray.hit_object;
+    }
+    return 1;
+}
+
+GPrimitive *last_shadow_blocker()
+{
+    return last_blocker;
+}

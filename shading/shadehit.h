@@ -1,0 +1,25 @@
+// Shading of ray hits: completing the shading point, ray differentials,
+// displacement, surface and atmosphere shaders through the interpreter, and
+// front-to-back compositing of the hits along a ray (Intersection::shade_hit
+// and Intersection::shade are declared with the shading point).
+#pragma once
+#include "shading/shadingpoint.h"
+
+class GState;
+class Shader;
+
+// Two copies of sv moved by du along dPdu (a, the +du neighbour) and by dv
+// along dPdv (b, the +dv neighbour); neither may trace rays.
+void split_ray_differentials(const ShaderVars *sv, ShaderVars *a, ShaderVars *b);
+// Runs the shader of a slot on sv with the point's current scratch area: the
+// slot's shader space and parameter block, the object's vertex variables
+// bound into the block; Ps comes back afterwards.
+int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params);
+// The same on the two neighbours first (when with_neighbours), then on sv;
+// each run starts at the beginning of the shared scratch area.
+void run_shader_with_neighbours(Shader *shader, ShaderVars *sv, ShaderVars *du, ShaderVars *dv,
+                                int slot, char **du_params, char **dv_params, bool with_neighbours);
+// Bytes of the parameter block of the instance bound in a slot; 0 when none.
+int shader_slot_size(const GState *g, int slot);
+// Shading calculations so far (the running shade index).
+int32_t shade_index_counter();
