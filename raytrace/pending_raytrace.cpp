@@ -1,7 +1,7 @@
 // TEMPORARY: placeholder definitions of what scene assembly, the surfaces and
 // the back end ask of modules that are still being written (torus, polygons,
 // patches, NURBS, CSG, procedurals, trim curves, radiosity, dicing, the
-// irradiance cache, specular paths) and of the render driver, so that the
+// irradiance cache, specular paths), so that the
 // renderer links. Delete each one as its real definition lands; never add one
 // for a function defined in another file.
 #include "raytrace/gprim.h"
@@ -14,7 +14,6 @@ void print_trim_stats(FILE *) {}
 void mesh_radiosity_grid(GSurface *, int, int) {}
 void release_surface_data(GSurface *) {}
 IntersectionList intersect_grid(GSurface *, const Ray &) { return IntersectionList(); }
-int32_t area_sample_seed() { return 0; }
 
 GPrimitive *make_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) { return nullptr; }
 GPrimitive *make_triangle(RtInt, RtToken[], RtPointer[]) { return nullptr; }

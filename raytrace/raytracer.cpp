@@ -8,6 +8,7 @@
 #include "raytrace/hierarchy.h"
 #include "raytrace/primitive_makers.h"
 #include "raytrace/random.h"
+#include "raytrace/surface_hooks.h"
 #include "raytrace/ray.h"
 #include "ri/gstate.h"
 #include "ri/ribfile.h"
@@ -202,6 +203,7 @@ void RayTracer::world_begin()
 void RayTracer::world_end()
 {
     Renderer::world_end();
+    output.release_rows();
     // Anything the world left open goes with it.
     flush_pending_motion();
     while (object_depth_ > 0) free_object_list(pop_level());
@@ -225,10 +227,13 @@ void RayTracer::world_end()
         print_transformation_stats(out);
         print_shader_stats(out);
         print_shader_profile(out);
+        if (sampler.adaptive()) sampler.print_histogram(out, options.xres, options.yres);
         fflush(out);
     }
     print_texture_stats(options.rayserver ? stderr : stdout);
     clear_last_hit_cache();
+    // The sampling tables go last: the histogram is printed from them.
+    sampler.release();
 }
 
 RayTracer::~RayTracer()
@@ -240,6 +245,7 @@ RayTracer::~RayTracer()
     light_list().free_to(nullptr);
     free_hierarchies();
     free_definitions(LEVEL_GLOBAL | LEVEL_FRAME | LEVEL_WORLD);
+    output.end_of_run();
 }
 
 // ---- start-up ------------------------------------------------------------
@@ -256,4 +262,10 @@ RtVoid RiBegin(RtToken)
         seed_random(5234);
         register_builtin_lights();
     }
+}
+
+int32_t area_sample_seed()
+{
+    RayTracer *rt = RayTracer::current();
+    return rt ? rt->sampler.pixel_seed : 0;
 }

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "raytrace/imgout.h"
+#include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
 
 class GPrimitive;
@@ -31,6 +33,14 @@ public:
     // The current renderer when it is the ray tracer, else null.
     static RayTracer *current();
 
+    // Renders the finished world into the display (rendrt.cpp).
+    void render_world() override;
+    // RiDisplay (imgout.cpp).
+    int display(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer values[]) override
+    {
+        return output.display(name, type, mode, n, tokens, values);
+    }
+    // Shader binding and lights (the shading module's bind_shader).
     RtPointer shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[]) override;
     void illuminate(RtLightHandle light, int on) override;
     void frame_begin(int n) override;
@@ -90,6 +100,10 @@ public:
     // sampling: the light into Cl, its mean direction into L.
     void indirect_illumination(const Point &P, const Point &axis, float time, float weight, int level,
                                int indirect_level, int algorithm, Point &L, Color &Cl);
+
+    // The display and the rows of samples of the frame.
+    ImageOutput output{options};
+    PixelSampler sampler;
 
     GPrimitive *world_objects = nullptr;       // objects added since the world began
     GPrimitive *frame_objects = nullptr;       // the list being rendered

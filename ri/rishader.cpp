@@ -1,8 +1,5 @@
 // The RI shader procedures: they check the state and hand the shader name,
 // its use and the parameter list to the renderer's shader operation.
-#include <cstdarg>
-
-#include "ri/paramlist.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 
@@ -87,64 +84,4 @@ RtVoid RiIlluminate(RtLightHandle light, RtBoolean onoff)
     // A handle whose frame or world has ended names no light any more.
     if (light && !r->light_is_live(light)) light = nullptr;
     r->illuminate(light, static_cast<int16_t>(onoff));
-}
-
-#define GATHER(last)              \
-    va_list ap;                   \
-    va_start(ap, last);           \
-    int n = collect_varargs(ap);  \
-    va_end(ap)
-
-RtVoid RiSurface(RtToken name, ...)
-{
-    GATHER(name);
-    RiSurfaceV(name, n, varargs_tokens, varargs_values);
-}
-
-RtVoid RiInterior(RtToken name, ...)
-{
-    GATHER(name);
-    RiInteriorV(name, n, varargs_tokens, varargs_values);
-}
-
-RtVoid RiExterior(RtToken name, ...)
-{
-    GATHER(name);
-    RiExteriorV(name, n, varargs_tokens, varargs_values);
-}
-
-RtVoid RiAtmosphere(RtToken name, ...)
-{
-    GATHER(name);
-    RiAtmosphereV(name, n, varargs_tokens, varargs_values);
-}
-
-RtVoid RiDisplacement(RtToken name, ...)
-{
-    GATHER(name);
-    RiDisplacementV(name, n, varargs_tokens, varargs_values);
-}
-
-RtVoid RiDeformation(RtToken name, ...)
-{
-    GATHER(name);
-    RiDeformationV(name, n, varargs_tokens, varargs_values);
-}
-
-RtVoid RiImager(RtToken name, ...)
-{
-    GATHER(name);
-    RiImagerV(name, n, varargs_tokens, varargs_values);
-}
-
-RtLightHandle RiLightSource(RtToken name, ...)
-{
-    GATHER(name);
-    return RiLightSourceV(name, n, varargs_tokens, varargs_values);
-}
-
-RtLightHandle RiAreaLightSource(RtToken name, ...)
-{
-    GATHER(name);
-    return RiAreaLightSourceV(name, n, varargs_tokens, varargs_values);
 }

@@ -1,4 +1,4 @@
-// The varargs forms of the option, attribute and geometry procedures: each
+// The varargs forms of the option, attribute, shader and geometry procedures: each
 // gathers its (token, value) pairs, ended by a null token, and calls its V form.
 #include <cstdarg>
 
@@ -151,4 +151,58 @@ RtVoid RiBlobby(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt[
 {
     GATHER(str);
     RiBlobbyV(nleaf, ncode, code, nflt, flt, nstr, str, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiSurface(RtToken name, ...)
+{
+    GATHER(name);
+    RiSurfaceV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiInterior(RtToken name, ...)
+{
+    GATHER(name);
+    RiInteriorV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiExterior(RtToken name, ...)
+{
+    GATHER(name);
+    RiExteriorV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiAtmosphere(RtToken name, ...)
+{
+    GATHER(name);
+    RiAtmosphereV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiDisplacement(RtToken name, ...)
+{
+    GATHER(name);
+    RiDisplacementV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiDeformation(RtToken name, ...)
+{
+    GATHER(name);
+    RiDeformationV(name, n, varargs_tokens, varargs_values);
+}
+
+RtVoid RiImager(RtToken name, ...)
+{
+    GATHER(name);
+    RiImagerV(name, n, varargs_tokens, varargs_values);
+}
+
+RtLightHandle RiLightSource(RtToken name, ...)
+{
+    GATHER(name);
+    return RiLightSourceV(name, n, varargs_tokens, varargs_values);
+}
+
+RtLightHandle RiAreaLightSource(RtToken name, ...)
+{
+    GATHER(name);
+    return RiAreaLightSourceV(name, n, varargs_tokens, varargs_values);
 }

@@ -57,21 +57,7 @@ void store_values(Renderer *r, const Declaration *d, const PARAM_INFO *p, char *
         return;
     }
     std::memcpy(at, value, p->size);
-    float *f = reinterpret_cast<float *>(at);
-    for (int i = 0; t && i < p->howmany; ++i) {
-        switch (p->type) {
-        case PtPOINT: t->point_to_world(f + 3 * i, f + 3 * i, time); break;
-        case PtVECTOR: t->vector_to_world(f + 3 * i, f + 3 * i, time); break;
-        case PtNORMAL: t->normal_to_world(f + 3 * i, f + 3 * i, time); break;
-        case PtMATRIX: {
-            float m[16];
-            t->matrix_to_world(f + 16 * i, m, time);
-            std::memcpy(f + 16 * i, m, sizeof m);
-            break;
-        }
-        default: break;
-        }
-    }
+    if (t) convert_param_values(t, p, reinterpret_cast<float *>(at), time, true);
 }
 
 // One token/value pair into the block.
@@ -112,6 +98,26 @@ float float_param(Shader *s, char *block, const char *name, float otherwise)
 }
 
 } // namespace
+
+void convert_param_values(const Transformation *t, const PARAM_INFO *p, float *v, float time, bool to_world)
+{
+    for (int i = 0; i < p->howmany; ++i) {
+        float *x = v + 3 * i;
+        switch (p->type) {
+        case PtPOINT: to_world ? t->point_to_world(x, x, time) : t->point_from_world(x, x, time); break;
+        case PtVECTOR: to_world ? t->vector_to_world(x, x, time) : t->vector_from_world(x, x, time); break;
+        case PtNORMAL: to_world ? t->normal_to_world(x, x, time) : t->normal_from_world(x, x, time); break;
+        case PtMATRIX: {
+            float m[16];
+            float *a = v + 16 * i;
+            to_world ? t->matrix_to_world(a, m, time) : t->matrix_from_world(a, m, time);
+            std::memcpy(a, m, sizeof m);
+            break;
+        }
+        default: return;
+        }
+    }
+}
 
 void run_shader_init(Shader *shader, int use, char *block)
 {

@@ -20,6 +20,12 @@ void illuminate_light(Renderer *r, RtLightHandle light, int on);
 // fill a parameter block.
 void run_shader_init(Shader *shader, int use, char *block);
 
+// Takes the values of a point, vector, normal or matrix parameter (howmany of
+// them at v) to world space through t (to_world) or from it; other types stay.
+struct PARAM_INFO;
+class Transformation;
+void convert_param_values(const Transformation *t, const PARAM_INFO *p, float *v, float time, bool to_world);
+
 // The radiosity reflectances that "Kd" and "Ka" of the surface shader set.
 inline float &radiosity_diffuse(GState *g);
 inline float &radiosity_ambient(GState *g);

@@ -5,6 +5,7 @@
 
 #include "ri/renderer.h"
 #include "ri/tokens.h"
+#include "shading/bindshader.h"
 #include "shading/stringids.h"
 
 void light_mask_set(uint32_t set[4], int id)
@@ -171,23 +172,8 @@ void LightSourceList::prepare()
         l->outside_world = 0;
         char *block = l->params();
         if (!camera || !block) continue;
-        for (const PARAM_INFO *p = l->shader->params; p && p->name; ++p) {
-            float *v = reinterpret_cast<float *>(block + p->offset);
-            for (int i = 0; i < p->howmany; ++i) {
-                switch (p->type) {
-                case PtPOINT: camera->point_from_world(v + 3 * i, v + 3 * i, time); break;
-                case PtVECTOR: camera->vector_from_world(v + 3 * i, v + 3 * i, time); break;
-                case PtNORMAL: camera->normal_from_world(v + 3 * i, v + 3 * i, time); break;
-                case PtMATRIX: {
-                    float m[16];
-                    camera->matrix_from_world(v + 16 * i, m, time);
-                    std::memcpy(v + 16 * i, m, sizeof m);
-                    break;
-                }
-                default: break;
-                }
-            }
-        }
+        for (const PARAM_INFO *p = l->shader->params; p && p->name; ++p)
+            convert_param_values(camera, p, reinterpret_cast<float *>(block + p->offset), time, false);
     }
 }
 

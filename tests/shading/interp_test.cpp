@@ -243,13 +243,7 @@ TEST(Interpreter, UnavailableOperationEndsTheRun)
 
 TEST(Interpreter, ProfileReportWithoutTimes)
 {
-    char *buf = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&buf, &size);
-    print_shader_profile(out);
-    std::fclose(out);
-    std::string text(buf, size);
-    free(buf);
+    std::string text = shadertest::printed(print_shader_profile);
     EXPECT_EQ(text, "Shader profile times:\n\t-----------\n\t00:00:00.00\ttotal shading time\n"
                     "\nIndividual op times:\n");
 }

@@ -43,13 +43,7 @@ TEST(Registry, ParameterLookupAndStatistics)
     EXPECT_EQ(s->find_param(NewToken("zz"), &offset, &type), 0);
     EXPECT_EQ(offset, 92);
 
-    char *buf = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&buf, &size);
-    print_shader_stats(out);
-    std::fclose(out);
-    std::string text(buf, size);
-    free(buf);
+    std::string text = shadertest::printed(print_shader_stats);
     EXPECT_EQ(text.rfind("Shaders:  ", 0), 0u);
     EXPECT_NE(text.find(" separate shaders loaded, "), std::string::npos);
     EXPECT_NE(text.find("   prototype memory: "), std::string::npos);

@@ -1,5 +1,7 @@
 // Helpers of the shading tests: compiled shaders from text, and runs of them.
 #pragma once
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -29,6 +31,19 @@ inline std::vector<uint32_t> run(Shader *s, Intersection &sv)
     s->run(&sv, reinterpret_cast<char *>(block.data()));
     block.pop_back();
     return block;
+}
+
+// What a printing function writes.
+inline std::string printed(void (*print)(FILE *))
+{
+    char *buf = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&buf, &size);
+    print(out);
+    std::fclose(out);
+    std::string text(buf, size);
+    free(buf);
+    return text;
 }
 
 inline float word_float(uint32_t w)

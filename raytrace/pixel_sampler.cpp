@@ -1,0 +1,296 @@
+#include "raytrace/pixel_sampler.h"
+
+#include <cmath>
+
+#include "raytrace/gamma.h"
+#include "raytrace/image_order.h"
+#include "raytrace/imgout.h"
+#include "raytrace/random.h"
+#include "raytrace/sampling.h"
+#include "ri/rierror.h"
+#include "ri/transformation.h"
+
+namespace {
+
+// Draws of one adaptive offset before the last candidate is taken as it is.
+const int MAX_REJECTIONS = 1 << 20;
+
+int32_t seed_plus(int32_t seed, int32_t by)
+{
+    return int32_t(uint32_t(seed) + uint32_t(by));
+}
+
+} // namespace
+
+void PixelSampler::setup(const Options &o, int filter_radius)
+{
+    release();
+    options_ = &o;
+    radius_ = filter_radius < 0 ? 0 : filter_radius;
+    span_ = 2 * radius_ + 1;
+    xs_ = o.xsamples < 1 ? 1 : o.xsamples;
+    ys_ = o.ysamples < 1 ? 1 : o.ysamples;
+    sx_ = 1.0f / float(xs_);
+    sy_ = 1.0f / float(ys_);
+    adaptive_ = o.pixel_variance != 0;
+    if (adaptive_) setup_adaptive();
+    else setup_fixed();
+}
+
+void PixelSampler::release()
+{
+    jitter_x.clear();
+    jitter_y.clear();
+    filter_weights.clear();
+    sample_store.clear();
+    variance_limits.clear();
+    sample_histogram.clear();
+}
+
+void PixelSampler::setup_fixed()
+{
+    const Options &o = *options_;
+    samples_per_pixel = xs_ * ys_;
+    jitter_on = !(xs_ < 2 && ys_ < 2);
+    // The centre cell first, then the others along the curve.
+    const int ci = (xs_ - 1) / 2, cj = (ys_ - 1) / 2;
+    auto add_cell = [this](int i, int j) {
+        float ox = (float(i) + 0.5f) * sx_ - 0.5f, oy = (float(j) + 0.5f) * sy_ - 0.5f;
+        RI_ASSERT(ox >= -0.5f && ox <= 0.5f && oy >= -0.5f && oy <= 0.5f, "rendrt");
+        jitter_x.push_back(ox);
+        jitter_y.push_back(oy);
+    };
+    add_cell(ci, cj);
+    ImageOrder order(xs_, ys_);
+    int i, j;
+    while (order.next(i, j))
+        if (i != ci || j != cj) add_cell(i, j);
+
+    // One weight per neighbour pixel and sample, normalised per sample.
+    const int cells = span_ * span_, spp = samples_per_pixel;
+    filter_weights.assign(size_t(cells) * size_t(spp), 0.0f);
+    for (int n = 0; n < cells; ++n) {
+        float dx = float(n % span_ - radius_), dy = float(n / span_ - radius_);
+        for (int k = 0; k < spp; ++k)
+            filter_weights[size_t(n) * spp + k] =
+                o.filter ? o.filter(jitter_x[k] - dx, jitter_y[k] - dy, o.filter_xwidth, o.filter_ywidth) : 0.0f;
+    }
+    for (int k = 0; k < spp; ++k) {
+        float sum = 0;
+        for (int n = 0; n < cells; ++n) sum += filter_weights[size_t(n) * spp + k];
+        for (int n = 0; n < cells; ++n) {
+            float &w = filter_weights[size_t(n) * spp + k];
+            w = std::fabs(sum) < 1e-10f ? 0.0f : w / (float(spp) * sum);
+            RI_ASSERT(w >= -10.0f && w <= 10.0f, "rendrt");
+        }
+    }
+}
+
+void PixelSampler::setup_adaptive()
+{
+    const Options &o = *options_;
+    const float xw = o.filter_xwidth, yw = o.filter_ywidth;
+    samples_per_pixel = 1000;
+    int maximum = o.maxsamples < 1 ? 1 : o.maxsamples;
+    sample_store.assign(size_t(maximum) * 3, 0.0f);
+
+    // The filter's average height over its support, from uniform offsets.
+    jitter_x.assign(ADAPTIVE_OFFSETS, 0.0f);
+    jitter_y.assign(ADAPTIVE_OFFSETS, 0.0f);
+    auto filter = [&o, xw, yw](float x, float y) { return o.filter ? o.filter(x, y, xw, yw) : 1.0f; };
+    float sum = 0;
+    for (int i = 0; i < ADAPTIVE_OFFSETS; ++i) {
+        float x = (random_uniform() - 0.5f) * xw, y = (random_uniform() - 0.5f) * yw;
+        sum += filter(x, y);
+    }
+    float average = xw * yw != 0 ? sum / (xw * yw) : 0.0f;
+    // Offsets distributed like the filter, by rejection, one quadrant after another.
+    for (int i = 0; i < ADAPTIVE_OFFSETS; ++i) {
+        float x = 0, y = 0;
+        for (int tries = 0; tries < MAX_REJECTIONS; ++tries) {
+            x = random_uniform() * xw * 0.5f;
+            y = random_uniform() * yw * 0.5f;
+            if (i & 1) x = -x;
+            if (!(i & 2)) y = -y;
+            if (!(average > 0) || random_uniform() <= filter(x, y) / average) break;
+        }
+        jitter_x[size_t(i)] = x;
+        jitter_y[size_t(i)] = y;
+    }
+
+    variance_limits.assign(size_t(maximum) + 1, 0.0f);
+    float top = gammq(float(maximum) / 2.0f, VARIANCE_GAMMA_X);
+    for (int j = 1; j <= maximum; ++j)
+        variance_limits[size_t(j)] = gammq(float(j) / 2.0f, VARIANCE_GAMMA_X) * o.pixel_variance / top;
+    sample_histogram.assign(size_t(maximum) + 1, 0);
+    sum_color_ = sum_opacity_ = Color();
+    sum_alpha_ = 0;
+    min_depth_ = PIXEL_NO_DEPTH;
+}
+
+void PixelSampler::start_pixels()
+{
+    const Options &o = *options_;
+    samples_per_pass = adaptive_ ? 4 : xs_ * ys_;
+    time_stratum = (o.shutter_close - o.shutter_open) / float(samples_per_pass);
+    pixel_seed = 0;
+}
+
+void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
+{
+    const Options &o = *options_;
+    // Time.
+    float time = o.shutter_open;
+    if (o.shutter_close != o.shutter_open)
+        time = o.shutter_open + (random_uniform() + float(sample_permutation(k, samples_per_pass,
+                                                                              seed_plus(pixel_seed, 3)))) *
+                                    time_stratum;
+    // Position in the raster.
+    float px = float(x) + 0.5f, py = float(y) + 0.5f;
+    if (adaptive_) {
+        px += jitter_x[size_t(jitter_cursor)];
+        py += jitter_y[size_t(jitter_cursor)];
+        if (++jitter_cursor >= ADAPTIVE_OFFSETS) jitter_cursor = 0;
+    } else {
+        int kk = k % samples_per_pixel;
+        px += jitter_x[size_t(kk)];
+        py += jitter_y[size_t(kk)];
+        if (jitter_on) {
+            int a = kk / xs_, b = kk % xs_;
+            int p = sample_permutation(a, ys_, seed_plus(pixel_seed, b + 15));
+            int q = sample_permutation(b, xs_, seed_plus(pixel_seed, a + 30));
+            px += ((float(p) + 0.5f) * sy_ - 0.5f) * sx_;
+            py += sy_ * ((float(q) + 0.5f) * sx_ - 0.5f);
+            px += (random_uniform() - 0.5f) * sx_ * sy_;
+            py += (random_uniform() - 0.5f) * sx_ * sy_;
+        }
+    }
+    sample_x_ = px;
+    sample_y_ = py;
+
+    // Camera frame, at the sample's time when the camera moves.
+    Point eye = o.eye, forward = o.view_dir, right = o.cam_xaxis, up = o.cam_yaxis;
+    if (o.camera.is_set() && o.camera->moving()) {
+        const float zero[3] = {0, 0, 0}, zx[3] = {0, 0, 1}, xx[3] = {1, 0, 0}, yx[3] = {0, 1, 0};
+        o.camera->point_from_world(zero, eye.data(), time);
+        o.camera->vector_from_world(zx, forward.data(), time);
+        o.camera->vector_from_world(xx, right.data(), time);
+        o.camera->vector_from_world(yx, up.data(), time);
+        forward.normalize();
+        if (o.projection == PROJ_PERSPECTIVE) {
+            right.normalize();
+            up.normalize();
+        }
+    }
+    // Screen position.
+    int xres = o.eff_xres > 0 ? o.eff_xres : 1, yres = o.eff_yres > 0 ? o.eff_yres : 1;
+    float u = px * ((o.screen[1] - o.screen[0]) / float(xres)) + o.screen[0];
+    float v = o.screen[3] - py * ((o.screen[3] - o.screen[2]) / float(yres));
+    Point origin, dir;
+    if (o.projection == PROJ_ORTHOGRAPHIC) {
+        origin = eye + u * right + v * up;
+        dir = forward;
+    } else {
+        origin = eye;
+        dir = forward + u * right + v * up;
+    }
+    // Depth of field.
+    if (o.dof_on) {
+        Point focus = origin + o.focal_distance * dir;
+        float a, b;
+        stratified_sample_2d_b(k, samples_per_pass, seed_plus(pixel_seed, 21), a, b);
+        origin += a * o.lens_radius * right + b * o.lens_radius * up;
+        dir = focus - origin;
+    }
+    dir.normalize();
+    out.origin = origin;
+    out.dir = dir;
+    out.time = time;
+    float along = dot(dir, forward);
+    float c = along != 0 ? 1.0f / along : 1e38f;
+    out.tmin = c * o.near_clip;
+    out.tmax = c * o.far_clip;
+    out.sample_value =
+        (random_uniform() + float(sample_permutation(k, samples_per_pass, seed_plus(pixel_seed, 18)))) /
+        float(samples_per_pass);
+}
+
+int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const SampleResult &r)
+{
+    const Options &o = *options_;
+    const int cx0 = o.crop_bounds[0], cx1 = o.crop_bounds[1], cy0 = o.crop_bounds[2], cy1 = o.crop_bounds[3];
+    const bool inside = x >= cx0 && x <= cx1 && y >= cy0 && y <= cy1;
+    if (!adaptive_) {
+        const int spp = samples_per_pixel, kk = k % spp;
+        for (int j = 0; j < span_; ++j) {
+            int ny = y + j - radius_;
+            if (ny < cy0 || ny > cy1) continue;
+            PixelSample *row = out.row(ny);
+            if (!row) continue;
+            for (int i = 0; i < span_; ++i) {
+                int nx = x + i - radius_;
+                if (nx < cx0 || nx > cx1) continue;
+                float w = filter_weights[size_t(j * span_ + i) * spp + kk];
+                PixelSample &p = row[nx];
+                p.color += w * r.color;
+                p.opacity += w * r.opacity;
+                p.alpha += w * r.alpha;
+            }
+        }
+        PixelSample *own = inside ? out.row(y) : nullptr;
+        if (own && r.depth < own[x].depth) own[x].depth = r.depth;
+        return 0;
+    }
+
+    const int maximum = int(sample_store.size() / 3);
+    if (k < 0 || k >= maximum) return 1;
+    sample_store[size_t(k) * 3] = r.color.x;
+    sample_store[size_t(k) * 3 + 1] = r.color.y;
+    sample_store[size_t(k) * 3 + 2] = r.color.z;
+    sum_color_ += r.color;
+    sum_opacity_ += r.opacity;
+    sum_alpha_ += r.alpha;
+    if (r.depth < min_depth_) min_depth_ = r.depth;
+    const int m = k + 1;
+    if (m < maximum) {
+        if (m < o.minsamples || m % samples_per_pass != 0) return 0;
+        Color mean = sum_color_ * (1.0f / float(m));
+        Color var;
+        for (int s = 0; s < m; ++s)
+            for (int c = 0; c < 3; ++c) {
+                float d = sample_store[size_t(s) * 3 + size_t(c)] - mean[c];
+                var[c] += d * d;
+            }
+        var *= 1.0f / float(m);
+        float limit = variance_limits[size_t(k)];
+        if (!(var.x < limit && var.y < limit && var.z < limit)) return 0;
+    }
+    PixelSample *row = inside ? out.row(y) : nullptr;
+    if (row) {
+        PixelSample &p = row[x];
+        float inv = 1.0f / float(m);
+        p.color = sum_color_ * inv;
+        p.opacity = sum_opacity_ * inv;
+        p.alpha = sum_alpha_ * inv;
+        p.depth = min_depth_;
+    }
+    sum_color_ = sum_opacity_ = Color();
+    sum_alpha_ = 0;
+    min_depth_ = PIXEL_NO_DEPTH;
+    if (size_t(m) < sample_histogram.size()) ++sample_histogram[size_t(m)];
+    return 1;
+}
+
+void PixelSampler::print_histogram(FILE *out, int xres, int yres) const
+{
+    if (sample_histogram.empty()) return;
+    fprintf(out, "Variance sampling histogram:\n");
+    double total = 0;
+    for (size_t s = 0; s < sample_histogram.size(); ++s) {
+        if (!sample_histogram[s]) continue;
+        fprintf(out, "%8ld pixels had %d samples\n", sample_histogram[s], int(s));
+        total += double(sample_histogram[s]) * double(s);
+    }
+    double pixels = double(xres) * double(yres);
+    fprintf(out, "Average samples per pixel: %g\n", pixels > 0 ? total / pixels : 0.0);
+}

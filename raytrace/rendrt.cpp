@@ -1,0 +1,215 @@
+// The render driver: one frame at RiWorldEnd, from opening the display to
+// closing it, with the pixel loops (scan-line bands, the interlaced window
+// loop and Hilbert-ordered tiles).
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "raytrace/image_order.h"
+#include "raytrace/raytracer.h"
+#include "ri/rierror.h"
+#include "ri/vecmath.h"
+
+namespace {
+
+// Rows of a band of the scan-line loop (the camera hierarchy covers one band).
+const int BAND_ROWS = 128;
+
+// The object the previous camera ray hit, offered to the next ray.
+struct LikelyHit {
+    const void *object = nullptr;
+    Color ci, oi;
+    float x = 0, y = 0;
+    float tolerance = 0;
+};
+
+class RenderDriver {
+public:
+    RenderDriver(RayTracer &rt) : rt_(rt), o_(rt.options), out_(rt.output), smp_(rt.sampler) {}
+    void band_loop();
+    void window_loop();
+    void tile_loop();
+
+private:
+    // The camera hierarchy over the sampled pixels x0..x1, y0..y1.
+    void rebuild_camera_hierarchy(int x0, int x1, int y0, int y1);
+    // Traces one camera ray; the object hit comes back in hit.
+    void trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, const void *&hit);
+    // Shoots the samples of pixel (x, y) until it is done.
+    void shoot_pixel(int x, int y, bool use_likely);
+
+    RayTracer &rt_;
+    Options &o_;
+    ImageOutput &out_;
+    PixelSampler &smp_;
+    LikelyHit likely_;
+};
+
+void RenderDriver::rebuild_camera_hierarchy(int, int, int, int)
+{
+}
+
+void RenderDriver::trace(const CameraSample &, const LikelyHit *, SampleResult &r, const void *&hit)
+{
+    r = SampleResult();
+    hit = nullptr;
+}
+
+void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
+{
+    CameraSample s;
+    SampleResult r;
+    for (int k = 0; k < smp_.samples_per_pixel; ++k) {
+        smp_.sample_pixel(x, y, k, s);
+        const LikelyHit *hint = nullptr;
+        if (use_likely && likely_.object && std::fabs(smp_.sample_x() - likely_.x) <= likely_.tolerance &&
+            std::fabs(smp_.sample_y() - likely_.y) <= likely_.tolerance)
+            hint = &likely_;
+        const void *hit = nullptr;
+        trace(s, hint, r, hit);
+        if (use_likely && hit != likely_.object) {
+            likely_.object = hit;
+            likely_.ci = r.color;
+            likely_.oi = r.opacity;
+            likely_.x = smp_.sample_x();
+            likely_.y = smp_.sample_y();
+            likely_.tolerance = 0;
+        }
+        if (smp_.accumulate(out_, x, y, k, r)) break;
+    }
+    smp_.next_pixel();
+}
+
+void RenderDriver::band_loop()
+{
+    const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
+    const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
+    const int radius = out_.filter_radius;
+    for (int y = y0; y <= y1; ++y) {
+        if ((y - y0) % BAND_ROWS == 0) rebuild_camera_hierarchy(x0, x1, y, std::min(y + BAND_ROWS, y1));
+        for (int x = x0; x <= x1; ++x) shoot_pixel(x, y, false);
+        if ((y - y0) % 32 == 0) out_.print_progress(y1 > y0 ? float(y - y0) / float(y1 - y0) : 1.0f);
+        // The row a filter radius above can take no more samples.
+        int done = y - radius;
+        if (done >= 0) {
+            out_.emit_scanline(done, false);
+            out_.release_row(done);
+        }
+    }
+    for (int y = std::max(y1 - radius + 1, 0); y <= o_.crop_bounds[3]; ++y) {
+        out_.emit_scanline(y, false);
+        out_.release_row(y);
+    }
+}
+
+void RenderDriver::window_loop()
+{
+    const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
+    const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
+    rebuild_camera_hierarchy(x0, x1, y0, y1);
+    const int total = y1 - y0 + 1;
+    int rows_done = 0;
+    bool first = true;
+    for (int step = std::max(out_.interlace_step, 1); step > 0; step /= 2) {
+        int last = y0 + (y1 - y0) / step * step;
+        int pass_rows = 0;
+        for (int y = y0; y <= y1; y += step) {
+            // Rows on the previous pass's step are done.
+            if (!first && (y - y0) % (2 * step) == 0) continue;
+            for (int x = x0; x <= x1; ++x) shoot_pixel(x, y, true);
+            ++rows_done;
+            if (++pass_rows % 64 == 0 || y == last) {
+                out_.print_progress(float(rows_done) / float(total));
+                out_.draw_window_image(step);
+            }
+        }
+        first = false;
+    }
+    for (int y = o_.crop_bounds[2]; y <= o_.crop_bounds[3]; ++y) {
+        out_.emit_row(y);
+        out_.release_row(y);
+    }
+}
+
+void RenderDriver::tile_loop()
+{
+    const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
+    const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
+    const int radius = out_.filter_radius;
+    int tile = 256;
+    if (o_.xres <= 512 || o_.yres <= 512) tile = 128;
+    if (out_.kind == DISPLAY_WINDOW || out_.kind == DISPLAY_DRIVER || o_.xres <= 256 || o_.yres <= 256) tile = 64;
+    const int bx = std::max(o_.bucketsize[0], 1), by = std::max(o_.bucketsize[1], 1);
+    const double total = double(x1 - x0 + 1) * double(y1 - y0 + 1);
+    double done_pixels = 0;
+    int next_emit = o_.crop_bounds[2];
+    for (int ty = y0; ty <= y1; ty += tile) {
+        const int th = std::min(tile, y1 - ty + 1);
+        for (int tx = x0; tx <= x1; tx += tile) {
+            const int tw = std::min(tile, x1 - tx + 1);
+            ImageOrder order(tw, th);
+            int block_x = -1, block_y = -1;
+            int i, j;
+            while (order.next(i, j)) {
+                const int x = tx + i, y = ty + j;
+                RI_ASSERT(x >= x0 && x <= x1 && y >= y0 && y <= y1, "rendrt");
+                if (i / bx != block_x || j / by != block_y) {
+                    block_x = i / bx;
+                    block_y = j / by;
+                    int bx0 = tx + block_x * bx, by0 = ty + block_y * by;
+                    rebuild_camera_hierarchy(bx0, std::min(bx0 + bx - 1, x1), by0, std::min(by0 + by - 1, y1));
+                }
+                shoot_pixel(x, y, true);
+            }
+            done_pixels += double(tw) * double(th);
+            out_.print_progress(float(done_pixels / total));
+            if (out_.tile_draw)
+                out_.draw_window_rows(ty + radius, ty + th - radius, tx + radius, tx + tw - radius, false);
+            else
+                out_.poll_window();
+        }
+        // Rows more than a filter radius above the next row of tiles are final.
+        const int finished = std::min(ty + tile - radius - 1, o_.crop_bounds[3]);
+        for (; next_emit <= finished; ++next_emit) {
+            out_.emit_row(next_emit);
+            out_.release_row(next_emit);
+        }
+    }
+    for (; next_emit <= o_.crop_bounds[3]; ++next_emit) {
+        out_.emit_row(next_emit);
+        out_.release_row(next_emit);
+    }
+}
+
+} // namespace
+
+void RayTracer::render_world()
+{
+    Options &o = options;
+    if (o.rayserver) o.verbosity = 0;
+    if (!o.render_enabled) return;
+    output.interlace_step = 1;
+    if (!o.rayserver && !output.open()) return;
+    const bool talk = o.verbosity > 0;
+
+    sampler.setup(o, output.filter_radius);
+    if (talk) {
+        printf("Building secondary hierarchy...");
+        fflush(stdout);
+        printf("\rBuilding shadow hierarchy...   ");
+        printf("\rRendering \"%s\" ...       \n", o.display_name ? o.display_name : "");
+        fflush(stdout);
+    }
+
+    sampler.start_pixels();
+    if (!o.rayserver) {
+        RenderDriver driver(*this);
+        if (output.window_loop) driver.window_loop();
+        else if (output.scanline_callback) driver.band_loop();
+        else driver.tile_loop();
+    }
+    output.close();
+    if (talk) printf("\rDone computing image.               \n");
+    fflush(stdout);
+    fflush(stderr);
+}

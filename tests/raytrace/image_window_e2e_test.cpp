@@ -1,0 +1,189 @@
+// raylume's image window on a private X server: shown where and as large as
+// asked, kept up at the end of the run, 'W' saves it, Escape ends the run.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/run_program.h"
+#include "tests/support/xvfb.h"
+
+namespace {
+
+velktest::XvfbServer &server()
+{
+    static velktest::XvfbServer s;
+    return s;
+}
+
+// The top-level window named title, or 0.
+Window find_window(Display *d, const char *title)
+{
+    Window root_return, parent, *children = nullptr;
+    unsigned n = 0;
+    Window found = 0;
+    if (!XQueryTree(d, DefaultRootWindow(d), &root_return, &parent, &children, &n)) return 0;
+    for (unsigned i = 0; i < n && !found; ++i) {
+        char *name = nullptr;
+        if (XFetchName(d, children[i], &name) && name) {
+            if (std::string(name) == title) found = children[i];
+            XFree(name);
+        }
+    }
+    if (children) XFree(children);
+    return found;
+}
+
+// The window goes away when raylume ends, perhaps between two presses.
+int ignore_x_errors(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+void press(Display *d, Window w, KeySym sym)
+{
+    XEvent e = {};
+    e.xkey.type = KeyPress;
+    e.xkey.display = d;
+    e.xkey.window = w;
+    e.xkey.root = DefaultRootWindow(d);
+    e.xkey.time = CurrentTime;
+    e.xkey.x = e.xkey.y = 1;
+    e.xkey.keycode = XKeysymToKeycode(d, sym);
+    e.xkey.same_screen = True;
+    XSendEvent(d, w, True, KeyPressMask, &e);
+    XSync(d, False);
+}
+
+class ImageWindowRun : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        alarm(240);
+        ASSERT_TRUE(server().ok()) << server().error();
+        peer_ = XOpenDisplay(server().display().c_str());
+        ASSERT_NE(peer_, nullptr);
+        XSetErrorHandler(&ignore_x_errors);
+    }
+    void TearDown() override
+    {
+        if (peer_) XCloseDisplay(peer_);
+        alarm(0);
+    }
+
+    // Runs raylume on the scene with args; while it runs, waits for its
+    // window, checks it, presses 'W' until the image is saved, then Escape.
+    velktest::RunResult run_and_save(const std::vector<std::string> &args, int expect_w, int expect_h, int expect_x,
+                                     int expect_y)
+    {
+        std::string rib = dir.write("w.rib", "Format 32 24 1\nDisplay \"win.tif\" \"framebuffer\" \"rgb\"\n"
+                                             "WorldBegin\nWorldEnd\n");
+        std::vector<std::string> argv = {velktest::program("raylume")};
+        argv.insert(argv.end(), args.begin(), args.end());
+        argv.push_back(rib);
+        velktest::RunOptions opts;
+        opts.cwd = dir.path();
+        opts.env["DISPLAY"] = server().display();
+        opts.timeout_seconds = 120;
+        velktest::RunResult result;
+        std::atomic<bool> done(false);
+        std::thread runner([&] {
+            result = velktest::run(argv, opts);
+            done = true;
+        });
+        Window w = 0;
+        for (int i = 0; i < 2000 && !done && !w; ++i) {
+            w = find_window(peer_, "win.tif");
+            if (!w) usleep(20000);
+        }
+        EXPECT_NE(w, 0u) << "no window";
+        if (w) {
+            XWindowAttributes a;
+            XGetWindowAttributes(peer_, w, &a);
+            EXPECT_EQ(a.width, expect_w);
+            EXPECT_EQ(a.height, expect_h);
+            int sx = 0, sy = 0;
+            Window child;
+            XTranslateCoordinates(peer_, w, DefaultRootWindow(peer_), 0, 0, &sx, &sy, &child);
+            EXPECT_EQ(sx, expect_x);
+            EXPECT_EQ(sy, expect_y);
+            // Keys that arrive while rendering are not the end-of-run loop's:
+            // press 'W' until the file appears.
+            for (int i = 0; i < 2000 && !done && !dir.exists("win.tif"); ++i) {
+                press(peer_, w, XK_W);
+                usleep(50000);
+            }
+            XImage *image = XGetImage(peer_, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
+            EXPECT_NE(image, nullptr);
+            if (image) {
+                EXPECT_EQ(XGetPixel(image, a.width / 2, a.height / 2) & 0xffffff, 0u);   // the empty world
+                XDestroyImage(image);
+            }
+            for (int i = 0; i < 2000 && !done; ++i) {
+                press(peer_, w, XK_Escape);
+                usleep(50000);
+            }
+        }
+        runner.join();
+        return result;
+    }
+
+    velktest::TempDir dir;
+    Display *peer_ = nullptr;
+};
+
+TEST_F(ImageWindowRun, ShownAtItsPlaceSavedWithWEndedWithEscape)
+{
+    velktest::RunResult r = run_and_save({"-d", "-pos", "40", "30", "-zoom", "2"}, 64, 48, 40, 30);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(r.timed_out);
+    TIFF *t = TIFFOpen((dir.path() + "/win.tif").c_str(), "r");
+    ASSERT_NE(t, nullptr);
+    uint32_t w = 0, h = 0, rows = 0;
+    uint16_t spp = 0, bps = 0;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
+    TIFFGetField(t, TIFFTAG_SAMPLESPERPIXEL, &spp);
+    TIFFGetField(t, TIFFTAG_BITSPERSAMPLE, &bps);
+    TIFFGetField(t, TIFFTAG_ROWSPERSTRIP, &rows);
+    EXPECT_EQ(w, 32u);
+    EXPECT_EQ(h, 24u);
+    EXPECT_EQ(spp, 4);
+    EXPECT_EQ(bps, 8);
+    EXPECT_EQ(rows, 8u);
+    std::vector<uint8_t> row(size_t(TIFFScanlineSize(t)));
+    ASSERT_EQ(TIFFReadScanline(t, row.data(), 0, 0), 1);
+    EXPECT_EQ(row[0], 0);
+    EXPECT_EQ(row[3], 255);
+    TIFFClose(t);
+}
+
+TEST_F(ImageWindowRun, InterlacedLoopAtTheDefaultPlace)
+{
+    velktest::RunResult r = run_and_save({"-d", "4"}, 32, 24, 100, 100);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(dir.exists("win.tif"));
+}
+
+TEST(ImageWindowWithoutDisplay, FailsWithTheErrorAtOnce)
+{
+    velktest::TempDir dir;
+    std::string rib = dir.write("w.rib", "Format 8 8 1\nWorldBegin\nWorldEnd\n");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    opts.env["DISPLAY"] = ":64999";
+    opts.timeout_seconds = 60;
+    velktest::RunResult r = velktest::run({velktest::program("raylume"), "-d", rib}, opts);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_NE(r.err.find("couldn't create a Win32 Window!"), std::string::npos) << r.err;
+}
+
+} // namespace

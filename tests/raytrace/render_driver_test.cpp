@@ -1,0 +1,262 @@
+// Pixel sampling and the render driver's loops.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "raytrace/image_order.h"
+#include "raytrace/imgout.h"
+#include "raytrace/pixel_sampler.h"
+#include "raytrace/random.h"
+#include "ri/renderer.h"
+#include "ri/ri.h"
+#include "ri/stdtokens.h"
+#include "ri/tokens.h"
+#include "tests/support/run_program.h"
+
+namespace {
+
+TEST(ImageOrder, VisitsEveryCellOnceAlongNeighbours)
+{
+    for (auto size : std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {8, 8}, {7, 2}, {64, 64}, {0, 4}}) {
+        ImageOrder order(size.first, size.second);
+        std::set<std::pair<int, int>> seen;
+        int x, y, px = 0, py = 0;
+        bool first = true;
+        while (order.next(x, y)) {
+            ASSERT_GE(x, 0);
+            ASSERT_LT(x, size.first);
+            ASSERT_GE(y, 0);
+            ASSERT_LT(y, size.second);
+            EXPECT_TRUE(seen.insert({x, y}).second);
+            if (first) {
+                EXPECT_EQ(std::make_pair(x, y), std::make_pair(0, 0));
+            } else if (size.first == size.second) {
+                // On a power-of-two square each step moves to a side neighbour.
+                EXPECT_EQ(std::abs(x - px) + std::abs(y - py), 1);
+            }
+            px = x;
+            py = y;
+            first = false;
+        }
+        EXPECT_EQ(seen.size(), size_t(std::max(size.first, 0) * std::max(size.second, 0)));
+    }
+}
+
+class SamplerTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        predeclare_tokens();
+        seed_random(5234);
+        options.set_format(9, 7, 1);
+        options.projection = PROJ_PERSPECTIVE;
+        options.display_name = NewToken((dir.path() + "/s.tif").c_str());
+    }
+    void prepare(int xs, int ys, float variance = 0)
+    {
+        options.xsamples = xs;
+        options.ysamples = ys;
+        options.pixel_variance = variance;
+        options.prepare_world(TransformationRef());
+        ASSERT_TRUE(output.open());
+        sampler.setup(options, output.filter_radius);
+        sampler.start_pixels();
+    }
+    velktest::TempDir dir;
+    Options options;
+    ImageOutput output{options};
+    PixelSampler sampler;
+};
+
+TEST_F(SamplerTest, OneSampleIsThePixelCentre)
+{
+    prepare(1, 1);
+    EXPECT_FALSE(sampler.jitter_on);
+    CameraSample s;
+    sampler.sample_pixel(4, 3, 0, s);
+    EXPECT_EQ(sampler.sample_x(), 4.5f);
+    EXPECT_EQ(sampler.sample_y(), 3.5f);
+    // The centre pixel of an odd image looks straight ahead.
+    EXPECT_NEAR(s.dir.x, 0, 1e-6);
+    EXPECT_NEAR(s.dir.y, 0, 1e-6);
+    EXPECT_NEAR(s.dir.z, 1, 1e-6);
+    EXPECT_EQ(s.time, 0.0f);
+    EXPECT_FLOAT_EQ(s.tmin, options.near_clip);
+    // A corner pixel: up and to the left.
+    sampler.sample_pixel(0, 0, 0, s);
+    EXPECT_LT(s.dir.x, 0);
+    EXPECT_GT(s.dir.y, 0);
+    EXPECT_NEAR(s.dir.length(), 1, 1e-5);
+    EXPECT_GT(s.tmin, options.near_clip);
+}
+
+TEST_F(SamplerTest, FixedCellsAndNormalisedWeights)
+{
+    prepare(3, 3);
+    ASSERT_EQ(sampler.samples_per_pixel, 9);
+    EXPECT_EQ(sampler.jitter_x[0], 0.0f);
+    EXPECT_EQ(sampler.jitter_y[0], 0.0f);
+    std::set<std::pair<float, float>> cells;
+    for (int k = 0; k < 9; ++k) cells.insert({sampler.jitter_x[size_t(k)], sampler.jitter_y[size_t(k)]});
+    EXPECT_EQ(cells.size(), 9u);
+    // Each sample's weights over the neighbours sum to 1 / samples.
+    const int cells_n = output.filter_cells;
+    for (int k = 0; k < 9; ++k) {
+        float sum = 0;
+        for (int n = 0; n < cells_n; ++n) sum += sampler.filter_weights[size_t(n) * 9 + size_t(k)];
+        EXPECT_NEAR(sum, 1.0f / 9, 1e-6);
+    }
+    // Jittered positions stay inside their pixel.
+    CameraSample s;
+    for (int k = 0; k < 9; ++k) {
+        sampler.sample_pixel(2, 5, k, s);
+        EXPECT_GE(sampler.sample_x(), 2.0f);
+        EXPECT_LE(sampler.sample_x(), 3.0f);
+        EXPECT_GE(sampler.sample_y(), 5.0f);
+        EXPECT_LE(sampler.sample_y(), 6.0f);
+    }
+}
+
+TEST_F(SamplerTest, ShutterTimesAndLensSamplesAreStratified)
+{
+    options.shutter_open = 1;
+    options.shutter_close = 3;
+    options.set_depth_of_field(2, 1, 5);
+    prepare(2, 2);
+    std::vector<int> strata(4, 0);
+    CameraSample s;
+    for (int k = 0; k < 4; ++k) {
+        sampler.sample_pixel(4, 3, k, s);
+        ASSERT_GE(s.time, 1.0f);
+        ASSERT_LT(s.time, 3.0f);
+        ++strata[size_t((s.time - 1.0f) / 0.5f)];
+        // The lens lies in the plane of the eye, within its radius.
+        EXPECT_NEAR(s.origin.z, 0, 1e-6);
+        EXPECT_LE(std::hypot(s.origin.x, s.origin.y), options.lens_radius + 1e-6);
+    }
+    EXPECT_EQ(strata, std::vector<int>(4, 1));
+}
+
+TEST_F(SamplerTest, FixedAccumulationStaysInsideTheCrop)
+{
+    options.crop[0] = 0.2f;   // columns 2..8
+    prepare(1, 1);
+    SampleResult r;
+    r.color = Color(1, 0, 0);
+    r.depth = 3;
+    // A sample of column 1 (outside the crop) lends colour to column 2 only.
+    sampler.accumulate(output, 1, 3, 0, r);
+    PixelSample *row = output.row(3);
+    EXPECT_EQ(row[1].color.x, 0.0f);
+    EXPECT_EQ(row[1].depth, PIXEL_NO_DEPTH);
+    EXPECT_GT(row[2].color.x, 0.0f);
+    EXPECT_EQ(row[2].depth, PIXEL_NO_DEPTH);
+    sampler.accumulate(output, 2, 3, 0, r);
+    EXPECT_EQ(row[2].depth, 3.0f);
+}
+
+TEST_F(SamplerTest, AdaptiveSamplingStopsOnFlatPixelsAndKeepsDepth)
+{
+    options.minsamples = 4;
+    options.maxsamples = 16;
+    prepare(2, 2, 0.01f);
+    ASSERT_TRUE(sampler.adaptive());
+    // The offsets follow the filter inside its support.
+    for (size_t i = 0; i < sampler.jitter_x.size(); ++i) {
+        ASSERT_LE(std::fabs(sampler.jitter_x[i]), options.filter_xwidth / 2);
+        ASSERT_LE(std::fabs(sampler.jitter_y[i]), options.filter_ywidth / 2);
+    }
+    // Half-integer gamma arguments: one sample has its own, smaller limit.
+    EXPECT_GT(sampler.variance_limits[1], 0.0f);
+    EXPECT_LT(sampler.variance_limits[1], sampler.variance_limits[2]);
+    for (int j = 2; j <= 16; ++j) {
+        EXPECT_GE(sampler.variance_limits[size_t(j)], sampler.variance_limits[size_t(j - 1)]);
+        EXPECT_LE(sampler.variance_limits[size_t(j)], 0.01f);
+    }
+
+    SampleResult flat;
+    flat.color = Color(0.5f);
+    int k = 0;
+    for (; k < 100; ++k) {
+        flat.depth = 10.0f - float(k);
+        if (sampler.accumulate(output, 4, 3, k, flat)) break;
+    }
+    EXPECT_EQ(k, 3);   // four samples
+    EXPECT_EQ(output.row(3)[4].color, Color(0.5f));
+    EXPECT_EQ(output.row(3)[4].depth, 7.0f);
+
+    // A noisy pixel runs to the maximum.
+    SampleResult noisy;
+    for (k = 0; k < 100; ++k) {
+        noisy.color = Color(float(k % 2));
+        if (sampler.accumulate(output, 5, 3, k, noisy)) break;
+    }
+    EXPECT_EQ(k, 15);
+    EXPECT_EQ(sampler.sample_histogram[4], 1);
+    EXPECT_EQ(sampler.sample_histogram[16], 1);
+
+    // Sample indices beyond the pass length pick valid strata.
+    CameraSample s;
+    options.shutter_close = 1;
+    sampler.start_pixels();
+    for (k = 0; k < 16; ++k) {
+        sampler.sample_pixel(4, 3, k, s);
+        EXPECT_GE(s.time, 0.0f);
+        EXPECT_LT(s.time, 1.0f);
+    }
+}
+
+// ---------------------------------------------------------------- loops
+
+std::vector<int> *callback_rows = nullptr;
+void record_row(int y)
+{
+    callback_rows->push_back(y);
+}
+
+TEST(RenderLoops, ScanlineCallbackGetsEveryRowInOrder)
+{
+    velktest::TempDir dir;
+    std::vector<int> rows;
+    callback_rows = &rows;
+    const size_t image_bytes = 6 * 7 * 3;
+    std::vector<unsigned char> memory(image_bytes + 8, 0x11);
+    void *addr = memory.data();
+    ScanlineCallback cb = &record_row;
+    RiBegin(RI_NULL);
+    RtString silent = "silent";
+    RiOption("runtime", "verbosity", &silent, RI_NULL);
+    RiFormat(9, 12, 1);
+    RiCropWindow(0.3f, 0.9f, 0.2f, 0.8f);
+    RiDisplay("mem", "memory", "rgb", "framebufferaddr", &addr, "scanlinecallback", &cb, RI_NULL);
+    RiWorldBegin();
+    RiWorldEnd();
+    RiEnd();
+    callback_rows = nullptr;
+    // Crop rows 3..9, columns 3..8: every row once, top to bottom; the empty
+    // world is black in the whole image and nothing is written after it.
+    std::vector<int> expect;
+    for (int y = 3; y <= 9; ++y) expect.push_back(y);
+    EXPECT_EQ(rows, expect);
+    for (size_t i = 0; i < memory.size(); ++i) EXPECT_EQ(memory[i], i < image_bytes ? 0 : 0x11) << i;
+}
+
+TEST(RenderLoops, EmptyWorldStopsEveryPixelAtTheMinimum)
+{
+    velktest::TempDir dir;
+    std::string rib = dir.write("e.rib", "Format 16 8 1\nWorldBegin\nWorldEnd\n");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    velktest::RunResult r = velktest::run({velktest::program("raylume"), "-stats", "-var", "0.01", "4", "64", rib}, opts);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Variance sampling histogram:\n     128 pixels had 4 samples\nAverage samples per pixel: 4\n"),
+              std::string::npos)
+        << r.out;
+}
+
+} // namespace
