@@ -569,6 +569,15 @@ Shader *read_text_shader(const char *name, const char *path, FILE *stream)
     return loader.load();
 }
 
+const char *standard_shader_path()
+{
+#ifdef VELK_STANDARD_SHADER_DIR
+    return VELK_STANDARD_SHADER_DIR;
+#else
+    return "";
+#endif
+}
+
 Shader *load_compiled_shader(const char *name)
 {
     if (!name || !*name) return nullptr;
@@ -581,6 +590,7 @@ Shader *load_compiled_shader(const char *name)
     std::string found;
     int which = find_either_in_path(native.c_str(), text.c_str(), option_path, found);
     if (!which) which = find_either_in_path(native.c_str(), text.c_str(), env_path, found);
+    if (!which) which = find_either_in_path(native.c_str(), text.c_str(), standard_shader_path(), found);
     if (which == 1) {
         velk::DynLib *lib = nullptr;
         if (find_dso(found.c_str(), "", &lib) != DSO_LOADED) {

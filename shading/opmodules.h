@@ -6,3 +6,15 @@
 void install_control_ops();
 // Pushes and pops of symbols and constants.
 void install_stack_ops();
+// noise, pnoise, cellnoise.
+void install_noise_ops();
+// shadername, seq, sne, match, concat, format, printf.
+void install_string_ops();
+// option, attribute and rendererinfo queries.
+void install_query_ops();
+// Transforms of points, vectors, normals and matrices between spaces.
+void install_transform_ops();
+// dsoop: shadeop plug-ins.
+void install_shadeop_ops();
+// surface, displacement, atmosphere, lightsource, incident, opposite.
+void install_message_ops();

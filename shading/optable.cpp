@@ -31,6 +31,12 @@ void install_op_modules()
 {
     install_control_ops();
     install_stack_ops();
+    install_noise_ops();
+    install_string_ops();
+    install_query_ops();
+    install_transform_ops();
+    install_shadeop_ops();
+    install_message_ops();
 }
 
 } // namespace

@@ -170,8 +170,8 @@ TEST(RaylumeRib, RequestErrorsFromStandardInput) {
 
 TEST(RaylumeRib, UnterminatedItemsAndRealFFBytes) {
     TempDir dir;
-    RunResult r = raylume(dir, {}, "Surface \"plastic");
-    EXPECT_EQ(r.err, "ERROR: stdin (1): Cannot load requested shader\n    --> plastic\n");
+    RunResult r = raylume(dir, {}, "Surface \"nosuchshader");
+    EXPECT_EQ(r.err, "ERROR: stdin (1): Cannot load requested shader\n    --> nosuchshader\n");
     EXPECT_EQ(r.status, 0);
     r = raylume(dir, {}, "# only a comment");
     EXPECT_EQ(r.err, "");

@@ -1,0 +1,4 @@
+/* Does nothing: leaves the shading point as the renderer prepared it. */
+surface null()
+{
+}

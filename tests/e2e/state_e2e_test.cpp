@@ -1,0 +1,151 @@
+// The attribute and transformation state seen in rendered pixels: unit squares
+// of constant colour on a camera where one world unit is one pixel, read back
+// from a float dump.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/e2e/render_support.h"
+
+using e2e::Image;
+using e2e::unit_square;
+
+namespace {
+
+const char *const NOT_DRAWING = "needs the render driver, ray tracing and hit shading on main";
+
+const int W = 12, H = 8;
+
+// Renders a world of constant-shaded squares on the pixel camera.
+Image squares(const std::string &world)
+{
+    e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                          "WorldBegin\nSurface \"constant\"\n" + world + "WorldEnd\n");
+    EXPECT_EQ(r.run.status, 0);
+    EXPECT_EQ(r.run.err, "");
+    EXPECT_FALSE(r.image.empty()) << r.run.out;
+    return r.image;
+}
+
+// The colour and alpha of the pixel that holds world (x, y).
+struct Rgba {
+    float r, g, b, a;
+    bool operator==(const Rgba &o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
+};
+std::ostream &operator<<(std::ostream &os, const Rgba &c)
+{
+    return os << "(" << c.r << " " << c.g << " " << c.b << " " << c.a << ")";
+}
+Rgba at(const Image &im, int x, int y)
+{
+    int row = H - 1 - y;
+    return {im.at(x, row, 0), im.at(x, row, 1), im.at(x, row, 2), im.at(x, row, 3)};
+}
+
+const Rgba RED{1, 0, 0, 1}, GREEN{0, 1, 0, 1}, BLUE{0, 0, 1, 1}, NONE{0, 0, 0, 0};
+
+// Every pixel other than the listed ones is empty.
+void expect_only(const Image &im, std::initializer_list<std::pair<int, int>> lit)
+{
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            bool listed = false;
+            for (auto &p : lit) listed |= p.first == x && p.second == y;
+            if (!listed) {
+                EXPECT_EQ(at(im, x, y), NONE) << "pixel of world " << x << ", " << y;
+            }
+        }
+}
+
+} // namespace
+
+TEST(StateInPixels, AChangedAttributeNeverReachesAnEarlierPrimitive)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    Image im = squares("Color [1 0 0]\n" + unit_square(1, 1) +
+                       "Color [0 1 0]\n" + unit_square(3, 1) +
+                       "AttributeBegin\nColor [0 0 1]\n" + unit_square(5, 1) + "AttributeEnd\n" +
+                       unit_square(7, 1) +
+                       "Opacity [0.5 0.5 0.5]\n");
+    ASSERT_FALSE(im.empty());
+    EXPECT_EQ(at(im, 1, 1), RED);
+    EXPECT_EQ(at(im, 3, 1), GREEN);
+    EXPECT_EQ(at(im, 5, 1), BLUE);
+    EXPECT_EQ(at(im, 7, 1), GREEN);   // the state before AttributeBegin came back
+    expect_only(im, {{1, 1}, {3, 1}, {5, 1}, {7, 1}});
+}
+
+TEST(StateInPixels, AChangedTransformationNeverMovesAnEarlierPrimitive)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    Image im = squares("Color [1 0 0]\nTranslate 2 4 0\n" + unit_square(0, 0) +
+                       "Translate 2 0 0\n" + unit_square(0, 0) +
+                       "TransformBegin\nTranslate 2 0 0\n" + unit_square(0, 0) + "TransformEnd\n" +
+                       unit_square(0, -2));
+    ASSERT_FALSE(im.empty());
+    expect_only(im, {{2, 4}, {4, 4}, {6, 4}, {4, 2}});
+    EXPECT_EQ(at(im, 2, 4), RED);
+    EXPECT_EQ(at(im, 4, 2), RED);
+}
+
+TEST(StateInPixels, AConcatenatedTransformationAppliesBeforeTheCurrentOne)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    // Translate then Scale: points are scaled first, so the square spans x 4..6.
+    Image a = squares("Color [1 0 0]\nTranslate 4 1 0\nScale 2 1 1\n" + unit_square(0, 0));
+    ASSERT_FALSE(a.empty());
+    expect_only(a, {{4, 1}, {5, 1}});
+    EXPECT_EQ(at(a, 4, 1), RED);
+    EXPECT_EQ(at(a, 5, 1), RED);
+    // Scale then Translate: the translation is scaled too, x 8..10.
+    Image b = squares("Color [1 0 0]\nScale 2 1 1\nTranslate 4 1 0\n" + unit_square(0, 0));
+    ASSERT_FALSE(b.empty());
+    expect_only(b, {{8, 1}, {9, 1}});
+    EXPECT_EQ(at(b, 9, 1), RED);
+}
+
+TEST(StateInPixels, NamedCoordinateSystemsPlaceLaterPrimitives)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    Image im = squares("Color [0 0 1]\n"
+                       "TransformBegin\nTranslate 6 5 0\nCoordinateSystem \"lamp\"\nTransformEnd\n"
+                       "TransformBegin\nTranslate 1 1 0\nScale 3 3 1\nCoordinateSystem \"big\"\nTransformEnd\n"
+                       "Translate 9 0 0\n" + unit_square(0, 0) +
+                       "TransformBegin\nCoordSysTransform \"lamp\"\n" + unit_square(0, 0) + "TransformEnd\n"
+                       "TransformBegin\nCoordSysTransform \"big\"\n" + unit_square(1, 0) + "TransformEnd\n");
+    ASSERT_FALSE(im.empty());
+    // The "big" square spans x 4..7 and y 1..4.
+    for (int y = 1; y < 4; ++y)
+        for (int x = 4; x < 7; ++x) {
+            EXPECT_EQ(at(im, x, y), BLUE) << x << ", " << y;
+        }
+    EXPECT_EQ(at(im, 9, 0), BLUE);
+    EXPECT_EQ(at(im, 6, 5), BLUE);
+    EXPECT_EQ(at(im, 3, 3), NONE);
+    EXPECT_EQ(at(im, 7, 1), NONE);
+    EXPECT_EQ(at(im, 0, 0), NONE);
+}
+
+TEST(StateInPixels, GaussianFilterSpreadsOnePixelByItsNormalisedWeights)
+{
+    GTEST_SKIP() << NOT_DRAWING;
+    // One sample per pixel, centre weight 1, edge exp(-2), corner exp(-4),
+    // normalised over the 3 x 3 neighbours.
+    e2e::Render r = e2e::render_floatdump(
+        "Display \"dump\" \"floatdump\" \"rgba\"\nFormat 9 9 1\nPixelSamples 1 1\n"
+        "PixelFilter \"gaussian\" 2 2\nQuantize \"rgba\" 0 0 0 0\n" + e2e::pixel_camera(9, 9) +
+        "WorldBegin\nSurface \"constant\"\n" + unit_square(4, 4) + "WorldEnd\n");
+    ASSERT_EQ(r.run.status, 0);
+    ASSERT_FALSE(r.image.empty()) << r.run.out;
+    const Image &im = r.image;
+    double sum = 1 + 4 * std::exp(-2.0) + 4 * std::exp(-4.0);
+    EXPECT_NEAR(im.at(4, 4, 0), 0.61935, 5e-6);
+    EXPECT_NEAR(im.at(4, 4, 0), 1 / sum, 1e-6);
+    for (auto d : {std::make_pair(-1, 0), std::make_pair(1, 0), std::make_pair(0, -1), std::make_pair(0, 1)}) {
+        EXPECT_NEAR(im.at(4 + d.first, 4 + d.second, 0), 0.08382, 5e-6);
+        EXPECT_NEAR(im.at(4 + d.first, 4 + d.second, 3), std::exp(-2.0) / sum, 1e-6);
+    }
+    EXPECT_NEAR(im.at(3, 3, 1), std::exp(-4.0) / sum, 1e-6);
+    EXPECT_EQ(im.at(2, 4, 0), 0.0f);
+    EXPECT_EQ(im.at(4, 6, 2), 0.0f);
+}
