@@ -33,6 +33,14 @@ Point polygon_normal(const float *P, const int *index, int n)
     return N;
 }
 
+// The "P" parameter of a call, reported when missing ("for polygon" or "for points polygon").
+const PrimParam *positions(const PrimParams &pp, const char *what)
+{
+    const PrimParam *P = pp.find(tok::P);
+    if (!P) ri_error(RIE_MISSINGDATA, RIE_ERROR, "\"P\" parameter needed for %s.", what);
+    return P;
+}
+
 // Whether the vertices of a polygon span an area; reports the polygon when not.
 bool polygon_has_area(const float *P, int nverts)
 {
@@ -131,11 +139,8 @@ void RayTracer::add_polygon(RtInt nvertices, RtInt n, RtToken tokens[], RtPointe
 {
     if (later_motion_key(this)) return;
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
-    const PrimParam *P = pp.find(tok::P);
-    if (!P) {
-        ri_error(RIE_MISSINGDATA, RIE_ERROR, "\"P\" parameter needed for polygon.");
-        return;
-    }
+    const PrimParam *P = positions(pp, "polygon");
+    if (!P) return;
     if (!polygon_has_area(reinterpret_cast<const float *>(P->data), nvertices)) return;
     for (const std::vector<int> &piece : polygon_fan(nvertices, split_quads != 0)) {
         PieceParams pieceparams;
@@ -157,17 +162,15 @@ void RayTracer::add_general_polygon(RtInt nloops, RtInt nverts[], RtInt n, RtTok
 {
     if (later_motion_key(this)) return;
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
-    if (!pp.find(tok::P)) {
-        ri_error(RIE_MISSINGDATA, RIE_ERROR, "\"P\" parameter needed for polygon.");
-        return;
-    }
+    const PrimParam *P = positions(pp, "polygon");
+    if (!P) return;
     if (nloops < 1 || nverts[0] < 3) {
         ri_error(RIE_RANGE, RIE_WARNING, "Polygon with %d vertices ignored", nloops < 1 ? 0 : nverts[0]);
         return;
     }
     int total = 0;
     for (int i = 0; i < nloops; i++) total += nverts[i] > 0 ? nverts[i] : 0;
-    if (!polygon_has_area(reinterpret_cast<const float *>(pp.find(tok::P)->data), nverts[0])) return;
+    if (!polygon_has_area(reinterpret_cast<const float *>(P->data), nverts[0])) return;
     add_object(make_general_polygon(total, nloops, nverts, n, tokens, values));
 }
 
@@ -206,10 +209,7 @@ void RayTracer::add_points_polygons(RtInt npolys, RtInt nverts[], RtInt verts[],
 {
     if (later_motion_key(this)) return;
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
-    if (!pp.find(tok::P)) {
-        ri_error(RIE_MISSINGDATA, RIE_ERROR, "\"P\" parameter needed for points polygon.");
-        return;
-    }
+    if (!positions(pp, "points polygon")) return;
     const RtInt *face = verts;
     for (int f = 0; f < npolys; f++) {
         int count = nverts[f] > 0 ? nverts[f] : 0;
@@ -227,10 +227,7 @@ void RayTracer::add_points_general_polygons(RtInt npolys, RtInt nloops[], RtInt 
 {
     if (later_motion_key(this)) return;
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
-    if (!pp.find(tok::P)) {
-        ri_error(RIE_MISSINGDATA, RIE_ERROR, "\"P\" parameter needed for points polygon.");
-        return;
-    }
+    if (!positions(pp, "points polygon")) return;
     const RtInt *loops = nverts;
     const RtInt *face = verts;
     for (int f = 0; f < npolys; f++) {
@@ -254,11 +251,8 @@ void RayTracer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], R
 {
     if (later_motion_key(this)) return;
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
-    const PrimParam *P = pp.find(tok::P);
-    if (!P) {
-        ri_error(RIE_MISSINGDATA, RIE_ERROR, "\"P\" parameter needed for polygon.");
-        return;
-    }
+    const PrimParam *P = positions(pp, "polygon");
+    if (!P) return;
     const PrimParam *N = pp.find(tok::N);
     // The vertices the faces name.
     int npoints = 0;

@@ -47,9 +47,6 @@ void register_test_lights()
     words[1] = string_id("");
     lit->defaults.assign(words, words + 5);
     register_shader("amb", counting_light, nullptr, light_rows, nullptr, SH_LIGHT)->defaults = lit->defaults;
-    // What the ray tracer binds at world begin when no surface is set.
-    static PARAM_INFO no_rows[] = {{nullptr, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr}};
-    register_shader("defaultsurface", counting_light, nullptr, no_rows, nullptr, SH_SURFACE);
 }
 
 class Lights : public testing::Test {
