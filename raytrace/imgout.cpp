@@ -19,8 +19,6 @@
 #include "ri/tokens.h"
 #include "shading/depthfile.h"
 
-ImagerRunner imager_runner = nullptr;
-
 namespace {
 
 bool is(const char *a, const char *b)

@@ -28,8 +28,7 @@ enum { DISPLAY_RGB = 1, DISPLAY_ALPHA = 2, DISPLAY_Z = 4 };
 typedef void (*ScanlineCallback)(int row);
 
 // Runs the imager shader of the options on one pixel at raster (x, y),
-// replacing its colour, opacity and alpha. Installed by the shading module;
-// while null, imagers leave pixels alone.
+// replacing its colour, opacity and alpha (imager.cpp; null leaves pixels alone).
 typedef void (*ImagerRunner)(const Options &options, float x, float y, Color &color, Color &opacity,
                              float &alpha);
 extern ImagerRunner imager_runner;

@@ -1,6 +1,5 @@
 #include "raytrace/raytracer.h"
 
-#include <chrono>
 #include <new>
 #include <string>
 
@@ -8,8 +7,8 @@
 #include "raytrace/hierarchy.h"
 #include "raytrace/primitive_makers.h"
 #include "raytrace/random.h"
-#include "raytrace/surface_hooks.h"
 #include "raytrace/ray.h"
+#include "raytrace/surface_hooks.h"
 #include "ri/gstate.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"

@@ -4,8 +4,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <sys/time.h>
 
+#include "raytrace/gprim.h"
+#include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
+#include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "ri/rierror.h"
 #include "ri/vecmath.h"
@@ -15,9 +19,16 @@ namespace {
 // Rows of a band of the scan-line loop (the camera hierarchy covers one band).
 const int BAND_ROWS = 128;
 
+double wall_seconds()
+{
+    timeval tv;
+    gettimeofday(&tv, nullptr);
+    return double(tv.tv_sec) + double(tv.tv_usec) * 1e-6;
+}
+
 // The object the previous camera ray hit, offered to the next ray.
 struct LikelyHit {
-    const void *object = nullptr;
+    GPrimitive *object = nullptr;
     Color ci, oi;
     float x = 0, y = 0;
     float tolerance = 0;
@@ -34,7 +45,7 @@ private:
     // The camera hierarchy over the sampled pixels x0..x1, y0..y1.
     void rebuild_camera_hierarchy(int x0, int x1, int y0, int y1);
     // Traces one camera ray; the object hit comes back in hit.
-    void trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, const void *&hit);
+    void trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit);
     // Shoots the samples of pixel (x, y) until it is done.
     void shoot_pixel(int x, int y, bool use_likely);
 
@@ -45,14 +56,39 @@ private:
     LikelyHit likely_;
 };
 
-void RenderDriver::rebuild_camera_hierarchy(int, int, int, int)
+void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
 {
+    delete rt_.band_hierarchy;
+    rt_.band_hierarchy = GHierBound::build(HIER_CAMERA, rt_.frame_objects, x0, x1, y0, y1);
 }
 
-void RenderDriver::trace(const CameraSample &, const LikelyHit *, SampleResult &r, const void *&hit)
+void RenderDriver::trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit)
 {
-    r = SampleResult();
-    hit = nullptr;
+    Ray ray(s.origin, s.dir, s.time, 0, 1, 0);
+    ray.set_range(s.tmin, s.tmax);
+    ray.set_sample_value(s.sample_value);
+    ray.depth = PIXEL_NO_DEPTH;
+    if (likely) ray.set_likely_hit(likely->ci, likely->oi);
+    ray.trace_camera(likely ? likely->object : nullptr);
+    r.color = ray.color;
+    r.opacity = ray.opacity;
+    r.alpha = ray.alpha;
+    r.depth = ray.depth;
+    hit = ray.hit_object;
+}
+
+// How far from the raster position of its hit a sample may lie and still
+// reuse the object's shading: half a shading-rate square, less for area-lit ones.
+float likely_tolerance(GPrimitive *object)
+{
+    if (!object || !(object->flags & GPF_SHADING_REUSE)) return -1.0f;
+    float rate = 1.0f;
+    if (is_surface_type(object->type)) {
+        const GState *g = static_cast<GSurface *>(object)->attributes();
+        if (g) rate = g->shading_rate;
+    }
+    float t = 0.5f * std::sqrt(std::max(rate, 0.0f));
+    return (object->flags & GPF_AREA_LIT) ? t * 0.7f : t;
 }
 
 void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
@@ -65,7 +101,7 @@ void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
         if (use_likely && likely_.object && std::fabs(smp_.sample_x() - likely_.x) <= likely_.tolerance &&
             std::fabs(smp_.sample_y() - likely_.y) <= likely_.tolerance)
             hint = &likely_;
-        const void *hit = nullptr;
+        GPrimitive *hit = nullptr;
         trace(s, hint, r, hit);
         if (use_likely && hit != likely_.object) {
             likely_.object = hit;
@@ -73,7 +109,7 @@ void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
             likely_.oi = r.opacity;
             likely_.x = smp_.sample_x();
             likely_.y = smp_.sample_y();
-            likely_.tolerance = 0;
+            likely_.tolerance = likely_tolerance(hit);
         }
         if (smp_.accumulate(out_, x, y, k, r)) break;
     }
@@ -187,16 +223,31 @@ void RayTracer::render_world()
 {
     Options &o = options;
     if (o.rayserver) o.verbosity = 0;
+    frame_objects = world_objects;
     if (!o.render_enabled) return;
     output.interlace_step = 1;
     if (!o.rayserver && !output.open()) return;
     const bool talk = o.verbosity > 0;
 
     sampler.setup(o, output.filter_radius);
+    render_start_time = wall_seconds();
+    delete band_hierarchy;
+    band_hierarchy = nullptr;
+    const int *sb = o.sample_bounds;
     if (talk) {
         printf("Building secondary hierarchy...");
         fflush(stdout);
+    }
+    delete secondary_hierarchy;
+    secondary_hierarchy = GHierBound::build(HIER_SECONDARY, frame_objects, sb[0], sb[1], sb[2], sb[3]);
+    if (talk) {
         printf("\rBuilding shadow hierarchy...   ");
+        fflush(stdout);
+    }
+    delete shadow_hierarchy;
+    shadow_hierarchy = GHierBound::build(HIER_SHADOW, frame_objects, sb[0], sb[1], sb[2], sb[3]);
+    hierarchy_time = wall_seconds();
+    if (talk) {
         printf("\rRendering \"%s\" ...       \n", o.display_name ? o.display_name : "");
         fflush(stdout);
     }
@@ -209,7 +260,13 @@ void RayTracer::render_world()
         else driver.tile_loop();
     }
     output.close();
+
+    delete band_hierarchy;
+    delete secondary_hierarchy;
+    delete shadow_hierarchy;
+    band_hierarchy = secondary_hierarchy = shadow_hierarchy = nullptr;
     if (talk) printf("\rDone computing image.               \n");
     fflush(stdout);
     fflush(stderr);
+    end_time = wall_seconds();
 }

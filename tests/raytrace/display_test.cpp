@@ -1,6 +1,7 @@
 // Display-driver libraries through the RI calls of a program, and the
 // display kinds of raylume end to end.
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -62,8 +63,12 @@ DataCall parse_data(const std::string &line)
 
 class DriverTest : public testing::Test {
 protected:
-    void SetUp() override { imager_runner = &level_imager; }
-    void TearDown() override { imager_runner = nullptr; }
+    void SetUp() override
+    {
+        saved_runner_ = imager_runner;
+        imager_runner = &level_imager;
+    }
+    void TearDown() override { imager_runner = saved_runner_; }
 
     // Renders an empty world of w x h through the test driver with extra
     // display parameters; returns the driver's log.
@@ -95,6 +100,7 @@ protected:
     }
 
     velktest::TempDir dir;
+    ImagerRunner saved_runner_ = nullptr;
 };
 
 TEST_F(DriverTest, ReceivesFormatsParametersAndRows)
@@ -280,10 +286,16 @@ TEST_F(RaylumeDisplayTest, RefusedNamesTypesAndAddresses)
 {
     velktest::RunResult r = raylume(std::string("Display \"+x\" \"file\" \"rgb\"\n"
                                                 "Display \"a.tif\" \"bogus\" \"rgb\"\n"
+                                                "Display \"a.tif\" \"file\" \"rgbq\"\n"
+                                                "Option \"render\" \"integer useprmandspy\" [1]\n"
+                                                "Display \"a.tif\" \"../../tmp/evil\" \"rgb\"\n"
                                                 "Display \"m\" \"memory\" \"rgb\" \"framebufferaddr\" \"1234\"\n") +
                                     WORLD);
     EXPECT_NE(r.err.find("No support for arbitrary output variables: display name \"+x\""), std::string::npos);
     EXPECT_NE(r.err.find("RiDisplay given invalid type: \"bogus\""), std::string::npos);
+    EXPECT_NE(r.err.find("No support for arbitrary output variables: display mode \"rgbq\""), std::string::npos);
+    // A driver name is a plain name, never a path.
+    EXPECT_NE(r.err.find("RiDisplay given invalid type: \"../../tmp/evil\"\n"), std::string::npos);
     EXPECT_NE(r.err.find("\"framebufferaddr\" takes an address"), std::string::npos);
     // The memory device then has no address: reported, and the run ends.
     EXPECT_NE(r.err.find("\"memory\" output device requested with Display"), std::string::npos);
@@ -365,6 +377,34 @@ TEST_F(RaylumeDisplayTest, DriverFromRib)
     EXPECT_EQ(lines[0], "open testlog 2 2");
     EXPECT_EQ(starting(lines, "param note s 1 8 x").size(), 1u);
     EXPECT_EQ(starting(lines, "format ").size(), 3u);
+}
+
+TEST_F(RaylumeDisplayTest, ImagerShaderPaintsEveryPixel)
+{
+    dir.write("paint.sl", "imager paint(color c = 1; float a = 1;) { Ci = c; alpha = a; }\n");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    velktest::RunResult c = velktest::run({velktest::program("murn"), "paint.sl"}, opts);
+    ASSERT_EQ(c.status, 0) << c.err;
+    velktest::RunResult r = raylume("Option \"searchpath\" \"shader\" \".\"\nFormat 4 2 1\n"
+                                    "Quantize \"rgba\" 255 0 255 0\n"
+                                    "Imager \"paint\" \"color c\" [0 1 0.5]\nDisplay \"p.tif\" \"file\" \"rgb\"\n" +
+                                        std::string(WORLD),
+                                    {"-silent"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    TIFF *t = TIFFOpen((dir.path() + "/p.tif").c_str(), "r");
+    ASSERT_NE(t, nullptr);
+    std::vector<uint8_t> row(size_t(TIFFScanlineSize(t)));
+    for (uint32_t y = 0; y < 2; ++y) {
+        ASSERT_EQ(TIFFReadScanline(t, row.data(), y, 0), 1);
+        for (size_t x = 0; x < 4; ++x) {
+            EXPECT_EQ(row[3 * x], 0);
+            EXPECT_EQ(row[3 * x + 1], 255);
+            EXPECT_EQ(row[3 * x + 2], 127);
+        }
+    }
+    TIFFClose(t);
 }
 
 } // namespace

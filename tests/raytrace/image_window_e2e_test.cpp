@@ -115,6 +115,9 @@ protected:
             XTranslateCoordinates(peer_, w, DefaultRootWindow(peer_), 0, 0, &sx, &sy, &child);
             EXPECT_EQ(sx, expect_x);
             EXPECT_EQ(sy, expect_y);
+            // The saved image keeps its own size whatever the window's.
+            XResizeWindow(peer_, w, unsigned(expect_w + 30), unsigned(expect_h + 10));
+            XSync(peer_, False);
             // Keys that arrive while rendering are not the end-of-run loop's:
             // press 'W' until the file appears.
             for (int i = 0; i < 2000 && !done && !dir.exists("win.tif"); ++i) {

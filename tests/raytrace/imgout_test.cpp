@@ -15,6 +15,7 @@
 #include "ri/tokens.h"
 #include "shading/depthfile.h"
 #include "tests/ri/error_capture.h"
+#include "tests/ri/stderr_capture.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -32,6 +33,7 @@ protected:
     void SetUp() override
     {
         predeclare_tokens();
+        saved_runner_ = imager_runner;
         imager_runner = &test_imager;
         options.imager = reinterpret_cast<Shader *>(&options);   // any non-null shader turns the hook on
         options.color_quant[3] = 0;                              // no dither: exact values
@@ -39,7 +41,7 @@ protected:
     }
     void TearDown() override
     {
-        imager_runner = nullptr;
+        imager_runner = saved_runner_;
         pixel_rule = nullptr;
         safety_file = 0;
     }
@@ -73,6 +75,7 @@ protected:
     Options options;
     ImageOutput output{options};
     std::string name;
+    ImagerRunner saved_runner_ = nullptr;
 };
 
 template <class T>
@@ -329,35 +332,6 @@ TEST_F(ImageOutputTest, CroppedImageIsWrittenAtItsSizeWithEveryStrip)
     TIFFClose(t);
 }
 
-TEST_F(ImageOutputTest, SafeModeKeepsAnExistingFile)
-{
-    frame("file", "rgba", 2, 2);
-    dir.write("out", "keep");
-    safety_file = 1;
-    EXPECT_FALSE(output.open());
-    EXPECT_EQ(options.render_enabled, 0);
-    EXPECT_EQ(dir.read("out"), "keep");
-}
-
-TEST_F(ImageOutputTest, DisplayRefusals)
-{
-    velktest::ErrorCapture errors;
-    EXPECT_EQ(output.display("+x", "file", "rgba", 0, nullptr, nullptr), 0);
-    EXPECT_TRUE(errors.has_message("No support for arbitrary output variables: display name \"+x\""));
-    EXPECT_EQ(output.display("a", "bogus", "rgba", 0, nullptr, nullptr), 0);
-    EXPECT_TRUE(errors.has_message("RiDisplay given invalid type: \"bogus\""));
-    // A driver name is a plain name, never a path.
-    options.useprmandspy = 1;
-    errors.clear();
-    EXPECT_EQ(output.display("a", "../../tmp/evil", "rgba", 0, nullptr, nullptr), 0);
-    EXPECT_TRUE(errors.has_message("RiDisplay given invalid type: \"../../tmp/evil\""));
-    options.useprmandspy = 0;
-    errors.clear();
-    EXPECT_EQ(output.display("a", "file", "rgbq", 0, nullptr, nullptr), 1);
-    EXPECT_TRUE(errors.has_message("No support for arbitrary output variables: display mode \"rgbq\""));
-    EXPECT_EQ(options.display_mode_bits, 3);
-}
-
 TEST_F(ImageOutputTest, MemoryDeviceWritesOnlyInsideItsBuffer)
 {
     // The buffer holds the crop window exactly; guard bytes around it.
@@ -394,6 +368,49 @@ TEST_F(ImageOutputTest, MemoryDeviceWritesOnlyInsideItsBuffer)
     frame("memory", "rgba", 4, 4);
     output.open();
     EXPECT_TRUE(errors.has_message("\"memory\" output device requested with Display, but no address"));
+}
+
+// Standard output captured while it lives.
+class StdoutCapture {
+public:
+    StdoutCapture()
+    {
+        fflush(stdout);
+        file_ = tmpfile();
+        saved_ = dup(1);
+        dup2(fileno(file_), 1);
+    }
+    std::string finish()
+    {
+        fflush(stdout);
+        dup2(saved_, 1);
+        close(saved_);
+        rewind(file_);
+        std::string text;
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, file_)) > 0) text.append(buf, n);
+        fclose(file_);
+        return text;
+    }
+
+private:
+    FILE *file_;
+    int saved_;
+};
+
+TEST_F(ImageOutputTest, AsciiPreviewShadesByLuminance)
+{
+    frame("ascii", "rgb", 6, 1);
+    ASSERT_TRUE(output.open());
+    PixelSample *row = output.row(0);
+    const float levels[6] = {0.0f, 0.1f, 0.5f, 0.7f, 1.0f, 40.0f};
+    for (int x = 0; x < 6; ++x) row[x].color = Color(levels[x]);
+    row[0].color = Color(std::numeric_limits<float>::quiet_NaN());
+    StdoutCapture out;
+    output.emit_scanline(0, false);
+    // floor(8 x lum^0.75), at most 7: NaN and 0 blank, 1 and beyond '#'.
+    EXPECT_EQ(out.finish(), " .+*##\n");
 }
 
 } // namespace

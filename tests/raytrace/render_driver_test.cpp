@@ -160,6 +160,22 @@ TEST_F(SamplerTest, FixedAccumulationStaysInsideTheCrop)
     EXPECT_EQ(row[2].depth, 3.0f);
 }
 
+RtFloat nowhere_filter(RtFloat, RtFloat, RtFloat, RtFloat)
+{
+    return 0;
+}
+
+TEST_F(SamplerTest, AdaptiveOffsetsOfAFilterThatIsZeroEverywhere)
+{
+    options.filter = &nowhere_filter;
+    prepare(2, 2, 0.01f);
+    ASSERT_EQ(sampler.jitter_x.size(), size_t(ADAPTIVE_OFFSETS));
+    for (size_t i = 0; i < sampler.jitter_x.size(); ++i) {
+        ASSERT_LE(std::fabs(sampler.jitter_x[i]), 1.0f);
+        ASSERT_LE(std::fabs(sampler.jitter_y[i]), 1.0f);
+    }
+}
+
 TEST_F(SamplerTest, AdaptiveSamplingStopsOnFlatPixelsAndKeepsDepth)
 {
     options.minsamples = 4;
@@ -244,6 +260,22 @@ TEST(RenderLoops, ScanlineCallbackGetsEveryRowInOrder)
     for (int y = 3; y <= 9; ++y) expect.push_back(y);
     EXPECT_EQ(rows, expect);
     for (size_t i = 0; i < memory.size(); ++i) EXPECT_EQ(memory[i], i < image_bytes ? 0 : 0x11) << i;
+
+    // The whole picture: the sampled rows start above it, the rows written at row 0.
+    rows.clear();
+    callback_rows = &rows;
+    std::vector<unsigned char> whole(4 * 3 * 3, 0x11);
+    addr = whole.data();
+    RiBegin(RI_NULL);
+    RiOption("runtime", "verbosity", &silent, RI_NULL);
+    RiFormat(4, 3, 1);
+    RiDisplay("mem", "memory", "rgb", "framebufferaddr", &addr, "scanlinecallback", &cb, RI_NULL);
+    RiWorldBegin();
+    RiWorldEnd();
+    RiEnd();
+    callback_rows = nullptr;
+    EXPECT_EQ(rows, (std::vector<int>{0, 1, 2}));
+    for (unsigned char b : whole) EXPECT_EQ(b, 0);
 }
 
 TEST(RenderLoops, EmptyWorldStopsEveryPixelAtTheMinimum)
@@ -257,6 +289,27 @@ TEST(RenderLoops, EmptyWorldStopsEveryPixelAtTheMinimum)
     EXPECT_NE(r.out.find("Variance sampling histogram:\n     128 pixels had 4 samples\nAverage samples per pixel: 4\n"),
               std::string::npos)
         << r.out;
+}
+
+// Every sampled pixel (the picture widened by the filter radius) shoots its
+// samples: 66 x 50 pixels.
+TEST(RenderLoops, PrimaryRaysCoverThePictureAndTheFilterMargin)
+{
+    velktest::TempDir dir;
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    for (auto samples : std::vector<std::pair<const char *, const char *>>{{"1 1", "      3300 primary rays"},
+                                                                            {"2 2", "     13200 primary rays"}}) {
+        std::string rib = dir.write("s.rib", std::string("Format 64 48 1\nPixelSamples ") + samples.first +
+                                                 "\nProjection \"perspective\" \"fov\" 40\nTranslate 0 0 5\n"
+                                                 "WorldBegin\nSphere 1 -1 1 360\nWorldEnd\n");
+        velktest::RunResult r = velktest::run({velktest::program("raylume"), "-stats", rib}, opts);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(std::string("Ray tracing:\n") + std::string(samples.second).substr(0, 10) + " total rays traced:\n" +
+                             samples.second),
+                  std::string::npos)
+            << r.out;
+    }
 }
 
 } // namespace
