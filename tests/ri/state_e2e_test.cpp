@@ -125,7 +125,8 @@ TEST(RaylumeOptions, ArchitectureInArchivePath)
 TEST(RaylumeOptions, StatisticsBlock)
 {
     TempDir dir;
-    RunResult r = render(dir, "WorldBegin\nSphere 1 -1 1 360\nWorldEnd\n", {"-stats"});
+    // (a small picture: the real time printed stays below ten seconds)
+    RunResult r = render(dir, "Format 16 16 1\nWorldBegin\nSphere 1 -1 1 360\nWorldEnd\n", {"-stats"});
     // The statistics follow the rendering messages.
     EXPECT_NE(r.out.find("Done computing image.               \nRuntime stats:\n\tReal time:    00:0"),
               std::string::npos)
