@@ -61,6 +61,20 @@ public:
     velk::DynLib *dll = nullptr;    // native shader library, or null
     int has_output_params = 0;
     std::vector<PARAM_INFO> own_params;   // the rows when they are not a library's
+    // Array parameters and locals of a text shader: segment-tagged address
+    // and element count, so element access stays inside the array.
+    struct ArraySymbol {
+        uint32_t address;
+        int32_t count;
+    };
+    std::vector<ArraySymbol> arrays;
+    // Elements of the array at address (1 when it is not a known array).
+    int array_length(uint32_t address) const
+    {
+        for (const ArraySymbol &a : arrays)
+            if (a.address == address) return a.count;
+        return 1;
+    }
 };
 
 // A shader bound in the attribute state (or a light, or the imager) with its

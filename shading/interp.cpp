@@ -23,6 +23,7 @@ void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderV
         f.base[SEG_GLOBAL] = reinterpret_cast<char *>(sv);
         f.base[SEG_PARAM] = f.params;
         f.base[SEG_LOCAL] = locals;
+        f.shader = shader;
         while (!f.done) {
             op_handlers[*f.pc](&f, sv);
             if (++f.pc >= f.code_end || st.failed()) break;

@@ -55,6 +55,7 @@ struct ExecFrame {
     const uint32_t *code_end;
     int done;
     char *base[3];               // segment bases: shading point, parameters, locals
+    Shader *shader;              // the shader whose code runs
 };
 
 typedef void (*OpHandler)(ExecFrame *f, ShaderVars *sv);

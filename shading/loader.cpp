@@ -138,6 +138,7 @@ private:
     std::vector<PARAM_INFO> params_;
     std::vector<uint32_t> param_words_;
     std::vector<uint32_t> local_words_;
+    std::vector<Shader::ArraySymbol> arrays_;
     std::deque<GlobalVarInfo> symbols_;
     CodeArray code_, init_;
 };
@@ -343,8 +344,10 @@ bool TextShaderLoader::read_declarations(bool is_param, bool is_output)
             p.initval = nullptr;
             params_.push_back(p);
         }
-        symbols_.push_back({is_param ? GV_PARAM : GV_LOCAL, type,
-                            segment_address(is_param ? SEG_PARAM : SEG_LOCAL, offset), 0});
+        uint32_t address = segment_address(is_param ? SEG_PARAM : SEG_LOCAL, offset);
+        symbols_.push_back({is_param ? GV_PARAM : GV_LOCAL, type, address, 0});
+        if (is_array && !table.lookup(interned))
+            arrays_.push_back({address, static_cast<int32_t>(count)});
         table.add(interned, &symbols_.back());
     }
 }
@@ -468,10 +471,13 @@ Shader *TextShaderLoader::make_shader()
     s->local_init = std::move(local_words_);
     s->code = std::move(code_.words);
     s->init_code = std::move(init_.words);
+    s->arrays = std::move(arrays_);
     s->deriv_size = 0;
     s->has_output_params = has_output_ ? 1 : 0;
     s->flags = flags_;
     int nparams = s->param_count();
+    // The statistics count a parameter row as 7 words and 88 bytes of record,
+    // whatever this build's sizes are, so the figures stay comparable.
     s->memory = s->local_size + 4 * (static_cast<int64_t>(s->init_code.size()) + 7 * nparams +
                                      static_cast<int64_t>(s->code.size()) +
                                      static_cast<int64_t>(s->defaults.size())) + 88;

@@ -6,6 +6,24 @@
 void install_control_ops();
 // Pushes and pops of symbols and constants.
 void install_stack_ops();
+// Arithmetic on floats, triples and matrices.
+void install_arith_ops();
+// Comparisons.
+void install_compare_ops();
+// Array elements, setting from a float, widening.
+void install_var_ops();
+// Mathematics on floats and triples.
+void install_math_ops();
+// Facing, reflection, refraction, Fresnel, rotation, depth, matrix functions.
+void install_geometry_ops();
+// Colour-space conversions.
+void install_color_ops();
+// Splines.
+void install_spline_ops();
+// Filtered steps.
+void install_filterstep_ops();
+// Derivatives, area and calculatenormal.
+void install_deriv_ops();
 // noise, pnoise, cellnoise.
 void install_noise_ops();
 // shadername, seq, sne, match, concat, format, printf.

@@ -31,6 +31,15 @@ void install_op_modules()
 {
     install_control_ops();
     install_stack_ops();
+    install_arith_ops();
+    install_compare_ops();
+    install_var_ops();
+    install_math_ops();
+    install_geometry_ops();
+    install_color_ops();
+    install_spline_ops();
+    install_filterstep_ops();
+    install_deriv_ops();
     install_noise_ops();
     install_string_ops();
     install_query_ops();

@@ -1,0 +1,47 @@
+// Colour-space operations: the fixed conversions into rgb of casts, and
+// ctransform with named spaces from the string stack.
+#include "shading/colorspace.h"
+#include "shading/opmodules.h"
+#include "shading/opstack.h"
+
+using opstack::triple;
+
+namespace {
+
+typedef Color (*Conversion)(const Color &);
+
+template <Conversion F>
+void op_convert(ExecFrame *, ShaderVars *)
+{
+    opstack::replace(3, F(triple(slstack.top_ptr(3))));
+}
+
+// ctransforms (space, C): C from rgb into the space.
+void op_ctransforms(ExecFrame *, ShaderVars *)
+{
+    const char *space = slstack.pop_string();
+    Color c = triple(slstack.top_ptr(3));
+    color_from_rgb(space, c);
+    opstack::replace(3, c);
+}
+
+// ctransformss (from, to, C): through rgb from the first space to the second.
+void op_ctransformss(ExecFrame *, ShaderVars *)
+{
+    const char *from = slstack.pop_string();
+    const char *to = slstack.pop_string();
+    Color c = triple(slstack.top_ptr(3));
+    ctransform(from, to, c);
+    opstack::replace(3, c);
+}
+
+} // namespace
+
+void install_color_ops()
+{
+    set_op_handler(105, op_convert<xyz_to_rgb>);
+    set_op_handler(106, op_convert<hsv_to_rgb>);
+    set_op_handler(107, op_convert<yiq_to_rgb>);
+    set_op_handler(108, op_ctransforms);
+    set_op_handler(109, op_ctransformss);   // ctransformss, ctransform2s
+}

@@ -1,0 +1,248 @@
+// Mathematics of the shading language on floats and triples: the library
+// functions with their domain reports, min/max/clamp/mix, lengths and
+// component access. The first argument of a call is on top of the stack; a
+// result takes the place of the deepest argument.
+#include <cmath>
+
+#include "raytrace/random.h"
+#include "ri/rierror.h"
+#include "shading/opmodules.h"
+#include "shading/illum.h"
+#include "shading/opstack.h"
+#include "shading/lightmath.h"
+#include "shading/shadingpoint.h"
+
+using opstack::replace;
+using opstack::triple;
+
+namespace {
+
+// A domain error: reported in the main run (the derivative neighbours repeat
+// its work); the result is 0.
+float domain_error(const ShaderVars *sv, const char *message)
+{
+    if (sv->whichdisp == DISP_MAIN) ri_error(RIE_MATH, RIE_ERROR, "%s", message);
+    return 0;
+}
+
+// ---- float functions -----------------------------------------------------
+
+typedef float (*Func1)(float);
+typedef float (*Func2)(float, float);   // (top, beneath)
+
+float f_abs(float x) { return std::fabs(x); }
+float f_sign(float x) { return x > 0 ? 1.0f : x < 0 ? -1.0f : 0.0f; }
+float f_floor(float x) { return std::floor(x); }
+float f_ceil(float x) { return std::ceil(x); }
+float f_round(float x) { return std::floor(x + 0.5f); }
+float f_sin(float x) { return std::sin(x); }
+float f_cos(float x) { return std::cos(x); }
+float f_tan(float x) { return std::tan(x); }
+float f_asin(float x) { return std::asin(x); }
+float f_acos(float x) { return std::acos(x); }
+float f_atan(float x) { return std::atan(x); }
+float f_exp(float x) { return std::exp(x); }
+float f_log(float x) { return std::log(x); }
+float f_radians(float x) { return x * 0.017453292f; }
+float f_degrees(float x) { return x * 57.29578f; }
+
+float f_atan2(float y, float x) { return std::atan2(y, x); }
+float f_logb(float x, float base) { return std::log(x) / std::log(base); }
+float f_pow(float x, float y) { return safe_powf(x, y); }
+// a - b floor(a / b); a zero modulus keeps a, as division keeps the dividend.
+float f_mod(float a, float b) { return b == 0 ? a : a - b * std::floor(a / b); }
+float f_step(float edge, float x) { return x >= edge ? 1.0f : 0.0f; }
+float f_min(float a, float b) { return a < b ? a : b; }
+float f_max(float a, float b) { return a > b ? a : b; }
+
+template <Func1 F>
+void op_f1(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(1);
+    p[0] = F(p[0]);
+}
+
+template <Func2 F>
+void op_f2(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(2);
+    replace(2, F(p[0], p[1]));
+}
+
+void op_sqrt(ExecFrame *, ShaderVars *sv)
+{
+    float *p = slstack.top_ptr(1);
+    p[0] = p[0] < 0 ? domain_error(sv, "sqrt of negative in shader") : std::sqrt(p[0]);
+}
+
+void op_inversesqrt(ExecFrame *, ShaderVars *sv)
+{
+    float *p = slstack.top_ptr(1);
+    p[0] = p[0] <= 1e-10f ? domain_error(sv, "inversesqrt of <= 0 in shader")
+                          : 1 / std::sqrt(p[0]);
+}
+
+float smoothstep(float lo, float hi, float x)
+{
+    if (x <= lo) return 0;
+    if (x >= hi) return 1;
+    float t = (x - lo) / (hi - lo);
+    return t * t * (3 - 2 * t);
+}
+
+float clamp3(float x, float lo, float hi)
+{
+    return x <= lo ? lo : x >= hi ? hi : x;
+}
+
+float mix(float a, float b, float t)
+{
+    return (1 - t) * a + t * b;
+}
+
+void op_smoothstep(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(3);
+    replace(3, smoothstep(p[0], p[1], p[2]));
+}
+
+void op_fclamp(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(3);
+    replace(3, clamp3(p[0], p[1], p[2]));
+}
+
+void op_fmix(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(3);
+    replace(3, mix(p[0], p[1], p[2]));
+}
+
+void op_random(ExecFrame *, ShaderVars *)
+{
+    slstack.push_float(random_uniform());
+}
+
+// ---- triples ---------------------------------------------------------------
+
+template <Func2 F>
+void op_v2(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(6);
+    Point r;
+    for (int i = 0; i < 3; ++i) r[i] = F(p[i], p[3 + i]);
+    replace(6, r);
+}
+
+void op_vclamp(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(9);
+    Point r;
+    for (int i = 0; i < 3; ++i) r[i] = clamp3(p[i], p[3 + i], p[6 + i]);
+    replace(9, r);
+}
+
+// Two triples and a float.
+void op_vmix(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(7);
+    Point r;
+    for (int i = 0; i < 3; ++i) r[i] = mix(p[i], p[3 + i], p[6]);
+    replace(7, r);
+}
+
+void op_length(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(3);
+    replace(3, triple(p).length());
+}
+
+void op_distance(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(6);
+    replace(6, (triple(p) - triple(p + 3)).length());
+}
+
+void op_normalize(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(3);
+    replace(3, normalize(triple(p)));
+}
+
+template <int C>
+void op_xyzcomp(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(3);
+    replace(3, p[C]);
+}
+
+// The component index floor(i) kept to 0..2 (NaN as 0).
+int component(float i)
+{
+    float c = std::floor(i);
+    return c >= 2 ? 2 : c >= 1 ? 1 : 0;
+}
+
+// comp (v, i).
+void op_comp(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(4);
+    replace(4, p[component(p[3])]);
+}
+
+// setcomp (v, i, x): the triple with component i set to x; an index outside
+// 0..2 (or NaN) sets nothing.
+void op_setcomp(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(5);
+    Point v = triple(p);
+    float i = std::floor(p[3]);
+    if (i >= 0 && i <= 2) v[static_cast<int>(i)] = p[4];
+    replace(5, v);
+}
+
+} // namespace
+
+void install_math_ops()
+{
+    set_op_handler(66, op_f1<f_abs>);
+    set_op_handler(67, op_f1<f_sign>);
+    set_op_handler(74, op_f1<f_floor>);
+    set_op_handler(75, op_f1<f_ceil>);
+    set_op_handler(76, op_f1<f_round>);
+    set_op_handler(77, op_f1<f_sin>);
+    set_op_handler(79, op_f1<f_cos>);
+    set_op_handler(81, op_f1<f_tan>);
+    set_op_handler(78, op_f1<f_asin>);
+    set_op_handler(80, op_f1<f_acos>);
+    set_op_handler(82, op_f1<f_atan>);
+    set_op_handler(69, op_f1<f_exp>);
+    set_op_handler(70, op_f1<f_log>);
+    set_op_handler(88, op_f1<f_radians>);
+    set_op_handler(89, op_f1<f_degrees>);
+    set_op_handler(72, op_sqrt);
+    set_op_handler(73, op_inversesqrt);
+    set_op_handler(83, op_f2<f_atan2>);
+    set_op_handler(71, op_f2<f_logb>);
+    set_op_handler(68, op_f2<f_pow>);
+    set_op_handler(65, op_f2<f_mod>);
+    set_op_handler(61, op_f2<f_step>);
+    set_op_handler(84, op_f2<f_min>);     // fmin, min
+    set_op_handler(85, op_f2<f_max>);     // fmax, max
+    set_op_handler(62, op_smoothstep);
+    set_op_handler(86, op_fclamp);        // fclamp, clamp
+    set_op_handler(90, op_fmix);
+    set_op_handler(223, op_random);
+    set_op_handler(183, op_v2<f_min>);    // vmin, cmin
+    set_op_handler(184, op_v2<f_max>);    // vmax, cmax
+    set_op_handler(185, op_vclamp);       // vclamp, cclamp
+    set_op_handler(103, op_vmix);         // vmix, mix, cmix
+    set_op_handler(118, op_length);
+    set_op_handler(119, op_distance);
+    set_op_handler(124, op_normalize);
+    set_op_handler(110, op_xyzcomp<0>);
+    set_op_handler(111, op_xyzcomp<1>);
+    set_op_handler(112, op_xyzcomp<2>);
+    set_op_handler(113, op_comp);
+    set_op_handler(179, op_setcomp);
+}

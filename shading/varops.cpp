@@ -1,0 +1,108 @@
+// Array elements and widening: element access by a popped index, setting a
+// triple or matrix variable from a float, and widening the top float.
+#include <cmath>
+
+#include "ri/shader.h"
+#include "shading/opmodules.h"
+#include "shading/opstack.h"
+#include "shading/stringids.h"
+
+namespace {
+
+// The element floor(index) of an array of count elements, kept inside the
+// array: below 0 (and NaN) is element 0, past the end the last element.
+int element_index(float index, int count)
+{
+    float i = std::floor(index);
+    if (!(i > 0)) return 0;
+    if (i >= static_cast<float>(count - 1)) return count > 0 ? count - 1 : 0;
+    return static_cast<int>(i);
+}
+
+// The address of the element selected by the popped index; the operand is
+// the array symbol.
+char *element(ExecFrame *f, int element_bytes)
+{
+    uint32_t word = next_word(f);
+    int count = f->shader ? f->shader->array_length(word) : 1;
+    int i = element_index(slstack.pop_float(), count);
+    return operand_address(word, f) + static_cast<size_t>(i) * element_bytes;
+}
+
+template <int WORDS>
+void op_apush(ExecFrame *f, ShaderVars *)
+{
+    const char *from = element(f, 4 * WORDS);
+    std::memcpy(slstack.push_space(WORDS), from, 4 * WORDS);
+}
+
+// The index is on top, the value beneath it.
+template <int WORDS>
+void op_apop(ExecFrame *f, ShaderVars *)
+{
+    char *to = element(f, 4 * WORDS);
+    std::memcpy(to, slstack.top_ptr(WORDS), 4 * WORDS);
+    slstack.drop(WORDS);
+}
+
+// String elements hold ids; the stack holds the texts.
+void op_apushs(ExecFrame *f, ShaderVars *)
+{
+    uint32_t id;
+    std::memcpy(&id, element(f, 4), 4);
+    const char *s = string_from_id(id);
+    slstack.push_string(s ? s : "");
+}
+
+void op_apops(ExecFrame *f, ShaderVars *)
+{
+    char *to = element(f, 4);
+    uint32_t id = string_id(slstack.pop_string());
+    std::memcpy(to, &id, 4);
+}
+
+// The triple variable becomes (f, f, f).
+void op_cset(ExecFrame *f, ShaderVars *)
+{
+    float *to = next_float_operand(f);
+    float v = slstack.pop_float();
+    to[0] = to[1] = to[2] = v;
+}
+
+// The matrix variable becomes f on the diagonal.
+void op_mset(ExecFrame *f, ShaderVars *)
+{
+    float *to = next_float_operand(f);
+    Matrix4 m(slstack.pop_float());
+    std::memcpy(to, m.m, sizeof m.m);
+}
+
+void op_ftoc(ExecFrame *, ShaderVars *)
+{
+    float v = *slstack.top_ptr(1);
+    opstack::replace(1, Point(v));
+}
+
+void op_ftom(ExecFrame *, ShaderVars *)
+{
+    float v = *slstack.top_ptr(1);
+    opstack::replace(1, Matrix4(v));
+}
+
+} // namespace
+
+void install_var_ops()
+{
+    set_op_handler(16, op_apush<1>);    // apushf
+    set_op_handler(17, op_apop<1>);     // apopf
+    set_op_handler(14, op_apush<3>);    // apushc, apushv
+    set_op_handler(15, op_apop<3>);     // apopc, apopv
+    set_op_handler(20, op_apush<16>);   // apushm
+    set_op_handler(21, op_apop<16>);    // apopm
+    set_op_handler(18, op_apushs);
+    set_op_handler(19, op_apops);
+    set_op_handler(120, op_cset);       // cset, vset
+    set_op_handler(121, op_mset);
+    set_op_handler(101, op_ftoc);       // ftoc, ftop, ftov
+    set_op_handler(102, op_ftom);
+}
