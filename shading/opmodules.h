@@ -36,3 +36,8 @@ void install_transform_ops();
 void install_shadeop_ops();
 // surface, displacement, atmosphere, lightsource, incident, opposite.
 void install_message_ops();
+// ambient, diffuse, specular, phong, specularbrdf; illuminate, solar,
+// ambience and illuminance.
+void install_light_ops();
+// trace, visibility, rayhittest, fulltrace, raylevel, isshadowray.
+void install_trace_ops();

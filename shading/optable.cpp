@@ -46,6 +46,8 @@ void install_op_modules()
     install_transform_ops();
     install_shadeop_ops();
     install_message_ops();
+    install_light_ops();
+    install_trace_ops();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // Current space is world space. Normals go by the transposed inverse.
 #include <cstring>
 
+#include "raytrace/gprim.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
@@ -173,9 +174,11 @@ bool space_matrix(ShaderVars *sv, const char *from, const char *to, bool vector,
                                             vector ? 1 : 0, out, sv->time) != 0;
 }
 
-const Transformation *object_transformation(const Intersection *)
+const Transformation *object_transformation(const Intersection *sv)
 {
-    return nullptr;
+    const GPrimitive *o = sv ? sv->obj : nullptr;
+    if (!o || !is_surface_type(o->type)) return nullptr;
+    return static_cast<const GSurface *>(o)->xform.get();
 }
 
 void install_transform_ops()

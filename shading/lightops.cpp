@@ -1,0 +1,220 @@
+// Lighting operations: the illumination built-ins (ambient, diffuse,
+// specular, phong, specularbrdf) and the light-loop statements: illuminate
+// and solar in light shaders, illuminance over the point's lights in surface
+// shaders, and the ambient light statement.
+#include <cmath>
+
+#include "raytrace/gprim.h"
+#include "ri/renderer.h"
+#include "shading/illum.h"
+#include "shading/interp.h"
+#include "shading/lightmath.h"
+#include "shading/lightsource.h"
+#include "shading/opmodules.h"
+#include "shading/shadingpoint.h"
+#include "shading/stackpoints.h"
+
+namespace {
+
+void op_ambient(ExecFrame *, ShaderVars *sv)
+{
+    Color C;
+    ambient(C, sv);
+    push_point(C);
+}
+
+void op_diffuse(ExecFrame *, ShaderVars *sv)
+{
+    Point N = pop_point();
+    Color C;
+    diffuse(sv->Ps, N, C, sv);
+    push_point(C);
+}
+
+void op_specular(ExecFrame *, ShaderVars *sv)
+{
+    Point N = pop_point(), V = pop_point();
+    float roughness = slstack.pop_float();
+    Color C;
+    specular(sv->Ps, N, V, roughness, C, sv);
+    push_point(C);
+}
+
+void op_phong(ExecFrame *, ShaderVars *sv)
+{
+    Point N = pop_point(), V = pop_point();
+    float size = slstack.pop_float();
+    Color C(0, 0, 0);
+    if (sv->doillum) phong(sv->Ps, N, V, size, C, sv);
+    push_point(C);
+}
+
+void op_specularbrdf(ExecFrame *, ShaderVars *)
+{
+    Point L = pop_point(), N = pop_point(), V = pop_point();
+    float roughness = slstack.pop_float();
+    push_point(specularbrdf(L, N, V, roughness, alt_specular_model()));
+}
+
+// ---- illuminate and solar (light shaders) ---------------------------------
+
+// Whether direction L (from the light towards the surface) falls inside the
+// cone of the surface's light loop.
+bool in_gather_cone(const ShaderVars *sv, const Point &L)
+{
+    float len = L.length();
+    float c = len > 0 ? -dot(L, sv->gather_axis) / len : 0;
+    return c >= sv->cos_gather_angle;
+}
+
+// The shadow test over distance towards the light: the transmission becomes
+// the point's shadow filter; the light counts when some light gets through.
+bool illuminate_core(ShaderVars *sv, float distance)
+{
+    LightSource *light = sv->ls;
+    const GState *g = light ? light->gstate.get() : nullptr;
+    if (!g || !(g->flags & GS_LIGHT_SHADOWS)) {
+        sv->shadowfilter = Color(1, 1, 1);
+        return true;
+    }
+    Color filter(1, 1, 1);
+    transmission(normalize(-sv->L), sv->Ps, sv->time, sv->detail, filter, distance, nullptr);
+    sv->shadowfilter = filter;
+    return filter.x + filter.y + filter.z >= 0.001f;
+}
+
+void finish_statement(ExecFrame *f, uint32_t label, bool lit)
+{
+    if (!lit) jump_to(f, label);
+}
+
+void op_illuminate1(ExecFrame *f, ShaderVars *sv)
+{
+    uint32_t label = next_word(f);
+    Point from = pop_point();
+    if (slstack.failed()) return;
+    sv->L = sv->Ps - from;
+    sv->Pl = from;
+    bool lit = in_gather_cone(sv, sv->L) && illuminate_core(sv, sv->L.length());
+    finish_statement(f, label, lit);
+}
+
+void op_illuminate3(ExecFrame *f, ShaderVars *sv)
+{
+    uint32_t label = next_word(f);
+    Point from = pop_point(), axis = pop_point();
+    float angle = slstack.pop_float();
+    if (slstack.failed()) return;
+    sv->L = sv->Ps - from;
+    sv->Pl = from;
+    float len = sv->L.length(), alen = axis.length();
+    float c = len > 0 && alen > 0 ? dot(sv->L, axis) / (len * alen) : 1;
+    bool lit = c >= std::cos(angle) && in_gather_cone(sv, sv->L) && illuminate_core(sv, len);
+    finish_statement(f, label, lit);
+}
+
+void op_solar0(ExecFrame *f, ShaderVars *sv)
+{
+    uint32_t label = next_word(f);
+    Point D = normalize(faceforward(sv->Ns, sv->I));
+    sv->L = normalize(-reflect(sv->I, D));
+    bool lit = in_gather_cone(sv, sv->L) && illuminate_core(sv, 1e38f);
+    finish_statement(f, label, lit);
+}
+
+// A distant light along axis spreading by angle: it counts when its cone
+// meets the gather cone.
+void op_solar2(ExecFrame *f, ShaderVars *sv)
+{
+    uint32_t label = next_word(f);
+    Point axis = pop_point();
+    float angle = slstack.pop_float();
+    if (slstack.failed()) return;
+    sv->L = axis;
+    Point dir = normalize(axis);
+    float c = -dot(dir, sv->gather_axis);
+    bool meets = c >= sv->cos_gather_angle;
+    if (!meets && angle > 0 && sv->gather_axis.length() > 0) {
+        float between = std::acos(std::fmax(-1.0f, std::fmin(1.0f, c)));
+        float gather = std::acos(std::fmax(-1.0f, std::fmin(1.0f, sv->cos_gather_angle)));
+        meets = between <= gather + angle;
+    }
+    bool lit = meets && illuminate_core(sv, 1e38f);
+    finish_statement(f, label, lit);
+}
+
+// The ambient light statement: its body always runs.
+void op_ambience0(ExecFrame *f, ShaderVars *)
+{
+    next_word(f);
+}
+
+// ---- illuminance (surface shaders) ----------------------------------------
+
+void op_illuminance_start(ExecFrame *, ShaderVars *sv)
+{
+    sv->lsw.start(light_list(), sv, 0);
+    sv->clight = sv->lsw.current;
+}
+
+bool lights_point(const ShaderVars *sv, const LightSource *l)
+{
+    const GState *g = sv->surf.get();
+    return !g || light_set_contains(g->words, l->id);
+}
+
+// One step of the light loop; the operands stay on the stack while the loop
+// runs (the body returns here for the next light) and go when it ends.
+template <bool CATEGORY, bool CONE>
+void op_illuminance(ExecFrame *f, ShaderVars *sv)
+{
+    uint32_t label = next_word(f);
+    const int words = CONE ? 7 : 3;
+    const float *p = slstack.top_ptr(words);
+    const char *category = CATEGORY ? *slstack.string_top_ptr() : nullptr;
+    if (slstack.failed()) return;
+    Point position = Point::from(p);
+    Point axis(0, 0, 0);
+    float cosangle = -1;
+    if (CONE) {
+        axis = Point::from(p + 3);
+        cosangle = std::cos(p[6]);
+    }
+    LightSourceListWalker &w = sv->lsw;
+    if (sv->doillum) {
+        while (!w.end() && (!lights_point(sv, w()) || (CATEGORY && !w()->category_matches(category))))
+            w.step();
+    }
+    if (!sv->doillum || w.end()) {
+        slstack.drop(words);
+        if (CATEGORY) slstack.drop_strings(1);
+        sv->clight = nullptr;
+        jump_to(f, label);
+        return;
+    }
+    sv->clight = w();
+    w.call_shader(position, axis, cosangle, 1, sv);
+    sv->L = -sv->L;
+    w.step();
+}
+
+} // namespace
+
+void install_light_ops()
+{
+    set_op_handler(186, op_ambient);
+    set_op_handler(187, op_diffuse);
+    set_op_handler(188, op_specular);
+    set_op_handler(189, op_phong);
+    set_op_handler(190, op_specularbrdf);
+    set_op_handler(245, op_illuminate1);
+    set_op_handler(246, op_illuminate3);
+    set_op_handler(247, op_solar0);
+    set_op_handler(248, op_solar2);
+    set_op_handler(249, op_ambience0);
+    set_op_handler(254, op_illuminance_start);
+    set_op_handler(250, op_illuminance<false, false>);
+    set_op_handler(251, op_illuminance<true, false>);
+    set_op_handler(252, op_illuminance<false, true>);
+    set_op_handler(253, op_illuminance<true, true>);
+}

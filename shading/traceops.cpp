@@ -1,0 +1,287 @@
+// Tracing operations: trace, visibility, rayhittest, fulltrace, raylevel and
+// isshadowray.
+#include <cstring>
+#include <unordered_map>
+#include <vector>
+
+#include "raytrace/gprim.h"
+#include "raytrace/hierarchy.h"
+#include "raytrace/ray.h"
+#include "raytrace/raytracer.h"
+#include "ri/renderer.h"
+#include "ri/shader.h"
+#include "shading/illum.h"
+#include "shading/interp.h"
+#include "shading/lightsource.h"
+#include "shading/opmodules.h"
+#include "shading/shadingpoint.h"
+#include "shading/stackpoints.h"
+#include "shading/tracing.h"
+
+namespace {
+
+// Ray levels with a last-hit slot.
+const int CACHED_LEVELS = 15;
+GPrimitive *last_hit[16];
+
+// The last object that blocked a shadow ray of each light in this world.
+std::unordered_map<const LightSource *, GPrimitive *> &light_blockers()
+{
+    static std::unordered_map<const LightSource *, GPrimitive *> blockers;
+    return blockers;
+}
+
+// fulltrace's bookkeeping of the process.
+float fulltrace_hits = 0;
+Point miss_point, miss_direction;
+
+const float FAR = 1e38f;
+
+GPrimitive *secondary_root()
+{
+    RayTracer *rt = RayTracer::current();
+    if (!rt) return nullptr;
+    return rt->secondary_hierarchy ? static_cast<GPrimitive *>(rt->secondary_hierarchy) : rt->frame_objects;
+}
+
+// A ray from the point: one level deeper, from the options' lower distance
+// limit out.
+Ray ray_from(const ShaderVars *sv, const Point &P, const Point &R)
+{
+    Ray ray(P, R, sv->time, sv->level + 1, sv->weight, 0);
+    float lower = current_renderer ? current_renderer->options.minshadowbias : 1e-10f;
+    ray.set_range(lower, FAR);
+    return ray;
+}
+
+GPrimitive **cache_slot(int level)
+{
+    return level >= 0 && level < CACHED_LEVELS ? &last_hit[level] : nullptr;
+}
+
+GSurface *as_surface(GPrimitive *o)
+{
+    return o && is_surface_type(o->type) ? static_cast<GSurface *>(o) : nullptr;
+}
+
+// The interior or exterior shader of the object hit runs on the traced
+// colour: exterior when R leaves through the front of the point's surface.
+void run_volume_shader(ShaderVars *sv, const Ray &ray, const Point &R, Color &color)
+{
+    GSurface *surface = as_surface(ray.hit_object);
+    GState *g = surface ? surface->attributes() : nullptr;
+    if (!g) return;
+    int use = dot(R, sv->Ng) > 0 ? USE_EXTERIOR : USE_INTERIOR;
+    ShaderInstance *inst = g->shaders[use].get();
+    if (!inst || !inst->shader) return;   // only the other volume is bound
+    Intersection hit(ray.hit_object, ray.depth, ray.time);
+    hit.surf.set(g);
+    hit.level = sv->level;
+    hit.Ps = ray.origin + ray.dir * ray.depth;
+    hit.I = ray.dir * ray.depth;
+    hit.Ci = color;
+    hit.Oi = ray.opacity;
+    hit.doillum = sv->doillum;
+    std::vector<uint32_t> params = inst->block;
+    params.push_back(0);
+    run_shader_on_point(inst->shader, &hit, use, reinterpret_cast<char *>(params.data()));
+    color = hit.Ci;
+}
+
+void op_trace(ExecFrame *, ShaderVars *sv)
+{
+    Point P = pop_point(), R = pop_point();
+    push_point(trace_color(sv, P, R));
+}
+
+void op_visibility(ExecFrame *, ShaderVars *sv)
+{
+    Point P0 = pop_point(), P1 = pop_point();
+    push_point(visibility(sv, P0, P1));
+}
+
+void op_rayhittest(ExecFrame *, ShaderVars *sv)
+{
+    Point P = pop_point(), R = pop_point();
+    Point Phit, Nhit;
+    float d = ray_hit_test(sv, P, R, Phit, Nhit);
+    slstack.push_float(d);
+    push_point(Nhit);
+    push_point(Phit);
+}
+
+void op_fulltrace(ExecFrame *, ShaderVars *sv)
+{
+    Point P = pop_point(), R = pop_point();
+    FullTrace t = full_trace(sv, P, R);
+    slstack.push_float(t.hit_count);
+    push_point(t.Rmiss);
+    push_point(t.Pmiss);
+    push_point(t.Nhit);
+    push_point(t.Phit);
+    slstack.push_float(t.hit_distance);
+    push_point(t.hit_color);
+}
+
+void op_raylevel(ExecFrame *, ShaderVars *sv)
+{
+    slstack.push_float(sl_raylevel(sv));
+}
+
+void op_isshadowray(ExecFrame *, ShaderVars *sv)
+{
+    slstack.push_float(sl_isshadowray(sv));
+}
+
+} // namespace
+
+void clear_last_hit_cache()
+{
+    for (GPrimitive *&o : last_hit) o = nullptr;
+    light_blockers().clear();
+}
+
+Color trace_color(ShaderVars *sv, const Point &P, const Point &R)
+{
+    if (!sv->doillum) return Color(0, 0, 0);
+    Ray ray = ray_from(sv, P, R);
+    ray.trace();
+    if (GPrimitive **slot = cache_slot(ray.level)) *slot = ray.hit_object;
+    Color color = ray.color;
+    run_volume_shader(sv, ray, R, color);
+    return color;
+}
+
+Color visibility(ShaderVars *sv, const Point &P0, const Point &P1)
+{
+    Point dir = P1 - P0;
+    float distance = dir.length();
+    // Only a light shader has a light whose blockers are worth remembering.
+    LightSource *light = sv->shadetype == USE_LIGHT ? sv->ls : nullptr;
+    GPrimitive *first = nullptr;
+    if (light) {
+        auto it = light_blockers().find(light);
+        if (it != light_blockers().end()) first = it->second;
+    }
+    Color result(1, 1, 1);
+    GPrimitive *before = last_shadow_blocker();
+    transmission(normalize(dir), P0, sv->time, sv->detail, result, distance, first);
+    GPrimitive *after = last_shadow_blocker();
+    if (light && after != before) light_blockers()[light] = after;
+    return result;
+}
+
+float ray_hit_test(ShaderVars *sv, const Point &P, const Point &R, Point &Phit, Point &Nhit)
+{
+    Phit = Nhit = Point(0, 0, 0);
+    GPrimitive *root = secondary_root();
+    if (!sv->doillum || !root) return FAR;
+    Ray ray = ray_from(sv, P, R);
+    IntersectionList hits = ray.closest_hit(root);
+    float distance = FAR;
+    if (Intersection *h = hits.head()) {
+        h->Ps = ray.origin + ray.dir * h->linet;
+        if (!h->finished && h->obj) h->obj->fill_hit(h);
+        distance = h->linet;
+        Phit = h->Ps;
+        Nhit = h->Ns;
+    }
+    hits.free_list();
+    return distance;
+}
+
+FullTrace full_trace(ShaderVars *sv, const Point &P, const Point &R)
+{
+    if (sv->level == 0) fulltrace_hits = 0;
+    FullTrace t;
+    t.hit_color = Color(0, 0, 0);
+    t.hit_distance = FAR;
+    t.Pmiss = P;
+    t.Rmiss = R;
+    t.hit_count = 0;
+    if (!sv->doillum) return t;
+    int level = sv->level + 1;
+    GPrimitive *root = secondary_root();
+    int max_level = current_renderer ? current_renderer->options.max_raylevel : 4;
+    Intersection *hit = nullptr;
+    IntersectionList hits;
+    Ray ray = ray_from(sv, P, R);
+    if (max_level >= level) {
+        GPrimitive **slot = cache_slot(level);
+        if (root) hits = ray.find_hit(root, slot ? *slot : nullptr);
+        if (slot) *slot = ray.hit_object;
+        count_ray(level);
+        miss_point = P;
+        miss_direction = R;
+        hit = hits.head();
+    }
+    if (hit) {
+        hit->shade_hit(ray);   // may trace further, moving the miss bookkeeping deeper
+        t.hit_color = hit->Ci;
+        t.hit_distance = hit->linet;
+        t.Phit = hit->Ps;
+        t.Nhit = hit->Ns;
+        t.Pmiss = miss_point;
+        t.Rmiss = miss_direction;
+        t.hit_count = fulltrace_hits;
+    } else {
+        fulltrace_hits = static_cast<float>(level);
+        t.hit_count = fulltrace_hits;
+    }
+    hits.free_list();
+    return t;
+}
+
+extern "C" void sl_trace(Intersection *sv, const float *P, const float *R, float *color)
+{
+    Color c = trace_color(sv, Point::from(P), Point::from(R));
+    std::memcpy(color, c.data(), 12);
+}
+
+extern "C" void sl_visibility(Intersection *sv, const float *P0, const float *P1, float *transmission)
+{
+    Color c = visibility(sv, Point::from(P0), Point::from(P1));
+    std::memcpy(transmission, c.data(), 12);
+}
+
+extern "C" float sl_rayhittest(Intersection *sv, const float *P, const float *R, float *Phit, float *Nhit)
+{
+    Point ph, nh;
+    float d = ray_hit_test(sv, Point::from(P), Point::from(R), ph, nh);
+    std::memcpy(Phit, ph.data(), 12);
+    std::memcpy(Nhit, nh.data(), 12);
+    return d;
+}
+
+extern "C" float sl_fulltrace(Intersection *sv, const float *P, const float *R, float *hitcolor,
+                              float *hitdist, float *Phit, float *Nhit, float *Pmiss, float *Rmiss)
+{
+    FullTrace t = full_trace(sv, Point::from(P), Point::from(R));
+    std::memcpy(hitcolor, t.hit_color.data(), 12);
+    *hitdist = t.hit_distance;
+    std::memcpy(Phit, t.Phit.data(), 12);
+    std::memcpy(Nhit, t.Nhit.data(), 12);
+    std::memcpy(Pmiss, t.Pmiss.data(), 12);
+    std::memcpy(Rmiss, t.Rmiss.data(), 12);
+    return t.hit_count;
+}
+
+extern "C" float sl_raylevel(Intersection *sv)
+{
+    return static_cast<float>(sv->level);
+}
+
+extern "C" float sl_isshadowray(Intersection *sv)
+{
+    return sv->shade_task == SHADE_TASK_SHADOW ? 1.0f : 0.0f;
+}
+
+void install_trace_ops()
+{
+    set_op_handler(238, op_trace);
+    set_op_handler(239, op_visibility);
+    set_op_handler(241, op_rayhittest);
+    set_op_handler(242, op_fulltrace);
+    set_op_handler(243, op_raylevel);
+    set_op_handler(244, op_isshadowray);
+}

@@ -1,0 +1,42 @@
+// Rays fired by shaders: the colour seen along a ray, the transmission
+// between two points, the distance to the nearest hit, and the full trace
+// with its hit data and the ray that finally missed. The rays start one level
+// deeper than the shading point.
+#pragma once
+#include "ri/vecmath.h"
+
+struct Intersection;
+
+// Forgets the objects last hit per ray level and the lights' last blockers
+// (the ray tracer calls this when a world ends: the objects go with it).
+void clear_last_hit_cache();
+
+// The colour seen from P along R, with the interior or exterior shader of
+// the object hit run on it.
+Color trace_color(Intersection *sv, const Point &P, const Point &R);
+// What reaches P0 from P1.
+Color visibility(Intersection *sv, const Point &P0, const Point &P1);
+// The distance to the nearest hit from P along R with its position and
+// normal; 1e38 and zeros on a miss.
+float ray_hit_test(Intersection *sv, const Point &P, const Point &R, Point &Phit, Point &Nhit);
+
+struct FullTrace {
+    Color hit_color;
+    float hit_distance;
+    Point Phit, Nhit;
+    Point Pmiss, Rmiss;   // the deepest ray that missed
+    float hit_count;
+};
+// The shaded hit from P along R and the bookkeeping of the rays that missed.
+FullTrace full_trace(Intersection *sv, const Point &P, const Point &R);
+
+extern "C" {
+// The same for native shaders; triples are three floats.
+void sl_trace(Intersection *sv, const float *P, const float *R, float *color);
+void sl_visibility(Intersection *sv, const float *P0, const float *P1, float *transmission);
+float sl_rayhittest(Intersection *sv, const float *P, const float *R, float *Phit, float *Nhit);
+float sl_fulltrace(Intersection *sv, const float *P, const float *R, float *hitcolor, float *hitdist,
+                   float *Phit, float *Nhit, float *Pmiss, float *Rmiss);
+float sl_raylevel(Intersection *sv);
+float sl_isshadowray(Intersection *sv);
+}
