@@ -16,6 +16,7 @@
 #include "ri/transformation.h"
 #include "shading/interp.h"
 #include "shading/lightsource.h"
+#include "shading/tracing.h"
 
 RayTracer::RayTracer() = default;
 

@@ -168,5 +168,3 @@ Color specular_path_light(const Point &P, const Point &axis, GPrimitive *obj);
 void print_radiosity_stats(FILE *out);
 void print_irradiance_stats(FILE *out);
 void print_texture_stats(FILE *out);
-// Forgets the per-level cache of the last object hit by shader rays.
-void clear_last_hit_cache();

@@ -10,7 +10,5 @@ void current_pixel_sample(int &index, int &count)
     count = 1;
 }
 
-// What the back end's end of frame asks of texture lookup and the tracing
-// operations of shaders.
+// What the back end's end of frame asks of texture lookup.
 void print_texture_stats(FILE *) {}
-void clear_last_hit_cache() {}
