@@ -13,6 +13,7 @@
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
+#include "shading/stringids.h"
 
 GSurface::GSurface(uint16_t t)
 {
@@ -283,7 +284,12 @@ void GSurface::bind_vertex_vars(const ShaderParamLookup &params, char *block, fl
         char *dst = block + offset;
         int count = vv->count > 0 ? vv->count : 1;
         if (vv->type == DECL_STRING) {
-            std::memcpy(dst, vv->data, sizeof(RtString) * count);
+            // Parameter blocks hold strings as 32-bit ids.
+            const RtString *in = static_cast<const RtString *>(vv->data);
+            for (int e = 0; e < count && e * (int)sizeof(RtString) < vv->size; e++) {
+                uint32_t id = string_id(in[e]);
+                std::memcpy(dst + 4 * e, &id, 4);
+            }
             continue;
         }
         if (vv->type == DECL_INTEGER || vv->type == DECL_UNKNOWN) continue;

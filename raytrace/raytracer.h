@@ -1,7 +1,11 @@
-// The ray-tracing back end. For now it keeps the block structure running end
-// to end: every primitive, solid and object operation is accepted and dropped;
-// rendering comes later.
+// The ray-tracing back end: the one Renderer that raylume makes at RiBegin and
+// keeps until RiEnd. It owns what lives from one world to the next: the
+// object lists and the bounding hierarchies of the frame, the stack of open
+// solids and object definitions, the pending moving primitive, and the frame
+// and world hooks with the end-of-frame statistics.
 #pragma once
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "raytrace/imgout.h"
@@ -10,13 +14,25 @@
 
 class GPrimitive;
 class GHierBound;
+class GObjInstance;
+class GSurface;
+
+// Kinds of the object stack's levels.
+enum ObjectLevelType {
+    OBJ_DEFINITION = 18, OBJ_PRIMITIVE = 19, OBJ_UNION = 20, OBJ_INTERSECTION = 21, OBJ_DIFFERENCE = 22
+};
+// Levels the object stack holds.
+const int OBJECT_STACK_DEPTH = 128;
+// Kinds of a pending moving primitive.
+enum { MOTION_BICUBIC = 11, MOTION_PATCH_MESH = 111, MOTION_NURB = 12 };
 
 class RayTracer : public Renderer {
 public:
-    RayTracer() = default;
+    RayTracer();
     ~RayTracer() override;
+    // The current renderer when it is the ray tracer, else null.
+    static RayTracer *current();
 
-    void world_end() override;
     // Renders the finished world into the display (rendrt.cpp).
     void render_world() override;
     // RiDisplay (imgout.cpp).
@@ -27,53 +43,128 @@ public:
     // Shader binding and lights (the shading module's bind_shader).
     RtPointer shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[]) override;
     void illuminate(RtLightHandle light, int on) override;
+    void frame_begin(int n) override;
+    void frame_end() override;
+    void world_begin() override;
+    void world_end() override;
 
-    void add_cone(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_cylinder(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_disk(RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_hyperboloid(RtPoint, RtPoint, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_paraboloid(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_sphere(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_polygon(RtInt, RtInt, RtToken[], RtPointer[]) override {}
-    void add_general_polygon(RtInt, RtInt[], RtInt, RtToken[], RtPointer[]) override {}
-    void add_points_polygons(RtInt, RtInt[], RtInt[], RtInt, RtToken[], RtPointer[]) override {}
-    void add_points_general_polygons(RtInt, RtInt[], RtInt[], RtInt[], RtInt, RtToken[], RtPointer[]) override {}
-    void add_bilinear_patch(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_bicubic_patch(RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) override {}
-    void add_patch_mesh(RtToken, RtInt, RtToken, RtInt, RtToken, RtInt, RtToken[], RtPointer[]) override {}
-    void add_nu_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, RtInt, RtFloat[], RtFloat, RtFloat,
-                      RtInt, RtToken[], RtPointer[]) override {}
-    void add_curves(RtToken, RtInt, RtInt[], RtToken, RtInt, RtToken[], RtPointer[]) override {}
-    void add_points(RtInt, RtInt, RtToken[], RtPointer[]) override {}
-    void add_subdivision_mesh(RtToken, RtInt, RtInt[], RtInt[], RtInt, RtToken[], RtInt[], RtInt[], RtFloat[],
-                              RtInt, RtToken[], RtPointer[]) override {}
-    void add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[]) override {}
-    void add_procedural(RtPointer data, RtBound, RtProcSubdivFunc, RtProcFreeFunc freefunc) override
-    {
-        if (freefunc) freefunc(data);
-    }
-    void solid_begin(RtToken) override {}
-    void solid_end() override {}
+    void add_cone(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[],
+                  RtPointer values[]) override;
+    void add_cylinder(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
+                      RtPointer values[]) override;
+    void add_disk(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[],
+                  RtPointer values[]) override;
+    void add_hyperboloid(RtPoint point1, RtPoint point2, RtFloat thetamax, RtInt n, RtToken tokens[],
+                         RtPointer values[]) override;
+    void add_paraboloid(RtFloat rmax, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
+                        RtPointer values[]) override;
+    void add_sphere(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
+                    RtPointer values[]) override;
+    void add_torus(RtFloat majorrad, RtFloat minorrad, RtFloat phimin, RtFloat phimax, RtFloat thetamax, RtInt n,
+                   RtToken tokens[], RtPointer values[]) override;
+    void add_polygon(RtInt nvertices, RtInt n, RtToken tokens[], RtPointer values[]) override;
+    void add_general_polygon(RtInt nloops, RtInt nverts[], RtInt n, RtToken tokens[], RtPointer values[]) override;
+    void add_points_polygons(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[],
+                             RtPointer values[]) override;
+    void add_points_general_polygons(RtInt npolys, RtInt nloops[], RtInt nverts[], RtInt verts[], RtInt n,
+                                     RtToken tokens[], RtPointer values[]) override;
+    void add_bilinear_patch(RtFloat umin, RtFloat umax, RtFloat vmin, RtFloat vmax, RtInt n, RtToken tokens[],
+                            RtPointer values[]) override;
+    void add_bicubic_patch(RtFloat umin, RtFloat umax, RtFloat vmin, RtFloat vmax, RtInt n, RtToken tokens[],
+                           RtPointer values[]) override;
+    void add_patch_mesh(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwrap, RtInt n, RtToken tokens[],
+                        RtPointer values[]) override;
+    void add_nu_patch(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat umax, RtInt nv, RtInt vorder,
+                      RtFloat vknot[], RtFloat vmin, RtFloat vmax, RtInt n, RtToken tokens[],
+                      RtPointer values[]) override;
+    void add_curves(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap, RtInt n, RtToken tokens[],
+                    RtPointer values[]) override;
+    void add_points(RtInt npoints, RtInt n, RtToken tokens[], RtPointer values[]) override;
+    void add_subdivision_mesh(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt vertices[], RtInt ntags,
+                              RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[], RtInt n,
+                              RtToken tokens[], RtPointer values[]) override;
+    void add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[],
+                    RtPointer[]) override {}
+    void add_procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc) override;
+    void solid_begin(RtToken operation) override;
+    void solid_end() override;
     RtObjectHandle object_begin() override;
-    void object_end() override {}
-    void object_instance(RtObjectHandle) override {}
+    void object_end() override;
+    void object_instance(RtObjectHandle handle) override;
+
+    // The list new objects are linked into: the open level's, else world_objects.
+    GPrimitive **target_list();
+    // Links a new object into the target list (null is ignored).
+    void add_object(GPrimitive *object);
+    // Indirect light at P around axis from the irradiance cache or by
+    // sampling: the light into Cl, its mean direction into L.
+    void indirect_illumination(const Point &P, const Point &axis, float time, float weight, int level,
+                               int indirect_level, int algorithm, Point &L, Color &Cl);
 
     // The display and the rows of samples of the frame.
     ImageOutput output{options};
     PixelSampler sampler;
-    // The current renderer when it is the ray tracer, else null.
-    static RayTracer *current();
 
     GPrimitive *world_objects = nullptr;       // objects added since the world began
     GPrimitive *frame_objects = nullptr;       // the list being rendered
     GHierBound *band_hierarchy = nullptr;      // camera rays (per band, tile or window pass)
     GHierBound *secondary_hierarchy = nullptr;
     GHierBound *shadow_hierarchy = nullptr;
-    // Wall-clock seconds at the start of rendering, after the hierarchies, at the end.
-    double render_start_time = 0, hierarchy_time = 0, end_time = 0;
+    double render_start_time = 0;              // seconds: rendering began
+    double hierarchy_time = 0;                 // the hierarchies were built
+    double end_time = 0;
+    // Polygons of more than four vertices are split into quadrilaterals (1),
+    // or triangles (0, while a subdivision mesh is added).
+    int split_quads = 1;
 
 private:
-    // One record per object definition, so every handle is distinct.
-    std::vector<int *> objects_;
+    struct ObjectLevel {
+        GPrimitive *list;   // objects of the open level
+        int type;           // ObjectLevelType
+    };
+    // Opens a level; false (reported) when the stack is full.
+    bool push_level(int type);
+    // The level's objects, popped.
+    GPrimitive *pop_level();
+    // Pops the open solid level and links its solid into the level below.
+    void close_solid_level();
+    // Destroys the three hierarchies.
+    void free_hierarchies();
+    // Destroys the scene's objects and forgets both lists.
+    void free_scene();
+    // Destroys the definitions made in blocks of the given level bits.
+    void free_definitions(uint32_t level_bits);
+    // A moving primitive's key: true when the object was kept pending or
+    // merged (the caller does not link it).
+    bool motion_key(int kind, GPrimitive *object, std::vector<GPrimitive *> *grid = nullptr);
+    // Links a pending primitive left over by a motion block of one key.
+    void flush_pending_motion();
+    // Builds one bilinear or bicubic patch (not linked).
+    GPrimitive *make_patch(bool bicubic, RtFloat umin, RtFloat umax, RtFloat vmin, RtFloat vmax, RtInt n,
+                           RtToken tokens[], RtPointer values[]);
+    // How often a NURBS patch may be halved for its screen size.
+    int nurb_split_depth() const;
+    // Links a NURBS patch, split in halves while its raster bound is too large.
+    void link_split_nurb(GPrimitive *patch, int depth, int max_depth);
+    // Builds and links one quadric after the degenerate check.
+    void add_quadric(class GQuadric *q, RtInt n, RtToken tokens[], RtPointer values[]);
+
+    ObjectLevel object_stack_[OBJECT_STACK_DEPTH];
+    int object_depth_ = 0;
+    GObjInstance *open_definition_ = nullptr;
+    // Definitions with the block level they were made in.
+    std::vector<std::pair<GObjInstance *, uint32_t>> definitions_;
+    // The first key of a moving primitive, waiting for its second.
+    int pending_kind_ = 0;
+    std::vector<GPrimitive *> pending_;
 };
+
+// The built-in light shaders "bouncer" and "indirect".
+void register_builtin_lights();
+// Light reaching P along axis through specular paths found for obj.
+Color specular_path_light(const Point &P, const Point &axis, GPrimitive *obj);
+
+// Statistics of later modules printed at the end of a frame.
+void print_radiosity_stats(FILE *out);
+void print_irradiance_stats(FILE *out);
+void print_texture_stats(FILE *out);

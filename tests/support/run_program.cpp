@@ -36,6 +36,11 @@ static std::vector<std::string> build_env(const RunOptions &opts) {
     } else if (const char *p = std::getenv("PATH")) {
         vars["PATH"] = p;
     }
+    // The renderer binds "defaultsurface" at every world begin: unless a test
+    // chose a shader path itself, programs find the tests' own minimal copy,
+    // which needs no shader operation beyond moving values.
+    if (!vars.count("VELKSHADERS") && !opts.env.count("VELKSHADERS"))
+        vars["VELKSHADERS"] = source_path("tests/data/shaders");
     for (const auto &kv : opts.env) {
         if (kv.second.empty()) vars.erase(kv.first);
         else vars[kv.first] = kv.second;

@@ -1,0 +1,41 @@
+// TEMPORARY: placeholder definitions of what scene assembly, the surfaces and
+// the back end ask of modules that are still being written (torus, polygons,
+// patches, NURBS, CSG, procedurals, trim curves, radiosity, dicing, the
+// irradiance cache, specular paths), so that the
+// renderer links. Delete each one as its real definition lands; never add one
+// for a function defined in another file.
+#include "raytrace/gprim.h"
+#include "raytrace/primitive_makers.h"
+#include "raytrace/raytracer.h"
+#include "raytrace/surface_hooks.h"
+
+GPrimitive *solid_children(GPrimitive *) { return nullptr; }
+void print_trim_stats(FILE *) {}
+void mesh_radiosity_grid(GSurface *, int, int) {}
+void release_surface_data(GSurface *) {}
+IntersectionList intersect_grid(GSurface *, const Ray &) { return IntersectionList(); }
+
+GPrimitive *make_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) { return nullptr; }
+GPrimitive *make_triangle(RtInt, RtToken[], RtPointer[]) { return nullptr; }
+GPrimitive *make_polygon(int, RtInt, RtToken[], RtPointer[]) { return nullptr; }
+GPrimitive *make_general_polygon(int, int, const RtInt[], RtInt, RtToken[], RtPointer[]) { return nullptr; }
+GPrimitive *make_bilinear_patch(RtInt, RtToken[], RtPointer[], int, int, int, int) { return nullptr; }
+GPrimitive *make_bicubic_patch(RtInt, RtToken[], RtPointer[], int, int, int, int) { return nullptr; }
+bool set_motion_key(GPrimitive *, GPrimitive *) { return false; }
+GPrimitive *make_nurb_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, RtInt, RtFloat[], RtFloat, RtFloat,
+                            const RtFloat *, int, RtInt, RtToken[], RtPointer[])
+{
+    return nullptr;
+}
+bool split_nurb_patch(GPrimitive *, bool, GPrimitive *&, GPrimitive *&) { return false; }
+GPrimitive *make_solid(int, GPrimitive *) { return nullptr; }
+GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
+
+Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
+void RayTracer::indirect_illumination(const Point &, const Point &, float, float, int, int, int, Point &L, Color &Cl)
+{
+    L = Point();
+    Cl = Color();
+}
+void print_radiosity_stats(FILE *) {}
+void print_irradiance_stats(FILE *) {}
