@@ -1,5 +1,5 @@
-// A shadeop library for the interpreter's tests: functions of every result
-// kind, an init function that counts its calls and a cleanup function that
+// A shadeop library for the interpreter's tests: float, colour and string
+// results, an init function that counts its calls and a cleanup function that
 // says when it runs.
 #include <cstdio>
 #include <string>
@@ -13,8 +13,6 @@ struct ShadeopTableRow {
 extern "C" {
 
 int shadeop_init_calls = 0;
-int shadeop_method_calls = 0;
-int shadeop_last_argc = 0;
 
 void *sq_init()
 {
@@ -28,25 +26,17 @@ void sq_cleanup(void *data)
     std::fprintf(stderr, "shadeop cleanup %d\n", *static_cast<int *>(data));
 }
 
-ShadeopTableRow sq_shadeops[] = {
-    {"float sq(float)", "sq_init", "sq_cleanup"},
-    {"", nullptr, nullptr},
-};
+ShadeopTableRow sq_shadeops[] = {{"float sq(float)", "sq_init", "sq_cleanup"}, {"", nullptr, nullptr}};
 
-// The square, plus the init data's value divided by 1000 (1).
-int sq(void *data, int argc, void **argv)
+// The square plus the init data / 1000.
+int sq(void *data, int, void **argv)
 {
-    ++shadeop_method_calls;
-    shadeop_last_argc = argc;
     float x = *static_cast<float *>(argv[1]);
     *static_cast<float *>(argv[0]) = x * x + *static_cast<int *>(data) / 1000;
     return 0;
 }
 
-ShadeopTableRow blend_shadeops[] = {
-    {"color blend(color, color, float)", "", ""},
-    {nullptr, nullptr, nullptr},
-};
+ShadeopTableRow blend_shadeops[] = {{"color blend(color, color, float)", "", ""}, {nullptr, nullptr, nullptr}};
 
 int blend(void *, int, void **argv)
 {
@@ -57,29 +47,13 @@ int blend(void *, int, void **argv)
     return 0;
 }
 
-ShadeopTableRow greet_shadeops[] = {
-    {"string greet(string, float)", "", ""},
-    {nullptr, nullptr, nullptr},
-};
+ShadeopTableRow greet_shadeops[] = {{"string greet(string)", "", ""}, {nullptr, nullptr, nullptr}};
 
 int greet(void *, int, void **argv)
 {
     static std::string text;
-    text = std::string("hello ") + *static_cast<const char **>(argv[1]) + " " +
-           std::to_string(static_cast<int>(*static_cast<float *>(argv[2])));
+    text = std::string("hello ") + *static_cast<const char **>(argv[1]);
     *static_cast<const char **>(argv[0]) = text.c_str();
-    return 0;
-}
-
-ShadeopTableRow nudge_shadeops[] = {
-    {"void nudge(point)", "", ""},
-    {nullptr, nullptr, nullptr},
-};
-
-// Moves its argument (arguments are passed by address).
-int nudge(void *, int, void **argv)
-{
-    static_cast<float *>(argv[1])[0] += 1;
     return 0;
 }
 
