@@ -16,15 +16,7 @@ using velktest::TempDir;
 // Writes rib as t.rib in dir and renders it.
 RunResult render(const TempDir &dir, const std::string &rib, std::vector<std::string> args = {})
 {
-    dir.write("t.rib", rib);
-    args.insert(args.begin(), velktest::program("raylume"));
-    args.push_back("t.rib");
-    RunOptions opts;
-    opts.cwd = dir.path();
-    opts.timeout_seconds = 60;
-    opts.env["HOME"] = dir.path();
-    opts.env["VELKHOME"] = "";
-    return velktest::run(args, opts);
+    return velktest::raylume_rib(dir, rib, std::move(args));
 }
 
 // The messages with "t.rib (N): " shortened to "t.rib: ": after a parameter

@@ -88,8 +88,11 @@ TEST_F(TraceOps, RaysFromInsideARedSphere)
         "}\n");
     ASSERT_NE(s, nullptr);
     int depth = slstack.depth();
+    unsigned long likely = ray_stats().likely_hits[1];
     auto block = shadertest::run(s, sv);
     EXPECT_EQ(slstack.depth(), depth);
+    // fulltrace tried the object the trace of its level hit first.
+    EXPECT_GT(ray_stats().likely_hits[1], likely);
     // Out through the front of the point: no exterior shader, the traced colour stands.
     EXPECT_EQ(param_triple(s, block, "tr"), Color(1, 0, 0));
     EXPECT_NEAR(param_float(s, block, "d"), 5, 1e-4f);

@@ -48,12 +48,13 @@ TEST(TransformOps, NamedSpacesAndMatrices)
     velktest::TempDir dir;
     Shader *s = sltest::compile(dir, "spaces",
         "surface spaces(string nowhere = \"nowhere\";\n"
-        "               output point cam = 0, back = 0, ras = 0, scr = 0, sq = 0, bad = 0, bym = 0;\n"
+        "               output point cam = 0, back = 0, ras = 0, ndc = 0, scr = 0, sq = 0, bad = 0, bym = 0;\n"
         "               output vector vcam = 0; output normal nsq = 0)\n"
         "{\n"
         "    cam = transform(\"camera\", P); back = transform(\"camera\", \"world\", cam);\n"
         "    vcam = vtransform(\"camera\", I);\n"
-        "    ras = transform(\"raster\", point(0, 0, 3)); scr = transform(\"screen\", point(4, 1, 3));\n"
+        "    ras = transform(\"raster\", point(0, 0, 3)); ndc = transform(\"NDC\", point(0, 0, 3));\n"
+        "    scr = transform(\"screen\", point(4, 1, 3));\n"
         "    sq = transform(\"squash\", P); nsq = ntransform(\"squash\", N);\n"
         "    bad = transform(nowhere, P);\n"
         "    bym = transform(matrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 20, 30, 1), \"squash\", P);\n"
@@ -74,6 +75,9 @@ TEST(TransformOps, NamedSpacesAndMatrices)
     Point ras = param_triple(s, block, "ras");   // on the camera axis: the middle of the image
     EXPECT_NEAR(ras.x, 100, 1e-3f);
     EXPECT_NEAR(ras.y, 50, 1e-3f);
+    Point ndc = param_triple(s, block, "ndc");
+    EXPECT_NEAR(ndc.x, 0.5f, 1e-5f);
+    EXPECT_NEAR(ndc.y, 0.5f, 1e-5f);
     Point scr = param_triple(s, block, "scr");   // fov 90: x and y divide by the depth
     EXPECT_NEAR(scr.x, 0.5f, 1e-5f);
     EXPECT_NEAR(scr.y, 0.125f, 1e-5f);
