@@ -23,3 +23,6 @@ void run_shader_with_neighbours(Shader *shader, ShaderVars *sv, ShaderVars *du, 
 int shader_slot_size(const GState *g, int slot);
 // Shading calculations so far (the running shade index).
 int32_t shade_index_counter();
+// Sets the running shade index (a caller that shaded points on the side puts
+// the count back).
+void set_shade_index_counter(int32_t value);
