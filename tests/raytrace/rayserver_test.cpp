@@ -25,7 +25,7 @@ std::string query(char letter, std::vector<float> body = {}, size_t size = 48)
 {
     std::string q = std::string(" ") + letter;
     std::string b(size, '\0');
-    std::memcpy(&b[0], body.data(), std::min(size, body.size() * 4));
+    if (!body.empty() && size > 0) std::memcpy(&b[0], body.data(), std::min(size, body.size() * 4));
     return q + b;
 }
 
