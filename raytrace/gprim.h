@@ -20,7 +20,7 @@ class Ray;
 struct IntersectionList;
 struct RadiosityPatch;     // radiosity module
 struct RadiosityElement;   // radiosity module
-struct SubpatchGrid;       // dicing module
+class DicedGrid;          // dicing module
 
 // Object type ids.
 enum GPrimType : uint16_t {
@@ -151,6 +151,9 @@ public:
     // Pulls the world bound (and with a tight object box, the object bound)
     // out by the displacement bound.
     void displacement_bound();
+    // Makes or rebuilds the micro-quad grid from a probe lattice of n x n
+    // segments (6 to 16); nothing when the grid is built.
+    void choose_dice_rates(int n);
 
     GStateRef attrs;
     TransformationRef xform;
@@ -159,7 +162,7 @@ public:
     RadiosityPatch *rad_patches = nullptr;
     RadiosityElement *rad_elements = nullptr;
     void *rad_blocks = nullptr;
-    SubpatchGrid *subpatch_grid = nullptr;
+    DicedGrid *subpatch_grid = nullptr;   // the micro-quad grid once diced (owned)
     VertexVarList vertex_vars;
 };
 

@@ -12,8 +12,6 @@
 GPrimitive *solid_children(GPrimitive *) { return nullptr; }
 void print_trim_stats(FILE *) {}
 void mesh_radiosity_grid(GSurface *, int, int) {}
-void release_surface_data(GSurface *) {}
-IntersectionList intersect_grid(GSurface *, const Ray &) { return IntersectionList(); }
 
 GPrimitive *make_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) { return nullptr; }
 GPrimitive *make_triangle(RtInt, RtToken[], RtPointer[]) { return nullptr; }

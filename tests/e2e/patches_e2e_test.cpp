@@ -1,0 +1,53 @@
+// Diced and patch surfaces rendered by raylume: the pixels they cover.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/render_support.h"
+
+namespace {
+
+// Compiles Shading Language sources in dir with murn.
+void compile(const velktest::TempDir &dir, const std::string &name, const std::string &source)
+{
+    dir.write(name + ".sl", source);
+    velktest::RunOptions o;
+    o.cwd = dir.path();
+    velktest::RunResult c = velktest::run({velktest::program("murn"), name + ".sl"}, o);
+    ASSERT_EQ(c.status, 0) << c.err;
+}
+
+// A 16 x 16 frame of whole pixels, written to out.tif.
+std::string frame16()
+{
+    return "Option \"searchpath\" \"shader\" \".:&\"\n"
+           "Display \"out.tif\" \"file\" \"rgba\"\n"
+           "Format 16 16 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\nQuantize \"rgba\" 255 0 255 0\n" +
+           e2e::pixel_camera(16, 16);
+}
+
+} // namespace
+
+TEST(DicedSurfaces, TrueDisplacementMovesTheSilhouette)
+{
+    velktest::TempDir dir;
+    compile(dir, "puff", "displacement puff() { P += 1.5 * normalize(N); N = calculatenormal(P); }\n");
+    // A sphere of radius 4 around the frame's centre, pushed out to 5.5 when
+    // displaced truly; pixel (12, 8) has its centre 4.5 from the middle.
+    auto rib = [](int on) {
+        return frame16() + "WorldBegin\nSurface \"constant\"\nAttribute \"render\" \"truedisplacement\" " +
+               std::to_string(on) +
+               "\nAttribute \"displacementbound\" \"sphere\" 2\nDisplacement \"puff\"\n"
+               "Translate 8 8 0\nSphere 4 -4 4 360\nWorldEnd\n";
+    };
+    for (int on : {0, 1}) {
+        velktest::RunResult r = e2e::raylume(dir, rib(on));
+        ASSERT_EQ(r.status, 0) << r.err;
+        e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+        ASSERT_EQ(im.width, 16);
+        EXPECT_EQ(im.at(8, 8, 3), 255);
+        EXPECT_EQ(im.at(12, 8, 3), on ? 255 : 0) << on;
+        EXPECT_EQ(im.at(8, 3, 3), on ? 255 : 0) << on;
+        EXPECT_EQ(im.at(0, 0, 3), 0);
+    }
+}
