@@ -2,6 +2,7 @@
 // grid vertex, moving it and giving the normal the grid keeps for shading.
 #include <cstring>
 
+#include "raytrace/bilinear.h"
 #include "raytrace/dice.h"
 #include "ri/renderer.h"
 #include "ri/shader.h"
@@ -30,11 +31,18 @@ char *block_copy(const GState *g)
 
 } // namespace
 
-void grid_to_surface_params(const GSurface *, float gu, float gv, float &u, float &v, float &uspan, float &vspan)
+void grid_to_surface_params(const GSurface *s, float gu, float gv, float &u, float &v, float &uspan, float &vspan)
 {
     u = gu;
     v = gv;
     uspan = vspan = 1;
+    if (s->type == GP_BILINEAR) {
+        const GBilinearPatch *p = static_cast<const GBilinearPatch *>(s);
+        uspan = 1.0f / p->nu;
+        vspan = 1.0f / p->nv;
+        u = (p->ucol + gu) * uspan;
+        v = (p->vrow + gv) * vspan;
+    }
 }
 
 void displace_grid(GSurface *s, int nu, int nv, std::vector<Point> &verts, std::vector<Point> &normals, bool moving)

@@ -51,3 +51,25 @@ TEST(DicedSurfaces, TrueDisplacementMovesTheSilhouette)
         EXPECT_EQ(im.at(0, 0, 3), 0);
     }
 }
+
+TEST(PatchSurfaces, BilinearPatchAndMeshCoverTheirPixels)
+{
+    velktest::TempDir dir;
+    // A square patch over x 2..12, y 2..10 and, from a 2 x 2 mesh, the piece
+    // over x 13..15, y 12..14 (world y grows upwards: row = 15 - y).
+    std::string rib = frame16() +
+                      "WorldBegin\nSurface \"constant\"\n"
+                      "Patch \"bilinear\" \"P\" [2 2 0  12 2 0  2 10 0  12 10 0]\n"
+                      "PatchMesh \"bilinear\" 2 \"nonperiodic\" 2 \"nonperiodic\" "
+                      "\"P\" [13 12 0  15 12 0  13 14 0  15 14 0]\nWorldEnd\n";
+    velktest::RunResult r = e2e::raylume(dir, rib);
+    ASSERT_EQ(r.status, 0) << r.err;
+    e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+    ASSERT_EQ(im.width, 16);
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            float wx = x + 0.5f, wy = 15.5f - y;
+            bool in = (wx > 2 && wx < 12 && wy > 2 && wy < 10) || (wx > 13 && wx < 15 && wy > 12 && wy < 14);
+            EXPECT_EQ(im.at(x, y, 3), in ? 255 : 0) << x << " " << y;
+        }
+}
