@@ -13,19 +13,6 @@
 
 namespace {
 
-// The data of a position variable when it holds at least `floats` values;
-// taken off the list either way once found.
-float *take_positions(VertexVarList &list, RtToken name, int floats)
-{
-    VVData *vv = list.find_entry(name);
-    if (!vv) return nullptr;
-    bool enough = vv->size >= floats * (int)sizeof(float);
-    float *data = static_cast<float *>(list.take(name));
-    if (enough) return data;
-    free(data);
-    return nullptr;
-}
-
 bool finite(const Point &p)
 {
     return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z);
@@ -40,24 +27,35 @@ int at_least_one(float x)
 
 } // namespace
 
+float *take_position_values(VertexVarList &list, RtToken name, int floats)
+{
+    VVData *vv = list.find_entry(name);
+    if (!vv) return nullptr;
+    bool enough = vv->size >= floats * (int)sizeof(float);
+    float *data = static_cast<float *>(list.take(name));
+    if (enough) return data;
+    free(data);
+    return nullptr;
+}
+
 GBilinearPatch::GBilinearPatch(RtInt n, RtToken tokens[], RtPointer values[], int uc, int un, int vr, int vn)
     : GSurface(GP_BILINEAR), ucol((int16_t)uc), nu((int16_t)(un > 0 ? un : 1)), vrow((int16_t)vr),
       nv((int16_t)(vn > 0 ? vn : 1))
 {
     build_vertex_var_list(vertex_vars, 4, 4, 1, POSITION_ANY, n, tokens, values);
     Point *corner[4] = {&P00, &P10, &P01, &P11};
-    if (float *p = take_positions(vertex_vars, tok::P, 12)) {
+    if (float *p = take_position_values(vertex_vars, tok::P, 12)) {
         for (int k = 0; k < 4; k++) *corner[k] = Point::from(p + 3 * k);
         free(p);
         has_corners = true;
-    } else if (float *pw = take_positions(vertex_vars, tok::Pw, 16)) {
+    } else if (float *pw = take_position_values(vertex_vars, tok::Pw, 16)) {
         for (int k = 0; k < 4; k++) {
             const float *h = pw + 4 * k;
             *corner[k] = Point(h[0] / h[3], h[1] / h[3], h[2] / h[3]);
         }
         free(pw);
         has_corners = true;
-    } else if (float *pz = take_positions(vertex_vars, tok::Pz, 4)) {
+    } else if (float *pz = take_position_values(vertex_vars, tok::Pz, 4)) {
         for (int i = 0; i < 2; i++)
             for (int j = 0; j < 2; j++)
                 *corner[j + 2 * i] = Point((float)(ucol + j) / nu, (float)(vrow + i) / nv, pz[j + 2 * i]);

@@ -31,3 +31,8 @@ public:
     int16_t ucol = 0, nu = 1, vrow = 0, nv = 1;
     bool has_corners = false;
 };
+
+// The values of a position variable ("P", "Pw", "Pz") of a patch, taken off
+// its variable list, when it holds at least `floats` values; null otherwise.
+// The caller frees the block.
+float *take_position_values(VertexVarList &list, RtToken name, int floats);

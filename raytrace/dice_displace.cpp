@@ -2,6 +2,7 @@
 // grid vertex, moving it and giving the normal the grid keeps for shading.
 #include <cstring>
 
+#include "raytrace/bicubic.h"
 #include "raytrace/bilinear.h"
 #include "raytrace/dice.h"
 #include "ri/renderer.h"
@@ -36,12 +37,19 @@ void grid_to_surface_params(const GSurface *s, float gu, float gv, float &u, flo
     u = gu;
     v = gv;
     uspan = vspan = 1;
+    // A mesh piece covers its share of the mesh's parameters.
+    auto piece = [&](int ucol, int nu, int vrow, int nv) {
+        uspan = 1.0f / nu;
+        vspan = 1.0f / nv;
+        u = (ucol + gu) * uspan;
+        v = (vrow + gv) * vspan;
+    };
     if (s->type == GP_BILINEAR) {
         const GBilinearPatch *p = static_cast<const GBilinearPatch *>(s);
-        uspan = 1.0f / p->nu;
-        vspan = 1.0f / p->nv;
-        u = (p->ucol + gu) * uspan;
-        v = (p->vrow + gv) * vspan;
+        piece(p->ucol, p->nu, p->vrow, p->nv);
+    } else if (s->type == GP_BICUBIC) {
+        const GBicubicPatch *p = static_cast<const GBicubicPatch *>(s);
+        piece(p->ucol, p->nu, p->vrow, p->nv);
     }
 }
 

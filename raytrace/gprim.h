@@ -140,6 +140,10 @@ public:
     // 15: fills the block places of the shader parameters named like the
     // surface's vertex variables, interpolated at (u, v).
     virtual void bind_vertex_vars(const ShaderParamLookup &params, char *block, float time, float u, float v);
+    // The value (words floats) of a vertex variable at (u, v) as binding
+    // takes it: constant and uniform data as stored, other data blended
+    // bilinearly over its four corners; patches blend vertex data their own way.
+    virtual void vertex_var_value(const VVData *vv, int words, float u, float v, float *out);
 
     // Recomputes the object and world bounds (object bound through xform over the shutter).
     void recompute_bounds();

@@ -304,7 +304,7 @@ void GSurface::bind_vertex_vars(const ShaderParamLookup &params, char *block, fl
         int words = decl_type_words(vv->type) * count;
         float value[16 * 64];
         if (words > (int)(sizeof value / sizeof value[0])) continue;
-        corner_value(vv, words, u, v, value);
+        vertex_var_value(vv, words, u, v, value);
         int per = decl_type_words(vv->type);
         float *out = reinterpret_cast<float *>(dst);
         for (int e = 0; e < count; e++) {
@@ -340,6 +340,11 @@ void GSurface::bind_vertex_vars(const ShaderParamLookup &params, char *block, fl
             }
         }
     }
+}
+
+void GSurface::vertex_var_value(const VVData *vv, int words, float u, float v, float *out)
+{
+    corner_value(vv, words, u, v, out);
 }
 
 // ---- parametric evaluation -----------------------------------------------

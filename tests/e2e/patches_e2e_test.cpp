@@ -73,3 +73,32 @@ TEST(PatchSurfaces, BilinearPatchAndMeshCoverTheirPixels)
             EXPECT_EQ(im.at(x, y, 3), in ? 255 : 0) << x << " " << y;
         }
 }
+
+TEST(PatchSurfaces, BicubicPatchCoversItsPixels)
+{
+    velktest::TempDir dir;
+    // A Bezier patch over x 2..14, y 4..10 whose inner points bulge towards
+    // the eye, and the same square with the B-spline basis, which keeps to
+    // the middle third of its control points (x 6..10, y 12..14 of the 12..16
+    // strip reaches y 13.33..14.67).
+    std::string points, flat;
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) {
+            float z = (r == 1 || r == 2) && (c == 1 || c == 2) ? -3 : 0;
+            points += std::to_string(2 + 4 * c) + " " + std::to_string(4 + 2 * r) + " " + std::to_string(z) + "  ";
+            flat += std::to_string(2 + 4 * c) + " " + std::to_string(12 + 4 * r / 3.0) + " 0  ";
+        }
+    std::string rib = frame16() + "WorldBegin\nSurface \"constant\"\nPatch \"bicubic\" \"P\" [" + points +
+                      "]\nBasis \"b-spline\" 1 \"b-spline\" 1\nPatch \"bicubic\" \"P\" [" + flat + "]\nWorldEnd\n";
+    velktest::RunResult r = e2e::raylume(dir, rib);
+    ASSERT_EQ(r.status, 0) << r.err;
+    e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+    ASSERT_EQ(im.width, 16);
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            float wx = x + 0.5f, wy = 15.5f - y;
+            bool bezier = wx > 2 && wx < 14 && wy > 4 && wy < 10;
+            bool bspline = wx > 6 && wx < 10 && wy > 13.4f && wy < 14.6f;
+            EXPECT_EQ(im.at(x, y, 3), bezier || bspline ? 255 : 0) << x << " " << y;
+        }
+}
