@@ -167,6 +167,11 @@ void set_shade_index_counter(int32_t value)
     running_shade_index = value;
 }
 
+int32_t next_shade_index()
+{
+    return ++running_shade_index;
+}
+
 void split_ray_differentials(const ShaderVars *sv, ShaderVars *a, ShaderVars *b)
 {
     *a = *sv;
@@ -187,7 +192,7 @@ void split_ray_differentials(const ShaderVars *sv, ShaderVars *a, ShaderVars *b)
     b->doillum = 0;
 }
 
-int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params)
+int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params, bool keep_position)
 {
     sv->shadetype = slot;
     sv->thisshader = shader;
@@ -200,7 +205,7 @@ int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params)
     sv->highestscratch = 0;
     Point P = sv->Ps;
     int answer = shader->run ? shader->run(sv, params) : 0;
-    sv->Ps = P;
+    if (!keep_position) sv->Ps = P;
     return answer;
 }
 
