@@ -86,16 +86,3 @@ TEST_F(MurnargsTest, OpeningAgainForgetsTheFormerShader)
     EXPECT_EQ(murnargs_open("three"), -1);
     EXPECT_EQ(murnargs_param_count(), 0);
 }
-
-TEST_F(MurnargsTest, WordsOfTheCodes)
-{
-    EXPECT_STREQ(murnargs_type_name(MA_UNKNOWN), "unknown");
-    EXPECT_STREQ(murnargs_type_name(MA_TRANSFORMATION), "transformation");
-    EXPECT_STREQ(murnargs_type_name(MA_MATRIX), "matrix");
-    EXPECT_EQ(murnargs_type_name(14), nullptr);
-    EXPECT_EQ(murnargs_type_name(-1), nullptr);
-    EXPECT_STREQ(murnargs_storage_name(MA_GSTATE), "gstate");
-    EXPECT_EQ(murnargs_storage_name(7), nullptr);
-    EXPECT_STREQ(murnargs_detail_name(MA_UNIFORM), "uniform");
-    EXPECT_EQ(murnargs_detail_name(3), nullptr);
-}

@@ -143,4 +143,19 @@ void Request::prim_params(long nvertex, long nvarying, long nuniform, RtInt n, c
     pairs(counts, n, tokens, values);
 }
 
+void float_array_request(const char *name, long n, const RtFloat *v)
+{
+    Request r;
+    r.text("%s ", name);
+    r.floats(n, v);
+    r.text("\n");
+}
+
+void list_request(const char *request, RtToken name, RtInt n, const RtToken tokens[], const RtPointer params[])
+{
+    Request r;
+    r.text("%s", request);
+    r.params(name, 0, n, tokens, params);
+}
+
 } // namespace ribout

@@ -54,4 +54,17 @@ private:
     bool withdrawn_ = false;
 };
 
+// A request of a name and one float array: "Color [1 0 0]".
+void float_array_request(const char *name, long n, const RtFloat *v);
+
+// A request of a name and a parameter list: "Surface \"plastic\" \"Ks\" [0.5]".
+void list_request(const char *request, RtToken name, RtInt n, const RtToken tokens[], const RtPointer params[]);
+
 } // namespace ribout
+
+// Defines RiWordV as a request of a name and a parameter list.
+#define RIBOUT_LIST_REQUEST(Word)                                                  \
+    RtVoid Ri##Word##V(RtToken name, RtInt n, RtToken tokens[], RtPointer params[]) \
+    {                                                                              \
+        ribout::list_request(#Word, name, n, tokens, params);                      \
+    }

@@ -10,13 +10,6 @@ namespace {
 
 double d(RtFloat v) { return static_cast<double>(v); }
 
-void shader(const char *request, RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    Request r;
-    r.text("%s", request);
-    r.params(name, 0, n, tokens, params);
-}
-
 // A light gets the next light number of the output, written and answered as its handle.
 RtLightHandle light(const char *request, RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {
@@ -32,21 +25,17 @@ RtLightHandle light(const char *request, RtToken name, RtInt n, RtToken tokens[]
 
 extern "C" {
 
-RtVoid RiColor(RtColor color)
-{
-    Request r;
-    r.text("Color ");
-    r.floats(3, color);
-    r.text("\n");
-}
+RIBOUT_LIST_REQUEST(Attribute)
+RIBOUT_LIST_REQUEST(Surface)
+RIBOUT_LIST_REQUEST(Atmosphere)
+RIBOUT_LIST_REQUEST(Interior)
+RIBOUT_LIST_REQUEST(Exterior)
+RIBOUT_LIST_REQUEST(Deformation)
+RIBOUT_LIST_REQUEST(Displacement)
 
-RtVoid RiOpacity(RtColor color)
-{
-    Request r;
-    r.text("Opacity ");
-    r.floats(3, color);
-    r.text("\n");
-}
+RtVoid RiColor(RtColor color) { ribout::float_array_request("Color", 3, color); }
+
+RtVoid RiOpacity(RtColor color) { ribout::float_array_request("Opacity", 3, color); }
 
 RtVoid RiTextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2, RtFloat s3, RtFloat t3, RtFloat s4,
                             RtFloat t4)
@@ -59,21 +48,9 @@ RtVoid RiShadingRate(RtFloat size) { Request().text("ShadingRate %g\n", d(size))
 RtVoid RiShadingInterpolation(RtToken type) { Request().text("ShadingInterpolation \"%s\"\n", str(type)); }
 RtVoid RiMatte(RtBoolean onoff) { Request().text("Matte %d\n", onoff); }
 
-RtVoid RiBound(RtBound bound)
-{
-    Request r;
-    r.text("Bound ");
-    r.floats(6, bound);
-    r.text("\n");
-}
+RtVoid RiBound(RtBound bound) { ribout::float_array_request("Bound", 6, bound); }
 
-RtVoid RiDetail(RtBound bound)
-{
-    Request r;
-    r.text("Detail ");
-    r.floats(6, bound);
-    r.text("\n");
-}
+RtVoid RiDetail(RtBound bound) { ribout::float_array_request("Detail", 6, bound); }
 
 RtVoid RiDetailRange(RtFloat minvis, RtFloat lowtran, RtFloat uptran, RtFloat maxvis)
 {
@@ -89,41 +66,6 @@ RtVoid RiGeometricRepresentation(RtToken type) { Request().text("GeometricRepres
 RtVoid RiReverseOrientation(void) { Request().text("ReverseOrientation\n"); }
 RtVoid RiOrientation(RtToken orientation) { Request().text("Orientation \"%s\"\n", str(orientation)); }
 RtVoid RiSides(RtInt sides) { Request().text("Sides %d\n", sides); }
-
-RtVoid RiAttributeV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    shader("Attribute", name, n, tokens, params);
-}
-
-RtVoid RiSurfaceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    shader("Surface", name, n, tokens, params);
-}
-
-RtVoid RiAtmosphereV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    shader("Atmosphere", name, n, tokens, params);
-}
-
-RtVoid RiInteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    shader("Interior", name, n, tokens, params);
-}
-
-RtVoid RiExteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    shader("Exterior", name, n, tokens, params);
-}
-
-RtVoid RiDeformationV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    shader("Deformation", name, n, tokens, params);
-}
-
-RtVoid RiDisplacementV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    shader("Displacement", name, n, tokens, params);
-}
 
 RtLightHandle RiLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {

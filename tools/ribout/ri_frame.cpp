@@ -113,21 +113,9 @@ RtVoid RiObjectInstance(RtObjectHandle handle)
 
 RtVoid RiIdentity(void) { Request().text("Identity\n"); }
 
-RtVoid RiTransform(RtMatrix transform)
-{
-    Request r;
-    r.text("Transform ");
-    r.floats(16, &transform[0][0]);
-    r.text("\n");
-}
+RtVoid RiTransform(RtMatrix transform) { ribout::float_array_request("Transform", 16, &transform[0][0]); }
 
-RtVoid RiConcatTransform(RtMatrix transform)
-{
-    Request r;
-    r.text("ConcatTransform ");
-    r.floats(16, &transform[0][0]);
-    r.text("\n");
-}
+RtVoid RiConcatTransform(RtMatrix transform) { ribout::float_array_request("ConcatTransform", 16, &transform[0][0]); }
 
 RtVoid RiPerspective(RtFloat fov) { Request().text("Perspective %g\n", static_cast<double>(fov)); }
 

@@ -303,12 +303,7 @@ RtVoid RiBlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt
     r.prim_params(nleaf, nleaf, 1, n, tokens, params);
 }
 
-RtVoid RiGeometryV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    Request r;
-    r.text("Geometry");
-    r.params(type, 0, n, tokens, params);
-}
+RIBOUT_LIST_REQUEST(Geometry)
 
 RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc)
 {

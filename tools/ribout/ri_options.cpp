@@ -21,6 +21,19 @@ const char *filter_word(RtFilterFunc filter, const char *request)
 
 double d(RtFloat v) { return static_cast<double>(v); }
 
+// MakeTexture and MakeBump: pictures, wrap modes, filter and widths, then the parameters.
+void make_texture(const char *request, RtString pic, RtString tex, RtToken swrap, RtToken twrap,
+                  RtFilterFunc filter, RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[],
+                  RtPointer params[])
+{
+    const char *f = filter_word(filter, request);
+    if (!f) return;
+    Request r;
+    r.text("%s \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g %g", request, str(pic), str(tex), str(swrap), str(twrap), f,
+           d(swidth), d(twidth));
+    r.params(nullptr, 0, n, tokens, params);
+}
+
 } // namespace
 
 extern "C" {
@@ -38,12 +51,7 @@ RtVoid RiCropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
     Request().text("CropWindow %g %g %g %g\n", d(xmin), d(xmax), d(ymin), d(ymax));
 }
 
-RtVoid RiProjectionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    Request r;
-    r.text("Projection");
-    r.params(name, 0, n, tokens, params);
-}
+RIBOUT_LIST_REQUEST(Projection)
 
 RtVoid RiClipping(RtFloat hither, RtFloat yon) { Request().text("Clipping %g %g\n", d(hither), d(yon)); }
 
@@ -68,12 +76,7 @@ RtVoid RiPixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
 
 RtVoid RiExposure(RtFloat gain, RtFloat gamma) { Request().text("Exposure %g %g\n", d(gain), d(gamma)); }
 
-RtVoid RiImagerV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    Request r;
-    r.text("Imager");
-    r.params(name, 0, n, tokens, params);
-}
+RIBOUT_LIST_REQUEST(Imager)
 
 RtVoid RiQuantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
 {
@@ -87,12 +90,7 @@ RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tok
     r.params(nullptr, 0, n, tokens, params);
 }
 
-RtVoid RiHiderV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
-{
-    Request r;
-    r.text("Hider");
-    r.params(type, 0, n, tokens, params);
-}
+RIBOUT_LIST_REQUEST(Hider)
 
 RtVoid RiColorSamples(RtInt n, RtFloat nRGB[], RtFloat RGBn[])
 {
@@ -125,23 +123,13 @@ RtVoid RiOptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 RtVoid RiMakeTextureV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
                       RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
-    const char *f = filter_word(filter, "MakeTexture");
-    if (!f) return;
-    Request r;
-    r.text("MakeTexture \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g %g", str(pic), str(tex), str(swrap), str(twrap), f,
-           d(swidth), d(twidth));
-    r.params(nullptr, 0, n, tokens, params);
+    make_texture("MakeTexture", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
 }
 
 RtVoid RiMakeBumpV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
                    RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
-    const char *f = filter_word(filter, "MakeBump");
-    if (!f) return;
-    Request r;
-    r.text("MakeBump \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g %g", str(pic), str(tex), str(swrap), str(twrap), f,
-           d(swidth), d(twidth));
-    r.params(nullptr, 0, n, tokens, params);
+    make_texture("MakeBump", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
 }
 
 RtVoid RiMakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterFunc filter, RtFloat swidth,
