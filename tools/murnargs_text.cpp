@@ -1,5 +1,5 @@
 // Reading the interface of a compiled text shader: the header and the
-// parameter declarations, up to the first section that is not a parameter.
+// parameter declarations, up to the first code section.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -179,7 +179,13 @@ bool TextReader::read(MurnargsShader &shader)
     if (!read_header(shader)) return false;
     std::string t;
     int k;
-    while ((k = next(t)) == TOK_IDENT && (t == "param" || t == "oparam")) {
+    while ((k = next(t)) == TOK_IDENT && (t == "param" || t == "oparam" || t == "local")) {
+        // Locals (string constants of the defaults among them) may stand
+        // between parameters: one line each, none of the interface.
+        if (t == "local") {
+            rd_.read_line();
+            continue;
+        }
         MurnargsParam p;
         p.storage = t == "oparam" ? MA_OUTPUTPARAMETER : MA_PARAMETER;
         p.detail = MA_UNIFORM;

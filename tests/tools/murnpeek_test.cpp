@@ -169,3 +169,28 @@ TEST(Murnpeek, RefusedShadersAreReportedAndSkipped)
                      "Unrecognized compiled shader version \"OTHER\"\n"
                      "murnpeek: Could not find shader \"nokind\"\n");
 }
+
+TEST(Murnpeek, StandardShadersWithConstantsAmongTheirParameters)
+{
+    // The compiler writes the string constants of a default as locals right
+    // after the parameter that needs them; the parameters after them count.
+    TempDir dir;
+    velktest::RunResult r = peek(dir, {"spotlight", "plastic.murn"}, velktest::build_path("shaders"));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+              "light \"spotlight\"\n"
+              "    \"intensity\" \"uniform float\"\n\t\tDefault value: 1\n"
+              "    \"lightcolor\" \"uniform color\"\n\t\tDefault value: \"rgb\" [1 1 1]\n"
+              "    \"from\" \"uniform point\"\n\t\tDefault value: \"shader\" [0 0 0]\n"
+              "    \"to\" \"uniform point\"\n\t\tDefault value: \"shader\" [0 0 1]\n"
+              "    \"coneangle\" \"uniform float\"\n\t\tDefault value: 0.523599\n"
+              "    \"conedeltaangle\" \"uniform float\"\n\t\tDefault value: 0.0872665\n"
+              "    \"beamdistribution\" \"uniform float\"\n\t\tDefault value: 2\n\n"
+              "surface \"plastic\"\n"
+              "    \"Ka\" \"uniform float\"\n\t\tDefault value: 1\n"
+              "    \"Kd\" \"uniform float\"\n\t\tDefault value: 0.5\n"
+              "    \"Ks\" \"uniform float\"\n\t\tDefault value: 0.5\n"
+              "    \"roughness\" \"uniform float\"\n\t\tDefault value: 0.1\n"
+              "    \"specularcolor\" \"uniform color\"\n\t\tDefault value: \"rgb\" [1 1 1]\n\n");
+}
