@@ -11,7 +11,6 @@
 
 GPrimitive *solid_children(GPrimitive *) { return nullptr; }
 void print_trim_stats(FILE *) {}
-void mesh_radiosity_grid(GSurface *, int, int) {}
 
 GPrimitive *make_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) { return nullptr; }
 GPrimitive *make_triangle(RtInt, RtToken[], RtPointer[]) { return nullptr; }
@@ -27,4 +26,3 @@ GPrimitive *make_solid(int, GPrimitive *) { return nullptr; }
 GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
-void print_radiosity_stats(FILE *) {}
