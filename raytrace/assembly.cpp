@@ -266,29 +266,11 @@ void RayTracer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], R
         }
         if (vertices[k] + 1 > npoints) npoints = vertices[k] + 1;
     }
-    const float *Pv = reinterpret_cast<const float *>(P->data);
     std::vector<float> normals;
     if (!N) {
-        // Vertex normals: sums of the unit normals of the faces around each vertex.
-        normals.assign(3 * (size_t)npoints, 0.0f);
         bool inside_out = attributes.is_set() && (attributes->orientation & 1);
-        const RtInt *face = vertices;
-        for (int f = 0; f < nfaces; f++) {
-            int count = nvertices[f] > 0 ? nvertices[f] : 0;
-            if (count >= 3) {
-                Point p0 = Point::from(Pv + 3 * face[0]), p1 = Point::from(Pv + 3 * face[1]),
-                      p2 = Point::from(Pv + 3 * face[2]);
-                Point fn = inside_out ? cross(p2 - p1, p1 - p0) : cross(p1 - p0, p2 - p1);
-                fn = normalize(fn);
-                for (int k = 0; k < count; k++)
-                    for (int a = 0; a < 3; a++) normals[3 * face[k] + a] += fn[a];
-            }
-            face += count;
-        }
-        for (int v = 0; v < npoints; v++) {
-            Point s = normalize(Point::from(&normals[3 * v]));
-            for (int a = 0; a < 3; a++) normals[3 * v + a] = s[a];
-        }
+        normals = mesh_vertex_normals(reinterpret_cast<const float *>(P->data), npoints, nfaces, nvertices,
+                                      vertices, inside_out);
     }
     PrimParam Nparam = N ? *N : PrimParam{tok::N, tok::N, declarations().lookup(tok::N),
                                           reinterpret_cast<const char *>(normals.data()), 3 * (int)sizeof(float)};

@@ -138,6 +138,7 @@ void PixelSampler::start_pixels()
 
 void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
 {
+    current_sample = k;
     const Options &o = *options_;
     // Time.
     float time = o.shutter_open;

@@ -67,6 +67,7 @@ public:
     std::vector<long> sample_histogram;      // pixels by final sample count (adaptive)
     float time_stratum = 0;
     int32_t pixel_seed = 0;
+    int current_sample = 0;                  // k of the last sample_pixel (area-light strata)
     int jitter_cursor = 0;                   // kept from frame to frame
 
 private:

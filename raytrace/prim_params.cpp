@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ri/rierror.h"
+#include "ri/vecmath.h"
 
 PrimParams::PrimParams(RtInt n, RtToken tokens[], RtPointer values[], const char *unknown_format)
 {
@@ -86,4 +87,27 @@ std::vector<int> mesh_patch_corners(int i, int j, int nup, int nvp, bool uperiod
     int cu = uperiodic ? nup : nup + 1, cv = vperiodic ? nvp : nvp + 1;
     int i1 = (i + 1) % cu, j1 = (j + 1) % cv;
     return {i + j * cu, i1 + j * cu, i + j1 * cu, i1 + j1 * cu};
+}
+
+std::vector<float> mesh_vertex_normals(const float *P, int npoints, int nfaces, const int *nvertices,
+                                       const int *vertices, bool inside_out)
+{
+    std::vector<float> normals(3 * (size_t)npoints, 0.0f);
+    const int *face = vertices;
+    for (int f = 0; f < nfaces; f++) {
+        int count = nvertices[f] > 0 ? nvertices[f] : 0;
+        if (count >= 3) {
+            Point p0 = Point::from(P + 3 * face[0]), p1 = Point::from(P + 3 * face[1]),
+                  p2 = Point::from(P + 3 * face[2]);
+            Point fn = normalize(inside_out ? cross(p2 - p1, p1 - p0) : cross(p1 - p0, p2 - p1));
+            for (int k = 0; k < count; k++)
+                for (int a = 0; a < 3; a++) normals[3 * (size_t)face[k] + a] += fn[a];
+        }
+        face += count;
+    }
+    for (int v = 0; v < npoints; v++) {
+        Point s = normalize(Point::from(&normals[3 * (size_t)v]));
+        for (int a = 0; a < 3; a++) normals[3 * (size_t)v + a] = s[a];
+    }
+    return normals;
 }

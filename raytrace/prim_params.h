@@ -59,3 +59,9 @@ std::vector<int> mesh_patch_vertices(bool bicubic, int i, int j, int nu, int nv,
 // The four varying (corner) indices of patch (i, j) of a mesh with nup x nvp
 // patches; the corner grid is one wider than the patches unless periodic.
 std::vector<int> mesh_patch_corners(int i, int j, int nup, int nvp, bool uperiodic, bool vperiodic);
+
+// Vertex normals of a mesh of faces: per vertex the normalised sum of the unit
+// normals of the faces around it, each the cross product of the face's first
+// two edges (in reverse order for an inside-out orientation). 3 floats each.
+std::vector<float> mesh_vertex_normals(const float *P, int npoints, int nfaces, const int *nvertices,
+                                       const int *vertices, bool inside_out);

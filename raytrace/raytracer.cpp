@@ -212,7 +212,6 @@ void RayTracer::world_end()
 
     light_list().clear();
     free_scene();
-    free_matrices(LEVEL_WORLD);
 
     if (options.verbosity & VERBOSE_STATS) {
         FILE *out = options.rayserver ? stderr : stdout;

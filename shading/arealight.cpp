@@ -2,6 +2,7 @@
 // geometry, sampled at random per light evaluation.
 #include "raytrace/gprim.h"
 #include "raytrace/random.h"
+#include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 #include "shading/lightsource.h"
 
@@ -16,6 +17,13 @@ bool light_set_has_area_light(const GState *attrs)
     for (LightSource *l = light_list().head; l; l = l->prev)
         if (l->kind == LIGHT_AREA && light_set_contains(attrs->words, l->id)) return true;
     return false;
+}
+
+void current_pixel_sample(int &index, int &count)
+{
+    RayTracer *rt = RayTracer::current();
+    index = rt ? rt->sampler.current_sample : 0;
+    count = rt ? rt->sampler.samples_per_pixel : 1;
 }
 
 int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const Point &look, float *weight)

@@ -84,8 +84,17 @@ protected:
     velktest::RunResult run_and_save(const std::vector<std::string> &args, int expect_w, int expect_h, int expect_x,
                                      int expect_y)
     {
-        std::string rib = dir.write("w.rib", "Format 32 24 1\nDisplay \"win.tif\" \"framebuffer\" \"rgb\"\n"
-                                             "WorldBegin\nWorldEnd\n");
+        // A red sphere in the middle, shaded flat with its colour.
+        dir.write("flat.sl", "surface flat() { Ci = Cs; Oi = Os; }\n");
+        velktest::RunOptions compile;
+        compile.cwd = dir.path();
+        velktest::RunResult c = velktest::run({velktest::program("murn"), "flat.sl"}, compile);
+        EXPECT_EQ(c.status, 0) << c.err;
+        std::string rib = dir.write("w.rib", "Option \"searchpath\" \"shader\" \".:&\"\n"
+                                             "Format 32 24 1\nDisplay \"win.tif\" \"framebuffer\" \"rgb\"\n"
+                                             "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 5\n"
+                                             "WorldBegin\nColor [1 0 0]\nSurface \"flat\"\nSphere 1 -1 1 360\n"
+                                             "WorldEnd\n");
         std::vector<std::string> argv = {velktest::program("raylume")};
         argv.insert(argv.end(), args.begin(), args.end());
         argv.push_back(rib);
@@ -127,7 +136,10 @@ protected:
             XImage *image = XGetImage(peer_, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
             EXPECT_NE(image, nullptr);
             if (image) {
-                EXPECT_EQ(XGetPixel(image, a.width / 2, a.height / 2) & 0xffffff, 0u);   // the empty world
+                unsigned long middle = XGetPixel(image, expect_w / 2, expect_h / 2) & 0xffffff;
+                EXPECT_GE(middle >> 16, 254u) << std::hex << middle;
+                EXPECT_EQ(middle & 0xffff, 0u) << std::hex << middle;
+                EXPECT_EQ(XGetPixel(image, 0, 0) & 0xffffff, 0u);
                 XDestroyImage(image);
             }
             for (int i = 0; i < 2000 && !done; ++i) {
@@ -163,9 +175,11 @@ TEST_F(ImageWindowRun, ShownAtItsPlaceSavedWithWEndedWithEscape)
     EXPECT_EQ(bps, 8);
     EXPECT_EQ(rows, 8u);
     std::vector<uint8_t> row(size_t(TIFFScanlineSize(t)));
-    ASSERT_EQ(TIFFReadScanline(t, row.data(), 0, 0), 1);
+    for (uint32_t y = 0; y <= 12; ++y) ASSERT_EQ(TIFFReadScanline(t, row.data(), y, 0), 1);
     EXPECT_EQ(row[0], 0);
     EXPECT_EQ(row[3], 255);
+    EXPECT_GE(row[16 * 4], 254);   // the sphere, as shown
+    EXPECT_EQ(row[16 * 4 + 1], 0);
     TIFFClose(t);
 }
 

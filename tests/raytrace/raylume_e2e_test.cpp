@@ -9,23 +9,8 @@
 
 namespace {
 
-using velktest::RunOptions;
 using velktest::RunResult;
 using velktest::TempDir;
-
-RunResult render(const TempDir &dir, const std::string &rib, std::vector<std::string> args = {})
-{
-    dir.write("t.rib", rib);
-    args.insert(args.begin(), velktest::program("raylume"));
-    args.push_back("t.rib");
-    RunOptions opts;
-    opts.cwd = dir.path();
-    opts.timeout_seconds = 60;
-    opts.env["HOME"] = dir.path();
-    opts.env["VELKHOME"] = "";
-    return velktest::run(args, opts);
-}
-
 size_t occurrences(const std::string &text, const std::string &what)
 {
     size_t n = 0;
@@ -38,7 +23,7 @@ size_t occurrences(const std::string &text, const std::string &what)
 TEST(RaylumeBackEnd, StatisticsInTheirOrder)
 {
     TempDir dir;
-    RunResult r = render(dir,
+    RunResult r = velktest::raylume_rib(dir,
                          "Display \"t.tif\" \"file\" \"rgba\"\nFormat 8 8 1\n"
                          "WorldBegin\nSphere 1 -1 1 360\nSphere 0.5 -1 1 360\nWorldEnd\n",
                          {"-stats"});
@@ -65,14 +50,14 @@ TEST(RaylumeBackEnd, StatisticsInTheirOrder)
         at = found;
     }
     // Without -stats nothing of it.
-    r = render(dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat 8 8 1\nWorldBegin\nSphere 1 -1 1 360\nWorldEnd\n");
+    r = velktest::raylume_rib(dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat 8 8 1\nWorldBegin\nSphere 1 -1 1 360\nWorldEnd\n");
     EXPECT_EQ(r.out.find("Geometry:"), std::string::npos);
 }
 
 TEST(RaylumeBackEnd, UnsupportedPrimitivesAreAnnouncedOnce)
 {
     TempDir dir;
-    RunResult r = render(dir, "WorldBegin\n"
+    RunResult r = velktest::raylume_rib(dir, "WorldBegin\n"
                               "Curves \"linear\" [2] \"nonperiodic\" \"P\" [0 0 0 1 0 0] \"constantwidth\" 0.1\n"
                               "Curves \"linear\" [2] \"nonperiodic\" \"P\" [0 0 0 1 0 0] \"constantwidth\" 0.1\n"
                               "Points \"P\" [0 0 0 1 1 1]\nPoints \"P\" [0 0 0 1 1 1]\n"
@@ -90,7 +75,7 @@ TEST(RaylumeBackEnd, UnsupportedPrimitivesAreAnnouncedOnce)
 TEST(RaylumeBackEnd, SolidsAndDroppedInput)
 {
     TempDir dir;
-    RunResult r = render(dir, "WorldBegin\nSolidBegin \"cube\"\nSphere 1 -1 1 360\nSolidEnd\n"
+    RunResult r = velktest::raylume_rib(dir, "WorldBegin\nSolidBegin \"cube\"\nSphere 1 -1 1 360\nSolidEnd\n"
                               "Sphere 0 -1 1 360\n"
                               "Polygon \"P\" [0 0 0 1 0 0 2 0 0]\n"
                               "PointsPolygons [2 3] [0 1 0 1 2] \"P\" [0 0 0 1 0 0 0 1 0]\n"

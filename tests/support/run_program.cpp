@@ -164,4 +164,16 @@ bool TempDir::exists(const std::string &name) const {
     return access(p.c_str(), F_OK) == 0;
 }
 
+RunResult raylume_rib(const TempDir &dir, const std::string &rib, std::vector<std::string> args) {
+    dir.write("t.rib", rib);
+    args.insert(args.begin(), program("raylume"));
+    args.push_back("t.rib");
+    RunOptions opts;
+    opts.cwd = dir.path();
+    opts.timeout_seconds = 60;
+    opts.env["HOME"] = dir.path();
+    opts.env["VELKHOME"] = "";
+    return run(args, opts);
+}
+
 } // namespace velktest

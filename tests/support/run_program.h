@@ -33,6 +33,11 @@ std::string build_path(const std::string &rel);
 // Runs argv[0] (a path) with argv.
 RunResult run(const std::vector<std::string> &argv, const RunOptions &opts = RunOptions());
 
+class TempDir;
+// Writes rib as t.rib in dir and runs raylume on it there, with a HOME of its
+// own (no rc file) and the given options before the file name.
+RunResult raylume_rib(const TempDir &dir, const std::string &rib, std::vector<std::string> args = {});
+
 // A fresh empty directory under the system temporary directory, removed with its
 // contents when the object goes.
 class TempDir {
