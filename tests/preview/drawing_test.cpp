@@ -231,4 +231,42 @@ TEST_F(Drawing, DisplayListsAreRecordedOnceAndReplayed)
     RiWorldEnd();
 }
 
+// What the procedural callbacks were given.
+std::vector<float> subdivided;
+int freed = 0;
+
+void subdivide(RtPointer, RtFloat detail)
+{
+    subdivided.push_back(detail);
+    RiSphere(0.5f, -0.5f, 0.5f, 360, RI_NULL);
+}
+
+void free_data(RtPointer)
+{
+    freed++;
+}
+
+TEST_F(Drawing, ProceduralsInViewAreSubdividedAndAllAreFreed)
+{
+    subdivided.clear();
+    freed = 0;
+    RiProjection("perspective", RI_NULL);
+    begin_world();
+    RtBound in_view = {-0.5f, 0.5f, -0.5f, 0.5f, -0.5f, 0.5f};
+    RtBound aside = {100, 101, 0, 1, 0, 1};
+    RtBound around_eye = {-1, 1, -1, 1, -6, 1};
+    RiProcedural(nullptr, in_view, subdivide, free_data);
+    RiProcedural(nullptr, aside, subdivide, free_data);
+    RiProcedural(nullptr, around_eye, subdivide, free_data);
+    RiWorldEnd();
+    EXPECT_EQ(freed, 3);
+    ASSERT_EQ(subdivided.size(), 2u);
+    // A unit box 4.5 away under a 90 degree view of 15 pixels per unit at
+    // distance 1: about 3.3 pixels a side, widened by a pixel each way.
+    EXPECT_GT(subdivided[0], 4 * 4);
+    EXPECT_LT(subdivided[0], 6 * 6);
+    EXPECT_EQ(subdivided[1], 1e38f);
+    EXPECT_EQ(r->total_polygons, 2 * 128);
+}
+
 } // namespace
