@@ -22,6 +22,7 @@
 #include "preview/gldraw.h"
 #include "preview/glparams.h"
 #include "ri/declvalue.h"
+#include "ri/display_words.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
@@ -31,24 +32,6 @@ namespace {
 bool is(const char *a, const char *b)
 {
     return a && b && std::strcmp(a, b) == 0;
-}
-
-struct DisplayMode {
-    const char *name;
-    int bits;
-};
-const DisplayMode DISPLAY_MODES[] = {
-    {"rgb", 1}, {"RGB", 1}, {"rgba", 3}, {"RGBA", 3}, {"rgbz", 7}, {"RGBZ", 7},
-    {"rgbaz", 7}, {"RGBAZ", 7}, {"z", 4},
-};
-
-// "none" 0, "lzw" 1, "zip" 2; -1 for anything else.
-int compression_code(const char *word)
-{
-    if (is(word, "none")) return 0;
-    if (is(word, "lzw")) return 1;
-    if (is(word, "zip")) return 2;
-    return -1;
 }
 
 // The diagnostics of a context that cannot be made current.
@@ -419,14 +402,7 @@ int GlRenderer::display(RtToken name, RtToken type, RtToken mode, RtInt n, RtTok
     }
     options.pending_display = NewToken(name ? name : "");
     options.display_type = NewToken(type ? type : "");
-    int bits = 0;
-    for (const DisplayMode &m : DISPLAY_MODES)
-        if (is(mode, m.name)) bits = m.bits;
-    if (!bits) {
-        ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "No support for arbitrary output variables: display mode \"%s\"",
-                 mode ? mode : "");
-        bits = 3;
-    }
+    int bits = display_mode_bits(mode);
     options.display_mode = NewToken(mode ? mode : "rgba");
     options.display_mode_bits = uint8_t(bits);
     for (RtInt k = 0; k < n; k++) {
@@ -447,13 +423,13 @@ int GlRenderer::display(RtToken name, RtToken type, RtToken mode, RtInt n, RtTok
             const char *u = decl_string(d, v);
             options.resolution_unit = u ? NewToken(u) : nullptr;
         } else if (is(t, "compression")) {
-            int c = compression_code(decl_string(d, v));
+            int c = display_compression_code(decl_string(d, v));
             if (c >= 0) {
                 compression_ = c;
                 if (bits == 4) zcompression_ = c;
             }
         } else if (is(t, "zcompression")) {
-            int c = compression_code(decl_string(d, v));
+            int c = display_compression_code(decl_string(d, v));
             if (c == 0 || c == 2) zcompression_ = c;
         } else if (is(t, "rowsperstrip")) {
             const char *s = decl_string(d, v);

@@ -151,12 +151,7 @@ void previewer_usage()
 int previewer_main(int argc, char **argv)
 {
     new_gl_renderer();
-    const char *home = std::getenv("VELKHOME");
-    if (!home) home = std::getenv("HOME");
-    if (home) {
-        std::string rc = std::string(home) + "/.raylumerc";
-        read_rib_file(rc.c_str(), current_archive_path(), current_verbosity(), 0);
-    }
+    read_rc_file();
     int first = previewer_parse_options(argc, argv);
     if (first >= argc) {
         read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);

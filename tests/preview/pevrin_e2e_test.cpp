@@ -16,6 +16,7 @@
 
 #include "shading/tiffimage.h"
 #include "tests/support/run_program.h"
+#include "tests/support/x11_peer.h"
 #include "tests/support/xvfb.h"
 
 namespace {
@@ -33,6 +34,14 @@ struct Picture {
     const unsigned char *at(int x, int y) const { return rgba.data() + (size_t(y) * width + x) * 4; }
     bool red(int x, int y) const { return at(x, y)[0] > 200 && at(x, y)[1] < 60 && at(x, y)[2] < 60; }
     bool black(int x, int y) const { return at(x, y)[0] < 10 && at(x, y)[1] < 10 && at(x, y)[2] < 10; }
+    // Pixels strong in one channel (0 red, 2 blue) and weak in red or blue otherwise.
+    int count_strong(int channel) const
+    {
+        int n = 0;
+        for (size_t k = 0; k < rgba.size(); k += 4)
+            n += rgba[k + channel] > 200 && rgba[k + 2 - channel] < 60;
+        return n;
+    }
 };
 
 const char ORTHO_40[] = "Format 40 40 1\nProjection \"orthographic\"\n";
@@ -44,6 +53,14 @@ std::string square(float x0, float x1, float y0, float y1)
     std::snprintf(text, sizeof text, "Polygon \"P\" [%g %g 1  %g %g 1  %g %g 1  %g %g 1]\n", x0, y0, x0, y1, x1, y1,
                   x1, y0);
     return text;
+}
+
+// The scene of one square-picture world: 40 x 40 pixels seen orthographically,
+// written to the named file, the geometry in the colour.
+std::string scene(const std::string &file, const char *colour, const std::string &geometry)
+{
+    return std::string(ORTHO_40) + "Display \"" + file + "\" \"file\" \"rgba\"\nWorldBegin\nColor [" + colour +
+           "]\n" + geometry + "WorldEnd\n";
 }
 
 class Pevrin : public testing::Test {
@@ -74,6 +91,13 @@ protected:
         EXPECT_FALSE(r.timed_out);
         return r;
     }
+    // Runs pevrin on the scene, which must end well, and reads the picture it dumped.
+    Picture run_picture(const std::vector<std::string> &args, const std::string &scene, const std::string &file)
+    {
+        velktest::RunResult r = run(args, scene);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return picture(file);
+    }
     Picture picture(const std::string &name) const
     {
         Picture p;
@@ -91,12 +115,8 @@ protected:
 
 TEST_F(Pevrin, RedSquareDrawnUnlitCoversItsPixels)
 {
-    velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"},
-                                std::string(ORTHO_40) + "Display \"sq.tif\" \"file\" \"rgba\"\n"
-                                                        "WorldBegin\nColor [1 0 0]\n" +
-                                    square(-0.5f, 0.5f, -0.5f, 0.5f) + "WorldEnd\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    Picture p = picture("sq.tif");
+    Picture p = run_picture({"-nowait", "-unlit", "-dumprgba"}, scene("sq.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)),
+                            "sq.tif");
     ASSERT_EQ(p.width, 40);
     ASSERT_EQ(p.height, 40);
     // Pixels 10..29 both ways; the head-on light adds its highlight to all channels.
@@ -117,12 +137,8 @@ TEST_F(Pevrin, RedSquareDrawnUnlitCoversItsPixels)
 
 TEST_F(Pevrin, WireframeShowsEdgesOnly)
 {
-    velktest::RunResult r = run({"-nowait", "-lines", "-dumprgb"}, std::string(ORTHO_40) +
-                                                                      "Display \"w.tif\" \"file\" \"rgba\"\n"
-                                                                      "WorldBegin\nColor [1 0 0]\n" +
-                                                                      square(-0.5f, 0.5f, -0.5f, 0.5f) + "WorldEnd\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    Picture p = picture("w.tif");
+    Picture p = run_picture({"-nowait", "-lines", "-dumprgb"}, scene("w.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)),
+                            "w.tif");
     ASSERT_EQ(p.width, 40);
     // The interior keeps the dark grey background; the left and top edges are red.
     const unsigned char *inside = p.at(20, 20);
@@ -136,10 +152,7 @@ TEST_F(Pevrin, WireframeShowsEdgesOnly)
 TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
 {
     // A rectangle in the upper part of the picture: rows 4..15 from the top.
-    velktest::RunResult r = run({"-dumprgbaz", "-unlit"}, std::string(ORTHO_40) +
-                                                              "Display \"out\" \"file\" \"rgbaz\"\n"
-                                                              "WorldBegin\nColor [1 0 0]\n" +
-                                                              square(-0.5f, 0.5f, 0.2f, 0.8f) + "WorldEnd\n");
+    velktest::RunResult r = run({"-dumprgbaz", "-unlit"}, scene("out", "1 0 0", square(-0.5f, 0.5f, 0.2f, 0.8f)));
     // A dump never waits for a key.
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("should be freeing windows bitmap here..."), std::string::npos);
@@ -213,33 +226,21 @@ TEST_F(Pevrin, UnlitIgnoresTheScenesOwnLights)
 
 TEST_F(Pevrin, CropShowsTheTopOfThePicture)
 {
-    velktest::RunResult r = run({"-nowait", "-lines", "-dumprgb", "-crop", "0", "1", "0", "0.5"},
-                                std::string(ORTHO_40) + "Display \"crop.tif\" \"file\" \"rgb\"\nWorldBegin\n"
-                                                        "Color [1 0 0]\n" +
-                                    square(-0.5f, 0.5f, 0.25f, 0.75f) + "Color [0 0 1]\n" +
-                                    square(-0.5f, 0.5f, -0.75f, -0.25f) + "WorldEnd\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    Picture p = picture("crop.tif");
+    Picture p = run_picture({"-nowait", "-lines", "-dumprgb", "-crop", "0", "1", "0", "0.5"},
+                            scene("crop.tif", "1 0 0",
+                                  square(-0.5f, 0.5f, 0.25f, 0.75f) + "Color [0 0 1]\n" +
+                                      square(-0.5f, 0.5f, -0.75f, -0.25f)),
+                            "crop.tif");
     ASSERT_EQ(p.width, 40);
     ASSERT_EQ(p.height, 20);
-    int red = 0, blue = 0;
-    for (int y = 0; y < 20; y++)
-        for (int x = 0; x < 40; x++) {
-            red += p.red(x, y);
-            blue += p.at(x, y)[2] > 200 && p.at(x, y)[0] < 60;
-        }
-    EXPECT_GT(red, 40);
-    EXPECT_EQ(blue, 0);
+    EXPECT_GT(p.count_strong(0), 40);
+    EXPECT_EQ(p.count_strong(2), 0);
 }
 
 TEST_F(Pevrin, SketchOutlinesAWhiteSquareInBlack)
 {
-    velktest::RunResult r = run({"-nowait", "-sketch", "-dumprgb"}, std::string(ORTHO_40) +
-                                                                       "Display \"s.tif\" \"file\" \"rgb\"\n"
-                                                                       "WorldBegin\nColor [1 1 1]\n" +
-                                                                       square(-0.5f, 0.5f, -0.5f, 0.5f) + "WorldEnd\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    Picture p = picture("s.tif");
+    Picture p = run_picture({"-nowait", "-sketch", "-dumprgb"}, scene("s.tif", "1 1 1", square(-0.5f, 0.5f, -0.5f, 0.5f)),
+                            "s.tif");
     ASSERT_EQ(p.width, 40);
     EXPECT_EQ(p.at(20, 20)[0], 255);   // the fill in the white background colour
     EXPECT_EQ(p.at(2, 2)[1], 255);     // the background
@@ -262,16 +263,10 @@ TEST_F(Pevrin, WithoutClearingTheNextFrameDrawsOverThePrevious)
     EXPECT_EQ(r.status, 0) << r.err;
     Picture f0 = picture("f0.tif"), f1 = picture("f1.tif");
     ASSERT_EQ(f1.width, 40);
-    auto count = [](const Picture &p, int channel) {
-        int n = 0;
-        for (size_t k = 0; k < p.rgba.size(); k += 4)
-            n += p.rgba[k + channel] > 200 && p.rgba[k + (channel + 1) % 3] < 60;
-        return n;
-    };
-    EXPECT_GT(count(f0, 0), 20);
-    EXPECT_EQ(count(f0, 2), 0);
-    EXPECT_GT(count(f1, 0), 20);   // the first frame's red outline is still there
-    EXPECT_GT(count(f1, 2), 20);
+    EXPECT_GT(f0.count_strong(0), 20);
+    EXPECT_EQ(f0.count_strong(2), 0);
+    EXPECT_GT(f1.count_strong(0), 20);   // the first frame's red outline is still there
+    EXPECT_GT(f1.count_strong(2), 20);
 }
 
 TEST_F(Pevrin, FrameCommandAndStatistics)
@@ -286,23 +281,6 @@ TEST_F(Pevrin, FrameCommandAndStatistics)
     EXPECT_NE(r.out.find("Total GL polygons: 256\n"), std::string::npos) << r.out;
 }
 
-// The top-level window named title, or 0.
-Window find_window(Display *d, const char *title)
-{
-    Window root, parent, *children = nullptr, found = 0;
-    unsigned n = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return 0;
-    for (unsigned i = 0; i < n && !found; ++i) {
-        char *name = nullptr;
-        if (XFetchName(d, children[i], &name) && name) {
-            if (std::string(name) == title) found = children[i];
-            XFree(name);
-        }
-    }
-    if (children) XFree(children);
-    return found;
-}
-
 int ignore_x_errors(Display *, XErrorEvent *)
 {
     return 0;
@@ -313,9 +291,8 @@ TEST_F(Pevrin, TheLastFrameStaysUpUntilEscape)
     Display *peer = XOpenDisplay(server().display().c_str());
     ASSERT_NE(peer, nullptr);
     XSetErrorHandler(&ignore_x_errors);
-    std::string scene = std::string(ORTHO_40) + "Display \"shown.tif\" \"file\" \"rgb\"\nWorldBegin\nColor [1 0 0]\n" +
-                        square(-0.5f, 0.5f, -0.5f, 0.5f) + "WorldEnd\n";
-    std::vector<std::string> argv = {velktest::program("pevrin"), "-unlit", dir.write("scene.rib", scene)};
+    std::vector<std::string> argv = {velktest::program("pevrin"), "-unlit",
+                                     dir.write("scene.rib", scene("shown.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)))};
     velktest::RunResult result;
     std::atomic<bool> done(false);
     std::thread runner([&] {
@@ -324,7 +301,7 @@ TEST_F(Pevrin, TheLastFrameStaysUpUntilEscape)
     });
     Window w = 0;
     for (int i = 0; i < 2000 && !done && !w; ++i) {
-        w = find_window(peer, "shown.tif");
+        w = velktest::find_window(peer, "shown.tif");
         if (!w) usleep(20000);
     }
     EXPECT_NE(w, 0u) << "no window";
@@ -341,15 +318,7 @@ TEST_F(Pevrin, TheLastFrameStaysUpUntilEscape)
     EXPECT_EQ(centre & 0xff0000, 0xff0000u);
     EXPECT_FALSE(done);
     for (int i = 0; i < 2000 && w && !done; ++i) {
-        XEvent e = {};
-        e.xkey.type = KeyPress;
-        e.xkey.display = peer;
-        e.xkey.window = w;
-        e.xkey.root = DefaultRootWindow(peer);
-        e.xkey.keycode = XKeysymToKeycode(peer, XK_Escape);
-        e.xkey.same_screen = True;
-        XSendEvent(peer, w, True, KeyPressMask, &e);
-        XSync(peer, False);
+        velktest::press_key(peer, w, XK_Escape);
         usleep(50000);
     }
     runner.join();
