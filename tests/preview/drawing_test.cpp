@@ -13,15 +13,11 @@
 #include "preview/glrenderer.h"
 #include "tests/ri/error_capture.h"
 #include "tests/support/run_program.h"
-#include "tests/support/xvfb.h"
+#include "tests/preview/pevrin_run.h"
 
 namespace {
 
-velktest::XvfbServer &server()
-{
-    static velktest::XvfbServer s;
-    return s;
-}
+using previewtest::server;
 
 // What the grid callback was given, with the normals as drawn.
 struct GridRecord {

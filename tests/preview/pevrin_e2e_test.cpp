@@ -14,35 +14,14 @@
 #include <thread>
 #include <vector>
 
-#include "shading/tiffimage.h"
 #include "tests/support/run_program.h"
 #include "tests/support/x11_peer.h"
-#include "tests/support/xvfb.h"
+#include "tests/preview/pevrin_run.h"
 
 namespace {
 
-velktest::XvfbServer &server()
-{
-    static velktest::XvfbServer s;
-    return s;
-}
-
-// A dumped picture, rows from the top.
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgba;
-    const unsigned char *at(int x, int y) const { return rgba.data() + (size_t(y) * width + x) * 4; }
-    bool red(int x, int y) const { return at(x, y)[0] > 200 && at(x, y)[1] < 60 && at(x, y)[2] < 60; }
-    bool black(int x, int y) const { return at(x, y)[0] < 10 && at(x, y)[1] < 10 && at(x, y)[2] < 10; }
-    // Pixels strong in one channel (0 red, 2 blue) and weak in red or blue otherwise.
-    int count_strong(int channel) const
-    {
-        int n = 0;
-        for (size_t k = 0; k < rgba.size(); k += 4)
-            n += rgba[k + channel] > 200 && rgba[k + 2 - channel] < 60;
-        return n;
-    }
-};
+using previewtest::Picture;
+using previewtest::server;
 
 const char ORTHO_40[] = "Format 40 40 1\nProjection \"orthographic\"\n";
 
@@ -63,55 +42,7 @@ std::string scene(const std::string &file, const char *colour, const std::string
            "]\n" + geometry + "WorldEnd\n";
 }
 
-class Pevrin : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        alarm(240);
-        ASSERT_TRUE(server().ok()) << server().error();
-    }
-    void TearDown() override { alarm(0); }
-
-    velktest::RunOptions options(const std::string &input = "") const
-    {
-        velktest::RunOptions o;
-        o.cwd = dir.path();
-        o.env["DISPLAY"] = server().display();
-        o.env["VELKHOME"] = dir.path();   // no rc file
-        o.input = input;
-        o.timeout_seconds = 60;
-        return o;
-    }
-    // Runs pevrin with args and the scene as its last argument.
-    velktest::RunResult run(std::vector<std::string> args, const std::string &scene)
-    {
-        args.insert(args.begin(), velktest::program("pevrin"));
-        args.push_back(dir.write("scene.rib", scene));
-        velktest::RunResult r = velktest::run(args, options());
-        EXPECT_FALSE(r.timed_out);
-        return r;
-    }
-    // Runs pevrin on the scene, which must end well, and reads the picture it dumped.
-    Picture run_picture(const std::vector<std::string> &args, const std::string &scene, const std::string &file)
-    {
-        velktest::RunResult r = run(args, scene);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return picture(file);
-    }
-    Picture picture(const std::string &name) const
-    {
-        Picture p;
-        TiffImageInfo info;
-        std::vector<unsigned char> pixels;
-        if (!tiff_read_image((dir.path() + "/" + name).c_str(), info, pixels) || info.samples != 4) return p;
-        p.width = info.width;
-        p.height = info.height;
-        p.rgba = pixels;
-        return p;
-    }
-
-    velktest::TempDir dir;
-};
+using Pevrin = previewtest::PevrinTest;
 
 TEST_F(Pevrin, RedSquareDrawnUnlitCoversItsPixels)
 {
@@ -166,13 +97,7 @@ TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
     EXPECT_EQ(z.substr(0, 4), std::string("\x2f\x08\x67\xab", 4));
     EXPECT_EQ(uint8_t(z[4]) * 256 + uint8_t(z[5]), 40);
     EXPECT_EQ(uint8_t(z[6]) * 256 + uint8_t(z[7]), 40);
-    auto depth = [&](int x, int y) {
-        const unsigned char *b = reinterpret_cast<const unsigned char *>(z.data()) + 136 + (size_t(y) * 40 + x) * 4;
-        uint32_t bits = uint32_t(b[0]) << 24 | uint32_t(b[1]) << 16 | uint32_t(b[2]) << 8 | b[3];
-        float f;
-        std::memcpy(&f, &bits, 4);
-        return f;
-    };
+    auto depth = [&](int x, int y) { return previewtest::zfile_depth(z, 40, x, y); };
     EXPECT_NEAR(depth(20, 10), 1.0f, 0.05f);
     EXPECT_EQ(depth(20, 30), 1e30f);
 }
