@@ -211,12 +211,12 @@ int ignore_x_errors(Display *, XErrorEvent *)
     return 0;
 }
 
-TEST_F(Pevrin, TheLastFrameStaysUpUntilEscape)
+TEST_F(Pevrin, TheLastFrameStaysUpAtItsPlaceUntilEscape)
 {
     Display *peer = XOpenDisplay(server().display().c_str());
     ASSERT_NE(peer, nullptr);
     XSetErrorHandler(&ignore_x_errors);
-    std::vector<std::string> argv = {velktest::program("pevrin"), "-unlit",
+    std::vector<std::string> argv = {velktest::program("pevrin"), "-unlit", "-pos", "30", "40",
                                      dir.write("scene.rib", scene("shown.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)))};
     velktest::RunResult result;
     std::atomic<bool> done(false);
@@ -230,6 +230,12 @@ TEST_F(Pevrin, TheLastFrameStaysUpUntilEscape)
         if (!w) usleep(20000);
     }
     EXPECT_NE(w, 0u) << "no window";
+    // At the image position of the command line (there is no window manager to move it).
+    int wx = -1, wy = -1;
+    ::Window child;
+    if (w) XTranslateCoordinates(peer, w, DefaultRootWindow(peer), 0, 0, &wx, &wy, &child);
+    EXPECT_EQ(wx, 30);
+    EXPECT_EQ(wy, 40);
     // The window keeps the picture while it waits.
     unsigned long centre = 0;
     for (int i = 0; i < 200 && w && !done && (centre & 0xff0000) != 0xff0000; ++i) {

@@ -205,6 +205,42 @@ TEST_F(Pevrin, DistantLightsShineFromTheirFromPointTowardsTheirToPoint)
     EXPECT_TRUE(behind.black(5, 30));
 }
 
+TEST_F(Pevrin, NurbsMeshesPointsAndCurvesCoverTheirPlaces)
+{
+    // Seen orthographically, pixel (x, y) shows the point (x / 20 - 1, 1 - y / 20).
+    Picture p = run_picture(
+        {"-nowait", "-unlit", "-dumprgba"},
+        "Format 40 40 1\nProjection \"orthographic\"\nDisplay \"m.tif\" \"file\" \"rgba\"\nWorldBegin\n"
+        "Color [1 0 0]\n"
+        "NuPatch 2 2 [0 0 1 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [-0.9 0.1 1  -0.1 0.1 1  -0.9 0.9 1  -0.1 0.9 1]\n"
+        "PatchMesh \"bilinear\" 3 \"nonperiodic\" 2 \"nonperiodic\" \"P\" [0.1 0.1 1  0.5 0.1 1  0.9 0.1 1"
+        "  0.1 0.9 1  0.5 0.9 1  0.9 0.9 1]\n"
+        "Color [0 0 1]\n"
+        "Points \"P\" [-0.5 -0.5 1] \"constantwidth\" [6]\n"
+        "Curves \"linear\" [2] \"nonperiodic\" \"P\" [0.1 -0.525 1  0.9 -0.525 1]\n"
+        "Curves \"cubic\" [4] \"nonperiodic\" \"P\" [0.725 -0.1 1  0.725 -0.3 1  0.725 -0.7 1  0.725 -0.9 1]\n"
+        "WorldEnd\n",
+        "m.tif");
+    ASSERT_EQ(p.width, 40);
+    // The NURBS square and the mesh of two patches, red, with a gap between.
+    EXPECT_EQ(p.at(10, 10)[0], 255);
+    EXPECT_EQ(p.at(3, 3)[0], 255);
+    EXPECT_EQ(p.at(25, 10)[0], 255);
+    EXPECT_EQ(p.at(35, 16)[0], 255);
+    EXPECT_FALSE(p.covered(20, 10));
+    EXPECT_FALSE(p.covered(10, 19));
+    // The point, six pixels wide, in blue.
+    EXPECT_EQ(p.at(10, 30)[2], 255);
+    EXPECT_TRUE(p.covered(12, 30));
+    EXPECT_FALSE(p.covered(15, 30));
+    EXPECT_FALSE(p.covered(10, 25));
+    // The straight line along row 30 and the cubic one down column 34.
+    for (int x = 23; x <= 37; x++) EXPECT_EQ(p.at(x, 30)[2], 255) << x;
+    for (int y = 23; y <= 37; y++) EXPECT_EQ(p.at(34, y)[2], 255) << y;
+    EXPECT_FALSE(p.covered(28, 26));
+    EXPECT_FALSE(p.covered(30, 34));
+}
+
 TEST_F(Pevrin, OnlyTheFramesOfTheRangeAreDrawn)
 {
     std::string scene = "Format 8 8 1\n";
