@@ -119,8 +119,7 @@ void draw_polygon_hidden_line(GlRenderer &r, int npolys, const int *nverts, cons
         if (n < 2 || !indices_valid(idx, n)) continue;
         if (npolys > 1) {
             if (n < 3) continue;
-            Point normal = normalize(polygon_face_normal(Point::from(P + 3 * idx[0]), Point::from(P + 3 * idx[1]),
-                                                         Point::from(P + 3 * idx[2]), false));
+            Point normal = normalize(polygon_face_normal(P, idx, n, false));
             if (std::fabs(dot(normal, v.view)) > 0.35f) continue;
         }
         for (int k = 0; k < n; k++)
@@ -147,9 +146,16 @@ void end_sketch(GlRenderer &r)
 
 } // namespace
 
-Point polygon_face_normal(const Point &a, const Point &b, const Point &c, bool inside)
+Point polygon_face_normal(const float *P, const int *idx, int n, bool inside)
 {
-    return inside ? cross(c - a, b - a) : cross(b - a, c - a);
+    Point normal(0, 0, 0);
+    for (int k = 0; k < n; k++) {
+        const float *a = P + 3 * idx[k], *b = P + 3 * idx[(k + 1) % n];
+        normal.x += (a[1] - b[1]) * (a[2] + b[2]);
+        normal.y += (a[2] - b[2]) * (a[0] + b[0]);
+        normal.z += (a[0] - b[0]) * (a[1] + b[1]);
+    }
+    return inside ? -normal : normal;
 }
 
 Color sketch_line_color(const Color &color, const float background[3])
@@ -209,8 +215,7 @@ void draw_polygons_plain(GlRenderer &r, int npolys, const int *nverts, const int
         const int *idx = verts + base;
         if (n < 1 || !indices_valid(idx, n)) continue;
         if (!N && n >= 3) {
-            Point normal = polygon_face_normal(Point::from(P + 3 * idx[0]), Point::from(P + 3 * idx[1]),
-                                               Point::from(P + 3 * idx[2]), inside);
+            Point normal = polygon_face_normal(P, idx, n, inside);
             glNormal3fv(normal.data());
         }
         glBegin(GL_POLYGON);

@@ -23,6 +23,9 @@ void draw_polygons_sketch(GlRenderer &r, int npolys, const int *nverts, const in
 // closer than 0.2 to the background's replaced by 1 minus itself.
 Color sketch_line_color(const Color &color, const float background[3]);
 
-// The face normal of polygon vertices a, b, c: (b - a) x (c - a), reversed
-// for inside-out orientation.
-Point polygon_face_normal(const Point &a, const Point &b, const Point &c, bool inside_out);
+// The face normal of a polygon of n vertices of P (three floats each) taken
+// through idx: for a triangle or a convex polygon the direction of
+// (P1 - P0) x (P2 - P0); summed over every edge, so that collinear first
+// vertices or a reflex first corner do not lose or turn it. Reversed for
+// inside-out orientation.
+Point polygon_face_normal(const float *P, const int *idx, int n, bool inside_out);

@@ -289,8 +289,18 @@ TEST_F(Backend, GridNormalsAndSketchColours)
     expect_point(sketch_line_color(Color(1, 1, 1), white), 0, 0, 0);
     expect_point(sketch_line_color(Color(0.9f, 0.3f, 0.5f), white), 0.1f, 0.3f, 0.5f);
     expect_point(sketch_line_color(Color(0.5f, 0.5f, 0.5f), black), 0.5f, 0.5f, 0.5f);
-    expect_point(polygon_face_normal(Point(0, 0, 0), Point(1, 0, 0), Point(0, 1, 0), false), 0, 0, 1);
-    expect_point(polygon_face_normal(Point(0, 0, 0), Point(1, 0, 0), Point(0, 1, 0), true), 0, 0, -1);
+
+    // Face normals: a triangle's cross product; a square whose first three
+    // corners lie on one edge, and an L whose second corner turns inwards,
+    // keep the normal of their winding.
+    const int order[6] = {0, 1, 2, 3, 4, 5};
+    const float triangle[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    expect_point(polygon_face_normal(triangle, order, 3, false), 0, 0, 1);
+    expect_point(polygon_face_normal(triangle, order, 3, true), 0, 0, -1);
+    const float square[15] = {0, 0, 0, 1, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0};
+    expect_point(normalize(polygon_face_normal(square, order, 5, false)), 0, 0, 1);
+    const float ell[18] = {2, 1, 0, 1, 1, 0, 1, 2, 0, 0, 2, 0, 0, 0, 0, 2, 0, 0};
+    expect_point(normalize(polygon_face_normal(ell, order, 6, false)), 0, 0, 1);
 }
 
 } // namespace

@@ -39,7 +39,7 @@ std::string source_file(const std::string &name)
     return s.str();
 }
 
-// The quadrics, turned and moved, seen in perspective.
+// The quadrics and patches, turned and moved, seen in perspective.
 const char SHAPES[] = R"(Format 64 48 1
 PixelSamples 1 1
 Projection "perspective" "fov" 40
@@ -68,10 +68,15 @@ WorldBegin
     Translate 1.6 0 0
     Hyperboloid 0.5 -0.3 0  0.3 0.4 1.2  360
   AttributeEnd
+  Patch "bilinear" "P" [-4 2 0  -3 2 0.5  -4 3 0  -3 3 -0.5]
+  Patch "bicubic" "P" [-1 2.2 0  -0.5 2.2 0.6  0.5 2.2 -0.6  1 2.2 0
+                       -1 2.6 0.3  -0.5 2.6 0  0.5 2.6 0  1 2.6 0.3
+                       -1 3 0  -0.5 3 0  0.5 3 0  1 3 0
+                       -1 3.4 0  -0.5 3.4 0.5  0.5 3.4 0.5  1 3.4 0]
 WorldEnd
 )";
 
-TEST_F(Pevrin, QuadricsCoverThePixelsTheRayTracerCovers)
+TEST_F(Pevrin, QuadricsAndPatchesCoverThePixelsTheRayTracerCovers)
 {
     std::string shapes = SHAPES;
     velktest::RunResult traced =
