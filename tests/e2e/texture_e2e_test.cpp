@@ -189,3 +189,58 @@ TEST(TexturedPixels, TheCacheFollowsTextureMemoryAndTheFrameEndsWithTextureStati
     EXPECT_GE(peak, 12);   // a tile of 64 x 64 RGB texels, at least
     EXPECT_GE(peak, now);
 }
+
+TEST(TexturedPixels, ACubeMapMadeByTavrelIsSeenInTheRightDirections)
+{
+    velktest::TempDir dir;
+    // Six flat 16 x 16 faces: +x red, -x green, the others blue.
+    std::vector<std::string> args = {velktest::program("tavrel"), "-envcube"};
+    for (int face = 0; face < 6; ++face) {
+        const unsigned char colour[3] = {uint8_t(face == 0 ? 255 : 0), uint8_t(face == 1 ? 255 : 0),
+                                         uint8_t(face > 1 ? 255 : 0)};
+        std::string name = "f" + std::to_string(face) + ".tif";
+        TIFF *tif = TIFFOpen((dir.path() + "/" + name).c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 16u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 16u);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16u);
+        std::vector<unsigned char> row(16 * 3);
+        for (size_t i = 0; i < row.size(); ++i) row[i] = colour[i % 3];
+        for (uint32_t y = 0; y < 16; ++y) ASSERT_GE(TIFFWriteScanline(tif, row.data(), y, 0), 0);
+        TIFFClose(tif);
+        args.push_back(name);
+    }
+    args.push_back("cube.env");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    opts.timeout_seconds = 120;
+    velktest::RunResult made = velktest::run(args, opts);
+    ASSERT_EQ(made.status, 0) << made.err;
+    ASSERT_TRUE(dir.exists("cube.env"));
+
+    // The left half of the frame looks along -x, the right half along +x.
+    compile(dir, "envsurf",
+            "surface envsurf(string name = \"\") {\n"
+            "    point Pw = transform(\"world\", P);\n"
+            "    vector D = xcomp(Pw) < 4 ? vector (-1, 0.1, 0.2) : vector (1, -0.2, 0.1);\n"
+            "    Oi = 1; Ci = color environment(name, D);\n"
+            "}\n");
+    std::string rib = scene("Surface \"envsurf\" \"name\" \"cube.env\"\n");
+    rib = rib.substr(rib.find('\n') + 1);   // no MakeTexture
+    velktest::RunResult run = e2e::raylume(dir, rib);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    Image im = parse_dump(run.out);
+    ASSERT_EQ(im.width, 8) << run.out;
+    for (int y = 0; y < 8; ++y)
+        for (int x : {0, 1, 2, 5, 6, 7}) {
+            const bool right = x >= 4;
+            EXPECT_NEAR(im.at(x, y, 0), right ? 1.0f : 0.0f, 1e-4f) << x << "," << y;
+            EXPECT_NEAR(im.at(x, y, 1), right ? 0.0f : 1.0f, 1e-4f) << x << "," << y;
+            EXPECT_NEAR(im.at(x, y, 2), 0.0f, 1e-4f) << x << "," << y;
+        }
+}
