@@ -15,10 +15,6 @@ void mesh_radiosity_grid(GSurface *, int, int) {}
 void release_surface_data(GSurface *) {}
 IntersectionList intersect_grid(GSurface *, const Ray &) { return IntersectionList(); }
 
-GPrimitive *make_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) { return nullptr; }
-GPrimitive *make_triangle(RtInt, RtToken[], RtPointer[]) { return nullptr; }
-GPrimitive *make_polygon(int, RtInt, RtToken[], RtPointer[]) { return nullptr; }
-GPrimitive *make_general_polygon(int, int, const RtInt[], RtInt, RtToken[], RtPointer[]) { return nullptr; }
 GPrimitive *make_bilinear_patch(RtInt, RtToken[], RtPointer[], int, int, int, int) { return nullptr; }
 GPrimitive *make_bicubic_patch(RtInt, RtToken[], RtPointer[], int, int, int, int) { return nullptr; }
 bool set_motion_key(GPrimitive *, GPrimitive *) { return false; }
