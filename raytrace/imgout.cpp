@@ -107,6 +107,15 @@ void *pointer_value(const void *value)
     return p;
 }
 
+// The world-to-camera and world-to-screen matrices of the frame at shutter open.
+void camera_matrices(const Options &o, Matrix4 &world_to_camera, Matrix4 &world_to_screen)
+{
+    world_to_camera = Matrix4(1.0f);
+    float tmp[16];
+    if (o.camera.is_set()) world_to_camera = Matrix4(o.camera->matrix_at(TM_M, o.shutter_open, tmp));
+    world_to_screen = world_to_camera * o.camera_to_screen;
+}
+
 } // namespace
 
 ImageOutput::ImageOutput(Options &options) : options_(options) {}
@@ -386,11 +395,8 @@ bool ImageOutput::open_window()
 
 bool ImageOutput::open_depth_file()
 {
-    const Options &o = options_;
-    Matrix4 world_to_camera(1.0f);
-    float tmp[16];
-    if (o.camera.is_set()) world_to_camera = Matrix4(o.camera->matrix_at(TM_M, o.shutter_open, tmp));
-    Matrix4 world_to_screen = world_to_camera * o.camera_to_screen;
+    Matrix4 world_to_camera, world_to_screen;
+    camera_matrices(options_, world_to_camera, world_to_screen);
     zfile_ = zfile_open_write(output_name.c_str(), crop_w_, crop_h_, world_to_screen.m, world_to_camera.m);
     samples_out = 1;
     if (zfile_) return true;
@@ -432,10 +438,8 @@ bool ImageOutput::open_driver()
     }
 
     // Parameters: the renderer's, then the user's that do not repeat them.
-    Matrix4 world_to_camera(1.0f);
-    float tmp[16];
-    if (o.camera.is_set()) world_to_camera = Matrix4(o.camera->matrix_at(TM_M, o.shutter_open, tmp));
-    Matrix4 world_to_screen = world_to_camera * o.camera_to_screen;
+    Matrix4 world_to_camera, world_to_screen;
+    camera_matrices(o, world_to_camera, world_to_screen);
     const char *host = getenv("HOSTNAME");
     if (!host) host = getenv("HOST");
     if (!host) host = getenv("host");

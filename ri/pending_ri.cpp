@@ -12,10 +12,5 @@ RtVoid RiProcDelayedReadArchive(RtPointer, RtFloat) {}
 RtVoid RiProcRunProgram(RtPointer, RtFloat) {}
 RtVoid RiProcDynamicLoad(RtPointer, RtFloat) {}
 RtVoid RiProcFree(RtPointer data) { std::free(data); }
-RtVoid RiMakeTextureV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiMakeBumpV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiMakeLatLongEnvironmentV(RtString, RtString, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiMakeCubeFaceEnvironmentV(RtString, RtString, RtString, RtString, RtString, RtString, RtString, RtFloat, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) {}
-RtVoid RiMakeShadowV(RtString, RtString, RtInt, RtToken[], RtPointer[]) {}
 
 } // extern "C"

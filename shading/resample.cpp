@@ -1,0 +1,179 @@
+#include "shading/resample.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+const double U8_MAX = 255.0, U16_MAX = 65535.0, U32_MAX = 4294967295.0;
+
+double type_max(const PixelLayout &layout)
+{
+    return layout.bits == 8 ? U8_MAX : layout.bits == 16 ? U16_MAX : U32_MAX;
+}
+
+// The 2 x 2 mean of one sample type, written in place (each destination
+// lies at or before every source still to be read); integers sum wide and
+// truncate.
+template <class T>
+void halve_int(unsigned char *image, int width, int height, int samples)
+{
+    T *px = reinterpret_cast<T *>(image);
+    const int nw = width / 2, nh = height / 2;
+    const size_t row = size_t(width) * samples;
+    for (int y = 0; y < nh; ++y)
+        for (int x = 0; x < nw; ++x)
+            for (int s = 0; s < samples; ++s) {
+                size_t i = size_t(2 * y) * row + size_t(2 * x) * samples + s;
+                uint64_t sum = uint64_t(px[i]) + px[i + samples] + px[i + row] + px[i + row + samples];
+                px[(size_t(y) * nw + x) * samples + s] = T(sum / 4);
+            }
+}
+
+void halve_float(unsigned char *image, int width, int height, int samples)
+{
+    float *px = reinterpret_cast<float *>(image);
+    const int nw = width / 2, nh = height / 2;
+    const size_t row = size_t(width) * samples;
+    for (int y = 0; y < nh; ++y)
+        for (int x = 0; x < nw; ++x)
+            for (int s = 0; s < samples; ++s) {
+                size_t i = size_t(2 * y) * row + size_t(2 * x) * samples + s;
+                float sum = px[i] + px[i + samples] + px[i + row] + px[i + row + samples];
+                px[(size_t(y) * nw + x) * samples + s] = sum * 0.25f;
+            }
+}
+
+// Source indices and weight of output j of n from m inputs.
+struct Tap {
+    int i0, i1;
+    float f;
+};
+
+std::vector<Tap> taps(int m, int n)
+{
+    std::vector<Tap> out(static_cast<size_t>(n));
+    for (int j = 0; j < n; ++j) {
+        double c = (j + 0.5) * m / n - 0.5;
+        int i0 = c < 0 ? 0 : int(std::floor(c));
+        if (i0 > m - 1) i0 = m - 1;
+        int i1 = i0 + 1 < m ? i0 + 1 : m - 1;
+        double f = c - i0;
+        out[size_t(j)] = {i0, i1, float(f < 0 ? 0 : f > 1 ? 1 : f)};
+    }
+    return out;
+}
+
+} // namespace
+
+int resized_side(int side, ResizeMode mode)
+{
+    long long p = 16;
+    if (mode == RESIZE_DOWN) {
+        if (side <= 32) return 16;
+        while (p * 2 < side) p *= 2;
+    } else {
+        while (p < side) p *= 2;
+    }
+    return p > MAX_RESIZED_SIDE ? 0 : int(p);
+}
+
+float sample_to_unit(const unsigned char *p, const PixelLayout &layout)
+{
+    if (layout.bits == 8) return float(*p * (1.0 / U8_MAX));
+    if (layout.bits == 16) {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return float(v * (1.0 / U16_MAX));
+    }
+    if (layout.is_float()) {
+        float v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return float(v * (1.0 / U32_MAX));
+}
+
+void unit_to_sample(double v, unsigned char *p, const PixelLayout &layout)
+{
+    if (layout.is_float() && layout.bits == 32) {
+        float f = float(v);
+        std::memcpy(p, &f, 4);
+        return;
+    }
+    double max = type_max(layout);
+    // Rounded: a float round trip may land a hair below the stored integer.
+    double x = std::floor(v * max + 0.5);
+    if (!(x > 0)) x = 0;
+    if (x > max) x = max;
+    if (layout.bits == 8) {
+        *p = uint8_t(x);
+    } else if (layout.bits == 16) {
+        uint16_t s = uint16_t(x);
+        std::memcpy(p, &s, 2);
+    } else {
+        uint32_t s = uint32_t(x);
+        std::memcpy(p, &s, 4);
+    }
+}
+
+std::vector<unsigned char> resample_image(const unsigned char *image, int w, int h, int nw, int nh,
+                                          const PixelLayout &layout)
+{
+    const int S = layout.samples;
+    const size_t bps = layout.bytes_per_sample(), bpp = layout.bytes_per_pixel();
+    // Rows to the new width, as floats.
+    std::vector<float> rows(size_t(nw) * size_t(h) * size_t(S));
+    std::vector<Tap> across = taps(w, nw);
+    for (int y = 0; y < h; ++y) {
+        const unsigned char *src = image + size_t(y) * w * bpp;
+        float *dst = rows.data() + size_t(y) * nw * S;
+        for (int j = 0; j < nw; ++j) {
+            const Tap &t = across[size_t(j)];
+            for (int s = 0; s < S; ++s) {
+                float a = sample_to_unit(src + size_t(t.i0) * bpp + s * bps, layout);
+                float b = sample_to_unit(src + size_t(t.i1) * bpp + s * bps, layout);
+                dst[size_t(j) * S + s] = (1 - t.f) * a + t.f * b;
+            }
+        }
+    }
+    // Columns to the new height, in the picture's sample type.
+    std::vector<unsigned char> out(size_t(nw) * size_t(nh) * bpp);
+    std::vector<Tap> down = taps(h, nh);
+    for (int j = 0; j < nh; ++j) {
+        const Tap &t = down[size_t(j)];
+        const float *r0 = rows.data() + size_t(t.i0) * nw * S;
+        const float *r1 = rows.data() + size_t(t.i1) * nw * S;
+        unsigned char *dst = out.data() + size_t(j) * nw * bpp;
+        for (size_t k = 0; k < size_t(nw) * S; ++k)
+            unit_to_sample((1 - t.f) * r0[k] + t.f * r1[k], dst + k * bps, layout);
+    }
+    return out;
+}
+
+bool resize_to_power_of_two(std::vector<unsigned char> &image, int &width, int &height,
+                            const PixelLayout &layout, ResizeMode mode)
+{
+    int nw = resized_side(width, mode), nh = resized_side(height, mode);
+    if (nw == 0 || nh == 0) return false;
+    if (nw == width && nh == height) return true;
+    image = resample_image(image.data(), width, height, nw, nh, layout);
+    width = nw;
+    height = nh;
+    return true;
+}
+
+void reduce_level_2x2(unsigned char *image, int width, int height, const PixelLayout &layout)
+{
+    if (layout.bits == 8)
+        halve_int<uint8_t>(image, width, height, layout.samples);
+    else if (layout.bits == 16)
+        halve_int<uint16_t>(image, width, height, layout.samples);
+    else if (layout.is_float())
+        halve_float(image, width, height, layout.samples);
+    else
+        halve_int<uint32_t>(image, width, height, layout.samples);
+}

@@ -1,0 +1,138 @@
+// The texture maker program run on real pictures and depth files.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "shading/depthfile.h"
+#include "tests/shading/texture_support.h"
+#include "tests/support/run_program.h"
+
+using textest::Directory;
+using textest::read_texture_file;
+
+namespace {
+
+velktest::RunResult tavrel(const velktest::TempDir &dir, std::vector<std::string> args)
+{
+    args.insert(args.begin(), velktest::program("tavrel"));
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    opts.timeout_seconds = 60;
+    return velktest::run(args, opts);
+}
+
+void picture(const velktest::TempDir &dir, const std::string &name, int w, int h)
+{
+    std::vector<unsigned char> px = textest::picture8(w, h, 1, [](int x, int y, int) { return x + y; });
+    textest::write_picture(dir.path() + "/" + name, px.data(), w, h, 1);
+}
+
+} // namespace
+
+TEST(Tavrel, UsageAndCommandLineMistakes)
+{
+    velktest::TempDir dir;
+    picture(dir, "p.tif", 16, 16);
+    velktest::RunResult r = tavrel(dir, {"-h"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("\ntavrel - Make a MIP-Map out of a TIFF file\n"
+                          "Ostrane Rendering Tools 2.5.0.7 intelnt (Adheres to the RenderMan Standard)\n",
+                          0),
+              0u)
+        << r.out;
+    EXPECT_NE(r.out.find("Run modes:\n    tavrel [options] tifffile texturefile\n"), std::string::npos);
+    EXPECT_NE(r.out.find("options:\n    -mode (black|clamp|periodic)\n"), std::string::npos);
+    EXPECT_NE(r.out.find("    -resize (up|down|round|up-|down-|round-)\n"), std::string::npos);
+
+    r = tavrel(dir, {"p.tif"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "tavrel: both input and output filenames requred\n");
+
+    r = tavrel(dir, {"-shadow", "-envlatl", "a", "b"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Run modes:"), std::string::npos);
+
+    r = tavrel(dir, {"-envcube", "1", "2", "3", "4", "5", "6"});
+    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "Six input files required for cube env maps\n");
+
+    // A failed making is reported and still ends with status 0.
+    r = tavrel(dir, {"missing.tif", "t.tex"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("TIFF file not found"), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.exists("t.tex"));
+
+    // A value option at the very end has nothing to take.
+    r = tavrel(dir, {"p.tif", "t.tex", "-swrap"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read_texture_file(dir.path() + "/t.tex").size(), 4u);
+}
+
+TEST(Tavrel, WrapModesAndResize)
+{
+    velktest::TempDir dir;
+    picture(dir, "p.tif", 100, 50);
+    struct Case {
+        std::vector<std::string> args;
+        const char *wraps;
+        uint32_t width;
+        float aspect;
+    } cases[] = {
+        {{"p.tif", "t.tex"}, "black,black", 128, 2.0f},
+        {{"-swrap", "periodic", "-tmode", "clamp", "p.tif", "t.tex"}, "periodic,clamp", 128, 2.0f},
+        {{"-wrap", "periodic", "p.tif", "t.tex"}, "periodic", 128, 2.0f},
+        {{"-resize", "up", "-resize", "down", "p.tif", "t.tex"}, "black,black", 64, 1.0f},
+        {{"-filter", "gaussian", "-width", "3", "-ch", "rgb", "-float", "p.tif", "t.tex", "extra"},
+         "black,black", 128, 2.0f},
+    };
+    for (const Case &c : cases) {
+        velktest::RunResult r = tavrel(dir, c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        std::vector<Directory> dirs = read_texture_file(dir.path() + "/t.tex");
+        ASSERT_FALSE(dirs.empty());
+        EXPECT_EQ(dirs[0].wraps, c.wraps);
+        EXPECT_EQ(dirs[0].width, c.width);
+        EXPECT_EQ(dirs[0].fov, c.aspect);
+    }
+}
+
+TEST(Tavrel, EnvironmentAndShadowModes)
+{
+    velktest::TempDir dir;
+    picture(dir, "env.tif", 64, 32);
+    velktest::RunResult r = tavrel(dir, {"-envlatl", "env.tif", "env.tex"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<Directory> dirs = read_texture_file(dir.path() + "/env.tex");
+    ASSERT_EQ(dirs.size(), 5u);
+    EXPECT_EQ(dirs[0].format, "LatLong Environment");
+
+    std::vector<std::string> args = {"-envcube", "-fov", "60"};
+    for (int i = 0; i < 6; ++i) {
+        std::string name = "f" + std::to_string(i) + ".tif";
+        picture(dir, name, 32, 32);
+        args.push_back(name);
+    }
+    args.push_back("cube.tex");
+    r = tavrel(dir, args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    dirs = read_texture_file(dir.path() + "/cube.tex");
+    ASSERT_EQ(dirs.size(), 5u);
+    EXPECT_EQ(dirs[0].format, "CubeFace Environment");
+    EXPECT_NEAR(dirs[0].fov, 1.7320508f, 1e-5f);   // cot 30 degrees
+
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    std::vector<float> depths(40 * 30, 7.0f);
+    DepthFile *z = zfile_open_write((dir.path() + "/d.z").c_str(), 40, 30, m, m);
+    ASSERT_NE(z, nullptr);
+    zfile_write_rows(z, depths.size(), depths.data());
+    zfile_close(z);
+    r = tavrel(dir, {"-shadow", "d.z", "d.shad"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Opened zfile d.z, 40 x 30\n");
+    dirs = read_texture_file(dir.path() + "/d.shad");
+    ASSERT_EQ(dirs.size(), 1u);
+    EXPECT_EQ(dirs[0].format, "Shadow");
+    EXPECT_EQ(dirs[0].width, 40u);
+}
