@@ -9,7 +9,6 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 
-GPrimitive *solid_children(GPrimitive *) { return nullptr; }
 void print_trim_stats(FILE *) {}
 void mesh_radiosity_grid(GSurface *, int, int) {}
 void release_surface_data(GSurface *) {}
@@ -24,7 +23,6 @@ GPrimitive *make_nurb_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, Rt
     return nullptr;
 }
 bool split_nurb_patch(GPrimitive *, bool, GPrimitive *&, GPrimitive *&) { return false; }
-GPrimitive *make_solid(int, GPrimitive *) { return nullptr; }
 GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }

@@ -86,3 +86,28 @@ TEST(PrimitivePixels, MeshOfTrianglesAndQuadsCoversItsFaces)
                            "\"P\" [1 1 0  8 1 0  15 1 0  1 6 0  8 6 0  15 6 0]\n");
     expect_coverage(im, [](float x, float y) { return box_distance(x, y, 1, 15, 1, 6); });
 }
+
+TEST(PrimitivePixels, DifferenceShowsTheHoleThroughABall)
+{
+    // A ball less a capped cylinder along the view: a ring.
+    e2e::Image im = render("SolidBegin \"difference\"\n"
+                           "AttributeBegin\nTranslate 8 8 10\nSphere 6 -6 6 360\nAttributeEnd\n"
+                           "SolidBegin \"primitive\"\nAttributeBegin\nTranslate 8 8 0\n"
+                           "Cylinder 3 0 20 360\nDisk 0 3 360\nDisk 20 3 360\nAttributeEnd\nSolidEnd\n"
+                           "SolidEnd\n");
+    expect_coverage(im, [](float x, float y) {
+        float d = std::hypot(x - 8, y - 8);
+        return std::fmax(d - 6, 3 - d);
+    });
+}
+
+TEST(PrimitivePixels, IntersectionOfTwoBallsIsTheirLens)
+{
+    e2e::Image im = render("SolidBegin \"intersection\"\n"
+                           "AttributeBegin\nTranslate 5.5 8 10\nSphere 5 -5 5 360\nAttributeEnd\n"
+                           "AttributeBegin\nTranslate 10.5 8 10\nSphere 5 -5 5 360\nAttributeEnd\n"
+                           "SolidEnd\n");
+    expect_coverage(im, [](float x, float y) {
+        return std::fmax(std::hypot(x - 5.5f, y - 8) - 5, std::hypot(x - 10.5f, y - 8) - 5);
+    });
+}
