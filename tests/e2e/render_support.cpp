@@ -107,11 +107,10 @@ std::string pixel_camera(int w, int h)
     return s.str();
 }
 
-std::string unit_square(float x, float y, float z)
+std::string unit_disk(float x, float y, float z)
 {
     std::ostringstream s;
-    s << "Polygon \"P\" [" << x << " " << y << " " << z << "  " << x + 1 << " " << y << " " << z << "  "
-      << x + 1 << " " << y + 1 << " " << z << "  " << x << " " << y + 1 << " " << z << "]\n";
+    s << "TransformBegin\nTranslate " << x + 0.5f << " " << y + 0.5f << " " << z << "\nDisk 0 0.5 360\nTransformEnd\n";
     return s.str();
 }
 

@@ -44,7 +44,9 @@ std::string exact_floatdump_options(int w, int h);
 // at depth 5.
 std::string pixel_camera(int w, int h);
 
-// The unit square whose lower left corner is at (x, y, z).
-std::string unit_square(float x, float y, float z = 0);
+// A disk that covers the centre of the unit square whose lower left corner
+// is at (x, y, z), and no other pixel centre: on the pixel camera it lights
+// exactly one pixel.
+std::string unit_disk(float x, float y, float z = 0);
 
 } // namespace e2e

@@ -8,11 +8,9 @@
 #include "tests/e2e/render_support.h"
 
 using e2e::Image;
-using e2e::unit_square;
+using e2e::unit_disk;
 
 namespace {
-
-const char *const NOT_DRAWING = "needs the render driver, ray tracing and hit shading on main";
 
 // Renders a world on the pixel camera of w x h pixels to a float dump.
 Image pixel_world(int w, int h, const std::string &world)
@@ -62,9 +60,8 @@ TEST(ShadedPixels, MatteSphereUnderADistantLightFromTheCamera)
 
 TEST(ShadedPixels, ConstantShadingGivesExactlyItsColour)
 {
-    GTEST_SKIP() << NOT_DRAWING;
-    Image im = pixel_world(4, 4, "Surface \"constant\"\nColor [0.3 0.6 0.9]\n" + unit_square(1, 1) +
-                                     "Opacity [0.25 0.25 0.25]\n" + unit_square(2, 2));
+    Image im = pixel_world(4, 4, "Surface \"constant\"\nColor [0.3 0.6 0.9]\n" + unit_disk(1, 1) +
+                                     "Opacity [0.25 0.25 0.25]\n" + unit_disk(2, 2));
     ASSERT_FALSE(im.empty());
     expect_pixel(im, 1, 2, 0.3f, 0.6f, 0.9f, 1);
     // Ci = Os x Cs, alpha the mean opacity.
@@ -74,20 +71,18 @@ TEST(ShadedPixels, ConstantShadingGivesExactlyItsColour)
 
 TEST(ShadedPixels, WithoutASurfaceTheDefaultSurfaceShades)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     // Seen head on, the default surface gives Cs x (Ka + Kd) = Cs.
-    Image im = pixel_world(3, 3, "Color [0.2 0.4 0.8]\n" + unit_square(1, 1));
+    Image im = pixel_world(3, 3, "Color [0.2 0.4 0.8]\n" + unit_disk(1, 1));
     ASSERT_FALSE(im.empty());
     expect_pixel(im, 1, 1, 0.2f, 0.4f, 0.8f, 1, 1e-6f);
 }
 
 TEST(ShadedPixels, HalfTransparentSquareOverARedOneWhateverTheOrder)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     // Front: Ci = 0.5 x blue, Oi = 0.5; behind it red shows through by 1 - 0.5.
     const std::string front = "AttributeBegin\nColor [0 0 1]\nOpacity [0.5 0.5 0.5]\n" +
-                              unit_square(1, 1, -1) + unit_square(2, 1, -1) + "AttributeEnd\n";
-    const std::string back = "AttributeBegin\nColor [1 0 0]\n" + unit_square(0, 1, 1) + unit_square(1, 1, 1) +
+                              unit_disk(1, 1, -1) + unit_disk(2, 1, -1) + "AttributeEnd\n";
+    const std::string back = "AttributeBegin\nColor [1 0 0]\n" + unit_disk(0, 1, 1) + unit_disk(1, 1, 1) +
                              "AttributeEnd\n";
     for (const std::string &world : {front + back, back + front}) {
         Image im = pixel_world(4, 3, "Surface \"constant\"\n" + world);
@@ -100,13 +95,12 @@ TEST(ShadedPixels, HalfTransparentSquareOverARedOneWhateverTheOrder)
 
 TEST(ShadedPixels, MatteObjectCutsAHoleWithAlphaZero)
 {
-    GTEST_SKIP() << NOT_DRAWING;
-    Image im = pixel_world(4, 3, "Surface \"constant\"\nColor [1 0 0]\n" + unit_square(0, 1, 1) +
-                                     unit_square(1, 1, 1) +
-                                     "Matte 1\nColor [0 1 0]\n" + unit_square(1, 1, -1) + unit_square(2, 1, -1));
+    Image im = pixel_world(4, 3, "Surface \"constant\"\nColor [1 0 0]\n" + unit_disk(0, 1, 1) +
+                                     unit_disk(1, 1, 1) +
+                                     "Matte 1\nColor [0 1 0]\n" + unit_disk(1, 1, -1) + unit_disk(2, 1, -1));
     ASSERT_FALSE(im.empty());
     expect_pixel(im, 0, 1, 1, 0, 0, 1);
-    expect_pixel(im, 1, 1, 0, 0, 0, 0);   // the hole hides the red square
+    expect_pixel(im, 1, 1, 0, 0, 0, 0);   // the hole hides the red disk
     expect_pixel(im, 2, 1, 0, 0, 0, 0);
 }
 
@@ -143,18 +137,17 @@ TEST(ShadedPixels, ShadowIsDarkerByTheOccludersOpacity)
 
 namespace {
 
-// A world on a 9 x 9 pixel camera with one matte plane, white unless the
-// world sets a colour first, covering the view at depth 5.
+// A world on a 9 x 9 pixel camera with one matte plane (a wide disk), white
+// unless the world sets a colour first, covering the view at depth 5.
 Image lit_plane(const std::string &lights, const std::string &surface = "Surface \"matte\"\n")
 {
-    return pixel_world(9, 9, lights + surface + "Polygon \"P\" [0 0 0  9 0 0  9 9 0  0 9 0]\n");
+    return pixel_world(9, 9, lights + surface + "Translate 4.5 4.5 0\nDisk 0 20 360\n");
 }
 
 } // namespace
 
 TEST(ShadedPixels, PointLightFallsOffWithTheSquareOfDistance)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     // The light stands 4 units in front of the centre of pixel (4, 4).
     Image im = lit_plane("LightSource \"pointlight\" 1 \"from\" [4.5 4.5 -4] \"intensity\" 8\n");
     ASSERT_FALSE(im.empty());
@@ -167,7 +160,6 @@ TEST(ShadedPixels, PointLightFallsOffWithTheSquareOfDistance)
 
 TEST(ShadedPixels, SpotLightShinesInsideItsConeWithItsBeamDistribution)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     Image im = lit_plane("LightSource \"spotlight\" 1 \"from\" [4.5 4.5 -4] \"to\" [4.5 4.5 0] "
                          "\"intensity\" 8 \"coneangle\" 0.5 \"conedeltaangle\" 0.1\n");
     ASSERT_FALSE(im.empty());
@@ -183,7 +175,6 @@ TEST(ShadedPixels, SpotLightShinesInsideItsConeWithItsBeamDistribution)
 
 TEST(ShadedPixels, AmbientLightScalesTheSurfaceColour)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     Image im = lit_plane("LightSource \"ambientlight\" 1 \"intensity\" 0.25 \"lightcolor\" [1 0.5 1]\n"
                          "Color [1 1 0.5]\n",
                          "Surface \"matte\" \"Ka\" 0.8\n");
@@ -193,7 +184,6 @@ TEST(ShadedPixels, AmbientLightScalesTheSurfaceColour)
 
 TEST(ShadedPixels, PlasticAndMetalHighlightsFacingTheLight)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     // The light comes from the camera and the plane faces it: both the
     // diffuse and the specular factors are 1.
     const std::string light = "LightSource \"distantlight\" 1\nColor [1 0 0.5]\n";
@@ -207,7 +197,6 @@ TEST(ShadedPixels, PlasticAndMetalHighlightsFacingTheLight)
 
 TEST(ShadedPixels, FogAndDepthCueBlendTowardsTheirBackground)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     // The plane lies 5 units from the camera: fog over a distance of 5 keeps
     // exp(-1) of the surface.
     Image fog = lit_plane("Atmosphere \"fog\" \"distance\" 5 \"background\" [0 0 1]\n", "Surface \"constant\"\n");
@@ -218,7 +207,7 @@ TEST(ShadedPixels, FogAndDepthCueBlendTowardsTheirBackground)
     e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(3, 3) + e2e::pixel_camera(3, 3) +
                                           "Clipping 1 11\nWorldBegin\n"
                                           "Atmosphere \"depthcue\" \"background\" [0 0 1]\n"
-                                          "Surface \"constant\"\nTranslate 0 0 1\n" + unit_square(1, 1) +
+                                          "Surface \"constant\"\nTranslate 0 0 1\n" + unit_disk(1, 1) +
                                           "WorldEnd\n");
     ASSERT_FALSE(r.image.empty()) << r.run.out << r.run.err;
     expect_pixel(r.image, 1, 1, 0.5f, 0.5f, 1, 1, 1e-6f);

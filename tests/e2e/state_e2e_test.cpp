@@ -1,6 +1,6 @@
-// The attribute and transformation state seen in rendered pixels: unit squares
-// of constant colour on a camera where one world unit is one pixel, read back
-// from a float dump.
+// The attribute and transformation state seen in rendered pixels: small disks
+// of constant colour, each lighting one pixel of a camera where one world unit
+// is one pixel, read back from a float dump.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,16 +8,14 @@
 #include "tests/e2e/render_support.h"
 
 using e2e::Image;
-using e2e::unit_square;
+using e2e::unit_disk;
 
 namespace {
 
-const char *const NOT_DRAWING = "needs the render driver, ray tracing and hit shading on main";
-
 const int W = 12, H = 8;
 
-// Renders a world of constant-shaded squares on the pixel camera.
-Image squares(const std::string &world)
+// Renders a world of constant-shaded disks on the pixel camera.
+Image disks(const std::string &world)
 {
     e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
                                           "WorldBegin\nSurface \"constant\"\n" + world + "WorldEnd\n");
@@ -61,11 +59,10 @@ void expect_only(const Image &im, std::initializer_list<std::pair<int, int>> lit
 
 TEST(StateInPixels, AChangedAttributeNeverReachesAnEarlierPrimitive)
 {
-    GTEST_SKIP() << NOT_DRAWING;
-    Image im = squares("Color [1 0 0]\n" + unit_square(1, 1) +
-                       "Color [0 1 0]\n" + unit_square(3, 1) +
-                       "AttributeBegin\nColor [0 0 1]\n" + unit_square(5, 1) + "AttributeEnd\n" +
-                       unit_square(7, 1) +
+    Image im = disks("Color [1 0 0]\n" + unit_disk(1, 1) +
+                       "Color [0 1 0]\n" + unit_disk(3, 1) +
+                       "AttributeBegin\nColor [0 0 1]\n" + unit_disk(5, 1) + "AttributeEnd\n" +
+                       unit_disk(7, 1) +
                        "Opacity [0.5 0.5 0.5]\n");
     ASSERT_FALSE(im.empty());
     EXPECT_EQ(at(im, 1, 1), RED);
@@ -77,11 +74,10 @@ TEST(StateInPixels, AChangedAttributeNeverReachesAnEarlierPrimitive)
 
 TEST(StateInPixels, AChangedTransformationNeverMovesAnEarlierPrimitive)
 {
-    GTEST_SKIP() << NOT_DRAWING;
-    Image im = squares("Color [1 0 0]\nTranslate 2 4 0\n" + unit_square(0, 0) +
-                       "Translate 2 0 0\n" + unit_square(0, 0) +
-                       "TransformBegin\nTranslate 2 0 0\n" + unit_square(0, 0) + "TransformEnd\n" +
-                       unit_square(0, -2));
+    Image im = disks("Color [1 0 0]\nTranslate 2 4 0\n" + unit_disk(0, 0) +
+                       "Translate 2 0 0\n" + unit_disk(0, 0) +
+                       "TransformBegin\nTranslate 2 0 0\n" + unit_disk(0, 0) + "TransformEnd\n" +
+                       unit_disk(0, -2));
     ASSERT_FALSE(im.empty());
     expect_only(im, {{2, 4}, {4, 4}, {6, 4}, {4, 2}});
     EXPECT_EQ(at(im, 2, 4), RED);
@@ -90,15 +86,14 @@ TEST(StateInPixels, AChangedTransformationNeverMovesAnEarlierPrimitive)
 
 TEST(StateInPixels, AConcatenatedTransformationAppliesBeforeTheCurrentOne)
 {
-    GTEST_SKIP() << NOT_DRAWING;
-    // Translate then Scale: points are scaled first, so the square spans x 4..6.
-    Image a = squares("Color [1 0 0]\nTranslate 4 1 0\nScale 2 1 1\n" + unit_square(0, 0));
+    // Translate then Scale: points are scaled first, so the disk spans x 4..6.
+    Image a = disks("Color [1 0 0]\nTranslate 4 1 0\nScale 2 1 1\n" + unit_disk(0, 0));
     ASSERT_FALSE(a.empty());
     expect_only(a, {{4, 1}, {5, 1}});
     EXPECT_EQ(at(a, 4, 1), RED);
     EXPECT_EQ(at(a, 5, 1), RED);
     // Scale then Translate: the translation is scaled too, x 8..10.
-    Image b = squares("Color [1 0 0]\nScale 2 1 1\nTranslate 4 1 0\n" + unit_square(0, 0));
+    Image b = disks("Color [1 0 0]\nScale 2 1 1\nTranslate 4 1 0\n" + unit_disk(0, 0));
     ASSERT_FALSE(b.empty());
     expect_only(b, {{8, 1}, {9, 1}});
     EXPECT_EQ(at(b, 9, 1), RED);
@@ -106,15 +101,14 @@ TEST(StateInPixels, AConcatenatedTransformationAppliesBeforeTheCurrentOne)
 
 TEST(StateInPixels, NamedCoordinateSystemsPlaceLaterPrimitives)
 {
-    GTEST_SKIP() << NOT_DRAWING;
-    Image im = squares("Color [0 0 1]\n"
+    Image im = disks("Color [0 0 1]\n"
                        "TransformBegin\nTranslate 6 5 0\nCoordinateSystem \"lamp\"\nTransformEnd\n"
                        "TransformBegin\nTranslate 1 1 0\nScale 3 3 1\nCoordinateSystem \"big\"\nTransformEnd\n"
-                       "Translate 9 0 0\n" + unit_square(0, 0) +
-                       "TransformBegin\nCoordSysTransform \"lamp\"\n" + unit_square(0, 0) + "TransformEnd\n"
-                       "TransformBegin\nCoordSysTransform \"big\"\n" + unit_square(1, 0) + "TransformEnd\n");
+                       "Translate 9 0 0\n" + unit_disk(0, 0) +
+                       "TransformBegin\nCoordSysTransform \"lamp\"\n" + unit_disk(0, 0) + "TransformEnd\n"
+                       "TransformBegin\nCoordSysTransform \"big\"\n" + unit_disk(1, 0) + "TransformEnd\n");
     ASSERT_FALSE(im.empty());
-    // The "big" square spans x 4..7 and y 1..4.
+    // The "big" disk covers x 4..7 and y 1..4.
     for (int y = 1; y < 4; ++y)
         for (int x = 4; x < 7; ++x) {
             EXPECT_EQ(at(im, x, y), BLUE) << x << ", " << y;
@@ -128,13 +122,12 @@ TEST(StateInPixels, NamedCoordinateSystemsPlaceLaterPrimitives)
 
 TEST(StateInPixels, GaussianFilterSpreadsOnePixelByItsNormalisedWeights)
 {
-    GTEST_SKIP() << NOT_DRAWING;
     // One sample per pixel, centre weight 1, edge exp(-2), corner exp(-4),
     // normalised over the 3 x 3 neighbours.
     e2e::Render r = e2e::render_floatdump(
         "Display \"dump\" \"floatdump\" \"rgba\"\nFormat 9 9 1\nPixelSamples 1 1\n"
         "PixelFilter \"gaussian\" 2 2\nQuantize \"rgba\" 0 0 0 0\n" + e2e::pixel_camera(9, 9) +
-        "WorldBegin\nSurface \"constant\"\n" + unit_square(4, 4) + "WorldEnd\n");
+        "WorldBegin\nSurface \"constant\"\n" + unit_disk(4, 4) + "WorldEnd\n");
     ASSERT_EQ(r.run.status, 0);
     ASSERT_FALSE(r.image.empty()) << r.run.out;
     const Image &im = r.image;

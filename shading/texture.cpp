@@ -1,0 +1,507 @@
+#include "shading/texture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "raytrace/sampling.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+#include "ri/searchpath.h"
+#include "ri/tokens.h"
+#include "shading/texfile.h"
+#include "shading/tiffimage.h"
+#include "shading/tilecache.h"
+
+namespace {
+
+// Largest tile of a texture file (bytes).
+const double MAX_TILE_BYTES = 64.0 * 1024 * 1024;
+
+Texture *texture_list = nullptr;
+long memory_now = 0, memory_peak = 0;
+
+// A wrap-mode word: the index of the mode it begins, -1 for none.
+int wrap_word(const char *w, size_t n)
+{
+    static const char *const words[] = {"periodic", "clamp", "black"};
+    if (n == 0) return -1;
+    for (int i = 0; i < 3; ++i)
+        if (n <= std::strlen(words[i]) && std::strncmp(w, words[i], n) == 0) return i;
+    return -1;
+}
+
+// Reads n floats from text into out; false when fewer are there.
+bool scan_floats(const char *&text, float *out, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        char *end = nullptr;
+        out[i] = std::strtof(text, &end);
+        if (end == text) return false;
+        text = end;
+    }
+    return true;
+}
+
+// Skips blanks and one word.
+void skip_word(const char *&text)
+{
+    while (*text == ' ' || *text == '\t' || *text == '\n') ++text;
+    while (*text && *text != ' ' && *text != '\t' && *text != '\n') ++text;
+}
+
+// The two camera matrices of an old shadow description: a word, 16 floats,
+// a word, 16 floats.
+void parse_old_shadow(const char *text, float *screen, float *camera)
+{
+    skip_word(text);
+    if (!scan_floats(text, screen, 16)) return;
+    skip_word(text);
+    scan_floats(text, camera, 16);
+}
+
+Options *render_options()
+{
+    return current_renderer ? &current_renderer->options : nullptr;
+}
+
+} // namespace
+
+// ---- memory, verbosity and the list ----------------------------------------
+
+void fill_channels(float *out, const TextureArgs &a, float value)
+{
+    for (int c = 0; c < a.channels; ++c) out[c] = value;
+}
+
+bool wrap_coordinate(float &v, int mode)
+{
+    if (v >= 0 && v <= 1) return true;
+    if (mode == WRAP_PERIODIC) {
+        v -= std::floor(v);
+        return v >= 0 && v <= 1;
+    }
+    if (mode == WRAP_CLAMP && !std::isnan(v)) {
+        v = v > 1 ? 1.0f : 0.0f;
+        return true;
+    }
+    return false;
+}
+
+long texture_memory_now() { return memory_now; }
+long texture_memory_peak() { return memory_peak; }
+
+void count_texture_memory(long bytes)
+{
+    memory_now += bytes;
+    if (memory_now > memory_peak) memory_peak = memory_now;
+}
+
+void reset_texture_memory()
+{
+    memory_now = memory_peak = 0;
+}
+
+bool texture_verbose()
+{
+    const Options *o = render_options();
+    return o && (o->verbosity & VERBOSE_VERBOSE);
+}
+
+Texture *first_texture()
+{
+    return texture_list;
+}
+
+Texture::Texture(const char *table_name) : SymbolEntry(table_name)
+{
+    list_next = texture_list;
+    if (texture_list) texture_list->list_prev = this;
+    texture_list = this;
+}
+
+Texture::~Texture()
+{
+    forget_texture_tiles(this);
+    for (std::vector<unsigned char> &level : pyramid) level = std::vector<unsigned char>();
+    count_texture_memory(-pyramid_memory);
+    if (list_prev) list_prev->list_next = list_next;
+    else texture_list = list_next;
+    if (list_next) list_next->list_prev = list_prev;
+    if (tif) TIFFClose(tif);
+}
+
+// ---- opening -------------------------------------------------------------------
+
+void parse_wrap_modes(const char *text, int &swrap, int &twrap)
+{
+    if (!text) text = "";
+    size_t n = std::strcspn(text, " ,");
+    int s = wrap_word(text, n);
+    if (s < 0) {
+        swrap = twrap = WRAP_BLACK;
+        return;
+    }
+    swrap = twrap = s;
+    if (text[n] == ' ' || text[n] == ',') {
+        const char *second = text + n + 1;
+        int t = wrap_word(second, std::strcspn(second, " ,"));
+        if (t >= 0) twrap = t;
+    }
+}
+
+int Texture::open(const char *name, const char *search_path, bool pixels)
+{
+    std::string found;
+    if (!name || !*name || !find_in_path(name, search_path, found)) {
+        ri_error(RIE_NOFILE, RIE_ERROR, "Could not find texture file \"%s\"", name ? name : "");
+        return 1;
+    }
+    path = NewToken(found.c_str());
+    hash = hash_string(path, std::strlen(path), 0);
+    if (texture_verbose()) std::printf("Using texture file %s\n", path);
+    TiffImageInfo info;
+    if (!tiff_probe(path, info)) {
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, tiff_error_text());
+        return 1;
+    }
+    if (info.samples > MAX_TEXEL_SAMPLES) {
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "Too many samples per texel");
+        return 1;
+    }
+    bool ok;
+    if (info.tile_width) {
+        ok = read_header();
+    } else {
+        // A shadow lookup never reads a picture: its pixels wait for a texture lookup.
+        samples = info.samples;
+        ok = pixels ? read_untiled() : true;
+        if (ok && !pixels) {
+            layout = PixelLayout{info.samples, info.bits, info.sampleformat == 3 ? 3 : 1};
+            bits = info.bits;
+            sampleformat = layout.sampleformat;
+            bytes_per_texel = int(layout.bytes_per_pixel());
+            int f = 1;
+            while (f < (1 << (MAX_PYRAMID_LEVELS - 1)) && (f * 5 / 4 < info.width || f * 5 / 4 < info.height))
+                f *= 2;
+            pyramid_size = f;
+            highest_level = 0;
+            while ((1 << highest_level) < f) ++highest_level;
+        }
+    }
+    ready = ok;
+    return ok ? 0 : 1;
+}
+
+bool Texture::read_header()
+{
+    TIFFSetWarningHandler(nullptr);
+    TIFF *t = TIFFOpen(path, "r");
+    if (!t) {
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "TIFF file not found");
+        return false;
+    }
+    uint16_t b = 1, s = 1, f = 1;
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &b);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &s);
+    if (!TIFFGetField(t, TIFFTAG_SAMPLEFORMAT, &f)) f = 1;
+    bits = b;
+    samples = s;
+    sampleformat = f;
+    swrap = twrap = WRAP_PERIODIC;
+
+    char *text = nullptr;
+    if (TIFFGetField(t, TIFFTAG_IMAGEDESCRIPTION, &text) && text) {
+        if (!std::strncmp(text, "shadow", 6)) {
+            if (std::strlen(text) > 7) parse_old_shadow(text + 7, world_to_screen, world_to_camera);
+            shadow = true;
+            swrap = twrap = WRAP_BLACK;
+        } else if (!std::strncmp(text, "envlatl", 7)) {
+            latlong = true;
+            swrap = twrap = WRAP_PERIODIC;
+        } else if (!std::strncmp(text, "envcube", 7)) {
+            cubeface = true;
+            swrap = twrap = WRAP_CLAMP;
+        } else if (!std::strncmp(text, "texture", 7)) {
+            parse_wrap_modes(std::strlen(text) > 8 ? text + 8 : "", swrap, twrap);
+        } else {
+            parse_wrap_modes(text, swrap, twrap);
+        }
+    }
+    text = nullptr;
+    if (TIFFGetField(t, TAG_TEXTURE_FORMAT, &text) && text) {
+        if (!std::strcmp(text, TEXFMT_PLAIN)) {
+            shadow = latlong = cubeface = false;
+            char *wraps = nullptr;
+            if (TIFFGetField(t, TAG_TEXTURE_WRAP_MODES, &wraps) && wraps)
+                parse_wrap_modes(wraps, swrap, twrap);
+            else
+                swrap = twrap = WRAP_BLACK;
+        } else if (!std::strcmp(text, TEXFMT_LATLONG)) {
+            latlong = true;
+        } else if (!std::strcmp(text, TEXFMT_CUBEFACE)) {
+            cubeface = true;
+        } else if (!std::strcmp(text, TEXFMT_SHADOW) || !std::strcmp(text, TEXFMT_MINMAX_SHADOW)) {
+            shadow = true;
+            float *m = nullptr;
+            if (TIFFGetField(t, TAG_MATRIX_WORLD_TO_SCREEN, &m) && m) std::memcpy(world_to_screen, m, 64);
+            m = nullptr;
+            if (TIFFGetField(t, TAG_MATRIX_WORLD_TO_CAMERA, &m) && m) std::memcpy(world_to_camera, m, 64);
+        }
+    }
+    // Depths are single floats; anything else cannot be a shadow map.
+    if (shadow && !(bits == 32 && sampleformat == SAMPLEFORMAT_IEEEFP)) shadow = false;
+    bytes_per_texel = bits / 8 * samples;
+    layout = PixelLayout{samples, bits, sampleformat == SAMPLEFORMAT_IEEEFP ? 3 : 1};
+
+    const bool verbose = texture_verbose();
+    int next_tile = 0;
+    do {
+        auto level = std::make_unique<MipLevel>();
+        MipLevel &L = *level;
+        uint32_t w = 0, h = 0, tw = 0, tl = 0, fw = 0, fl = 0;
+        uint16_t ls = 1, lb = 1, lf = 1, planar = PLANARCONFIG_CONTIG;
+        TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
+        TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &ls);
+        TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &lb);
+        if (!TIFFGetField(t, TIFFTAG_SAMPLEFORMAT, &lf)) lf = 1;
+        TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planar);
+        if (TIFFIsTiled(t)) {
+            TIFFGetField(t, TIFFTAG_TILEWIDTH, &tw);
+            TIFFGetField(t, TIFFTAG_TILELENGTH, &tl);
+        }
+        // Every level must be read with the first one's texel layout: a
+        // directory that differs ends the chain.
+        if (w < 1 || h < 1 || w > 1u << 30 || h > 1u << 30 || tw < 1 || tl < 1 || ls != samples ||
+            lb != bits || lf != sampleformat || (planar != PLANARCONFIG_CONTIG && samples > 1) ||
+            double(tw) * tl * bytes_per_texel > MAX_TILE_BYTES)
+            break;
+        L.texture = this;
+        L.width = int(w);
+        L.height = int(h);
+        L.full_width = TIFFGetField(t, TAG_IMAGE_FULL_WIDTH, &fw) ? int(fw) : L.width;
+        L.full_length = TIFFGetField(t, TAG_IMAGE_FULL_LENGTH, &fl) ? int(fl) : L.height;
+        // Lookups stay inside the level, or inside a face's slot of a cube map.
+        int room_w = cubeface ? L.width / 3 : L.width, room_h = cubeface ? L.height / 2 : L.height;
+        L.full_width = std::max(1, std::min(L.full_width, room_w));
+        L.full_length = std::max(1, std::min(L.full_length, room_h));
+        L.tile_width = int(tw);
+        L.tile_length = int(tl);
+        L.tile_count = ((L.width + L.tile_width - 1) / L.tile_width) * ((L.height + L.tile_length - 1) / L.tile_length);
+        L.first_tile = next_tile;
+        next_tile += L.tile_count;
+        L.directory = int(TIFFCurrentDirectory(t));
+        L.samples = samples;
+        L.sampleformat = sampleformat;
+        L.swrap = swrap;
+        L.twrap = twrap;
+        float fov = 1.0f;
+        if (!TIFFGetField(t, TAG_FIELD_OF_VIEW_COTAN, &fov)) fov = 1.0f;
+        if (levels.empty()) aspect = fov;
+        // Environment maps take their field of view in the face coordinates,
+        // never as a stretch of the level.
+        L.aspect = latlong || cubeface ? 1.0f : fov;
+        if (verbose) std::printf("\t%u x %u ", w, h);
+        levels.push_back(std::move(level));
+    } while (TIFFReadDirectory(t));
+    if (verbose) std::printf("\n");
+    TIFFClose(t);
+    if (levels.empty()) {
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "Not a usable texture file");
+        return false;
+    }
+    tiled = true;
+    return true;
+}
+
+// ---- sampling ------------------------------------------------------------------
+
+bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
+{
+    const int tx = x / L.tile_width * L.tile_width, ty = y / L.tile_length * L.tile_length;
+    TileCacheEntry *e = get_tile(L, tx, ty);
+    if (!e) return false;
+    const unsigned char *p = e->buffer.get() + (size_t(y - ty) * L.tile_width + (x - tx)) * bytes_per_texel;
+    const size_t bps = layout.bytes_per_sample();
+    for (int s = 0; s < samples; ++s, p += bps) {
+        if (e->empty_shadow) {
+            out[s] = 1e30f;
+            continue;
+        }
+        if (bits == 32 && !layout.is_float()) {
+            uint32_t v;
+            std::memcpy(&v, p, 4);
+            out[s] = float(v * (1.0 / 4294967296.0));
+        } else {
+            out[s] = sample_to_unit(p, layout);
+        }
+    }
+    return true;
+}
+
+bool Texture::depth_texel(const MipLevel &L, int x, int y, float &depth)
+{
+    float texel[MAX_TEXEL_SAMPLES];
+    if (!get_texel(L, x, y, texel)) return false;
+    depth = texel[0];
+    return true;
+}
+
+void Texture::sample_level(const MipLevel &L, float s, float t, const TextureArgs &a, float *out)
+{
+    if (std::isnan(s) || std::isnan(t)) return fill_channels(out, a, a.fill);
+    if (L.aspect > 1) t = L.aspect * (t - 0.5f) + 0.5f;
+    else if (L.aspect < 1) s = (s - 0.5f) / L.aspect + 0.5f;
+    if (!wrap_coordinate(s, L.swrap) || !wrap_coordinate(t, L.twrap)) return fill_channels(out, a, a.fill);
+    float x = s * float(L.full_width - 1), y = t * float(L.full_length - 1);
+    int x0 = std::min(int(std::floor(x)), L.full_width - 1), y0 = std::min(int(std::floor(y)), L.full_length - 1);
+    int x1 = std::min(x0 + 1, L.full_width - 1), y1 = std::min(y0 + 1, L.full_length - 1);
+    float fx = x - float(x0), fy = y - float(y0);
+    if (cubeface && a.face >= 0 && a.face < 6) {
+        int dx = (a.face / 2) * (L.width / 3), dy = (a.face & 1) ? L.height / 2 : 0;
+        x0 += dx, x1 += dx, y0 += dy, y1 += dy;
+    }
+    float t00[MAX_TEXEL_SAMPLES], t10[MAX_TEXEL_SAMPLES], t01[MAX_TEXEL_SAMPLES], t11[MAX_TEXEL_SAMPLES];
+    if (!get_texel(L, x0, y0, t00) || !get_texel(L, x1, y0, t10) || !get_texel(L, x0, y1, t01) ||
+        !get_texel(L, x1, y1, t11))
+        return fill_channels(out, a, a.fill);
+    for (int c = 0; c < a.channels; ++c) {
+        int ch = a.first_channel + c;
+        out[c] = ch < samples ? fy * (fx * t11[ch] + (1 - fx) * t01[ch]) + (1 - fy) * ((1 - fx) * t00[ch] + fx * t10[ch])
+                              : a.fill;
+    }
+}
+
+void Texture::lookup(float *result, const float c[8], const TextureArgs &a, bool measure)
+{
+    float smin = std::min(std::min(c[0], c[2]), std::min(c[4], c[6]));
+    float smax = std::max(std::max(c[0], c[2]), std::max(c[4], c[6]));
+    float tmin = std::min(std::min(c[1], c[3]), std::min(c[5], c[7]));
+    float tmax = std::max(std::max(c[1], c[3]), std::max(c[5], c[7]));
+    float cs = (smin + smax) / 2, ct = (tmin + tmax) / 2;
+    float ds = smax - smin, dt = tmax - tmin;
+    if (measure) {
+        last_ds = ds;
+        last_dt = dt;
+    } else {
+        ds = last_ds;
+        dt = last_dt;
+    }
+    if (!ready) return fill_channels(result, a, a.fill);
+    if (!tiled) return lookup_pyramid(result, cs, ct, ds, dt, a);
+    const int n = int(levels.size());
+    int chosen = 0;
+    for (int i = n - 1; i >= 0; --i)
+        if (levels[size_t(i)]->full_width * ds >= 1 || levels[size_t(i)]->full_length * dt >= 1) {
+            chosen = i;
+            break;
+        }
+    const MipLevel &L = *levels[size_t(chosen)];
+    sample_level(L, cs, ct, a, result);
+    if (chosen < n - 1) {
+        float w = 2 - (L.full_width * ds + L.full_length * dt) / 2;
+        if (w < 0) w = 0;
+        if (w < 1) {
+            float smaller[MAX_TEXEL_SAMPLES];
+            sample_level(*levels[size_t(chosen + 1)], cs, ct, a, smaller);
+            for (int k = 0; k < a.channels; ++k) result[k] = w * result[k] + (1 - w) * smaller[k];
+        }
+    }
+}
+
+// ---- environment and shadow lookups ---------------------------------------------
+
+int which_cubeface(const Point &d)
+{
+    float ax = std::fabs(d.x), ay = std::fabs(d.y), az = std::fabs(d.z);
+    if (ax >= ay && ax >= az) return d.x >= 0 ? 0 : 1;
+    if (ay >= az && ay >= ax) return d.y >= 0 ? 2 : 3;
+    if (az >= ax && az >= ay) return d.z >= 0 ? 4 : 5;
+    std::fprintf(stderr, "Failed which_cubeface: D = %g %g %g\n", d.x, d.y, d.z);
+    return -1;
+}
+
+void cubeface_st(int face, const Point &d, float &s, float &t)
+{
+    float ax = std::fabs(d.x), ay = std::fabs(d.y), az = std::fabs(d.z);
+    switch (face) {
+    case 0: s = -d.z / (2 * ax), t = -d.y / (2 * ax); break;
+    case 1: s = d.z / (2 * ax), t = -d.y / (2 * ax); break;
+    case 2: s = d.x / (2 * ay), t = d.z / (2 * ay); break;
+    case 3: s = d.x / (2 * ay), t = -d.z / (2 * ay); break;
+    case 4: s = d.x / (2 * az), t = -d.y / (2 * az); break;
+    case 5: s = -d.x / (2 * az), t = -d.y / (2 * az); break;
+    default: s = t = 0; break;
+    }
+}
+
+void Texture::environment_lookup(float *result, const Point dirs[4], TextureArgs a, bool measure)
+{
+    Point n[4];
+    for (int i = 0; i < 4; ++i) n[i] = normalize(dirs[i]);
+    Point D = normalize(n[0] + n[1] + n[2] + n[3]);
+    float corners[8];
+    if (cubeface) {
+        int face = which_cubeface(D);
+        if (face < 0) return fill_channels(result, a, a.fill);
+        a.face = face;
+        float cs, ct;
+        cubeface_st(face, D, cs, ct);
+        cs = cs * aspect + 0.5f;
+        ct = ct * aspect + 0.5f;
+        for (int i = 0; i < 4; ++i) {
+            float s, t;
+            cubeface_st(face, n[i], s, t);
+            float ds = a.swidth * (s * aspect + 0.5f - cs), dt = a.twidth * (t * aspect + 0.5f - ct);
+            ds += ds > 0 ? a.sblur : ds < 0 ? -a.sblur : (i & 1) ? a.sblur : -a.sblur;
+            dt += dt > 0 ? a.tblur : dt < 0 ? -a.tblur : ((i / 2) & 1) ? a.tblur : -a.tblur;
+            corners[2 * i] = cs + ds;
+            corners[2 * i + 1] = ct + dt;
+        }
+    } else {
+        const double x = D.x, y = D.y, z = D.z;
+        float s = float((std::atan2(y, x) + M_PI) / (2 * M_PI));
+        // Kept on the map at the poles, where rounding would wrap to the other one.
+        float t = float(std::min(1.0, std::max(0.0, 1 - (std::atan2(z, std::sqrt(x * x + y * y)) + M_PI / 2) / M_PI)));
+        for (int i = 0; i < 4; ++i) corners[2 * i] = s, corners[2 * i + 1] = t;
+    }
+    lookup(result, corners, a, measure);
+}
+
+float Texture::shadow_lookup(const Point points[4], const TextureArgs &a)
+{
+    if (!tiled || !shadow || !ready || levels.empty()) return 1.0f;
+    Point p[4], centre(0, 0, 0);
+    for (int i = 0; i < 4; ++i) {
+        float cam[3];
+        point_times_matrix(points[i].data(), world_to_screen, p[i].data());
+        point_times_matrix(points[i].data(), world_to_camera, cam);
+        p[i].z = cam[2];
+        centre = centre + p[i];
+    }
+    centre = centre * 0.25f;
+    float sw = a.swidth * (std::fabs(p[1].x - centre.x) + std::fabs(p[2].x - centre.x)) / 2 + a.sblur;
+    float tw = a.twidth * (std::fabs(p[0].y - centre.y) + std::fabs(p[3].y - centre.y)) / 2 + a.tblur;
+    const int n = a.samples < 1 ? 1 : a.samples;
+    const MipLevel &L = *levels[0];
+    TextureArgs depth_args = a;
+    depth_args.first_channel = 0;
+    depth_args.channels = 1;
+    depth_args.fill = 1e30f;
+    int shadowed = 0;
+    for (int i = 0; i < n; ++i) {
+        float jx, jy;
+        stratified_sample_2d(i, n, 0, jx, jy);
+        float s = (centre.x + 1) / 2 + 2 * sw * (jx - 0.5f);
+        float t = 1 - ((centre.y + 1) / 2 + 2 * tw * (jy - 0.5f));
+        if (!(s >= 0 && s < 1 && t >= 0 && t < 1)) continue;
+        float depth;
+        sample_level(L, s, t, depth_args, &depth);
+        if (centre.z - a.bias > depth) ++shadowed;
+    }
+    return float(shadowed) / float(n);
+}
