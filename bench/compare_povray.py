@@ -119,6 +119,7 @@ def main():
     parser.add_argument("--keep", help="directory that keeps the scenes and images of every run")
     args = parser.parse_args()
     counts = [int(c) for c in args.counts.split(",") if c]
+    args.raylume = os.path.abspath(args.raylume)   # the runs change directory
     if not os.access(args.raylume, os.X_OK):
         sys.exit("no raylume at %s (build first)" % args.raylume)
     povray = ensure_povray()

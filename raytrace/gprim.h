@@ -20,7 +20,7 @@ class Ray;
 struct IntersectionList;
 struct RadiosityPatch;     // radiosity module
 struct RadiosityElement;   // radiosity module
-struct SubpatchGrid;       // dicing module
+class DicedGrid;          // dicing module
 
 // Object type ids.
 enum GPrimType : uint16_t {
@@ -140,6 +140,10 @@ public:
     // 15: fills the block places of the shader parameters named like the
     // surface's vertex variables, interpolated at (u, v).
     virtual void bind_vertex_vars(const ShaderParamLookup &params, char *block, float time, float u, float v);
+    // The value (words floats) of a vertex variable at (u, v) as binding
+    // takes it: constant and uniform data as stored, other data blended
+    // bilinearly over its four corners; patches blend vertex data their own way.
+    virtual void vertex_var_value(const VVData *vv, int words, float u, float v, float *out);
 
     // Recomputes the object and world bounds (object bound through xform over the shutter).
     void recompute_bounds();
@@ -151,6 +155,9 @@ public:
     // Pulls the world bound (and with a tight object box, the object bound)
     // out by the displacement bound.
     void displacement_bound();
+    // Makes or rebuilds the micro-quad grid from a probe lattice of n x n
+    // segments (6 to 16); nothing when the grid is built.
+    void choose_dice_rates(int n);
 
     GStateRef attrs;
     TransformationRef xform;
@@ -159,7 +166,7 @@ public:
     RadiosityPatch *rad_patches = nullptr;
     RadiosityElement *rad_elements = nullptr;
     void *rad_blocks = nullptr;
-    SubpatchGrid *subpatch_grid = nullptr;
+    DicedGrid *subpatch_grid = nullptr;   // the micro-quad grid once diced (owned)
     VertexVarList vertex_vars;
 };
 

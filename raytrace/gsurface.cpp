@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/ray.h"
 #include "raytrace/random.h"
@@ -198,7 +199,14 @@ void corners(const VVData *vv, int stride, int which, float out[4])
 void GSurface::fill_hit(Intersection *sv)
 {
     bool normal_given = false;
-    if (flags & GPF_REVERSED) sv->Ng = -sv->Ng;
+    // A displaced grid hit takes the normal the displacement left at the cell.
+    Point grid_normal;
+    if (sv->whichpiece && grid_normal_at(this, sv->gu, sv->gv, grid_normal)) {
+        sv->Ng = sv->Ns = grid_normal;
+        normal_given = true;
+    } else if (flags & GPF_REVERSED) {
+        sv->Ng = -sv->Ng;
+    }
     float time = sv->time;
     if (xform.is_set()) {
         Point n;
@@ -213,7 +221,7 @@ void GSurface::fill_hit(Intersection *sv)
     float sc[4] = {0, 1, 0, 1}, tc[4] = {0, 0, 1, 1};
     for (VVData *vv = vertex_vars.head; vv; vv = vv->next) {
         if (vv->token == tok::N) {
-            corner_value(vv, 3, sv->gu, sv->gv, sv->Ns.data());
+            if (!normal_given) corner_value(vv, 3, sv->gu, sv->gv, sv->Ns.data());
             normal_given = true;
         } else if (vv->token == tok::Cs) {
             corner_value(vv, 3, sv->gu, sv->gv, sv->Cs.data());
@@ -296,7 +304,7 @@ void GSurface::bind_vertex_vars(const ShaderParamLookup &params, char *block, fl
         int words = decl_type_words(vv->type) * count;
         float value[16 * 64];
         if (words > (int)(sizeof value / sizeof value[0])) continue;
-        corner_value(vv, words, u, v, value);
+        vertex_var_value(vv, words, u, v, value);
         int per = decl_type_words(vv->type);
         float *out = reinterpret_cast<float *>(dst);
         for (int e = 0; e < count; e++) {
@@ -332,6 +340,11 @@ void GSurface::bind_vertex_vars(const ShaderParamLookup &params, char *block, fl
             }
         }
     }
+}
+
+void GSurface::vertex_var_value(const VVData *vv, int words, float u, float v, float *out)
+{
+    corner_value(vv, words, u, v, out);
 }
 
 // ---- parametric evaluation -----------------------------------------------

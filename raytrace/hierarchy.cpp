@@ -5,6 +5,7 @@
 
 #include "raytrace/random.h"
 #include "raytrace/ray.h"
+#include "raytrace/screen_boxes.h"
 #include "ri/recordpool.h"
 #include "ri/rierror.h"
 
@@ -18,22 +19,12 @@ RecordPool &node_pool()
 
 bool is_node(const GPrimitive *o) { return o && o->type == GP_HIERBOUND; }
 
-// Whether an object belongs in a hierarchy of a kind.
-bool selected(GPrimitive *o, int kind, int x0, int x1, int y0, int y1)
+// Whether an object belongs in a hierarchy of a kind other than the camera's.
+bool selected(GPrimitive *o, int kind)
 {
     if (!is_surface_type(o->type) || kind == HIER_ALL) return true;
     GState *g = static_cast<GSurface *>(o)->attributes();
     switch (kind) {
-    case HIER_CAMERA: {
-        if (g && (g->flags & GS_INVISIBLE_PRIMARY)) return false;
-        RayStats &st = ray_stats();
-        st.screen_tests++;
-        int box[4];
-        if (!o->screen_bound(box)) return false;
-        if (!(box[0] <= x1 && box[1] >= x0 && box[2] <= y1 && box[3] >= y0)) return false;
-        st.screen_hits++;
-        return true;
-    }
     case HIER_SECONDARY: return !(g && (g->flags & GS_INVISIBLE_SECONDARY));
     case HIER_SHADOW: return !(g && g->casts_shadows == 0);
     default: return true;
@@ -211,9 +202,19 @@ void GHierBound::insert(GPrimitive *object, const Bound &q)
 
 GHierBound *GHierBound::build(int kind, GPrimitive *objects, int x0, int x1, int y0, int y1)
 {
+    if (kind == HIER_CAMERA) {
+        ScreenBoxes boxes;
+        boxes.fill(objects);
+        return build_over(boxes.select(x0, x1, y0, y1));
+    }
     std::vector<GPrimitive *> picked;
     for (GPrimitive *o = objects; o; o = o->next)
-        if (selected(o, kind, x0, x1, y0, y1)) picked.push_back(o);
+        if (selected(o, kind)) picked.push_back(o);
+    return build_over(std::move(picked));
+}
+
+GHierBound *GHierBound::build_over(std::vector<GPrimitive *> picked)
+{
     for (size_t n = picked.size(); n >= 2; n--) {
         size_t j = (size_t)(random_uniform() * (float)n);
         if (j >= n) j = n - 1;

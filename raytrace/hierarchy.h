@@ -2,6 +2,8 @@
 // built by inserting the objects one at a time, in random order, where the
 // growth of bounding-box surface area costs least.
 #pragma once
+#include <vector>
+
 #include "raytrace/gprim.h"
 
 // What a hierarchy is built for.
@@ -31,6 +33,8 @@ public:
     // A node over the objects of a list chosen by kind; the pixel rectangle
     // [x0, x1] x [y0, y1] selects the camera kind's objects (an empty node when none).
     static GHierBound *build(int kind, GPrimitive *objects, int x0, int x1, int y0, int y1);
+    // A node over the objects, inserted in random order.
+    static GHierBound *build_over(std::vector<GPrimitive *> picked);
     // Puts the object into the first free slot (false when full).
     bool add_child(GPrimitive *object);
     int child_count() const;

@@ -11,12 +11,7 @@
 
 void print_trim_stats(FILE *) {}
 void mesh_radiosity_grid(GSurface *, int, int) {}
-void release_surface_data(GSurface *) {}
-IntersectionList intersect_grid(GSurface *, const Ray &) { return IntersectionList(); }
 
-GPrimitive *make_bilinear_patch(RtInt, RtToken[], RtPointer[], int, int, int, int) { return nullptr; }
-GPrimitive *make_bicubic_patch(RtInt, RtToken[], RtPointer[], int, int, int, int) { return nullptr; }
-bool set_motion_key(GPrimitive *, GPrimitive *) { return false; }
 GPrimitive *make_nurb_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, RtInt, RtFloat[], RtFloat, RtFloat,
                             const RtFloat *, int, RtInt, RtToken[], RtPointer[])
 {

@@ -11,6 +11,7 @@
 #include "raytrace/image_order.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/screen_boxes.h"
 #include "ri/rierror.h"
 #include "ri/vecmath.h"
 
@@ -54,12 +55,15 @@ private:
     ImageOutput &out_;
     PixelSampler &smp_;
     LikelyHit likely_;
+    ScreenBoxes boxes_;   // the frame's raster boxes, filled at the first bucket
 };
 
 void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
 {
     delete rt_.band_hierarchy;
-    rt_.band_hierarchy = GHierBound::build(HIER_CAMERA, rt_.frame_objects, x0, x1, y0, y1);
+    rt_.band_hierarchy = nullptr;
+    if (!boxes_.filled()) boxes_.fill(rt_.frame_objects);
+    rt_.band_hierarchy = GHierBound::build_over(boxes_.select(x0, x1, y0, y1));
 }
 
 void RenderDriver::trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit)

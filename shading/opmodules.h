@@ -41,3 +41,5 @@ void install_message_ops();
 void install_light_ops();
 // trace, visibility, rayhittest, fulltrace, raylevel, isshadowray.
 void install_trace_ops();
+// ftexture, ctexture, fenvironment, cenvironment, shadow, bump, textureinfo.
+void install_texture_ops();

@@ -48,6 +48,7 @@ void install_op_modules()
     install_message_ops();
     install_light_ops();
     install_trace_ops();
+    install_texture_ops();
 }
 
 } // namespace

@@ -162,6 +162,11 @@ int32_t shade_index_counter()
     return running_shade_index;
 }
 
+int32_t next_shade_index()
+{
+    return ++running_shade_index;
+}
+
 void split_ray_differentials(const ShaderVars *sv, ShaderVars *a, ShaderVars *b)
 {
     *a = *sv;
@@ -182,7 +187,7 @@ void split_ray_differentials(const ShaderVars *sv, ShaderVars *a, ShaderVars *b)
     b->doillum = 0;
 }
 
-int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params)
+int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params, bool keep_position)
 {
     sv->shadetype = slot;
     sv->thisshader = shader;
@@ -195,7 +200,7 @@ int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params)
     sv->highestscratch = 0;
     Point P = sv->Ps;
     int answer = shader->run ? shader->run(sv, params) : 0;
-    sv->Ps = P;
+    if (!keep_position) sv->Ps = P;
     return answer;
 }
 

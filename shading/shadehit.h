@@ -13,8 +13,9 @@ class Shader;
 void split_ray_differentials(const ShaderVars *sv, ShaderVars *a, ShaderVars *b);
 // Runs the shader of a slot on sv with the point's current scratch area: the
 // slot's shader space and parameter block, the object's vertex variables
-// bound into the block; Ps comes back afterwards.
-int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params);
+// bound into the block; Ps comes back afterwards unless keep_position (the
+// displacement of a diced grid keeps the moved point).
+int run_shader_in_slot(Shader *shader, ShaderVars *sv, int slot, char *params, bool keep_position = false);
 // The same on the two neighbours first (when with_neighbours), then on sv;
 // each run starts at the beginning of the shared scratch area.
 void run_shader_with_neighbours(Shader *shader, ShaderVars *sv, ShaderVars *du, ShaderVars *dv,
@@ -23,3 +24,6 @@ void run_shader_with_neighbours(Shader *shader, ShaderVars *sv, ShaderVars *du, 
 int shader_slot_size(const GState *g, int slot);
 // Shading calculations so far (the running shade index).
 int32_t shade_index_counter();
+// Advances the running shade index for a point shaded outside hit shading
+// (the vertices of a displaced grid); answers the new value.
+int32_t next_shade_index();

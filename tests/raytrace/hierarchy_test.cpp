@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
 #include "raytrace/quadric.h"
 #include "raytrace/random.h"
+#include "raytrace/ray.h"
+#include "raytrace/screen_boxes.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
 
@@ -175,4 +178,43 @@ TEST_F(Hierarchy, CameraKindUsesScreenBounds)
     EXPECT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen.count(left), 1u);
     delete h;
+}
+
+TEST_F(Hierarchy, FrameScreenBoxesPickWhatEachBucketsOwnTestPicks)
+{
+    RiFormat(100, 100, 1);
+    RiProjection("perspective", RI_NULL);
+    current_renderer->options.prepare_world(current_renderer->transformation);
+    RiAttributeBegin();
+    RtInt one = 1;
+    RiAttribute("invisible", "primary", &one, RI_NULL);
+    GSphere *hidden = sphere_at(-2, -2, 5);
+    RiAttributeEnd();
+    std::vector<GSphere *> shown;
+    for (float x : {-2.0f, 0.0f, 2.0f})
+        for (float y : {-2.0f, 0.0f, 2.0f}) shown.push_back(sphere_at(x, y, 6));
+    sphere_at(0, 0, -5);   // behind the camera: tested, never picked
+
+    ScreenBoxes boxes;
+    boxes.fill(list);
+    RayStats &st = ray_stats();
+    for (int by = 0; by < 100; by += 25)
+        for (int bx = 0; bx < 100; bx += 25) {
+            SCOPED_TRACE(testing::Message() << "bucket " << bx << " " << by);
+            const int x1 = bx + 24, y1 = by + 24;
+            std::vector<GPrimitive *> expected;
+            for (GPrimitive *o = list; o; o = o->next) {
+                int box[4];
+                if (o == hidden || !o->screen_bound(box)) continue;
+                if (box[0] <= x1 && box[1] >= bx && box[2] <= y1 && box[3] >= by) expected.push_back(o);
+            }
+            unsigned long tests = st.screen_tests, hits = st.screen_hits;
+            EXPECT_EQ(boxes.select(bx, x1, by, y1), expected);
+            // Every visible surface counts as tested in every bucket.
+            EXPECT_EQ(st.screen_tests - tests, shown.size() + 1);
+            EXPECT_EQ(st.screen_hits - hits, expected.size());
+        }
+    // The corner spheres reach only their own quarter of the picture.
+    std::vector<GPrimitive *> corner = boxes.select(0, 24, 0, 24);
+    EXPECT_EQ(std::count(corner.begin(), corner.end(), shown.back()), 0);
 }

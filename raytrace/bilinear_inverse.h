@@ -1,0 +1,34 @@
+// Inverting a bilinear map in a plane: whether a point lies inside a
+// quadrilateral of four corners, and where. Bilinear patches and the
+// micro-quads of diced grids project their corners onto a plane across the
+// ray, so that the ray is the plane's origin, and ask these.
+#pragma once
+#include "raytrace/ray.h"
+
+class GPrimitive;
+
+// (1-u)(1-v) p00 + u(1-v) p10 + (1-u)v p01 + uv p11.
+inline Point bilerp_points(const Point &p00, const Point &p10, const Point &p01, const Point &p11, float u, float v)
+{
+    return p00 * ((1 - u) * (1 - v)) + p10 * (u * (1 - v)) + p01 * ((1 - u) * v) + p11 * (u * v);
+}
+
+// A point of the projection plane.
+struct Point2d {
+    double x, y;
+};
+
+// Corners in patch order: (0,0), (1,0), (0,1), (1,1). True and (u, v) in
+// [0, 1] when the origin lies inside the projected quadrilateral (an odd
+// number of boundary crossings on the negative first axis); NaN never hits.
+bool bilinear_hit_d(const Point2d c[4], double &u, double &v);
+// The parameters at which the bilinear map of the corners reaches the origin,
+// clamped to [0, 1]; false when there is no solution.
+bool bilinear_solve_d(const Point2d c[4], double &u, double &v);
+
+// The hit of a ray with the bilinear quadrilateral of four corners (patch
+// order), found in the plane across the ray: owner as its object, the
+// quadrilateral's (u, v) in gu, gv and u, v, the point in Pobj, the distance
+// along the ray measured on its steepest axis. Null on a miss.
+Intersection *quad_ray_hit(const Ray &ray, const Point &p00, const Point &p10, const Point &p01, const Point &p11,
+                           GPrimitive *owner);

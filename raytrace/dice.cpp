@@ -1,0 +1,544 @@
+// The micro-quad grids: the cells and their intersection, building a grid and
+// its cell tree, tracing through it, and reclaiming grid memory.
+#include "raytrace/dice.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "raytrace/bilinear_inverse.h"
+#include "raytrace/hierarchy.h"
+#include "raytrace/raytracer.h"
+#include "raytrace/surface_hooks.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+#include "shading/shadehit.h"
+
+namespace {
+
+// Bytes charged per cell and per vertex of each vertex or normal array.
+const int CELL_BYTES = 48;
+const int VERTEX_BYTES = 12;
+
+const Options *frame_options()
+{
+    return current_renderer ? &current_renderer->options : nullptr;
+}
+
+bool debugging()
+{
+    const Options *o = frame_options();
+    return o && (o->verbosity & VERBOSE_DEBUG);
+}
+
+// The frame's object list, whose surfaces' grids may be reclaimed.
+GPrimitive *primary_objects()
+{
+    RayTracer *rt = RayTracer::current();
+    if (!rt) return nullptr;
+    return rt->frame_objects ? rt->frame_objects : rt->world_objects;
+}
+
+} // namespace
+
+// ---- small functions -----------------------------------------------------
+
+int next_power_of_two(int x)
+{
+    int p = 1;
+    while (p < x && p < (1 << 30)) p <<= 1;
+    return p;
+}
+
+float clamped_acos(float x)
+{
+    if (x >= 1) return 0;
+    if (x <= -1) return 3.14159265f;
+    if (std::isnan(x)) return 0;
+    return std::acos(x);
+}
+
+int ratio_at_least_one(int a, int b)
+{
+    if (a <= 0) return b > 1 ? b : 1;
+    int r = b / a;
+    return r < 1 ? 1 : r;
+}
+
+GridStats &grid_stats()
+{
+    static GridStats stats;
+    return stats;
+}
+
+uint32_t grid_clock()
+{
+    return (uint32_t)shade_index_counter();
+}
+
+// ---- cells ---------------------------------------------------------------
+
+void Glitequad::bound(Bound &b)
+{
+    b = Bound(lower[0]);
+    b.extend(lower[1]);
+    b.extend(upper[0]);
+    b.extend(upper[1]);
+    b.expand(0.01f * b.diagonal());
+}
+
+IntersectionList Glitequad::intersect(const Ray &ray)
+{
+    IntersectionList l;
+    l.add(quad_ray_hit(ray, lower[0], lower[1], upper[0], upper[1], this));
+    return l;
+}
+
+Point Glitequad::interpolate(float u, float v) const
+{
+    return bilerp_points(lower[0], lower[1], upper[0], upper[1], u, v);
+}
+
+void MovingGlitequad::bound(Bound &b)
+{
+    Glitequad::bound(b);
+    b.extend(lower2[0]);
+    b.extend(lower2[1]);
+    b.extend(upper2[0]);
+    b.extend(upper2[1]);
+}
+
+IntersectionList MovingGlitequad::intersect(const Ray &ray)
+{
+    const Options *o = frame_options();
+    float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
+    float m = close != open ? (ray.time - open) / (close - open) : ray.time - open;
+    auto at = [m](const Point &a, const Point &b) { return a * (1 - m) + b * m; };
+    IntersectionList l;
+    l.add(quad_ray_hit(ray, at(lower[0], lower2[0]), at(lower[1], lower2[1]), at(upper[0], upper2[0]),
+                   at(upper[1], upper2[1]), this));
+    return l;
+}
+
+// ---- grids ---------------------------------------------------------------
+
+DicedGrid::DicedGrid(GSurface *surface, int nu_, int nv_, std::vector<Point> verts, std::vector<Point> norms)
+{
+    build(surface, nu_, nv_, std::move(verts), std::move(norms));
+}
+
+Glitequad *DicedGrid::cell(int k) const
+{
+    return moving_ ? static_cast<Glitequad *>(&moving_[k]) : &still_[k];
+}
+
+int64_t DicedGrid::memory() const
+{
+    return (int64_t)CELL_BYTES * cell_count() + (int64_t)VERTEX_BYTES * (int64_t)(vertices.size() + normals.size());
+}
+
+void DicedGrid::build(GSurface *surface, int nu_, int nv_, std::vector<Point> verts, std::vector<Point> norms)
+{
+    release();
+    RI_ASSERT(nu_ >= 1 && nv_ >= 1 && nu_ <= 32767 && nv_ <= 32767, "dice");
+    size_t set = (size_t)(nu_ + 1) * (nv_ + 1);
+    RI_ASSERT(verts.size() == set || verts.size() == 2 * set, "dice");
+    nu = (int16_t)nu_;
+    nv = (int16_t)nv_;
+    vertices = std::move(verts);
+    normals = std::move(norms);
+    moving = vertices.size() == 2 * set;
+    int n = nu_ * nv_, w = nu_ + 1;
+    if (moving) moving_.reset(new MovingGlitequad[n]);
+    else still_.reset(new Glitequad[n]);
+    int linked = 0;
+    for (int i = 0; i < nv_; i++)
+        for (int j = 0; j < nu_; j++) {
+            int k = j + nu_ * i;
+            Glitequad *c = cell(k);
+            c->lower = &vertices[j + w * i];
+            c->upper = &vertices[j + w * (i + 1)];
+            c->col = (int16_t)j;
+            c->row = (int16_t)i;
+            if (moving) {
+                MovingGlitequad *m = static_cast<MovingGlitequad *>(c);
+                m->lower2 = &vertices[set + j + w * i];
+                m->upper2 = &vertices[set + j + w * (i + 1)];
+            }
+            c->bound(c->world_bound);
+            c->next = k + 1 < n ? cell(k + 1) : nullptr;
+        }
+    for (GPrimitive *c = cell(0); c; c = c->next) linked++;
+    if (linked < n) ri_assert_failed("dice", 436);
+    if (n > 4) {
+        root = build_cell_tree(*this, 0, nu_, 0, nv_);
+        surface->object_bound = root->world_bound;
+    } else {
+        root = cell(0);
+        Bound b = EMPTY_BOUND;
+        for (int k = 0; k < n; k++) b.merge(cell(k)->world_bound);
+        surface->object_bound = b;
+    }
+    state = 1;
+    int box[4];
+    surface->screen_bound(box);
+
+    GridStats &st = grid_stats();
+    st.memory.add(memory());
+    st.grids.add(1);
+    st.built++;
+    st.total_cells += n;
+    if (n > st.max_cells) st.max_cells = n;
+    DicingStats &d = dicing_stats();
+    d.pieces.add(n);
+    d.piece_size = CELL_BYTES;
+    d.diced_peak = st.grids.peak;
+    last_use = grid_clock();
+}
+
+void DicedGrid::release()
+{
+    if (state == 1) {
+        GridStats &st = grid_stats();
+        st.memory.subtract(memory());
+        st.grids.subtract(1);
+        dicing_stats().pieces.subtract(cell_count());
+    }
+    if (root && root->type == GP_HIERBOUND) delete root;
+    root = nullptr;
+    still_.reset();
+    moving_.reset();
+    std::vector<Point>().swap(vertices);
+    std::vector<Point>().swap(normals);
+    state = 0;
+}
+
+GPrimitive *build_cell_tree(DicedGrid &g, int c0, int c1, int r0, int r1)
+{
+    if (!(c1 > c0 && r1 > r0)) ri_assert_failed("dice", 306);
+    int w = c1 - c0, h = r1 - r0;
+    if (w * h == 1) return g.cell(c0 + g.nu * r0);
+    GHierBound *node = new GHierBound;
+    if (w * h > 4) {
+        int cm = (c0 + c1) / 2, rm = (r0 + r1) / 2;
+        if (w >= 2 && h >= 2) {
+            node->add_child(build_cell_tree(g, c0, cm, r0, rm));
+            node->add_child(build_cell_tree(g, cm, c1, r0, rm));
+            node->add_child(build_cell_tree(g, c0, cm, rm, r1));
+            node->add_child(build_cell_tree(g, cm, c1, rm, r1));
+        } else if (h < w) {
+            node->add_child(build_cell_tree(g, c0, cm, r0, r1));
+            node->add_child(build_cell_tree(g, cm, c1, r0, r1));
+        } else {
+            node->add_child(build_cell_tree(g, c0, c1, r0, rm));
+            node->add_child(build_cell_tree(g, c0, c1, rm, r1));
+        }
+    } else {
+        for (int r = r0; r < r1; r++)
+            for (int c = c0; c < c1; c++) node->add_child(g.cell(c + g.nu * r));
+    }
+    node->recompute();
+    return node;
+}
+
+// ---- tracing -------------------------------------------------------------
+
+IntersectionList intersect_grid(GSurface *surface, const Ray &ray, int lattice)
+{
+    Ray r(ray);
+    r.weight = 1;
+    if (!surface->subpatch_grid || !surface->subpatch_grid->built()) surface->choose_dice_rates(lattice);
+    DicedGrid *g = surface->subpatch_grid;
+    if (!g || !g->built()) return IntersectionList();
+    g->last_use = grid_clock();
+    IntersectionList l = r.closest_hit(g->root);
+    for (Intersection *h = l.first; h; h = h->next) {
+        Glitequad *c = static_cast<Glitequad *>(h->obj);
+        h->obj = surface;
+        h->whichpiece = c;
+        h->gu = h->u = (c->col + h->gu) / (float)g->nu;
+        h->gv = h->v = (c->row + h->gv) / (float)g->nv;
+    }
+    return l;
+}
+
+IntersectionList intersect_grid(GSurface *surface, const Ray &ray)
+{
+    return intersect_grid(surface, ray, 1);
+}
+
+bool grid_normal_at(const GSurface *surface, float gu, float gv, Point &N)
+{
+    const DicedGrid *g = surface->subpatch_grid;
+    if (!g || !g->built() || g->normals.empty()) return false;
+    auto place = [](float t, int n, int &cell, float &local) {
+        float x = t * n;
+        if (!(x >= 0)) x = 0;   // NaN too
+        if (x > n) x = (float)n;
+        cell = std::min((int)x, n - 1);
+        local = x - cell;
+    };
+    int col, row;
+    float a, b;
+    place(gu, g->nu, col, a);
+    place(gv, g->nv, row, b);
+    int w = g->nu + 1;
+    const Point *n = g->normals.data();
+    N = bilerp_points(n[col + w * row], n[col + 1 + w * row], n[col + w * (row + 1)], n[col + 1 + w * (row + 1)], a, b);
+    return true;
+}
+
+void release_surface_data(GSurface *surface)
+{
+    delete surface->subpatch_grid;
+    surface->subpatch_grid = nullptr;
+}
+
+// ---- reclaiming ----------------------------------------------------------
+
+namespace {
+
+struct ReclaimPass {
+    int64_t old_mark;
+    GSurface *oldest = nullptr;
+    GSurface *largest = nullptr;
+};
+
+void consider(GSurface *s, void *arg)
+{
+    ReclaimPass &p = *static_cast<ReclaimPass *>(arg);
+    DicedGrid *g = s->subpatch_grid;
+    if (!g || !g->built() || !((int64_t)g->last_use < p.old_mark)) return;
+    if (!p.oldest || g->last_use < p.oldest->subpatch_grid->last_use) p.oldest = s;
+    if (!p.largest || g->cell_count() > p.largest->subpatch_grid->cell_count()) p.largest = s;
+}
+
+} // namespace
+
+void reclaim_grid_memory(GPrimitive *list, int repeat)
+{
+    const Options *o = frame_options();
+    if (!o) return;
+    int64_t S = grid_clock();
+    int64_t old_mark, very_old;
+    if (o->rayserver) {
+        int64_t B = o->bucketsize[0];
+        old_mark = S - 2 * B * B;
+        very_old = S - 4 * B * B;
+    } else {
+        int64_t W = (int64_t)o->xres * o->xsamples * o->ysamples;
+        old_mark = S - 8 * W;
+        very_old = S - 16 * W;
+    }
+    bool debug = debugging();
+    if (debug) printf("Reclaiming grid memory...");
+    GridStats &st = grid_stats();
+    while (st.memory.current > o->geommemory) {
+        ReclaimPass pass{old_mark};
+        for_each_surface(list, consider, &pass, 1);
+        if (!pass.oldest) break;
+        GSurface *victim = (int64_t)pass.oldest->subpatch_grid->last_use < very_old ? pass.oldest : pass.largest;
+        victim->subpatch_grid->release();
+        if (debug) printf("%ldKB...", (long)(st.memory.current / 1024));
+        if (!repeat) break;
+    }
+    if (debug) printf("\n");
+}
+
+// ---- dicing --------------------------------------------------------------
+
+int edge_dice_rate(const GSurface *s, float measure, float raster_length, int n, bool binary)
+{
+    const GState *g = s->attributes();
+    float m = g ? g->patch_multiplier : 1;
+    float r = g ? g->shading_rate : 1;
+    int maxlevel = g ? g->patch_maxlevel : 256, minlevel = g ? g->patch_minlevel : 1;
+    float root = r > 0 ? std::sqrt(r) : 1;
+    // Rates beyond this are cut below anyway; the cap keeps the sums finite.
+    auto whole = [](double x) -> double {
+        if (!(x >= 0)) return 0;
+        return std::floor(std::min(x, 1e9));
+    };
+    double len = raster_length;
+    double f;
+    double a = measure;
+    if (s->flags & GPF_DISPLACED) {
+        f = std::max(2.0, whole(len * m / root));
+    } else {
+        a = std::min(4.0, (n + 1) * (double)measure / 3.14159265358979);
+        if (!(a >= 0)) a = 0;
+        double w = std::min(whole(len * m / root), whole(len * std::sqrt(a) * m / root));
+        f = a >= 0.0001 ? std::max(2.0, w) : 1;
+    }
+    if (a > 2 && f <= 3) f = 4;
+    else if (a > 0.2 && f < 2) f = 2;
+    if (f > maxlevel) f = maxlevel;
+    else if (f < minlevel) f = minlevel;
+    if (f > 32767) f = 32767;
+    if (f < 1) f = 1;
+    int rate = (int)f;
+    if (binary) rate = std::min(next_power_of_two(rate), 16384);
+    return rate;
+}
+
+namespace {
+
+const int MAX_LATTICE = 16;
+
+struct LineMeasure {
+    float curvature = 0;
+    float raster_length = 0;
+};
+
+// The bend and raster length of one lattice line of n + 1 points.
+LineMeasure measure_line(const Point *W, const Point *R, const bool *V, int n, float seg)
+{
+    LineMeasure m;
+    Point e1 = W[1] - W[0];
+    // Every segment takes the factor alike, so that only the bends and the
+    // changes of length count (a surface off the screen is not diced finer
+    // for being off the screen).
+    float L1 = seg * e1.length();
+    if (!(L1 > 0)) {
+        L1 = 0.01f;
+        e1 = Point(0.01f, 0.01f, 0.01f);
+    } else {
+        e1 = normalize(e1);
+    }
+    for (int k = 2; k <= n; k++) {
+        Point e2 = W[k] - W[k - 1];
+        float len = e2.length();
+        float L2 = seg * len;
+        e2 = normalize(e2);
+        if (!(L2 > 0)) L2 = 0.01f;
+        float c = clamped_acos(dot(e1, e2)) + 10 * (1 - std::min(L1, L2) / std::max(L1, L2));
+        if (c > m.curvature) m.curvature = c;
+        e1 = e2;
+        L1 = L2;
+    }
+    for (int k = 1; k <= n; k++)
+        if (V[k - 1] && V[k]) {
+            float dx = R[k].x - R[k - 1].x, dy = R[k].y - R[k - 1].y;
+            float d = std::sqrt(dx * dx + dy * dy);
+            if (d >= 0) m.raster_length += d;
+        }
+    return m;
+}
+
+// Replaces the vertices between every k-th one of an edge by points on the
+// straight line between them (no cracks against a coarser neighbour).
+void close_edge(Point *V, int stride, int count, int k)
+{
+    if (k <= 1) return;
+    for (int j = 0; j <= count; j++) {
+        int r = j % k;
+        if (r == 0 || j - r + k > count) continue;
+        float f = (float)r / (float)k;
+        V[j * stride] = V[(j - r) * stride] * (1 - f) + V[(j - r + k) * stride] * f;
+    }
+}
+
+} // namespace
+
+void GSurface::choose_dice_rates(int n)
+{
+    if (subpatch_grid && subpatch_grid->built()) return;
+    n = std::min(std::max(n, 6), MAX_LATTICE);
+    const Options *o = frame_options();
+    int box[4];
+    float seg = screen_bound(box) ? 1.0f : 0.5f;
+    if (o && grid_stats().memory.current > o->geommemory) reclaim_grid_memory(primary_objects(), 1);
+    bool binary = (attrs.is_set() && (attrs->flags & GS_DICE_BINARY)) || (flags & GPF_DISPLACED);
+    float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
+    float near = o ? o->near_clip : 0.1f;
+
+    // The probe lattice: world points and their raster positions.
+    Point world[MAX_LATTICE + 1][MAX_LATTICE + 1];
+    Point raster[MAX_LATTICE + 1][MAX_LATTICE + 1];
+    bool visible[MAX_LATTICE + 1][MAX_LATTICE + 1];
+    for (int j = 0; j <= n; j++)
+        for (int i = 0; i <= n; i++) {
+            Point P, W;
+            eval_point((float)i / n, (float)j / n, open, P);
+            W = P;
+            if (xform.is_set()) xform->point_to_world(P.data(), W.data(), open);
+            world[j][i] = W;
+            Point C = W;
+            if (o && o->camera.is_set()) o->camera->point_to_world(W.data(), C.data(), open);
+            float dist = C.length();
+            if (C.z < 0) dist = -dist;
+            if (std::fabs(dist) < near) dist = near > 0.1f ? near : 0.1f;
+            C.z = dist;
+            visible[j][i] = raster_project(C, raster[j][i]) == 0;
+        }
+
+    int row_rate[MAX_LATTICE + 1], col_rate[MAX_LATTICE + 1];
+    int nu = 1, nv = 1;
+    Point W[MAX_LATTICE + 1], R[MAX_LATTICE + 1];
+    bool V[MAX_LATTICE + 1];
+    for (int j = 0; j <= n; j++) {
+        for (int i = 0; i <= n; i++) W[i] = world[j][i], R[i] = raster[j][i], V[i] = visible[j][i];
+        LineMeasure m = measure_line(W, R, V, n, seg);
+        row_rate[j] = edge_dice_rate(this, m.curvature, m.raster_length, n, binary);
+        nu = std::max(nu, row_rate[j]);
+    }
+    for (int i = 0; i <= n; i++) {
+        for (int j = 0; j <= n; j++) W[j] = world[j][i], R[j] = raster[j][i], V[j] = visible[j][i];
+        LineMeasure m = measure_line(W, R, V, n, seg);
+        col_rate[i] = edge_dice_rate(this, m.curvature, m.raster_length, n, binary);
+        nv = std::max(nv, col_rate[i]);
+    }
+
+    bool moving = (flags & GPF_MOVING_CVS) != 0;
+    bool displaced = (flags & GPF_DISPLACED) != 0;
+    // One grid never takes more than the whole grid memory: halve the longer
+    // side until it fits (halves of powers of two stay powers of two).
+    double limit = o ? (double)o->geommemory : 1073741824.0;
+    auto bytes = [&](double a, double b) {
+        return CELL_BYTES * a * b + VERTEX_BYTES * (a + 1) * (b + 1) * ((moving ? 2 : 1) + (displaced ? 1 : 0));
+    };
+    while (bytes(nu, nv) > limit && (nu > 1 || nv > 1)) {
+        if (nu >= nv) nu = (nu + 1) / 2;
+        else nv = (nv + 1) / 2;
+    }
+    for (int k = 0; k <= n; k++) {
+        row_rate[k] = std::min(row_rate[k], nu);
+        col_rate[k] = std::min(col_rate[k], nv);
+    }
+
+    if (debugging()) {
+        printf("   final nu,nv = %d %d,   edge nu %d %d, nv %d %d\n", nu, nv, row_rate[0], row_rate[n], col_rate[0],
+               col_rate[n]);
+        printf("\tsquash factors %d %d %d %d\n\n", ratio_at_least_one(row_rate[0], nu),
+               ratio_at_least_one(row_rate[n], nu), ratio_at_least_one(col_rate[0], nv),
+               ratio_at_least_one(col_rate[n], nv));
+    }
+    if (nu < row_rate[0] || nu < row_rate[n]) ri_assert_failed("dice", 1026);
+    if (nv < col_rate[0] || nv < col_rate[n]) ri_assert_failed("dice", 1027);
+
+    int w = nu + 1;
+    size_t count = (size_t)w * (nv + 1);
+    std::vector<Point> verts(moving ? 2 * count : count);
+    for (int set = 0; set < (moving ? 2 : 1); set++) {
+        float time = set ? close : open;
+        for (int i = 0; i <= nv; i++)
+            for (int j = 0; j <= nu; j++)
+                eval_point((float)j / nu, (float)i / nv, time, verts[set * count + j + w * i]);
+    }
+    std::vector<Point> normals;
+    if (displaced) {
+        normals.resize(count);
+        displace_grid(this, nu, nv, verts, normals, moving);
+    }
+    if (binary)
+        for (int set = 0; set < (moving ? 2 : 1); set++) {
+            Point *P = &verts[set * count];
+            close_edge(P, 1, nu, ratio_at_least_one(row_rate[0], nu));
+            close_edge(P + (size_t)w * nv, 1, nu, ratio_at_least_one(row_rate[n], nu));
+            close_edge(P, w, nv, ratio_at_least_one(col_rate[0], nv));
+            close_edge(P + nu, w, nv, ratio_at_least_one(col_rate[n], nv));
+        }
+    if (!subpatch_grid) subpatch_grid = new DicedGrid(this, nu, nv, std::move(verts), std::move(normals));
+    else subpatch_grid->build(this, nu, nv, std::move(verts), std::move(normals));
+}

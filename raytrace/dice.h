@@ -1,0 +1,122 @@
+// Dicing: surfaces that are not intersected analytically (bicubic and NURBS
+// patches, displaced quadrics, polygons and bilinear patches) are cut on the
+// first ray that needs them into a regular grid of micro-quads with a small
+// bounding tree over the cells, and rays are traced against that tree. Grids
+// are reclaimed least recently used when their memory passes "limits"
+// "geommemory"; the shading serial number is their last-use stamp.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "raytrace/gprim.h"
+#include "raytrace/ray.h"
+#include "raytrace/surface_hooks.h"
+
+// One cell of a grid: the four corners (j,i), (j+1,i), (j,i+1), (j+1,i+1).
+class Glitequad : public GPrimitive {
+public:
+    Glitequad() { type = GP_LITEQUAD; }
+    // The box of the corners grown on every side by 0.01 of its diagonal.
+    void bound(Bound &b) override;
+    // The hit of the ray (in the grid's space) with the cell as object, the
+    // cell's own (u, v) in gu, gv.
+    IntersectionList intersect(const Ray &ray) override;
+    // Bilinear blend of the corners at (u, v).
+    Point interpolate(float u, float v) const;
+
+    const Point *lower = nullptr;   // corners (j,i), (j+1,i)
+    const Point *upper = nullptr;   // corners (j,i+1), (j+1,i+1)
+    int16_t col = 0, row = 0;
+};
+
+// A cell of a moving surface: the same corners in the shutter-close set.
+class MovingGlitequad : public Glitequad {
+public:
+    // The box of both sets of corners.
+    void bound(Bound &b) override;
+    // The cell between its two positions at the ray's time.
+    IntersectionList intersect(const Ray &ray) override;
+
+    const Point *lower2 = nullptr;
+    const Point *upper2 = nullptr;
+};
+
+// The micro-quad grid of one surface, owned by it through its grid pointer.
+class DicedGrid {
+public:
+    // A grid built at once over the arrays (see build).
+    DicedGrid(GSurface *surface, int nu, int nv, std::vector<Point> vertices, std::vector<Point> normals);
+    ~DicedGrid() { release(); }
+    DicedGrid(const DicedGrid &) = delete;
+    DicedGrid &operator=(const DicedGrid &) = delete;
+
+    // Takes the vertex rows ((nu+1) x (nv+1), a second set for a moving
+    // surface after the first) and the displaced normals (or none); makes the
+    // cells and their tree; the surface's object bound becomes the grid's.
+    void build(GSurface *surface, int nu, int nv, std::vector<Point> vertices, std::vector<Point> normals);
+    // Frees the cells, the tree and the arrays; the record stays, not built.
+    void release();
+    bool built() const { return state == 1; }
+    int cell_count() const { return nu * nv; }
+    // Cell k of the row-order list.
+    Glitequad *cell(int k) const;
+    // Bytes charged to grid memory while built.
+    int64_t memory() const;
+
+    GPrimitive *root = nullptr;        // a tree node, or the first cell of a grid of at most 4
+    std::vector<Point> vertices;       // vertex (j,i) at j + (nu+1) i; a moving surface's close set follows
+    std::vector<Point> normals;        // displaced normals, or empty
+    int16_t nu = 0, nv = 0;
+    uint8_t moving = 0;
+    uint8_t state = 0;                 // 0 not built, 1 built
+    uint32_t last_use = 0;             // shading serial number of the last build or trace
+
+private:
+    std::unique_ptr<Glitequad[]> still_;
+    std::unique_ptr<MovingGlitequad[]> moving_;
+};
+
+// The hits of a surface through its grid, dicing it first (probe lattice of
+// lattice segments, at least 6) when needed: each names the surface as object
+// and the cell as piece, (gu, gv) over the grid. intersect_grid(surface, ray)
+// dices with the smallest lattice.
+IntersectionList intersect_grid(GSurface *surface, const Ray &ray, int lattice);
+// The tree over the cells of columns [c0, c1) and rows [r0, r1): one cell
+// alone, else a hierarchy node of quadrants, halves or the cells themselves.
+GPrimitive *build_cell_tree(DicedGrid &grid, int c0, int c1, int r0, int r1);
+// The dicing rate of one lattice row or column of a surface.
+int edge_dice_rate(const GSurface *surface, float measure, float raster_length, int n, bool binary);
+// Frees grids of the list's surfaces until grid memory is under the limit
+// (only one without repeat).
+void reclaim_grid_memory(GPrimitive *list, int repeat);
+// The grid normal of a displaced surface at (gu, gv) over its grid, in
+// object space; false when the surface has no built grid with normals.
+bool grid_normal_at(const GSurface *surface, float gu, float gv, Point &N);
+// Runs the displacement shader over the vertex sets of a grid (first set at
+// shutter open, a second at shutter close) and fills the normals.
+void displace_grid(GSurface *surface, int nu, int nv, std::vector<Point> &vertices, std::vector<Point> &normals,
+                   bool moving);
+// The surface parameters of grid parameters (gu, gv) and the span of u and v
+// that the grid's 0..1 covers (a mesh piece's share, a NURBS knot range).
+void grid_to_surface_params(const GSurface *surface, float gu, float gv, float &u, float &v, float &uspan,
+                            float &vspan);
+
+// Smallest power of two at or above x (1 for x <= 1).
+int next_power_of_two(int x);
+// 0 for x >= 1, pi for x <= -1, else the arccosine.
+float clamped_acos(float x);
+// Integer b / a, at least 1.
+int ratio_at_least_one(int a, int b);
+
+// Counters of the dicing module.
+struct GridStats {
+    StatCounter memory;    // bytes of built grids
+    StatCounter grids;     // built grids
+    long built = 0;        // grids built so far
+    long total_cells = 0;
+    long max_cells = 0;    // the largest grid
+};
+GridStats &grid_stats();
+// The shading serial number (the grids' clock).
+uint32_t grid_clock();

@@ -1,0 +1,20 @@
+// The texture operations of the interpreter (texture, environment, shadow,
+// bump and textureinfo), installed by install_texture_ops (opmodules.h), and
+// what they share with callers outside the interpreter.
+#pragma once
+#include "shading/texture.h"
+
+// Pops the optional (name, value) arguments of a texture call, `items`
+// stack items in all (a name, and its value of one float, one string or four
+// points), into args; the width multipliers follow "swidth", "twidth" and
+// "width" and start at 1. False (after reporting the name) when a name is
+// not a texture argument: the rest of the items cannot be told apart then.
+bool parse_texture_args(int items, float &smult, float &tmult, TextureArgs &args);
+
+// Answers a textureinfo query about a texture looked up before (no file is
+// opened): 1 after writing the value into data, which has room for `words`
+// 32-bit words and is of the shader type `type`; else 0 with data untouched.
+// "resolution" (two floats), "channels" (a float), "viewingmatrix" and
+// "projectionmatrix" (matrices), "type" (a string: "texture", "environment"
+// or "shadow").
+int sl_textureinfo(const char *texturename, const char *paramname, int type, void *data, int words);

@@ -1,0 +1,104 @@
+// Diced and patch surfaces rendered by raylume: the pixels they cover.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/e2e/render_support.h"
+
+namespace {
+
+// Compiles Shading Language sources in dir with murn.
+void compile(const velktest::TempDir &dir, const std::string &name, const std::string &source)
+{
+    dir.write(name + ".sl", source);
+    velktest::RunOptions o;
+    o.cwd = dir.path();
+    velktest::RunResult c = velktest::run({velktest::program("murn"), name + ".sl"}, o);
+    ASSERT_EQ(c.status, 0) << c.err;
+}
+
+// A 16 x 16 frame of whole pixels, written to out.tif.
+std::string frame16()
+{
+    return "Option \"searchpath\" \"shader\" \".:&\"\n"
+           "Display \"out.tif\" \"file\" \"rgba\"\n"
+           "Format 16 16 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\nQuantize \"rgba\" 255 0 255 0\n" +
+           e2e::pixel_camera(16, 16);
+}
+
+} // namespace
+
+TEST(DicedSurfaces, TrueDisplacementMovesTheSilhouette)
+{
+    velktest::TempDir dir;
+    compile(dir, "puff", "displacement puff() { P += 1.5 * normalize(N); N = calculatenormal(P); }\n");
+    // A sphere of radius 4 around the frame's centre, pushed out to 5.5 when
+    // displaced truly; pixel (12, 8) has its centre 4.5 from the middle.
+    auto rib = [](int on) {
+        return frame16() + "WorldBegin\nSurface \"constant\"\nAttribute \"render\" \"truedisplacement\" " +
+               std::to_string(on) +
+               "\nAttribute \"displacementbound\" \"sphere\" 2\nDisplacement \"puff\"\n"
+               "Translate 8 8 0\nSphere 4 -4 4 360\nWorldEnd\n";
+    };
+    for (int on : {0, 1}) {
+        velktest::RunResult r = e2e::raylume(dir, rib(on));
+        ASSERT_EQ(r.status, 0) << r.err;
+        e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+        ASSERT_EQ(im.width, 16);
+        EXPECT_EQ(im.at(8, 8, 3), 255);
+        EXPECT_EQ(im.at(12, 8, 3), on ? 255 : 0) << on;
+        EXPECT_EQ(im.at(8, 3, 3), on ? 255 : 0) << on;
+        EXPECT_EQ(im.at(0, 0, 3), 0);
+    }
+}
+
+TEST(PatchSurfaces, BilinearPatchAndMeshCoverTheirPixels)
+{
+    velktest::TempDir dir;
+    // A square patch over x 2..12, y 2..10 and, from a 2 x 2 mesh, the piece
+    // over x 13..15, y 12..14 (world y grows upwards: row = 15 - y).
+    std::string rib = frame16() +
+                      "WorldBegin\nSurface \"constant\"\n"
+                      "Patch \"bilinear\" \"P\" [2 2 0  12 2 0  2 10 0  12 10 0]\n"
+                      "PatchMesh \"bilinear\" 2 \"nonperiodic\" 2 \"nonperiodic\" "
+                      "\"P\" [13 12 0  15 12 0  13 14 0  15 14 0]\nWorldEnd\n";
+    velktest::RunResult r = e2e::raylume(dir, rib);
+    ASSERT_EQ(r.status, 0) << r.err;
+    e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+    ASSERT_EQ(im.width, 16);
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            float wx = x + 0.5f, wy = 15.5f - y;
+            bool in = (wx > 2 && wx < 12 && wy > 2 && wy < 10) || (wx > 13 && wx < 15 && wy > 12 && wy < 14);
+            EXPECT_EQ(im.at(x, y, 3), in ? 255 : 0) << x << " " << y;
+        }
+}
+
+TEST(PatchSurfaces, BicubicPatchCoversItsPixels)
+{
+    velktest::TempDir dir;
+    // A Bezier patch over x 2..14, y 4..10 whose inner points bulge towards
+    // the eye, and the same square with the B-spline basis, which keeps to
+    // the middle third of its control points (x 6..10, y 12..14 of the 12..16
+    // strip reaches y 13.33..14.67).
+    std::string points, flat;
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++) {
+            float z = (r == 1 || r == 2) && (c == 1 || c == 2) ? -3 : 0;
+            points += std::to_string(2 + 4 * c) + " " + std::to_string(4 + 2 * r) + " " + std::to_string(z) + "  ";
+            flat += std::to_string(2 + 4 * c) + " " + std::to_string(12 + 4 * r / 3.0) + " 0  ";
+        }
+    std::string rib = frame16() + "WorldBegin\nSurface \"constant\"\nPatch \"bicubic\" \"P\" [" + points +
+                      "]\nBasis \"b-spline\" 1 \"b-spline\" 1\nPatch \"bicubic\" \"P\" [" + flat + "]\nWorldEnd\n";
+    velktest::RunResult r = e2e::raylume(dir, rib);
+    ASSERT_EQ(r.status, 0) << r.err;
+    e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+    ASSERT_EQ(im.width, 16);
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            float wx = x + 0.5f, wy = 15.5f - y;
+            bool bezier = wx > 2 && wx < 14 && wy > 4 && wy < 10;
+            bool bspline = wx > 6 && wx < 10 && wy > 13.4f && wy < 14.6f;
+            EXPECT_EQ(im.at(x, y, 3), bezier || bspline ? 255 : 0) << x << " " << y;
+        }
+}

@@ -1,0 +1,149 @@
+// Textures made by MakeTexture in the RIB and looked up by a shader compiled
+// with murn: rendered pixels carry the texels beneath them.
+#include <gtest/gtest.h>
+#include <tiffio.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/render_support.h"
+
+using e2e::Image;
+
+namespace {
+
+// A 64 x 64 RGB picture of four flat quadrants (left to right, top to bottom:
+// red, green, blue, grey 128).
+void write_quadrants(const std::string &path)
+{
+    TIFF *tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 64u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 64u);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 64u);
+    const unsigned char colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {128, 128, 128}};
+    std::vector<unsigned char> row(64 * 3);
+    for (uint32_t y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x)
+            for (int c = 0; c < 3; ++c) row[size_t(x) * 3 + c] = colours[(y >= 32) * 2 + (x >= 32)][c];
+        ASSERT_GE(TIFFWriteScanline(tif, row.data(), y, 0), 0);
+    }
+    TIFFClose(tif);
+}
+
+// Compiles a surface shader into dir.
+void compile(const velktest::TempDir &dir, const std::string &name, const std::string &source)
+{
+    dir.write(name + ".sl", source);
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    opts.timeout_seconds = 60;
+    velktest::RunResult r = velktest::run({velktest::program("murn"), name + ".sl"}, opts);
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+}
+
+Image parse_dump(const std::string &text)
+{
+    Image im;
+    std::istringstream in(text);
+    std::string mode;
+    if (!(in >> im.width >> im.height >> mode)) return Image();
+    im.channels = 4;
+    im.values.resize(size_t(im.width) * im.height * 4);
+    for (float &v : im.values)
+        if (!(in >> v)) return Image();
+    return im;
+}
+
+// An 8 x 8 frame filled by a disk; the shaders map the world's x across and
+// y up the frame onto the picture (s across, t down).
+std::string scene(const std::string &surface)
+{
+    return "MakeTexture \"quad.tif\" \"quad.tex\" \"clamp\" \"clamp\" \"box\" 1 1\n"
+           "Option \"searchpath\" \"shader\" [\".:&\"]\n" +
+           e2e::exact_floatdump_options(8, 8) + e2e::pixel_camera(8, 8) + "WorldBegin\n" + surface +
+           "TransformBegin\nTranslate 4 4 0\nDisk 0 20 360\nTransformEnd\n"
+           "WorldEnd\n";
+}
+
+} // namespace
+
+TEST(TexturedPixels, PixelsCarryTheTexelsOfAMadeTexture)
+{
+    velktest::TempDir dir;
+    write_quadrants(dir.path() + "/quad.tif");
+    compile(dir, "texsurf",
+            "surface texsurf(string name = \"\") {\n"
+            "    point Pw = transform(\"world\", P);\n"
+            "    Oi = 1; Ci = color texture(name, xcomp(Pw) / 8, 1 - ycomp(Pw) / 8);\n"
+            "}\n");
+    velktest::RunResult run = e2e::raylume(dir, scene("Surface \"texsurf\" \"name\" \"quad.tex\"\n"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(dir.exists("quad.tex"));
+    Image im = parse_dump(run.out);
+    ASSERT_EQ(im.width, 8) << run.out;
+    // Away from the quadrant edges the colours are those of the picture.
+    const float colours[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {128 / 255.0f, 128 / 255.0f, 128 / 255.0f}};
+    for (int y : {0, 1, 2, 5, 6, 7})
+        for (int x : {0, 1, 2, 5, 6, 7}) {
+            const float *c = colours[(y >= 4) * 2 + (x >= 4)];
+            for (int k = 0; k < 3; ++k) EXPECT_NEAR(im.at(x, y, k), c[k], 1e-4f) << x << "," << y << " channel " << k;
+            EXPECT_EQ(im.at(x, y, 3), 1.0f);
+        }
+}
+
+TEST(TexturedPixels, AMissingTextureIsReportedOnceAndShadesWithTheFill)
+{
+    velktest::TempDir dir;
+    write_quadrants(dir.path() + "/quad.tif");
+    compile(dir, "fillsurf",
+            "surface fillsurf(string name = \"\") { Oi = 1; Ci = color texture(name, s, t, \"fill\", 0.25); }\n");
+    velktest::RunResult run = e2e::raylume(dir, scene("Surface \"fillsurf\" \"name\" \"nowhere.tex\"\n"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string message = "Could not find texture file \"nowhere.tex\"";
+    size_t first = run.err.find(message);
+    EXPECT_NE(first, std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find(message, first + 1), std::string::npos) << run.err;
+    Image im = parse_dump(run.out);
+    ASSERT_EQ(im.width, 8) << run.out;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_NEAR(im.at(x, y, 1), 0.25f, 1e-6f);
+}
+
+TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
+{
+    // Frame 1 renders the depths seen from above (a small disk 2 units in
+    // front of a large one); frame 2 shades the large disk alone by the map.
+    velktest::TempDir dir;
+    compile(dir, "lit",
+            "surface lit(string map = \"\") {\n"
+            "    Oi = 1; Ci = 1 - shadow(map, transform(\"world\", P), \"bias\", 0.01);\n"
+            "}\n");
+    const std::string camera = "Format 16 16 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\n"
+                               "Projection \"orthographic\"\nTranslate 0 0 5\n";
+    velktest::RunResult run = e2e::raylume(dir,
+        "Option \"searchpath\" \"shader\" [\".:&\"]\n"
+        "FrameBegin 1\nDisplay \"light.z\" \"zfile\" \"z\"\n" + camera +
+        "WorldBegin\nSurface \"constant\"\nTransformBegin\nTranslate 0 0 -2\nDisk 0 0.5 360\nTransformEnd\n"
+        "Disk 0 10 360\nWorldEnd\nFrameEnd\n"
+        "MakeShadow \"light.z\" \"light.shad\"\n"
+        "FrameBegin 2\nDisplay \"dump\" \"floatdump\" \"rgba\"\nQuantize \"rgba\" 0 0 0 0\n" + camera +
+        "WorldBegin\nSurface \"lit\" \"string map\" \"light.shad\"\nDisk 0 10 360\nWorldEnd\nFrameEnd\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    size_t start = run.out.find("16 16 rgba");
+    ASSERT_NE(start, std::string::npos) << run.out;
+    Image im = parse_dump(run.out.substr(start));
+    ASSERT_EQ(im.width, 16);
+    for (int p : {7, 8}) EXPECT_EQ(im.at(p, p, 0), 0.0f) << p;   // beneath the small disk
+    for (int p : {0, 1, 14, 15}) {
+        EXPECT_EQ(im.at(p, p, 0), 1.0f) << p;                    // in the open
+        EXPECT_EQ(im.at(p, 15 - p, 0), 1.0f) << p;
+    }
+}
