@@ -100,6 +100,8 @@ struct OpInfo {
 int build_op_table();
 // The op of a name, or null.
 const OpInfo *find_op(const char *name);
+// True when an operation module handles the opcode (not the stand-in that reports it).
+bool op_available(int opcode);
 
 // Global-variable table record (also used for one shader's parameters and
 // locals while it loads).

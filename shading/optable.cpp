@@ -81,3 +81,10 @@ const OpInfo *find_op(const char *name)
     build_op_table();
     return &op_infos[n - shading::op_names()];
 }
+
+bool op_available(int opcode)
+{
+    build_op_table();
+    return opcode > 0 && opcode <= shading::MAX_OPCODE && op_handlers[opcode] &&
+           op_handlers[opcode] != op_unavailable;
+}

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <new>
+#include <system_error>
 
 #include "ri/rierror.h"
 #include "shading/depthfile.h"
@@ -304,8 +306,17 @@ RtVoid RiMakeShadowV(RtString picturename, RtString texturename, RtInt, RtToken[
         return;
     }
     try {
-        std::vector<float> depths(size_t(width) * size_t(height));
-        bool complete = zfile_read_rows(z, depths.size(), depths.data());
+        const size_t count = size_t(width) * size_t(height);
+        // The file must hold its depths before room is made for them: a cut
+        // file's header could ask for gigabytes. (A pipe cannot tell.)
+        std::error_code err;
+        const uintmax_t file_size = std::filesystem::file_size(picturename, err);
+        bool complete = err || file_size >= ZFILE_HEADER_SIZE + 4 * count;
+        std::vector<float> depths;
+        if (complete) {
+            depths.resize(count);
+            complete = zfile_read_rows(z, count, depths.data());
+        }
         zfile_close(z);
         z = nullptr;
         if (!complete) {

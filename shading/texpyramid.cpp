@@ -4,6 +4,7 @@
 // while go when texture memory runs over its limit.
 #include <cmath>
 #include <cstring>
+#include <new>
 
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -16,6 +17,9 @@ namespace {
 const long DEFAULT_TEXTURE_MEMORY = 10485760;
 // Pyramid levels below this index are never released.
 const int FIRST_RELEASABLE_LEVEL = 6;
+// Largest top level of a pyramid (bytes): a long thin picture asks for a
+// square as wide as it is long.
+const double MAX_PYRAMID_BYTES = 2.0 * 1024 * 1024 * 1024;
 
 // A level of size `size` with a wrap column and row: the packed image with
 // its first column repeated at the right and its first row at the bottom.
@@ -42,26 +46,49 @@ bool Texture::read_untiled()
         ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, tiff_error_text());
         return false;
     }
-    layout = PixelLayout{info.samples, info.bits, info.sampleformat == SAMPLEFORMAT_IEEEFP ? 3 : 1};
-    samples = info.samples;
-    bits = info.bits;
-    sampleformat = layout.sampleformat;
-    bytes_per_texel = int(layout.bytes_per_pixel());
+    const PixelLayout read{info.samples, info.bits, info.sampleformat == SAMPLEFORMAT_IEEEFP ? 3 : 1};
     // The smallest power of two whose five quarters cover the picture; the
     // level table bounds it.
     int f = 1, n = 0;
     while (n < MAX_PYRAMID_LEVELS - 1 && (f * 5 / 4 < info.width || f * 5 / 4 < info.height)) f *= 2, ++n;
+    if (double(f + 1) * double(f + 1) * double(read.bytes_per_pixel()) > MAX_PYRAMID_BYTES) {
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "Picture too large for a texture");
+        return false;
+    }
+    // Read again after a release: levels made from a picture of another
+    // shape or layout cannot be mixed with the new ones.
+    if (n != highest_level || read.samples != layout.samples || read.bits != layout.bits ||
+        read.sampleformat != layout.sampleformat)
+        free_pyramid();
+    layout = read;
+    samples = info.samples;
+    bits = info.bits;
+    sampleformat = layout.sampleformat;
+    bytes_per_texel = int(layout.bytes_per_pixel());
+    try {
+        std::vector<unsigned char> top = info.width == f && info.height == f
+                                             ? std::move(pixels)
+                                             : resample_image(pixels.data(), info.width, info.height, f, f, layout);
+        pixels = std::vector<unsigned char>();
+        pyramid[n] = add_wrap_border(top.data(), f, layout.bytes_per_pixel());
+    } catch (const std::bad_alloc &) {
+        ri_error(RIE_NOMEM, RIE_ERROR, "\"%s\": %s", path, "Out of memory for the texture");
+        return false;
+    }
     pyramid_size = f;
     highest_level = n;
-    std::vector<unsigned char> top = info.width == f && info.height == f
-                                         ? std::move(pixels)
-                                         : resample_image(pixels.data(), info.width, info.height, f, f, layout);
-    pyramid[n] = add_wrap_border(top.data(), f, layout.bytes_per_pixel());
     level_stamp[n] = shade_index_counter();
     long bytes = long(pyramid[n].size());
     pyramid_memory += bytes;
     count_texture_memory(bytes);
     return true;
+}
+
+void Texture::free_pyramid()
+{
+    for (std::vector<unsigned char> &level : pyramid) level = std::vector<unsigned char>();
+    count_texture_memory(-pyramid_memory);
+    pyramid_memory = 0;
 }
 
 bool Texture::build_level(int n)
@@ -75,18 +102,23 @@ bool Texture::build_level(int n)
         if (n == highest_level) return true;
     }
     const size_t bpp = layout.bytes_per_pixel();
-    for (int k = m - 1; k >= n; --k) {
-        const int big = 1 << (k + 1), size = 1 << k;
-        std::vector<unsigned char> packed(size_t(big) * big * bpp);
-        for (int y = 0; y < big; ++y)
-            std::memcpy(packed.data() + size_t(y) * big * bpp, pyramid[k + 1].data() + size_t(y) * (big + 1) * bpp,
-                        size_t(big) * bpp);
-        reduce_level_2x2(packed.data(), big, big, layout);
-        pyramid[k] = add_wrap_border(packed.data(), size, bpp);
-        level_stamp[k] = shade_index_counter();
-        long bytes = long(pyramid[k].size());
-        pyramid_memory += bytes;
-        count_texture_memory(bytes);
+    try {
+        for (int k = m - 1; k >= n; --k) {
+            const int big = 1 << (k + 1), size = 1 << k;
+            std::vector<unsigned char> packed(size_t(big) * big * bpp);
+            for (int y = 0; y < big; ++y)
+                std::memcpy(packed.data() + size_t(y) * big * bpp,
+                            pyramid[k + 1].data() + size_t(y) * (big + 1) * bpp, size_t(big) * bpp);
+            reduce_level_2x2(packed.data(), big, big, layout);
+            pyramid[k] = add_wrap_border(packed.data(), size, bpp);
+            level_stamp[k] = shade_index_counter();
+            long bytes = long(pyramid[k].size());
+            pyramid_memory += bytes;
+            count_texture_memory(bytes);
+        }
+    } catch (const std::bad_alloc &) {
+        // The lookup takes the fill; the levels made so far stay.
+        return false;
     }
     return true;
 }

@@ -126,8 +126,7 @@ Texture::Texture(const char *table_name) : SymbolEntry(table_name)
 Texture::~Texture()
 {
     forget_texture_tiles(this);
-    for (std::vector<unsigned char> &level : pyramid) level = std::vector<unsigned char>();
-    count_texture_memory(-pyramid_memory);
+    free_pyramid();
     if (list_prev) list_prev->list_next = list_next;
     else texture_list = list_next;
     if (list_next) list_next->list_prev = list_prev;

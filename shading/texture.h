@@ -110,6 +110,8 @@ private:
     // Makes pyramid level n from the nearest finer one (re-reading the picture
     // when the top has been released).
     bool build_level(int n);
+    // Frees every pyramid level.
+    void free_pyramid();
     // Bilinear sample of one tiled level at (s, t).
     void sample_level(const MipLevel &level, float s, float t, const TextureArgs &args, float *out);
     // Bilinear sample of pyramid level n.

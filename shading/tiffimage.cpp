@@ -1,5 +1,7 @@
 #include "shading/tiffimage.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -10,6 +12,8 @@ const char *last_error = nullptr;
 
 // Largest image read or written whole (bytes).
 const double MAX_IMAGE_BYTES = 1ull << 40;
+// Most bytes of image one byte of compressed data is taken to give.
+const double MAX_EXPANSION = 16384.0;
 
 template <class T>
 T field_defaulted(TIFF *tif, ttag_t tag, T fallback)
@@ -66,6 +70,28 @@ bool describe(TIFF *tif, TiffImageInfo &info)
         return false;
     }
     return true;
+}
+
+// Whether the file holds the data of the image it describes: every strip or
+// tile inside the file, and enough stored bytes for the image (one for one
+// when uncompressed). Checked before the image buffer is made, so that a
+// header claiming a vast image over a small or cut file costs nothing.
+bool data_present(TIFF *tif, const TiffImageInfo &info)
+{
+    struct stat st;
+    if (fstat(TIFFFileno(tif), &st) != 0) return true;   // cannot tell: the reads will
+    const uint64_t file_size = uint64_t(st.st_size);
+    const uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    double stored = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        int err = 0;
+        uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &err);
+        uint64_t bytes = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
+        if (err || offset > file_size || bytes > file_size - offset) return false;
+        stored += double(bytes);
+    }
+    uint16_t compression = field_defaulted<uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    return double(tiff_image_bytes(info)) <= stored * (compression == COMPRESSION_NONE ? 1.0 : MAX_EXPANSION);
 }
 
 // Reads a tiled image into pixels. With separate planes each tile holds one
@@ -195,6 +221,12 @@ bool tiff_read_image(const char *path, TiffImageInfo &info, std::vector<unsigned
     if (!tif) return false;
     uint16_t planar_config = field_defaulted<uint16_t>(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     bool planar = planar_config == PLANARCONFIG_SEPARATE && info.samples > 1;
+    if (!data_present(tif, info)) {
+        TIFFClose(tif);
+        pixels.clear();
+        last_error = "TIFF file is cut short";
+        return false;
+    }
     bool ok = false;
     try {
         pixels.assign(tiff_image_bytes(info), 0);

@@ -152,7 +152,7 @@ TileCacheEntry *Texture::get_tile(const MipLevel &level, int x, int y)
         }
     }
     if (directory != level.directory) {
-        directory = TIFFSetDirectory(tif, uint16_t(level.directory)) ? level.directory : -1;
+        directory = TIFFSetDirectory(tif, tdir_t(level.directory)) ? level.directory : -1;
     }
     size_t needed = size_t(level.tile_width) * level.tile_length * bytes_per_texel;
     tmsize_t tile_size = directory == level.directory ? TIFFTileSize(tif) : 0;

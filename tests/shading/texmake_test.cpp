@@ -2,6 +2,7 @@
 #include "shading/texmake.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
 #include <cstring>
@@ -318,6 +319,23 @@ TEST(TextureMaking, ShadowMapFromDepthFile)
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log.all()[2].code, 4);
     EXPECT_FALSE(dir.exists("cut.shad"));
+
+    // A header of 20000 x 20000 depths (1.6 GB) over no depths at all is
+    // refused before room is made for them.
+    std::string vast = dir.path() + "/vast.z";
+    DepthFile *vz = zfile_open_write(vast.c_str(), 20000, 20000, screen, camera);
+    ASSERT_NE(vz, nullptr);
+    ASSERT_TRUE(zfile_close(vz));
+    struct rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    testing::internal::CaptureStdout();
+    RiMakeShadowV(vast.c_str(), (dir.path() + "/vast.shad").c_str(), 0, nullptr, nullptr);
+    testing::internal::GetCapturedStdout();
+    getrusage(RUSAGE_SELF, &after);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log.all()[3].message, "MakeShadow: depth file \"" + vast + "\" ends early");
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256L * 1024);   // kilobytes
+    EXPECT_FALSE(dir.exists("vast.shad"));
 }
 
 TEST(TextureMaking, FailuresAreReported)

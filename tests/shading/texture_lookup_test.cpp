@@ -180,6 +180,47 @@ TEST(TextureLookup, ScanlinePicturesBecomeAnInMemoryPyramid)
     EXPECT_TRUE(t->pyramid[0].empty());   // made only on demand
 }
 
+TEST(TextureLookup, PyramidsStayWithinBoundsOfMemoryAndOfTheirPicture)
+{
+    fresh_table();
+    velktest::TempDir dir;
+    ErrorLog log;
+    // A long thin picture asks for a square as wide as it is long: 40000 x 1
+    // RGB would need a top level of 32769 x 32769 texels (3 GB).
+    std::vector<unsigned char> line = textest::picture8(40000, 1, 3, [](int x, int, int) { return x % 200; });
+    std::string thin = dir.path() + "/thin.tif";
+    textest::write_picture(thin, line.data(), 40000, 1, 3);
+    EXPECT_EQ(at(thin, 0.5f, 0.5f, 0.25f), 0.25f);
+    EXPECT_EQ(log.only(), "\"" + thin + "\": Picture too large for a texture");
+
+    // A pyramid whose top went is read again; when the picture has changed
+    // its layout meanwhile, the levels made from the old one go too.
+    std::string pic = dir.path() + "/changing.tif", same = dir.path() + "/same.tif";
+    std::vector<unsigned char> grey = textest::picture8(16, 16, 1, [](int x, int y, int) { return x * 10 + y; });
+    textest::write_picture(pic, grey.data(), 16, 16, 1);
+    over(pic, 0.5f, 0.5f, 0.25f);   // makes the 4 x 4 and 8 x 8 levels
+    Texture *t = find_texture(pic.c_str());
+    ASSERT_NE(t, nullptr);
+    ASSERT_FALSE(t->pyramid[2].empty());
+    std::vector<unsigned char> rgb = textest::picture8(16, 16, 3, [](int x, int y, int c) { return 200 - x * 3 - y * c; });
+    textest::write_picture(pic, rgb.data(), 16, 16, 3);
+    textest::write_picture(same, rgb.data(), 16, 16, 3);
+    long top = long(t->pyramid[4].size());
+    t->pyramid[4] = std::vector<unsigned char>();   // as the memory limit would
+    t->pyramid_memory -= top;
+    count_texture_memory(-top);
+    at(pic, 0.5f, 0.5f);   // reads the picture again
+    TextureArgs a;
+    a.channels = 3;
+    a.measure = 1;
+    float corners[8] = {0.3f, 0.2f, 0.55f, 0.2f, 0.3f, 0.45f, 0.55f, 0.45f};
+    float got[3], want[3];
+    texture_lookup(pic.c_str(), corners, got, a);
+    texture_lookup(same.c_str(), corners, want, a);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(got[c], want[c]) << c;
+    EXPECT_EQ(log.size(), 1u);
+}
+
 TEST(TextureLookup, MissingFilesAreReportedOnceAndGiveTheFill)
 {
     fresh_table();

@@ -212,3 +212,58 @@ TEST(TiffImage, SeparatePlanesAreInterleaved)
             for (int s = 0; s < 3; ++s) EXPECT_EQ(data[i * 3 + s], s * 100 + i) << "tile " << tile;
     }
 }
+
+TEST(TiffImage, HeadersClaimingMoreThanTheFileHoldsAreRefusedBeforeReading)
+{
+    velktest::TempDir dir;
+    TiffImageInfo info;
+    std::vector<unsigned char> data;
+    // 60000 x 60000 RGB (10 GB) over one written row, stored plain and with LZW:
+    // refused without making room for the image.
+    for (int compression : {COMPRESSION_NONE, COMPRESSION_LZW}) {
+        std::string path = dir.path() + "/vast" + std::to_string(compression) + ".tif";
+        TIFF *tif = TIFFOpen(path.c_str(), "w");
+        ASSERT_NE(tif, nullptr);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(60000));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(60000));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, uint16_t(compression));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(1));
+        std::vector<unsigned char> row(60000 * 3, 9);
+        ASSERT_GE(TIFFWriteScanline(tif, row.data(), 0, 0), 0);
+        testing::internal::CaptureStderr();
+        TIFFClose(tif);
+        testing::internal::GetCapturedStderr();
+
+        ASSERT_TRUE(tiff_probe(path.c_str(), info)) << compression;   // the header itself is sound
+        EXPECT_FALSE(tiff_read_image(path.c_str(), info, data)) << compression;
+        EXPECT_STREQ(tiff_error_text(), "TIFF file is cut short");
+        EXPECT_TRUE(data.empty());
+    }
+
+    // A plain file whose one strip is said to start near its end.
+    std::string path = dir.path() + "/short.tif";
+    write_raw(path, 32, 32, 1, 8, PLANARCONFIG_CONTIG, COMPRESSION_NONE, pattern(32 * 32));
+    std::string bytes = dir.read("short.tif");
+    ASSERT_EQ(bytes.substr(0, 2), "II");
+    auto u16 = [&](size_t at) { return unsigned(uint8_t(bytes[at])) | unsigned(uint8_t(bytes[at + 1])) << 8; };
+    uint32_t ifd;
+    std::memcpy(&ifd, bytes.data() + 4, 4);
+    bool patched = false;
+    for (unsigned i = 0; i < u16(ifd); ++i) {
+        size_t entry = ifd + 2 + 12 * size_t(i);
+        if (u16(entry) != TIFFTAG_STRIPOFFSETS) continue;
+        uint32_t late = uint32_t(bytes.size() - 10);
+        bytes.replace(entry + 8, 4, reinterpret_cast<const char *>(&late), 4);
+        patched = true;
+    }
+    ASSERT_TRUE(patched);
+    dir.write("short.tif", bytes);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(tiff_read_image(path.c_str(), info, data));
+    testing::internal::GetCapturedStderr();
+    EXPECT_STREQ(tiff_error_text(), "TIFF file is cut short");
+}
