@@ -1,5 +1,7 @@
 #include "platform/process.h"
 
+#include "platform/rawio.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -21,34 +23,6 @@ void close_fd(int &fd)
         ::close(fd);
         fd = -1;
     }
-}
-
-// A write that reports a closed pipe as an error instead of a signal: SIGPIPE
-// is blocked during the write and a pending one is taken back afterwards.
-ssize_t write_no_sigpipe(int fd, const char *data, size_t size)
-{
-    sigset_t pipe_set, old_set;
-    sigemptyset(&pipe_set);
-    sigaddset(&pipe_set, SIGPIPE);
-    sigset_t pending;
-    sigpending(&pending);
-    bool was_pending = sigismember(&pending, SIGPIPE);
-    pthread_sigmask(SIG_BLOCK, &pipe_set, &old_set);
-    ssize_t n;
-    do {
-        n = ::write(fd, data, size);
-    } while (n < 0 && errno == EINTR);
-    int saved = errno;
-    // The signal comes also with a partial write, so look whatever the result.
-    sigpending(&pending);
-    if (!was_pending && sigismember(&pending, SIGPIPE)) {
-        struct timespec zero = {0, 0};
-        while (sigtimedwait(&pipe_set, nullptr, &zero) < 0 && errno == EINTR) {
-        }
-    }
-    pthread_sigmask(SIG_SETMASK, &old_set, nullptr);
-    errno = saved;
-    return n;
 }
 
 } // namespace

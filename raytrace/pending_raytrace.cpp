@@ -20,10 +20,4 @@ GPrimitive *make_solid(int, GPrimitive *) { return nullptr; }
 GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
-void RayTracer::indirect_illumination(const Point &, const Point &, float, float, int, int, int, Point &L, Color &Cl)
-{
-    L = Point();
-    Cl = Color();
-}
 void print_radiosity_stats(FILE *) {}
-void print_irradiance_stats(FILE *) {}

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "raytrace/imgout.h"
+#include "raytrace/irradiance.h"
+#include "raytrace/photon.h"
 #include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
 
@@ -100,6 +102,28 @@ public:
     // sampling: the light into Cl, its mean direction into L.
     void indirect_illumination(const Point &P, const Point &axis, float time, float weight, int level,
                                int indirect_level, int algorithm, Point &L, Color &Cl);
+
+    // ---- global illumination (the frame's steps around the pixel loop) ----
+    // Forgets what the previous frame left: photons, recorded light paths,
+    // the cache statistics (first step of render_world).
+    void begin_global_illumination();
+    // After the hierarchies: radiosity when steps are asked for, the
+    // irradiance seed file, photon shooting when a light asks for photons.
+    void prepare_global_illumination();
+    // After the pixel work: saves the irradiance cache when asked, empties it.
+    void finish_global_illumination();
+    // Emits the photons of every light that asks for them into photon_map.
+    void shoot_photons();
+    // Whether photons were stored this frame (shading then asks for them).
+    bool caustics_on() const { return !photon_map.empty(); }
+    // The photon density around P (normal N, or null) into result.
+    void caustic_irradiance(const Point &P, const Point *N, Color &result);
+    // Answers ray queries on the standard input and output until 'q' or the
+    // end of the input (in place of the pixel loop).
+    void ray_server();
+
+    PhotonMap photon_map;
+    IrradianceCache irradiance_cache;
 
     // The display and the rows of samples of the frame.
     ImageOutput output{options};

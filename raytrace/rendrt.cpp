@@ -227,6 +227,7 @@ void RayTracer::render_world()
 {
     Options &o = options;
     if (o.rayserver) o.verbosity = 0;
+    begin_global_illumination();
     frame_objects = world_objects;
     if (!o.render_enabled) return;
     output.interlace_step = 1;
@@ -256,8 +257,11 @@ void RayTracer::render_world()
         fflush(stdout);
     }
 
+    prepare_global_illumination();
+
     sampler.start_pixels();
-    if (!o.rayserver) {
+    if (o.rayserver) ray_server();
+    else {
         RenderDriver driver(*this);
         if (output.window_loop) driver.window_loop();
         else if (output.scanline_callback) driver.band_loop();
@@ -269,6 +273,7 @@ void RayTracer::render_world()
     delete secondary_hierarchy;
     delete shadow_hierarchy;
     band_hierarchy = secondary_hierarchy = shadow_hierarchy = nullptr;
+    finish_global_illumination();
     if (talk) printf("\rDone computing image.               \n");
     fflush(stdout);
     fflush(stderr);

@@ -106,8 +106,8 @@ const float *pdisk_sets(int n)
     return table;
 }
 
-// Two unit vectors perpendicular to the unit vector w and to each other
-// (built on the axis w is least aligned with, so any w works).
+} // namespace
+
 void frame_about(const Point &w, Point &a, Point &b)
 {
     Point t(0.0f, 0.0f, 0.0f);
@@ -118,8 +118,6 @@ void frame_about(const Point &w, Point &a, Point &b)
     a = normalize(cross(t, w));
     b = cross(w, a);
 }
-
-} // namespace
 
 void sampling_set_debug(bool on)
 {

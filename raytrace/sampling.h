@@ -29,6 +29,10 @@ void poisson_disk_sample(int k, int n, int32_t seed, float &u, float &v);
 // The concentric map of the unit square onto the unit disk.
 void square_to_disk(float u, float v, float &x, float &y);
 
+// Two unit vectors perpendicular to the unit vector w and to each other
+// (built on the axis w is least aligned with, so any w works).
+void frame_about(const Point &w, Point &a, Point &b);
+
 // Direction k of n, uniform in solid angle within the cone of half-angle
 // angle (radians) about axis.
 Point sample_cone_direction(int k, int n, int32_t seed, const Point &axis, float angle);

@@ -70,6 +70,14 @@ void ambient(Color &C, ShaderVars *sv)
 {
     C = Color(0, 0, 0);
     if (!can_light(sv)) return;
+    RayTracer *rt = RayTracer::current();
+    if (rt && rt->caustics_on()) {
+        // Photons are kept with the normal of the side they arrived on; the
+        // side seen here is the one facing the incident ray.
+        Point N = dot(sv->Ns, sv->I) > 0 ? -sv->Ns : sv->Ns;
+        rt->caustic_irradiance(sv->Ps, &N, C);
+        return;
+    }
     LightSourceListWalker w;
     for (w.start(light_list(), sv, 1); !w.end(); w.step()) {
         if (!lights_point(sv, w())) continue;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -15,10 +16,11 @@ double type_max(const PixelLayout &layout)
 
 // The 2 x 2 mean of one sample type, written in place (each destination
 // lies at or before every source still to be read); integers sum wide and
-// truncate.
+// truncate, floats take a quarter of the sum.
 template <class T>
-void halve_int(unsigned char *image, int width, int height, int samples)
+void halve(unsigned char *image, int width, int height, int samples)
 {
+    using Sum = std::conditional_t<std::is_floating_point_v<T>, float, uint64_t>;
     T *px = reinterpret_cast<T *>(image);
     const int nw = width / 2, nh = height / 2;
     const size_t row = size_t(width) * samples;
@@ -26,22 +28,11 @@ void halve_int(unsigned char *image, int width, int height, int samples)
         for (int x = 0; x < nw; ++x)
             for (int s = 0; s < samples; ++s) {
                 size_t i = size_t(2 * y) * row + size_t(2 * x) * samples + s;
-                uint64_t sum = uint64_t(px[i]) + px[i + samples] + px[i + row] + px[i + row + samples];
-                px[(size_t(y) * nw + x) * samples + s] = T(sum / 4);
-            }
-}
-
-void halve_float(unsigned char *image, int width, int height, int samples)
-{
-    float *px = reinterpret_cast<float *>(image);
-    const int nw = width / 2, nh = height / 2;
-    const size_t row = size_t(width) * samples;
-    for (int y = 0; y < nh; ++y)
-        for (int x = 0; x < nw; ++x)
-            for (int s = 0; s < samples; ++s) {
-                size_t i = size_t(2 * y) * row + size_t(2 * x) * samples + s;
-                float sum = px[i] + px[i + samples] + px[i + row] + px[i + row + samples];
-                px[(size_t(y) * nw + x) * samples + s] = sum * 0.25f;
+                Sum sum = Sum(px[i]) + Sum(px[i + samples]) + Sum(px[i + row]) + Sum(px[i + row + samples]);
+                if constexpr (std::is_floating_point_v<T>)
+                    px[(size_t(y) * nw + x) * samples + s] = sum * 0.25f;
+                else
+                    px[(size_t(y) * nw + x) * samples + s] = T(sum / 4);
             }
 }
 
@@ -169,11 +160,11 @@ bool resize_to_power_of_two(std::vector<unsigned char> &image, int &width, int &
 void reduce_level_2x2(unsigned char *image, int width, int height, const PixelLayout &layout)
 {
     if (layout.bits == 8)
-        halve_int<uint8_t>(image, width, height, layout.samples);
+        halve<uint8_t>(image, width, height, layout.samples);
     else if (layout.bits == 16)
-        halve_int<uint16_t>(image, width, height, layout.samples);
+        halve<uint16_t>(image, width, height, layout.samples);
     else if (layout.is_float())
-        halve_float(image, width, height, layout.samples);
+        halve<float>(image, width, height, layout.samples);
     else
-        halve_int<uint32_t>(image, width, height, layout.samples);
+        halve<uint32_t>(image, width, height, layout.samples);
 }

@@ -162,6 +162,11 @@ int32_t shade_index_counter()
     return running_shade_index;
 }
 
+void set_shade_index_counter(int32_t value)
+{
+    running_shade_index = value;
+}
+
 int32_t next_shade_index()
 {
     return ++running_shade_index;

@@ -24,6 +24,9 @@ void run_shader_with_neighbours(Shader *shader, ShaderVars *sv, ShaderVars *du, 
 int shader_slot_size(const GState *g, int slot);
 // Shading calculations so far (the running shade index).
 int32_t shade_index_counter();
+// Sets the running shade index (a caller that shaded points on the side puts
+// the count back).
+void set_shade_index_counter(int32_t value);
 // Advances the running shade index for a point shaded outside hit shading
 // (the vertices of a displaced grid); answers the new value.
 int32_t next_shade_index();

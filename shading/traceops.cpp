@@ -232,6 +232,20 @@ FullTrace full_trace(ShaderVars *sv, const Point &P, const Point &R)
     return t;
 }
 
+void reset_fulltrace(const Point &P, const Point &R)
+{
+    fulltrace_hits = 0;
+    miss_point = P;
+    miss_direction = R;
+}
+
+void last_fulltrace(float &hit_count, Point &Pmiss, Point &Rmiss)
+{
+    hit_count = fulltrace_hits;
+    Pmiss = miss_point;
+    Rmiss = miss_direction;
+}
+
 extern "C" void sl_trace(Intersection *sv, const float *P, const float *R, float *color)
 {
     Color c = trace_color(sv, Point::from(P), Point::from(R));

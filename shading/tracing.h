@@ -29,6 +29,11 @@ struct FullTrace {
 };
 // The shaded hit from P along R and the bookkeeping of the rays that missed.
 FullTrace full_trace(Intersection *sv, const Point &P, const Point &R);
+// Starts the bookkeeping afresh for a full trace from P along R made outside
+// any shader: no hits counted, that ray as the one that missed.
+void reset_fulltrace(const Point &P, const Point &R);
+// What the full traces left behind: the hit count and the ray that missed.
+void last_fulltrace(float &hit_count, Point &Pmiss, Point &Rmiss);
 
 extern "C" {
 // The same for native shaders; triples are three floats.

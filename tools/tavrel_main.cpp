@@ -116,6 +116,8 @@ int main(int argc, char **argv)
     }
     if (int(s.shadow) + int(s.envcube) + int(s.envlatl) > 1) usage();
 
+    // A making that reports an error ends with status 1, not as a success.
+    RiLastError = 0;
     const RtInt n = RtInt(s.tokens.size());
     RtToken *tokens = s.tokens.data();
     RtPointer *params = s.params.data();
@@ -134,5 +136,5 @@ int main(int argc, char **argv)
     } else {
         RiMakeTextureV(f[0], f[1], s.swrap, s.twrap, RiBoxFilter, s.swidth, s.twidth, n, tokens, params);
     }
-    return 0;
+    return RiLastError == 0 ? 0 : 1;
 }

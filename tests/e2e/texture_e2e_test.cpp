@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cstdio>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -146,4 +147,45 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
         EXPECT_EQ(im.at(p, p, 0), 1.0f) << p;                    // in the open
         EXPECT_EQ(im.at(p, 15 - p, 0), 1.0f) << p;
     }
+}
+
+TEST(TexturedPixels, TheCacheFollowsTextureMemoryAndTheFrameEndsWithTextureStatistics)
+{
+    velktest::TempDir dir;
+    write_quadrants(dir.path() + "/quad.tif");
+    compile(dir, "texsurf",
+            "surface texsurf(string name = \"\") {\n"
+            "    point Pw = transform(\"world\", P);\n"
+            "    Oi = 1; Ci = color texture(name, xcomp(Pw) / 8, 1 - ycomp(Pw) / 8);\n"
+            "}\n");
+    // Less than 500 KB is taken as 500 KB: 41 slots of 12 KB.
+    velktest::RunResult run = e2e::raylume(dir, "Option \"limits\" \"texturememory\" [499]\n"
+                                                "Option \"runtime\" \"verbosity\" \"stats\"\n" +
+                                                    scene("Surface \"texsurf\" \"name\" \"quad.tex\"\n"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("Creating texture cache with 41 tiles\n"), std::string::npos) << run.out;
+    size_t stats = run.out.find("Texture stats:\n");
+    ASSERT_NE(stats, std::string::npos) << run.out;
+    std::istringstream in(run.out.substr(stats));
+    std::string line, one, total, memory;
+    std::getline(in, line);
+    std::getline(in, one);
+    std::getline(in, total);
+    std::getline(in, memory);
+    // One texture, its counts and the sums alike.
+    EXPECT_EQ(one.rfind("  1:", 0), 0u) << one;
+    EXPECT_NE(one.find("quad.tex:\t"), std::string::npos) << one;
+    EXPECT_EQ(total.rfind("  1 textures:\t", 0), 0u) << total;
+    EXPECT_EQ(one.substr(one.find('\t')), total.substr(total.find('\t')));
+    long probes = -1, missed = -1, collisions = -1;
+    ASSERT_EQ(std::sscanf(total.c_str(), "  1 textures:\t%ld probes, %ld missed, %ld collisions", &probes, &missed,
+                          &collisions), 3)
+        << total;
+    EXPECT_GE(probes, 64);   // four texels for each of the 64 pixels, at least
+    EXPECT_GE(missed, 1);
+    EXPECT_LE(missed, probes);
+    long peak = -1, now = -1;
+    ASSERT_EQ(std::sscanf(memory.c_str(), "  Texture memory: %ldk peak, %ldk now", &peak, &now), 2) << memory;
+    EXPECT_GE(peak, 12);   // a tile of 64 x 64 RGB texels, at least
+    EXPECT_GE(peak, now);
 }

@@ -342,14 +342,7 @@ TEST(TextureLookup, ShadowMaps)
     std::vector<float> depths(64 * 64);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) depths[size_t(y) * 64 + x] = x < 32 ? 1.0f : (y < 32 ? 1e31f : 5.0f);
-    std::string z = dir.path() + "/d.z", shad = dir.path() + "/d.shad";
-    DepthFile *f = zfile_open_write(z.c_str(), 64, 64, identity, identity);
-    ASSERT_NE(f, nullptr);
-    zfile_write_rows(f, depths.size(), depths.data());
-    zfile_close(f);
-    testing::internal::CaptureStdout();
-    RiMakeShadowV(z.c_str(), shad.c_str(), 0, nullptr, nullptr);
-    testing::internal::GetCapturedStdout();
+    std::string shad = textest::make_shadow_map(dir.path(), "d", 64, 64, depths, identity, identity);
 
     auto shadow = [&](float x, float y, float depth, float bias = 0) {
         Point p[4] = {Point(x, y, depth), Point(x, y, depth), Point(x, y, depth), Point(x, y, depth)};

@@ -157,15 +157,8 @@ TEST(TextureOps, EnvironmentShadowAndBump)
                                faces[4].c_str(), faces[5].c_str(), cube.c_str(), 90, RiBoxFilter, 1, 1, 0,
                                nullptr, nullptr);
     float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
-    std::vector<float> depths(32 * 32, 2.0f);
-    std::string z = dir.path() + "/d.z", shad = dir.path() + "/d.shad";
-    DepthFile *f = zfile_open_write(z.c_str(), 32, 32, identity, identity);
-    ASSERT_NE(f, nullptr);
-    zfile_write_rows(f, depths.size(), depths.data());
-    zfile_close(f);
-    testing::internal::CaptureStdout();
-    RiMakeShadowV(z.c_str(), shad.c_str(), 0, nullptr, nullptr);
-    testing::internal::GetCapturedStdout();
+    std::string shad = textest::make_shadow_map(dir.path(), "d", 32, 32, std::vector<float>(32 * 32, 2.0f),
+                                                identity, identity);
 
     Shader *sh = sltest::compile(dir, "env",
         "surface env(string cube = \"\", shad = \"\"; vector dir = 0; point at = 0;\n"
@@ -210,15 +203,8 @@ TEST(TextureOps, TextureInfo)
     std::string tex = make_columns(dir);
     float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     float camera[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1};
-    std::vector<float> depths(8 * 4, 2.0f);
-    std::string z = dir.path() + "/d.z", shad = dir.path() + "/d.shad";
-    DepthFile *f = zfile_open_write(z.c_str(), 8, 4, identity, camera);
-    ASSERT_NE(f, nullptr);
-    zfile_write_rows(f, depths.size(), depths.data());
-    zfile_close(f);
-    testing::internal::CaptureStdout();
-    RiMakeShadowV(z.c_str(), shad.c_str(), 0, nullptr, nullptr);
-    testing::internal::GetCapturedStdout();
+    std::string shad = textest::make_shadow_map(dir.path(), "d", 8, 4, std::vector<float>(8 * 4, 2.0f),
+                                                identity, camera);
 
     Shader *sh = sltest::compile(dir, "info",
         "surface info(string tex = \"\", shad = \"\";\n"

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ri/ri.h"
+#include "shading/depthfile.h"
 #include "shading/tiffimage.h"
 
 namespace textest {
@@ -75,6 +76,24 @@ inline void write_picture(const std::string &path, const void *pixels, int w, in
     info.bits = bits;
     info.sampleformat = sampleformat;
     ASSERT_EQ(tiff_write_image(path.c_str(), pixels, info, COMPRESSION_NONE), 0) << path;
+}
+
+// Writes w x h depths with the two matrices as dir/<name>.z and makes them
+// into the shadow map dir/<name>.shad (its path; the depth file's message on
+// standard output is swallowed).
+inline std::string make_shadow_map(const std::string &dir, const std::string &name, int w, int h,
+                                   const std::vector<float> &depths, const float *screen, const float *camera)
+{
+    std::string z = dir + "/" + name + ".z", shad = dir + "/" + name + ".shad";
+    DepthFile *f = zfile_open_write(z.c_str(), w, h, screen, camera);
+    EXPECT_NE(f, nullptr) << z;
+    if (!f) return shad;
+    zfile_write_rows(f, depths.size(), depths.data());
+    zfile_close(f);
+    testing::internal::CaptureStdout();
+    RiMakeShadowV(z.c_str(), shad.c_str(), 0, nullptr, nullptr);
+    testing::internal::GetCapturedStdout();
+    return shad;
 }
 
 // One directory of a texture file as read back.

@@ -57,9 +57,9 @@ TEST(Tavrel, UsageAndCommandLineMistakes)
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err, "Six input files required for cube env maps\n");
 
-    // A failed making is reported and still ends with status 0.
+    // A failed making is reported and ends with status 1.
     r = tavrel(dir, {"missing.tif", "t.tex"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("TIFF file not found"), std::string::npos) << r.err;
     EXPECT_FALSE(dir.exists("t.tex"));
 
@@ -135,4 +135,14 @@ TEST(Tavrel, EnvironmentAndShadowModes)
     ASSERT_EQ(dirs.size(), 1u);
     EXPECT_EQ(dirs[0].format, "Shadow");
     EXPECT_EQ(dirs[0].width, 40u);
+
+    // Refusals are reported and end with status 1.
+    picture(dir, "f3.tif", 20, 21);
+    args.back() = "bad.tex";
+    r = tavrel(dir, args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Environment map faces must be square"), std::string::npos) << r.err;
+    r = tavrel(dir, {"-shadow", "none.z", "none.shad"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("MakeShadow: couldn't open \"none.z\""), std::string::npos) << r.err;
 }

@@ -1,0 +1,215 @@
+// The irradiance cache's records: the tree, the cache files and the
+// interpolation of nearby estimates.
+#include "raytrace/irradiance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+const long RECORD_BYTES = sizeof(IrradianceRecord);
+
+// Whether a record read from a file can take part in queries: finite values
+// and a positive mean distance (the error estimate divides by it).
+bool usable_record(const IrradianceRecord &r)
+{
+    const float *f = r.P;
+    // The 17 floats from P to the translational gradient.
+    for (int i = 0; i < 17; ++i)
+        if (!std::isfinite(f[i])) return false;
+    return r.R > 0;
+}
+
+bool ends_with_rib(const char *name)
+{
+    size_t n = std::strlen(name);
+    return n >= 5 && std::strcmp(name + n - 4, ".rib") == 0;
+}
+
+void write_debug_rib(FILE *f, const IrradianceRecord &r)
+{
+    std::fprintf(f, "AttributeBegin\n");
+    std::fprintf(f, "Translate %g %g %g\n", r.P[0], r.P[1], r.P[2]);
+    float radius = 1;
+    if (Point::from(r.transgrad).length() > 1) {
+        std::fprintf(f, "# Hey, is something wrong?\nColor 1 1 0\n");
+        radius = 10;
+    }
+    std::fprintf(f, "Sphere %g -%g %g 360\n", radius, radius, radius);
+    std::fprintf(f, "# energy %g %g %g\n", r.E[0], r.E[1], r.E[2]);
+    std::fprintf(f, "# N %g %g %g\n", r.N[0], r.N[1], r.N[2]);
+    std::fprintf(f, "# avgdist %g\n", r.R);
+    std::fprintf(f, "# rotgrad %g %g %g\n", r.rotgrad[0], r.rotgrad[1], r.rotgrad[2]);
+    std::fprintf(f, "# transgrad %g %g %g\n", r.transgrad[0], r.transgrad[1], r.transgrad[2]);
+    std::fprintf(f, "AttributeEnd\n");
+}
+
+} // namespace
+
+void IrradianceCache::insert(const IrradianceRecord &r)
+{
+    records_.push_back(r);
+    tree_.insert(&records_.back());
+    stats.records++;
+    stats.memory.add(KDTREE_NODE_BYTES + (r.made ? RECORD_BYTES : 0));
+}
+
+void IrradianceCache::load(const char *filename)
+{
+    if (!filename || !*filename) return;
+    FILE *f = std::fopen(filename, "rb");
+    if (!f) return;
+    long size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    std::rewind(f);
+    if (size < 0) {
+        std::fclose(f);
+        return;
+    }
+    if (size % RECORD_BYTES != 0) {
+        std::fprintf(stderr, "Indirect error: %ld records?\n", size / RECORD_BYTES);
+        std::fclose(f);
+        return;
+    }
+    size_t n = size_t(size / RECORD_BYTES);
+    std::vector<IrradianceRecord> block(n);
+    size_t got = n ? std::fread(block.data(), RECORD_BYTES, n, f) : 0;
+    std::fclose(f);
+    for (size_t i = 0; i < got; ++i) {
+        IrradianceRecord &r = block[i];
+        if (!usable_record(r)) continue;
+        r.made = 0;
+        insert(r);
+    }
+}
+
+void IrradianceCache::save(const char *filename) const
+{
+    if (!filename || !*filename || tree_.empty()) return;
+    bool rib = ends_with_rib(filename);
+    FILE *f = std::fopen(filename, rib ? "w" : "wb");
+    if (!f) return;
+    tree_.preorder([&](const IrradianceRecord &r) {
+        if (rib) write_debug_rib(f, r);
+        else std::fwrite(&r, RECORD_BYTES, 1, f);
+    });
+    std::fclose(f);
+}
+
+void IrradianceCache::clear()
+{
+    tree_.clear();
+    for (const IrradianceRecord &r : records_) stats.memory.subtract(KDTREE_NODE_BYTES + (r.made ? RECORD_BYTES : 0));
+    records_.clear();
+}
+
+bool interpolate_irradiance(IrradianceRecord *const *records, int n, const Point &P, const Point &N,
+                            float max_error, int min_valid, bool gradients, Color &result)
+{
+    Color sum;
+    float weights = 0;
+    int valid = 0;
+    for (int i = 0; i < n; ++i) {
+        const IrradianceRecord &r = *records[i];
+        Point Pi = Point::from(r.P), Ni = Point::from(r.N);
+        Point d = P - Pi;
+        // Rounding can put the dot product of two unit normals above 1.
+        float bend = std::sqrt(std::fmax(0.0f, 1 - dot(N, Ni)));
+        float e = d.length() / r.R + bend;
+        if (dot(Pi - P, normalize(N + Ni)) < -0.001f) e = 1000000;
+        if (!(e <= max_error)) continue;
+        float w = 1 / std::fmax(e, 1e-10f);
+        Color E = Color::from(r.E);
+        if (gradients) {
+            float change = dot(cross(Ni, N), Point::from(r.rotgrad)) + dot(d, Point::from(r.transgrad));
+            E += Color(change);
+        }
+        sum += E * w;
+        weights += w;
+        valid++;
+    }
+    if (valid < min_valid || !(weights > 0)) return false;
+    result = sum / weights;
+    return true;
+}
+
+void hemisphere_strata(int m, int &nt, int &np)
+{
+    if (m < 0) m = 0;
+    nt = std::max(1, int(std::floor(std::sqrt(m / 2.0) + 0.5)));
+    np = std::max(1, int(std::floor(double(m) / nt + 0.5)));
+}
+
+IrradianceRecord irradiance_record(const Point &P, const Point &U, const Point &V, const Point &N,
+                                   const HemisphereSamples &s)
+{
+    const double pi = 3.14159265358979;
+    const int nt = s.nt, np = s.np, n = nt * np;
+    // A distance of 0 (no lower ray limit) would divide by zero below.
+    auto dist = [&](int j, int k) { return std::fmax(s.dist[size_t(j) * np + k], 1e-6f); };
+    auto lum = [&](int j, int k) {
+        const Color &c = s.color[size_t(j) * np + k];
+        return (c.x + c.y + c.z) / 3;
+    };
+    Color sum;
+    double inverse_distances = 0;
+    for (int j = 0; j < nt; ++j)
+        for (int k = 0; k < np; ++k) {
+            sum += s.color[size_t(j) * np + k];
+            inverse_distances += 1.0 / dist(j, k);
+        }
+    Color E = sum / float(n);
+
+    Point rot;
+    for (int k = 0; k < np; ++k) {
+        double phi = pi / 2 + 2 * pi * (k + 0.5) / np;
+        double along = 0;
+        for (int j = 0; j < nt; ++j) along += lum(j, k) / std::sqrt(nt / (j + 0.5) - 1);
+        rot += (U * float(std::cos(phi)) + V * float(std::sin(phi))) * float(along);
+    }
+    rot *= 1.0f / float(n);
+
+    auto sine = [&](int j) { return std::sqrt(double(j) / nt); };
+    Point trans;
+    for (int k = 0; k < np; ++k) {
+        double phi = 2 * pi * k / np;
+        float c = float(std::cos(phi)), sn = float(std::sin(phi));
+        Point uk = U * c + V * sn, vk = V * c - U * sn;
+        int before = k == 0 ? np - 1 : k - 1;
+        double radial = 0, around = 0;
+        for (int j = 1; j < nt; ++j)
+            radial += sine(j) * (1 - double(j) / nt) * (lum(j, k) - lum(j - 1, k)) /
+                      std::fmin(dist(j, k), dist(j - 1, k));
+        for (int j = 0; j < nt; ++j)
+            around += (sine(j + 1) - sine(j)) * (lum(j, k) - lum(j, before)) / std::fmin(dist(j, k), dist(j, before));
+        trans += uk * float(2 * pi / np * radial) + vk * float(around);
+    }
+    trans *= float(1 / pi);
+
+    IrradianceRecord r{};
+    std::memcpy(r.P, P.data(), 12);
+    std::memcpy(r.E, E.data(), 12);
+    std::memcpy(r.N, N.data(), 12);
+    r.R = float(n / inverse_distances);
+    r.mean = (E.x + E.y + E.z) * 0.33333334f;
+    std::memcpy(r.rotgrad, rot.data(), 12);
+    std::memcpy(r.transgrad, trans.data(), 12);
+    r.made = 1;
+    return r;
+}
+
+void print_indirect_stats(FILE *out, const IrradianceStats &s)
+{
+    if (s.queries == 0) return;
+    double q = double(s.queries);
+    std::fprintf(out, "Indirect illumination stats:\n");
+    std::fprintf(out, "  %ld indirect illumination queries\n", s.queries);
+    std::fprintf(out, "  %ld (%g%%) fully shaded indirects, needed %ld rays\n", s.computed,
+                 100.0 * double(s.computed) / q, s.rays);
+    std::fprintf(out, "  %ld (%g%%) indirect values taken from cache\n", s.from_cache,
+                 100.0 * double(s.from_cache) / q);
+    std::fprintf(out, "  %ld indirect cache values, mem %ld kb peak\n", s.records, long(s.memory.peak / 1024));
+}

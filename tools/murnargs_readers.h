@@ -1,0 +1,26 @@
+// The two readers behind murnargs_open: compiled text shaders and native
+// shader libraries.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "tools/murnargs.h"
+
+namespace velk { struct DynLib; }
+
+struct MurnargsShader {
+    std::string name;
+    int kind = MA_UNKNOWN;
+    std::vector<MurnargsParam> params;
+};
+
+// The kind code of a kind word ("surface" ... "imager"), MA_UNKNOWN for another.
+int murnargs_kind_of_word(const std::string &word);
+
+// Reads a compiled text shader (deciphering an enciphered one). False when
+// it cannot be opened or is refused (a newer version is reported).
+bool murnargs_read_text(const char *path, MurnargsShader &shader);
+
+// Reads the exports of a loaded native shader library. False when refused
+// (a wrong parameter-record size is reported).
+bool murnargs_read_dso(const char *path, velk::DynLib *lib, MurnargsShader &shader);

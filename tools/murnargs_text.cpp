@@ -1,0 +1,225 @@
+// Reading the interface of a compiled text shader: the header and the
+// parameter declarations, up to the first code section.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "shading/loader.h"
+#include "shading/shaderfile.h"
+#include "tools/murnargs_readers.h"
+
+namespace {
+
+struct TypeWord {
+    const char *word;
+    int code;
+};
+
+const TypeWord PARAM_TYPES[] = {{"float", MA_FLOAT},   {"point", MA_POINT},   {"vector", MA_VECTOR},
+                                {"normal", MA_NORMAL}, {"color", MA_COLOR},   {"matrix", MA_MATRIX},
+                                {"string", MA_STRING}};
+
+int param_type(const std::string &word)
+{
+    for (const TypeWord &t : PARAM_TYPES)
+        if (word == t.word) return t.code;
+    return MA_UNKNOWN;
+}
+
+class TextReader {
+public:
+    TextReader(ShaderFileReader &rd, const char *path) : rd_(rd), path_(path) {}
+    bool read(MurnargsShader &shader);
+
+private:
+    int next(std::string &t) { return rd_.next_token(t); }
+    bool read_header(MurnargsShader &shader);
+    bool version_accepted();
+    bool number(float &value);
+    void skip_values();
+    void read_default(MurnargsParam &p);
+
+    ShaderFileReader &rd_;
+    const char *path_;
+};
+
+bool TextReader::number(float &value)
+{
+    std::string t;
+    int k = next(t);
+    if (k != TOK_NUMBER) {
+        rd_.push_back(k, t);
+        return false;
+    }
+    value = std::strtof(t.c_str(), nullptr);
+    return true;
+}
+
+// Values up to the next word (the next declaration or section).
+void TextReader::skip_values()
+{
+    std::string t;
+    int k;
+    while ((k = next(t)) != TOK_END && k != TOK_IDENT) {
+    }
+    if (k != TOK_END) rd_.push_back(k, t);
+}
+
+// After "VELK": major.minor, .patch and a suffix written against them.
+bool TextReader::version_accepted()
+{
+    std::string a, b;
+    int v[3] = {0, 0, 0};
+    int ka = next(a);
+    if (ka != TOK_NUMBER) {
+        rd_.push_back(ka, a);
+        return true;
+    }
+    std::sscanf(a.c_str(), "%d.%d", &v[0], &v[1]);
+    int kb = next(b);
+    if (kb == TOK_NUMBER) {
+        std::sscanf(b.c_str(), ".%d", &v[2]);
+        if (is_identifier_start(rd_.peek())) rd_.read_identifier();
+    } else {
+        rd_.push_back(kb, b);
+    }
+    int mine[3] = {0, 0, 0};
+    std::sscanf(RENDERER_VERSION, "%d.%d.%d", &mine[0], &mine[1], &mine[2]);
+    for (int i = 0; i < 3; ++i) {
+        if (v[i] != mine[i]) {
+            if (v[i] < mine[i]) return true;
+            std::fprintf(stderr,
+                         "Shader \"%s\" was compiled by a more recent VELK\n\tYou can only render this shader "
+                         "with VELK %d.%d.%d or newer\n",
+                         path_, v[0], v[1], v[2]);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TextReader::read_header(MurnargsShader &shader)
+{
+    std::string t;
+    int k = next(t);
+    if (k == TOK_IDENT && t == "version") {
+        std::string tag;
+        next(tag);
+        if (tag != "VELK") std::fprintf(stderr, "Unrecognized compiled shader version \"%s\"\n", tag.c_str());
+        else if (!version_accepted()) return false;
+        k = next(t);
+    }
+    // The rest of an enciphered shader is read deciphered.
+    if (k == TOK_IDENT && t == "encrypted") {
+        rd_.start_deciphering();
+        k = next(t);
+    }
+    shader.kind = k == TOK_IDENT ? murnargs_kind_of_word(t) : MA_UNKNOWN;
+    if (shader.kind == MA_UNKNOWN) return false;
+    if (next(t) != TOK_IDENT) return false;
+    shader.name = t;
+    return true;
+}
+
+void TextReader::read_default(MurnargsParam &p)
+{
+    std::string t;
+    int k;
+    switch (p.type) {
+    case MA_FLOAT:
+        p.defaulted = number(p.values[0]);
+        break;
+    case MA_POINT: case MA_VECTOR: case MA_NORMAL: case MA_COLOR:
+        if (!number(p.values[0])) break;
+        p.defaulted = true;
+        // One number stands for all three.
+        if (number(p.values[1])) {
+            number(p.values[2]);
+        } else {
+            p.values[1] = p.values[0];
+            p.values[2] = p.values[0];
+        }
+        k = next(t);
+        if (k == TOK_STRING) {
+            p.has_space = true;
+            p.space = t;
+        } else {
+            rd_.push_back(k, t);
+        }
+        break;
+    case MA_MATRIX:
+        if (!number(p.values[0])) break;
+        p.defaulted = true;
+        // One number fills the diagonal.
+        if (!number(p.values[1])) {
+            for (int i = 1; i < 16; ++i) p.values[i] = i % 5 == 0 ? p.values[0] : 0.0f;
+        } else {
+            for (int i = 2; i < 16 && number(p.values[i]); ++i) {
+            }
+        }
+        break;
+    case MA_STRING:
+        k = next(t);
+        if (k == TOK_STRING) {
+            p.defaulted = true;
+            p.text = t;
+        } else {
+            rd_.push_back(k, t);
+        }
+        break;
+    default:
+        skip_values();
+        break;
+    }
+    if (p.defaulted) p.flags |= MA_HAS_DEFAULT;
+}
+
+bool TextReader::read(MurnargsShader &shader)
+{
+    if (!read_header(shader)) return false;
+    std::string t;
+    int k;
+    while ((k = next(t)) == TOK_IDENT && (t == "param" || t == "oparam" || t == "local")) {
+        // Locals (string constants of the defaults among them) may stand
+        // between parameters: one line each, none of the interface.
+        if (t == "local") {
+            rd_.read_line();
+            continue;
+        }
+        MurnargsParam p;
+        p.storage = t == "oparam" ? MA_OUTPUTPARAMETER : MA_PARAMETER;
+        p.detail = MA_UNIFORM;
+        next(t);
+        if (t == "varying" || t == "uniform") {
+            p.detail = t == "varying" ? MA_VARYING : MA_UNIFORM;
+            next(t);
+        }
+        p.type = param_type(t);
+        next(p.name);
+        k = next(t);
+        if (k == '[') {
+            float n = 0;
+            number(n);
+            p.array_length = static_cast<int>(n);
+            k = next(t);
+            if (k != ']') rd_.push_back(k, t);
+        } else {
+            rd_.push_back(k, t);
+        }
+        // An array's elements are set by the initialisation code: the file
+        // holds a placeholder, which is no default.
+        if (p.array_length > 0) skip_values();
+        else read_default(p);
+        shader.params.push_back(std::move(p));
+    }
+    return true;
+}
+
+} // namespace
+
+bool murnargs_read_text(const char *path, MurnargsShader &shader)
+{
+    ShaderFileReader rd;
+    if (!rd.open(path)) return false;
+    return TextReader(rd, path).read(shader);
+}

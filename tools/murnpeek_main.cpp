@@ -1,0 +1,97 @@
+// murnpeek: prints the kind, the name and the parameters with their defaults
+// of each compiled shader named on the command line.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "tools/murnargs.h"
+
+namespace {
+
+const char USAGE[] =
+    "murnpeek - Give info on compiled shader file (.murn)\n"
+    "Ostrane Rendering Tools 2.5.0.7 intelnt (Adheres to the RenderMan Standard)\n"
+    "\n"
+    "Usage: murnpeek <shadername>\n"
+    "\n";
+
+void print_triple(const MurnargsParam &p, const char *default_space)
+{
+    std::printf("\"%s\" [%g %g %g]\n", p.has_space ? p.space.c_str() : default_space,
+                static_cast<double>(p.values[0]), static_cast<double>(p.values[1]),
+                static_cast<double>(p.values[2]));
+}
+
+// The default of one parameter, ending its line.
+void print_default(const MurnargsParam &p)
+{
+    if (!p.default_value()) {
+        std::printf("\n");
+        return;
+    }
+    switch (p.type) {
+    case MA_FLOAT:
+        std::printf("%g\n", static_cast<double>(p.values[0]));
+        break;
+    case MA_POINT: case MA_VECTOR: case MA_NORMAL:
+        print_triple(p, "current");
+        break;
+    case MA_COLOR:
+        print_triple(p, "rgb");
+        break;
+    case MA_STRING:
+        std::printf("\"%s\"\n", p.text.c_str());
+        break;
+    case MA_MATRIX:
+        std::printf("[ ");
+        for (float v : p.values) std::printf("%g ", static_cast<double>(v));
+        std::printf("]\n");
+        break;
+    default:
+        std::printf("\n");
+        break;
+    }
+}
+
+void report(const char *arg)
+{
+    std::string name = arg;
+    const std::string ext = ".murn";
+    if (name.size() >= ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0)
+        name.resize(name.size() - ext.size());
+    if (murnargs_open(name.c_str()) != 0) {
+        std::fprintf(stderr, "murnpeek: Could not find shader \"%s\"\n", name.c_str());
+        return;
+    }
+    std::printf("%s \"%s\"\n", murnargs_type_name(murnargs_shader_type()), murnargs_shader_name());
+    for (int i = 1; i <= murnargs_param_count(); ++i) {
+        const MurnargsParam *p = murnargs_param_by_index(i);
+        const char *type = murnargs_type_name(p->type);
+        std::printf("    \"%s\" \"%s %s", p->name.c_str(), murnargs_detail_name(p->detail), type ? type : "");
+        if (p->array_length > 0) std::printf("[%d]", p->array_length);
+        std::printf("\"\n\t\tDefault value: ");
+        print_default(*p);
+    }
+    std::printf("\n");
+    std::fflush(stdout);
+    murnargs_release();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc < 2) {
+        std::fputs(USAGE, stderr);
+        return 0;
+    }
+    for (int i = 1; i < argc; ++i) {
+        const char *a = argv[i];
+        if (!std::strcmp(a, "-") || !std::strcmp(a, "-help") || !std::strcmp(a, "-h")) {
+            std::fputs(USAGE, stderr);
+            break;
+        }
+        report(a);
+    }
+    return 0;
+}

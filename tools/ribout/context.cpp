@@ -1,0 +1,156 @@
+#include "tools/ribout/context.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/process.h"
+
+namespace ribout {
+
+namespace {
+
+Context *contexts = nullptr;       // newest first
+Context *current_context = nullptr;
+
+// Bytes gathered for a pipe before they are written.
+const size_t PIPE_CHUNK = 65536;
+
+// The programs a bare name opens a pipe into.
+const char *const PIPE_PROGRAMS[] = {"raylume", "raylumev", "pevrin", "prman"};
+
+bool same_name(const Context *c, const char *name)
+{
+    if (!name) return !c->named;
+    return c->named && c->name == name;
+}
+
+[[noreturn]] void fail(const std::string &message)
+{
+    std::fputs(message.c_str(), stderr);
+    std::exit(1);
+}
+
+} // namespace
+
+Output::Output() = default;
+
+Output::~Output()
+{
+    close();
+}
+
+void Output::open_stdout()
+{
+    fp_ = stdout;
+    owns_fp_ = false;
+    open_ = true;
+}
+
+bool Output::open_file(const char *name)
+{
+    fp_ = name && *name ? std::fopen(name, "wb") : nullptr;
+    owns_fp_ = true;
+    open_ = fp_ != nullptr;
+    return open_;
+}
+
+bool Output::open_pipe(const std::vector<std::string> &argv)
+{
+    child_ = std::make_unique<velk::ChildProcess>();
+    if (!child_->start(argv, velk::ChildProcess::PIPE_INPUT)) {
+        child_.reset();
+        return false;
+    }
+    open_ = true;
+    return true;
+}
+
+void Output::write(const char *data, size_t size)
+{
+    if (!open_) return;
+    if (child_) {
+        pending_.append(data, size);
+        if (pending_.size() >= PIPE_CHUNK) flush_pipe();
+    } else if (fp_) {
+        std::fwrite(data, 1, size, fp_);
+    }
+}
+
+void Output::flush_pipe()
+{
+    if (!broken_ && !pending_.empty() && !child_->write_input(pending_)) broken_ = true;
+    pending_.clear();
+}
+
+void Output::close()
+{
+    if (!open_) return;
+    open_ = false;
+    if (child_) {
+        flush_pipe();
+        child_->close_input();
+        child_->wait();
+        child_.reset();
+    } else if (fp_) {
+        if (owns_fp_) std::fclose(fp_);
+        else std::fflush(fp_);
+    }
+    fp_ = nullptr;
+}
+
+Context *current()
+{
+    return current_context;
+}
+
+Context *push_context(const char *name)
+{
+    auto *c = new Context;
+    if (!name) {
+        c->out.open_stdout();
+    } else {
+        c->name = name;
+        c->named = true;
+        bool program = false;
+        for (const char *p : PIPE_PROGRAMS) program = program || std::strcmp(name, p) == 0;
+        if (program || name[0] == '|') {
+            std::vector<std::string> argv =
+                program ? std::vector<std::string>{name} : velk::split_command_line(name + 1);
+            if (!c->out.open_pipe(argv)) fail(std::string("Error opening pipe to ") + (program ? name : name + 1) + "\n");
+        } else if (!c->out.open_file(name)) {
+            fail("Error making RIB file: bad filename\n");
+        }
+    }
+    c->next = contexts;
+    contexts = c;
+    current_context = c;
+    return c;
+}
+
+void end_current()
+{
+    Context *c = current_context;
+    if (!c) return;
+    c->out.close();
+    for (Context **link = &contexts; *link; link = &(*link)->next) {
+        if (*link == c) {
+            *link = c->next;
+            break;
+        }
+    }
+    delete c;
+    current_context = nullptr;
+}
+
+bool select_context(const char *name)
+{
+    for (Context *c = contexts; c; c = c->next) {
+        if (same_name(c, name)) {
+            current_context = c;
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace ribout

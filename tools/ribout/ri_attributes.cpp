@@ -1,0 +1,85 @@
+// Attributes, shaders and lights.
+#include <cstdint>
+
+#include "tools/ribout/request.h"
+
+using ribout::Request;
+using ribout::str;
+
+namespace {
+
+double d(RtFloat v) { return static_cast<double>(v); }
+
+// A light gets the next light number of the output, written and answered as its handle.
+RtLightHandle light(const char *request, RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Request r;
+    if (!r.context()) return nullptr;
+    int id = r.context()->next_light++;
+    r.text("%s", request);
+    r.params(name, id, n, tokens, params);
+    return reinterpret_cast<RtLightHandle>(static_cast<intptr_t>(id));
+}
+
+} // namespace
+
+extern "C" {
+
+RIBOUT_LIST_REQUEST(Attribute)
+RIBOUT_LIST_REQUEST(Surface)
+RIBOUT_LIST_REQUEST(Atmosphere)
+RIBOUT_LIST_REQUEST(Interior)
+RIBOUT_LIST_REQUEST(Exterior)
+RIBOUT_LIST_REQUEST(Deformation)
+RIBOUT_LIST_REQUEST(Displacement)
+
+RtVoid RiColor(RtColor color) { ribout::float_array_request("Color", 3, color); }
+
+RtVoid RiOpacity(RtColor color) { ribout::float_array_request("Opacity", 3, color); }
+
+RtVoid RiTextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2, RtFloat s3, RtFloat t3, RtFloat s4,
+                            RtFloat t4)
+{
+    Request().text("TextureCoordinates [ %g %g %g %g %g %g %g %g ]\n", d(s1), d(t1), d(s2), d(t2), d(s3), d(t3),
+                   d(s4), d(t4));
+}
+
+RtVoid RiShadingRate(RtFloat size) { Request().text("ShadingRate %g\n", d(size)); }
+RtVoid RiShadingInterpolation(RtToken type) { Request().text("ShadingInterpolation \"%s\"\n", str(type)); }
+RtVoid RiMatte(RtBoolean onoff) { Request().text("Matte %d\n", onoff); }
+
+RtVoid RiBound(RtBound bound) { ribout::float_array_request("Bound", 6, bound); }
+
+RtVoid RiDetail(RtBound bound) { ribout::float_array_request("Detail", 6, bound); }
+
+RtVoid RiDetailRange(RtFloat minvis, RtFloat lowtran, RtFloat uptran, RtFloat maxvis)
+{
+    Request().text("DetailRange %g %g %g %g\n", d(minvis), d(lowtran), d(uptran), d(maxvis));
+}
+
+RtVoid RiGeometricApproximation(RtToken type, RtFloat value)
+{
+    Request().text("GeometricApproximation \"%s\" %g\n", str(type), d(value));
+}
+
+RtVoid RiGeometricRepresentation(RtToken type) { Request().text("GeometricRepresentation \"%s\"\n", str(type)); }
+RtVoid RiReverseOrientation(void) { Request().text("ReverseOrientation\n"); }
+RtVoid RiOrientation(RtToken orientation) { Request().text("Orientation \"%s\"\n", str(orientation)); }
+RtVoid RiSides(RtInt sides) { Request().text("Sides %d\n", sides); }
+
+RtLightHandle RiLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    return light("LightSource", name, n, tokens, params);
+}
+
+RtLightHandle RiAreaLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    return light("AreaLightSource", name, n, tokens, params);
+}
+
+RtVoid RiIlluminate(RtLightHandle handle, RtBoolean onoff)
+{
+    Request().text("Illuminate %ld %d\n", static_cast<long>(reinterpret_cast<intptr_t>(handle)), onoff);
+}
+
+} // extern "C"

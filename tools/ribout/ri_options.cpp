@@ -1,0 +1,164 @@
+// Options, the camera, the display and the texture-making requests.
+#include <cstdio>
+#include <cstring>
+
+#include "ri/declarations.h"
+#include "ri/filters.h"
+#include "tools/ribout/request.h"
+
+using ribout::Request;
+using ribout::str;
+
+namespace {
+
+// The name of a standard filter; null (after a message) for another function.
+const char *filter_word(RtFilterFunc filter, const char *request)
+{
+    const char *name = filter_name(filter);
+    if (!name) std::fprintf(stderr, "libribout error: unknown filter function for %s\n", request);
+    return name;
+}
+
+double d(RtFloat v) { return static_cast<double>(v); }
+
+// MakeTexture and MakeBump: pictures, wrap modes, filter and widths, then the parameters.
+void make_texture(const char *request, RtString pic, RtString tex, RtToken swrap, RtToken twrap,
+                  RtFilterFunc filter, RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[],
+                  RtPointer params[])
+{
+    const char *f = filter_word(filter, request);
+    if (!f) return;
+    Request r;
+    r.text("%s \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g %g", request, str(pic), str(tex), str(swrap), str(twrap), f,
+           d(swidth), d(twidth));
+    r.params(nullptr, 0, n, tokens, params);
+}
+
+} // namespace
+
+extern "C" {
+
+RtVoid RiFormat(RtInt xres, RtInt yres, RtFloat aspect) { Request().text("Format %d %d %g\n", xres, yres, d(aspect)); }
+RtVoid RiFrameAspectRatio(RtFloat aspect) { Request().text("FrameAspectRatio %g\n", d(aspect)); }
+
+RtVoid RiScreenWindow(RtFloat left, RtFloat right, RtFloat bottom, RtFloat top)
+{
+    Request().text("ScreenWindow %g %g %g %g\n", d(left), d(right), d(bottom), d(top));
+}
+
+RtVoid RiCropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
+{
+    Request().text("CropWindow %g %g %g %g\n", d(xmin), d(xmax), d(ymin), d(ymax));
+}
+
+RIBOUT_LIST_REQUEST(Projection)
+
+RtVoid RiClipping(RtFloat hither, RtFloat yon) { Request().text("Clipping %g %g\n", d(hither), d(yon)); }
+
+RtVoid RiDepthOfField(RtFloat fstop, RtFloat focallength, RtFloat focaldistance)
+{
+    Request().text("DepthOfField %g %g %g\n", d(fstop), d(focallength), d(focaldistance));
+}
+
+RtVoid RiShutter(RtFloat smin, RtFloat smax) { Request().text("Shutter %g %g\n", d(smin), d(smax)); }
+RtVoid RiPixelVariance(RtFloat variation) { Request().text("PixelVariance %g\n", d(variation)); }
+
+RtVoid RiPixelSamples(RtFloat xsamples, RtFloat ysamples)
+{
+    Request().text("PixelSamples %g %g\n", d(xsamples), d(ysamples));
+}
+
+RtVoid RiPixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
+{
+    if (const char *name = filter_word(filter, "PixelFilter"))
+        Request().text("PixelFilter \"%s\" %g %g\n", name, d(xwidth), d(ywidth));
+}
+
+RtVoid RiExposure(RtFloat gain, RtFloat gamma) { Request().text("Exposure %g %g\n", d(gain), d(gamma)); }
+
+RIBOUT_LIST_REQUEST(Imager)
+
+RtVoid RiQuantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
+{
+    Request().text("Quantize \"%s\" %d %d %d %g\n", str(type), one, qmin, qmax, d(ampl));
+}
+
+RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Request r;
+    r.text("Display \"%s\" \"%s\" \"%s\"", str(name), str(type), str(mode));
+    r.params(nullptr, 0, n, tokens, params);
+}
+
+RIBOUT_LIST_REQUEST(Hider)
+
+RtVoid RiColorSamples(RtInt n, RtFloat nRGB[], RtFloat RGBn[])
+{
+    Request r;
+    r.text("ColorSamples ");
+    r.floats(3L * n, nRGB);
+    r.text(" ");
+    r.floats(3L * n, RGBn);
+    r.text("\n");
+}
+
+RtVoid RiRelativeDetail(RtFloat relativedetail) { Request().text("RelativeDetail %g\n", d(relativedetail)); }
+
+// Option "rib" "binary" switches the current output between ASCII and binary
+// floats; it is not written.
+RtVoid RiOptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Request r;
+    if (name && std::strcmp(name, "rib") == 0) {
+        r.withdraw();
+        for (RtInt i = 0; r.context() && tokens && params && i < n; ++i)
+            if (tokens[i] && std::strcmp(tokens[i], "binary") == 0 && params[i])
+                r.context()->binary = *static_cast<const RtInt *>(params[i]);
+        return;
+    }
+    r.text("Option");
+    r.params(name, 0, n, tokens, params);
+}
+
+RtVoid RiMakeTextureV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
+                      RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    make_texture("MakeTexture", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
+}
+
+RtVoid RiMakeBumpV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
+                   RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    make_texture("MakeBump", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
+}
+
+RtVoid RiMakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterFunc filter, RtFloat swidth,
+                                 RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    const char *f = filter_word(filter, "MakeLatLongEnvironment");
+    if (!f) return;
+    Request r;
+    r.text("MakeLatLongEnvironment \"%s\" \"%s\" \"%s\" %g %g", str(pic), str(tex), f, d(swidth), d(twidth));
+    r.params(nullptr, 0, n, tokens, params);
+}
+
+RtVoid RiMakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtString ny, RtString pz, RtString nz,
+                                  RtString tex, RtFloat fov, RtFilterFunc filter, RtFloat swidth,
+                                  RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    const char *f = filter_word(filter, "MakeCubeFaceEnvironment");
+    if (!f) return;
+    Request r;
+    r.text("MakeCubeFaceEnvironment \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g \"%s\" %g %g", str(px),
+           str(nx), str(py), str(ny), str(pz), str(nz), str(tex), d(fov), f, d(swidth), d(twidth));
+    r.params(nullptr, 0, n, tokens, params);
+}
+
+RtVoid RiMakeShadowV(RtString pic, RtString tex, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Request r;
+    r.text("MakeShadow \"%s\" \"%s\"", str(pic), str(tex));
+    r.params(nullptr, 0, n, tokens, params);
+}
+
+} // extern "C"

@@ -1,0 +1,100 @@
+// Bases, error handlers, archives and the procedural functions that name
+// their kind of procedural.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "tools/ribout/request.h"
+
+using ribout::Request;
+
+namespace {
+
+struct NamedBasis {
+    const char *name;
+    const RtBasis *basis;
+};
+
+// The standard bases by name (a basis equal to one of them is written by its name).
+const NamedBasis BASES[] = {{"bezier", &RiBezierBasis}, {"b-spline", &RiBSplineBasis},
+                            {"catmull-rom", &RiCatmullRomBasis}, {"hermite", &RiHermiteBasis},
+                            {"power", &RiPowerBasis}};
+
+void write_basis(Request &r, RtBasis basis)
+{
+    for (const NamedBasis &b : BASES) {
+        if (std::memcmp(basis, *b.basis, sizeof(RtBasis)) == 0) {
+            r.text("\"%s\"", b.name);
+            return;
+        }
+    }
+    r.floats(16, &basis[0][0]);
+}
+
+RtErrorHandler current_handler = RiErrorPrint;
+volatile int procedural_called = 0;
+
+} // namespace
+
+extern "C" {
+
+RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
+{
+    Request r;
+    if (r.context()) {
+        r.context()->ustep = ustep;
+        r.context()->vstep = vstep;
+    }
+    r.text("Basis ");
+    write_basis(r, ubasis);
+    r.text(" %d ", ustep);
+    write_basis(r, vbasis);
+    r.text(" %d\n", vstep);
+}
+
+RtErrorHandler RiErrorHandler(RtErrorHandler handler)
+{
+    const char *name = handler == RiErrorIgnore ? "ignore"
+                       : handler == RiErrorPrint ? "print"
+                       : handler == RiErrorAbort ? "abort"
+                                                 : nullptr;
+    if (!name) {
+        std::fprintf(stderr, "libribout error: unknown error handler\n");
+        return current_handler;
+    }
+    Request().text("ErrorHandler \"%s\"\n", name);
+    RtErrorHandler was = current_handler;
+    current_handler = handler;
+    return was;
+}
+
+// The writer reports nothing through the error handlers; they exist so that
+// programs can name them.
+RtVoid RiErrorIgnore(RtInt, RtInt, const char *) {}
+
+RtVoid RiErrorPrint(RtInt code, RtInt, const char *message)
+{
+    std::fprintf(stderr, "RI error %d: %s\n", code, message ? message : "");
+}
+
+RtVoid RiErrorAbort(RtInt code, RtInt severity, const char *message)
+{
+    RiErrorPrint(code, severity, message);
+    std::exit(1);
+}
+
+RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt n, RtToken tokens[], RtPointer params[])
+{
+    Request r;
+    r.text("ReadArchive");
+    r.params(name, 0, n, tokens, params);
+}
+
+// Procedurals are written, never expanded: these only tell the kinds apart
+// (by address, so their bodies differ and cannot be folded into one).
+RtVoid RiProcDelayedReadArchive(RtPointer, RtFloat) { procedural_called = 1; }
+RtVoid RiProcRunProgram(RtPointer, RtFloat) { procedural_called = 2; }
+RtVoid RiProcDynamicLoad(RtPointer, RtFloat) { procedural_called = 3; }
+RtVoid RiProcFree(RtPointer data) { std::free(data); }
+
+} // extern "C"

@@ -1,0 +1,22 @@
+// The RIB writer: a RenderMan Interface implementation that writes every RI
+// call as a RIB request (ASCII, or with binary floats) to a file, standard
+// output or a pipe into a renderer. Programs call the RI procedures of
+// ri/ri.h; these are the library's own entry points behind them.
+#pragma once
+#include "ri/ri.h"
+
+// Opens a new output and makes it current: standard output for a null name;
+// a pipe into "raylume", "raylumev", "pevrin" or "prman" for those names, or
+// into the command after a leading '|'; else a file. Writes the header and the
+// standard declarations. A failure to open ends the program (status 1).
+void ribout_begin(const char *name);
+// Ends the request stream of the current output, closes it and forgets it.
+void ribout_end();
+// Makes the output opened under name current; the name of the output that
+// was current, or null when no output has that name.
+const char *ribout_context(const char *name);
+// The name of the current output (null for standard output or none).
+const char *ribout_current_name();
+// Writes a "Declare" request (when an output is open), enters the
+// declaration and returns the interned name.
+RtToken ribout_declare(const char *name, const char *declaration);
