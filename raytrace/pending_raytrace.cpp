@@ -9,15 +9,8 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 
-void print_trim_stats(FILE *) {}
 void mesh_radiosity_grid(GSurface *, int, int) {}
 
-GPrimitive *make_nurb_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, RtInt, RtFloat[], RtFloat, RtFloat,
-                            const RtFloat *, int, RtInt, RtToken[], RtPointer[])
-{
-    return nullptr;
-}
-bool split_nurb_patch(GPrimitive *, bool, GPrimitive *&, GPrimitive *&) { return false; }
 GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
