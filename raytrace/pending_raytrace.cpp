@@ -9,20 +9,6 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 
-GPrimitive *solid_children(GPrimitive *) { return nullptr; }
-void print_trim_stats(FILE *) {}
-
-GPrimitive *make_torus(RtFloat, RtFloat, RtFloat, RtFloat, RtFloat, RtInt, RtToken[], RtPointer[]) { return nullptr; }
-GPrimitive *make_triangle(RtInt, RtToken[], RtPointer[]) { return nullptr; }
-GPrimitive *make_polygon(int, RtInt, RtToken[], RtPointer[]) { return nullptr; }
-GPrimitive *make_general_polygon(int, int, const RtInt[], RtInt, RtToken[], RtPointer[]) { return nullptr; }
-GPrimitive *make_nurb_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, RtInt, RtFloat[], RtFloat, RtFloat,
-                            const RtFloat *, int, RtInt, RtToken[], RtPointer[])
-{
-    return nullptr;
-}
-bool split_nurb_patch(GPrimitive *, bool, GPrimitive *&, GPrimitive *&) { return false; }
-GPrimitive *make_solid(int, GPrimitive *) { return nullptr; }
 GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }

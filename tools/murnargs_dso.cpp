@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/dynlib.h"
+#include "ri/declarations.h"
 #include "shading/native_shader.h"
 #include "tools/murnargs_readers.h"
 
@@ -28,11 +29,10 @@ int type_code(int param_type)
     }
 }
 
-// Native detail codes: 1 constant, 2 uniform, 3 varying, 4 vertex.
 int detail_code(int detail)
 {
-    if (detail == 3 || detail == 4) return MA_VARYING;
-    if (detail == 1 || detail == 2) return MA_UNIFORM;
+    if (detail == DETAIL_VARYING || detail == DETAIL_VERTEX) return MA_VARYING;
+    if (detail == DETAIL_CONSTANT || detail == DETAIL_UNIFORM) return MA_UNIFORM;
     return MA_DETAIL_UNKNOWN;
 }
 

@@ -102,3 +102,40 @@ TEST(PatchSurfaces, BicubicPatchCoversItsPixels)
             EXPECT_EQ(im.at(x, y, 3), bezier || bspline ? 255 : 0) << x << " " << y;
         }
 }
+
+TEST(PatchSurfaces, TrimmedNurbsPatchShowsItsColoursAndItsHole)
+{
+    velktest::TempDir dir;
+    // A flat linear patch over x 2..14, y 2..14 whose red runs with u from 0
+    // to 1; the square trim loop over u, v 0.25..0.75 (x, y 5..11) is cut out
+    // with the sense "outside", and is all that is left with "inside".
+    auto rib = [](const char *sense) {
+        return frame16() + "WorldBegin\nSurface \"constant\"\n"
+                           "TrimCurve [1] [2] [0 0 1 2 3 4 4] [0] [4] [5] [0.25 0.75 0.75 0.25 0.25] "
+                           "[0.25 0.25 0.75 0.75 0.25] [1 1 1 1 1]\n"
+                           "Attribute \"trimcurve\" \"sense\" \"" +
+               std::string(sense) +
+               "\"\nNuPatch 2 2 [0 0 1 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [2 2 0 14 2 0 2 14 0 14 14 0] "
+               "\"Cs\" [0 0 1  1 0 1  0 0 1  1 0 1]\nWorldEnd\n";
+    };
+    for (const char *sense : {"outside", "inside"}) {
+        velktest::RunResult r = e2e::raylume(dir, rib(sense));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+        ASSERT_EQ(im.width, 16);
+        bool cut_hole = sense[0] == 'o';
+        for (int y = 0; y < 16; y++)
+            for (int x = 0; x < 16; x++) {
+                float wx = x + 0.5f, wy = 15.5f - y;
+                bool patch = wx > 2 && wx < 14 && wy > 2 && wy < 14;
+                bool loop = wx > 5 && wx < 11 && wy > 5 && wy < 11;
+                bool shown = patch && (cut_hole ? !loop : loop);
+                ASSERT_EQ(im.at(x, y, 3), shown ? 255 : 0) << sense << " " << x << " " << y;
+                if (!shown) continue;
+                float u = (wx - 2) / 12;
+                EXPECT_NEAR(im.at(x, y, 0), 255 * u, 1.5) << x << " " << y;
+                EXPECT_NEAR(im.at(x, y, 2), 255, 1);
+            }
+    }
+}

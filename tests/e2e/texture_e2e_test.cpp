@@ -4,6 +4,8 @@
 #include <tiffio.h>
 
 #include <cstdio>
+#include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,27 +16,33 @@ using e2e::Image;
 
 namespace {
 
-// A 64 x 64 RGB picture of four flat quadrants (left to right, top to bottom:
-// red, green, blue, grey 128).
-void write_quadrants(const std::string &path)
+// Writes a w x h 8-bit RGB picture; colour(x, y) gives each pixel.
+void write_rgb(const std::string &path, uint32_t w, uint32_t h,
+               const std::function<const unsigned char *(uint32_t, uint32_t)> &colour)
 {
     TIFF *tif = TIFFOpen(path.c_str(), "w");
     ASSERT_NE(tif, nullptr);
-    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 64u);
-    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 64u);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(3));
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 64u);
-    const unsigned char colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {128, 128, 128}};
-    std::vector<unsigned char> row(64 * 3);
-    for (uint32_t y = 0; y < 64; ++y) {
-        for (int x = 0; x < 64; ++x)
-            for (int c = 0; c < 3; ++c) row[size_t(x) * 3 + c] = colours[(y >= 32) * 2 + (x >= 32)][c];
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, h);
+    std::vector<unsigned char> row(size_t(w) * 3);
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) std::memcpy(&row[size_t(x) * 3], colour(x, y), 3);
         ASSERT_GE(TIFFWriteScanline(tif, row.data(), y, 0), 0);
     }
     TIFFClose(tif);
+}
+
+// A 64 x 64 RGB picture of four flat quadrants (left to right, top to bottom:
+// red, green, blue, grey 128).
+void write_quadrants(const std::string &path)
+{
+    static const unsigned char colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {128, 128, 128}};
+    write_rgb(path, 64, 64, [](uint32_t x, uint32_t y) { return colours[(y >= 32) * 2 + (x >= 32)]; });
 }
 
 // Compiles a surface shader into dir.
@@ -188,4 +196,47 @@ TEST(TexturedPixels, TheCacheFollowsTextureMemoryAndTheFrameEndsWithTextureStati
     ASSERT_EQ(std::sscanf(memory.c_str(), "  Texture memory: %ldk peak, %ldk now", &peak, &now), 2) << memory;
     EXPECT_GE(peak, 12);   // a tile of 64 x 64 RGB texels, at least
     EXPECT_GE(peak, now);
+}
+
+TEST(TexturedPixels, ACubeMapMadeByTavrelIsSeenInTheRightDirections)
+{
+    velktest::TempDir dir;
+    // Six flat 16 x 16 faces: +x red, -x green, the others blue.
+    std::vector<std::string> args = {velktest::program("tavrel"), "-envcube"};
+    for (int face = 0; face < 6; ++face) {
+        const unsigned char colour[3] = {uint8_t(face == 0 ? 255 : 0), uint8_t(face == 1 ? 255 : 0),
+                                         uint8_t(face > 1 ? 255 : 0)};
+        std::string name = "f" + std::to_string(face) + ".tif";
+        write_rgb(dir.path() + "/" + name, 16, 16, [&](uint32_t, uint32_t) { return colour; });
+        args.push_back(name);
+    }
+    args.push_back("cube.env");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    opts.timeout_seconds = 120;
+    velktest::RunResult made = velktest::run(args, opts);
+    ASSERT_EQ(made.status, 0) << made.err;
+    ASSERT_TRUE(dir.exists("cube.env"));
+
+    // The left half of the frame looks along -x, the right half along +x.
+    compile(dir, "envsurf",
+            "surface envsurf(string name = \"\") {\n"
+            "    point Pw = transform(\"world\", P);\n"
+            "    vector D = xcomp(Pw) < 4 ? vector (-1, 0.1, 0.2) : vector (1, -0.2, 0.1);\n"
+            "    Oi = 1; Ci = color environment(name, D);\n"
+            "}\n");
+    std::string rib = scene("Surface \"envsurf\" \"name\" \"cube.env\"\n");
+    rib = rib.substr(rib.find('\n') + 1);   // no MakeTexture
+    velktest::RunResult run = e2e::raylume(dir, rib);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    Image im = parse_dump(run.out);
+    ASSERT_EQ(im.width, 8) << run.out;
+    for (int y = 0; y < 8; ++y)
+        for (int x : {0, 1, 2, 5, 6, 7}) {
+            const bool right = x >= 4;
+            EXPECT_NEAR(im.at(x, y, 0), right ? 1.0f : 0.0f, 1e-4f) << x << "," << y;
+            EXPECT_NEAR(im.at(x, y, 1), right ? 0.0f : 1.0f, 1e-4f) << x << "," << y;
+            EXPECT_NEAR(im.at(x, y, 2), 0.0f, 1e-4f) << x << "," << y;
+        }
 }

@@ -193,6 +193,7 @@ TEST_F(Assembly, SolidAndObjectBlocks)
     EXPECT_EQ(count(), 0);   // in the solid's level, not the world
     RiSolidEnd();
     EXPECT_EQ(errors.count(), 1u);
+    EXPECT_EQ(count(), 1);   // the composite solid holding the sphere
 
     // A SolidEnd meeting an open definition leaves the definition open.
     RayTracer *rt = RayTracer::current();
@@ -207,7 +208,7 @@ TEST_F(Assembly, SolidAndObjectBlocks)
     ASSERT_EQ(errors.count(), 3u);
     EXPECT_EQ(errors.reports[2].message, "RiObjectEnd with an open solid");
     RiSphere(1, -1, 1, 360, RI_NULL);
-    EXPECT_EQ(count(), 1);   // both blocks are closed: back in the world
+    EXPECT_EQ(count(), 2);   // both blocks are closed: back in the world
 }
 
 TEST_F(Assembly, InstancesAreCopiesPlacedByTheCurrentTransformation)
@@ -245,7 +246,7 @@ TEST_F(Assembly, ObjectStackOverflowIsRefused)
     rt->solid_end();   // nothing left to close
     ASSERT_EQ(errors.count(), 2u);
     EXPECT_EQ(errors.reports[1].message, "Object stack underflow");
-    EXPECT_EQ(count(), 0);
+    EXPECT_EQ(count(), 1);   // the outermost union, holding the others
 }
 
 TEST_F(Assembly, CurvesAndPointsAreAnnouncedOncePerRun)

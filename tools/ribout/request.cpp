@@ -23,6 +23,21 @@ const int TYPE_NUMBERS[] = {0, 1, 3, 3, 1, 1, 3, 3, 4, 16};
 
 } // namespace
 
+std::string str(const char *s)
+{
+    std::string out;
+    for (; s && *s; ++s) {
+        switch (*s) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        default: out += *s; break;
+        }
+    }
+    return out;
+}
+
 Request::Request() : ctx_(current()) {}
 
 Request::~Request()
@@ -92,21 +107,21 @@ void Request::ints(long n, const RtInt *v)
 void Request::strings(long n, const RtToken *v)
 {
     buf_ += '[';
-    for (long i = 0; v && i < n; ++i) text("\"%s\" ", v[i] ? v[i] : "");
+    for (long i = 0; v && i < n; ++i) text("\"%s\" ", str(v[i]).c_str());
     buf_ += ']';
 }
 
 void Request::value(const char *token, int type, long count, const void *data)
 {
     if (count < 0) count = 0;
-    text(" \"%s\" ", token);
+    text(" \"%s\" ", str(token).c_str());
     if (type == DECL_INTEGER) {
         ints(count, static_cast<const RtInt *>(data));
     } else if (type == DECL_STRING) {
         // Strings of a parameter: blank-separated, no blank before the bracket.
         const RtToken *s = static_cast<const RtToken *>(data);
         buf_ += '[';
-        for (long i = 0; i < count; ++i) text(i ? " \"%s\"" : "\"%s\"", s[i] ? s[i] : "");
+        for (long i = 0; i < count; ++i) text(i ? " \"%s\"" : "\"%s\"", str(s[i]).c_str());
         buf_ += ']';
     } else {
         floats(count * TYPE_NUMBERS[type], static_cast<const RtFloat *>(data));
@@ -130,7 +145,7 @@ void Request::pairs(const long counts[5], RtInt n, const RtToken tokens[], const
 
 void Request::params(const char *name, int light, RtInt n, const RtToken tokens[], const RtPointer values[])
 {
-    if (name) text(" \"%s\"", name);
+    if (name) text(" \"%s\"", str(name).c_str());
     if (light > 0) text(" %d", light);
     const long counts[5] = {1, 1, 1, 1, 1};
     pairs(counts, n, tokens, values);

@@ -8,8 +8,9 @@
 
 namespace ribout {
 
-// A string argument as written: "" for null.
-inline const char *str(const char *s) { return s ? s : ""; }
+// A string as it stands between quotes in RIB: "" for null, with quotes,
+// backslashes and line ends escaped so that the reader gets it back whole.
+std::string str(const char *s);
 
 class Request {
 public:

@@ -45,7 +45,7 @@ RtVoid RiTextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2, RtFl
 }
 
 RtVoid RiShadingRate(RtFloat size) { Request().text("ShadingRate %g\n", d(size)); }
-RtVoid RiShadingInterpolation(RtToken type) { Request().text("ShadingInterpolation \"%s\"\n", str(type)); }
+RtVoid RiShadingInterpolation(RtToken type) { Request().text("ShadingInterpolation \"%s\"\n", str(type).c_str()); }
 RtVoid RiMatte(RtBoolean onoff) { Request().text("Matte %d\n", onoff); }
 
 RtVoid RiBound(RtBound bound) { ribout::float_array_request("Bound", 6, bound); }
@@ -59,12 +59,15 @@ RtVoid RiDetailRange(RtFloat minvis, RtFloat lowtran, RtFloat uptran, RtFloat ma
 
 RtVoid RiGeometricApproximation(RtToken type, RtFloat value)
 {
-    Request().text("GeometricApproximation \"%s\" %g\n", str(type), d(value));
+    Request().text("GeometricApproximation \"%s\" %g\n", str(type).c_str(), d(value));
 }
 
-RtVoid RiGeometricRepresentation(RtToken type) { Request().text("GeometricRepresentation \"%s\"\n", str(type)); }
+RtVoid RiGeometricRepresentation(RtToken type)
+{
+    Request().text("GeometricRepresentation \"%s\"\n", str(type).c_str());
+}
 RtVoid RiReverseOrientation(void) { Request().text("ReverseOrientation\n"); }
-RtVoid RiOrientation(RtToken orientation) { Request().text("Orientation \"%s\"\n", str(orientation)); }
+RtVoid RiOrientation(RtToken orientation) { Request().text("Orientation \"%s\"\n", str(orientation).c_str()); }
 RtVoid RiSides(RtInt sides) { Request().text("Sides %d\n", sides); }
 
 RtLightHandle RiLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])

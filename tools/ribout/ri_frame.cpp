@@ -62,7 +62,7 @@ RtToken ribout_declare(const char *name, const char *declaration)
     if (!declaration || !*declaration) return interned;
     {
         Request r;
-        r.text("Declare \"%s\" \"%s\"\n", name, declaration);
+        r.text("Declare \"%s\" \"%s\"\n", ribout::str(name).c_str(), ribout::str(declaration).c_str());
     }
     ribout::declare(interned, declaration);
     return interned;
@@ -84,7 +84,7 @@ RtVoid RiAttributeBegin(void) { Request().text("AttributeBegin\n"); }
 RtVoid RiAttributeEnd(void) { Request().text("AttributeEnd\n"); }
 RtVoid RiTransformBegin(void) { Request().text("TransformBegin\n"); }
 RtVoid RiTransformEnd(void) { Request().text("TransformEnd\n"); }
-RtVoid RiSolidBegin(RtToken operation) { Request().text("SolidBegin \"%s\"\n", ribout::str(operation)); }
+RtVoid RiSolidBegin(RtToken operation) { Request().text("SolidBegin \"%s\"\n", ribout::str(operation).c_str()); }
 RtVoid RiSolidEnd(void) { Request().text("SolidEnd\n"); }
 RtVoid RiMotionEnd(void) { Request().text("MotionEnd\n"); }
 RtVoid RiObjectEnd(void) { Request().text("ObjectEnd\n"); }
@@ -148,14 +148,14 @@ RtVoid RiSkew(RtFloat angle, RtFloat dx1, RtFloat dy1, RtFloat dz1, RtFloat dx2,
                    static_cast<double>(dy2), static_cast<double>(dz2));
 }
 
-RtVoid RiCoordinateSystem(RtToken space) { Request().text("CoordinateSystem \"%s\"\n", ribout::str(space)); }
-RtVoid RiCoordSysTransform(RtToken space) { Request().text("CoordSysTransform \"%s\"\n", ribout::str(space)); }
+RtVoid RiCoordinateSystem(RtToken space) { Request().text("CoordinateSystem \"%s\"\n", ribout::str(space).c_str()); }
+RtVoid RiCoordSysTransform(RtToken space) { Request().text("CoordSysTransform \"%s\"\n", ribout::str(space).c_str()); }
 
 // The writer cannot transform: the request is written and no points are answered.
 RtPoint *RiTransformPoints(RtToken fromspace, RtToken tospace, RtInt n, RtPoint points[])
 {
     Request r;
-    r.text("TransformPoints \"%s\" \"%s\" ", ribout::str(fromspace), ribout::str(tospace));
+    r.text("TransformPoints \"%s\" \"%s\" ", ribout::str(fromspace).c_str(), ribout::str(tospace).c_str());
     r.floats(points ? 3L * n : 0, points ? &points[0][0] : nullptr);
     r.text("\n");
     return nullptr;

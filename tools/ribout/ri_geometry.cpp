@@ -165,7 +165,7 @@ RtVoid RiPointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], Rt
 RtVoid RiPatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
-    r.text("Patch \"%s\"", str(type));
+    r.text("Patch \"%s\"", str(type).c_str());
     r.prim_params(is(type, "bilinear") ? 4 : 16, 4, 1, n, tokens, params);
 }
 
@@ -176,7 +176,7 @@ RtVoid RiPatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwr
     Request r;
     bool bicubic = is(type, "bicubic");
     if (!bicubic && !is(type, "bilinear")) {
-        std::fprintf(stderr, "ribout: unknown patch type %s\n", str(type));
+        std::fprintf(stderr, "ribout: unknown patch type %s\n", str(type).c_str());
         r.withdraw();
         return;
     }
@@ -184,7 +184,7 @@ RtVoid RiPatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwr
     int ustep = r.context() ? r.context()->ustep : 3, vstep = r.context() ? r.context()->vstep : 3;
     mesh_counts(bicubic, nu, uwrap, ustep, nupatch, nuvarying);
     mesh_counts(bicubic, nv, vwrap, vstep, nvpatch, nvvarying);
-    r.text("PatchMesh \"%s\" %d \"%s\" %d \"%s\"", str(type), nu, str(uwrap), nv, str(vwrap));
+    r.text("PatchMesh \"%s\" %d \"%s\" %d \"%s\"", str(type).c_str(), nu, str(uwrap).c_str(), nv, str(vwrap).c_str());
     r.prim_params(static_cast<long>(nu) * nv, nuvarying * nvvarying, nupatch * nvpatch, n, tokens, params);
 }
 
@@ -247,9 +247,9 @@ RtVoid RiCurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap, R
         }
         segments += segs;
     }
-    r.text("Curves \"%s\"", str(type));
+    r.text("Curves \"%s\"", str(type).c_str());
     r.ints(ncurves, nvertices);
-    r.text(" \"%s\" ", str(wrap));
+    r.text(" \"%s\" ", str(wrap).c_str());
     r.prim_params(vertices, varying, segments, n, tokens, params);
 }
 
@@ -267,7 +267,7 @@ RtVoid RiSubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt
     Request r;
     long nv = total(nvertices, nfaces);
     long m = largest(vertices, nv);
-    r.text("SubdivisionMesh \"%s\" ", str(scheme));
+    r.text("SubdivisionMesh \"%s\" ", str(scheme).c_str());
     r.ints(nfaces, nvertices);
     r.text(" ");
     r.ints(nv, vertices);
@@ -310,10 +310,10 @@ RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, 
     const RtString *args = static_cast<const RtString *>(data);
     Request r;
     if (subdivfunc == RiProcDelayedReadArchive) {
-        r.text("Procedural \"DelayedReadArchive\" [\"%s\"] ", str(args ? args[0] : nullptr));
+        r.text("Procedural \"DelayedReadArchive\" [\"%s\"] ", str(args ? args[0] : nullptr).c_str());
     } else if (subdivfunc == RiProcRunProgram || subdivfunc == RiProcDynamicLoad) {
         r.text("Procedural \"%s\" [\"%s\" \"%s\"] ", subdivfunc == RiProcRunProgram ? "RunProgram" : "DynamicLoad",
-               str(args ? args[0] : nullptr), str(args ? args[1] : nullptr));
+               str(args ? args[0] : nullptr).c_str(), str(args ? args[1] : nullptr).c_str());
     } else {
         std::fprintf(stderr, "libribout error: procedural type\n");
         r.withdraw();

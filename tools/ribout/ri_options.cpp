@@ -29,8 +29,8 @@ void make_texture(const char *request, RtString pic, RtString tex, RtToken swrap
     const char *f = filter_word(filter, request);
     if (!f) return;
     Request r;
-    r.text("%s \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g %g", request, str(pic), str(tex), str(swrap), str(twrap), f,
-           d(swidth), d(twidth));
+    r.text("%s \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g %g", request, str(pic).c_str(), str(tex).c_str(),
+           str(swrap).c_str(), str(twrap).c_str(), f, d(swidth), d(twidth));
     r.params(nullptr, 0, n, tokens, params);
 }
 
@@ -80,13 +80,13 @@ RIBOUT_LIST_REQUEST(Imager)
 
 RtVoid RiQuantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
 {
-    Request().text("Quantize \"%s\" %d %d %d %g\n", str(type), one, qmin, qmax, d(ampl));
+    Request().text("Quantize \"%s\" %d %d %d %g\n", str(type).c_str(), one, qmin, qmax, d(ampl));
 }
 
 RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
-    r.text("Display \"%s\" \"%s\" \"%s\"", str(name), str(type), str(mode));
+    r.text("Display \"%s\" \"%s\" \"%s\"", str(name).c_str(), str(type).c_str(), str(mode).c_str());
     r.params(nullptr, 0, n, tokens, params);
 }
 
@@ -138,7 +138,8 @@ RtVoid RiMakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterFunc filter
     const char *f = filter_word(filter, "MakeLatLongEnvironment");
     if (!f) return;
     Request r;
-    r.text("MakeLatLongEnvironment \"%s\" \"%s\" \"%s\" %g %g", str(pic), str(tex), f, d(swidth), d(twidth));
+    r.text("MakeLatLongEnvironment \"%s\" \"%s\" \"%s\" %g %g", str(pic).c_str(), str(tex).c_str(), f,
+           d(swidth), d(twidth));
     r.params(nullptr, 0, n, tokens, params);
 }
 
@@ -149,15 +150,16 @@ RtVoid RiMakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtStrin
     const char *f = filter_word(filter, "MakeCubeFaceEnvironment");
     if (!f) return;
     Request r;
-    r.text("MakeCubeFaceEnvironment \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g \"%s\" %g %g", str(px),
-           str(nx), str(py), str(ny), str(pz), str(nz), str(tex), d(fov), f, d(swidth), d(twidth));
+    r.text("MakeCubeFaceEnvironment \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" \"%s\" %g \"%s\" %g %g",
+           str(px).c_str(), str(nx).c_str(), str(py).c_str(), str(ny).c_str(), str(pz).c_str(), str(nz).c_str(),
+           str(tex).c_str(), d(fov), f, d(swidth), d(twidth));
     r.params(nullptr, 0, n, tokens, params);
 }
 
 RtVoid RiMakeShadowV(RtString pic, RtString tex, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
-    r.text("MakeShadow \"%s\" \"%s\"", str(pic), str(tex));
+    r.text("MakeShadow \"%s\" \"%s\"", str(pic).c_str(), str(tex).c_str());
     r.params(nullptr, 0, n, tokens, params);
 }
 

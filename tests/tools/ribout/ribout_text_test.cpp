@@ -23,6 +23,10 @@ TEST(RiboutText, QuadricsAndUniformParameterLists)
     EXPECT_EQ(written([&] { RiOption("x", "pair", names, "origin", origin, RI_NULL); }),
               "Option \"x\" \"pair\" [\"a.rib\" \"b\"] \"origin\" [3 4 ]\n");
     EXPECT_EQ(written([&] { RiAttribute("a", "st", st, RI_NULL); }), "Attribute \"a\" \"st\" [0.25 0.75]\n");
+    // Quotes, backslashes and line ends in strings are escaped.
+    RtString odd = "say \"hi\"\\\r\n";
+    EXPECT_EQ(written([&] { RiSurface("a\"b", "string s", &odd, RI_NULL); }),
+              "Surface \"a\\\"b\" \"string s\" [\"say \\\"hi\\\"\\\\\\r\\n\"]\n");
 }
 
 TEST(RiboutText, PrimitiveListsAreCountedByStorageClass)

@@ -50,7 +50,7 @@ void attributes()
     RtColor red = {1, 0, 0}, grey = {0.5f, 0.5f, 0.5f};
     RtBound box = {-1, 1, -1, 1, -1, 1};
     RtFloat intensity = 4, km = 0.25f;
-    RtString name = "piece";
+    RtString name = "piece \"7\" of c:\\set\nsecond line";
     RtPoint from = {0, 2.5f, -3};
     RtLightHandle point = RiLightSource("pointlight", "intensity", &intensity, "from", from, RI_NULL);
     RtLightHandle area = RiAreaLightSource("arealight", "intensity", &intensity, RI_NULL);

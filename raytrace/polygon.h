@@ -1,0 +1,63 @@
+// Polygons of four or more vertices and polygons with holes: a plane test, a
+// box test and a crossing test in the projected plane; parametrised by the
+// bilinear map over their first four vertices.
+#pragma once
+#include <vector>
+
+#include "raytrace/gprim.h"
+#include "raytrace/ray.h"
+
+class GPolygon : public GSurface {
+public:
+    // Takes the vertices out of "P" (nverts points). A polygon without a
+    // usable plane is reported and flagged never to be linked.
+    GPolygon(int nverts, RtInt n, RtToken tokens[], RtPointer values[]);
+    GPolygon(const GPolygon &o);
+    ~GPolygon() override;
+
+    void bound(Bound &b) override;
+    IntersectionList intersect(const Ray &ray) override;
+    void fill_hit(Intersection *sv) override;
+    void mesh_radiosity() override;
+    GPrimitive *copy() override { return new GPolygon(*this); }
+    void eval_point(float u, float v, float time, Point &P) override;
+    void eval_normal(float u, float v, float time, Point &N) override;
+    void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
+
+    // The parameters of an object-space point of the plane.
+    void polygon_uv(const Point &P, float &gu, float &gv) const;
+    // The corners of the parametric map: V0, V1, V3, V2 (V0, V1, V2, V2 for an
+    // outline of three vertices).
+    void corners(Point c[4]) const;
+
+    Point N;                    // unit face normal, oriented
+    float d = 0;                // plane constant N . V0
+    int nverts = 0;
+    std::vector<Point> verts;   // object space
+
+protected:
+    // The shared construction; outline is the vertex count of the outer loop.
+    GPolygon(int nverts, int outline, RtInt n, RtToken tokens[], RtPointer values[]);
+    // The plane point of a ray inside the box, projected: false on a miss.
+    bool plane_point(const Ray &ray, float &t, Point &P, double p[2]) const;
+    // The vertices projected on the plane of the axes, into a scratch array
+    // shared by all polygons (grown as needed).
+    const double *projected_vertices() const;
+
+    int outline = 0;            // vertices of the outer loop
+    int axis_a = 0, axis_b = 1; // projection plane
+};
+
+class GGeneralPolygon : public GPolygon {
+public:
+    // nverts is the sum of the loop counts; loop 0 is the outline, the others holes.
+    GGeneralPolygon(int nverts, int nloops, const RtInt loop_counts[], RtInt n, RtToken tokens[],
+                    RtPointer values[]);
+    GGeneralPolygon(const GGeneralPolygon &o) = default;
+
+    IntersectionList intersect(const Ray &ray) override;
+    GPrimitive *copy() override { return new GGeneralPolygon(*this); }
+
+    int nloops = 0;
+    std::vector<int> loop_counts;
+};

@@ -1,0 +1,120 @@
+#include "raytrace/triangle.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "raytrace/mesh_size.h"
+#include "raytrace/planar.h"
+#include "raytrace/primitive_makers.h"
+#include "raytrace/surface_hooks.h"
+#include "ri/rierror.h"
+#include "ri/stdtokens.h"
+
+GTriangle::GTriangle(RtInt n, RtToken tokens[], RtPointer values[]) : GSurface(GP_TRIANGLE)
+{
+    build_vertex_var_list(vertex_vars, 3, 3, 1, POSITION_P, n, tokens, values);
+    VVData *pv = vertex_vars.find_entry(tok::P);
+    if (!pv || pv->words() < 9) {
+        // Reported by the list builder when missing.
+        flags |= GPF_UNLINKED;
+        return;
+    }
+    float *p = static_cast<float *>(vertex_vars.take(tok::P));
+    P0 = Point::from(p), P1 = Point::from(p + 3), P2 = Point::from(p + 6);
+    std::free(p);
+    N = cross(P1 - P0, P2 - P1);
+    float len = N.length();
+    if (!((P1 - P0).length() >= 1e-10f && (P2 - P0).length() >= 1e-10f && (P2 - P1).length() >= 1e-10f) ||
+        !(len > 0) || !std::isfinite(len)) {
+        ri_error(RIE_RANGE, RIE_WARNING, "Degenerate triangle primitive");
+        flags |= GPF_UNLINKED;
+        return;
+    }
+    N = N / len;
+    if (flags & GPF_REVERSED) N = -N;
+    d = dot(N, P0);
+    const int order[4] = {0, 1, 2, 2};
+    order_vertex_data(vertex_vars, 3, order);
+    bound(object_bound);
+}
+
+void GTriangle::bound(Bound &b)
+{
+    b = Bound(P0);
+    b.merge(Bound(P1));
+    b.merge(Bound(P2));
+    b.expand(std::fmax(0.001f * b.diagonal(), 0.001f));
+}
+
+void GTriangle::corners(Point c[4]) const
+{
+    c[0] = P0, c[1] = P1, c[2] = P2, c[3] = P2;
+}
+
+IntersectionList GTriangle::intersect(const Ray &ray)
+{
+    if (flags & GPF_DISPLACED) return intersect_grid(this, ray);
+    IntersectionList l;
+    float t;
+    Point P;
+    if (!plane_hit(N, d, ray, t, P) || !inside_box(object_bound, P)) return l;
+    int a, b;
+    projection_axes(N, a, b);
+    const double p[2] = {P[a], P[b]};
+    const double xy[6] = {P0[a], P0[b], P1[a], P1[b], P2[a], P2[b]};
+    Crossings c;
+    if (!polygon_crossings(3, p, xy, &c)) return l;
+    l.add(planar_hit(this, ray, t, P, c, 0, 3));
+    return l;
+}
+
+void GTriangle::triangle_uv(const Point &P, float &gu, float &gv) const
+{
+    Point c[4];
+    corners(c);
+    bilinear_inverse(c, N, P, true, gu, gv);
+}
+
+void GTriangle::fill_hit(Intersection *sv)
+{
+    Point c[4];
+    corners(c);
+    planar_fill_hit(this, sv, N, c, true);
+}
+
+void GTriangle::eval_point(float u, float v, float, Point &P)
+{
+    Point c[4];
+    corners(c);
+    P = bilinear_point(c, u, v);
+}
+
+void GTriangle::eval_derivs(float u, float v, float, Point &dPdu, Point &dPdv)
+{
+    Point c[4];
+    corners(c);
+    bilinear_derivs(c, u, v, dPdu, dPdv);
+}
+
+void GTriangle::eval_normal(float u, float v, float, Point &Nout)
+{
+    if (!vertex_normal_at(vertex_vars, u, v, Nout)) Nout = N;
+}
+
+void GTriangle::mesh_radiosity()
+{
+    if (!attrs.is_set()) {
+        GSurface::mesh_radiosity();   // reports the missing state
+        return;
+    }
+    float p = radiosity_patch_size(this);
+    if (!(p > 0)) return;
+    int nu = patch_count(((P1 - P0).length() - 0.01f) / p);
+    int nv = patch_count((std::fmax((P2 - P0).length(), (P2 - P1).length()) - 0.01f) / p);
+    mesh_radiosity_grid(this, nu, nv);
+}
+
+GPrimitive *make_triangle(RtInt n, RtToken tokens[], RtPointer values[])
+{
+    return new GTriangle(n, tokens, values);
+}

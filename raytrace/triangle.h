@@ -1,0 +1,32 @@
+// The triangle: a three-vertex polygon or a three-vertex face of a mesh,
+// intersected by a plane test and a crossing test, parametrised by the
+// bilinear map over P0, P1, P2, P2.
+#pragma once
+#include "raytrace/gprim.h"
+#include "raytrace/ray.h"
+
+class GTriangle : public GSurface {
+public:
+    // Takes the vertices out of "P" (3 points); a triangle without area or
+    // with a vertex of NaN is reported and flagged never to be linked.
+    GTriangle(RtInt n, RtToken tokens[], RtPointer values[]);
+    GTriangle(const GTriangle &o) = default;
+
+    void bound(Bound &b) override;
+    IntersectionList intersect(const Ray &ray) override;
+    void fill_hit(Intersection *sv) override;
+    void mesh_radiosity() override;
+    GPrimitive *copy() override { return new GTriangle(*this); }
+    void eval_point(float u, float v, float time, Point &P) override;
+    void eval_normal(float u, float v, float time, Point &N) override;
+    void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
+
+    // The parameters of an object-space point of the plane.
+    void triangle_uv(const Point &P, float &gu, float &gv) const;
+    // The corners of the parametric map: P0, P1, P2, P2.
+    void corners(Point c[4]) const;
+
+    Point N;          // unit face normal, oriented
+    float d = 0;      // plane constant N . P0
+    Point P0, P1, P2;
+};

@@ -1,0 +1,113 @@
+// Tori, polygons with holes, CSG solids and procedurals rendered by raylume on
+// a camera where one world unit is one pixel: the pixels they cover follow
+// from their geometry.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <string>
+
+#include "tests/e2e/render_support.h"
+
+namespace {
+
+const int W = 16, H = 16;
+
+// Renders a world of constant-shaded red objects; the alpha of each pixel.
+e2e::Image render(const std::string &world, const std::string &options = "")
+{
+    e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) + options +
+                                          "WorldBegin\nSurface \"constant\"\nColor [1 0 0]\n" + world +
+                                          "WorldEnd\n");
+    EXPECT_EQ(r.run.status, 0) << r.run.err;
+    EXPECT_FALSE(r.image.empty()) << r.run.out << r.run.err;
+    return r.image;
+}
+
+// Whether the pixel centred on world (x + 0.5, y + 0.5) is covered.
+bool covered(const e2e::Image &im, int x, int y)
+{
+    return im.at(x, H - 1 - y, 3) > 0.5f;
+}
+
+// Compares every pixel with the coverage the geometry gives at its centre;
+// centres closer than margin to an edge of the shape are not judged.
+void expect_coverage(const e2e::Image &im, const std::function<float(float, float)> &signed_distance,
+                     float margin = 0.05f)
+{
+    if (im.empty()) return;
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++) {
+            float d = signed_distance(x + 0.5f, y + 0.5f);
+            if (std::fabs(d) < margin) continue;
+            EXPECT_EQ(covered(im, x, y), d < 0) << "pixel at world " << x << ", " << y;
+        }
+}
+
+// Negative inside an axis-aligned box [x0, x1] x [y0, y1].
+float box_distance(float x, float y, float x0, float x1, float y0, float y1)
+{
+    return std::fmax(std::fmax(x0 - x, x - x1), std::fmax(y0 - y, y - y1));
+}
+
+} // namespace
+
+TEST(PrimitivePixels, TorusSeenAlongItsAxisIsARing)
+{
+    e2e::Image im = render("Translate 8 8 0\nTorus 5 1.5 0 360 360\n");
+    expect_coverage(im, [](float x, float y) {
+        float d = std::hypot(x - 8, y - 8);
+        return std::fabs(d - 5) - 1.5f;
+    });
+}
+
+TEST(PrimitivePixels, PartialTorusKeepsItsSweep)
+{
+    // A quarter sweep: only the ring's part with x and y above the centre.
+    e2e::Image im = render("Translate 8 8 0\nTorus 5 1.5 0 360 90\n");
+    expect_coverage(im, [](float x, float y) {
+        float d = std::fabs(std::hypot(x - 8, y - 8) - 5) - 1.5f;
+        return std::fmax(d, std::fmax(8 - x, 8 - y));
+    });
+}
+
+TEST(PrimitivePixels, GeneralPolygonShowsItsHole)
+{
+    e2e::Image im = render("GeneralPolygon [4 4] \"P\" [2 2 0 14 2 0 14 14 0 2 14 0  5 5 0 11 5 0 11 11 0 5 11 0]\n");
+    expect_coverage(im, [](float x, float y) {
+        return std::fmax(box_distance(x, y, 2, 14, 2, 14), -box_distance(x, y, 5, 11, 5, 11));
+    });
+}
+
+TEST(PrimitivePixels, MeshOfTrianglesAndQuadsCoversItsFaces)
+{
+    // A quadrilateral and two triangles side by side.
+    e2e::Image im = render("PointsPolygons [4 3 3] [0 1 4 3  1 2 4  2 5 4] "
+                           "\"P\" [1 1 0  8 1 0  15 1 0  1 6 0  8 6 0  15 6 0]\n");
+    expect_coverage(im, [](float x, float y) { return box_distance(x, y, 1, 15, 1, 6); });
+}
+
+TEST(PrimitivePixels, DifferenceShowsTheHoleThroughABall)
+{
+    // A ball less a capped cylinder along the view: a ring.
+    e2e::Image im = render("SolidBegin \"difference\"\n"
+                           "AttributeBegin\nTranslate 8 8 10\nSphere 6 -6 6 360\nAttributeEnd\n"
+                           "SolidBegin \"primitive\"\nAttributeBegin\nTranslate 8 8 0\n"
+                           "Cylinder 3 0 20 360\nDisk 0 3 360\nDisk 20 3 360\nAttributeEnd\nSolidEnd\n"
+                           "SolidEnd\n");
+    expect_coverage(im, [](float x, float y) {
+        float d = std::hypot(x - 8, y - 8);
+        return std::fmax(d - 6, 3 - d);
+    });
+}
+
+TEST(PrimitivePixels, IntersectionOfTwoBallsIsTheirLens)
+{
+    e2e::Image im = render("SolidBegin \"intersection\"\n"
+                           "AttributeBegin\nTranslate 5.5 8 10\nSphere 5 -5 5 360\nAttributeEnd\n"
+                           "AttributeBegin\nTranslate 10.5 8 10\nSphere 5 -5 5 360\nAttributeEnd\n"
+                           "SolidEnd\n");
+    expect_coverage(im, [](float x, float y) {
+        return std::fmax(std::hypot(x - 5.5f, y - 8) - 5, std::hypot(x - 10.5f, y - 8) - 5);
+    });
+}
