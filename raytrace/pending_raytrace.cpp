@@ -11,4 +11,3 @@
 
 GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
-Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
