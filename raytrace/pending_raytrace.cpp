@@ -18,7 +18,6 @@ GPrimitive *make_nurb_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, Rt
     return nullptr;
 }
 bool split_nurb_patch(GPrimitive *, bool, GPrimitive *&, GPrimitive *&) { return false; }
-GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
 void print_radiosity_stats(FILE *) {}
