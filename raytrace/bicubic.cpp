@@ -6,6 +6,7 @@
 
 #include "raytrace/bilinear.h"
 #include "raytrace/dice.h"
+#include "raytrace/nurbs.h"
 #include "raytrace/primitive_makers.h"
 #include "ri/declarations.h"
 #include "ri/renderer.h"
@@ -256,5 +257,6 @@ bool set_motion_key(GPrimitive *patch, GPrimitive *second)
         static_cast<GBicubicPatch *>(patch)->set_motion_key(*static_cast<GBicubicPatch *>(second));
         return true;
     }
+    if (patch->type == GP_NURB) return set_nurb_motion_key(patch, second);
     return false;
 }

@@ -5,6 +5,7 @@
 #include "raytrace/bicubic.h"
 #include "raytrace/bilinear.h"
 #include "raytrace/dice.h"
+#include "raytrace/nurbs.h"
 #include "ri/renderer.h"
 #include "ri/shader.h"
 #include "shading/blockarena.h"
@@ -50,6 +51,12 @@ void grid_to_surface_params(const GSurface *s, float gu, float gv, float &u, flo
     } else if (s->type == GP_BICUBIC) {
         const GBicubicPatch *p = static_cast<const GBicubicPatch *>(s);
         piece(p->ucol, p->nu, p->vrow, p->nv);
+    } else if (s->type == GP_NURB) {
+        const GNurbPatch *p = static_cast<const GNurbPatch *>(s);
+        u = p->knot_u(gu);
+        v = p->knot_v(gv);
+        uspan = p->urange;
+        vspan = p->vrange;
     }
 }
 

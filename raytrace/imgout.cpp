@@ -11,6 +11,7 @@
 #include "raytrace/random.h"
 #include "ri/declarations.h"
 #include "ri/declvalue.h"
+#include "ri/display_words.h"
 #include "ri/raylume_options.h"
 #include "ri/renderer.h"
 #include "ri/searchpath.h"
@@ -45,24 +46,6 @@ const DisplayType DISPLAY_TYPES[] = {
     {"ascii", DISPLAY_ASCII}, {"memory", DISPLAY_MEMORY}, {"framebuffer", DISPLAY_WINDOW},
     {"x11", DISPLAY_WINDOW},
 };
-
-struct DisplayMode {
-    const char *name;
-    int bits;
-};
-const DisplayMode DISPLAY_MODES[] = {
-    {"rgb", 1}, {"RGB", 1}, {"rgba", 3}, {"RGBA", 3}, {"rgbz", 7}, {"RGBZ", 7},
-    {"rgbaz", 7}, {"RGBAZ", 7}, {"z", 4},
-};
-
-// "none" 0, "lzw" 1, "zip" 2; -1 for anything else.
-int compression_code(const char *word)
-{
-    if (is(word, "none")) return 0;
-    if (is(word, "lzw")) return 1;
-    if (is(word, "zip")) return 2;
-    return -1;
-}
 
 // Bits of output values for quantisation settings: all 0 means floats.
 int quantize_bits(const float q[4])
@@ -181,14 +164,7 @@ int ImageOutput::display(RtToken name, RtToken type, RtToken mode_word, RtInt n,
     o.display_kind = new_kind;
     o.display_type = NewToken(type);
 
-    int bits = 0;
-    for (const DisplayMode &m : DISPLAY_MODES)
-        if (is(mode_word, m.name)) bits = m.bits;
-    if (!bits) {
-        ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "No support for arbitrary output variables: display mode \"%s\"",
-                 mode_word ? mode_word : "");
-        bits = 3;
-    }
+    int bits = display_mode_bits(mode_word);
     o.display_mode_bits = uint8_t(bits);
     o.display_mode = NewToken(mode_word ? mode_word : "rgba");
 
@@ -227,13 +203,13 @@ int ImageOutput::display(RtToken name, RtToken type, RtToken mode_word, RtInt n,
             const char *u = decl_string(d, v);
             o.resolution_unit = u ? NewToken(u) : nullptr;
         } else if (is(t, "compression")) {
-            int c = compression_code(decl_string(d, v));
+            int c = display_compression_code(decl_string(d, v));
             if (c >= 0) {
                 compression = c;
                 if (bits == DISPLAY_Z) zcompression = c;
             }
         } else if (is(t, "zcompression")) {
-            int c = compression_code(decl_string(d, v));
+            int c = display_compression_code(decl_string(d, v));
             if (c == 0 || c == 2) zcompression = c;
         } else if (is(t, "rowsperstrip")) {
             int rows = d->type == DECL_STRING ? atoi(decl_string(d, v) ? decl_string(d, v) : "0") : decl_int(d, v);

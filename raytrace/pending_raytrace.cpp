@@ -9,15 +9,4 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 
-void print_trim_stats(FILE *) {}
-void mesh_radiosity_grid(GSurface *, int, int) {}
-
-GPrimitive *make_nurb_patch(RtInt, RtInt, RtFloat[], RtFloat, RtFloat, RtInt, RtInt, RtFloat[], RtFloat, RtFloat,
-                            const RtFloat *, int, RtInt, RtToken[], RtPointer[])
-{
-    return nullptr;
-}
-bool split_nurb_patch(GPrimitive *, bool, GPrimitive *&, GPrimitive *&) { return false; }
-
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
-void print_radiosity_stats(FILE *) {}

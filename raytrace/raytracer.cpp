@@ -9,6 +9,7 @@
 #include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/surface_hooks.h"
+#include "raytrace/trimcurve.h"
 #include "ri/gstate.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
@@ -18,7 +19,11 @@
 #include "shading/lightsource.h"
 #include "shading/tracing.h"
 
-RayTracer::RayTracer() = default;
+RayTracer::RayTracer()
+{
+    // Trim curves are kept only by a renderer that can trim.
+    build_trim_loops = make_trim_loops;
+}
 
 RayTracer *RayTracer::current()
 {

@@ -11,12 +11,7 @@
 
 int main(int argc, char **argv) {
     RiBegin(RI_NULL);
-    const char *home = std::getenv("VELKHOME");
-    if (!home) home = std::getenv("HOME");
-    if (home) {
-        std::string rc = std::string(home) + "/.raylumerc";
-        read_rib_file(rc.c_str(), current_archive_path(), current_verbosity(), 0);
-    }
+    read_rc_file();
     int first = parse_options(argc, argv);
     if (first >= argc) {
         read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "ri/paramlist.h"
@@ -103,6 +104,14 @@ int read_rib_file(const char *name, const char *, int verbosity, int report_miss
     parse_rib(r);
     r.close();
     return 0;
+}
+
+void read_rc_file() {
+    const char *home = std::getenv("VELKHOME");
+    if (!home) home = std::getenv("HOME");
+    if (!home) return;
+    std::string rc = std::string(home) + "/.raylumerc";
+    read_rib_file(rc.c_str(), current_archive_path(), current_verbosity(), 0);
 }
 
 int read_rib_fd(int fd) {

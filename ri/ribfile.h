@@ -25,6 +25,11 @@ constexpr int MAX_ARCHIVE_DEPTH = 32;
 // set and verbosity is not 0, or at a render debug level of 2 or more; then -1.
 int read_rib_file(const char *name, const char *archive_path, int verbosity, int report_missing);
 
+// Reads the rc file, $VELKHOME/.raylumerc (else $HOME/.raylumerc), as RIB
+// with the current archive path and verbosity; a missing file is silent, and
+// nothing is read when neither variable is set.
+void read_rc_file();
+
 // Reads RIB from an open descriptor (which stays open); -1 when no stream can be made.
 int read_rib_fd(int fd);
 

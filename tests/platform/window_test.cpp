@@ -11,6 +11,8 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include "tests/support/x11_peer.h"
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -53,22 +55,7 @@ protected:
     }
 
     // Sends a key press as the user would make it.
-    void press(unsigned long id, KeySym sym, unsigned state = 0)
-    {
-        XEvent e = {};
-        e.xkey.type = KeyPress;
-        e.xkey.display = peer_;
-        e.xkey.window = id;
-        e.xkey.root = DefaultRootWindow(peer_);
-        e.xkey.subwindow = None;
-        e.xkey.time = CurrentTime;
-        e.xkey.x = e.xkey.y = 1;
-        e.xkey.state = state;
-        e.xkey.keycode = XKeysymToKeycode(peer_, sym);
-        e.xkey.same_screen = True;
-        XSendEvent(peer_, id, True, KeyPressMask, &e);
-        XSync(peer_, False);
-    }
+    void press(unsigned long id, KeySym sym, unsigned state = 0) { velktest::press_key(peer_, id, sym, state); }
 
     Display *peer_ = nullptr;
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/support/run_program.h"
+#include "tests/support/x11_peer.h"
 #include "tests/support/xvfb.h"
 
 namespace {
@@ -24,43 +25,10 @@ velktest::XvfbServer &server()
     return s;
 }
 
-// The top-level window named title, or 0.
-Window find_window(Display *d, const char *title)
-{
-    Window root_return, parent, *children = nullptr;
-    unsigned n = 0;
-    Window found = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root_return, &parent, &children, &n)) return 0;
-    for (unsigned i = 0; i < n && !found; ++i) {
-        char *name = nullptr;
-        if (XFetchName(d, children[i], &name) && name) {
-            if (std::string(name) == title) found = children[i];
-            XFree(name);
-        }
-    }
-    if (children) XFree(children);
-    return found;
-}
-
 // The window goes away when raylume ends, perhaps between two presses.
 int ignore_x_errors(Display *, XErrorEvent *)
 {
     return 0;
-}
-
-void press(Display *d, Window w, KeySym sym)
-{
-    XEvent e = {};
-    e.xkey.type = KeyPress;
-    e.xkey.display = d;
-    e.xkey.window = w;
-    e.xkey.root = DefaultRootWindow(d);
-    e.xkey.time = CurrentTime;
-    e.xkey.x = e.xkey.y = 1;
-    e.xkey.keycode = XKeysymToKeycode(d, sym);
-    e.xkey.same_screen = True;
-    XSendEvent(d, w, True, KeyPressMask, &e);
-    XSync(d, False);
 }
 
 class ImageWindowRun : public testing::Test {
@@ -110,7 +78,7 @@ protected:
         });
         Window w = 0;
         for (int i = 0; i < 2000 && !done && !w; ++i) {
-            w = find_window(peer_, "win.tif");
+            w = velktest::find_window(peer_, "win.tif");
             if (!w) usleep(20000);
         }
         EXPECT_NE(w, 0u) << "no window";
@@ -130,7 +98,7 @@ protected:
             // Keys that arrive while rendering are not the end-of-run loop's:
             // press 'W' until the file appears.
             for (int i = 0; i < 2000 && !done && !dir.exists("win.tif"); ++i) {
-                press(peer_, w, XK_W);
+                velktest::press_key(peer_, w, XK_W);
                 usleep(50000);
             }
             XImage *image = XGetImage(peer_, w, 0, 0, unsigned(a.width), unsigned(a.height), AllPlanes, ZPixmap);
@@ -143,7 +111,7 @@ protected:
                 XDestroyImage(image);
             }
             for (int i = 0; i < 2000 && !done; ++i) {
-                press(peer_, w, XK_Escape);
+                velktest::press_key(peer_, w, XK_Escape);
                 usleep(50000);
             }
         }

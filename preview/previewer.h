@@ -1,0 +1,19 @@
+// pevrin's start-up and command line: the GL back end becomes the current
+// renderer, the rc file and the command line set it up, and the RIB files
+// named (or standard input) are drawn.
+#pragma once
+
+// Set by "-v".
+extern int previewer_verbose;
+
+// The whole program: returns its exit status.
+int previewer_main(int argc, char **argv);
+
+// Applies the options from argv[1] on and returns the index of the first
+// argument that is not an option (a file name, or an unknown option). An
+// option whose values are missing is reported and ends the program with
+// status 1.
+int previewer_parse_options(int argc, char **argv);
+
+// Prints the usage text on standard output and ends the program with status 0.
+[[noreturn]] void previewer_usage();

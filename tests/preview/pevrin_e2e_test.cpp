@@ -1,0 +1,261 @@
+// pevrin run on real scenes on a private X server: the dumped pictures and
+// depth files, the command line, the end-of-run wait and the frame command.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/run_program.h"
+#include "tests/support/x11_peer.h"
+#include "tests/preview/pevrin_run.h"
+
+namespace {
+
+using previewtest::Picture;
+using previewtest::server;
+
+const char ORTHO_40[] = "Format 40 40 1\nProjection \"orthographic\"\n";
+
+// A square facing the camera at depth 1, x in [x0, x1] and y in [y0, y1].
+std::string square(float x0, float x1, float y0, float y1)
+{
+    char text[256];
+    std::snprintf(text, sizeof text, "Polygon \"P\" [%g %g 1  %g %g 1  %g %g 1  %g %g 1]\n", x0, y0, x0, y1, x1, y1,
+                  x1, y0);
+    return text;
+}
+
+// The scene of one square-picture world: 40 x 40 pixels seen orthographically,
+// written to the named file, the geometry in the colour.
+std::string scene(const std::string &file, const char *colour, const std::string &geometry)
+{
+    return std::string(ORTHO_40) + "Display \"" + file + "\" \"file\" \"rgba\"\nWorldBegin\nColor [" + colour +
+           "]\n" + geometry + "WorldEnd\n";
+}
+
+using Pevrin = previewtest::PevrinTest;
+
+TEST_F(Pevrin, RedSquareDrawnUnlitCoversItsPixels)
+{
+    Picture p = run_picture({"-nowait", "-unlit", "-dumprgba"}, scene("sq.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)),
+                            "sq.tif");
+    ASSERT_EQ(p.width, 40);
+    ASSERT_EQ(p.height, 40);
+    // Pixels 10..29 both ways; the head-on light adds its highlight to all channels.
+    for (int y = 0; y < 40; y++) {
+        for (int x = 0; x < 40; x++) {
+            bool inside = x >= 10 && x <= 29 && y >= 10 && y <= 29;
+            const unsigned char *c = p.at(x, y);
+            if (inside) {
+                EXPECT_EQ(c[0], 255) << x << "," << y;
+                EXPECT_NEAR(c[1], 128, 4) << x << "," << y;
+                EXPECT_EQ(c[1], c[2]);
+            } else {
+                EXPECT_TRUE(p.black(x, y)) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST_F(Pevrin, WireframeShowsEdgesOnly)
+{
+    Picture p = run_picture({"-nowait", "-lines", "-dumprgb"}, scene("w.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)),
+                            "w.tif");
+    ASSERT_EQ(p.width, 40);
+    // The interior keeps the dark grey background; the left and top edges are red.
+    const unsigned char *inside = p.at(20, 20);
+    EXPECT_NEAR(inside[0], 26, 2);
+    EXPECT_NEAR(inside[1], 26, 2);
+    EXPECT_NEAR(inside[2], 26, 2);
+    EXPECT_TRUE(p.red(9, 20) || p.red(10, 20) || p.red(11, 20));
+    EXPECT_TRUE(p.red(20, 9) || p.red(20, 10) || p.red(20, 11));
+}
+
+TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
+{
+    // A rectangle in the upper part of the picture: rows 4..15 from the top.
+    velktest::RunResult r = run({"-dumprgbaz", "-unlit"}, scene("out", "1 0 0", square(-0.5f, 0.5f, 0.2f, 0.8f)));
+    // A dump never waits for a key.
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("should be freeing windows bitmap here..."), std::string::npos);
+    Picture p = picture("out");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_EQ(p.at(20, 10)[0], 255);
+    EXPECT_TRUE(p.black(20, 30));
+
+    std::string z = dir.read("out.zfile");
+    ASSERT_EQ(z.size(), 136u + 40 * 40 * 4);
+    EXPECT_EQ(z.substr(0, 4), std::string("\x2f\x08\x67\xab", 4));
+    EXPECT_EQ(uint8_t(z[4]) * 256 + uint8_t(z[5]), 40);
+    EXPECT_EQ(uint8_t(z[6]) * 256 + uint8_t(z[7]), 40);
+    auto depth = [&](int x, int y) { return previewtest::zfile_depth(z, 40, x, y); };
+    EXPECT_NEAR(depth(20, 10), 1.0f, 0.05f);
+    EXPECT_EQ(depth(20, 30), 1e30f);
+}
+
+TEST_F(Pevrin, StandardInputWithTheResolutionOfTheCommandLine)
+{
+    velktest::RunOptions o = options("Display \"in.tif\" \"file\" \"rgb\"\nWorldBegin\nWorldEnd\n");
+    velktest::RunResult r = velktest::run({velktest::program("pevrin"), "-nowait", "-res", "16", "8", "-dumprgb"}, o);
+    EXPECT_EQ(r.status, 0) << r.err;
+    Picture p = picture("in.tif");
+    EXPECT_EQ(p.width, 16);
+    EXPECT_EQ(p.height, 8);
+}
+
+TEST_F(Pevrin, UnknownOptionIsTheFirstFileAndHelpPrintsTheUsage)
+{
+    velktest::RunResult r = velktest::run({velktest::program("pevrin"), "-nowait", "-bogus"}, options());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("File not found"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("-bogus"), std::string::npos) << r.err;
+
+    r = velktest::run({velktest::program("pevrin"), "-h"}, options());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.find("\npevrin - Polygon preview for RIB files\n"), 0u) << r.out;
+    EXPECT_NE(r.out.find("Usage: pevrin [options] file1 ... fileN\n   options:\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\t            -fc command        Execute shell command at every FrameEnd\n"),
+              std::string::npos);
+
+    r = velktest::run({velktest::program("pevrin"), "-res", "16"}, options());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Option -res takes 2 values"), std::string::npos) << r.err;
+}
+
+TEST_F(Pevrin, UnlitIgnoresTheScenesOwnLights)
+{
+    std::string body = "WorldBegin\nColor [1 0 0]\n" + square(-0.5f, 0.5f, -0.5f, 0.5f) + "WorldEnd\n";
+    std::string blue_light = "LightSource \"ambientlight\" 1 \"intensity\" [1] \"lightcolor\" [0 0 1]\n";
+    run({"-nowait", "-unlit", "-dumprgb"}, std::string(ORTHO_40) + "Display \"a.tif\" \"file\" \"rgb\"\n" + body);
+    run({"-nowait", "-unlit", "-dumprgb"},
+        std::string(ORTHO_40) + "Display \"b.tif\" \"file\" \"rgb\"\n" + blue_light + body);
+    // Without -unlit the blue ambient light is all there is: a red square is black.
+    run({"-nowait", "-dumprgb"}, std::string(ORTHO_40) + "Display \"c.tif\" \"file\" \"rgb\"\n" + blue_light + body);
+    Picture a = picture("a.tif"), b = picture("b.tif"), c = picture("c.tif");
+    ASSERT_EQ(a.width, 40);
+    ASSERT_EQ(b.width, 40);
+    ASSERT_EQ(c.width, 40);
+    EXPECT_EQ(std::memcmp(a.at(20, 20), b.at(20, 20), 3), 0);
+    EXPECT_EQ(a.at(20, 20)[0], 255);
+    EXPECT_TRUE(c.black(20, 20));
+}
+
+TEST_F(Pevrin, CropShowsTheTopOfThePicture)
+{
+    Picture p = run_picture({"-nowait", "-lines", "-dumprgb", "-crop", "0", "1", "0", "0.5"},
+                            scene("crop.tif", "1 0 0",
+                                  square(-0.5f, 0.5f, 0.25f, 0.75f) + "Color [0 0 1]\n" +
+                                      square(-0.5f, 0.5f, -0.75f, -0.25f)),
+                            "crop.tif");
+    ASSERT_EQ(p.width, 40);
+    ASSERT_EQ(p.height, 20);
+    EXPECT_GT(p.count_strong(0), 40);
+    EXPECT_EQ(p.count_strong(2), 0);
+}
+
+TEST_F(Pevrin, SketchOutlinesAWhiteSquareInBlack)
+{
+    Picture p = run_picture({"-nowait", "-sketch", "-dumprgb"}, scene("s.tif", "1 1 1", square(-0.5f, 0.5f, -0.5f, 0.5f)),
+                            "s.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_EQ(p.at(20, 20)[0], 255);   // the fill in the white background colour
+    EXPECT_EQ(p.at(2, 2)[1], 255);     // the background
+    int dark_left = 0;
+    for (int y = 12; y < 28; y++)
+        for (int x = 6; x < 15; x++) dark_left += p.black(x, y);
+    EXPECT_GT(dark_left, 4);
+}
+
+TEST_F(Pevrin, WithoutClearingTheNextFrameDrawsOverThePrevious)
+{
+    velktest::RunResult r =
+        run({"-nowait", "-lines", "-dumprgb"},
+            std::string(ORTHO_40) + "FrameBegin 0\nDisplay \"f0.tif\" \"file\" \"rgb\"\nWorldBegin\nColor [1 0 0]\n" +
+                square(-0.9f, -0.1f, -0.5f, 0.5f) +
+                "WorldEnd\nFrameEnd\n"
+                "FrameBegin 1\nOption \"window\" \"clearfb\" [0]\nDisplay \"f1.tif\" \"file\" \"rgb\"\n"
+                "WorldBegin\nColor [0 0 1]\n" +
+                square(0.1f, 0.9f, -0.5f, 0.5f) + "WorldEnd\nFrameEnd\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    Picture f0 = picture("f0.tif"), f1 = picture("f1.tif");
+    ASSERT_EQ(f1.width, 40);
+    EXPECT_GT(f0.count_strong(0), 20);
+    EXPECT_EQ(f0.count_strong(2), 0);
+    EXPECT_GT(f1.count_strong(0), 20);   // the first frame's red outline is still there
+    EXPECT_GT(f1.count_strong(2), 20);
+}
+
+TEST_F(Pevrin, FrameCommandAndStatistics)
+{
+    std::string frame = "WorldBegin\nSphere 1 -1 1 360\nWorldEnd\n";
+    velktest::RunResult r =
+        run({"-nowait", "-stats", "-fc", "sh -c 'echo frame >> frames.log'"},
+            "Format 20 20 1\nTranslate 0 0 5\nFrameBegin 0\n" + frame + "FrameEnd\nFrameBegin 1\n" + frame + "FrameEnd\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("frames.log"), "frame\nframe\n");
+    EXPECT_NE(r.out.find("Geometry:\n    Total GL polygons: 128\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Total GL polygons: 256\n"), std::string::npos) << r.out;
+}
+
+int ignore_x_errors(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
+TEST_F(Pevrin, TheLastFrameStaysUpAtItsPlaceUntilEscape)
+{
+    Display *peer = XOpenDisplay(server().display().c_str());
+    ASSERT_NE(peer, nullptr);
+    XSetErrorHandler(&ignore_x_errors);
+    std::vector<std::string> argv = {velktest::program("pevrin"), "-unlit", "-pos", "30", "40",
+                                     dir.write("scene.rib", scene("shown.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)))};
+    velktest::RunResult result;
+    std::atomic<bool> done(false);
+    std::thread runner([&] {
+        result = velktest::run(argv, options());
+        done = true;
+    });
+    Window w = 0;
+    for (int i = 0; i < 2000 && !done && !w; ++i) {
+        w = velktest::find_window(peer, "shown.tif");
+        if (!w) usleep(20000);
+    }
+    EXPECT_NE(w, 0u) << "no window";
+    // At the image position of the command line (there is no window manager to move it).
+    int wx = -1, wy = -1;
+    ::Window child;
+    if (w) XTranslateCoordinates(peer, w, DefaultRootWindow(peer), 0, 0, &wx, &wy, &child);
+    EXPECT_EQ(wx, 30);
+    EXPECT_EQ(wy, 40);
+    // The window keeps the picture while it waits.
+    unsigned long centre = 0;
+    for (int i = 0; i < 200 && w && !done && (centre & 0xff0000) != 0xff0000; ++i) {
+        usleep(20000);
+        XImage *image = XGetImage(peer, w, 20, 20, 1, 1, AllPlanes, ZPixmap);
+        if (image) {
+            centre = XGetPixel(image, 0, 0);
+            XDestroyImage(image);
+        }
+    }
+    EXPECT_EQ(centre & 0xff0000, 0xff0000u);
+    EXPECT_FALSE(done);
+    for (int i = 0; i < 2000 && w && !done; ++i) {
+        velktest::press_key(peer, w, XK_Escape);
+        usleep(50000);
+    }
+    runner.join();
+    XCloseDisplay(peer);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_FALSE(result.timed_out);
+}
+
+} // namespace
