@@ -8,6 +8,3 @@
 #include "raytrace/primitive_makers.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
-
-GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
-
