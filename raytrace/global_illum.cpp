@@ -3,17 +3,50 @@
 // cache's save file.
 #include <cstdio>
 
+#include "raytrace/gprim.h"
+#include "raytrace/radiosity.h"
 #include "raytrace/raytracer.h"
+#include "ri/raylume_options.h"
+
+namespace {
+
+// One radiosity dump: the direct (1), indirect (2) or whole (3) light.
+void dump_radiosity(GPrimitive *list, const char *name, int parts)
+{
+    FILE *f = fopen(name, "w");
+    if (!f) return;
+    write_radiosity_rib(list, f, parts);
+    fclose(f);
+}
+
+} // namespace
 
 void RayTracer::begin_global_illumination()
 {
     photon_map.clear();
     irradiance_cache.clear();
+    reset_radiosity();
+    reset_rad_mesh_counts();
     irradiance_cache.stats = IrradianceStats();
 }
 
 void RayTracer::prepare_global_illumination()
 {
+    if (options.radiosity_steps > 0) {
+        set_radiosity_results_ready(false);
+        if (options.verbosity > 0) {
+            printf("Meshing for radiosity...");
+            fflush(stdout);
+        }
+        mesh_radiosity_list(frame_objects);
+        radiosity();
+        if (radiosity_output) {
+            dump_radiosity(frame_objects, "direct.out", 1);
+            dump_radiosity(frame_objects, "indirect.out", 2);
+            dump_radiosity(frame_objects, "rad.out", 3);
+        }
+        set_radiosity_results_ready(true);
+    }
     if (options.indirect_seedfile) irradiance_cache.load(options.indirect_seedfile);
     if (need_photons) shoot_photons();
 }
@@ -22,6 +55,8 @@ void RayTracer::finish_global_illumination()
 {
     if (options.indirect_savefile) irradiance_cache.save(options.indirect_savefile);
     irradiance_cache.clear();
+    set_radiosity_results_ready(false);
+    free_radiosity_meshes(frame_objects);
 }
 
 void print_irradiance_stats(FILE *out)

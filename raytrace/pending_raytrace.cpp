@@ -9,9 +9,6 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 
-void mesh_radiosity_grid(GSurface *, int, int) {}
-
 GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
 
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }
-void print_radiosity_stats(FILE *) {}

@@ -112,6 +112,8 @@ public:
     void prepare_global_illumination();
     // After the pixel work: saves the irradiance cache when asked, empties it.
     void finish_global_illumination();
+    // The progressive radiosity solution over the meshed frame objects.
+    void radiosity();
     // Emits the photons of every light that asks for them into photon_map.
     void shoot_photons();
     // Whether photons were stored this frame (shading then asks for them).

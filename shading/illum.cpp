@@ -5,6 +5,7 @@
 
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
+#include "raytrace/radiosity.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "ri/renderer.h"
@@ -70,6 +71,11 @@ void ambient(Color &C, ShaderVars *sv)
 {
     C = Color(0, 0, 0);
     if (!can_light(sv)) return;
+    if (radiosity_results_ready() && sv->obj && is_surface_type(sv->obj->type) &&
+        static_cast<GSurface *>(sv->obj)->rad_patches) {
+        find_patch(C, sv);
+        return;
+    }
     RayTracer *rt = RayTracer::current();
     if (rt && rt->caustics_on()) {
         // Photons are kept with the normal of the side they arrived on; the

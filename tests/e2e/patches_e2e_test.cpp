@@ -1,6 +1,8 @@
 // Diced and patch surfaces rendered by raylume: the pixels they cover.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
 #include <string>
 
 #include "tests/e2e/render_support.h"
@@ -24,6 +26,22 @@ std::string frame16()
            "Display \"out.tif\" \"file\" \"rgba\"\n"
            "Format 16 16 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\nQuantize \"rgba\" 255 0 255 0\n" +
            e2e::pixel_camera(16, 16);
+}
+
+// Renders rib and checks each pixel's coverage: covered(x, y) of the pixel's
+// world centre answers 1 (covered), 0 (empty) or -1 (either).
+void expect_coverage(const std::string &rib, const std::function<int(float, float)> &covered)
+{
+    velktest::TempDir dir;
+    velktest::RunResult r = e2e::raylume(dir, rib);
+    ASSERT_EQ(r.status, 0) << r.err;
+    e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+    ASSERT_EQ(im.width, 16);
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 16; x++) {
+            int want = covered(x + 0.5f, 15.5f - y);
+            if (want >= 0) EXPECT_EQ(im.at(x, y, 3), want ? 255 : 0) << x << " " << y;
+        }
 }
 
 } // namespace
@@ -54,7 +72,6 @@ TEST(DicedSurfaces, TrueDisplacementMovesTheSilhouette)
 
 TEST(PatchSurfaces, BilinearPatchAndMeshCoverTheirPixels)
 {
-    velktest::TempDir dir;
     // A square patch over x 2..12, y 2..10 and, from a 2 x 2 mesh, the piece
     // over x 13..15, y 12..14 (world y grows upwards: row = 15 - y).
     std::string rib = frame16() +
@@ -62,21 +79,13 @@ TEST(PatchSurfaces, BilinearPatchAndMeshCoverTheirPixels)
                       "Patch \"bilinear\" \"P\" [2 2 0  12 2 0  2 10 0  12 10 0]\n"
                       "PatchMesh \"bilinear\" 2 \"nonperiodic\" 2 \"nonperiodic\" "
                       "\"P\" [13 12 0  15 12 0  13 14 0  15 14 0]\nWorldEnd\n";
-    velktest::RunResult r = e2e::raylume(dir, rib);
-    ASSERT_EQ(r.status, 0) << r.err;
-    e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
-    ASSERT_EQ(im.width, 16);
-    for (int y = 0; y < 16; y++)
-        for (int x = 0; x < 16; x++) {
-            float wx = x + 0.5f, wy = 15.5f - y;
-            bool in = (wx > 2 && wx < 12 && wy > 2 && wy < 10) || (wx > 13 && wx < 15 && wy > 12 && wy < 14);
-            EXPECT_EQ(im.at(x, y, 3), in ? 255 : 0) << x << " " << y;
-        }
+    expect_coverage(rib, [](float wx, float wy) {
+        return (wx > 2 && wx < 12 && wy > 2 && wy < 10) || (wx > 13 && wx < 15 && wy > 12 && wy < 14);
+    });
 }
 
 TEST(PatchSurfaces, BicubicPatchCoversItsPixels)
 {
-    velktest::TempDir dir;
     // A Bezier patch over x 2..14, y 4..10 whose inner points bulge towards
     // the eye, and the same square with the B-spline basis, which keeps to
     // the middle third of its control points (x 6..10, y 12..14 of the 12..16
@@ -90,17 +99,11 @@ TEST(PatchSurfaces, BicubicPatchCoversItsPixels)
         }
     std::string rib = frame16() + "WorldBegin\nSurface \"constant\"\nPatch \"bicubic\" \"P\" [" + points +
                       "]\nBasis \"b-spline\" 1 \"b-spline\" 1\nPatch \"bicubic\" \"P\" [" + flat + "]\nWorldEnd\n";
-    velktest::RunResult r = e2e::raylume(dir, rib);
-    ASSERT_EQ(r.status, 0) << r.err;
-    e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
-    ASSERT_EQ(im.width, 16);
-    for (int y = 0; y < 16; y++)
-        for (int x = 0; x < 16; x++) {
-            float wx = x + 0.5f, wy = 15.5f - y;
-            bool bezier = wx > 2 && wx < 14 && wy > 4 && wy < 10;
-            bool bspline = wx > 6 && wx < 10 && wy > 13.4f && wy < 14.6f;
-            EXPECT_EQ(im.at(x, y, 3), bezier || bspline ? 255 : 0) << x << " " << y;
-        }
+    expect_coverage(rib, [](float wx, float wy) {
+        bool bezier = wx > 2 && wx < 14 && wy > 4 && wy < 10;
+        bool bspline = wx > 6 && wx < 10 && wy > 13.4f && wy < 14.6f;
+        return bezier || bspline;
+    });
 }
 
 TEST(PatchSurfaces, TrimmedNurbsPatchShowsItsColoursAndItsHole)
@@ -138,4 +141,29 @@ TEST(PatchSurfaces, TrimmedNurbsPatchShowsItsColoursAndItsHole)
                 EXPECT_NEAR(im.at(x, y, 2), 255, 1);
             }
     }
+}
+
+TEST(PatchSurfaces, RationalNurbsDiskIsRound)
+{
+    // A disk of radius 6 around the frame's centre: a rational quadratic
+    // circle in u, its centre (the rim's points weighted alike) in v.
+    const char *h = "0.70710678";
+    std::string rim, centre;
+    const float c[9][3] = {{1, 0, 1}, {1, 1, 0}, {0, 1, 1}, {-1, 1, 0}, {-1, 0, 1},
+                           {-1, -1, 0}, {0, -1, 1}, {1, -1, 0}, {1, 0, 1}};
+    for (const auto &p : c) {
+        // Corner points carry weight 1; the others the weight h (so x h).
+        std::string w = p[2] ? "1" : h;
+        std::string x = p[2] ? std::to_string((int)p[0]) : (p[0] < 0 ? "-" : "") + std::string(h);
+        std::string y = p[2] ? std::to_string((int)p[1]) : (p[1] < 0 ? "-" : "") + std::string(h);
+        rim += x + " " + y + " 0 " + w + "  ";
+        centre += "0 0 0 " + w + "  ";
+    }
+    std::string rib = frame16() + "WorldBegin\nSurface \"constant\"\nTranslate 8 8 0\nScale 6 6 1\n"
+                                  "NuPatch 9 3 [0 0 0 1 1 2 2 3 3 4 4 4] 0 4 2 2 [0 0 1 1] 0 1 \"Pw\" [" +
+                      rim + centre + "]\nWorldEnd\n";
+    expect_coverage(rib, [](float wx, float wy) {
+        float d = std::hypot(wx - 8, wy - 8);
+        return std::fabs(d - 6) < 0.15f ? -1 : d < 6;   // the diced rim may fall either way
+    });
 }

@@ -1,0 +1,240 @@
+// The radiosity mesh: patches over a surface's parameters, elements split
+// from them, and the vertices at the elements' corners, welded per object.
+// Records come from pools that live until the meshes are freed at the end
+// of the frame.
+#include <cmath>
+#include <deque>
+
+#include "raytrace/gprim.h"
+#include "raytrace/radiosity.h"
+#include "raytrace/surface_hooks.h"
+#include "ri/renderer.h"
+#include "ri/rierror.h"
+
+namespace {
+
+// Vertices closer than this in world space are one.
+const float WELD_DISTANCE = 0.001f;
+
+struct RadPools {
+    std::deque<RadPatch> patches;
+    std::deque<RadElement> elements;
+    std::deque<RadVertex> vertices;
+    RadMeshCounts counts;
+};
+
+RadPools &pools()
+{
+    static RadPools p;
+    return p;
+}
+
+float shutter_open()
+{
+    return current_renderer ? current_renderer->options.shutter_open : 0;
+}
+
+RadPatch *new_patch()
+{
+    pools().patches.emplace_back();
+    pools().counts.patches++;
+    RadPatch *p = &pools().patches.back();
+    *p = RadPatch{};
+    return p;
+}
+
+RadElement *new_element(RadPatch *patch, float u0, float v0, float u1, float v1)
+{
+    pools().elements.emplace_back();
+    pools().counts.elements++;
+    RadElement *e = &pools().elements.back();
+    *e = RadElement{};
+    e->patch = patch;
+    e->umin = u0, e->vmin = v0, e->umax = u1, e->vmax = v1;
+    GSurface *s = patch->owner;
+    e->corner[0] = rad_vertex_at(s, u0, v0);
+    e->corner[1] = rad_vertex_at(s, u1, v0);
+    e->corner[2] = rad_vertex_at(s, u1, v1);
+    e->corner[3] = rad_vertex_at(s, u0, v1);
+    e->corners = 4;
+    const Point &a = e->corner[0]->P, &b = e->corner[1]->P, &c = e->corner[2]->P, &d = e->corner[3]->P;
+    e->area = 0.5f * (cross(b - a, c - a).length() + cross(c - a, d - a).length());
+    return e;
+}
+
+// The world length of the element's edges from corner 0 to 1 and 1 to 2.
+void edge_lengths(const RadElement *e, float &a, float &b)
+{
+    a = (e->corner[1]->P - e->corner[0]->P).length();
+    b = (e->corner[2]->P - e->corner[1]->P).length();
+}
+
+template <class F>
+void walk_surfaces(GPrimitive *list, int follow, F f)
+{
+    for_each_surface(
+        list, [](GSurface *s, void *arg) { (*static_cast<F *>(arg))(s); }, &f, follow);
+}
+
+template <class F>
+void both_sides(GSurface *s, F f)
+{
+    f(0);
+    const GState *g = s->attributes();
+    if (g && (g->flags & GS_TWOSIDED)) f(1);
+}
+
+} // namespace
+
+void rad_surface_point(GSurface *s, float u, float v, Point &P, Point &N)
+{
+    const float t = shutter_open();
+    Point p, n;
+    s->eval_point(u, v, t, p);
+    s->eval_normal(u, v, t, n);
+    if (s->flag_0x10()) n = -n;
+    if (s->xform.is_set()) {
+        s->xform->point_to_world(p.data(), P.data(), t);
+        s->xform->normal_to_world(n.data(), N.data(), t);
+    } else {
+        P = p;
+        N = n;
+    }
+    N = normalize(N);
+}
+
+RadVertex *rad_vertices(const GSurface *s)
+{
+    return static_cast<RadVertex *>(s->rad_blocks);
+}
+
+RadVertex *rad_vertex_at(GSurface *s, float u, float v)
+{
+    const float t = shutter_open();
+    Point Pobj, Nobj, P, N;
+    s->eval_point(u, v, t, Pobj);
+    s->eval_normal(u, v, t, Nobj);
+    if (s->flag_0x10()) Nobj = -Nobj;
+    if (s->xform.is_set()) {
+        s->xform->point_to_world(Pobj.data(), P.data(), t);
+        s->xform->normal_to_world(Nobj.data(), N.data(), t);
+    } else {
+        P = Pobj;
+        N = Nobj;
+    }
+    for (RadVertex *w = rad_vertices(s); w; w = w->next)
+        if ((w->P - P).length() < WELD_DISTANCE) return w;
+
+    pools().vertices.emplace_back();
+    pools().counts.vertices++;
+    RadVertex *w = &pools().vertices.back();
+    *w = RadVertex{};
+    w->Pobj = Pobj;
+    w->P = P;
+    w->Nobj = normalize(Nobj);
+    float len = N.length();
+    if (len < 0.01f && current_renderer && (current_renderer->options.verbosity & 2)) {
+        Point n = normalize(N);
+        printf("Normalizing... %g %g %g -> %g %g %g\n", N.x, N.y, N.z, n.x, n.y, n.z);
+        printf("Had trouble when uv = %g %g\n", u, v);
+    }
+    w->N = normalize(N);
+    w->next = rad_vertices(s);
+    s->rad_blocks = w;
+    return w;
+}
+
+void RadiosityElement::subdivide(bool recurse)
+{
+    GSurface *s = patch->owner;
+    const float um = 0.5f * (umin + umax), vm = 0.5f * (vmin + vmax);
+    const float u0 = umin, v0 = vmin, u1 = umax, v1 = vmax;
+    RadElement *q[3] = {new_element(patch, um, v0, u1, vm), new_element(patch, um, vm, u1, v1),
+                        new_element(patch, u0, vm, um, v1)};
+    umax = um, vmax = vm;
+    corner[1] = rad_vertex_at(s, um, v0);
+    corner[2] = rad_vertex_at(s, um, vm);
+    corner[3] = rad_vertex_at(s, u0, vm);
+    const Point &a = corner[0]->P, &b = corner[1]->P, &c = corner[2]->P, &d = corner[3]->P;
+    area = 0.5f * (cross(b - a, c - a).length() + cross(c - a, d - a).length());
+    // Kept in order after this one, so a walk of the list meets them next.
+    q[2]->next = next;
+    q[1]->next = q[2];
+    q[0]->next = q[1];
+    next = q[0];
+    if (!recurse) return;
+    const GState *g = s->attributes();
+    const float size = g ? g->rad_elemsize : 0;
+    RadElement *quad[4] = {this, q[0], q[1], q[2]};
+    for (RadElement *e : quad) {
+        float ea, eb;
+        edge_lengths(e, ea, eb);
+        // NaN sizes stop the splitting.
+        if (ea >= size && eb >= size && size > 0) e->subdivide(true);
+    }
+}
+
+void mesh_radiosity_grid(GSurface *s, int nu, int nv)
+{
+    const GState *g = s->attributes();
+    if (!g || g->zonal == 0 || nu < 1 || nv < 1) return;
+    for (int i = 0; i < nu; ++i)
+        for (int j = 0; j < nv; ++j) {
+            RadPatch *p = new_patch();
+            p->owner = s;
+            p->umin = float(i) / nu, p->umax = float(i + 1) / nu;
+            p->vmin = float(j) / nv, p->vmax = float(j + 1) / nv;
+            p->elements = new_element(p, p->umin, p->vmin, p->umax, p->vmax);
+            p->elements->subdivide(true);
+            p->area = 0;
+            for (RadElement *e = p->elements; e; e = e->next) p->area += e->area;
+            p->next = s->rad_patches;
+            s->rad_patches = p;
+        }
+}
+
+void for_each_rad_vertex(GPrimitive *list, void (*f)(GSurface *, RadVertex *, int, void *), void *arg,
+                         int follow)
+{
+    walk_surfaces(list, follow, [&](GSurface *s) {
+        for (RadVertex *v = rad_vertices(s); v; v = v->next) both_sides(s, [&](int side) { f(s, v, side, arg); });
+    });
+}
+
+void for_each_rad_patch(GPrimitive *list, void (*f)(GSurface *, RadPatch *, int, void *), void *arg, int follow)
+{
+    walk_surfaces(list, follow, [&](GSurface *s) {
+        for (RadPatch *p = s->rad_patches; p; p = p->next) both_sides(s, [&](int side) { f(s, p, side, arg); });
+    });
+}
+
+void for_each_element(GPrimitive *list, void (*f)(GSurface *, RadElement *, int, void *), void *arg, int follow)
+{
+    walk_surfaces(list, follow, [&](GSurface *s) {
+        for (RadPatch *p = s->rad_patches; p; p = p->next)
+            for (RadElement *e = p->elements; e; e = e->next) both_sides(s, [&](int side) { f(s, e, side, arg); });
+    });
+}
+
+const RadMeshCounts &rad_mesh_counts()
+{
+    return pools().counts;
+}
+
+void reset_rad_mesh_counts()
+{
+    pools().counts = RadMeshCounts();
+}
+
+void free_radiosity_meshes(GPrimitive *list)
+{
+    walk_surfaces(list, 1, [](GSurface *s) {
+        s->rad_patches = nullptr;
+        s->rad_elements = nullptr;
+        s->rad_blocks = nullptr;
+    });
+    RadPools &p = pools();
+    p.patches.clear();
+    p.elements.clear();
+    p.vertices.clear();
+}
