@@ -326,3 +326,34 @@ TEST_F(Nurbs, TrimmedHitsAreDropped)
     l.free_list();
     delete p;
 }
+
+TEST_F(Nurbs, ThroughTheInterfaceLargePatchesSplitAndTrimsAreKept)
+{
+    RiFormat(2048, 2048, 1);
+    RiProjection("orthographic", RI_NULL);
+    RiScreenWindow(0, 2, 0, 2);
+    RiWorldBegin();
+    RiTranslate(0, 0, 5);
+    RtInt depth = 2;
+    RiAttribute("render", "patch_splitdepth", &depth, RI_NULL);
+    RtInt nc[] = {1}, order[] = {2}, n[] = {2};
+    RtFloat knot[] = {0, 0, 1, 1}, lo[] = {0}, hi[] = {1}, u[] = {0, 1}, v[] = {0, 1}, w[] = {1, 1};
+    RiTrimCurve(1, nc, order, knot, lo, hi, n, u, v, w);
+    ASSERT_TRUE(current_renderer->attributes->trim_loops.is_set());
+    float k[] = {0, 0, 1, 1}, P[] = {0, 0, 0, 2, 0, 0, 0, 2, 0, 2, 2, 0};
+    RiNuPatch(2, 2, k, 0, 1, 2, 2, k, 0, 1, "P", P, RI_NULL);
+    // 2048 pixels square: halved in v, then each half in u.
+    std::vector<GNurbPatch *> pieces;
+    for (GPrimitive *o = RayTracer::current()->world_objects; o; o = o->next)
+        if (o->type == GP_NURB) pieces.push_back(static_cast<GNurbPatch *>(o));
+    ASSERT_EQ(pieces.size(), 4u);
+    float area = 0;
+    for (GNurbPatch *p : pieces) {
+        EXPECT_FLOAT_EQ(p->urange, 0.5f);
+        EXPECT_TRUE(p->attributes()->trim_loops.is_set());
+        area += p->urange * p->vrange;
+    }
+    EXPECT_FLOAT_EQ(area, 1);
+    current_renderer->options.render_enabled = 0;
+    RiWorldEnd();
+}
