@@ -9,6 +9,4 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 
-GPrimitive *make_procedural(RtPointer, RtBound, RtProcSubdivFunc, RtProcFreeFunc) { return nullptr; }
-
 Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -110,4 +111,85 @@ TEST(PrimitivePixels, IntersectionOfTwoBallsIsTheirLens)
     expect_coverage(im, [](float x, float y) {
         return std::fmax(std::hypot(x - 5.5f, y - 8) - 5, std::hypot(x - 10.5f, y - 8) - 5);
     });
+}
+
+namespace {
+
+const std::string PROCEDURAL_PATH = "Option \"searchpath\" \"procedural\" [\"" VELK_PROCEDURAL_DIR "\"]\n";
+
+// A sphere of radius 5 made by a procedural at the middle of the frame, and
+// the disk it covers.
+std::string procedural_at_centre(const std::string &kind, const std::string &name, const std::string &args)
+{
+    return "AttributeBegin\nTranslate 8 8 10\nProcedural \"" + kind + "\" [\"" + name + "\" \"" + args +
+           "\"] [-5 5 -5 5 -5 5]\nAttributeEnd\n";
+}
+
+float disk_at_centre(float x, float y)
+{
+    return std::hypot(x - 8, y - 8) - 5;
+}
+
+// The number of covered pixels.
+int coverage(const e2e::Image &im)
+{
+    int n = 0;
+    for (int y = 0; y < H; y++)
+        for (int x = 0; x < W; x++) n += covered(im, x, y);
+    return n;
+}
+
+} // namespace
+
+TEST(ProceduralPixels, ArchiveIsReadWhenTheFirstRayReachesItsBound)
+{
+    velktest::TempDir dir;
+    std::string archive = dir.write("ball.rib", "Sphere 5 -5 5 360\n");
+    expect_coverage(render(procedural_at_centre("DelayedReadArchive", archive, "")), disk_at_centre);
+}
+
+TEST(ProceduralPixels, ProgramIsRunWithTheDetailAndItsRibIsRendered)
+{
+    velktest::TempDir dir;
+    std::string note = dir.path() + "/request.txt";
+    e2e::Image im = render(procedural_at_centre("RunProgram", std::string(VELK_RIB_PROGRAM) + " " + note, "5 rest"));
+    expect_coverage(im, disk_at_centre);
+    // Run once, with the bound's area in pixels: 10 by 10 and a pixel on
+    // each side (a little more for the box's growth in world space).
+    std::string line = dir.read("request.txt");
+    ASSERT_FALSE(line.empty());
+    EXPECT_EQ(line.substr(line.find(' ')), " 5 rest\n");
+    double detail = std::atof(line.c_str());
+    EXPECT_GE(detail, 12 * 12);
+    EXPECT_LE(detail, 13 * 13);
+}
+
+TEST(ProceduralPixels, LibraryCallsBackIntoTheRenderer)
+{
+    expect_coverage(render(procedural_at_centre("DynamicLoad", "procsphere.so", "5"), PROCEDURAL_PATH),
+                    disk_at_centre);
+}
+
+TEST(ProceduralPixels, FailuresAreReportedOnceAndLeaveTheBoundEmpty)
+{
+    velktest::TempDir dir;
+    const struct {
+        std::string kind, name, message;
+    } cases[] = {
+        {"RunProgram", dir.path() + "/no-such-program",
+         "RiProcRunProgram could not run program \"" + dir.path() + "/no-such-program\""},
+        {"DynamicLoad", "no-such-library.so", "ProcDynamicLoad could not find DSO \"no-such-library.so\""},
+        {"DynamicLoad", "procnofree.so", "Proc DSO \"procnofree.so\" had no Free routine"},
+    };
+    for (const auto &c : cases) {
+        e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                              PROCEDURAL_PATH + "WorldBegin\nSurface \"constant\"\n" +
+                                              procedural_at_centre(c.kind, c.name, "5") + "WorldEnd\n");
+        EXPECT_EQ(r.run.status, 0) << r.run.err;
+        ASSERT_FALSE(r.image.empty()) << c.name << r.run.err;
+        EXPECT_EQ(coverage(r.image), 0) << c.name;
+        size_t at = r.run.err.find(c.message);
+        ASSERT_NE(at, std::string::npos) << r.run.err;
+        EXPECT_EQ(r.run.err.find(c.message, at + 1), std::string::npos) << r.run.err;
+    }
 }
