@@ -12,6 +12,7 @@
 #include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
+#include "tests/raytrace/world_fixture.h"
 #include "tests/ri/error_capture.h"
 #include "tests/support/run_program.h"
 
@@ -52,27 +53,19 @@ RtVoid free_block(RtPointer data)
     RiProcFree(data);
 }
 
-class Procedurals : public ::testing::Test {
+class Procedurals : public WorldTest {
 protected:
-    void SetUp() override
+    void before_world() override
     {
         subdivide_calls = free_calls = 0;
-        RiBegin(nullptr);
         RiFormat(100, 100, 1);
         RiProjection((RtToken) "perspective", "fov", &fov, RI_NULL);
         RtString path = VELK_PROCEDURAL_DIR;
         RiOption((RtToken) "searchpath", "procedural", &path, RI_NULL);
-        RiWorldBegin();
-    }
-    void TearDown() override
-    {
-        current_renderer->options.render_enabled = 0;
-        RiWorldEnd();
-        RiEnd();
     }
     static GProcedural *procedural()
     {
-        GPrimitive *o = RayTracer::current()->world_objects;
+        GPrimitive *o = objects();
         return o && o->type == GP_PROCEDURAL ? static_cast<GProcedural *>(o) : nullptr;
     }
     // The distances of the hits of the procedural for a ray along z from (x, 0, 0).
