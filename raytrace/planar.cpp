@@ -189,6 +189,13 @@ Intersection *planar_hit(GPrimitive *o, const Ray &ray, float t, const Point &P,
     return h;
 }
 
+void GPlanar::plane_uv(const Point &P, float &gu, float &gv) const
+{
+    Point c[4];
+    corners(c);
+    bilinear_inverse(c, N, P, triangle_, gu, gv);
+}
+
 void GPlanar::fill_hit(Intersection *sv)
 {
     Point c[4];

@@ -78,6 +78,8 @@ public:
     void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
     // The corners of the parametric map (C00, C10, C01, C11).
     virtual void corners(Point c[4]) const = 0;
+    // The parameters (gu, gv) of an object-space point of the plane.
+    void plane_uv(const Point &P, float &gu, float &gv) const;
 
     Point N;          // unit face normal, oriented
     float d = 0;      // plane constant N . (first vertex)
