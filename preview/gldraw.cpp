@@ -35,6 +35,7 @@ struct OutlineView {
     Point eye;
     Point view;      // unit
     float scale;     // 1 / length of the converted view direction
+    bool parallel;   // orthographic: the eye lies the same way from every point
 };
 
 OutlineView outline_view(const GlRenderer &r)
@@ -46,6 +47,7 @@ OutlineView outline_view(const GlRenderer &r)
     float length = v.view.length();
     v.scale = length > 0 ? 1 / length : 1;
     v.view.normalize();
+    v.parallel = r.options.projection == PROJ_ORTHOGRAPHIC;
     return v;
 }
 
@@ -74,14 +76,15 @@ void end_outlines()
 }
 
 // Whether quad (i, j) of the grid turns its front to the eye.
-bool quad_faces_eye(const GlRenderer &r, const Point &eye, int i, int j)
+bool quad_faces_eye(const GlRenderer &r, const OutlineView &v, int i, int j)
 {
     const Point &a = r.grid[i][j], &b = r.grid[i][j + 1], &c = r.grid[i + 1][j + 1], &d = r.grid[i + 1][j];
     // Across the diagonals, so that a quad with a collapsed edge (at a
     // pole) still has its normal.
     Point n = cross(c - a, d - b);
+    if (v.parallel) return dot(n, v.view) < 0;
     Point centre = (a + b + c + d) * 0.25f;
-    return dot(n, eye - centre) > 0;
+    return dot(n, v.eye - centre) > 0;
 }
 
 // The border of the grid, and the inner edges between quads that turn
@@ -93,14 +96,14 @@ void draw_grid_hidden_line(GlRenderer &r, int nu, int nv)
     for (int i = 0; i <= nv; i++) {
         for (int j = 0; j < nu; j++) {
             bool border = i == 0 || i == nv;
-            if (border || quad_faces_eye(r, v.eye, i - 1, j) != quad_faces_eye(r, v.eye, i, j))
+            if (border || quad_faces_eye(r, v, i - 1, j) != quad_faces_eye(r, v, i, j))
                 outline_edge(v, r.grid[i][j], r.grid[i][j + 1]);
         }
     }
     for (int j = 0; j <= nu; j++) {
         for (int i = 0; i < nv; i++) {
             bool border = j == 0 || j == nu;
-            if (border || quad_faces_eye(r, v.eye, i, j - 1) != quad_faces_eye(r, v.eye, i, j))
+            if (border || quad_faces_eye(r, v, i, j - 1) != quad_faces_eye(r, v, i, j))
                 outline_edge(v, r.grid[i][j], r.grid[i + 1][j]);
         }
     }

@@ -1,15 +1,11 @@
-// Polygons, polygon meshes, points, subdivision control meshes, blobbies and
-// procedurals.
+// Polygons, polygon meshes, points, subdivision control meshes and blobbies.
 #include <GL/gl.h>
 
-#include <algorithm>
-#include <cmath>
 #include <vector>
 
 #include "preview/glparams.h"
 #include "preview/glrenderer.h"
 #include "ri/rierror.h"
-#include "ri/stdtokens.h"
 
 namespace {
 
@@ -165,45 +161,4 @@ void GlRenderer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], 
 void GlRenderer::add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[])
 {
     skip_primitive();
-}
-
-bool GlRenderer::procedural_detail(const RtBound bound, float &detail)
-{
-    float to_camera[16], to_raster[16];
-    if (!space_to_space(tok::object, tok::camera, nullptr, transformation.get(), 0, to_camera) ||
-        !space_to_space(tok::object, tok::raster, nullptr, transformation.get(), 0, to_raster)) {
-        detail = 1e38f;
-        return true;
-    }
-    float xmin = 1e30f, xmax = -1e30f, ymin = 1e30f, ymax = -1e30f;
-    for (int c = 0; c < 8; c++) {
-        float corner[3] = {bound[c & 1], bound[2 + ((c >> 1) & 1)], bound[4 + ((c >> 2) & 1)]};
-        float cam[3], ras[3];
-        point_times_matrix(corner, to_camera, cam);
-        // A box reaching the eye's plane covers the whole picture.
-        if (options.projection == PROJ_PERSPECTIVE && !(cam[2] > 0)) {
-            detail = 1e38f;
-            return true;
-        }
-        point_times_matrix(corner, to_raster, ras);
-        xmin = std::min(xmin, ras[0]);
-        xmax = std::max(xmax, ras[0]);
-        ymin = std::min(ymin, ras[1]);
-        ymax = std::max(ymax, ras[1]);
-    }
-    const int *sb = options.sample_bounds;
-    if (xmax < sb[0] || xmin > sb[1] + 1 || ymax < sb[2] || ymin > sb[3] + 1) return false;
-    float area = (xmax - xmin + 2) * (ymax - ymin + 2);
-    float most = float(options.xres) * float(options.yres);
-    detail = area < most ? area : most;
-    return true;
-}
-
-void GlRenderer::add_procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
-{
-    float detail = 0;
-    if (!skip_primitive() && drawing_world() && subdivfunc && procedural_detail(bound, detail))
-        subdivfunc(data, detail);
-    // The primitives it made are drawn: its data is not needed any more.
-    if (freefunc) freefunc(data);
 }

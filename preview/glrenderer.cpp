@@ -522,8 +522,8 @@ RtVoid RiBegin(RtToken)
     new_gl_renderer();
 }
 
-// The previewer makes no textures and expands no procedurals of its own;
-// where the program is linked with modules that do, theirs are used.
+// The previewer makes no textures; where the program is linked with the
+// module that does, its procedures are used.
 extern "C" {
 __attribute__((weak)) RtVoid RiMakeTextureV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat,
                                             RtInt, RtToken[], RtPointer[])
@@ -543,11 +543,4 @@ __attribute__((weak)) RtVoid RiMakeCubeFaceEnvironmentV(RtString, RtString, RtSt
 {
 }
 __attribute__((weak)) RtVoid RiMakeShadowV(RtString, RtString, RtInt, RtToken[], RtPointer[]) {}
-__attribute__((weak)) RtVoid RiProcDelayedReadArchive(RtPointer, RtFloat) {}
-__attribute__((weak)) RtVoid RiProcRunProgram(RtPointer, RtFloat) {}
-__attribute__((weak)) RtVoid RiProcDynamicLoad(RtPointer, RtFloat) {}
-__attribute__((weak)) RtVoid RiProcFree(RtPointer data)
-{
-    std::free(data);
-}
 }

@@ -27,6 +27,7 @@ void RayTracer::begin_global_illumination()
     irradiance_cache.clear();
     reset_radiosity();
     reset_rad_mesh_counts();
+    clear_specular_paths();
     irradiance_cache.stats = IrradianceStats();
 }
 
@@ -56,6 +57,7 @@ void RayTracer::finish_global_illumination()
     if (options.indirect_savefile) irradiance_cache.save(options.indirect_savefile);
     irradiance_cache.clear();
     set_radiosity_results_ready(false);
+    clear_specular_paths();
     free_radiosity_meshes(frame_objects);
 }
 

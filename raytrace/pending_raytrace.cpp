@@ -8,5 +8,3 @@
 #include "raytrace/primitive_makers.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
-
-Color specular_path_light(const Point &, const Point &, GPrimitive *) { return Color(); }

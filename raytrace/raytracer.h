@@ -187,8 +187,11 @@ private:
 
 // The built-in light shaders "bouncer" and "indirect".
 void register_builtin_lights();
-// Light reaching P along axis through specular paths found for obj.
+// Light reaching P along axis through specular paths found for obj: paths
+// are searched and recorded while radiosity runs, and replayed afterwards.
 Color specular_path_light(const Point &P, const Point &axis, GPrimitive *obj);
+// Forgets the recorded specular paths (their patches go with the frame).
+void clear_specular_paths();
 
 // Statistics of later modules printed at the end of a frame.
 void print_radiosity_stats(FILE *out);

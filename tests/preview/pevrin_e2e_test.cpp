@@ -80,6 +80,25 @@ TEST_F(Pevrin, WireframeShowsEdgesOnly)
     EXPECT_TRUE(p.red(20, 9) || p.red(20, 10) || p.red(20, 11));
 }
 
+TEST_F(Pevrin, FrontBufferDumpsAndNoDisplay)
+{
+    // Drawn straight into the front buffer and read back from there.
+    Picture p = run_picture({"-nowait", "-unlit", "-1buffer", "-dumprgba"},
+                            scene("front.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)), "front.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_EQ(p.at(20, 20)[0], 255);
+    EXPECT_TRUE(p.black(2, 2));
+
+    // Without an X server there is no window: a severe error ends the run.
+    velktest::RunOptions o = options();
+    o.env["DISPLAY"] = "";
+    velktest::RunResult r = velktest::run(
+        {velktest::program("pevrin"), "-nowait", "-dumprgba", dir.write("nowin.rib", scene("nowin.tif", "1 0 0", ""))}, o);
+    EXPECT_EQ(r.status, 255);
+    EXPECT_NE(r.err.find("couldn't create a Win32 Window!"), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.exists("nowin.tif"));
+}
+
 TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
 {
     // A rectangle in the upper part of the picture: rows 4..15 from the top.
