@@ -91,8 +91,11 @@ float mirror_objective(const float *uv)
     if (!ctx.refract) return -dot(normalize(mirror(in, N)), out);
     float c1 = dot(in, N), c2 = dot(out, N);
     float a = 1 - c1 * c1;
-    if (!(a > 1e-12f)) return std::fabs(ctx.eta);
-    return std::fabs(ctx.eta - std::sqrt(std::max(0.0f, 1 - c2 * c2) / a));
+    // The ratio of the sines holds on a whole curve of the surface; the
+    // refracted ray also keeps to the plane of incidence.
+    float off_plane = std::fabs(dot(cross(in, N), out));
+    if (!(a > 1e-12f)) return std::fabs(ctx.eta) + off_plane;
+    return std::fabs(ctx.eta - std::sqrt(std::max(0.0f, 1 - c2 * c2) / a)) + off_plane;
 }
 
 float uv_penalty(const float *uv)

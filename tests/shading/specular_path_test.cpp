@@ -34,7 +34,10 @@ void zonal(const char *mode)
 
 } // namespace
 
-TEST(SpecularPaths, AFlatMirrorShowsTheLightsImage)
+namespace {
+
+// Opens a world with a bouncer light and the test light at (0.5, 1, 1).
+RayTracer *open_world()
 {
     RiBegin(nullptr);
     static Shader *light = [] {
@@ -49,6 +52,43 @@ TEST(SpecularPaths, AFlatMirrorShowsTheLightsImage)
     RiTranslate(0.5f, 1, 1);
     RiLightSource(light->name, RI_NULL);
     RiAttributeEnd();
+    return rt;
+}
+
+void solve(RayTracer *rt)
+{
+    rt->frame_objects = rt->world_objects;
+    rt->options.radiosity_steps = 1;
+    mesh_radiosity_list(rt->frame_objects);
+    rt->radiosity();
+}
+
+void close_world(RayTracer *rt)
+{
+    clear_specular_paths();
+    free_radiosity_meshes(rt->frame_objects);
+    rt->options.render_enabled = 0;
+    RiWorldEnd();
+    RiEnd();
+}
+
+// A small receiver at P facing up or down.
+void receiver(const Point &P, bool up)
+{
+    RiAttributeBegin();
+    RiSides(1);
+    zonal("zonal_receives");
+    RiTranslate(P.x, P.y, P.z);
+    if (!up) RiRotate(180, 1, 0, 0);
+    RiDisk(0, 0.05f, 360, RI_NULL);
+    RiAttributeEnd();
+}
+
+} // namespace
+
+TEST(SpecularPaths, AFlatMirrorShowsTheLightsImage)
+{
+    RayTracer *rt = open_world();
     // The mirror: the plane z = 0, facing up (the reflection point lies
     // inside one of its patches, away from their edges).
     RiAttributeBegin();
@@ -57,19 +97,8 @@ TEST(SpecularPaths, AFlatMirrorShowsTheLightsImage)
     zonal("zonal_shoots");
     RiDisk(0, 2.9f, 360, RI_NULL);
     RiAttributeEnd();
-    // A small receiver at (2.5, 1, 1) facing down.
-    RiAttributeBegin();
-    RiSides(1);
-    zonal("zonal_receives");
-    RiTranslate(2.5f, 1, 1);
-    RiRotate(180, 1, 0, 0);
-    RiDisk(0, 0.05f, 360, RI_NULL);
-    RiAttributeEnd();
-
-    rt->frame_objects = rt->world_objects;
-    rt->options.radiosity_steps = 1;
-    mesh_radiosity_list(rt->frame_objects);
-    rt->radiosity();
+    receiver(Point(2.5f, 1, 1), false);
+    solve(rt);
 
     // The image of the light lies at (0.5, 1, -1), 2 sqrt 2 from the
     // receiver, whose normal makes 45 degrees with the light's arrival.
@@ -84,10 +113,24 @@ TEST(SpecularPaths, AFlatMirrorShowsTheLightsImage)
     EXPECT_EQ(specular_path_light(P, Point(0, 0, 1), nullptr), Color());
     // Below the mirror no reflection reaches.
     EXPECT_EQ(specular_path_light(Point(2.5f, 1, -1), Point(0, 0, 1), nullptr), Color());
+    close_world(rt);
+}
 
-    clear_specular_paths();
-    free_radiosity_meshes(rt->frame_objects);
-    rt->options.render_enabled = 0;
-    RiWorldEnd();
-    RiEnd();
+TEST(SpecularPaths, ARefractingPlaneOfIndexOneLetsTheLightThrough)
+{
+    // Light through the plane z = 0 of index 1 reaches a receiver below as
+    // if nothing were there: 2 sqrt 2 from the light, at 45 degrees.
+    RayTracer *rt = open_world();
+    RiAttributeBegin();
+    RtColor white = {1, 1, 1};
+    float index = 1;
+    RiAttribute(tok("radiosity"), "refractioncolor", white, "refractionindex", &index, RI_NULL);
+    zonal("zonal_shoots");
+    RiDisk(0, 2.9f, 360, RI_NULL);
+    RiAttributeEnd();
+    receiver(Point(2.5f, 1, -1), true);
+    solve(rt);
+    Color c = specular_path_light(Point(2.5f, 1, -1), Point(0, 0, 1), nullptr);
+    EXPECT_NEAR(c.x, std::sqrt(0.5f) / 8, 0.002f);
+    close_world(rt);
 }
