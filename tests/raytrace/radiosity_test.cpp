@@ -321,3 +321,34 @@ TEST(RadiosityRender, StatisticsAndDumpsOfTheSolution)
     velktest::RunResult none = e2e::raylume(dir, emitter_scene(0), {"-stats"});
     EXPECT_EQ(none.out.find("Radiosity:"), std::string::npos);
 }
+
+TEST(RadiosityRender, TheBouncerLightReplaysAMirrorsPaths)
+{
+    // A tiny receiver facing down at (2.5, 1, 1) over a mirror in z = 0, lit
+    // only by the mirror image of a light at (0.5, 1, 1): intensity 8 times
+    // cos 45 / (2 sqrt 2)^2. Seen from below through the one-sided mirror.
+    auto scene = [](int steps, bool bouncer) {
+        return e2e::exact_floatdump_options(3, 3) + "Option \"radiosity\" \"steps\" [" + std::to_string(steps) +
+               "]\nProjection \"orthographic\"\nScreenWindow -0.03 0.03 -0.03 0.03\nTranslate -2.5 -1 5\n"
+               "WorldBegin\n" + (bouncer ? "LightSource \"bouncer\" 1\n" : "") +
+               "LightSource \"pointlight\" 2 \"intensity\" [8] \"from\" [0.5 1 1]\nSurface \"matte\"\n"
+               "AttributeBegin\nSides 1\n"
+               "Attribute \"radiosity\" \"specularcolor\" [1 1 1] \"zonal\" \"zonal_shoots\"\n"
+               "Disk 0 2.9 360\nAttributeEnd\n"
+               "AttributeBegin\nSides 1\nAttribute \"radiosity\" \"zonal\" \"zonal_receives\"\n"
+               "Translate 2.5 1 1\nRotate 180 1 0 0\nDisk 0 0.05 360\nAttributeEnd\nWorldEnd\n";
+    };
+    e2e::Render lit = e2e::render_floatdump(scene(1, true));
+    ASSERT_EQ(lit.run.status, 0) << lit.run.err;
+    ASSERT_FALSE(lit.image.empty());
+    EXPECT_EQ(lit.run.err, "");
+    EXPECT_NEAR(lit.image.at(1, 1, 0), 8 * std::sqrt(0.5f) / 8, 0.01f);
+    // Without the light that replays them, or without radiosity to find
+    // them, no path light arrives.
+    e2e::Render no_bouncer = e2e::render_floatdump(scene(1, false));
+    e2e::Render no_steps = e2e::render_floatdump(scene(0, true));
+    ASSERT_FALSE(no_bouncer.image.empty());
+    ASSERT_FALSE(no_steps.image.empty());
+    EXPECT_EQ(no_bouncer.image.at(1, 1, 0), 0);
+    EXPECT_EQ(no_steps.image.at(1, 1, 0), 0);
+}
