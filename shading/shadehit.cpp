@@ -7,6 +7,7 @@
 #include <new>
 
 #include "raytrace/gprim.h"
+#include "raytrace/nurbs.h"
 #include "raytrace/ray.h"
 #include "ri/renderer.h"
 #include "ri/shader.h"
@@ -118,6 +119,19 @@ void set_derivatives(Intersection *sv, GSurface *s)
         sv->shade_dv /= nv;
         sv->shade_dPdu *= nu;
         sv->shade_dPdv *= nv;
+    } else if (s->type == GP_NURB) {
+        // NURBS hits run over 0..1 of their knot ranges: steps in knot units.
+        const GNurbPatch *n = static_cast<const GNurbPatch *>(s);
+        if (n->urange > 0) {
+            sv->dsdu *= n->urange;
+            sv->shade_du *= n->urange;
+            sv->shade_dPdu *= 1 / n->urange;
+        }
+        if (n->vrange > 0) {
+            sv->dtdv *= n->vrange;
+            sv->shade_dv *= n->vrange;
+            sv->shade_dPdv *= 1 / n->vrange;
+        }
     }
 }
 

@@ -167,3 +167,28 @@ TEST(PatchSurfaces, RationalNurbsDiskIsRound)
         return std::fabs(d - 6) < 0.15f ? -1 : d < 6;   // the diced rim may fall either way
     });
 }
+
+TEST(PatchSurfaces, NurbsStepsAreInKnotUnits)
+{
+    // The same flat patch over x, y 2..14 with u knots over 0..1 and over
+    // 0..4: the shader's du (red, scaled) is four times larger on the second,
+    // dv (green) the same.
+    velktest::TempDir dir;
+    compile(dir, "showdu", "surface showdu() { Ci = color(du * 10, dv * 10, 0); Oi = 1; }");
+    const char *u_knots_and_range[2] = {"[0 0 1 1] 0 1", "[0 0 4 4] 0 4"};
+    float red[2], green[2];
+    for (int i = 0; i < 2; i++) {
+        std::string rib = frame16() + "Quantize \"rgba\" 0 0 0 0\nWorldBegin\nSurface \"showdu\"\n"
+                          "NuPatch 2 2 " + u_knots_and_range[i] + " 2 2 [0 0 1 1] 0 1 "
+                          "\"P\" [2 2 0 14 2 0 2 14 0 14 14 0]\nWorldEnd\n";
+        velktest::RunResult r = e2e::raylume(dir, rib);
+        ASSERT_EQ(r.status, 0) << r.err;
+        e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+        ASSERT_EQ(im.width, 16);
+        red[i] = im.at(8, 8, 0);
+        green[i] = im.at(8, 8, 1);
+    }
+    ASSERT_GT(red[0], 0);
+    EXPECT_NEAR(red[1] / red[0], 4, 0.04);
+    EXPECT_NEAR(green[1], green[0], 1e-4 * green[0]);
+}
