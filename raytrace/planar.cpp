@@ -188,3 +188,36 @@ Intersection *planar_hit(GPrimitive *o, const Ray &ray, float t, const Point &P,
     h->i3 = 0;
     return h;
 }
+
+void GPlanar::plane_uv(const Point &P, float &gu, float &gv) const
+{
+    Point c[4];
+    corners(c);
+    bilinear_inverse(c, N, P, triangle_, gu, gv);
+}
+
+void GPlanar::fill_hit(Intersection *sv)
+{
+    Point c[4];
+    corners(c);
+    planar_fill_hit(this, sv, N, c, triangle_);
+}
+
+void GPlanar::eval_point(float u, float v, float, Point &P)
+{
+    Point c[4];
+    corners(c);
+    P = bilinear_point(c, u, v);
+}
+
+void GPlanar::eval_derivs(float u, float v, float, Point &dPdu, Point &dPdv)
+{
+    Point c[4];
+    corners(c);
+    bilinear_derivs(c, u, v, dPdu, dPdv);
+}
+
+void GPlanar::eval_normal(float u, float v, float, Point &Nout)
+{
+    if (!vertex_normal_at(vertex_vars, u, v, Nout)) Nout = N;
+}

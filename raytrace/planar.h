@@ -66,3 +66,27 @@ void planar_fill_hit(GSurface *s, Intersection *sv, const Point &N, const Point 
 // their fractions in i1, i2).
 Intersection *planar_hit(GPrimitive *o, const Ray &ray, float t, const Point &P, const Crossings &c, int first,
                          int count);
+
+// The surface kind of triangles and polygons: a unit normal, a plane constant
+// and a bilinear map over four corners, from which hits are completed and
+// points, derivatives and normals evaluated.
+class GPlanar : public GSurface {
+public:
+    void fill_hit(Intersection *sv) override;
+    void eval_point(float u, float v, float time, Point &P) override;
+    void eval_normal(float u, float v, float time, Point &N) override;
+    void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
+    // The corners of the parametric map (C00, C10, C01, C11).
+    virtual void corners(Point c[4]) const = 0;
+    // The parameters (gu, gv) of an object-space point of the plane.
+    void plane_uv(const Point &P, float &gu, float &gv) const;
+
+    Point N;          // unit face normal, oriented
+    float d = 0;      // plane constant N . (first vertex)
+
+protected:
+    // triangle selects the three-corner map's guard of a zero denominator.
+    GPlanar(uint16_t type, bool triangle) : GSurface(type), triangle_(triangle) {}
+    GPlanar(const GPlanar &o) = default;
+    bool triangle_;
+};

@@ -48,7 +48,7 @@ std::vector<double> &projection_scratch()
 
 GPolygon::GPolygon(int nv, RtInt n, RtToken tokens[], RtPointer values[]) : GPolygon(nv, nv, n, tokens, values) {}
 
-GPolygon::GPolygon(int nv, int outer, RtInt n, RtToken tokens[], RtPointer values[]) : GSurface(GP_POLYGON)
+GPolygon::GPolygon(int nv, int outer, RtInt n, RtToken tokens[], RtPointer values[]) : GPlanar(GP_POLYGON, false)
 {
     nverts = nv > 0 ? nv : 0;
     outline = outer < nverts ? outer : nverts;
@@ -83,7 +83,7 @@ GPolygon::GPolygon(int nv, int outer, RtInt n, RtToken tokens[], RtPointer value
 }
 
 GPolygon::GPolygon(const GPolygon &o)
-    : GSurface(o), N(o.N), d(o.d), nverts(o.nverts), verts(o.verts), outline(o.outline), axis_a(o.axis_a),
+    : GPlanar(o), nverts(o.nverts), verts(o.verts), outline(o.outline), axis_a(o.axis_a),
       axis_b(o.axis_b)
 {
     vvdata_memory().add(vertex_bytes((int)verts.size()));
@@ -139,39 +139,6 @@ IntersectionList GPolygon::intersect(const Ray &ray)
     Crossings c;
     if (polygon_crossings(nverts, p, projected_vertices(), &c)) l.add(planar_hit(this, ray, t, P, c, 0, nverts));
     return l;
-}
-
-void GPolygon::polygon_uv(const Point &P, float &gu, float &gv) const
-{
-    Point c[4];
-    corners(c);
-    bilinear_inverse(c, N, P, false, gu, gv);
-}
-
-void GPolygon::fill_hit(Intersection *sv)
-{
-    Point c[4];
-    corners(c);
-    planar_fill_hit(this, sv, N, c, false);
-}
-
-void GPolygon::eval_point(float u, float v, float, Point &P)
-{
-    Point c[4];
-    corners(c);
-    P = bilinear_point(c, u, v);
-}
-
-void GPolygon::eval_derivs(float u, float v, float, Point &dPdu, Point &dPdv)
-{
-    Point c[4];
-    corners(c);
-    bilinear_derivs(c, u, v, dPdu, dPdv);
-}
-
-void GPolygon::eval_normal(float u, float v, float, Point &Nout)
-{
-    if (!vertex_normal_at(vertex_vars, u, v, Nout)) Nout = N;
 }
 
 void GPolygon::mesh_radiosity()

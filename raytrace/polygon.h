@@ -5,9 +5,10 @@
 #include <vector>
 
 #include "raytrace/gprim.h"
+#include "raytrace/planar.h"
 #include "raytrace/ray.h"
 
-class GPolygon : public GSurface {
+class GPolygon : public GPlanar {
 public:
     // Takes the vertices out of "P" (nverts points). A polygon without a
     // usable plane is reported and flagged never to be linked.
@@ -17,21 +18,14 @@ public:
 
     void bound(Bound &b) override;
     IntersectionList intersect(const Ray &ray) override;
-    void fill_hit(Intersection *sv) override;
     void mesh_radiosity() override;
     GPrimitive *copy() override { return new GPolygon(*this); }
-    void eval_point(float u, float v, float time, Point &P) override;
-    void eval_normal(float u, float v, float time, Point &N) override;
-    void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
-
-    // The parameters of an object-space point of the plane.
-    void polygon_uv(const Point &P, float &gu, float &gv) const;
     // The corners of the parametric map: V0, V1, V3, V2 (V0, V1, V2, V2 for an
     // outline of three vertices).
-    void corners(Point c[4]) const;
+    void corners(Point c[4]) const override;
+    // The parameters of an object-space point of the plane.
+    void polygon_uv(const Point &P, float &gu, float &gv) const { plane_uv(P, gu, gv); }
 
-    Point N;                    // unit face normal, oriented
-    float d = 0;                // plane constant N . V0
     int nverts = 0;
     std::vector<Point> verts;   // object space
 

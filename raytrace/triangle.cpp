@@ -10,7 +10,7 @@
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
 
-GTriangle::GTriangle(RtInt n, RtToken tokens[], RtPointer values[]) : GSurface(GP_TRIANGLE)
+GTriangle::GTriangle(RtInt n, RtToken tokens[], RtPointer values[]) : GPlanar(GP_TRIANGLE, true)
 {
     build_vertex_var_list(vertex_vars, 3, 3, 1, POSITION_P, n, tokens, values);
     VVData *pv = vertex_vars.find_entry(tok::P);
@@ -66,39 +66,6 @@ IntersectionList GTriangle::intersect(const Ray &ray)
     if (!polygon_crossings(3, p, xy, &c)) return l;
     l.add(planar_hit(this, ray, t, P, c, 0, 3));
     return l;
-}
-
-void GTriangle::triangle_uv(const Point &P, float &gu, float &gv) const
-{
-    Point c[4];
-    corners(c);
-    bilinear_inverse(c, N, P, true, gu, gv);
-}
-
-void GTriangle::fill_hit(Intersection *sv)
-{
-    Point c[4];
-    corners(c);
-    planar_fill_hit(this, sv, N, c, true);
-}
-
-void GTriangle::eval_point(float u, float v, float, Point &P)
-{
-    Point c[4];
-    corners(c);
-    P = bilinear_point(c, u, v);
-}
-
-void GTriangle::eval_derivs(float u, float v, float, Point &dPdu, Point &dPdv)
-{
-    Point c[4];
-    corners(c);
-    bilinear_derivs(c, u, v, dPdu, dPdv);
-}
-
-void GTriangle::eval_normal(float u, float v, float, Point &Nout)
-{
-    if (!vertex_normal_at(vertex_vars, u, v, Nout)) Nout = N;
 }
 
 void GTriangle::mesh_radiosity()

@@ -3,9 +3,10 @@
 // bilinear map over P0, P1, P2, P2.
 #pragma once
 #include "raytrace/gprim.h"
+#include "raytrace/planar.h"
 #include "raytrace/ray.h"
 
-class GTriangle : public GSurface {
+class GTriangle : public GPlanar {
 public:
     // Takes the vertices out of "P" (3 points); a triangle without area or
     // with a vertex of NaN is reported and flagged never to be linked.
@@ -14,19 +15,12 @@ public:
 
     void bound(Bound &b) override;
     IntersectionList intersect(const Ray &ray) override;
-    void fill_hit(Intersection *sv) override;
     void mesh_radiosity() override;
     GPrimitive *copy() override { return new GTriangle(*this); }
-    void eval_point(float u, float v, float time, Point &P) override;
-    void eval_normal(float u, float v, float time, Point &N) override;
-    void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
-
-    // The parameters of an object-space point of the plane.
-    void triangle_uv(const Point &P, float &gu, float &gv) const;
     // The corners of the parametric map: P0, P1, P2, P2.
-    void corners(Point c[4]) const;
+    void corners(Point c[4]) const override;
+    // The parameters of an object-space point of the plane.
+    void triangle_uv(const Point &P, float &gu, float &gv) const { plane_uv(P, gu, gv); }
 
-    Point N;          // unit face normal, oriented
-    float d = 0;      // plane constant N . P0
     Point P0, P1, P2;
 };

@@ -178,7 +178,7 @@ TEST(ProceduralPixels, FailuresAreReportedOnceAndLeaveTheBoundEmpty)
     } cases[] = {
         {"RunProgram", dir.path() + "/no-such-program",
          "RiProcRunProgram could not run program \"" + dir.path() + "/no-such-program\""},
-        {"DynamicLoad", "no-such-library.so", "ProcDynamicLoad could not find DSO \"no-such-library.so\""},
+        {"DynamicLoad", "no-such-$ARCH.so", "ProcDynamicLoad could not find DSO \"no-such-$ARCH.so\""},
         {"DynamicLoad", "procnofree.so", "Proc DSO \"procnofree.so\" had no Free routine"},
     };
     for (const auto &c : cases) {

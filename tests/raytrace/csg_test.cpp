@@ -8,25 +8,14 @@
 #include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
+#include "tests/raytrace/world_fixture.h"
 
 namespace {
 
 const Point PX(1, 0, 0);
 
-class Csg : public ::testing::Test {
+class Csg : public WorldTest {
 protected:
-    void SetUp() override
-    {
-        RiBegin(nullptr);
-        RiWorldBegin();
-    }
-    void TearDown() override
-    {
-        current_renderer->options.render_enabled = 0;
-        RiWorldEnd();
-        RiEnd();
-    }
-    static GPrimitive *objects() { return RayTracer::current()->world_objects; }
     // The distances of the hits of the first object for a ray along x from
     // (-10, y, 0), in the order it gives them.
     static std::vector<float> hits(float y = 0, GPrimitive *o = nullptr, float tmax = 1e38f)

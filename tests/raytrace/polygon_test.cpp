@@ -12,32 +12,15 @@
 #include "raytrace/triangle.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
+#include "tests/raytrace/world_fixture.h"
 #include "tests/ri/error_capture.h"
 
 namespace {
 
 const Point DOWN(0, 0, -1);
 
-class Planar : public ::testing::Test {
+class Planar : public WorldTest {
 protected:
-    void SetUp() override
-    {
-        RiBegin(nullptr);
-        RiWorldBegin();
-    }
-    void TearDown() override
-    {
-        current_renderer->options.render_enabled = 0;
-        RiWorldEnd();
-        RiEnd();
-    }
-    static GPrimitive *objects() { return RayTracer::current()->world_objects; }
-    static int count()
-    {
-        int n = 0;
-        for (GPrimitive *o = objects(); o; o = o->next) n++;
-        return n;
-    }
     // The objects hit by a ray down onto (x, y) from z = 5, nearest first.
     static std::vector<GPrimitive *> hit_objects(float x, float y)
     {

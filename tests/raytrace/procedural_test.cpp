@@ -12,6 +12,7 @@
 #include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
+#include "tests/raytrace/world_fixture.h"
 #include "tests/ri/error_capture.h"
 #include "tests/support/run_program.h"
 
@@ -52,27 +53,19 @@ RtVoid free_block(RtPointer data)
     RiProcFree(data);
 }
 
-class Procedurals : public ::testing::Test {
+class Procedurals : public WorldTest {
 protected:
-    void SetUp() override
+    void before_world() override
     {
         subdivide_calls = free_calls = 0;
-        RiBegin(nullptr);
         RiFormat(100, 100, 1);
         RiProjection((RtToken) "perspective", "fov", &fov, RI_NULL);
         RtString path = VELK_PROCEDURAL_DIR;
         RiOption((RtToken) "searchpath", "procedural", &path, RI_NULL);
-        RiWorldBegin();
-    }
-    void TearDown() override
-    {
-        current_renderer->options.render_enabled = 0;
-        RiWorldEnd();
-        RiEnd();
     }
     static GProcedural *procedural()
     {
-        GPrimitive *o = RayTracer::current()->world_objects;
+        GPrimitive *o = objects();
         return o && o->type == GP_PROCEDURAL ? static_cast<GProcedural *>(o) : nullptr;
     }
     // The distances of the hits of the procedural for a ray along z from (x, 0, 0).
@@ -172,23 +165,6 @@ TEST_F(Procedurals, SelfNestedArchivesStopAtTheDeepestNesting)
     EXPECT_EQ(errors.count(), 1u);
 }
 
-TEST_F(Procedurals, RunProgramAnswersWithRib)
-{
-    std::string note = dir.path() + "/request.txt";
-    procedural_at_5(block(std::string(VELK_RIB_PROGRAM) + " " + note, "0.5 more words"), RiProcRunProgram,
-                    free_block);
-    std::vector<float> t = hits();
-    ASSERT_EQ(t.size(), 2u);
-    EXPECT_NEAR(t[0], 4.5f, 1e-5f);
-    // The request line: the detail, a blank, the argument string.
-    std::string line = dir.read("request.txt");
-    ASSERT_FALSE(line.empty());
-    EXPECT_EQ(line.substr(line.find(' ')), " 0.5 more words\n");
-    double detail = std::atof(line.c_str());
-    EXPECT_GE(detail, 27 * 27);
-    EXPECT_LE(detail, 29 * 29);
-}
-
 TEST_F(Procedurals, RunProgramThatCannotRunIsReportedOncePerExpansion)
 {
     velktest::ErrorCapture errors;
@@ -219,7 +195,7 @@ TEST_F(Procedurals, DynamicLoadFindsTheLibraryOnTheProceduralPath)
     velk::dynlib_close(lib);
 }
 
-TEST_F(Procedurals, DynamicLoadReportsMissingLibrariesAndEntries)
+TEST_F(Procedurals, DynamicLoadWithoutAnEntryCallsNothing)
 {
     velktest::ErrorCapture errors;
     procedural_at_5(block("procnofree.so", "1"), RiProcDynamicLoad, free_block);
@@ -233,11 +209,4 @@ TEST_F(Procedurals, DynamicLoadReportsMissingLibrariesAndEntries)
     int *calls = static_cast<int *>(velk::dynlib_symbol(lib, "velk_test_proc_calls"));
     EXPECT_EQ(calls[0] + calls[1], 0);
     velk::dynlib_close(lib);
-
-    errors.clear();
-    procedural_at_5(block("nothing-$ARCH.so", ""), RiProcDynamicLoad, free_block);
-    EXPECT_TRUE(hits().empty());
-    ASSERT_EQ(errors.count(), 1u);
-    EXPECT_EQ(errors.reports[0].code, RIE_NOFILE);
-    EXPECT_EQ(errors.reports[0].message, "ProcDynamicLoad could not find DSO \"nothing-$ARCH.so\"");
 }
