@@ -355,7 +355,9 @@ bool find_patch(Color &result, Intersection *sv)
     result = Color();
     if (!sv->obj || !is_surface_type(sv->obj->type)) return false;
     GSurface *s = static_cast<GSurface *>(sv->obj);
-    const float u = std::min(std::max(sv->u, 0.0f), 1.0f), v = std::min(std::max(sv->v, 0.0f), 1.0f);
+    // The mesh was made over the parameters of the surface's own map (those
+    // its vertex data follows); polygons give other u and v to shaders.
+    const float u = std::min(std::max(sv->gu, 0.0f), 1.0f), v = std::min(std::max(sv->gv, 0.0f), 1.0f);
     S.lookups++;
     auto holds = [u, v](float u0, float v0, float u1, float v1) { return u >= u0 && u <= u1 && v >= v0 && v <= v1; };
     RadPatch **pp = &s->rad_patches;
@@ -381,7 +383,7 @@ bool find_patch(Color &result, Intersection *sv)
         }
     }
     if (!e) {
-        fprintf(stderr, "Couldn't find a patch: u = %g, v = %g\n", sv->u, sv->v);
+        fprintf(stderr, "Couldn't find a patch: u = %g, v = %g\n", sv->gu, sv->gv);
         fprintf(stderr, "    xy = %g %g\n", sv->Ps.x, sv->Ps.y);
         return false;
     }

@@ -234,13 +234,13 @@ TEST_F(RadiosityScene, TheLookupInterpolatesTheCornersAndUndoesTheReflectance)
     // A vertex of the mesh: its own value, over the average colour 0.5 and
     // the default surface's "Ka" 0.2.
     RadVertex *v = vertex_near(receiver, Point(3, 0, 0));
-    sv.u = 0;
-    sv.v = 0;
+    sv.gu = 0;
+    sv.gv = 0;
     Color c;
     ASSERT_TRUE(find_patch(c, &sv));
     EXPECT_NEAR(c.x, v->indirect[1].x / 0.5f / 0.2f, 1e-3f);
     // Between two corners of an element along u, the light is between theirs.
-    sv.u = 0.01f;
+    sv.gu = 0.01f;
     ASSERT_TRUE(find_patch(c, &sv));
     EXPECT_LE(c.x, 10 * 6.0f);
     EXPECT_GT(c.x, 10 * 5.5f);
@@ -258,7 +258,7 @@ TEST_F(RadiosityScene, TheLookupInterpolatesTheCornersAndUndoesTheReflectance)
 
 namespace {
 
-std::string emitter_scene(int steps, const std::string &options = "")
+std::string emitter_scene(int steps, const std::string &options = "", const char *receiver = "Disk 0 3 360")
 {
     return e2e::exact_floatdump_options(5, 5) + options +
            "Option \"radiosity\" \"steps\" [" + std::to_string(steps) + "]\n"
@@ -267,7 +267,7 @@ std::string emitter_scene(int steps, const std::string &options = "")
            "Attribute \"radiosity\" \"emissioncolor\" [1 1 1] \"zonal\" \"zonal_shoots\" \"patchsize\" [0.3] "
            "\"elemsize\" [0.1]\n"
            "Translate 0 0 -2\nDisk 0 1 360\nAttributeEnd\n"
-           "Attribute \"radiosity\" \"zonal\" \"zonal_receives\"\nColor [0.5 0.5 0.5]\nDisk 0 3 360\nWorldEnd\n";
+           "Attribute \"radiosity\" \"zonal\" \"zonal_receives\"\nColor [0.5 0.5 0.5]\n" + receiver + "\nWorldEnd\n";
 }
 
 } // namespace
@@ -286,6 +286,15 @@ TEST(RadiosityRender, TheReceiverIsLitThroughItsAmbientTerm)
     EXPECT_GT(lit.image.at(2, 2, 0), lit.image.at(0, 0, 0));
     EXPECT_GT(lit.image.at(0, 0, 0), 0);
     EXPECT_EQ(off.image.at(2, 2, 0), 0);
+
+    // A square receiver looks its light up in the same parameters it was
+    // meshed in: the same centre, and the same light on either side.
+    e2e::Render square = e2e::render_floatdump(emitter_scene(400, "", "Polygon \"P\" [-3 -3 0 3 -3 0 3 3 0 -3 3 0]"));
+    ASSERT_FALSE(square.image.empty());
+    EXPECT_EQ(square.run.err, "");
+    EXPECT_NEAR(square.image.at(2, 2, 0), 0.1f, 0.006f);
+    EXPECT_NEAR(square.image.at(0, 2, 0), square.image.at(4, 2, 0), 0.003f);
+    EXPECT_NEAR(square.image.at(2, 0, 0), square.image.at(2, 4, 0), 0.003f);
 }
 
 TEST(RadiosityRender, StatisticsAndDumpsOfTheSolution)
