@@ -40,7 +40,9 @@ void expect_coverage(const std::string &rib, const std::function<int(float, floa
     for (int y = 0; y < 16; y++)
         for (int x = 0; x < 16; x++) {
             int want = covered(x + 0.5f, 15.5f - y);
-            if (want >= 0) EXPECT_EQ(im.at(x, y, 3), want ? 255 : 0) << x << " " << y;
+            if (want >= 0) {
+                EXPECT_EQ(im.at(x, y, 3), want ? 255 : 0) << x << " " << y;
+            }
         }
 }
 

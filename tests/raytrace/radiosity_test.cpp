@@ -15,6 +15,7 @@
 #include "ri/ri.h"
 #include "shading/shadingpoint.h"
 #include "tests/e2e/render_support.h"
+#include "tests/raytrace/world_fixture.h"
 
 namespace {
 
@@ -44,20 +45,17 @@ RadVertex *vertex_near(GSurface *s, const Point &P)
 
 // An emitting disk of radius 1 facing a receiving disk of radius 3 two
 // units below it; optionally an opaque disk half way that takes no part.
-class RadiosityScene : public testing::Test {
+class RadiosityScene : public WorldTest {
 protected:
     void SetUp() override
     {
-        RiBegin(nullptr);
+        WorldTest::SetUp();
         rt = RayTracer::current();
-        RiWorldBegin();
     }
     void TearDown() override
     {
         free_radiosity_meshes(rt->frame_objects);
-        rt->options.render_enabled = 0;
-        RiWorldEnd();
-        RiEnd();
+        WorldTest::TearDown();
     }
     void build(bool blocker, float emitter_patch)
     {
