@@ -77,13 +77,21 @@ TEST_F(Pevrin, ProgramsAnswerTheDetailAndArgumentsWithRib)
 
 TEST_F(Pevrin, PluginLibrariesOnTheProceduralPathDrawThroughTheProgram)
 {
+    // The library makes a sphere of the radius it is given: 10 pixels here.
     std::string path = "Option \"searchpath\" \"procedural\" [\"" + std::string(VELK_PROCEDURAL_DIR) + "\"]\n";
     velktest::RunResult r =
         run({"-nowait", "-unlit", "-dumprgba"},
-            path + picture_of("d.tif", "Procedural \"DynamicLoad\" [\"square_procedural.so\" \"0 1 0\"] "
-                                       "[-0.5 0.5 -0.5 0.5 1 1]\n"));
+            path + picture_of("d.tif", "Translate 0 0 2\nColor [0 1 0]\n"
+                                       "Procedural \"DynamicLoad\" [\"procsphere.so\" \"0.5\"] "
+                                       "[-0.5 0.5 -0.5 0.5 -0.5 0.5]\n"));
     EXPECT_EQ(r.status, 0) << r.err;
-    expect_square(picture("d.tif"), 1);
+    Picture p = picture("d.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_GT(p.at(20, 20)[1], 200);
+    EXPECT_GT(p.at(20, 20)[1], p.at(20, 20)[0] + 100);   // green under the white highlight
+    EXPECT_TRUE(p.covered(14, 14));
+    EXPECT_FALSE(p.covered(5, 20));
+    EXPECT_FALSE(p.covered(20, 34));
 
     r = run({"-nowait", "-dumprgba"},
             path + picture_of("e.tif", "Procedural \"DynamicLoad\" [\"absent_procedural.so\" \"\"] [-1 1 -1 1 1 1]\n"));
