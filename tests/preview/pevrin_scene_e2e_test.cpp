@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -148,6 +149,34 @@ TEST_F(Pevrin, EveryExampleSceneIsDrawnAtItsSize)
                 for (int x = 0; x < p.width; x++) drawn += p.covered(x, y);
             EXPECT_GT(drawn, p.width * p.height / 10) << name;
         }
+    }
+}
+
+TEST_F(Pevrin, ExampleScenesAsWireframesAndSketches)
+{
+    struct Run {
+        const char *mode, *file, *image;
+        int background;   // grey level of the background the mode sets
+    };
+    const Run runs[] = {{"-lines", "example.rib", "example.tif", 26}, {"-sketch", "quadrics.rib", "quadrics.tif", 255}};
+    for (const Run &run_ : runs) {
+        SCOPED_TRACE(run_.mode);
+        velktest::RunResult r = run({"-nowait", run_.mode, "-dumprgb"}, source_file(run_.file), run_.file);
+        EXPECT_EQ(r.status, 0) << r.err;
+        Picture p = picture(run_.image);
+        ASSERT_GT(p.width, 0);
+        // Lines over the background, and most of the picture still the background.
+        int lines = 0, background = 0;
+        for (int y = 0; y < p.height; y++)
+            for (int x = 0; x < p.width; x++) {
+                const unsigned char *c = p.at(x, y);
+                bool plain = std::abs(c[0] - run_.background) < 3 && std::abs(c[1] - run_.background) < 3 &&
+                             std::abs(c[2] - run_.background) < 3;
+                background += plain;
+                lines += !plain;
+            }
+        EXPECT_GT(lines, p.width * 2);
+        EXPECT_GT(background, p.width * p.height / 2);
     }
 }
 
