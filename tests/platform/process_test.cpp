@@ -71,8 +71,9 @@ TEST_F(Process, CommandLinesRunWithoutAShell)
     EXPECT_EQ(velk::run_command_line("touch '" + target + "'"), 0);
     EXPECT_TRUE(dir.exists("a b;c"));
     // Shell syntax is not interpreted: ';' and '$' are ordinary characters.
-    EXPECT_EQ(velk::run_command_line("touch " + dir.path() + "/x;y $HOME"), 0);
+    EXPECT_EQ(velk::run_command_line("touch " + dir.path() + "/x;y " + dir.path() + "/$HOME"), 0);
     EXPECT_TRUE(dir.exists("x;y"));
+    EXPECT_TRUE(dir.exists("$HOME"));
     EXPECT_EQ(velk::run_command_line("false"), 1);
     EXPECT_EQ(velk::run_command_line("   "), -1);
     EXPECT_EQ(velk::run_command_line("/no/such/program"), -1);
