@@ -12,10 +12,7 @@ namespace {
 // Compiles Shading Language sources in dir with murn.
 void compile(const velktest::TempDir &dir, const std::string &name, const std::string &source)
 {
-    dir.write(name + ".sl", source);
-    velktest::RunOptions o;
-    o.cwd = dir.path();
-    velktest::RunResult c = velktest::run({velktest::program("murn"), name + ".sl"}, o);
+    velktest::RunResult c = velktest::murn_compile(dir, name, source);
     ASSERT_EQ(c.status, 0) << c.err;
 }
 

@@ -48,11 +48,7 @@ void write_quadrants(const std::string &path)
 // Compiles a surface shader into dir.
 void compile(const velktest::TempDir &dir, const std::string &name, const std::string &source)
 {
-    dir.write(name + ".sl", source);
-    velktest::RunOptions opts;
-    opts.cwd = dir.path();
-    opts.timeout_seconds = 60;
-    velktest::RunResult r = velktest::run({velktest::program("murn"), name + ".sl"}, opts);
+    velktest::RunResult r = velktest::murn_compile(dir, name, source);
     ASSERT_EQ(r.status, 0) << r.out << r.err;
 }
 

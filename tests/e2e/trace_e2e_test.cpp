@@ -25,11 +25,7 @@ protected:
     }
     void compile(const std::string &name, const std::string &source)
     {
-        dir.write(name + ".sl", source);
-        velktest::RunOptions opts;
-        opts.cwd = dir.path();
-        opts.timeout_seconds = 60;
-        velktest::RunResult r = velktest::run({velktest::program("murn"), name + ".sl"}, opts);
+        velktest::RunResult r = velktest::murn_compile(dir, name, source);
         ASSERT_EQ(r.status, 0) << r.err;
     }
     // A 3 x 3 frame filled by a unit sphere five units down +z with the

@@ -381,10 +381,8 @@ TEST_F(RaylumeDisplayTest, DriverFromRib)
 
 TEST_F(RaylumeDisplayTest, ImagerShaderPaintsEveryPixel)
 {
-    dir.write("paint.sl", "imager paint(color c = 1; float a = 1;) { Ci = c; alpha = a; }\n");
-    velktest::RunOptions opts;
-    opts.cwd = dir.path();
-    velktest::RunResult c = velktest::run({velktest::program("murn"), "paint.sl"}, opts);
+    velktest::RunResult c =
+        velktest::murn_compile(dir, "paint", "imager paint(color c = 1; float a = 1;) { Ci = c; alpha = a; }\n");
     ASSERT_EQ(c.status, 0) << c.err;
     velktest::RunResult r = raylume("Option \"searchpath\" \"shader\" \".\"\nFormat 4 2 1\n"
                                     "Quantize \"rgba\" 255 0 255 0\n"

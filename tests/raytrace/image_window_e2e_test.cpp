@@ -53,10 +53,7 @@ protected:
                                      int expect_y)
     {
         // A red sphere in the middle, shaded flat with its colour.
-        dir.write("flat.sl", "surface flat() { Ci = Cs; Oi = Os; }\n");
-        velktest::RunOptions compile;
-        compile.cwd = dir.path();
-        velktest::RunResult c = velktest::run({velktest::program("murn"), "flat.sl"}, compile);
+        velktest::RunResult c = velktest::murn_compile(dir, "flat", "surface flat() { Ci = Cs; Oi = Os; }\n");
         EXPECT_EQ(c.status, 0) << c.err;
         std::string rib = dir.write("w.rib", "Option \"searchpath\" \"shader\" \".:&\"\n"
                                              "Format 32 24 1\nDisplay \"win.tif\" \"framebuffer\" \"rgb\"\n"

@@ -28,10 +28,7 @@ class SceneRender : public testing::Test {
 protected:
     void SetUp() override
     {
-        dir.write("flat.sl", "surface flat() { Ci = Cs; Oi = Os; }\n");
-        velktest::RunOptions o;
-        o.cwd = dir.path();
-        velktest::RunResult c = velktest::run({velktest::program("murn"), "flat.sl"}, o);
+        velktest::RunResult c = velktest::murn_compile(dir, "flat", "surface flat() { Ci = Cs; Oi = Os; }\n");
         ASSERT_EQ(c.status, 0) << c.err;
     }
     velktest::RunResult raylume(const std::string &options, std::vector<std::string> args = {})

@@ -23,14 +23,7 @@ namespace sltest {
 inline Shader *compile(const velktest::TempDir &dir, const std::string &name, const std::string &source,
                        const std::vector<std::string> &options = {})
 {
-    dir.write(name + ".sl", source);
-    velktest::RunOptions opts;
-    opts.cwd = dir.path();
-    opts.timeout_seconds = 60;
-    std::vector<std::string> argv{velktest::program("murn")};
-    argv.insert(argv.end(), options.begin(), options.end());
-    argv.push_back(name + ".sl");
-    velktest::RunResult r = velktest::run(argv, opts);
+    velktest::RunResult r = velktest::murn_compile(dir, name, source, options);
     if (r.status != 0) {
         ADD_FAILURE() << "murn failed on " << name << " (status " << r.status << ", signal "
                       << r.signal << "):\n" << r.out << r.err;

@@ -176,4 +176,16 @@ RunResult raylume_rib(const TempDir &dir, const std::string &rib, std::vector<st
     return run(args, opts);
 }
 
+RunResult murn_compile(const TempDir &dir, const std::string &name, const std::string &source,
+                       const std::vector<std::string> &options) {
+    dir.write(name + ".sl", source);
+    std::vector<std::string> argv{program("murn")};
+    argv.insert(argv.end(), options.begin(), options.end());
+    argv.push_back(name + ".sl");
+    RunOptions opts;
+    opts.cwd = dir.path();
+    opts.timeout_seconds = 60;
+    return run(argv, opts);
+}
+
 } // namespace velktest

@@ -37,6 +37,10 @@ class TempDir;
 // Writes rib as t.rib in dir and runs raylume on it there, with a HOME of its
 // own (no rc file) and the given options before the file name.
 RunResult raylume_rib(const TempDir &dir, const std::string &rib, std::vector<std::string> args = {});
+// Writes source as NAME.sl in dir and compiles it there with murn (NAME.murn),
+// the options before the file name.
+RunResult murn_compile(const TempDir &dir, const std::string &name, const std::string &source,
+                       const std::vector<std::string> &options = {});
 
 // A fresh empty directory under the system temporary directory, removed with its
 // contents when the object goes.

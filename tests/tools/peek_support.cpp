@@ -5,14 +5,9 @@ namespace peektest {
 std::string compile(const velktest::TempDir &dir, const std::string &name, const std::string &source,
                     const std::string &option)
 {
-    dir.write(name + ".sl", source);
-    std::vector<std::string> argv = {velktest::program("murn")};
-    if (!option.empty()) argv.push_back(option);
-    argv.push_back(name + ".sl");
-    velktest::RunOptions opts;
-    opts.cwd = dir.path();
-    opts.timeout_seconds = 60;
-    velktest::RunResult r = velktest::run(argv, opts);
+    std::vector<std::string> options;
+    if (!option.empty()) options.push_back(option);
+    velktest::RunResult r = velktest::murn_compile(dir, name, source, options);
     return r.status == 0 && dir.exists(name + ".murn") ? "" : "murn failed: " + r.err;
 }
 
