@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 
+#include "raytrace/box4.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/ray.h"
@@ -16,6 +17,11 @@ namespace {
 class HitHeap {
 public:
     HitHeap() : data_(local_), cap_(HIT_HEAP_SIZE) {}
+    ~HitHeap()
+    {
+        RayStats &st = ray_stats();
+        if (peak_ > st.heap_peak) st.heap_peak = peak_;
+    }
     HitHeap(const HitHeap &) = delete;
     HitHeap &operator=(const HitHeap &) = delete;
 
@@ -71,8 +77,7 @@ private:
             cap_ *= 2;
         }
         int i = n_++;
-        RayStats &st = ray_stats();
-        if (n_ > st.heap_peak) st.heap_peak = n_;
+        if (n_ > peak_) peak_ = n_;
         return i;
     }
 
@@ -80,6 +85,7 @@ private:
     std::unique_ptr<Entry[]> more_;
     Entry *data_;
     int n_ = 0, cap_;
+    int peak_ = 0;
 };
 
 // One walk over a root: hierarchy nodes open into their children, surfaces
@@ -87,7 +93,15 @@ private:
 class Traversal {
 public:
     Traversal(Ray &ray, bool best_first, GPrimitive *ex_a, GPrimitive *ex_b)
-        : ray_(ray), best_first_(best_first), ex_a_(ex_a), ex_b_(ex_b) {}
+        : ray_(ray), slabs_(ray.origin, ray.dir), best_first_(best_first), ex_a_(ex_a), ex_b_(ex_b) {}
+    ~Traversal()
+    {
+        RayStats &st = ray_stats();
+        st.box_tests += box_tests_;
+        st.box_hits += box_hits_;
+    }
+    Traversal(const Traversal &) = delete;
+    Traversal &operator=(const Traversal &) = delete;
 
     void start(GPrimitive *root)
     {
@@ -150,17 +164,39 @@ private:
         if (o == ex_a_ || o == ex_b_) return;
         float entry, exit;
         if (!ray_.box_range(o->world_bound, entry, exit)) return;
+        push_range(o, entry, exit);
+    }
+
+    void push_range(GPrimitive *o, float entry, float exit)
+    {
         if (!(exit >= ray_.tmin && entry <= ray_.tmax)) return;
         if (best_first_) heap_.push_heap(o, entry);
         else heap_.push_stack(o, entry);
     }
 
+    // The four boxes of a node are tested together; a child whose box may
+    // have changed since the build is tested on its own box.
     void push_children(GHierBound *h)
     {
-        for (int i = 0; i < 4 && h->children[i]; i++) push(h->children[i]);
+        float entry[4], exit[4];
+        int hit = h->live == 0xf ? 0 : slab4(slabs_, h->lo, h->hi, entry, exit);
+        for (int i = 0; i < 4 && h->children[i]; i++) {
+            GPrimitive *c = h->children[i];
+            if (h->live & (1 << i)) {
+                push(c);
+                continue;
+            }
+            if (c == ex_a_ || c == ex_b_) continue;
+            box_tests_++;
+            if (!(hit & (1 << i))) continue;
+            box_hits_++;
+            push_range(c, entry[i], exit[i]);
+        }
     }
 
     Ray &ray_;
+    RaySlabs slabs_;
+    unsigned long box_tests_ = 0, box_hits_ = 0;   // added to the statistics at the end
     bool best_first_;
     GPrimitive *ex_a_, *ex_b_;
     HitHeap heap_;
