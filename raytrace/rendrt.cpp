@@ -62,7 +62,7 @@ void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
 {
     delete rt_.band_hierarchy;
     rt_.band_hierarchy = nullptr;
-    if (!boxes_.filled()) boxes_.fill(rt_.frame_objects);
+    if (!boxes_.filled()) boxes_.fill(rt_.frame_objects, o_.sample_bounds[2], o_.sample_bounds[3]);
     rt_.band_hierarchy = GHierBound::build_over(boxes_.select(x0, x1, y0, y1));
 }
 

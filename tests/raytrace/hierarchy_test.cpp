@@ -195,8 +195,9 @@ TEST_F(Hierarchy, FrameScreenBoxesPickWhatEachBucketsOwnTestPicks)
         for (float y : {-2.0f, 0.0f, 2.0f}) shown.push_back(sphere_at(x, y, 6));
     sphere_at(0, 0, -5);   // behind the camera: tested, never picked
 
-    ScreenBoxes boxes;
+    ScreenBoxes boxes, banded;
     boxes.fill(list);
+    banded.fill(list, 0, 99);
     RayStats &st = ray_stats();
     for (int by = 0; by < 100; by += 25)
         for (int bx = 0; bx < 100; bx += 25) {
@@ -213,6 +214,8 @@ TEST_F(Hierarchy, FrameScreenBoxesPickWhatEachBucketsOwnTestPicks)
             // Every visible surface counts as tested in every bucket.
             EXPECT_EQ(st.screen_tests - tests, shown.size() + 1);
             EXPECT_EQ(st.screen_hits - hits, expected.size());
+            // Served from bands of rows, the same objects in the same order.
+            EXPECT_EQ(banded.select(bx, x1, by, y1), expected);
         }
     // The corner spheres reach only their own quarter of the picture.
     std::vector<GPrimitive *> corner = boxes.select(0, 24, 0, 24);
