@@ -178,19 +178,26 @@ private:
     // have changed since the build is tested on its own box.
     void push_children(GHierBound *h)
     {
+        int n = 0;
+        while (n < 4 && h->children[n]) n++;
+        const unsigned valid = (1u << n) - 1;
+        unsigned live = h->live & valid, plain = valid & ~live;
+        if (ex_a_ || ex_b_)
+            for (int i = 0; i < n; i++)
+                if (h->children[i] == ex_a_ || h->children[i] == ex_b_) plain &= ~(1u << i), live &= ~(1u << i);
         float entry[4], exit[4];
-        int hit = h->live == 0xf ? 0 : slab4(slabs_, h->lo, h->hi, entry, exit);
-        for (int i = 0; i < 4 && h->children[i]; i++) {
-            GPrimitive *c = h->children[i];
-            if (h->live & (1 << i)) {
-                push(c);
-                continue;
-            }
-            if (c == ex_a_ || c == ex_b_) continue;
-            box_tests_++;
-            if (!(hit & (1 << i))) continue;
-            box_hits_++;
-            push_range(c, entry[i], exit[i]);
+        unsigned todo = live;
+        if (plain) {
+            unsigned hit = (unsigned)slab4(slabs_, h->lo, h->hi, entry, exit) & plain;
+            box_tests_ += (unsigned)__builtin_popcount(plain);
+            box_hits_ += (unsigned)__builtin_popcount(hit);
+            todo |= hit;
+        }
+        // In slot order, as the children were always pushed.
+        for (; todo; todo &= todo - 1) {
+            int i = __builtin_ctz(todo);
+            if (live & (1u << i)) push(h->children[i]);
+            else push_range(h->children[i], entry[i], exit[i]);
         }
     }
 
