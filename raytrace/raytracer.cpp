@@ -19,15 +19,30 @@
 #include "shading/lightsource.h"
 #include "shading/tracing.h"
 
+namespace {
+
+// The last renderer asked about and what it is, so that the many calls per
+// shaded point need no type check; a ray tracer made or destroyed forgets it.
+const Renderer *seen_renderer = nullptr;
+RayTracer *seen_tracer = nullptr;
+
+} // namespace
+
 RayTracer::RayTracer()
 {
+    seen_renderer = nullptr;
+    seen_tracer = nullptr;
     // Trim curves are kept only by a renderer that can trim.
     build_trim_loops = make_trim_loops;
 }
 
 RayTracer *RayTracer::current()
 {
-    return dynamic_cast<RayTracer *>(current_renderer);
+    if (!current_renderer || current_renderer != seen_renderer) {
+        seen_renderer = current_renderer;
+        seen_tracer = dynamic_cast<RayTracer *>(current_renderer);
+    }
+    return seen_tracer;
 }
 
 GPrimitive **scene_object_list()
@@ -242,6 +257,8 @@ void RayTracer::world_end()
 
 RayTracer::~RayTracer()
 {
+    seen_renderer = nullptr;
+    seen_tracer = nullptr;
     flush_pending_motion();
     while (object_depth_ > 0) free_object_list(pop_level());
     free_scene();
