@@ -88,6 +88,13 @@ private:
     int peak_ = 0;
 };
 
+// Set bits of a four-bit mask (no population-count instruction is assumed).
+unsigned bit_count(unsigned mask4)
+{
+    static const unsigned char bits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return bits[mask4 & 15];
+}
+
 // One walk over a root: hierarchy nodes open into their children, surfaces
 // come out one by one, nearest entry first (or last pushed first).
 class Traversal {
@@ -189,8 +196,8 @@ private:
         unsigned todo = live;
         if (plain) {
             unsigned hit = (unsigned)slab4(slabs_, h->lo, h->hi, entry, exit) & plain;
-            box_tests_ += (unsigned)__builtin_popcount(plain);
-            box_hits_ += (unsigned)__builtin_popcount(hit);
+            box_tests_ += bit_count(plain);
+            box_hits_ += bit_count(hit);
             todo |= hit;
         }
         // In slot order, as the children were always pushed.
