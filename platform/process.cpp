@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -188,13 +189,24 @@ std::vector<std::string> split_command_line(const std::string &line)
     return words;
 }
 
+std::vector<std::string> shell_command(const std::string &line)
+{
+    return {"/bin/sh", "-c", line};
+}
+
 int run_command_line(const std::string &line)
 {
-    std::vector<std::string> argv = split_command_line(line);
-    if (argv.empty()) return -1;
+    if (line.find_first_not_of(" \t\r\n") == std::string::npos) return -1;
     ChildProcess child;
-    if (!child.start(argv, ChildProcess::NO_PIPES)) return -1;
+    if (!child.start(shell_command(line), ChildProcess::NO_PIPES)) return -1;
     return child.wait();
+}
+
+double user_cpu_seconds()
+{
+    struct rusage use {};
+    if (getrusage(RUSAGE_SELF, &use) != 0) return 0;
+    return double(use.ru_utime.tv_sec) + double(use.ru_utime.tv_usec) * 1e-6;
 }
 
 } // namespace velk

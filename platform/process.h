@@ -1,5 +1,6 @@
-// Child processes started from an argument vector (never through a shell),
-// with optional pipes to their standard input and output.
+// Child processes started from an argument vector, with optional pipes to
+// their standard input and output; command lines typed by users run through
+// the shell.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -62,8 +63,15 @@ private:
 // character. No variables, globbing or redirection.
 std::vector<std::string> split_command_line(const std::string &line);
 
-// Runs a command line (split as above, inheriting our streams) and waits:
+// The argument vector that runs a command line typed by a user through the
+// shell: /bin/sh -c line.
+std::vector<std::string> shell_command(const std::string &line);
+
+// Runs a command line through the shell (inheriting our streams) and waits:
 // the status as ChildProcess::wait, -1 when nothing could be started.
 int run_command_line(const std::string &line);
+
+// The user CPU time this process has used, in seconds.
+double user_cpu_seconds();
 
 } // namespace velk
