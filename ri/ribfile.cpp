@@ -74,7 +74,9 @@ void parse_rib(RibReader &r) {
                 f.active = 1;
             }
             if (frame < 0 || (f.first <= frame && frame <= f.last)) {
+                r.begin_request();
                 dispatch_request(r, t.text.c_str());
+                r.end_request();
                 r.publish();  // a request may have read other RIB (archives, procedurals)
             } else {
                 r.skip_line();
