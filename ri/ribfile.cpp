@@ -141,6 +141,11 @@ RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPoint
     archive_depth--;
 }
 
+RtVoid RiArchiveRecord(RtToken, const char *, ...) {
+    // Comments and verbatim records are for RIB output; a renderer has
+    // nothing to do with them.
+}
+
 RtVoid RiReadArchive(RtToken name, RtArchiveCallback callback, ...) {
     va_list ap;
     va_start(ap, callback);
