@@ -37,10 +37,8 @@ bool is(const char *a, const char *b)
 // The diagnostics of a context that cannot be made current.
 void report_context_failure(const velk::Window &w)
 {
-    std::fprintf(stderr, "problem making our Win32 GL context current!\n");
-    std::fprintf(stderr, "last error code was: %d\n", 0);
-    std::fprintf(stderr, "last error was : %s\n", w.last_error().c_str());
-    std::fflush(stderr);
+    ri_error(RIE_SYSTEM, RIE_ERROR, "Could not make the window's OpenGL context current: %s",
+             w.last_error().c_str());
 }
 
 // Disables the per-pixel operations and resets the pixel transfer.
@@ -74,9 +72,9 @@ GlRenderer::GlRenderer() : grid_callback(draw_grid_plain), polygon_callback(draw
 
 GlRenderer::~GlRenderer()
 {
-    if (options.dumpimage)
-        ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "should be freeing windows bitmap here...");
-    else if (wait_at_end && window_)
+    // A run that dumps its frames never waits for a key; the window and its
+    // context go with window_ below.
+    if (!options.dumpimage && wait_at_end && window_)
         wait_for_quit(window_->width(), window_->height());
     free_matrices(LEVEL_GLOBAL | LEVEL_FRAME | LEVEL_WORLD);
     window_.reset();
@@ -145,12 +143,9 @@ bool GlRenderer::create_window()
         if (why.find("visual") != std::string::npos) {
             ri_error(RIE_SYSTEM, RIE_SEVERE, "Unable to get the requested pixel format");
         } else if (why.find("current") != std::string::npos) {
-            std::fprintf(stderr, "problem making our Win32 GL context current!\n");
-            std::fprintf(stderr, "last error code was: %d\n", 0);
-            std::fprintf(stderr, "last error was : %s\n", why.c_str());
-            ri_error(RIE_SYSTEM, RIE_SEVERE, "Unable to make our Win32 OpenGL context the current one!");
+            ri_error(RIE_SYSTEM, RIE_SEVERE, "Could not make the window's OpenGL context current: %s", why.c_str());
         } else {
-            ri_error(RIE_NESTING, RIE_SEVERE, "couldn't create a Win32 Window!");
+            ri_error(RIE_NESTING, RIE_SEVERE, "Could not open a window: %s", why.c_str());
         }
         return false;
     }

@@ -120,6 +120,13 @@ int ImageOutput::display(RtToken name, RtToken type, RtToken mode_word, RtInt n,
         return 0;
     }
     o.pending_display = NewToken(name ? name : "");
+    file_kind_ = 0;
+    for (const DisplayType &t : DISPLAY_TYPES) {
+        if (is(type, t.name) && (t.kind == DISPLAY_FILE || t.kind == DISPLAY_ZFILE)) {
+            file_kind_ = t.kind;
+            file_type_ = NewToken(type);
+        }
+    }
     int new_kind = 0;
     if (display_override) {
         type = "framebuffer";
@@ -299,7 +306,16 @@ bool ImageOutput::open()
 
     switch (kind) {
     case DISPLAY_FILE: open_tiff(); break;
-    case DISPLAY_WINDOW: open_window(); break;
+    case DISPLAY_WINDOW:
+        if (!open_window() && file_kind_) {
+            // The file is written all the same, without further windows.
+            display_override = 0;
+            o.display_kind = file_kind_;
+            o.display_type = file_type_;
+            file_kind_ = 0;
+            return open();
+        }
+        break;
     case DISPLAY_ZFILE: open_depth_file(); break;
     case DISPLAY_FLOATDUMP:
         printf("%d %d %s%s%s\n", crop_w_, crop_h_, (mode & DISPLAY_RGB) ? "rgb" : "", samples_out == 4 ? "a" : "",
@@ -358,7 +374,12 @@ bool ImageOutput::open_window()
         std::string why;
         window_ = velk::ImageWindow::open(title, o.xpos, o.ypos, crop_w_, crop_h_, pixel_zoom, &why);
         if (!window_) {
-            ri_error(RIE_SYSTEM, RIE_SEVERE, "couldn't create a Win32 Window!");
+            if (file_kind_) {
+                ri_error(RIE_SYSTEM, RIE_WARNING, "Could not open a window: %s; writing \"%s\" only", why.c_str(),
+                         output_name.c_str());
+                return false;
+            }
+            ri_error(RIE_SYSTEM, RIE_SEVERE, "Could not open a window: %s", why.c_str());
             return false;
         }
     }
