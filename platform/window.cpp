@@ -214,6 +214,7 @@ void Window::move_resize(int x, int y, int width, int height)
     XSync(n.display, False);
     width_ = width;
     height_ = height;
+    rebind_after_resize();
 }
 
 void Window::resize(int width, int height)
@@ -224,6 +225,20 @@ void Window::resize(int width, int height)
     XSync(n.display, False);
     width_ = width;
     height_ = height;
+    rebind_after_resize();
+}
+
+void Window::rebind_after_resize()
+{
+    Native &n = *native_;
+    // The GL buffers of a window take its new size when the context is bound
+    // to it again; until then drawing is cut to the old size.
+    if (glXGetCurrentContext() != n.context || glXGetCurrentDrawable() != n.window) return;
+    glXMakeCurrent(n.display, None, nullptr);
+    glXMakeCurrent(n.display, n.window, n.context);
+    // A back buffer is sized again at a swap (what it showed is cleared
+    // before the next frame anyway).
+    if (n.double_buffer) glXSwapBuffers(n.display, n.window);
 }
 
 bool Window::make_current()

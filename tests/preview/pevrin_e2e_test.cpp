@@ -66,6 +66,47 @@ TEST_F(Pevrin, RedSquareDrawnUnlitCoversItsPixels)
     }
 }
 
+TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlaced)
+{
+    // One object defined before the world, one inside it; each placed once.
+    std::string small = square(-0.1f, 0.1f, -0.1f, 0.1f);
+    std::string rib = std::string(ORTHO_40) + "ObjectBegin 1\n" + small + "ObjectEnd\n" +
+                      "Display \"inst.tif\" \"file\" \"rgba\"\nWorldBegin\nColor [1 0 0]\n" +
+                      "ObjectBegin 2\n" + small + "ObjectEnd\n" +
+                      "AttributeBegin\nTranslate -0.5 0 0\nObjectInstance 1\nAttributeEnd\n"
+                      "AttributeBegin\nTranslate 0.5 0 0\nObjectInstance 2\nAttributeEnd\nWorldEnd\n";
+    velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"}, rib);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    Picture p = picture("inst.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_EQ(p.at(10, 20)[0], 255);
+    EXPECT_EQ(p.at(30, 20)[0], 255);
+    EXPECT_TRUE(p.black(20, 20));
+    EXPECT_TRUE(p.black(10, 10));
+}
+
+TEST_F(Pevrin, LaterLargerFramesAreDrawnWhole)
+{
+    std::string frames;
+    const char *sizes[] = {"40 30", "80 60"};
+    for (int f = 0; f < 2; f++)
+        frames += "FrameBegin " + std::to_string(f) + "\nFormat " + sizes[f] + " 1\nDisplay \"f" + std::to_string(f) +
+                  ".tif\" \"file\" \"rgba\"\nWorldBegin\nColor [1 0 0]\n" + square(-2, 2, -2, 2) +
+                  "WorldEnd\nFrameEnd\n";
+    for (const char *buffering : {"-nowait", "-1buffer"}) {
+        SCOPED_TRACE(buffering);
+        velktest::RunResult r = run({"-nowait", buffering, "-unlit", "-dumprgba"},
+                                    "Projection \"orthographic\"\n" + frames);
+        EXPECT_EQ(r.status, 0) << r.err;
+        Picture p = picture("f1.tif");
+        ASSERT_EQ(p.width, 80);
+        ASSERT_EQ(p.height, 60);
+        for (int y : {0, 59})
+            for (int x : {0, 79}) EXPECT_EQ(p.at(x, y)[0], 255) << x << "," << y;
+    }
+}
+
 TEST_F(Pevrin, WireframeShowsEdgesOnly)
 {
     Picture p = run_picture({"-nowait", "-lines", "-dumprgb"}, scene("w.tif", "1 0 0", square(-0.5f, 0.5f, -0.5f, 0.5f)),
