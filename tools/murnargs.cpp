@@ -94,6 +94,8 @@ int murnargs_open(const char *name)
         }
     } else if (!murnargs_read_text(found.c_str(), shader)) {
         return -1;
+    } else {
+        murnargs_evaluate_init(found.c_str(), shader);
     }
     s.shader = std::move(shader);
     s.open = true;
