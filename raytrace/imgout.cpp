@@ -425,10 +425,16 @@ bool ImageOutput::open_driver()
     float near_clip = o.near_clip, far_clip = o.far_clip;
     std::vector<DspyParameter> params;
     auto add = [&params](const char *name, char type, int count, const void *value, int nbytes) {
+        if (count > DSPY_MAX_PARAMETER_COUNT) {
+            ri_error(RIE_LIMIT, RIE_WARNING,
+                     "Display parameter \"%s\" has %d values; a display driver takes at most %d", name, count,
+                     int(DSPY_MAX_PARAMETER_COUNT));
+            return;
+        }
         DspyParameter p = {};
         p.name = name;
         p.type = type;
-        p.count = count;
+        p.count = char(count);
         p.value = value;
         p.nbytes = nbytes;
         params.push_back(p);
