@@ -557,8 +557,9 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
     const int pb = pixel_bytes();
     const bool alpha_out = samples_out == 4;
     for (int i = 0; i < count; ++i) {
-        Color c = samples[i].color, op = samples[i].opacity;
-        float a = samples[i].alpha;
+        Color c, op;
+        float a;
+        resolve_pixel(samples[i], c, op, a);
         run_imager(float(first_x + i) + 0.5f, float(y) + 0.5f, c, op, a);
         if (colour && (mode & DISPLAY_RGB)) {
             unsigned char *px = colour + size_t(i) * size_t(pb);
@@ -575,8 +576,11 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
                 for (int k = 0; k < 3; ++k) c[k] += random_signed() * colour_quant_[3];
             for (int k = 0; k < 3; ++k) store_value(c[k], colour_quant_, bits_out, px, channel_index[k]);
             if (alpha_out) {
+                // Coverage is not dithered: full coverage stays exactly full.
+                // The draw is still taken so that the random sequence the
+                // sampling shares, and with it the picture, stays as it was.
                 float alpha = (op.x + op.y + op.z) / 3.0f;
-                if (dither) alpha += random_signed() * colour_quant_[3];
+                if (dither) random_signed();
                 store_value(alpha, colour_quant_, bits_out, px, channel_index[3]);
             }
         }
@@ -681,7 +685,9 @@ void ImageOutput::write_ascii(const PixelSample *samples, int count)
     static const char SHADES[] = " .,-+=*#(";
     std::string line;
     for (int i = 0; i < count; ++i) {
-        const Color &c = samples[i].color;
+        Color c, op;
+        float a;
+        resolve_pixel(samples[i], c, op, a);
         float lum = 0.299f * c.x + 0.587f * c.y + 0.114f * c.z;
         float level = lum > 0 ? std::floor(std::pow(lum, 0.75f) * 8.0f) : 0.0f;
         if (!(level >= 0)) level = 0;
