@@ -11,6 +11,7 @@
 #include "raytrace/random.h"
 #include "ri/declarations.h"
 #include "ri/declvalue.h"
+#include "ri/depth_projection.h"
 #include "ri/display_words.h"
 #include "ri/raylume_options.h"
 #include "ri/renderer.h"
@@ -88,15 +89,6 @@ void *pointer_value(const void *value)
     void *p = nullptr;
     memcpy(&p, value, sizeof p);
     return p;
-}
-
-// The world-to-camera and world-to-screen matrices of the frame at shutter open.
-void camera_matrices(const Options &o, Matrix4 &world_to_camera, Matrix4 &world_to_screen)
-{
-    world_to_camera = Matrix4(1.0f);
-    float tmp[16];
-    if (o.camera.is_set()) world_to_camera = Matrix4(o.camera->matrix_at(TM_M, o.shutter_open, tmp));
-    world_to_screen = world_to_camera * o.camera_to_screen;
 }
 
 } // namespace
@@ -372,7 +364,9 @@ bool ImageOutput::open_window()
 bool ImageOutput::open_depth_file()
 {
     Matrix4 world_to_camera, world_to_screen;
-    camera_matrices(options_, world_to_camera, world_to_screen);
+    float window[4];
+    crop_screen_window(options_, window);
+    depth_projection(options_, window, world_to_camera, world_to_screen);
     zfile_ = zfile_open_write(output_name.c_str(), crop_w_, crop_h_, world_to_screen.m, world_to_camera.m);
     samples_out = 1;
     if (zfile_) return true;
@@ -415,7 +409,9 @@ bool ImageOutput::open_driver()
 
     // Parameters: the renderer's, then the user's that do not repeat them.
     Matrix4 world_to_camera, world_to_screen;
-    camera_matrices(o, world_to_camera, world_to_screen);
+    float window[4];
+    crop_screen_window(o, window);
+    depth_projection(o, window, world_to_camera, world_to_screen);
     const char *host = getenv("HOSTNAME");
     if (!host) host = getenv("HOST");
     if (!host) host = getenv("host");

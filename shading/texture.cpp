@@ -475,8 +475,12 @@ float Texture::shadow_lookup(const Point points[4], const TextureArgs &a)
 {
     if (!tiled || !shadow || !ready || levels.empty()) return 1.0f;
     Point p[4], centre(0, 0, 0);
+    const float *m = world_to_screen;
     for (int i = 0; i < 4; ++i) {
         float cam[3];
+        // A point behind the eye of a perspective map is outside it: lit.
+        const float *q = points[i].data();
+        if (!(q[0] * m[3] + q[1] * m[7] + q[2] * m[11] + m[15] > 0)) return 0.0f;
         point_times_matrix(points[i].data(), world_to_screen, p[i].data());
         point_times_matrix(points[i].data(), world_to_camera, cam);
         p[i].z = cam[2];
