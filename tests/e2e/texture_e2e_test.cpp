@@ -208,6 +208,38 @@ TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProj
     }
 }
 
+TEST(TexturedPixels, BlurWidensLatLongLookupsAsItDoesCubeFaceOnes)
+{
+    // A black lat-long map with a white band 8 texels wide where -y looks
+    // (s = 0.25): unblurred the band is seen whole; blur mixes in the black.
+    velktest::TempDir dir;
+    static const unsigned char white[3] = {255, 255, 255}, black[3] = {0, 0, 0};
+    write_rgb(dir.path() + "/band.tif", 64, 32, [](uint32_t x, uint32_t) { return x >= 12 && x < 20 ? white : black; });
+    compile(dir, "envsurf",
+            "surface envsurf(string map = \"\"; float b = 0;) {\n"
+            "    Oi = 1; Ci = color environment(map, vector(0, -1, 0), \"blur\", b);\n"
+            "}\n");
+    std::string rib = "MakeLatLongEnvironment \"band.tif\" \"band.env\" \"box\" 1 1\n"
+                      "Option \"searchpath\" \"shader\" [\".:&\"]\n";
+    for (const char *blur : {"0", "0.05", "0.15"})
+        rib += std::string("FrameBegin 1\n") + e2e::exact_floatdump_options(1, 1) + e2e::pixel_camera(1, 1) +
+               "WorldBegin\nSurface \"envsurf\" \"string map\" \"band.env\" \"float b\" " + blur +
+               "\nPolygon \"P\" [-1 -1 0  2 -1 0  2 2 0  -1 2 0]\nWorldEnd\nFrameEnd\n";
+    velktest::RunResult run = e2e::raylume(dir, rib);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::vector<float> seen;
+    for (size_t at = run.out.find("1 1 rgba"); at != std::string::npos; at = run.out.find("1 1 rgba", at + 1)) {
+        Image im = parse_dump(run.out.substr(at));
+        ASSERT_EQ(im.width, 1) << run.out;
+        seen.push_back(im.at(0, 0, 0));
+    }
+    ASSERT_EQ(seen.size(), 3u) << run.out;
+    EXPECT_NEAR(seen[0], 1.0f, 1e-4f);
+    EXPECT_LT(seen[1], seen[0] - 0.05f);
+    EXPECT_LT(seen[2], seen[1] - 0.05f);
+}
+
 TEST(TexturedPixels, TheCacheFollowsTextureMemoryAndTheFrameEndsWithTextureStatistics)
 {
     velktest::TempDir dir;
