@@ -240,6 +240,30 @@ TEST(TexturedPixels, BlurWidensLatLongLookupsAsItDoesCubeFaceOnes)
     EXPECT_LT(seen[2], seen[1] - 0.05f);
 }
 
+TEST(TexturedPixels, InlineDeclaredParametersOfMakeTextureWorkAsPlainOnes)
+{
+    // "down" makes a 100 x 50 picture 64 x 32 (by default it grows to 128 x 64).
+    velktest::TempDir dir;
+    static const unsigned char grey[3] = {128, 128, 128};
+    write_rgb(dir.path() + "/pic.tif", 100, 50, [](uint32_t, uint32_t) { return grey; });
+    velktest::RunResult run = e2e::raylume(dir,
+        "MakeTexture \"pic.tif\" \"plain.tex\" \"clamp\" \"clamp\" \"box\" 1 1 \"resize\" \"down\"\n"
+        "MakeTexture \"pic.tif\" \"inline.tex\" \"clamp\" \"clamp\" \"box\" 1 1 \"string resize\" \"down\"\n"
+        "MakeTexture \"pic.tif\" \"uniform.tex\" \"clamp\" \"clamp\" \"box\" 1 1 \"uniform string resize\" \"down\"\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char *name : {"plain.tex", "inline.tex", "uniform.tex"}) {
+        TIFF *tif = TIFFOpen((dir.path() + "/" + name).c_str(), "r");
+        ASSERT_NE(tif, nullptr) << name;
+        uint32_t w = 0, h = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+        TIFFClose(tif);
+        EXPECT_EQ(w, 64u) << name;
+        EXPECT_EQ(h, 32u) << name;
+    }
+}
+
 TEST(TexturedPixels, TheCacheFollowsTextureMemoryAndTheFrameEndsWithTextureStatistics)
 {
     velktest::TempDir dir;
