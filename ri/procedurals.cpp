@@ -58,8 +58,9 @@ bool read_answer(velk::ChildProcess &child, std::string &answer)
     }
 }
 
-// Reads RIB held in memory, through a scratch file.
-void read_rib_bytes(const std::string &rib)
+// Reads RIB held in memory, through a scratch file, under the name that
+// messages give it.
+void read_rib_bytes(const std::string &rib, const char *name)
 {
     FILE *scratch = std::tmpfile();
     if (!scratch) {
@@ -69,7 +70,7 @@ void read_rib_bytes(const std::string &rib)
     std::fwrite(rib.data(), 1, rib.size(), scratch);
     std::fflush(scratch);
     std::rewind(scratch);
-    read_rib_fd(fileno(scratch));
+    read_rib_fd(fileno(scratch), name);
     std::fclose(scratch);
 }
 
@@ -109,7 +110,7 @@ RtVoid RiProcRunProgram(RtPointer data, RtFloat detail)
                  ANSWER_SILENCE_MS / 1000);
         return;
     }
-    read_rib_bytes(answer);
+    read_rib_bytes(answer, program);
 }
 
 RtVoid RiProcDynamicLoad(RtPointer data, RtFloat detail)

@@ -116,9 +116,9 @@ void read_rc_file() {
     read_rib_file(rc.c_str(), current_archive_path(), current_verbosity(), 0);
 }
 
-int read_rib_fd(int fd) {
+int read_rib_fd(int fd, const char *name) {
     RibReader r;
-    if (!r.open_fd(fd, "")) return -1;
+    if (!r.open_fd(fd, name)) return -1;
     parse_rib(r);
     r.close();
     return 0;
