@@ -190,6 +190,16 @@ TEST(TypeChecks, AssignmentsAndOperators)
     EXPECT_NE(errors_of("surface s(float Kd = 1) { Kd = 2; }")
                   .find("cannot assign to a shader parameter: Kd\n"),
               std::string::npos);
+    // Handing a parameter to a function's output formal is an assignment too; an output
+    // parameter or a local may be handed over.
+    const char *through_call = "surface s(float Kd = 1; output float o = 0) {\n"
+                               "  void set(output float x) { x = 2; }\n"
+                               "  float f; set(o); set(f);\n"
+                               "  set(Kd);\n"
+                               "}\n";
+    std::string err = errors_of(through_call);
+    EXPECT_NE(err.find("line 4: cannot assign to a shader parameter: Kd\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("line 3"), std::string::npos) << err;
     EXPECT_NE(errors_of("surface s() { float f = \"a\" + 1; }").find("bad binary op between strings \n"),
               std::string::npos);
     EXPECT_NE(errors_of("surface s() { float f = floatx; }").find("unknown identifier floatx\n"),
