@@ -11,6 +11,11 @@ int NameTable::add(const char *name, void *record)
     return 0;
 }
 
+void NameTable::add_hiding(const char *name, void *record)
+{
+    entries_.push_back({NewToken(name), record});
+}
+
 void *NameTable::lookup(const char *name) const
 {
     if (!name) return nullptr;
