@@ -204,11 +204,13 @@ void op_illuminance(ExecFrame *f, ShaderVars *sv)
         while (!w.end() && (!lights_point(sv, w()) || (CATEGORY && !w()->category_matches(category))))
             w.step();
         if (w.end()) break;
-        sv->clight = w();
+        LightSource *light = sv->clight = w();
         w.call_shader(position, axis, cosangle, 1, sv);
         sv->L = -sv->L;
         w.step();
-        if (!CONE || inside_cone(sv->L, axis, cosangle)) return;   // on into the body
+        // The bouncer gathers over the cone itself and gives no direction.
+        if (!CONE || light->kind == LIGHT_BOUNCER || inside_cone(sv->L, axis, cosangle))
+            return;   // on into the body
     }
     slstack.drop(words);
     if (CATEGORY) slstack.drop_strings(1);
