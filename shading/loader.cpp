@@ -368,8 +368,10 @@ void TextShaderLoader::read_operand(CodeArray &code)
         NameTable &table = global_variable_table();
         g = static_cast<const GlobalVarInfo *>(table.lookup(t.c_str()));
         if (g && g->kind == GV_GLOBAL && kind_ == SH_LIGHT) {
+            // The globals are the oldest entries: a parameter of the view's
+            // name does not take its place.
             if (const char *view = light_view_name(t))
-                g = static_cast<const GlobalVarInfo *>(table.lookup(view));
+                g = static_cast<const GlobalVarInfo *>(table.lookup_oldest(view));
         }
     }
     if (!g) {

@@ -24,6 +24,14 @@ void *NameTable::lookup(const char *name) const
     return nullptr;
 }
 
+void *NameTable::lookup_oldest(const char *name) const
+{
+    if (!name) return nullptr;
+    for (const Entry &e : entries_)
+        if (std::strcmp(e.name, name) == 0) return e.record;
+    return nullptr;
+}
+
 void NameTable::set_count(int n)
 {
     if (n >= 0 && n < count()) entries_.resize(n);

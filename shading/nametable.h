@@ -15,6 +15,8 @@ public:
     void add_hiding(const char *name, void *record);
     // The record of the newest entry with an equal name, or null.
     void *lookup(const char *name) const;
+    // The record of the oldest entry with an equal name (one that may be hidden), or null.
+    void *lookup_oldest(const char *name) const;
     int count() const { return static_cast<int>(entries_.size()); }
     // Truncates to n entries.
     void set_count(int n);

@@ -217,6 +217,12 @@ TEST(Loader, FlagsAndLightView)
     EXPECT_EQ(l->code[5], segment_address(SEG_GLOBAL, offsetof(Intersection, Nl)));
     EXPECT_EQ(l->code[7], segment_address(SEG_GLOBAL, offsetof(Intersection, sl)));
     EXPECT_EQ(l->flags, 0x2000 | 0x10);
+    // A parameter named like the light's own copy leaves the global view alone.
+    Shader *p = load_text(dir, "pview",
+                          "light pview\nparam\tfloat\tsl\t1\ncode\n\tpushf\ts \n\tpushf\tsl \n\treturn\n");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->code[1], segment_address(SEG_GLOBAL, offsetof(Intersection, sl)));
+    EXPECT_EQ(p->code[3], segment_address(SEG_PARAM, 0));
     Shader *s = load_text(dir, "sview",
                           "surface sview\ncode\n\tpushf\tP \n\tpushf\tdu \n\tDuf\n\tftexture\n\treturn\n");
     ASSERT_NE(s, nullptr);
