@@ -183,6 +183,18 @@ TEST(TypeChecks, ExternMatchesTheOuterScope)
     EXPECT_NE(err.find("Could not find extern symbol in outer scope nope"), std::string::npos);
 }
 
+// A parameter named like a global is the parameter in its shader; a function
+// written outside the shader cannot reach the global it hides.
+TEST(TypeChecks, ParametersNamedLikeGlobals)
+{
+    Lines code = body_code("Ci = Cs * t;", "float t = 5; color Cs = 1");
+    EXPECT_TRUE(contains_run(code, {"mulCF\tCs t ", "popc\tCi "})) << ::testing::PrintToString(code);
+    std::string err = errors_of("float gett() { return t; }\n"
+                                "surface s(float t = 5) { Ci = gett() + t; }\n");
+    EXPECT_NE(err.find("line 1: global variable hidden by a shader parameter of the same name: t\n"),
+              std::string::npos) << err;
+}
+
 TEST(TypeChecks, AssignmentsAndOperators)
 {
     EXPECT_NE(errors_of("surface s() { float f; f = Cs; }").find("type mismatch on assignment to f\n"),
