@@ -294,19 +294,21 @@ namespace {
 
 // areashadow (Q, samples): the mean transmission from Q to the light being
 // evaluated (the running light shader's, else the current illuminance
-// step's): to samples points of an area light, else to its position Pl.
-// With no light there is nothing to shadow.
+// step's): to samples points of an area light, else to the light's position
+// (Ps - L inside a light shader, Ps + L in an illuminance loop). With no
+// light there is nothing to shadow.
 void op_areashadow(ExecFrame *, ShaderVars *sv)
 {
     Point Q = pop_point();
     float wanted = slstack.pop_float();
-    LightSource *light = sv->shadetype == USE_LIGHT ? sv->ls : sv->clight;
+    bool in_light = sv->shadetype == USE_LIGHT;
+    LightSource *light = in_light ? sv->ls : sv->clight;
     if (!light) {
         push_point(Color(1, 1, 1));
         return;
     }
     if (light->kind != 2 || light->npieces == 0) {
-        push_point(visibility(sv, Q, sv->Pl));
+        push_point(visibility(sv, Q, in_light ? sv->Ps - sv->L : sv->Ps + sv->L));
         return;
     }
     int n = wanted >= 1 && wanted < 1024 ? int(wanted) : 1;
