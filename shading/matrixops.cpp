@@ -1,5 +1,5 @@
-// Matrix element access, mixing and equality: mcomp, msetcomp, mmix, meqm
-// and mnem. A matrix on the stack is sixteen words in row order, element
+// Matrix element access, mixing and equality: mcomp, msetcomp, mmix, and
+// the comparisons of a matrix with a matrix or a float. A matrix on the stack is sixteen words in row order, element
 // (0, 0) on top.
 #include <cmath>
 
@@ -56,6 +56,19 @@ void op_mm(ExecFrame *, ShaderVars *)
     replace(32, truth(equal == EQ));
 }
 
+// A matrix against a float (either on top): equal when the matrix is the
+// float on the diagonal and zero elsewhere, as the float widened to a matrix.
+template <bool EQ, bool FLOAT_ON_TOP>
+void op_mf(ExecFrame *, ShaderVars *)
+{
+    float *p = slstack.top_ptr(17);
+    float f = FLOAT_ON_TOP ? p[0] : p[16];
+    const float *m = FLOAT_ON_TOP ? p + 1 : p;
+    bool equal = true;
+    for (int i = 0; i < 16; ++i) equal = equal && m[i] == (i % 5 == 0 ? f : 0.0f);
+    replace(17, truth(equal == EQ));
+}
+
 } // namespace
 
 void install_matrix_ops()
@@ -65,4 +78,8 @@ void install_matrix_ops()
     set_op_handler(104, op_mmix);
     set_op_handler(39, op_mm<true>);    // meqm
     set_op_handler(40, op_mm<false>);   // mnem
+    set_op_handler(47, op_mf<true, false>);    // meqf
+    set_op_handler(48, op_mf<false, false>);   // mnef
+    set_op_handler(51, op_mf<true, true>);     // feqm
+    set_op_handler(52, op_mf<false, true>);    // fnem
 }

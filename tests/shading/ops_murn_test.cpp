@@ -73,7 +73,7 @@ TEST(OpsFromCompiler, MatrixElementsMixTimeDerivativesAndMixedComparisons)
 {
     velktest::TempDir dir;
     Shader *s = sltest::compile(dir, "moreops", R"(
-surface moreops(output float m_comp = 0, m_set = 0, m_mix = 0, m_eq = 0, m_ne = 0;
+surface moreops(output float m_comp = 0, m_set = 0, m_mix = 0, m_eq = 0, m_ne = 0, m_f = 0;
                 output float pc_eq = 0, pc_ne = 0, cp_eq = 0, dt_f = -1; output vector dt_v = -1;
                 output color shade = -1; output point eye = 5;)
 {
@@ -85,6 +85,8 @@ surface moreops(output float m_comp = 0, m_set = 0, m_mix = 0, m_eq = 0, m_ne = 
     m_mix = comp(mix(m, n, 0.25), 2, 3);
     m_eq = (m == m ? 1 : 0) + (m == n ? 10 : 0);
     m_ne = (m != n ? 1 : 0) + (m != m ? 10 : 0);
+    matrix two = 2;
+    m_f = (two == 2 ? 1 : 0) + (2 == two ? 10 : 0) + (m == 2 ? 100 : 0) + (two != 3 ? 1000 : 0);
     point p = (1, 2, 3);
     pc_eq = (p == color(1, 2, 3) ? 1 : 0) + (p == color(1, 2, 4) ? 10 : 0);
     pc_ne = p != color(1, 2, 4) ? 1 : 0;
@@ -105,6 +107,7 @@ surface moreops(output float m_comp = 0, m_set = 0, m_mix = 0, m_eq = 0, m_ne = 
     EXPECT_EQ(param("m_mix"), 0.75f * 12 + 0.25f * 100);
     EXPECT_EQ(param("m_eq"), 1.0f);
     EXPECT_EQ(param("m_ne"), 1.0f);
+    EXPECT_EQ(param("m_f"), 1011.0f);   // a float compares as the matrix it widens to
     EXPECT_EQ(param("pc_eq"), 1.0f);
     EXPECT_EQ(param("pc_ne"), 1.0f);
     EXPECT_EQ(param("cp_eq"), 1.0f);
