@@ -1,8 +1,8 @@
 // Shared pieces of code generation: names of variables and ops, and the
 // context of loops and expanded function bodies.
 #pragma once
-#include <vector>
 #include <string>
+#include <vector>
 
 #include "compiler/murntypes.h"
 
