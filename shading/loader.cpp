@@ -575,15 +575,6 @@ Shader *read_text_shader(const char *name, const char *path, FILE *stream)
     return loader.load();
 }
 
-const char *standard_shader_path()
-{
-#ifdef VELK_STANDARD_SHADER_DIR
-    return VELK_STANDARD_SHADER_DIR;
-#else
-    return "";
-#endif
-}
-
 Shader *load_compiled_shader(const char *name)
 {
     if (!name || !*name) return nullptr;
