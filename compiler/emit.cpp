@@ -627,6 +627,8 @@ void BreakNode::emit_asm()
     for (size_t i = e.loops.size(); i-- > target;) {
         if (i == target && token == TOK_CONTINUE)
             break;
+        if (!e.loops[i].held.empty())
+            emit_instruction(this, "illuminance_end");
         for (int held : e.loops[i].held)
             emit_pop_dummy(this, held);
     }

@@ -1,6 +1,6 @@
 // Matrix element access, mixing and equality: mcomp, msetcomp, mmix, and
-// the comparisons of a matrix with a matrix or a float. A matrix on the stack is sixteen words in row order, element
-// (0, 0) on top.
+// the comparisons of a matrix with a matrix or a float. A matrix on the
+// stack is sixteen words in row order, element (0, 0) on top.
 #include <cmath>
 
 #include "shading/opmodules.h"

@@ -125,6 +125,7 @@ const OpName OP_NAMES[] = {
     {"illuminance2", 251, 1, OpGroup::Core},
     {"illuminance3", 252, 1, OpGroup::Core},
     {"illuminance4", 253, 1, OpGroup::Core},
+    {"illuminance_end", 201, 0, OpGroup::Core},
     {"ifz", 1, 1, OpGroup::Core},
     {"ifnz", 2, 1, OpGroup::Core},
     {"jump", 3, 1, OpGroup::Core},
