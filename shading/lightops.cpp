@@ -165,6 +165,12 @@ void op_illuminance_start(ExecFrame *, ShaderVars *sv)
     sv->clight = sv->lsw.current;
 }
 
+// Leaving a light loop early (break): no light is current any more.
+void op_illuminance_end(ExecFrame *, ShaderVars *sv)
+{
+    sv->clight = nullptr;
+}
+
 bool lights_point(const ShaderVars *sv, const LightSource *l)
 {
     const GState *g = sv->surf.get();
@@ -233,6 +239,7 @@ void install_light_ops()
     set_op_handler(248, op_solar2);
     set_op_handler(249, op_ambience0);
     set_op_handler(254, op_illuminance_start);
+    set_op_handler(201, op_illuminance_end);
     set_op_handler(250, op_illuminance<false, false>);
     set_op_handler(251, op_illuminance<true, false>);
     set_op_handler(252, op_illuminance<false, true>);
