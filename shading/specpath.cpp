@@ -350,9 +350,6 @@ Descent newton_descent(float *uv)
     return r.length() < CONVERGED_RESIDUAL ? CONVERGED : STUCK;
 }
 
-// A found point whose outgoing direction misses the receiver by more than
-// this cosine is no specular point: the search did not converge.
-const float TRUE_PATH_COSINE = 0.99999f;
 bool find_reflection_point(PathRecord *rec, Found &f)
 {
     const RadPatch *p = ctx.patch;
@@ -360,7 +357,6 @@ bool find_reflection_point(PathRecord *rec, Found &f)
     if (rec && rec->solved) start[0] = rec->u, start[1] = rec->v;
     float steps[2] = {(p->umax - p->umin) / 16, (p->vmax - p->vmin) / 16};
     float uv[2];
-    set_objective(mirror_objective, uv_penalty);
     // Newton's method converges in a few steps from anywhere near the point;
     // the pattern search is the slow, sure way when it gets stuck.
     copy_floats(uv, start, 2);
@@ -393,7 +389,6 @@ bool find_reflection_point(PathRecord *rec, Found &f)
         }
         return false;
     }
-    if (!(cosine >= TRUE_PATH_COSINE)) return false;
     // The shadow ray runs from the receiver back to the point.
     transmission(-R / len, ctx.receiver, current_renderer->options.shutter_open, 0.5f, f.T, len - 0.01f, nullptr);
     if (!(channel_sum(f.T) > 0.005f)) return false;
