@@ -56,6 +56,10 @@ const char *dummy_name(int type)
 
 const char *variable_name(const VariableNode *v)
 {
+    // A function written outside the shader may name a global that the
+    // shader's own parameter hides in the compiled file.
+    if (hidden_by_shader_parameter(v->symbol))
+        v->error("global variable hidden by a shader parameter of the same name:", v->name);
     return symbol_output_name(v->symbol);
 }
 

@@ -1,6 +1,7 @@
 // File-system and machine queries the search paths and the caches need.
 #pragma once
 #include <cstdint>
+#include <string>
 
 namespace velk {
 
@@ -13,5 +14,9 @@ bool is_directory(const char *path);
 int64_t regular_file_size(const char *path);
 // The machine's physical memory in bytes (0 when unknown).
 uint64_t physical_memory();
+
+// The directory holding the running program (from /proc/self/exe), empty
+// when it cannot be told.
+std::string executable_dir();
 
 } // namespace velk

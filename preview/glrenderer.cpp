@@ -26,6 +26,7 @@
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
+#include "shading/noise.h"
 
 namespace {
 
@@ -175,6 +176,7 @@ void GlRenderer::window_position(int &x, int &y) const
 void GlRenderer::world_begin()
 {
     Renderer::world_begin();
+    load_rx_library(options.useprmannoise != 0);
     options.offscreen = 0;
     for (int i = 0; i < 3; i++) clear_color[i] = options.clearcolor[i];
     int f = int(options.relative_detail * 8);
