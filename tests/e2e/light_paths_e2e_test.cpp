@@ -183,7 +183,7 @@ std::string mesh_counts(std::vector<std::string> args, const std::string &option
     args.insert(args.begin(), {"-radio", "1", "-stats"});
     velktest::RunResult run = e2e::raylume(dir,
                                            e2e::exact_floatdump_options(4, 4) + e2e::pixel_camera(4, 4) + options +
-                                               "WorldBegin\nLightSource \"pointlight\" 1 \"from\" [2 2 -4]\n"
+                                               "WorldBegin\nLightSource \"pointlight\" 1 \"from\" [2 2 -4] \"intensity\" 50\n"
                                                "Polygon \"P\" [0 0 0  0 16 0  16 16 0  16 0 0]\nWorldEnd\n",
                                            args);
     std::smatch m;
@@ -203,6 +203,10 @@ TEST(RadiosityControlsE2E, MeshSizesGivenAsOptionsShapeTheMesh)
     const std::string fine = mesh_counts({"-elemsize", "1"});
     EXPECT_EQ(fine.rfind("Used 16 patches", 0), 0u) << fine;
     EXPECT_NE(fine, plain);
+    // A large minimum size stops the refinement where the light changes.
+    const std::string coarse = mesh_counts({"-minsize", "8"});
+    EXPECT_EQ(coarse.rfind("Used 16 patches", 0), 0u) << coarse;
+    EXPECT_NE(coarse, plain);
 }
 
 TEST(RadiosityControlsE2E, NegativeSampleAndStepCountsAreRefused)
