@@ -100,10 +100,15 @@ TEST(Noise, ContinuousWhereTheLatticeWraps)
             float a[4] = {0.3f, 0.4f, 0.7f, 0.2f}, b[4] = {0.3f, 0.4f, 0.7f, 0.2f};
             a[axis] = edge - eps;
             b[axis] = edge + eps;
-            if (axis == 0) EXPECT_NEAR(noise1(a[0]), noise1(b[0]), 2e-3) << edge;
-            if (axis < 2) EXPECT_NEAR(noise2(a[0], a[1]), noise2(b[0], b[1]), 2e-3) << edge << " " << axis;
-            if (axis < 3)
+            if (axis == 0) {
+                EXPECT_NEAR(noise1(a[0]), noise1(b[0]), 2e-3) << edge;
+            }
+            if (axis < 2) {
+                EXPECT_NEAR(noise2(a[0], a[1]), noise2(b[0], b[1]), 2e-3) << edge << " " << axis;
+            }
+            if (axis < 3) {
                 EXPECT_NEAR(noise3(a[0], a[1], a[2]), noise3(b[0], b[1], b[2]), 2e-3) << edge << " " << axis;
+            }
             EXPECT_NEAR(noise4(a[0], a[1], a[2], a[3]), noise4(b[0], b[1], b[2], b[3]), 2e-3)
                 << edge << " " << axis;
         }
