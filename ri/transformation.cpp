@@ -109,6 +109,21 @@ const float *Transformation::matrix_at(int which, float t, float tmp[16]) const
     return tmp;
 }
 
+void Transformation::follow_with(const float *b)
+{
+    float binv[16];
+    float det = invert_matrix(b, binv);
+    for (int key = 0; key < (second ? 2 : 1); key++) {
+        float *m = key_matrix(key, TM_M), *minv = key_matrix(key, TM_INVERSE);
+        concat_matrix(m, b, 0);
+        concat_matrix(minv, binv, 1);
+        transpose_matrix(minv, key_matrix(key, TM_NORMAL));
+        transpose_matrix(m, key_matrix(key, TM_TRANSPOSE));
+    }
+    if (det < 0) flags ^= TF_LEFTHANDED;
+    flags &= ~TF_ROTATION;
+}
+
 Point Transformation::origin() const
 {
     return Point(statics[TM_M][12], statics[TM_M][13], statics[TM_M][14]);
