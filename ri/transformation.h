@@ -74,6 +74,10 @@ public:
     uint32_t flags;
 };
 
+// inner's space placed inside outer's (M = inner x outer, key by key); outer
+// itself when inner is a static identity.
+TransformationRef nest_transformation(const Transformation *inner, const TransformationRef &outer);
+
 // Records taken from the pool.
 StatCounter &transformation_counter();
 // Extra 16-float matrices: second keys (4 each) and the renderer's matrix store.
