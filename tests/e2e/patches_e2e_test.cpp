@@ -4,6 +4,7 @@
 #include <cmath>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/render_support.h"
 
@@ -67,6 +68,40 @@ TEST(DicedSurfaces, TrueDisplacementMovesTheSilhouette)
         EXPECT_EQ(im.at(8, 3, 3), on ? 255 : 0) << on;
         EXPECT_EQ(im.at(0, 0, 3), 0);
     }
+}
+
+TEST(DicedSurfaces, TwistedHyperboloidIsTracedAsItIsDiced)
+{
+    // A partial hyperboloid whose generating line is skew to the axis: a
+    // displacement of nothing makes it diced, and both forms must cover the
+    // same pixels.
+    velktest::TempDir dir;
+    compile(dir, "still", "displacement still() { P += 0 * N; }\n");
+    auto coverage = [&](int diced) {
+        std::string rib = "Option \"searchpath\" \"shader\" \".:&\"\nDisplay \"out.tif\" \"file\" \"rgba\"\n"
+                          "Format 64 64 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\nQuantize \"rgba\" 255 0 255 0\n"
+                          "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 5\nRotate -60 1 0 0\n"
+                          "WorldBegin\nSurface \"constant\"\nAttribute \"render\" \"truedisplacement\" " +
+                          std::to_string(diced) +
+                          "\nAttribute \"displacementbound\" \"sphere\" 0.01\nDisplacement \"still\"\n"
+                          "Hyperboloid 1 0 -1 -1 0.3 1 120\nWorldEnd\n";
+        velktest::RunResult r = e2e::raylume(dir, rib);
+        EXPECT_EQ(r.status, 0) << r.err;
+        e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+        std::vector<bool> lit;
+        for (int i = 0; i < im.width * im.height; i++) lit.push_back(im.values[size_t(i) * 4 + 3] > 127);
+        return lit;
+    };
+    std::vector<bool> traced = coverage(0), diced = coverage(1);
+    ASSERT_EQ(traced.size(), size_t(64 * 64));
+    ASSERT_EQ(diced.size(), traced.size());
+    int lit = 0, differ = 0;
+    for (size_t i = 0; i < traced.size(); i++) {
+        lit += diced[i];
+        differ += traced[i] != diced[i];
+    }
+    EXPECT_GT(lit, 150);
+    EXPECT_LE(differ, 2);
 }
 
 TEST(PatchSurfaces, BilinearPatchAndMeshCoverTheirPixels)
