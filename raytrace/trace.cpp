@@ -2,6 +2,7 @@
 #include <cstring>
 #include <memory>
 
+#include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/ray.h"
@@ -405,7 +406,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     IntersectionList kept;
     bool blocked = false;
     auto judge = [&](Intersection *h) {
-        if (blocked || !in_range(*this, h)) {
+        if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,51 @@ TEST(DicedSurfaces, TwistedHyperboloidIsTracedAsItIsDiced)
     }
     EXPECT_GT(lit, 150);
     EXPECT_LE(differ, 2);
+}
+
+TEST(DicedSurfaces, BicubicTorusCastsNoShadowSpecksOnItself)
+{
+    // A torus of periodic B-spline patches lit near its terminators: every
+    // pixel whose eight neighbours are covered and unshadowed must not be
+    // darkened alone by its shadow rays meeting the neighbouring flat cells.
+    std::ostringstream points;
+    for (int j = 0; j < 12; j++)
+        for (int i = 0; i < 8; i++) {
+            double a = 2 * M_PI * j / 12, b = 2 * M_PI * i / 8, r = 2 + 0.8 * std::cos(b);
+            points << 1.05 * r * std::cos(a) << " " << 1.05 * r * std::sin(a) << " " << 0.84 * std::sin(b) << " ";
+        }
+    auto render = [&](const std::string &from, bool shadows) {
+        e2e::Render r = e2e::render_floatdump(
+            e2e::exact_floatdump_options(200, 150) +
+            "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 9\nRotate -50 1 0 0\nWorldBegin\n"
+            "Attribute \"light\" \"shadows\" \"" + std::string(shadows ? "on" : "off") +
+            "\"\nLightSource \"distantlight\" 1 \"from\" [" + from + "] \"to\" [0 0 0]\n"
+            "Surface \"matte\"\nBasis \"b-spline\" 1 \"b-spline\" 1\n"
+            "PatchMesh \"bicubic\" 8 \"periodic\" 12 \"periodic\" \"P\" [" + points.str() + "]\nWorldEnd\n");
+        EXPECT_EQ(r.run.status, 0) << r.run.err;
+        return r.image;
+    };
+    for (const char *from : {"1 1 0", "-3 1 0"}) {
+        SCOPED_TRACE(from);
+        e2e::Image lit = render(from, true), plain = render(from, false);
+        ASSERT_EQ(lit.width, 200);
+        ASSERT_EQ(plain.values.size(), lit.values.size());
+        auto darkened = [&](int x, int y) { return plain.at(x, y, 0) - lit.at(x, y, 0) > 0.02f; };
+        int covered = 0;
+        for (int y = 1; y < 149; y++)
+            for (int x = 1; x < 199; x++) {
+                bool inside = true;
+                int dark = 0;
+                for (int dy = -1; dy <= 1; dy++)
+                    for (int dx = -1; dx <= 1; dx++) {
+                        inside = inside && lit.at(x + dx, y + dy, 3) >= 1;
+                        dark += darkened(x + dx, y + dy);
+                    }
+                covered += inside;
+                EXPECT_FALSE(inside && dark == 1 && darkened(x, y)) << "speck at " << x << ", " << y;
+            }
+        EXPECT_GT(covered, 4000);
+    }
 }
 
 TEST(PatchSurfaces, BilinearPatchAndMeshCoverTheirPixels)
