@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "raytrace/box4.h"
+#include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/ray.h"
@@ -455,7 +456,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     IntersectionList kept;
     bool blocked = false;
     auto judge = [&](Intersection *h) {
-        if (blocked || !in_range(*this, h)) {
+        if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }
