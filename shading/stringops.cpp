@@ -44,9 +44,20 @@ void op_sne(ExecFrame *, ShaderVars *)
 
 // A compiled pattern per interned pattern text, kept for the run like the
 // texts; null for a pattern that does not compile (reported once).
+struct PatternCache : std::map<const char *, regex_t *> {
+    ~PatternCache()
+    {
+        for (auto &entry : *this)
+            if (entry.second) {
+                regfree(entry.second);
+                delete entry.second;
+            }
+    }
+};
+
 const regex_t *compiled_pattern(const char *pattern)
 {
-    static std::map<const char *, regex_t *> cache;
+    static PatternCache cache;
     auto it = cache.find(pattern);
     if (it != cache.end()) return it->second;
     regex_t *re = new regex_t;

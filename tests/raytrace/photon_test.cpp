@@ -198,6 +198,9 @@ TEST(PhotonRender, PhotonsBeyondMemoryEndInTheOutOfMemoryError)
     // Fifty million photons in a process held to 1.5 GB of address space:
     // the renderer's own severe error, at once, instead of an abort from deep
     // in the shooting.
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer's shadow memory does not fit under an address-space limit";
+#endif
     velktest::TempDir dir;
     dir.write("scene.rib", e2e::exact_floatdump_options(2, 2) + e2e::pixel_camera(2, 2) +
                                "Declare \"nphotons\" \"integer\"\nWorldBegin\n"
