@@ -57,3 +57,34 @@ TEST(BadInputRender, HugeSampleCountsAndFilterWidthsAreClampedWithAWarning)
         EXPECT_TRUE(all_white(r.image)) << filter;
     }
 }
+
+TEST(BadInputRender, FrameAndWorldRequestsInsideAProceduralAreRefusedAndTheRestIsRendered)
+{
+    velktest::TempDir dir;
+    dir.write("inner.rib", "WorldEnd\nWorldBegin\nFrameBegin 2\nFrameEnd\n"
+                           "Surface \"constant\"\nTranslate 3 2 0\nDisk 0 1000 360\n");
+    for (const char *proc : {"Procedural \"DelayedReadArchive\" [\"inner.rib\"] [-1e4 1e4 -1e4 1e4 -1 1]\n",
+                             "Procedural \"RunProgram\" [\"cat inner.rib\" \"\"] [-1e4 1e4 -1e4 1e4 -1 1]\n"}) {
+        velktest::RunResult run = e2e::raylume(dir, e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                                        "WorldBegin\n" + proc + "WorldEnd\n");
+        EXPECT_EQ(run.status, 0) << run.err;
+        for (const char *request : {"RiWorldEnd", "RiWorldBegin", "RiFrameBegin", "RiFrameEnd"})
+            EXPECT_NE(run.err.find(std::string(request) + " is not allowed inside a procedural primitive"),
+                      std::string::npos) << proc << run.err;
+        EXPECT_EQ(run.out.rfind("6 4 rgba\n1 1 1 1 ", 0), 0u) << proc << run.out;
+    }
+}
+
+TEST(BadInputRender, AnOpenSolidAnUnknownWrapWordAndAnInfiniteDisplacementBoundAreReported)
+{
+    e2e::Render r = frame("", "PatchMesh \"bilinear\" 2 \"perodic\" 2 \"nonperiodic\" \"P\" [0 0 0 1 0 0 0 1 0 1 1 0]\n"
+                              "Attribute \"displacementbound\" \"sphere\" 1e39\n"
+                              "SolidBegin \"primitive\"\n" + covering_disk());
+    EXPECT_EQ(r.run.status, 0) << r.run.err;
+    EXPECT_NE(r.run.err.find("Bad wrap mode for PatchMesh: \"perodic\""), std::string::npos) << r.run.err;
+    EXPECT_NE(r.run.err.find("\"displacementbound\" \"sphere\": bound inf is not finite"), std::string::npos)
+        << r.run.err;
+    EXPECT_NE(r.run.err.find("SolidBegin without SolidEnd"), std::string::npos) << r.run.err;
+    // The solid's contents and the object with the bad bound are still drawn.
+    EXPECT_TRUE(all_white(r.image));
+}
