@@ -371,6 +371,7 @@ expression
     | cast expression %prec CAST
         {
             static_cast<CastNode *>($1)->operand = $2;
+            note_node_depth($1, node_list_depth($2) + 1);
             $$ = $1;
         }
     ;
