@@ -368,16 +368,34 @@ int check_filterstep(CallNode &c, int)
     return T_FLOAT;
 }
 
-int check_message(CallNode &c, int)
+// A whole variable, an array included: the destination of a query, which
+// the renderer fills as far as the array's length allows.
+VariableNode *whole_variable(ParseNode *node)
+{
+    if (!node || node->kind != N_VARIABLE)
+        return nullptr;
+    VariableNode *v = static_cast<VariableNode *>(node);
+    return v->symbol && !v->index ? v : nullptr;
+}
+
+// Message passing copies one value of the parameter's type (never an
+// array); the renderer queries take an array destination too.
+int check_message_to(CallNode &c, bool array_ok)
 {
     int names = c.nargs - 1;
     bool ok = names >= 1;
     for (int i = 0; ok && i < names; i++)
         ok = st(c, i);
-    if (!ok || !var(c, c.nargs - 1))
+    ParseNode *out = c.arg(c.nargs - 1);
+    if (!ok || !(array_ok ? whole_variable(out) != nullptr : var(c, c.nargs - 1)))
         return bad(c, T_FLOAT);
     c.opcode = intern_format("%sM", c.name);
     return T_FLOAT;
+}
+
+int check_message(CallNode &c, int)
+{
+    return check_message_to(c, false);
 }
 
 int check_query(CallNode &c, int context)
@@ -385,9 +403,14 @@ int check_query(CallNode &c, int context)
     return c.nargs == 2 ? check_message(c, context) : bad(c, T_FLOAT);
 }
 
-int check_textureinfo(CallNode &c, int context)
+int check_renderer_query(CallNode &c, int)
 {
-    return c.nargs == 3 ? check_message(c, context) : bad(c, T_FLOAT);
+    return c.nargs == 2 ? check_message_to(c, true) : bad(c, T_FLOAT);
+}
+
+int check_textureinfo(CallNode &c, int)
+{
+    return c.nargs == 3 ? check_message_to(c, true) : bad(c, T_FLOAT);
 }
 
 int check_concat(CallNode &c, int)
@@ -529,12 +552,12 @@ void emit_setcomp(CallNode &c)
 {
     emit_node_list_reversed(c.args);
     emit_instruction(&c, c.opcode);
-    emit_instruction(&c, "popv", arg_name(c, 0));
+    emit_instruction(&c, op_name("pop", opcode_type_letter(T(c, 0))), arg_name(c, 0));
 }
 
 void emit_message(CallNode &c)
 {
-    VariableNode *out = as_plain_variable(c.arg(c.nargs - 1));
+    VariableNode *out = whole_variable(c.arg(c.nargs - 1));
     for (int i = c.nargs - 2; i >= 0; i--)
         emit_arg(c, i);
     emit_instruction(&c, "pushif", intern_format("%d", out->symbol->type));
@@ -678,9 +701,9 @@ const BuiltinRow ROWS[] = {
     {"atmosphere", T_FLOAT, check_query, emit_message, false},
     {"incident", T_FLOAT, check_query, emit_message, false},
     {"opposite", T_FLOAT, check_query, emit_message, false},
-    {"attribute", T_FLOAT, check_query, emit_message, false},
-    {"option", T_FLOAT, check_query, emit_message, false},
-    {"rendererinfo", T_FLOAT, check_query, emit_message, false},
+    {"attribute", T_FLOAT, check_renderer_query, emit_message, false},
+    {"option", T_FLOAT, check_renderer_query, emit_message, false},
+    {"rendererinfo", T_FLOAT, check_renderer_query, emit_message, false},
     {"textureinfo", T_FLOAT, check_textureinfo, emit_message, false},
     {"concat", T_STRING, check_concat, emit_concat, false},
     {"format", T_STRING, check_leading_string, nullptr, false},

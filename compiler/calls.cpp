@@ -54,6 +54,24 @@ bool formals_match(const FunctionDefNode *f, const std::vector<int> &types)
     return true;
 }
 
+// The function may write through an output formal: its actual must not be a
+// read-only parameter, as for an assignment.
+void check_output_actuals(const CallNode &call, const FunctionDefNode *f)
+{
+    ParseNode *formal = f->formals;
+    for (ParseNode *actual = call.args; formal && actual; formal = formal->next, actual = actual->next) {
+        const Symbol *fs = static_cast<DeclarationNode *>(formal)->symbol;
+        if (!fs || !fs->output || actual->kind != N_VARIABLE)
+            continue;
+        const VariableNode *v = static_cast<VariableNode *>(actual);
+        const Symbol *target = v->symbol;
+        while (target && target->alias)
+            target = target->alias;
+        if (target && target->storage == S_PARAMETER && !target->output)
+            call.error("cannot assign to a shader parameter:", v->name);
+    }
+}
+
 } // namespace
 
 // ---- checks --------------------------------------------------------------------------------
@@ -99,6 +117,7 @@ int CallNode::check_user_function()
         return chosen->builtin->check(*this, context);
     }
     chosen->def->used = true;
+    check_output_actuals(*this, chosen->def);
     if (chosen->def->needs_derivatives)
         mark_needs_derivatives();
     return chosen->return_type;

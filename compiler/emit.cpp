@@ -17,9 +17,14 @@ namespace murn {
 
 namespace {
 
+struct Loop {
+    int continue_label, exit_label;
+    std::vector<int> held;                              // types kept on the stack
+};
+
 struct EmissionState {
-    std::vector<std::pair<int, int>> loops;             // (continue, exit) labels
-    std::vector<std::vector<std::pair<int, int>>> saved_loops;
+    std::vector<Loop> loops;
+    std::vector<std::vector<Loop>> saved_loops;
     std::vector<InlineBody> bodies;
     std::set<int> dummies;                              // types with a dummy declared
 };
@@ -56,6 +61,10 @@ const char *dummy_name(int type)
 
 const char *variable_name(const VariableNode *v)
 {
+    // A function written outside the shader may name a global that the
+    // shader's own parameter hides in the compiled file.
+    if (hidden_by_shader_parameter(v->symbol))
+        v->error("global variable hidden by a shader parameter of the same name:", v->name);
     return symbol_output_name(v->symbol);
 }
 
@@ -99,9 +108,9 @@ void emit_pop_symbol(ParseNode *node, const Symbol *symbol)
     emit_instruction(node, op_name("pop", L(symbol->type)), symbol_output_name(symbol));
 }
 
-void push_loop(int continue_label, int exit_label)
+void push_loop(int continue_label, int exit_label, const std::vector<int> &held)
 {
-    emission().loops.push_back({continue_label, exit_label});
+    emission().loops.push_back({continue_label, exit_label, held});
 }
 
 void pop_loop()
@@ -429,7 +438,7 @@ void CastNode::emit_asm()
         emit_instruction(this, op_name("fto", letter));
     }
     if (space) {
-        if (!std::strcmp(space, "rgb") || !std::strcmp(space, "world") || !std::strcmp(space, "eye")) {
+        if (!std::strcmp(space, "rgb") || !std::strcmp(space, "world")) {
         } else if (!std::strcmp(space, "xyz") || !std::strcmp(space, "hsv") ||
                    !std::strcmp(space, "yiq")) {
             emit_instruction(this, intern_format("%s_to_rgb", space));
@@ -616,8 +625,19 @@ void BreakNode::emit_asm()
         error("bad break/continue statement");
         return;
     }
-    const std::pair<int, int> &loop = e.loops[e.loops.size() - size_t(level)];
-    emit_instruction_int(this, "jump", token == TOK_CONTINUE ? loop.first : loop.second);
+    // Loops left on the way drop what they keep on the stack; a continue
+    // keeps its own loop's values.
+    size_t target = e.loops.size() - size_t(level);
+    for (size_t i = e.loops.size(); i-- > target;) {
+        if (i == target && token == TOK_CONTINUE)
+            break;
+        if (!e.loops[i].held.empty())
+            emit_instruction(this, "illuminance_end");
+        for (int held : e.loops[i].held)
+            emit_pop_dummy(this, held);
+    }
+    const Loop &loop = e.loops[target];
+    emit_instruction_int(this, "jump", token == TOK_CONTINUE ? loop.continue_label : loop.exit_label);
 }
 
 void LightStatementNode::emit_asm()
@@ -640,7 +660,14 @@ void IlluminanceNode::emit_asm()
     define_label(a);
     int count = node_list_length(args) + (category ? 1 : 0);
     emit_instruction_int(this, intern_format("illuminance%d", count), b);
+    std::vector<int> held;
+    for (ParseNode *arg = args; arg; arg = arg->next)
+        held.push_back(arg->type);
+    if (category)
+        held.push_back(T_STRING);
+    push_loop(a, b, held);
     emit_statement_list(body);
+    pop_loop();
     emit_instruction_int(this, "jump", a);
     define_label(b);
 }

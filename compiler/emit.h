@@ -2,6 +2,7 @@
 // context of loops and expanded function bodies.
 #pragma once
 #include <string>
+#include <vector>
 
 #include "compiler/murntypes.h"
 
@@ -27,7 +28,9 @@ void emit_pop_dummy(ParseNode *node, int type);
 void emit_pop_symbol(ParseNode *node, const Symbol *symbol);
 
 // Break/continue targets of the loops being emitted, innermost last.
-void push_loop(int continue_label, int exit_label);
+// held: the types of the values the loop keeps on the stack while it runs
+// (an illuminance loop's arguments), which leaving it early must drop.
+void push_loop(int continue_label, int exit_label, const std::vector<int> &held = {});
 void pop_loop();
 // Hides the caller's loops while an expanded function body is emitted.
 void save_loops();

@@ -241,6 +241,8 @@ DeclarationNode::DeclarationNode(int storage, const char *name, int arraylen, Pa
         symbol->scoped_name = true;
     }
     table.insert(symbol, true);
+    if (storage == S_PARAMETER && table.current_scope == shader_scope_id)
+        note_shader_parameter(name);
 }
 
 AssignNode::AssignNode(int op, VariableNode *target, ParseNode *value)

@@ -1,6 +1,7 @@
 #include "compiler/symbols.h"
 
 #include <memory>
+#include <set>
 
 #include "compiler/intern.h"
 #include "compiler/murntypes.h"
@@ -12,6 +13,7 @@ int shader_scope_id = -1;
 namespace {
 
 std::unique_ptr<SymbolTable> variables, functions;
+std::set<const char *> shader_parameters;   // interned names
 
 } // namespace
 
@@ -33,6 +35,7 @@ void reset_symbol_tables()
 {
     variables.reset();
     functions.reset();
+    shader_parameters.clear();
     shader_scope_id = -1;
 }
 
@@ -68,6 +71,19 @@ void declare_global_variables()
         s->alias = lookup_variable(intern_string(a.target));
         table.insert(s, true);
     }
+}
+
+void note_shader_parameter(const char *name)
+{
+    shader_parameters.insert(intern_string(name));
+}
+
+bool hidden_by_shader_parameter(const Symbol *symbol)
+{
+    while (symbol->alias)
+        symbol = symbol->alias;
+    return symbol->storage == S_GLOBAL && symbol->scope() == 0 &&
+           shader_parameters.count(intern_string(symbol->name)) > 0;
 }
 
 const char *symbol_output_name(const Symbol *symbol)

@@ -66,6 +66,12 @@ void declare_global_variables();
 // The variable scope id of the shader's own scope (-1 before one is opened).
 extern int shader_scope_id;
 
+// Notes the name of a parameter of the shader itself: in the compiled file
+// that name means the parameter, so a global of that name cannot be named.
+void note_shader_parameter(const char *name);
+// A global (aliases followed) whose name a shader parameter has taken.
+bool hidden_by_shader_parameter(const Symbol *symbol);
+
 // The name a variable has in the compiled shader: aliases followed; names of
 // the outermost and the shader's scope kept, others "_<scope>$<name>".
 const char *symbol_output_name(const Symbol *symbol);

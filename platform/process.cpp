@@ -7,7 +7,9 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +18,14 @@ extern char **environ;
 namespace velk {
 
 namespace {
+
+// The exit status as ChildProcess::wait answers it.
+int status_code(int status)
+{
+    if (WIFEXITED(status)) return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+    return -1;
+}
 
 void close_fd(int &fd)
 {
@@ -65,13 +75,21 @@ bool ChildProcess::start(const std::vector<std::string> &argv, int pipes)
     if (pipes & PIPE_INPUT) posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
     if (pipes & PIPE_OUTPUT) posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
 
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    if (pipes & OWN_GROUP) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    }
+
     std::vector<char *> args;
     for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
     args.push_back(nullptr);
 
     pid_t pid = -1;
-    int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
 
     if (in_pipe[0] >= 0) ::close(in_pipe[0]);
     if (out_pipe[1] >= 0) ::close(out_pipe[1]);
@@ -82,6 +100,7 @@ bool ChildProcess::start(const std::vector<std::string> &argv, int pipes)
         return false;
     }
     pid_ = pid;
+    own_group_ = (pipes & OWN_GROUP) != 0;
     in_fd_ = in_pipe[1];
     out_fd_ = out_pipe[0];
     return true;
@@ -122,6 +141,19 @@ long ChildProcess::read_output(void *buffer, size_t size)
     return long(n);
 }
 
+long ChildProcess::read_output_within(void *buffer, size_t size, int timeout_ms)
+{
+    if (out_fd_ < 0) return -1;
+    struct pollfd p = {out_fd_, POLLIN, 0};
+    int r;
+    do {
+        r = ::poll(&p, 1, timeout_ms);
+    } while (r < 0 && errno == EINTR);
+    if (r == 0) return -2;
+    if (r < 0) return -1;
+    return read_output(buffer, size);
+}
+
 std::string ChildProcess::read_all_output()
 {
     std::string text;
@@ -142,9 +174,31 @@ int ChildProcess::wait()
     } while (r < 0 && errno == EINTR);
     pid_ = -1;
     if (r < 0) return -1;
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return -1;
+    return status_code(status);
+}
+
+int ChildProcess::wait_within(int timeout_ms)
+{
+    close_pipes();
+    if (pid_ <= 0) return -1;
+    const int step_ms = 10;
+    for (int waited = 0;; waited += step_ms) {
+        int status = 0;
+        pid_t r = ::waitpid(pid_, &status, WNOHANG);
+        if (r == pid_) {
+            pid_ = -1;
+            return status_code(status);
+        }
+        if (r < 0 && errno != EINTR) {
+            pid_ = -1;
+            return -1;
+        }
+        if (waited >= timeout_ms) break;
+        struct timespec pause = {0, step_ms * 1000000L};
+        nanosleep(&pause, nullptr);
+    }
+    ::kill(own_group_ ? -pid_ : pid_, SIGKILL);
+    return wait();
 }
 
 std::vector<std::string> split_command_line(const std::string &line)
@@ -188,13 +242,24 @@ std::vector<std::string> split_command_line(const std::string &line)
     return words;
 }
 
+std::vector<std::string> shell_command(const std::string &line)
+{
+    return {"/bin/sh", "-c", line};
+}
+
 int run_command_line(const std::string &line)
 {
-    std::vector<std::string> argv = split_command_line(line);
-    if (argv.empty()) return -1;
+    if (line.find_first_not_of(" \t\r\n") == std::string::npos) return -1;
     ChildProcess child;
-    if (!child.start(argv, ChildProcess::NO_PIPES)) return -1;
+    if (!child.start(shell_command(line), ChildProcess::NO_PIPES)) return -1;
     return child.wait();
+}
+
+double user_cpu_seconds()
+{
+    struct rusage use {};
+    if (getrusage(RUSAGE_SELF, &use) != 0) return 0;
+    return double(use.ru_utime.tv_sec) + double(use.ru_utime.tv_usec) * 1e-6;
 }
 
 } // namespace velk

@@ -1,5 +1,6 @@
-// Child processes started from an argument vector (never through a shell),
-// with optional pipes to their standard input and output.
+// Child processes started from an argument vector, with optional pipes to
+// their standard input and output; command lines typed by users run through
+// the shell.
 #pragma once
 #include <cstddef>
 #include <string>
@@ -12,6 +13,9 @@ public:
     // Which of the child's standard streams are connected to us; the others
     // are inherited.
     enum Pipes { NO_PIPES = 0, PIPE_INPUT = 1, PIPE_OUTPUT = 2, PIPE_BOTH = 3 };
+    // Added to the pipes: the child leads a process group of its own, so
+    // that stopping it stops what it started too.
+    enum { OWN_GROUP = 4 };
 
     ChildProcess() = default;
     // Closes our pipe ends and waits for a child still running.
@@ -41,16 +45,22 @@ public:
     // Reads up to size bytes of the child's output: the count, 0 at end of
     // file, -1 on error.
     long read_output(void *buffer, size_t size);
+    // As read_output, but -2 when nothing came within timeout_ms.
+    long read_output_within(void *buffer, size_t size, int timeout_ms);
     // Reads the child's output up to end of file.
     std::string read_all_output();
 
     // Closes our pipe ends and waits for the child: its exit status (0..255),
     // 128 + the signal number when a signal ended it, -1 when none was running.
     int wait();
+    // As wait, but a child still running after timeout_ms is killed (with
+    // its group when it has one).
+    int wait_within(int timeout_ms);
 
 private:
     void close_pipes();
     int pid_ = -1;
+    bool own_group_ = false;
     int in_fd_ = -1;    // our end of the child's standard input
     int out_fd_ = -1;   // our end of the child's standard output
     std::string error_;
@@ -62,8 +72,15 @@ private:
 // character. No variables, globbing or redirection.
 std::vector<std::string> split_command_line(const std::string &line);
 
-// Runs a command line (split as above, inheriting our streams) and waits:
+// The argument vector that runs a command line typed by a user through the
+// shell: /bin/sh -c line.
+std::vector<std::string> shell_command(const std::string &line);
+
+// Runs a command line through the shell (inheriting our streams) and waits:
 // the status as ChildProcess::wait, -1 when nothing could be started.
 int run_command_line(const std::string &line);
+
+// The user CPU time this process has used, in seconds.
+double user_cpu_seconds();
 
 } // namespace velk

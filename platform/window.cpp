@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -107,7 +108,13 @@ std::unique_ptr<Window> Window::open(const WindowOptions &o, std::string *error)
     std::unique_ptr<Window> w(new Window);
     Native &n = *w->native_;
     n.display = XOpenDisplay(o.display.empty() ? nullptr : o.display.c_str());
-    if (!n.display) return fail("cannot open the display");
+    if (!n.display) {
+        const char *named = o.display.empty() ? std::getenv("DISPLAY") : o.display.c_str();
+        std::string why = !named || !*named ? std::string("no X display is named (DISPLAY is not set)")
+                          : "the X display \"" + std::string(named) + "\"" +
+                                (o.display.empty() ? " named by DISPLAY" : "") + " could not be opened";
+        return fail(why.c_str());
+    }
     int error_base, event_base;
     if (!glXQueryExtension(n.display, &error_base, &event_base)) return fail("the display has no OpenGL");
     XVisualInfo *vi = choose_visual(n.display, o);
@@ -207,6 +214,7 @@ void Window::move_resize(int x, int y, int width, int height)
     XSync(n.display, False);
     width_ = width;
     height_ = height;
+    rebind_after_resize();
 }
 
 void Window::resize(int width, int height)
@@ -217,6 +225,20 @@ void Window::resize(int width, int height)
     XSync(n.display, False);
     width_ = width;
     height_ = height;
+    rebind_after_resize();
+}
+
+void Window::rebind_after_resize()
+{
+    Native &n = *native_;
+    // The GL buffers of a window take its new size when the context is bound
+    // to it again; until then drawing is cut to the old size.
+    if (glXGetCurrentContext() != n.context || glXGetCurrentDrawable() != n.window) return;
+    glXMakeCurrent(n.display, None, nullptr);
+    glXMakeCurrent(n.display, n.window, n.context);
+    // A back buffer is sized again at a swap (what it showed is cleared
+    // before the next frame anyway).
+    if (n.double_buffer) glXSwapBuffers(n.display, n.window);
 }
 
 bool Window::make_current()

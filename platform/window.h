@@ -98,6 +98,9 @@ private:
     std::unique_ptr<Native> native_;
     int width_ = 0, height_ = 0;
     int zoom_ = 1;
+    // Binds the context again when it is current, so that its buffers follow
+    // a new window size.
+    void rebind_after_resize();
     std::string error_;
 };
 

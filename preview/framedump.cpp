@@ -13,6 +13,7 @@
 
 #include "platform/window.h"
 #include "preview/glrenderer.h"
+#include "ri/depth_projection.h"
 #include "ri/rierror.h"
 #include "shading/depthfile.h"
 #include "shading/tiffimage.h"
@@ -127,10 +128,12 @@ void GlRenderer::dump_frame()
     bool ortho = options.projection == PROJ_ORTHOGRAPHIC;
     for (size_t k = 0; k < size_t(w) * h; k++) depth[k] = gl_depth_to_camera(depth[k], n, f, ortho);
     std::string zname = zfile_name(name);
-    Matrix4 world_to_camera(1.0f);
-    float tmp[16];
-    if (options.camera.is_set()) world_to_camera = Matrix4(options.camera->matrix_at(TM_M, options.shutter_open, tmp));
-    Matrix4 world_to_screen = world_to_camera * options.camera_to_screen;
+    // The map covers the crop window's part of the screen window, as drawn.
+    const float *sw = options.screen, *cw = options.crop;
+    const float window[4] = {sw[0] + (sw[1] - sw[0]) * cw[0], sw[0] + (sw[1] - sw[0]) * cw[1],
+                             sw[3] - (sw[3] - sw[2]) * cw[3], sw[3] - (sw[3] - sw[2]) * cw[2]};
+    Matrix4 world_to_camera, world_to_screen;
+    depth_projection(options, window, world_to_camera, world_to_screen);
     DepthFile *zf = zfile_open_write(zname.c_str(), w, h, world_to_screen.m, world_to_camera.m);
     if (!zf) {
         ri_error(RIE_SYSTEM, RIE_ERROR, "Could not open zfile \"%s\" for writing\n", zname.c_str());

@@ -27,6 +27,7 @@
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
+#include "shading/noise.h"
 
 namespace {
 
@@ -38,10 +39,8 @@ bool is(const char *a, const char *b)
 // The diagnostics of a context that cannot be made current.
 void report_context_failure(const velk::Window &w)
 {
-    std::fprintf(stderr, "problem making our Win32 GL context current!\n");
-    std::fprintf(stderr, "last error code was: %d\n", 0);
-    std::fprintf(stderr, "last error was : %s\n", w.last_error().c_str());
-    std::fflush(stderr);
+    ri_error(RIE_SYSTEM, RIE_ERROR, "Could not make the window's OpenGL context current: %s",
+             w.last_error().c_str());
 }
 
 // Disables the per-pixel operations and resets the pixel transfer.
@@ -75,11 +74,12 @@ GlRenderer::GlRenderer() : grid_callback(draw_grid_plain), polygon_callback(draw
 
 GlRenderer::~GlRenderer()
 {
-    if (options.dumpimage)
-        ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "should be freeing windows bitmap here...");
-    else if (wait_at_end && window_)
+    // A run that dumps its frames never waits for a key; the window and its
+    // context go with window_ below.
+    if (!options.dumpimage && wait_at_end && window_)
         wait_for_quit(window_->width(), window_->height());
     free_matrices(LEVEL_GLOBAL | LEVEL_FRAME | LEVEL_WORLD);
+    free_object_lists(LEVEL_GLOBAL | LEVEL_FRAME | LEVEL_WORLD);
     window_.reset();
     light_count = 0;
 }
@@ -116,6 +116,7 @@ void GlRenderer::frame_end()
 {
     frame_polygons = 0;
     Renderer::frame_end();
+    free_object_lists(LEVEL_FRAME);
     // Lights stored inside the frame end with it.
     int kept = 0;
     for (int i = 0; i < light_count; i++) {
@@ -146,12 +147,9 @@ bool GlRenderer::create_window()
         if (why.find("visual") != std::string::npos) {
             ri_error(RIE_SYSTEM, RIE_SEVERE, "Unable to get the requested pixel format");
         } else if (why.find("current") != std::string::npos) {
-            std::fprintf(stderr, "problem making our Win32 GL context current!\n");
-            std::fprintf(stderr, "last error code was: %d\n", 0);
-            std::fprintf(stderr, "last error was : %s\n", why.c_str());
-            ri_error(RIE_SYSTEM, RIE_SEVERE, "Unable to make our Win32 OpenGL context the current one!");
+            ri_error(RIE_SYSTEM, RIE_SEVERE, "Could not make the window's OpenGL context current: %s", why.c_str());
         } else {
-            ri_error(RIE_NESTING, RIE_SEVERE, "couldn't create a Win32 Window!");
+            ri_error(RIE_NESTING, RIE_SEVERE, "Could not open a window: %s", why.c_str());
         }
         return false;
     }
@@ -159,6 +157,30 @@ bool GlRenderer::create_window()
     win_y_ = wo.y;
     win_w_ = window_->width();
     win_h_ = window_->height();
+    return true;
+}
+
+bool GlRenderer::ensure_context()
+{
+    if (!window_ && !create_window()) return false;
+    if (!window_->make_current()) {
+        report_context_failure(*window_);
+        return false;
+    }
+    if (!gl_started_) {
+        gl_started_ = true;
+        {
+            // The driver's first drawing, before the clear that hides it.
+            DRIVER_BLOCKS_ARE_NOT_LEAKS;
+            glBegin(GL_POINTS);
+            glVertex3f(0, 0, 0);
+            glEnd();
+            glFinish();
+        }
+        const char *v = reinterpret_cast<const char *>(gluGetString(GLU_VERSION));
+        int major = 0, minor = 0;
+        if (v && std::sscanf(v, "%d.%d", &major, &minor) >= 1) glu_1_2 = major > 1 || (major == 1 && minor >= 2);
+    }
     return true;
 }
 
@@ -198,6 +220,7 @@ void GlRenderer::world_begin()
 {
     clamp_window_format(options);
     Renderer::world_begin();
+    load_rx_library(options.useprmannoise != 0);
     options.offscreen = 0;
     for (int i = 0; i < 3; i++) clear_color[i] = options.clearcolor[i];
     int f = int(options.relative_detail * 8);
@@ -206,25 +229,10 @@ void GlRenderer::world_begin()
     if (dropping_frame_) return;
 
     bool first = !window_;
-    if (first && !create_window()) return;
-    if (!window_->make_current()) {
-        report_context_failure(*window_);
-        return;
-    }
+    if (!ensure_context()) return;
     if (first) {
-        {
-            // The driver's first drawing, before the clear that hides it.
-            DRIVER_BLOCKS_ARE_NOT_LEAKS;
-            glBegin(GL_POINTS);
-            glVertex3f(0, 0, 0);
-            glEnd();
-            glFinish();
-        }
         window_->clear(clear_color[0], clear_color[1], clear_color[2], 0);
         if (options.doublebuffer && !options.dumpimage) window_->swap_buffers();
-        const char *v = reinterpret_cast<const char *>(gluGetString(GLU_VERSION));
-        int major = 0, minor = 0;
-        if (v && std::sscanf(v, "%d.%d", &major, &minor) >= 1) glu_1_2 = major > 1 || (major == 1 && minor >= 2);
     }
     glDrawBuffer(options.doublebuffer ? GL_BACK : GL_FRONT);
     set_projection(options.crop_width, options.crop_height);
@@ -332,6 +340,7 @@ void GlRenderer::world_end()
     }
     Renderer::world_end();
     free_matrices(LEVEL_WORLD);
+    free_object_lists(LEVEL_WORLD);
     if (options.verbosity & VERBOSE_STATS) {
         std::printf("Geometry:\n");
         std::printf("    Total GL polygons: %ld\n", long(total_polygons));
@@ -352,7 +361,7 @@ void GlRenderer::pop_attributes()
 
 void GlRenderer::color_changed(const float *color)
 {
-    if (drawing_world_) apply_color(color);
+    if (drawing_world_ || recording_object_) apply_color(color);
 }
 
 void GlRenderer::apply_color(const float *c)
@@ -467,16 +476,54 @@ int GlRenderer::display(RtToken name, RtToken type, RtToken mode, RtInt n, RtTok
 
 // ---- retained objects --------------------------------------------------------
 
+// A definition is recorded as a GL list in its own space, which every
+// instance replays under its current transformation.
 RtObjectHandle GlRenderer::object_begin()
 {
-    return reinterpret_cast<RtObjectHandle>(++object_counter_);
+    intptr_t number = ++object_counter_;
+    transformation.set(new Transformation);
+    if (!dropping_frame_ && ensure_context()) {
+        GLuint list = glGenLists(1);
+        if (list) {
+            uint32_t owner = (level & LEVEL_WORLD) ? LEVEL_WORLD : (level & LEVEL_FRAME) ? LEVEL_FRAME : LEVEL_GLOBAL;
+            object_lists_[number] = {list, owner};
+            recording_object_ = list;
+            glNewList(list, GL_COMPILE);
+            apply_color(attributes->color.data());
+        }
+    }
+    return reinterpret_cast<RtObjectHandle>(number);
 }
 
-void GlRenderer::object_instance(RtObjectHandle)
+void GlRenderer::object_end()
 {
-    if (instance_warned_) return;
-    instance_warned_ = true;
-    ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "ObjectInstance not supported in pevrin");
+    if (!recording_object_) return;
+    glEndList();
+    recording_object_ = 0;
+}
+
+void GlRenderer::object_instance(RtObjectHandle handle)
+{
+    auto it = object_lists_.find(reinterpret_cast<intptr_t>(handle));
+    if (it == object_lists_.end() || !drawing_world_) return;
+    glPushMatrix();
+    glMultMatrixf(transformation->statics[TM_M]);
+    glCallList(it->second.first);
+    glPopMatrix();
+    // The definition's own colour does not outlive the instance.
+    apply_color(attributes->color.data());
+}
+
+void GlRenderer::free_object_lists(uint32_t owner)
+{
+    for (auto it = object_lists_.begin(); it != object_lists_.end();) {
+        if (it->second.second & owner) {
+            if (window_ && window_->make_current()) glDeleteLists(it->second.first, 1);
+            it = object_lists_.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 // ---- the common frame of every primitive -------------------------------------
@@ -485,19 +532,19 @@ bool GlRenderer::skip_primitive()
 {
     // Only the first specification of a motion block is drawn.
     if (motion_times > 0 && motion_specs > 1) return true;
-    if (level & LEVEL_OBJECT) {
-        ri_error(RIE_UNIMPLEMENT, RIE_ERROR, "pevrin doesn't support Object Instancing");
-        return true;
-    }
+    // Inside an object definition only what its list records is drawn.
+    if (level & LEVEL_OBJECT) return recording_object_ == 0;
     return false;
 }
 
 bool GlRenderer::begin_drawing(RtInt n, RtToken tokens[], RtPointer values[])
 {
-    if (!drawing_world_) return false;
+    if (!drawing_world_ && !recording_object_) return false;
     glPushMatrix();
     glMultMatrixf(transformation->statics[TM_M]);
     display_list_ = 0;
+    // GL lists do not nest: an object's primitives go into the object's.
+    if (recording_object_) return true;
     GlParam handle = find_param(n, tokens, values, "displayListHandle");
     if (handle && handle.decl->type == DECL_INTEGER) {
         RtInt *slot = static_cast<RtInt *>(handle.value);

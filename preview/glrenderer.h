@@ -5,6 +5,7 @@
 // last frame stays on the screen until the user quits.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -89,7 +90,7 @@ public:
     void solid_begin(RtToken) override {}
     void solid_end() override {}
     RtObjectHandle object_begin() override;
-    void object_end() override {}
+    void object_end() override;
     void object_instance(RtObjectHandle handle) override;
 
     // ---- used by the drawing code ----------------------------------------
@@ -193,8 +194,17 @@ private:
     bool dropping_frame_ = false;
     bool drawing_world_ = false;   // a world is being drawn into the window
     int display_list_ = 0;         // list being recorded, 0 when none
+    // Makes a window and its GL context current (the first time, the window
+    // is opened and the driver started); false when there is none.
+    bool ensure_context();
+    // Deletes the lists of the definitions made at any of those levels.
+    void free_object_lists(uint32_t owner);
+    bool gl_started_ = false;      // the driver's first drawing was done
     intptr_t object_counter_ = 0;
-    bool instance_warned_ = false;
+    // The GL list of each object definition (by handle number) and the level
+    // it was made at; the list being recorded (0 when none).
+    std::map<intptr_t, std::pair<unsigned, uint32_t>> object_lists_;
+    unsigned recording_object_ = 0;
     int compression_ = 1;          // of the display: "none" 0, "lzw" 1, "zip" 2
     int zcompression_ = 0;
 };

@@ -121,8 +121,7 @@ int previewer_parse_options(int argc, char **argv)
 
 void previewer_usage()
 {
-    std::fputs("\n"
-               "pevrin - Polygon preview for RIB files\n"
+    std::fputs("pevrin - Polygon preview for RIB files\n"
                "Ostrane Rendering Tools 2.5.0.7 intelnt (Adheres to the RenderMan Standard)\n"
                "Draws RIB scene descriptions with OpenGL, shaded, as wireframes or with\n"
                "hidden lines, from the files named or from standard input when none is named.\n"

@@ -1,9 +1,9 @@
 /* The interface between the renderer and display-driver libraries
  * ("d_<type>.so"). A driver exports DspyImageOpen, DspyImageData,
  * DspyImageClose and optionally DspyImageDelayClose with the C linkage and
- * the signatures below. Records use fixed-width fields and pointer-sized
- * slots; their layouts are checked at compile time so that a driver built
- * from this header and the renderer always agree. */
+ * the signatures below. The records follow the published display-driver
+ * interface, so that drivers built against its standard header work too;
+ * their layouts are checked at compile time. */
 #ifndef VELK_DSPY_H
 #define VELK_DSPY_H
 
@@ -19,9 +19,11 @@ enum {
     DSPY_FLOAT32 = 1,
     DSPY_UNSIGNED16 = 4,
     DSPY_UNSIGNED8 = 6,
-    DSPY_TYPE_MASK = 0x0fff,
-    /* Set: values are stored low byte first. A driver clears it to ask for
-     * high byte first; 8-bit channels are not affected. */
+    DSPY_TYPE_MASK = 0x1fff,
+    /* The byte-order bits. Low first set: values are stored low byte first;
+     * a driver clears it (setting high first) to ask for high byte first.
+     * 8-bit channels are not affected. */
+    DSPY_BYTE_ORDER_HIGH_FIRST = 0x2000,
     DSPY_BYTE_ORDER_LOW_FIRST = 0x4000
 };
 
@@ -39,15 +41,18 @@ typedef struct DspyFormat {
     uint32_t reserved;
 } DspyFormat;
 
-/* One parameter passed to DspyImageOpen. */
+/* One parameter passed to DspyImageOpen, in the published layout that
+ * drivers are built against. */
 typedef struct DspyParameter {
     const char *name;
-    const void *value;  /* count values: floats, int32s, or const char * strings */
-    int32_t count;
-    int32_t nbytes;     /* bytes at value */
     char type;          /* 'f', 'i' or 's' */
-    char reserved[7];
+    char count;         /* values at value: floats, int32s, or const char * strings */
+    const void *value;
+    int32_t nbytes;     /* bytes at value */
 } DspyParameter;
+
+/* The largest value count a parameter record can carry. */
+enum { DSPY_MAX_PARAMETER_COUNT = 127 };
 
 typedef struct DspyFlags {
     int32_t flags;
@@ -75,15 +80,15 @@ typedef int32_t (*DspyImageCloseFunction)(DspyImageHandle image);
 }
 static_assert(sizeof(DspyFormat) == sizeof(void *) + 8, "DspyFormat layout");
 static_assert(offsetof(DspyFormat, type) == sizeof(void *), "DspyFormat layout");
-static_assert(sizeof(DspyParameter) == 2 * sizeof(void *) + 16, "DspyParameter layout");
-static_assert(offsetof(DspyParameter, value) == sizeof(void *), "DspyParameter layout");
-static_assert(offsetof(DspyParameter, count) == 2 * sizeof(void *), "DspyParameter layout");
-static_assert(offsetof(DspyParameter, nbytes) == 2 * sizeof(void *) + 4, "DspyParameter layout");
-static_assert(offsetof(DspyParameter, type) == 2 * sizeof(void *) + 8, "DspyParameter layout");
+static_assert(offsetof(DspyParameter, type) == sizeof(void *), "DspyParameter layout");
+static_assert(offsetof(DspyParameter, count) == sizeof(void *) + 1, "DspyParameter layout");
+static_assert(offsetof(DspyParameter, value) == 2 * sizeof(void *), "DspyParameter layout");
+static_assert(offsetof(DspyParameter, nbytes) == 3 * sizeof(void *), "DspyParameter layout");
+static_assert(sizeof(DspyParameter) == 4 * sizeof(void *), "DspyParameter layout");
 static_assert(sizeof(DspyFlags) == 8, "DspyFlags layout");
 #else
 _Static_assert(sizeof(DspyFormat) == sizeof(void *) + 8, "DspyFormat layout");
-_Static_assert(sizeof(DspyParameter) == 2 * sizeof(void *) + 16, "DspyParameter layout");
+_Static_assert(sizeof(DspyParameter) == 4 * sizeof(void *), "DspyParameter layout");
 _Static_assert(sizeof(DspyFlags) == 8, "DspyFlags layout");
 #endif
 

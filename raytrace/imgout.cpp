@@ -12,6 +12,7 @@
 #include "ri/counters.h"
 #include "ri/declarations.h"
 #include "ri/declvalue.h"
+#include "ri/depth_projection.h"
 #include "ri/display_words.h"
 #include "ri/raylume_options.h"
 #include "ri/renderer.h"
@@ -91,15 +92,6 @@ void *pointer_value(const void *value)
     return p;
 }
 
-// The world-to-camera and world-to-screen matrices of the frame at shutter open.
-void camera_matrices(const Options &o, Matrix4 &world_to_camera, Matrix4 &world_to_screen)
-{
-    world_to_camera = Matrix4(1.0f);
-    float tmp[16];
-    if (o.camera.is_set()) world_to_camera = Matrix4(o.camera->matrix_at(TM_M, o.shutter_open, tmp));
-    world_to_screen = world_to_camera * o.camera_to_screen;
-}
-
 } // namespace
 
 ImageOutput::ImageOutput(Options &options) : options_(options) {}
@@ -121,6 +113,13 @@ int ImageOutput::display(RtToken name, RtToken type, RtToken mode_word, RtInt n,
         return 0;
     }
     o.pending_display = NewToken(name ? name : "");
+    file_kind_ = 0;
+    for (const DisplayType &t : DISPLAY_TYPES) {
+        if (is(type, t.name) && (t.kind == DISPLAY_FILE || t.kind == DISPLAY_ZFILE)) {
+            file_kind_ = t.kind;
+            file_type_ = NewToken(type);
+        }
+    }
     int new_kind = 0;
     if (display_override) {
         type = "framebuffer";
@@ -313,7 +312,16 @@ bool ImageOutput::open()
 
     switch (kind) {
     case DISPLAY_FILE: open_tiff(); break;
-    case DISPLAY_WINDOW: open_window(); break;
+    case DISPLAY_WINDOW:
+        if (!open_window() && file_kind_) {
+            // The file is written all the same, without further windows.
+            display_override = 0;
+            o.display_kind = file_kind_;
+            o.display_type = file_type_;
+            file_kind_ = 0;
+            return open();
+        }
+        break;
     case DISPLAY_ZFILE: open_depth_file(); break;
     case DISPLAY_FLOATDUMP:
         printf("%d %d %s%s%s\n", crop_w_, crop_h_, (mode & DISPLAY_RGB) ? "rgb" : "", samples_out == 4 ? "a" : "",
@@ -372,7 +380,12 @@ bool ImageOutput::open_window()
         std::string why;
         window_ = velk::ImageWindow::open(title, o.xpos, o.ypos, crop_w_, crop_h_, pixel_zoom, &why);
         if (!window_) {
-            ri_error(RIE_SYSTEM, RIE_SEVERE, "couldn't create a Win32 Window!");
+            if (file_kind_) {
+                ri_error(RIE_SYSTEM, RIE_WARNING, "Could not open a window: %s; writing \"%s\" only", why.c_str(),
+                         output_name.c_str());
+                return false;
+            }
+            ri_error(RIE_SYSTEM, RIE_SEVERE, "Could not open a window: %s", why.c_str());
             return false;
         }
     }
@@ -386,7 +399,9 @@ bool ImageOutput::open_window()
 bool ImageOutput::open_depth_file()
 {
     Matrix4 world_to_camera, world_to_screen;
-    camera_matrices(options_, world_to_camera, world_to_screen);
+    float window[4];
+    crop_screen_window(options_, window);
+    depth_projection(options_, window, world_to_camera, world_to_screen);
     zfile_ = zfile_open_write(output_name.c_str(), crop_w_, crop_h_, world_to_screen.m, world_to_camera.m);
     samples_out = 1;
     if (zfile_) return true;
@@ -429,7 +444,9 @@ bool ImageOutput::open_driver()
 
     // Parameters: the renderer's, then the user's that do not repeat them.
     Matrix4 world_to_camera, world_to_screen;
-    camera_matrices(o, world_to_camera, world_to_screen);
+    float window[4];
+    crop_screen_window(o, window);
+    depth_projection(o, window, world_to_camera, world_to_screen);
     const char *host = getenv("HOSTNAME");
     if (!host) host = getenv("HOST");
     if (!host) host = getenv("host");
@@ -439,10 +456,16 @@ bool ImageOutput::open_driver()
     float near_clip = o.near_clip, far_clip = o.far_clip;
     std::vector<DspyParameter> params;
     auto add = [&params](const char *name, char type, int count, const void *value, int nbytes) {
+        if (count > DSPY_MAX_PARAMETER_COUNT) {
+            ri_error(RIE_LIMIT, RIE_WARNING,
+                     "Display parameter \"%s\" has %d values; a display driver takes at most %d", name, count,
+                     int(DSPY_MAX_PARAMETER_COUNT));
+            return;
+        }
         DspyParameter p = {};
         p.name = name;
         p.type = type;
-        p.count = count;
+        p.count = char(count);
         p.value = value;
         p.nbytes = nbytes;
         params.push_back(p);
@@ -565,8 +588,9 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
     const int pb = pixel_bytes();
     const bool alpha_out = samples_out == 4;
     for (int i = 0; i < count; ++i) {
-        Color c = samples[i].color, op = samples[i].opacity;
-        float a = samples[i].alpha;
+        Color c, op;
+        float a;
+        resolve_pixel(samples[i], c, op, a);
         run_imager(float(first_x + i) + 0.5f, float(y) + 0.5f, c, op, a);
         if (colour && (mode & DISPLAY_RGB)) {
             unsigned char *px = colour + size_t(i) * size_t(pb);
@@ -583,8 +607,11 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
                 for (int k = 0; k < 3; ++k) c[k] += random_signed() * colour_quant_[3];
             for (int k = 0; k < 3; ++k) store_value(c[k], colour_quant_, bits_out, px, channel_index[k]);
             if (alpha_out) {
+                // Coverage is not dithered: full coverage stays exactly full.
+                // The draw is still taken so that the random sequence the
+                // sampling shares, and with it the picture, stays as it was.
                 float alpha = (op.x + op.y + op.z) / 3.0f;
-                if (dither) alpha += random_signed() * colour_quant_[3];
+                if (dither) random_signed();
                 store_value(alpha, colour_quant_, bits_out, px, channel_index[3]);
             }
         }
@@ -689,7 +716,9 @@ void ImageOutput::write_ascii(const PixelSample *samples, int count)
     static const char SHADES[] = " .,-+=*#(";
     std::string line;
     for (int i = 0; i < count; ++i) {
-        const Color &c = samples[i].color;
+        Color c, op;
+        float a;
+        resolve_pixel(samples[i], c, op, a);
         float lum = 0.299f * c.x + 0.587f * c.y + 0.114f * c.z;
         float level = lum > 0 ? std::floor(std::pow(lum, 0.75f) * 8.0f) : 0.0f;
         if (!(level >= 0)) level = 0;

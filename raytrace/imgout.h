@@ -125,6 +125,10 @@ private:
     DepthFile *zfile_ = nullptr;
     DisplayDriver driver_;
     std::unique_ptr<velk::ImageWindow> window_;
+    // The file display that "-d" put a window in place of (0 and null when
+    // none): written when no window can be opened.
+    int file_kind_ = 0;
+    RtToken file_type_ = nullptr;
     bool window_saved_ = false;
     ImageTiffTags last_tags_;
     bool memory_ok_ = false;

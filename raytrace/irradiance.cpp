@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace {
 
@@ -60,30 +63,54 @@ void IrradianceCache::insert(const IrradianceRecord &r)
 void IrradianceCache::load(const char *filename)
 {
     if (!filename || !*filename) return;
+    if (velk::is_directory(filename)) {
+        std::fprintf(stderr, "Indirect error: seed file %s is a directory; going on without it\n", filename);
+        return;
+    }
     FILE *f = std::fopen(filename, "rb");
     if (!f) return;
-    long size = -1;
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
-    std::rewind(f);
+    const int64_t size = velk::regular_file_size(filename);
     if (size < 0) {
         std::fclose(f);
         return;
     }
     if (size % RECORD_BYTES != 0) {
-        std::fprintf(stderr, "Indirect error: %ld records?\n", size / RECORD_BYTES);
+        std::fprintf(stderr, "Indirect error: %ld records?\n", long(size / RECORD_BYTES));
         std::fclose(f);
         return;
     }
-    size_t n = size_t(size / RECORD_BYTES);
-    std::vector<IrradianceRecord> block(n);
-    size_t got = n ? std::fread(block.data(), RECORD_BYTES, n, f) : 0;
-    std::fclose(f);
-    for (size_t i = 0; i < got; ++i) {
-        IrradianceRecord &r = block[i];
-        if (!usable_record(r)) continue;
-        r.made = 0;
-        insert(r);
+    // Each record is kept twice while it loads (read, then kept) and gets a
+    // node: refuse a file that cannot fit rather than fail half way.
+    const uint64_t n = uint64_t(size / RECORD_BYTES), memory = velk::physical_memory();
+    if (memory > 0 && n > memory / (2 * RECORD_BYTES + 2 * KDTREE_NODE_BYTES)) {
+        std::fprintf(stderr,
+                     "Indirect error: seed file %s holds %llu records, more than memory can; going on without it\n",
+                     filename, (unsigned long long)n);
+        std::fclose(f);
+        return;
     }
+    std::vector<IrradianceRecord *> loaded;
+    try {
+        std::vector<IrradianceRecord> block(n);
+        size_t got = n ? std::fread(block.data(), RECORD_BYTES, n, f) : 0;
+        loaded.reserve(got);
+        for (size_t i = 0; i < got; ++i) {
+            IrradianceRecord &r = block[i];
+            if (!usable_record(r)) continue;
+            r.made = 0;
+            records_.push_back(r);
+            loaded.push_back(&records_.back());
+        }
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "Indirect error: seed file %s does not fit in memory; going on without it\n", filename);
+        for (size_t i = 0; i < loaded.size(); ++i) records_.pop_back();
+        std::fclose(f);
+        return;
+    }
+    std::fclose(f);
+    tree_.insert_balanced(loaded);
+    stats.records += long(loaded.size());
+    stats.memory.add(int64_t(loaded.size()) * KDTREE_NODE_BYTES);
 }
 
 void IrradianceCache::save(const char *filename) const

@@ -44,9 +44,10 @@ class IrradianceCache {
 public:
     // Keeps a copy of the record in the tree.
     void insert(const IrradianceRecord &r);
-    // Reads the records of a cache file (flags cleared); a missing file is
-    // silent, a size that is no multiple of a record is reported and nothing
-    // is read. Records that cannot take part (values not finite, a mean
+    // Reads the records of a cache file (flags cleared) into a balanced
+    // tree; a missing file is silent; a directory, a size that is no multiple
+    // of a record or a file too large for memory is reported and nothing is
+    // read. Records that cannot take part (values not finite, a mean
     // distance not above 0) are skipped.
     void load(const char *filename);
     // Writes the records in tree order: raw records, or a RIB scene of
@@ -62,6 +63,8 @@ public:
     }
     bool empty() const { return tree_.empty(); }
     size_t size() const { return tree_.size(); }
+    // Nodes on the longest path of the tree.
+    int depth() const { return tree_.depth(); }
 
     IrradianceStats stats;
 

@@ -1,9 +1,11 @@
-// The 3-d tree that keeps the irradiance records and the caustic photons: no
-// balancing, the first record is the root on axis 0, every later one goes down
-// (right on a greater coordinate, else left) and hangs on the next axis below
-// the node it reaches. Walks use an explicit stack, so a tree that degenerated
-// into a chain (records inserted in sorted order) costs no stack depth.
+// The 3-d tree that keeps the irradiance records and the caustic photons: the
+// first record is the root on axis 0, every later one goes down (right on a
+// greater coordinate, else left) and hangs on the next axis below the node it
+// reaches. Records known together (a cache file) go in medians first, so the
+// tree stays balanced whatever their order. Walks use an explicit stack, so a
+// tree that degenerated into a chain costs no stack depth.
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <deque>
 #include <vector>
@@ -39,6 +41,53 @@ public:
             }
             at = side;
         }
+    }
+
+    // Hangs every record of recs, the median of each range on the axis of
+    // its depth first, so that sorted input makes no chain (recs is reordered).
+    void insert_balanced(std::vector<Record *> &recs)
+    {
+        struct Range {
+            size_t lo, hi;
+            int axis;
+        };
+        std::vector<Range> todo{{0, recs.size(), 0}};
+        while (!todo.empty()) {
+            Range r = todo.back();
+            todo.pop_back();
+            if (r.lo >= r.hi) continue;
+            const size_t mid = r.lo + (r.hi - r.lo) / 2;
+            const int axis = r.axis;
+            auto at = [&recs](size_t i) { return recs.begin() + std::ptrdiff_t(i); };
+            std::nth_element(at(r.lo), at(mid), at(r.hi),
+                             [axis](const Record *a, const Record *b) { return a->P[axis] < b->P[axis]; });
+            std::swap(recs[r.lo], recs[mid]);
+            insert(recs[r.lo]);
+            // The two sides exactly as insert sends them (ties go left), so
+            // every range becomes one subtree.
+            const float pivot = recs[r.lo]->P[axis];
+            const size_t split = size_t(std::partition(at(r.lo + 1), at(r.hi),
+                                                       [axis, pivot](const Record *x) { return !(x->P[axis] > pivot); }) -
+                                        recs.begin());
+            todo.push_back(Range{split, r.hi, (axis + 1) % 3});
+            todo.push_back(Range{r.lo + 1, split, (axis + 1) % 3});
+        }
+    }
+
+    // The number of nodes on the longest path from the root.
+    int depth() const
+    {
+        int deepest = 0;
+        std::vector<std::pair<const Node *, int>> stack;
+        if (root_) stack.emplace_back(root_, 1);
+        while (!stack.empty()) {
+            auto [n, d] = stack.back();
+            stack.pop_back();
+            deepest = std::max(deepest, d);
+            if (n->left) stack.emplace_back(n->left, d + 1);
+            if (n->right) stack.emplace_back(n->right, d + 1);
+        }
+        return deepest;
     }
 
     // At most max records within radius of P into out, in the order of a

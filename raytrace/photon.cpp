@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
+#include "platform/files.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/random.h"
@@ -14,6 +16,8 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/sampling.h"
 #include "shading/bindshader.h"
+#include "ri/counters.h"
+#include "ri/rierror.h"
 #include "shading/lightsource.h"
 
 namespace {
@@ -176,22 +180,71 @@ Color photon_density(Photon *const *photons, int n, const Point *N, float radius
 
 // ---- the renderer's side ---------------------------------------------------
 
-void RayTracer::shoot_photons()
+namespace {
+
+// The bytes a map of n photons takes: the photons, their nodes and the
+// containers' slack.
+const uint64_t PHOTON_BYTES = sizeof(Photon) + 2 * KDTREE_NODE_BYTES;
+
+// Reports that the photons cannot be kept: the renderer's severe
+// out-of-memory error, which ends the run.
+void photons_out_of_memory(uint64_t bytes)
 {
-    photon_map.clear();
-    PhotonShooter shooter(*this, photon_map);
+    fprintf(stderr, "Request for %llu bytes\n", (unsigned long long)bytes);
+    ri_error(RIE_NOMEM, RIE_SEVERE, "out of core memory");
+}
+
+// Whether the photons the lights ask for can be kept: more than the machine
+// holds, or a block of that size the allocator refuses, is out of core
+// memory before a single photon is traced.
+bool photon_memory_available(uint64_t photons)
+{
+    const uint64_t bytes = photons * PHOTON_BYTES, memory = velk::physical_memory();
+    if (memory > 0 && bytes > memory) {
+        photons_out_of_memory(bytes);
+        return false;
+    }
+    void *probe = bytes ? myalloc(size_t(bytes)) : nullptr;
+    if (bytes && !probe) return false;
+    if (probe) myfree(probe);
+    return true;
+}
+
+// Shoots the photons of every light that asks for them into the map.
+void shoot_every_light(RayTracer &rt)
+{
+    PhotonShooter shooter(rt, rt.photon_map);
     for (LightSource *l = light_list().head; l; l = l->prev) {
         int nphotons = l->gstate.is_set() ? l->gstate->light_photons : 0;
         if (nphotons <= 0 || l->kind == LIGHT_AMBIENT || l->kind == LIGHT_BOUNCER) continue;
         const int samples = std::max(l->nsamples, 1);
         const int count = photons_per_sample(nphotons, samples);
         for (int s = samples - 1; s >= 0; --s) {
-            if (options.verbosity > 0) {
+            if (rt.options.verbosity > 0) {
                 printf("Shooting photons...\n");
                 fflush(stdout);
             }
             if (count > 0) shooter.shoot_sample(l, s, samples, count);
         }
+    }
+}
+
+} // namespace
+
+void RayTracer::shoot_photons()
+{
+    photon_map.clear();
+    uint64_t wanted = 0;
+    for (LightSource *l = light_list().head; l; l = l->prev) {
+        int nphotons = l->gstate.is_set() ? l->gstate->light_photons : 0;
+        if (nphotons > 0 && l->kind != LIGHT_AMBIENT && l->kind != LIGHT_BOUNCER) wanted += uint64_t(nphotons);
+    }
+    if (!photon_memory_available(wanted)) return;
+    try {
+        shoot_every_light(*this);
+    } catch (const std::bad_alloc &) {
+        photon_map.clear();
+        photons_out_of_memory(wanted * PHOTON_BYTES);
     }
 }
 

@@ -68,22 +68,18 @@ void PixelSampler::setup_fixed()
     while (order.next(i, j))
         if (i != ci || j != cj) add_cell(i, j);
 
-    // One weight per neighbour pixel and sample, normalised per sample.
+    // One filter weight per neighbour pixel and sample. Pixels divide by the
+    // sum of the weights they actually received (resolve_pixel), so the
+    // weights are not normalised here: a per-sample normalisation leaves
+    // full coverage just short of 1 and, with negative lobes, far off it.
     const int cells = span_ * span_, spp = samples_per_pixel;
     filter_weights.assign(size_t(cells) * size_t(spp), 0.0f);
     for (int n = 0; n < cells; ++n) {
         float dx = float(n % span_ - radius_), dy = float(n / span_ - radius_);
-        for (int k = 0; k < spp; ++k)
-            filter_weights[size_t(n) * spp + k] =
-                o.filter ? o.filter(jitter_x[k] - dx, jitter_y[k] - dy, o.filter_xwidth, o.filter_ywidth) : 0.0f;
-    }
-    for (int k = 0; k < spp; ++k) {
-        float sum = 0;
-        for (int n = 0; n < cells; ++n) sum += filter_weights[size_t(n) * spp + k];
-        for (int n = 0; n < cells; ++n) {
+        for (int k = 0; k < spp; ++k) {
             float &w = filter_weights[size_t(n) * spp + k];
-            w = std::fabs(sum) < 1e-10f ? 0.0f : w / (float(spp) * sum);
-            RI_ASSERT(w >= -10.0f && w <= 10.0f, "rendrt");
+            w = o.filter ? o.filter(jitter_x[k] - dx, jitter_y[k] - dy, o.filter_xwidth, o.filter_ywidth) : 0.0f;
+            if (!(w >= -10.0f && w <= 10.0f)) w = 0;
         }
     }
 }
@@ -238,6 +234,7 @@ int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const Sample
                 p.color += w * r.color;
                 p.opacity += w * r.opacity;
                 p.alpha += w * r.alpha;
+                p.weight += w;
             }
         }
         PixelSample *own = inside ? out.row(y) : nullptr;
@@ -271,10 +268,10 @@ int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const Sample
     PixelSample *row = inside ? out.row(y) : nullptr;
     if (row) {
         PixelSample &p = row[x];
-        float inv = 1.0f / float(m);
-        p.color = sum_color_ * inv;
-        p.opacity = sum_opacity_ * inv;
-        p.alpha = sum_alpha_ * inv;
+        p.color = sum_color_;
+        p.opacity = sum_opacity_;
+        p.alpha = sum_alpha_;
+        p.weight = float(m);
         p.depth = min_depth_;
     }
     sum_color_ = sum_opacity_ = Color();

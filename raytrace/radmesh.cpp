@@ -3,7 +3,9 @@
 // Records come from pools that live until the meshes are freed at the end
 // of the frame.
 #include <cmath>
+#include <cstdint>
 #include <deque>
+#include <unordered_map>
 
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
@@ -16,10 +18,33 @@ namespace {
 // Vertices closer than this in world space are one.
 const float WELD_DISTANCE = 0.001f;
 
+// A cell of the welding grid: the surface and the cell of a world position,
+// cells as wide as the weld distance.
+struct WeldCell {
+    const GSurface *surface;
+    int64_t x, y, z;
+    bool operator==(const WeldCell &o) const
+    {
+        return surface == o.surface && x == o.x && y == o.y && z == o.z;
+    }
+};
+
+struct WeldCellHash {
+    size_t operator()(const WeldCell &c) const
+    {
+        uint64_t h = uint64_t(reinterpret_cast<uintptr_t>(c.surface));
+        for (int64_t k : {c.x, c.y, c.z}) h = (h ^ uint64_t(k)) * 0x100000001b3ull + (h >> 29);
+        return size_t(h);
+    }
+};
+
 struct RadPools {
     std::deque<RadPatch> patches;
     std::deque<RadElement> elements;
     std::deque<RadVertex> vertices;
+    // Every vertex by the cell of its world position, so that welding looks
+    // at the neighbouring cells only instead of the whole vertex list.
+    std::unordered_multimap<WeldCell, RadVertex *, WeldCellHash> cells;
     RadMeshCounts counts;
 };
 
@@ -27,6 +52,34 @@ RadPools &pools()
 {
     static RadPools p;
     return p;
+}
+
+// The cell coordinate of a world coordinate (clamped, so that huge values
+// share the outermost cells; NaN goes to cell 0 and never welds).
+int64_t cell_of(float x)
+{
+    double c = std::floor(double(x) / WELD_DISTANCE);
+    if (!(c > -1e15)) return c != c ? 0 : int64_t(-1e15);
+    return c < 1e15 ? int64_t(c) : int64_t(1e15);
+}
+
+WeldCell weld_cell(const GSurface *s, const Point &P, int dx, int dy, int dz)
+{
+    return WeldCell{s, cell_of(P.x) + dx, cell_of(P.y) + dy, cell_of(P.z) + dz};
+}
+
+// A vertex of the surface within the weld distance of P, or null.
+RadVertex *weld_partner(const GSurface *s, const Point &P)
+{
+    const auto &cells = pools().cells;
+    for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+            for (int dz = -1; dz <= 1; ++dz) {
+                auto range = cells.equal_range(weld_cell(s, P, dx, dy, dz));
+                for (auto it = range.first; it != range.second; ++it)
+                    if ((it->second->P - P).length() < WELD_DISTANCE) return it->second;
+            }
+    return nullptr;
 }
 
 float shutter_open()
@@ -122,8 +175,7 @@ RadVertex *rad_vertex_at(GSurface *s, float u, float v)
         P = Pobj;
         N = Nobj;
     }
-    for (RadVertex *w = rad_vertices(s); w; w = w->next)
-        if ((w->P - P).length() < WELD_DISTANCE) return w;
+    if (RadVertex *w = weld_partner(s, P)) return w;
 
     pools().vertices.emplace_back();
     pools().counts.vertices++;
@@ -141,6 +193,7 @@ RadVertex *rad_vertex_at(GSurface *s, float u, float v)
     w->N = normalize(N);
     w->next = rad_vertices(s);
     s->rad_blocks = w;
+    pools().cells.emplace(weld_cell(s, P, 0, 0, 0), w);
     return w;
 }
 
@@ -237,4 +290,5 @@ void free_radiosity_meshes(GPrimitive *list)
     p.patches.clear();
     p.elements.clear();
     p.vertices.clear();
+    p.cells.clear();
 }

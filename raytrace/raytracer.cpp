@@ -17,6 +17,7 @@
 #include "ri/transformation.h"
 #include "shading/interp.h"
 #include "shading/lightsource.h"
+#include "shading/noise.h"
 #include "shading/tracing.h"
 
 RayTracer::RayTracer()
@@ -201,6 +202,7 @@ void RayTracer::frame_end()
 void RayTracer::world_begin()
 {
     Renderer::world_begin();
+    load_rx_library(options.useprmannoise != 0);
     light_list().prepare();
     if (!attributes.is_set() || !attributes->shaders[USE_SURFACE].is_set()) RiSurface((RtToken) "defaultsurface", RI_NULL);
 }

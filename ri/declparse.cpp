@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -114,4 +115,18 @@ int inline_declaration_length(const char *token)
         p = skip_declaration_blanks(p);
     }
     return (int)(p - start);
+}
+
+ParameterName parameter_name(const char *token)
+{
+    ParameterName p;
+    if (!token) return p;
+    const char *text = skip_declaration_blanks(token);
+    p.name = text;
+    int n = inline_declaration_length(text);
+    const char *bare = skip_declaration_blanks(text + n);
+    if (n == 0 || *bare == '\0') return p;
+    p.name = bare;
+    p.type = parse_declaration_text(std::string(text, size_t(n)).c_str()).type;
+    return p;
 }

@@ -18,3 +18,12 @@ ParsedDeclaration parse_declaration_text(const char *text);
 
 // s after its leading blanks, tabs and line ends.
 const char *skip_declaration_blanks(const char *s);
+
+// A parameter token as a request reads it: the name it stands for (for an
+// inline declaration such as "string resize", the name after its words) and
+// the type those words give (DECL_UNKNOWN for a plain token).
+struct ParameterName {
+    const char *name = nullptr;
+    int type = DECL_UNKNOWN;
+};
+ParameterName parameter_name(const char *token);

@@ -77,7 +77,7 @@ struct OptionValues {
     int minsamples, maxsamples;
     float branch_ratio, max_branch_ratio;
     int max_raylevel;
-    uint16_t minpatchsamples, radiosity_steps;
+    uint16_t minpatchsamples, radiosity_steps;   // at most the limits below
     float rad_patchsize, rad_elemsize, rad_minsize;
     float minshadowbias, maxshadowbias;
     uint32_t five_words[5];
@@ -128,6 +128,10 @@ struct OptionValues {
     // Search paths ("searchpath" option), interned; null when never set.
     RtToken archive_path, texture_path, shader_path, procedural_path, display_path;
 };
+
+// The largest radiosity step count and strata per patch side accepted
+// (a side of n strata costs n*n samples at every vertex).
+const int MAX_RADIOSITY_STEPS = 65535, MAX_PATCH_SAMPLES = 256;
 
 class Options : public OptionValues {
 public:

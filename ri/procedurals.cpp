@@ -4,6 +4,7 @@
 // library name, then the argument string).
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,44 @@ typedef RtPointer (*ConvertParametersFunc)(char *args);
 typedef RtVoid (*SubdivideFunc)(RtPointer blind, RtFloat detail);
 typedef RtVoid (*FreeFunc)(RtPointer blind);
 
+// How long a program may stay silent while its answer is awaited, and how
+// long it may take to end once it has answered.
+const int ANSWER_SILENCE_MS = 60000;
+const int AFTER_ANSWER_MS = 2000;
+// The byte that ends a program's answer.
+const char END_OF_ANSWER = '\377';
+
+// Reads a program's answer: its output up to the end-of-answer byte or the
+// end of its output. False when it stayed silent too long.
+bool read_answer(velk::ChildProcess &child, std::string &answer)
+{
+    char buffer[4096];
+    for (;;) {
+        long n = child.read_output_within(buffer, sizeof buffer, ANSWER_SILENCE_MS);
+        if (n == -2) return false;
+        if (n <= 0) return true;
+        const char *end = static_cast<const char *>(std::memchr(buffer, END_OF_ANSWER, size_t(n)));
+        answer.append(buffer, end ? size_t(end - buffer) : size_t(n));
+        if (end) return true;
+    }
+}
+
+// Reads RIB held in memory, through a scratch file, under the name that
+// messages give it.
+void read_rib_bytes(const std::string &rib, const char *name)
+{
+    FILE *scratch = std::tmpfile();
+    if (!scratch) {
+        ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram could not keep the program's answer");
+        return;
+    }
+    std::fwrite(rib.data(), 1, rib.size(), scratch);
+    std::fflush(scratch);
+    std::rewind(scratch);
+    read_rib_fd(fileno(scratch), name);
+    std::fclose(scratch);
+}
+
 } // namespace
 
 extern "C" {
@@ -50,7 +89,8 @@ RtVoid RiProcRunProgram(RtPointer data, RtFloat detail)
     // The program line names the program and its own arguments; no shell.
     velk::ChildProcess child;
     std::vector<std::string> argv = velk::split_command_line(program);
-    if (argv.empty() || !child.start(argv, velk::ChildProcess::PIPE_BOTH)) {
+    if (argv.empty() ||
+        !child.start(argv, velk::ChildProcess::PIPE_BOTH | velk::ChildProcess::OWN_GROUP)) {
         ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram could not run program \"%s\"", program);
         return;
     }
@@ -58,10 +98,19 @@ RtVoid RiProcRunProgram(RtPointer data, RtFloat detail)
     std::snprintf(number, sizeof number, "%g", (double)detail);
     // A program that ends without reading its request still gets read.
     child.write_input(std::string(number) + " " + block_args(data) + "\n");
-    // The request is all it gets: its input ends, so that it can end too.
+    // The request is all it gets: a program that loops over requests sees
+    // the end of its input after answering and ends.
     child.close_input();
-    read_rib_fd(child.output_fd());
-    child.wait();
+    std::string answer;
+    bool silent = false;
+    if (!read_answer(child, answer)) silent = true;
+    child.wait_within(silent ? 0 : AFTER_ANSWER_MS);
+    if (silent) {
+        ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram: program \"%s\" sent nothing for %d seconds", program,
+                 ANSWER_SILENCE_MS / 1000);
+        return;
+    }
+    read_rib_bytes(answer, program);
 }
 
 RtVoid RiProcDynamicLoad(RtPointer data, RtFloat detail)

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/process.h"
 #include "ri/rierror.h"
 #include "ri/searchpath.h"
 #include "ri/stdtokens.h"
@@ -186,7 +187,12 @@ void Renderer::print_runtime_stats(FILE *out)
     if (secs >= 3600) fprintf(out, "%d:", (int)(secs / 3600));
     else fprintf(out, "   ");
     fprintf(out, "%02d:%02d\n", (int)(secs / 60 % 60), (int)(secs % 60));
-    fprintf(out, "\tUser time: \n");
+    double user = velk::user_cpu_seconds();
+    int whole = (int)user;
+    fprintf(out, "\tUser time: ");
+    if (whole >= 3600) fprintf(out, "%d:", whole / 3600);
+    else fprintf(out, "   ");
+    fprintf(out, "%02d:%05.2f\n", whole / 60 % 60, user - (whole / 60) * 60);
     fflush(out);
 }
 

@@ -53,12 +53,32 @@ int Renderer::option(RtToken name, RtToken token, RtPointer value)
     Options &o = options;
 
     if (is(name, "radiosity")) {
-        if (is(t, "steps")) o.radiosity_steps = (uint16_t)decl_int(d, value);
-        else if (is(t, "minpatchsamples")) o.minpatchsamples = (uint16_t)decl_int(d, value);
-        else if (is(t, "patchsize")) o.rad_patchsize = decl_float(d, value);
-        else if (is(t, "elemsize")) o.rad_elemsize = decl_float(d, value);
-        else if (is(t, "minsize")) o.rad_minsize = decl_float(d, value);
-        else return -1;
+        if (is(t, "steps") || is(t, "minpatchsamples")) {
+            // Both live in 16-bit fields; a patch side of n strata costs n*n
+            // samples at every vertex, so n is held to what finishes.
+            const bool steps = is(t, "steps");
+            const int n = decl_int(d, value), most = steps ? MAX_RADIOSITY_STEPS : MAX_PATCH_SAMPLES;
+            if (n < 0 || n > most) {
+                ri_error(RIE_RANGE, RIE_ERROR, "RiOption: \"radiosity\" \"%s\" %d out of range (0 to %d)", t, n,
+                         most);
+                return 0;
+            }
+            if (steps) o.radiosity_steps = (uint16_t)n;
+            else o.minpatchsamples = (uint16_t)n;
+        } else if (is(t, "patchsize") || is(t, "elemsize") || is(t, "minsize")) {
+            const float v = decl_float(d, value);
+            if (!(v > 0) || !(v < 1e30f)) {
+                ri_error(RIE_RANGE, RIE_ERROR, "RiOption: \"radiosity\" \"%s\" %g out of range", t, v);
+                return 0;
+            }
+            // The sizes given as options are the defaults of the attribute
+            // state from here on; an attribute still overrides them.
+            unshare_gstate(this);
+            GState *g = attributes.get();
+            if (is(t, "patchsize")) o.rad_patchsize = g->rad_patchsize = v;
+            else if (is(t, "elemsize")) o.rad_elemsize = g->rad_elemsize = v;
+            else o.rad_minsize = g->rad_minsize = v;
+        } else return -1;
         return 0;
     }
     if (is(name, "render")) {

@@ -74,7 +74,9 @@ void parse_rib(RibReader &r) {
                 f.active = 1;
             }
             if (frame < 0 || (f.first <= frame && frame <= f.last)) {
+                r.begin_request();
                 dispatch_request(r, t.text.c_str());
+                r.end_request();
                 r.publish();  // a request may have read other RIB (archives, procedurals)
             } else {
                 r.skip_line();
@@ -114,9 +116,9 @@ void read_rc_file() {
     read_rib_file(rc.c_str(), current_archive_path(), current_verbosity(), 0);
 }
 
-int read_rib_fd(int fd) {
+int read_rib_fd(int fd, const char *name) {
     RibReader r;
-    if (!r.open_fd(fd, "")) return -1;
+    if (!r.open_fd(fd, name)) return -1;
     parse_rib(r);
     r.close();
     return 0;
@@ -137,6 +139,11 @@ RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPoint
     archive_depth++;
     read_rib_file(path.c_str(), archive_path, RibReader::verbosity, 1);
     archive_depth--;
+}
+
+RtVoid RiArchiveRecord(RtToken, const char *, ...) {
+    // Comments and verbatim records are for RIB output; a renderer has
+    // nothing to do with them.
 }
 
 RtVoid RiReadArchive(RtToken name, RtArchiveCallback callback, ...) {

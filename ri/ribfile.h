@@ -30,8 +30,9 @@ int read_rib_file(const char *name, const char *archive_path, int verbosity, int
 // nothing is read when neither variable is set.
 void read_rc_file();
 
-// Reads RIB from an open descriptor (which stays open); -1 when no stream can be made.
-int read_rib_fd(int fd);
+// Reads RIB from an open descriptor (which stays open) under the name that
+// messages give it; -1 when no stream can be made.
+int read_rib_fd(int fd, const char *name = "");
 
 // The request loop over one reader.
 void parse_rib(RibReader &reader);

@@ -69,7 +69,7 @@ bool RibReader::open(const char *name) {
     stream_ = gzopen(name, "rb");
     if (!stream_) return false;
     name_ = name;
-    line_ = char_line_ = 1;
+    line_ = char_line_ = token_line_ = before_token_line_ = 1;
     lookahead_ = read_byte();
     if (lookahead_ == '\n') line_++;
     publish();
@@ -86,7 +86,7 @@ bool RibReader::open_fd(int fd, const char *name) {
         return false;
     }
     name_ = name ? name : "";
-    line_ = char_line_ = 1;
+    line_ = char_line_ = token_line_ = before_token_line_ = 1;
     lookahead_ = read_byte();
     if (lookahead_ == '\n') line_++;
     publish();
@@ -109,7 +109,13 @@ void RibReader::close() {
 
 void RibReader::publish() const {
     rib_current_file = name_.c_str();
-    rib_current_line = char_line_;
+    rib_current_line = token_line_;
+}
+
+void RibReader::start_token(int line) {
+    before_token_line_ = token_line_;
+    token_line_ = line;
+    rib_current_line = token_line_;
 }
 
 // ---------------------------------------------------------------- characters
@@ -124,7 +130,7 @@ int RibReader::next_char() {
     int c = lookahead_;
     if (c == RIB_END) return c;
     lookahead_ = read_byte();
-    rib_current_line = char_line_ = line_;
+    char_line_ = line_;
     if (lookahead_ == '\n') line_++;
     return c;
 }
@@ -161,23 +167,37 @@ bool RibReader::append_limited(std::string &text, int c) {
 void RibReader::push_back(const RibToken &tok) {
     pushed_token_ = tok;
     pushed_ = true;
+    // Until it is read again, the position is that of the request being
+    // read (what follows reports on it), else that of the token before it.
+    pushed_line_ = token_line_;
+    token_line_ = request_line_ > 0 ? request_line_ : before_token_line_;
+    rib_current_line = token_line_;
 }
 
 int RibReader::next_token(RibToken &tok) {
     if (pushed_) {
         pushed_ = false;
         tok = pushed_token_;
+        before_token_line_ = token_line_;
+        token_line_ = pushed_line_;
+        rib_current_line = token_line_;
         return tok.kind;
     }
     for (;;) {
         tok.text.clear();
         tok.value = 0;
         if (countdown_ != 0) {
+            start_token(char_line_);  // the array goes on where its last byte was
             int r = binary_token(0, tok);
             if (r != 0) return tok.kind;
             continue;
         }
-        if (skip_whitespace() < 0) return tok.kind = RIB_END;
+        if (skip_whitespace() < 0) {
+            // What a request does at the end of the input reports on the request.
+            if (request_line_ > 0) start_token(request_line_);
+            return tok.kind = RIB_END;
+        }
+        start_token(line_);
         int c = lookahead_;
         bool too_long = false;
         if (c == '#') {
@@ -207,8 +227,9 @@ int RibReader::next_token(RibToken &tok) {
             tok.value = std::strtod(tok.text.c_str(), nullptr);
             tok.kind = RIB_NUMBER;
         } else if (c == '"') {
+            // A string runs to its closing quote, across lines.
             next_char();
-            while (lookahead_ != RIB_END && lookahead_ != '\n' && lookahead_ != '\r' && lookahead_ != '"') {
+            while (lookahead_ != RIB_END && lookahead_ != '"') {
                 int ch = next_char();
                 if (ch == '\\') {
                     if (lookahead_ == RIB_END) break;
@@ -219,7 +240,11 @@ int RibReader::next_token(RibToken &tok) {
                 }
                 too_long |= !append_limited(tok.text, ch);
             }
-            next_char();  // the closing quote (or the end of the line)
+            if (lookahead_ == RIB_END) {
+                ri_error(RIE_SYNTAX, RIE_ERROR, "String not terminated before the end of the input");
+                return tok.kind = RIB_END;
+            }
+            next_char();  // the closing quote
             tok.kind = RIB_STRING;
         } else if (c < 128) {
             tok.text.assign(1, static_cast<char>(next_char()));

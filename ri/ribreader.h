@@ -69,8 +69,14 @@ public:
     int lookahead() const { return lookahead_; }
     // Consumes the lookahead.
     void consume() { next_char(); }
-    // Publishes this reader's file and line as the current RIB position.
+    // Publishes this reader's file and the line of its current token as the
+    // current RIB position.
     void publish() const;
+    // Marks the start of a request at the current token (end_request: outside
+    // any request): a token pushed back after its arguments puts the position
+    // back on the request's line.
+    void begin_request() { request_line_ = token_line_; }
+    void end_request() { request_line_ = 0; }
     const std::string &file_name() const { return name_; }
     int line() const { return line_; }
 
@@ -94,6 +100,8 @@ public:
 private:
     int read_byte();
     int next_char();
+    // A token starts on that line, which becomes the current position.
+    void start_token(int line);
     int skip_whitespace();
     bool append_limited(std::string &text, int c);
     int binary_token(int byte, RibToken &tok);
@@ -111,6 +119,10 @@ private:
     std::string name_;
     int line_ = 0;
     int char_line_ = 0;           // line of the last character consumed
+    int token_line_ = 0;          // line where the current token starts
+    int before_token_line_ = 0;   // that of the token before it
+    int pushed_line_ = 0;         // that of the pushed-back token
+    int request_line_ = 0;        // line of the request being read; 0 outside
     bool pushed_ = false;
     RibToken pushed_token_;
     int countdown_ = 0;           // 1 + floats left of a binary array; 0 outside

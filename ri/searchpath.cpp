@@ -139,3 +139,17 @@ std::string substitute_old_path(const char *value, const char *old_path)
     }
     return out;
 }
+
+const char *standard_shader_path()
+{
+    static const std::string path = [] {
+        std::string exe = velk::executable_dir();
+        std::string p;
+        if (!exe.empty()) p = exe + "/../share/velk/shaders:" + exe + "/../shaders";
+#ifdef VELK_STANDARD_SHADER_DIR
+        p += std::string(p.empty() ? "" : ":") + VELK_STANDARD_SHADER_DIR;
+#endif
+        return p;
+    }();
+    return path.c_str();
+}

@@ -40,3 +40,8 @@ std::string expand_arch_words(const char *path);
 
 // A new search path value with every '&' replaced by the old path.
 std::string substitute_old_path(const char *value, const char *old_path);
+
+// Where the compiled standard shaders are searched, after the user's paths:
+// beside the running program (the installed layout, then the build layout,
+// so a moved build folder still works), then the build folder it was made in.
+const char *standard_shader_path();

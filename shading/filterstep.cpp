@@ -1,6 +1,6 @@
 // filterstep and its operations: filterstep2 (edge, s, pairs) filters over
 // the point's own change of s, found through the derivative neighbours;
-// filterstep3 (edge, s0, s1, pairs) over the given interval. On the stack the
+// filterstep3 (edge, s0, s1, pairs) over the interval [s0, s1]. On the stack the
 // count of pair items is on top, then the arguments; the pair names are on
 // the string stack with the string values.
 #include "shading/filterstep.h"
@@ -82,8 +82,10 @@ void op_filterstep3(ExecFrame *, ShaderVars *)
     float s0 = slstack.pop_float();
     float s1 = slstack.pop_float();
     StepParams sp = pop_params(count);
-    // A reversed interval filters over the same width.
-    slstack.push_float(filterstep_core(edge, s0, sp.width * std::fabs(s1 - s0), sp.filter));
+    // The step filtered over [s0, s1]: centred on the interval, as wide as it
+    // (a reversed interval filters over the same width).
+    float centre = 0.5f * (s0 + s1);
+    slstack.push_float(filterstep_core(edge, centre, sp.width * std::fabs(s1 - s0), sp.filter));
 }
 
 } // namespace

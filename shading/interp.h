@@ -96,7 +96,7 @@ struct OpInfo {
     int opcode;
     int operands;
 };
-// Builds the op table and the handlers once; the number of names (341).
+// Builds the op table and the handlers once; the number of names (358).
 int build_op_table();
 // The op of a name, or null.
 const OpInfo *find_op(const char *name);

@@ -138,6 +138,14 @@ void op_solar2(ExecFrame *f, ShaderVars *sv)
         float between = std::acos(std::fmax(-1.0f, std::fmin(1.0f, c)));
         float gather = std::acos(std::fmax(-1.0f, std::fmin(1.0f, sv->cos_gather_angle)));
         meets = between <= gather + angle;
+        // The light arrives from the direction of its spread nearest the
+        // gather cone: on the cone's rim, so that the loop counts it.
+        float sb = std::sin(between);
+        if (meets && sb > 1e-6f) {
+            Point toward = -dir, g = normalize(sv->gather_axis);
+            Point rim = (toward * std::sin(gather) + g * std::sin(between - gather)) * (1.0f / sb);
+            sv->L = -normalize(rim) * axis.length();
+        }
     }
     bool lit = meets && illuminate_core(sv, 1e38f);
     finish_statement(f, label, lit);
@@ -157,14 +165,31 @@ void op_illuminance_start(ExecFrame *, ShaderVars *sv)
     sv->clight = sv->lsw.current;
 }
 
+// Leaving a light loop early (break): no light is current any more.
+void op_illuminance_end(ExecFrame *, ShaderVars *sv)
+{
+    sv->clight = nullptr;
+}
+
 bool lights_point(const ShaderVars *sv, const LightSource *l)
 {
     const GState *g = sv->surf.get();
     return !g || light_set_contains(g->words, l->id);
 }
 
+// Whether the direction towards a light lies inside an illuminance cone
+// (unit axis; a hair of slack for lights placed on the rim).
+bool inside_cone(const Point &toward, const Point &axis, float cosangle)
+{
+    float len = toward.length();
+    if (!(len > 0)) return false;
+    float c = axis.length() > 0 ? dot(toward, axis) / len : 0;
+    return c >= cosangle - 1e-5f;
+}
+
 // One step of the light loop; the operands stay on the stack while the loop
-// runs (the body returns here for the next light) and go when it ends.
+// runs (the body returns here for the next light) and go when it ends. With a
+// cone the body runs only for lights whose direction lies inside it.
 template <bool CATEGORY, bool CONE>
 void op_illuminance(ExecFrame *f, ShaderVars *sv)
 {
@@ -177,25 +202,26 @@ void op_illuminance(ExecFrame *f, ShaderVars *sv)
     Point axis(0, 0, 0);
     float cosangle = -1;
     if (CONE) {
-        axis = Point::from(p + 3);
+        axis = normalize(Point::from(p + 3));
         cosangle = std::cos(p[6]);
     }
     LightSourceListWalker &w = sv->lsw;
-    if (sv->doillum) {
+    while (sv->doillum) {
         while (!w.end() && (!lights_point(sv, w()) || (CATEGORY && !w()->category_matches(category))))
             w.step();
+        if (w.end()) break;
+        LightSource *light = sv->clight = w();
+        w.call_shader(position, axis, cosangle, 1, sv);
+        sv->L = -sv->L;
+        w.step();
+        // The bouncer gathers over the cone itself and gives no direction.
+        if (!CONE || light->kind == LIGHT_BOUNCER || inside_cone(sv->L, axis, cosangle))
+            return;   // on into the body
     }
-    if (!sv->doillum || w.end()) {
-        slstack.drop(words);
-        if (CATEGORY) slstack.drop_strings(1);
-        sv->clight = nullptr;
-        jump_to(f, label);
-        return;
-    }
-    sv->clight = w();
-    w.call_shader(position, axis, cosangle, 1, sv);
-    sv->L = -sv->L;
-    w.step();
+    slstack.drop(words);
+    if (CATEGORY) slstack.drop_strings(1);
+    sv->clight = nullptr;
+    jump_to(f, label);
 }
 
 } // namespace
@@ -213,6 +239,7 @@ void install_light_ops()
     set_op_handler(248, op_solar2);
     set_op_handler(249, op_ambience0);
     set_op_handler(254, op_illuminance_start);
+    set_op_handler(201, op_illuminance_end);
     set_op_handler(250, op_illuminance<false, false>);
     set_op_handler(251, op_illuminance<true, false>);
     set_op_handler(252, op_illuminance<false, true>);

@@ -100,6 +100,7 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     }
     sv->Cl = Color(0, 0, 0);
     sv->Ol = Color(1, 1, 1);
+    sv->L = Point(0, 0, 0);   // no direction until a light statement gives one
     sv->shadowfilter = Color(1, 1, 1);
     int answer = run_function ? run_function(sv, params()) : 0;
     sv->Cl = sv->Cl * sv->shadowfilter * weight;

@@ -346,9 +346,16 @@ bool TextShaderLoader::read_declarations(bool is_param, bool is_output)
         }
         uint32_t address = segment_address(is_param ? SEG_PARAM : SEG_LOCAL, offset);
         symbols_.push_back({is_param ? GV_PARAM : GV_LOCAL, type, address, 0});
-        if (is_array && !table.lookup(interned))
+        // A shader's own variable named like a global (a parameter "t" or "Cs")
+        // is what its code names; the global stays out of reach in this shader.
+        const GlobalVarInfo *seen = static_cast<const GlobalVarInfo *>(table.lookup(interned));
+        bool hides_global = seen && seen->kind == GV_GLOBAL;
+        if (is_array && (!seen || hides_global))
             arrays_.push_back({address, static_cast<int32_t>(count)});
-        table.add(interned, &symbols_.back());
+        if (hides_global)
+            table.add_hiding(interned, &symbols_.back());
+        else
+            table.add(interned, &symbols_.back());
     }
 }
 
@@ -361,8 +368,10 @@ void TextShaderLoader::read_operand(CodeArray &code)
         NameTable &table = global_variable_table();
         g = static_cast<const GlobalVarInfo *>(table.lookup(t.c_str()));
         if (g && g->kind == GV_GLOBAL && kind_ == SH_LIGHT) {
+            // The globals are the oldest entries: a parameter of the view's
+            // name does not take its place.
             if (const char *view = light_view_name(t))
-                g = static_cast<const GlobalVarInfo *>(table.lookup(view));
+                g = static_cast<const GlobalVarInfo *>(table.lookup_oldest(view));
         }
     }
     if (!g) {
@@ -573,15 +582,6 @@ Shader *read_text_shader(const char *name, const char *path, FILE *stream)
 {
     TextShaderLoader loader(name, path, stream);
     return loader.load();
-}
-
-const char *standard_shader_path()
-{
-#ifdef VELK_STANDARD_SHADER_DIR
-    return VELK_STANDARD_SHADER_DIR;
-#else
-    return "";
-#endif
 }
 
 Shader *load_compiled_shader(const char *name)

@@ -15,8 +15,6 @@ inline constexpr const char RENDERER_VERSION[] = "2.5.0.7";
 // name at each place; loads what it finds. Null when nothing is found or the
 // file is refused (reported).
 Shader *load_compiled_shader(const char *name);
-// The directory of the compiled standard shaders ("" when the build gave none).
-const char *standard_shader_path();
 // Reads a compiled text shader from path (or from an open stream) and
 // registers it under name. Null when refused (reported).
 Shader *read_text_shader(const char *name, const char *path, FILE *stream = nullptr);

@@ -11,11 +11,24 @@ int NameTable::add(const char *name, void *record)
     return 0;
 }
 
+void NameTable::add_hiding(const char *name, void *record)
+{
+    entries_.push_back({NewToken(name), record});
+}
+
 void *NameTable::lookup(const char *name) const
 {
     if (!name) return nullptr;
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
         if (std::strcmp(it->name, name) == 0) return it->record;
+    return nullptr;
+}
+
+void *NameTable::lookup_oldest(const char *name) const
+{
+    if (!name) return nullptr;
+    for (const Entry &e : entries_)
+        if (std::strcmp(e.name, name) == 0) return e.record;
     return nullptr;
 }
 

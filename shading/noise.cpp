@@ -12,11 +12,26 @@ const int MAX_DIM = 4;
 
 // Lattice cell and offset of one coordinate. Coordinates go through 64-bit
 // integers; non-finite and huge ones land on cell 0 or the last cell.
+// Both lattice points are reduced on their own (the upper one wraps from 255
+// to 0, and a period is taken on the whole cell number), so that every
+// lattice point has one gradient whichever cell reaches it: the noise stays
+// continuous where a coordinate crosses 0 or a multiple of 256, and a period
+// holds for negative coordinates and for periods that do not divide 256.
 struct Lattice {
     int lo, hi;     // reduced indices of the lower and upper lattice points
     float f;        // offset from the lower point, in [0, 1)
     float w;        // weight of the lower point
 };
+
+// Lattice point i (64-bit) as a table index, modulo period when periodic.
+int lattice_index(int64_t i, int period)
+{
+    if (period >= 1) {
+        i %= period;
+        if (i < 0) i += period;
+    }
+    return int(uint64_t(i) & 255u);
+}
 
 Lattice lattice(float x, int period)
 {
@@ -30,13 +45,8 @@ Lattice lattice(float x, int period)
     } else {
         l.f = 0.0f;
     }
-    int r = int(uint64_t(i) & 255u);
-    l.lo = r;
-    l.hi = r + 1;
-    if (period >= 1) {
-        l.lo = r % period;
-        l.hi = (r + 1) % period;
-    }
+    l.lo = lattice_index(i, period);
+    l.hi = lattice_index(i + 1, period);
     l.w = (2.0f * l.f - 3.0f) * l.f * l.f + 1.0f;
     return l;
 }

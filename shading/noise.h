@@ -34,5 +34,6 @@ int RxCellNoise(int nin, float *in, int nout, float *out);
 // At the first call with enabled set, looks for the noise library
 // ("librx.so" in the current directory, else "lib/librx.so" in the current
 // directory or under $RMANTREE) and, when it exports RxNoise, RxPNoise and
-// RxCellNoise, routes all noise through it. Later calls do nothing.
+// RxCellNoise, routes all noise through it; otherwise says so (a warning)
+// and keeps the built-in noise. Later calls do nothing.
 void load_rx_library(bool enabled);

@@ -4,6 +4,7 @@
 #include "shading/noise.h"
 
 #include "platform/dynlib.h"
+#include "ri/rierror.h"
 #include "ri/searchpath.h"
 
 #include <cmath>
@@ -160,16 +161,27 @@ void load_rx_library(bool enabled)
     if (e.library_tried || !enabled) return;
     e.library_tried = true;
 
+    // Asked for and not had: said once, so that the pictures are not taken
+    // for the library's noise.
     velk::DynLib *lib = nullptr;
     if (find_dso("librx.so", "", &lib) != DSO_LOADED) {
         const char *tree = std::getenv("RMANTREE");
-        if (find_dso("lib/librx.so", tree ? tree : "", &lib) != DSO_LOADED) return;
+        if (find_dso("lib/librx.so", tree ? tree : "", &lib) != DSO_LOADED) {
+            ri_error(RIE_NOFILE, RIE_WARNING,
+                     "noise library librx.so not found (current directory, $RMANTREE/lib): "
+                     "using the built-in noise");
+            return;
+        }
     }
     auto noise = velk::dynlib_function<NoiseEntry>(lib, "RxNoise");
     auto pnoise = velk::dynlib_function<PeriodicEntry>(lib, "RxPNoise");
     auto cell = velk::dynlib_function<NoiseEntry>(lib, "RxCellNoise");
     // The library stays loaded either way (it is never unloaded).
-    if (!noise || !pnoise || !cell) return;
+    if (!noise || !pnoise || !cell) {
+        ri_error(RIE_BADFILE, RIE_WARNING,
+                 "noise library librx.so lacks RxNoise, RxPNoise or RxCellNoise: using the built-in noise");
+        return;
+    }
     for (int i = 0; i < 4; ++i) {
         e.noise_float[i] = e.noise_triple[i] = noise;
         e.pnoise_float[i] = e.pnoise_triple[i] = pnoise;

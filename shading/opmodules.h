@@ -43,3 +43,7 @@ void install_light_ops();
 void install_trace_ops();
 // ftexture, ctexture, fenvironment, cenvironment, shadow, bump, textureinfo.
 void install_texture_ops();
+// mcomp, msetcomp, mmix and the equality of matrices.
+void install_matrix_ops();
+// Dtime of floats and triples.
+void install_time_ops();

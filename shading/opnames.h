@@ -18,7 +18,7 @@ struct OpName {
     OpGroup group;
 };
 
-inline constexpr int OP_NAME_COUNT = 341;  // names registered
+inline constexpr int OP_NAME_COUNT = 358;  // names registered
 inline constexpr int MAX_OPCODE = 286;     // highest opcode; handler tables hold MAX_OPCODE + 1
 
 // All names in registration order (core, geometry, texture); count in *count when given.

@@ -49,6 +49,8 @@ void install_op_modules()
     install_light_ops();
     install_trace_ops();
     install_texture_ops();
+    install_matrix_ops();
+    install_time_ops();
 }
 
 } // namespace

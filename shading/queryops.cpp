@@ -22,12 +22,16 @@ bool float_type(int type)
     return type != PtSTRING && type != PtINT && shader_type_size(type) > 0;
 }
 
+// Words behind the destination of a query: the type's size, or the whole
+// array when the running operation names one.
+int query_room = 0;
+
 // Writes up to n numbers into a destination of the type: 1, or 0 when the
 // type holds no numbers.
 int answer_numbers(int type, void *data, const float *v, int n)
 {
     if (!float_type(type)) return 0;
-    int room = shader_type_size(type) / 4;
+    int room = query_room > 0 ? query_room : shader_type_size(type) / 4;
     std::memcpy(data, v, 4 * static_cast<size_t>(n < room ? n : room));
     return 1;
 }
@@ -51,10 +55,14 @@ int answer_string(int type, void *data, const char *text)
 template <int (*QUERY)(Intersection *, const char *, int, void *)>
 void op_query(ExecFrame *f, ShaderVars *sv)
 {
-    char *dest = next_operand(f);
+    const uint32_t word = next_word(f);
+    char *dest = operand_address(word, f);
     int type = static_cast<int>(slstack.pop_float());
     const char *name = slstack.pop_string();
+    int length = f->shader ? f->shader->array_length(word) : 1;
+    query_room = float_type(type) && length > 1 ? length * shader_type_size(type) / 4 : 0;
     int known = slstack.failed() ? 0 : QUERY(sv, name, type, dest);
+    query_room = 0;
     slstack.push_float(known ? 1.0f : 0.0f);
 }
 

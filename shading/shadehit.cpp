@@ -77,6 +77,7 @@ float *new_scratch()
     int n = deriv_scratch_floats();
     float *s = static_cast<float *>(shading_arena().take(n * sizeof(float)));
     std::memset(s, 0, n * sizeof(float));
+    deriv_scratch_fresh(s);
     return s;
 }
 

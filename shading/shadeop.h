@@ -1,30 +1,13 @@
 // Shadeop plug-ins: shading-language functions implemented by libraries on
-// the shader search path. A library exports, per function name, a table
-// "<name>_shadeops" of rows (declaration, init symbol, cleanup symbol) ended
-// by a row with a null or empty declaration; the method named in the matching
-// row's declaration is called as
-//     int method(void *init_data, int argc, void **argv)
-// with argv[0] the result's storage and argv[i] the address of argument i (a
-// string argument: the address of a slot holding its text pointer). The init
-// function, `void *init(void)`, runs once per binding; the cleanup function,
-// `void cleanup(void *init_data)`, runs at program exit.
+// the shader search path, bound once per declaration (the library's table
+// and calling convention are in shadeop_table.h).
 #pragma once
 #include <cstdint>
 
 #include "ri/symtab.h"
+#include "shading/shadeop_table.h"
 
 namespace velk { struct DynLib; }
-
-// One row of a "<name>_shadeops" table.
-struct ShadeopRow {
-    const char *declaration;
-    const char *init;
-    const char *cleanup;
-};
-
-typedef int (*ShadeopMethod)(void *init_data, int argc, void **argv);
-typedef void *(*ShadeopInit)(void);
-typedef void (*ShadeopCleanup)(void *init_data);
 
 // A declaration bound to its library, cached by the declaration text.
 struct ShadeopBinding : public SymbolEntry {

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <unordered_map>
+#include <vector>
 
 #include "ri/declarations.h"
 #include "ri/renderer.h"
@@ -131,14 +133,38 @@ int deriv_scratch_floats()
     return bytes / (int)sizeof(float);
 }
 
+namespace {
+
+// Slots past the end of a scratch area, by area: a shader that outgrows
+// "derivmemory" (a derivative call in a long loop) still gets its
+// derivatives. Indexed like the area itself; an area made anew at an address
+// drops what an earlier one left there.
+std::unordered_map<const float *, std::vector<float>> &overflow_slots()
+{
+    static std::unordered_map<const float *, std::vector<float>> slots;
+    return slots;
+}
+
+// Past this many slots (64 MB) derivatives give their placeholders.
+const int MAX_SCRATCH_FLOATS = 1 << 24;
+
+} // namespace
+
+void deriv_scratch_fresh(const float *area)
+{
+    overflow_slots().erase(area);
+}
+
 DerivScratch::DerivScratch(ShaderVars *sv) : sv_(sv), saved_(sv->scratch), saved_mark_(sv->highestscratch)
 {
     sv->scratch = new float[deriv_scratch_floats()]();
+    deriv_scratch_fresh(sv->scratch);
     sv->highestscratch = 0;
 }
 
 DerivScratch::~DerivScratch()
 {
+    deriv_scratch_fresh(sv_->scratch);
     delete[] sv_->scratch;
     sv_->scratch = saved_;
     sv_->highestscratch = saved_mark_;
@@ -147,15 +173,31 @@ DerivScratch::~DerivScratch()
 const float *Intersection::deriv_exchange(const float *value, int count)
 {
     int base = highestscratch;
-    highestscratch += 2 * count;
     // The slot numbers advance in every run, so the n-th derivative operation
     // meets the same slots in the neighbour runs and the main run.
-    if (!doareaops || !scratch || base < 0 || highestscratch > deriv_scratch_floats()) return nullptr;
-    if (whichdisp == DISP_DU || whichdisp == DISP_DV) {
-        std::memcpy(scratch + base + count * (whichdisp - 1), value, count * sizeof(float));
+    if (base <= MAX_SCRATCH_FLOATS) highestscratch += 2 * count;
+    if (!doareaops || !scratch || base < 0) return nullptr;
+    float *slots;
+    if (highestscratch <= deriv_scratch_floats()) {
+        slots = scratch + base;
+    } else if (highestscratch <= MAX_SCRATCH_FLOATS) {
+        std::vector<float> &more = overflow_slots()[scratch];
+        if (more.size() < size_t(highestscratch)) more.resize(size_t(highestscratch), 0.0f);
+        slots = more.data() + base;
+    } else {
+        static bool reported = false;
+        if (!reported)
+            ri_error(RIE_NOMEM, RIE_ERROR,
+                     "Out of deriv scratch space: derivatives past %d calls in one shading are 0.001",
+                     MAX_SCRATCH_FLOATS / 2);
+        reported = true;
         return nullptr;
     }
-    return scratch + base;
+    if (whichdisp == DISP_DU || whichdisp == DISP_DV) {
+        std::memcpy(slots + count * (whichdisp - 1), value, count * sizeof(float));
+        return nullptr;
+    }
+    return slots;
 }
 
 // Layout facts the pool and native shaders rely on.

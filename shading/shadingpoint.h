@@ -102,10 +102,11 @@ struct Intersection {
     float shade(Ray &ray);
 
     // Reserves `count` x 2 derivative scratch slots for one derivative
-    // operation whose values are `count` floats. In a neighbour run the value
-    // is stored into the run's group and null is answered; null is also the
-    // answer when derivatives are off for the run or the scratch is full: the
-    // caller then answers its placeholder. In the main run the answer is the
+    // operation whose values are `count` floats; slots past the end of the
+    // area are kept beside it. In a neighbour run the value is stored into
+    // the run's group and null is answered; null is also the answer when
+    // derivatives are off for the run (or past 2^24 slots, reported once):
+    // the caller then answers its placeholder. In the main run the answer is the
     // stored neighbour values, the +du group first, then the +dv group.
     const float *deriv_exchange(const float *value, int count);
 
@@ -223,6 +224,8 @@ private:
 
 // Floats in a derivative scratch area ("derivmemory" / 4).
 int deriv_scratch_floats();
+// Forgets the slots kept past the end of an area that is made or freed.
+void deriv_scratch_fresh(const float *area);
 
 // Runs shader on sv for a use (SHADER_USES) with a parameter block: sets
 // shadetype, thisshader and the use's shader space, gives the run a fresh

@@ -54,10 +54,12 @@ struct Pencil {
 
 float channel_sum(const Color &c) { return c.x + c.y + c.z; }
 
-bool inside(float u, float v)
+// Inside or on the edge of the patch: a specular point on the seam of two
+// patches belongs to both (and is counted once by the caller).
+bool on_patch(float u, float v)
 {
     const RadPatch *p = ctx.patch;
-    return u > p->umin && u < p->umax && v > p->vmin && v < p->vmax;
+    return u >= p->umin && u <= p->umax && v >= p->vmin && v <= p->vmax;
 }
 
 // The unit normal at P turned against the incoming direction (P - source).
@@ -81,21 +83,30 @@ Point refracted(const Point &d, const Point &N, float eta)
     return d * eta + N * (eta * c1 - std::sqrt(k));
 }
 
+// The direction light leaves the surface at P (unit normal N facing the
+// incoming side) for unit incoming d: mirror or refracted; false for total
+// internal reflection.
+bool leaving(const Point &d, const Point &N, Point &out)
+{
+    out = ctx.refract ? refracted(d, N, ctx.eta) : mirror(d, N);
+    if (!(out.length() >= 0.0001f)) return false;
+    out = normalize(out);
+    return true;
+}
+
+// 1 - the cosine between the direction light leaves the surface point at
+// (u, v) and the direction to the receiver: 0 exactly at a specular point,
+// smooth (quadratic in the angle) around it, at any incidence, for
+// reflection and refraction alike.
 float mirror_objective(const float *uv)
 {
-    if (!inside(uv[0], uv[1])) return 1;
+    if (!on_patch(uv[0], uv[1])) return 1;
     Point P, N;
     rad_surface_point(ctx.surface, uv[0], uv[1], P, N);
     N = facing_normal(N, P);
-    Point in = normalize(P - ctx.source), out = normalize(ctx.receiver - P);
-    if (!ctx.refract) return -dot(normalize(mirror(in, N)), out);
-    float c1 = dot(in, N), c2 = dot(out, N);
-    float a = 1 - c1 * c1;
-    // The ratio of the sines holds on a whole curve of the surface; the
-    // refracted ray also keeps to the plane of incidence.
-    float off_plane = std::fabs(dot(cross(in, N), out));
-    if (!(a > 1e-12f)) return std::fabs(ctx.eta) + off_plane;
-    return std::fabs(ctx.eta - std::sqrt(std::max(0.0f, 1 - c2 * c2) / a)) + off_plane;
+    Point in = normalize(P - ctx.source), out;
+    if (!leaving(in, N, out)) return 2;
+    return 1 - dot(out, normalize(ctx.receiver - P));
 }
 
 float uv_penalty(const float *uv)
@@ -147,39 +158,65 @@ void in_frame(float k1, float k2, const Point &a1, const Point &a2, const Point 
 
 } // namespace
 
+// The world-space derivatives of the surface at (u, v).
+static void world_derivs(GSurface *s, float u, float v, Point &Pu, Point &Pv)
+{
+    const float t = current_renderer ? current_renderer->options.shutter_open : 0;
+    Point du, dv;
+    s->eval_derivs(u, v, t, du, dv);
+    if (s->xform.is_set()) {
+        s->xform->vector_to_world(du.data(), Pu.data(), t);
+        s->xform->vector_to_world(dv.data(), Pv.data(), t);
+    } else {
+        Pu = du, Pv = dv;
+    }
+}
+
+// The derivative of the world unit normal along one parameter at (u, v), by
+// central differences (one-sided at the parameter's ends). Unit normals are
+// well scaled, so float differences keep their precision, unlike second
+// differences of positions.
+static Point normal_derivative(GSurface *s, float u, float v, bool along_u)
+{
+    const float h = 0.001f;
+    float x = along_u ? u : v;
+    float lo = std::max(0.0f, x - h), hi = std::min(1.0f, x + h);
+    Point P, N0, N1;
+    if (along_u) {
+        rad_surface_point(s, lo, v, P, N0);
+        rad_surface_point(s, hi, v, P, N1);
+    } else {
+        rad_surface_point(s, u, lo, P, N0);
+        rad_surface_point(s, u, hi, P, N1);
+    }
+    return hi > lo ? (N1 - N0) / (hi - lo) : Point();
+}
+
 // The principal curvatures of the surface at (u, v) with their axes (world
-// space), from finite differences of the derivatives.
+// space), positive where the surface bends towards its front normal: the
+// second fundamental form from the analytic first derivatives and the
+// derivatives of the normal (Weingarten), in an orthonormal tangent frame.
+// Where the parameters are degenerate (the pole of a sphere) the curvature
+// is taken at a point next to it, curvature being continuous.
 static void surface_curvature(GSurface *s, float u, float v, float &k1, float &k2, Point &a1, Point &a2)
 {
-    const float h = 0.005f;
-    const float hu = u >= 0.995f ? -h : h, hv = v >= 0.995f ? -h : h;
-    Point P, N, Pu, Pv, Puu, Puv, Pvv;
+    Point P, N, Pu, Pv;
     rad_surface_point(s, u, v, P, N);
-    auto world = [s](float uu, float vv) {
-        Point p, n;
-        rad_surface_point(s, uu, vv, p, n);
-        return p;
-    };
-    Point p00 = P, p10 = world(u + hu, v), p01 = world(u, v + hv), p20 = world(u + 2 * hu, v),
-          p02 = world(u, v + 2 * hv), p11 = world(u + hu, v + hv);
-    Pu = (p10 - p00) / hu;
-    Pv = (p01 - p00) / hv;
-    Puu = (p20 - p10 * 2 + p00) / (hu * hu);
-    Pvv = (p02 - p01 * 2 + p00) / (hv * hv);
-    Puv = (p11 - p10 - p01 + p00) / (hu * hv);
-    Point e1 = normalize(Pu), e2 = normalize(cross(N, e1));
-    // First and second fundamental forms in (u, v), then the shape operator
-    // in the orthonormal tangent frame (e1, e2).
-    float E = dot(Pu, Pu), F = dot(Pu, Pv), G = dot(Pv, Pv);
-    float L = dot(Puu, N), M = dot(Puv, N), Nn = dot(Pvv, N);
-    float det = E * G - F * F;
-    if (!(det > 1e-20f)) {
-        k1 = k2 = 0, a1 = e1, a2 = e2;
-        return;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        world_derivs(s, u, v, Pu, Pv);
+        const float area = cross(Pu, Pv).length(), scale = Pu.length() * Pv.length();
+        if (area > 1e-4f * scale && scale > 0) break;
+        // Step towards the middle of the parameter square.
+        const float step = 0.002f * float(1 << attempt);
+        u += u < 0.5f ? step : -step;
+        v += v < 0.5f ? step : -step;
     }
+    Point e1 = normalize(Pu), e2 = normalize(cross(N, e1));
+    const Point Nu = normal_derivative(s, u, v, true), Nv = normal_derivative(s, u, v, false);
+    const float L = -dot(Pu, Nu), M = -0.5f * (dot(Pu, Nv) + dot(Pv, Nu)), Nn = -dot(Pv, Nv);
     // Tangent frame coordinates of Pu and Pv.
     float pu1 = dot(Pu, e1), pv1 = dot(Pv, e1), pv2 = dot(Pv, e2);
-    if (std::fabs(pv2) < 1e-12f) {
+    if (!(std::fabs(pu1) > 1e-12f) || !(std::fabs(pv2) > 1e-12f)) {
         k1 = k2 = 0, a1 = e1, a2 = e2;
         return;
     }
@@ -223,6 +260,12 @@ void carry(Pencil &p, const Point &N, float s1, float s2, const Point &sa1, cons
     diagonalise(nA, nB, nC, e1, e2, p.k1, p.k2, p.a1, p.a2);
     float after = std::fabs(p.k1 * p.k2);
     if (after > 0) p.factor *= before / after;
+    // Through a refraction the beam's cross-section changes with the
+    // cosines on either side (the flux stays): ci / ct.
+    if (ctx.refract) {
+        float ct = std::fabs(dot(out, N));
+        if (ct > 0) p.factor *= ci / ct;
+    }
 }
 
 struct Found {
@@ -232,6 +275,81 @@ struct Found {
     int iterations;
 };
 
+// The direction from P to the receiver less the direction light leaves P,
+// at (u, v); false where no light leaves towards the receiver side.
+bool residual(const float *uv, Point &r)
+{
+    Point P, N, out;
+    rad_surface_point(ctx.surface, uv[0], uv[1], P, N);
+    N = facing_normal(N, P);
+    if (!leaving(normalize(P - ctx.source), N, out)) return false;
+    r = normalize(ctx.receiver - P) - out;
+    return r.x == r.x && r.y == r.y && r.z == r.z;
+}
+
+// The Gauss-Newton step towards the specular point from (u, v), on the
+// direction residual with a finite-difference Jacobian; false where it
+// cannot be taken.
+bool newton_step(const float *uv, const Point &r, float *step)
+{
+    const RadPatch *p = ctx.patch;
+    const float hu = 1e-4f * (p->umax - p->umin), hv = 1e-4f * (p->vmax - p->vmin);
+    // Differences taken towards the inside of the patch.
+    const float su = uv[0] + hu > p->umax ? -hu : hu, sv = uv[1] + hv > p->vmax ? -hv : hv;
+    float a[2] = {uv[0] + su, uv[1]}, b[2] = {uv[0], uv[1] + sv};
+    Point ru, rv;
+    if (!residual(a, ru) || !residual(b, rv)) return false;
+    Point Ju = (ru - r) / su, Jv = (rv - r) / sv;
+    // Normal equations of the 3x2 least-squares step.
+    float guu = dot(Ju, Ju), guv = dot(Ju, Jv), gvv = dot(Jv, Jv);
+    float bu = -dot(Ju, r), bv = -dot(Jv, r);
+    float det = guu * gvv - guv * guv;
+    if (!(std::fabs(det) > 0)) return false;
+    step[0] = (gvv * bu - guv * bv) / det;
+    step[1] = (guu * bv - guv * bu) / det;
+    return std::isfinite(step[0]) && std::isfinite(step[1]);
+}
+
+// The largest direction residual (about the angle in radians between the
+// light leaving the point and the way to the receiver) of a point taken as
+// specular; float directions reach about 1e-6.
+const float CONVERGED_RESIDUAL = 1e-4f;
+
+// What a Newton descent on the patch ended with.
+enum Descent { CONVERGED, ELSEWHERE, STUCK };
+
+// Gauss-Newton descent of the direction residual from uv, kept on the patch
+// (steps halved until the residual drops). A point pressed against an edge
+// whose next step leads out of the patch is the nearest point of this patch
+// to a specular point of a neighbour, which finds it itself: ELSEWHERE.
+Descent newton_descent(float *uv)
+{
+    const RadPatch *p = ctx.patch;
+    const float eu = 1e-3f * (p->umax - p->umin), ev = 1e-3f * (p->vmax - p->vmin);
+    Point r;
+    if (!residual(uv, r)) return STUCK;
+    float step[2] = {0, 0};
+    for (int it = 0; it < 12 && r.length() > 1e-6f; ++it) {
+        if (!newton_step(uv, r, step)) return STUCK;
+        bool moved = false;
+        for (float scale = 1; scale > 0.06f && !moved; scale *= 0.5f) {
+            float next[2] = {std::min(std::max(uv[0] + scale * step[0], p->umin), p->umax),
+                             std::min(std::max(uv[1] + scale * step[1], p->vmin), p->vmax)};
+            Point rn;
+            if (residual(next, rn) && rn.length() < r.length()) {
+                uv[0] = next[0], uv[1] = next[1], r = rn;
+                moved = true;
+            }
+        }
+        if (!moved) break;
+    }
+    if (!newton_step(uv, r, step)) return STUCK;
+    if (!(uv[0] + step[0] >= p->umin - eu && uv[0] + step[0] <= p->umax + eu && uv[1] + step[1] >= p->vmin - ev &&
+          uv[1] + step[1] <= p->vmax + ev))
+        return ELSEWHERE;
+    return r.length() < CONVERGED_RESIDUAL ? CONVERGED : STUCK;
+}
+
 bool find_reflection_point(PathRecord *rec, Found &f)
 {
     const RadPatch *p = ctx.patch;
@@ -239,27 +357,27 @@ bool find_reflection_point(PathRecord *rec, Found &f)
     if (rec && rec->solved) start[0] = rec->u, start[1] = rec->v;
     float steps[2] = {(p->umax - p->umin) / 16, (p->vmax - p->vmin) / 16};
     float uv[2];
-    set_objective(mirror_objective, uv_penalty);
-    pattern_search(start, steps, uv, 2, 200, 0.0001f, &f.iterations);
+    // Newton's method converges in a few steps from anywhere near the point;
+    // the pattern search is the slow, sure way when it gets stuck.
+    copy_floats(uv, start, 2);
+    f.iterations = 0;
+    Descent d = newton_descent(uv);
+    if (d == STUCK) {
+        set_objective(mirror_objective, uv_penalty);
+        pattern_search(start, steps, uv, 2, 200, 0.0001f, &f.iterations);
+        d = on_patch(uv[0], uv[1]) ? newton_descent(uv) : STUCK;
+    }
+    const bool here = d == CONVERGED;
     if (rec) rec->u = uv[0], rec->v = uv[1], rec->solved = true;
-    if (!inside(uv[0], uv[1])) return false;
+    if (!here) return false;
     rad_surface_point(ctx.surface, uv[0], uv[1], f.P, f.N);
     if ((f.P - ctx.receiver).length() < 0.01f) return false;
     f.in = f.P - ctx.source;
     f.N = facing_normal(f.N, f.P);
-    Point d = normalize(f.in);
-    f.out = ctx.refract ? refracted(d, f.N, ctx.eta) : mirror(d, f.N);
-    if (f.out.length() < 0.0001f) return false;
-    f.out = normalize(f.out);
+    if (!leaving(normalize(f.in), f.N, f.out)) return false;
     Point R = ctx.receiver - f.P;
     float len = R.length();
     float cosine = dot(R, f.out) / len;
-    // A search that ends pressed against the patch's edge found the nearest
-    // point of this patch, not a reflection point (that lies in a neighbour,
-    // which finds it itself): only a true reflection counts there.
-    const float mu = 0.01f * (p->umax - p->umin), mv = 0.01f * (p->vmax - p->vmin);
-    const bool at_edge = uv[0] - p->umin < mu || p->umax - uv[0] < mu || uv[1] - p->vmin < mv || p->vmax - uv[1] < mv;
-    if (at_edge && cosine < 0.9999f) return false;
     if (!(cosine >= 0.9925f && cosine <= 1.0075f)) {
         if (radiosity_running() && render_debug_level >= 2) {
             fprintf(stderr, "%s%g %g    %d iters\n", cosine < 0.9925f ? "Not a true reflection " :
@@ -278,49 +396,45 @@ bool find_reflection_point(PathRecord *rec, Found &f)
     return true;
 }
 
-// The light over one path, averaged over samples.
-Color specular_path_transfer(LightSource *light, PathRecord *rec, int samples)
+// The light of one found path at the receiver: the light's colour at the
+// point carried as a pencil through the surface and on to the receiver.
+Color path_light(LightSource *light, const Found &f, int k, int samples, Intersection &sv)
 {
-    if (light->kind != LIGHT_ORDINARY && light->kind != LIGHT_AREA) return Color();
-    Color total;
-    Intersection sv;
-    sv.obj = ctx.surface;
-    sv.surf = ctx.surface->attrs;
-    sv.doillum = 1;
-    for (int k = 0; k < samples; ++k) {
-        sv.shade_index = next_shade_index();
-        light->run(ctx.receiver, ctx.receiver_N, 0, 0, k, samples, &sv);
-        ctx.source = sv.Pl;
-        Found f;
-        if (!find_reflection_point(rec, f)) continue;
-        sv.shade_index = next_shade_index();
-        light->run(f.P, f.N, 0, 0, k, samples, &sv);
-        Color Cl = sv.Cl;
-        Point out = ctx.receiver - f.P;
-        if (!(dot(ctx.receiver_N, out) < 0)) continue;
-        float din = f.in.length(), dout = out.length();
-        if (!(din > 0) || !(dout > 0)) continue;
-        Pencil p;
-        p.P = f.P;
-        p.d = normalize(f.in);
-        Point t = normalize(Point(p.d.z - p.d.y, p.d.x - p.d.z, p.d.y - p.d.x));
-        p.a1 = t;
-        p.a2 = normalize(cross(p.d, t));
-        p.k1 = p.k2 = -1 / din;
-        p.factor = din * din;
-        float s1, s2;
-        Point sa1, sa2;
-        surface_curvature(ctx.surface, f.u, f.v, s1, s2, sa1, sa2);
-        Point Nraw, Praw;
-        rad_surface_point(ctx.surface, f.u, f.v, Praw, Nraw);
-        if (dot(Nraw, f.out) < 0) s1 = -s1, s2 = -s2;
-        carry(p, f.N, s1, s2, sa1, sa2, f.out);
-        float k1 = p.k1 / (1 - p.k1 * dout), k2 = p.k2 / (1 - p.k2 * dout);
-        float scale = -dot(ctx.receiver_N, out) / dout * std::fabs(k1 * k2) * p.factor;
-        total += Cl * f.T * scale;
-    }
-    return total * (1.0f / float(samples));
+    sv.shade_index = next_shade_index();
+    light->run(f.P, f.N, 0, 0, k, samples, &sv);
+    Color Cl = sv.Cl;
+    Point out = ctx.receiver - f.P;
+    if (!(dot(ctx.receiver_N, out) < 0)) return Color();
+    float din = f.in.length(), dout = out.length();
+    if (!(din > 0) || !(dout > 0)) return Color();
+    Pencil p;
+    p.P = f.P;
+    p.d = normalize(f.in);
+    Point t = normalize(Point(p.d.z - p.d.y, p.d.x - p.d.z, p.d.y - p.d.x));
+    p.a1 = t;
+    p.a2 = normalize(cross(p.d, t));
+    p.k1 = p.k2 = -1 / din;
+    p.factor = din * din;
+    float s1, s2;
+    Point sa1, sa2;
+    surface_curvature(ctx.surface, f.u, f.v, s1, s2, sa1, sa2);
+    Point Nraw, Praw;
+    rad_surface_point(ctx.surface, f.u, f.v, Praw, Nraw);
+    if (dot(Nraw, f.out) < 0) s1 = -s1, s2 = -s2;
+    carry(p, f.N, s1, s2, sa1, sa2, f.out);
+    float k1 = p.k1 / (1 - p.k1 * dout), k2 = p.k2 / (1 - p.k2 * dout);
+    float scale = -dot(ctx.receiver_N, out) / dout * std::fabs(k1 * k2) * p.factor;
+    Color c = Cl * f.T * scale;
+    return c.x == c.x && c.y == c.y && c.z == c.z ? c : Color();
 }
+
+// One surface patch a light may reach the receiver over, with its path
+// record when there is one.
+struct Target {
+    GSurface *surface;
+    RadPatch *patch;
+    PathRecord *rec;
+};
 
 void set_surface(GSurface *s, RadPatch *p)
 {
@@ -331,10 +445,79 @@ void set_surface(GSurface *s, RadPatch *p)
     ctx.eta = g->refraction_index != 0 ? 1 / g->refraction_index : 1;
 }
 
+// Two specular points of one surface closer than this (relative to the size
+// of the patch) are one point: found by the two patches of a seam, or by
+// every patch that meets at a pole.
+const float SAME_POINT = 0.01f;
+
+// The light of one light over each target, averaged over samples, into
+// light_of (one per target). A specular point found by several targets of
+// one surface counts once, for the first. Samples whose light position
+// repeats the previous one (every sample of a point light) reuse its
+// result instead of searching again.
+void specular_path_transfer(LightSource *light, std::vector<Target> &targets, int samples,
+                            std::vector<Color> &light_of)
+{
+    const size_t n = targets.size();
+    light_of.assign(n, Color());
+    if (light->kind != LIGHT_ORDINARY && light->kind != LIGHT_AREA) return;
+    if (n == 0) return;
+    const Point receiver = ctx.receiver;
+    Intersection sv;
+    sv.obj = targets[0].surface;
+    sv.surf = targets[0].surface->attrs;
+    sv.doillum = 1;
+    std::vector<Color> sample(n);
+    std::vector<std::pair<GSurface *, Point>> seen;
+    Point last_source;
+    bool repeatable = false;
+    for (int k = 0; k < samples; ++k) {
+        sv.shade_index = next_shade_index();
+        light->run(receiver, ctx.receiver_N, 0, 0, k, samples, &sv);
+        const Point source = sv.Pl;
+        if (!(repeatable && source == last_source)) {
+            seen.clear();
+            for (size_t i = 0; i < n; ++i) {
+                sample[i] = Color();
+                set_surface(targets[i].surface, targets[i].patch);
+                sv.obj = ctx.surface;
+                sv.surf = ctx.surface->attrs;
+                ctx.source = source;
+                Found f;
+                if (!find_reflection_point(targets[i].rec, f)) continue;
+                const RadPatch *p = ctx.patch;
+                Point c0, c1, n;
+                rad_surface_point(ctx.surface, p->umin, p->vmin, c0, n);
+                rad_surface_point(ctx.surface, p->umax, p->vmax, c1, n);
+                const float tol = SAME_POINT * (c1 - c0).length();
+                bool counted = false;
+                for (const auto &q : seen) counted |= q.first == ctx.surface && (q.second - f.P).length() < tol;
+                if (counted) continue;
+                seen.emplace_back(ctx.surface, f.P);
+                sample[i] = path_light(light, f, k, samples, sv);
+            }
+            last_source = source;
+            repeatable = true;
+        }
+        for (size_t i = 0; i < n; ++i) light_of[i] += sample[i];
+    }
+    for (Color &c : light_of) c = c * (1.0f / float(samples));
+}
+
 Color path_colour(const GSurface *s)
 {
     const GState *g = s->attributes();
     return (g->flags & GS_RAD_SPECULAR) ? g->rad_specularcolor : g->rad_refractioncolor;
+}
+
+// Records the paths of the light over every patch of the surface, once.
+void record_surface(LightSource *l, GSurface *s)
+{
+    for (RadPatch *p = s->rad_patches; p; p = p->next) {
+        bool known = false;
+        for (const PathRecord &r : paths()) known |= r.light == l && r.patch == p;
+        if (!known) paths().push_back(PathRecord{l, p, 0, 0, false});
+    }
 }
 
 int path_samples()
@@ -366,18 +549,20 @@ Color specular_path_light(const Point &P, const Point &axis, GPrimitive *)
             [](GSurface *s, void *arg) {
                 const GState *g = s->attributes();
                 if (!g || !(g->flags & (GS_RAD_SPECULAR | GS_RAD_REFRACTION))) return;
+                std::vector<Target> targets;
+                for (RadPatch *p = s->rad_patches; p; p = p->next) targets.push_back(Target{s, p, nullptr});
                 Color sum;
-                for (RadPatch *p = s->rad_patches; p; p = p->next) {
-                    set_surface(s, p);
-                    for (LightSource *l = light_list().head; l; l = l->prev) {
-                        if (l->kind == LIGHT_BOUNCER) continue;
-                        Color c = specular_path_transfer(l, nullptr, path_samples());
-                        float cs = channel_sum(c);
+                std::vector<Color> light_of;
+                for (LightSource *l = light_list().head; l; l = l->prev) {
+                    if (l->kind == LIGHT_BOUNCER) continue;
+                    specular_path_transfer(l, targets, path_samples(), light_of);
+                    bool any = false;
+                    for (size_t i = 0; i < targets.size(); ++i) {
+                        RadPatch *p = targets[i].patch;
+                        float cs = channel_sum(light_of[i]);
                         if (!(cs > 1e-6f)) continue;
-                        if (cs < 100) sum += c;
-                        bool known = false;
-                        for (const PathRecord &r : paths()) known |= r.light == l && r.patch == p;
-                        if (!known) paths().push_back(PathRecord{l, p, 0, 0, false});
+                        if (cs < 100) sum += light_of[i];
+                        any = true;
                         if (render_debug_level >= 2)
                             fprintf(stderr,
                                     "Recording path: lt %p -> patch %p -> obj %p\n\t Receiver at %g %g %g,  path "
@@ -385,17 +570,37 @@ Color specular_path_light(const Point &P, const Point &axis, GPrimitive *)
                                     (void *)l, (void *)p, (void *)s, ctx.receiver.x, ctx.receiver.y, ctx.receiver.z,
                                     cs);
                     }
+                    // The mesh vertices are far apart next to the patches of
+                    // a curved mirror: receivers between them are reached
+                    // through patches no vertex was reached through. Once the
+                    // light reaches any receiver over the surface, all its
+                    // patches are searched for it.
+                    if (any) record_surface(l, s);
                 }
                 *static_cast<Walk *>(arg)->result += sum * path_colour(s);
             },
             &w, 1);
         return result;
     }
-    for (PathRecord &r : paths()) {
-        set_surface(r.patch->owner, r.patch);
+    // The recorded paths, a light at a time, so that a point on a seam is
+    // counted once.
+    std::vector<PathRecord> &all = paths();
+    std::vector<bool> done(all.size(), false);
+    std::vector<Target> targets;
+    std::vector<Color> light_of;
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (done[i]) continue;
+        LightSource *l = all[i].light;
+        targets.clear();
+        for (size_t j = i; j < all.size(); ++j)
+            if (!done[j] && all[j].light == l) {
+                done[j] = true;
+                targets.push_back(Target{all[j].patch->owner, all[j].patch, &all[j]});
+            }
         ctx.receiver = P;
         ctx.receiver_N = axis;
-        result += specular_path_transfer(r.light, &r, path_samples()) * path_colour(r.patch->owner);
+        specular_path_transfer(l, targets, path_samples(), light_of);
+        for (size_t j = 0; j < targets.size(); ++j) result += light_of[j] * path_colour(targets[j].surface);
     }
     return result;
 }

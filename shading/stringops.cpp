@@ -1,9 +1,13 @@
-// String operations: the running shader's name, string comparison, concat,
-// format and printf. Strings on the stack are interned texts.
+// String operations: the running shader's name, string comparison, regular
+// expression match, concat, format and printf. Strings on the stack are interned texts.
+#include <regex.h>
+
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 
+#include "ri/rierror.h"
 #include "ri/shader.h"
 #include "ri/tokens.h"
 #include "shading/formatting.h"
@@ -38,11 +42,34 @@ void op_sne(ExecFrame *, ShaderVars *)
     slstack.push_truth(!same_string(a, b));
 }
 
-// No pattern matching is done: the answer is always false.
+// A compiled pattern per interned pattern text, kept for the run like the
+// texts; null for a pattern that does not compile (reported once).
+const regex_t *compiled_pattern(const char *pattern)
+{
+    static std::map<const char *, regex_t *> cache;
+    auto it = cache.find(pattern);
+    if (it != cache.end()) return it->second;
+    regex_t *re = new regex_t;
+    int err = regcomp(re, pattern, REG_EXTENDED | REG_NOSUB);
+    if (err != 0) {
+        char why[256];
+        regerror(err, re, why, sizeof why);
+        delete re;
+        re = nullptr;
+        ri_error(RIE_SYNTAX, RIE_ERROR, "bad regular expression \"%s\" in match: %s", pattern, why);
+    }
+    cache[pattern] = re;
+    return re;
+}
+
+// match (pattern, subject): 1.0 when the extended regular expression matches
+// somewhere in the subject, else 0.0.
 void op_match(ExecFrame *, ShaderVars *)
 {
-    slstack.drop_strings(2);
-    slstack.push_word(0);
+    const char *pattern = slstack.pop_string();
+    const char *subject = slstack.pop_string();
+    const regex_t *re = pattern && subject ? compiled_pattern(NewToken(pattern)) : nullptr;
+    slstack.push_float(re && regexec(re, subject, 0, nullptr, 0) == 0 ? 1.0f : 0.0f);
 }
 
 void op_concat(ExecFrame *, ShaderVars *)

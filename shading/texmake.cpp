@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include "ri/declparse.h"
 #include "ri/rierror.h"
 #include "shading/depthfile.h"
 #include "shading/texfile.h"
@@ -92,7 +93,10 @@ void make_mip_mapped(const char *picturename, const char *texturename, const cha
         ResizeMode mode = RESIZE_UP;
         bool plain = std::strcmp(format, TEXFMT_PLAIN) == 0;
         for (int i = 0; plain && i < n; ++i) {
-            if (!tokens || !params || !tokens[i] || std::strcmp(tokens[i], "resize") != 0 || !params[i])
+            // "resize" plain or inline-declared, whose value is a string.
+            ParameterName p = parameter_name(tokens ? tokens[i] : nullptr);
+            if (!params || !params[i] || !p.name || std::strcmp(p.name, "resize") != 0 ||
+                (p.type != DECL_UNKNOWN && p.type != DECL_STRING))
                 continue;
             const char *v = *static_cast<RtString *>(params[i]);
             if (!v) continue;

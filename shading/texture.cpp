@@ -438,6 +438,19 @@ void cubeface_st(int face, const Point &d, float &s, float &t)
     }
 }
 
+namespace {
+
+// The place of direction d on a lat-long map.
+void latlong_st(const Point &d, float &s, float &t)
+{
+    const double x = d.x, y = d.y, z = d.z;
+    s = float((std::atan2(y, x) + M_PI) / (2 * M_PI));
+    // Kept on the map at the poles, where rounding would wrap to the other one.
+    t = float(std::min(1.0, std::max(0.0, 1 - (std::atan2(z, std::sqrt(x * x + y * y)) + M_PI / 2) / M_PI)));
+}
+
+} // namespace
+
 void Texture::environment_lookup(float *result, const Point dirs[4], TextureArgs a, bool measure)
 {
     Point n[4];
@@ -462,11 +475,22 @@ void Texture::environment_lookup(float *result, const Point dirs[4], TextureArgs
             corners[2 * i + 1] = ct + dt;
         }
     } else {
-        const double x = D.x, y = D.y, z = D.z;
-        float s = float((std::atan2(y, x) + M_PI) / (2 * M_PI));
-        // Kept on the map at the poles, where rounding would wrap to the other one.
-        float t = float(std::min(1.0, std::max(0.0, 1 - (std::atan2(z, std::sqrt(x * x + y * y)) + M_PI / 2) / M_PI)));
-        for (int i = 0; i < 4; ++i) corners[2 * i] = s, corners[2 * i + 1] = t;
+        // Each corner from its own direction, about D's place on the map (the
+        // short way round in s), widened by the blur as on cube faces.
+        float cs, ct;
+        latlong_st(D, cs, ct);
+        for (int i = 0; i < 4; ++i) {
+            float s, t;
+            latlong_st(n[i], s, t);
+            float ds = s - cs;
+            ds -= std::floor(ds + 0.5f);
+            ds *= a.swidth;
+            float dt = a.twidth * (t - ct);
+            ds += ds > 0 ? a.sblur : ds < 0 ? -a.sblur : (i & 1) ? a.sblur : -a.sblur;
+            dt += dt > 0 ? a.tblur : dt < 0 ? -a.tblur : ((i / 2) & 1) ? a.tblur : -a.tblur;
+            corners[2 * i] = cs + ds;
+            corners[2 * i + 1] = ct + dt;
+        }
     }
     lookup(result, corners, a, measure);
 }
@@ -475,8 +499,12 @@ float Texture::shadow_lookup(const Point points[4], const TextureArgs &a)
 {
     if (!tiled || !shadow || !ready || levels.empty()) return 1.0f;
     Point p[4], centre(0, 0, 0);
+    const float *m = world_to_screen;
     for (int i = 0; i < 4; ++i) {
         float cam[3];
+        // A point behind the eye of a perspective map is outside it: lit.
+        const float *q = points[i].data();
+        if (!(q[0] * m[3] + q[1] * m[7] + q[2] * m[11] + m[15] > 0)) return 0.0f;
         point_times_matrix(points[i].data(), world_to_screen, p[i].data());
         point_times_matrix(points[i].data(), world_to_camera, cam);
         p[i].z = cam[2];

@@ -290,6 +290,44 @@ extern "C" float sl_isshadowray(Intersection *sv)
     return sv->shade_task == SHADE_TASK_SHADOW ? 1.0f : 0.0f;
 }
 
+namespace {
+
+// areashadow (Q, samples): the mean transmission from Q to the light being
+// evaluated (the running light shader's, else the current illuminance
+// step's): to samples points of an area light, else to the light's position
+// (Ps - L inside a light shader, Ps + L in an illuminance loop). With no
+// light there is nothing to shadow.
+void op_areashadow(ExecFrame *, ShaderVars *sv)
+{
+    Point Q = pop_point();
+    float wanted = slstack.pop_float();
+    bool in_light = sv->shadetype == USE_LIGHT;
+    LightSource *light = in_light ? sv->ls : sv->clight;
+    if (!light) {
+        push_point(Color(1, 1, 1));
+        return;
+    }
+    if (light->kind != 2 || light->npieces == 0) {
+        push_point(visibility(sv, Q, in_light ? sv->Ps - sv->L : sv->Ps + sv->L));
+        return;
+    }
+    int n = wanted >= 1 && wanted < 1024 ? int(wanted) : 1;
+    // Sampling moves the light-view fields; the light's own view stays.
+    const Point Pl = sv->Pl, Nl = sv->Nl, Ngl = sv->Ngl;
+    const float view[6] = {sv->gul, sv->gvl, sv->ul, sv->vl, sv->sl, sv->tl};
+    Color sum(0, 0, 0);
+    for (int i = 0; i < n; ++i) {
+        float weight = 0;
+        if (light->random_area_sample(sv, i, n, Q, &weight)) sum += visibility(sv, Q, sv->Pl);
+        else sum += Color(1, 1, 1);
+    }
+    sv->Pl = Pl, sv->Nl = Nl, sv->Ngl = Ngl;
+    sv->gul = view[0], sv->gvl = view[1], sv->ul = view[2], sv->vl = view[3], sv->sl = view[4], sv->tl = view[5];
+    push_point(sum * (1.0f / float(n)));
+}
+
+} // namespace
+
 void install_trace_ops()
 {
     set_op_handler(238, op_trace);
@@ -298,4 +336,5 @@ void install_trace_ops()
     set_op_handler(242, op_fulltrace);
     set_op_handler(243, op_raylevel);
     set_op_handler(244, op_isshadowray);
+    set_op_handler(240, op_areashadow);
 }

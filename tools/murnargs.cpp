@@ -91,6 +91,7 @@ int murnargs_open(const char *name)
     std::string found;
     int which = find_either_in_path(native.c_str(), text.c_str(), s.path.c_str(), found);
     if (!which) which = find_either_in_path(native.c_str(), text.c_str(), environment_path().c_str(), found);
+    if (!which) which = find_either_in_path(native.c_str(), text.c_str(), standard_shader_path(), found);
     if (!which) return -1;
 
     MurnargsShader shader;
@@ -109,6 +110,8 @@ int murnargs_open(const char *name)
     } else if (!murnargs_read_text(found.c_str(), shader)) {
         s.error = found + ": " + (s.error.empty() ? std::string("refused") : s.error);
         return -1;
+    } else {
+        murnargs_evaluate_init(found.c_str(), shader);
     }
     s.shader = std::move(shader);
     s.open = true;

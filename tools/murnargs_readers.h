@@ -24,6 +24,12 @@ int murnargs_kind_of_word(const std::string &word);
 // it cannot be opened or is refused (a newer version is reported).
 bool murnargs_read_text(const char *path, MurnargsShader &shader);
 
+// Replaces the placeholders of parameters whose defaults the shader's
+// initialisation code computes with the values it computes, section by
+// section where a section does constant work only (else the file's values
+// stay).
+void murnargs_evaluate_init(const char *path, MurnargsShader &shader);
+
 // Reads the exports of a loaded native shader library. False when refused
 // (a wrong parameter-record size is reported).
 bool murnargs_read_dso(const char *path, velk::DynLib *lib, MurnargsShader &shader);

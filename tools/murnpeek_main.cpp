@@ -15,6 +15,21 @@ const char USAGE[] =
     "Usage: murnpeek <shadername>\n"
     "\n";
 
+// A string as it stands between quotes: quotes, backslashes and line ends
+// escaped.
+std::string escaped(const std::string &text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else out += c;
+    }
+    return out;
+}
+
 void print_triple(const MurnargsParam &p, const char *default_space)
 {
     std::printf("\"%s\" [%g %g %g]\n", p.has_space ? p.space.c_str() : default_space,
@@ -40,7 +55,7 @@ void print_default(const MurnargsParam &p)
         print_triple(p, "rgb");
         break;
     case MA_STRING:
-        std::printf("\"%s\"\n", p.text.c_str());
+        std::printf("\"%s\"\n", escaped(p.text).c_str());
         break;
     case MA_MATRIX:
         std::printf("[ ");
@@ -71,7 +86,8 @@ bool report(const char *arg)
     for (int i = 1; i <= murnargs_param_count(); ++i) {
         const MurnargsParam *p = murnargs_param_by_index(i);
         const char *type = murnargs_type_name(p->type);
-        std::printf("    \"%s\" \"%s %s", p->name.c_str(), murnargs_detail_name(p->detail), type ? type : "");
+        std::printf("    \"%s\" \"%s%s %s", p->name.c_str(), p->storage == MA_OUTPUTPARAMETER ? "output " : "",
+                    murnargs_detail_name(p->detail), type ? type : "");
         if (p->array_length > 0) std::printf("[%d]", p->array_length);
         std::printf("\"\n\t\tDefault value: ");
         print_default(*p);

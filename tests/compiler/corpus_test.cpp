@@ -49,9 +49,9 @@ TEST(Corpus, EveryShaderCompilesToAReadableFile)
     // The corpus reaches every operation the compiler can emit (dsoop, which
     // needs a library, is the shadeop tests').
     static const char *const emitted[] = {
-        "Derivc", "Derivf", "Derivv", "Duf", "Duv", "Dvf", "Dvv", "abs", "acos", "addC",
+        "Derivc", "Derivf", "Derivv", "Dtimef", "Dtimev", "Duf", "Duv", "Dvf", "Dvv", "abs", "acos", "addC",
         "addCC", "addF", "addFF", "addM", "addV", "addVV", "addcc", "addcf", "addff", "addvf",
-        "addvv", "ambient", "and", "apopc", "apopf", "apopm", "apops", "apopv", "apushc",
+        "addvv", "ambient", "and", "areashadow", "apopc", "apopf", "apopm", "apops", "apopv", "apushc",
         "apushf", "apushm", "apushs", "apushv", "area", "asin", "atan", "atan2", "atmosphereM",
         "attributeM", "bump", "calculatenormal", "caspline", "casplineb", "cclamp", "ceil",
         "cellnoisef", "cellnoiseff", "cellnoisev", "cellnoisevf", "cenvironment", "ceqc",
@@ -66,9 +66,12 @@ TEST(Corpus, EveryShaderCompilesToAReadableFile)
         "fenvironment", "feqc", "feqf", "feqv", "filterstep2", "filterstep3", "floor", "fmax",
         "fmin", "fmix", "fnec", "fnef", "fnev", "format", "fresnel2", "fresnel4", "ftexture",
         "ftoc", "ftom", "ftop", "ftov", "fulltrace", "ge", "gt", "hsv_to_rgb", "ifz",
-        "illuminance1", "illuminance2", "illuminance3", "illuminance4", "illuminance_start",
+        "illuminance1", "illuminance2", "illuminance3", "illuminance4", "illuminance_end",
+        "illuminance_start",
         "illuminate1", "illuminate3", "incidentM", "inversesqrt", "isshadowray", "jump", "le",
-        "length", "lightsourceM", "log", "logb", "lt", "match", "mod", "mrotate", "mscale",
+        "length", "lightsourceM", "log", "logb", "lt", "match", "mcomp", "meqf", "meqm", "mmix",
+        "mnef", "mnem", "mod", "mrotate", "mscale", "msetcomp", "feqm", "fnem", "veqc", "vnec",
+        "ceqv", "cnev",
         "mset", "mtransformss", "mtranslate", "mulC", "mulCC", "mulCF", "mulF", "mulFC",
         "mulFF", "mulFV", "mulFc", "mulFv", "mulM", "mulV", "mulVF", "mulVV", "mulcc", "mulcf",
         "mulfc", "mulff", "mulfm", "mulfv", "mulmf", "mulmm", "mulvf", "mulvv", "negc", "negf",

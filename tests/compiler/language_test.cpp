@@ -183,6 +183,18 @@ TEST(TypeChecks, ExternMatchesTheOuterScope)
     EXPECT_NE(err.find("Could not find extern symbol in outer scope nope"), std::string::npos);
 }
 
+// A parameter named like a global is the parameter in its shader; a function
+// written outside the shader cannot reach the global it hides.
+TEST(TypeChecks, ParametersNamedLikeGlobals)
+{
+    Lines code = body_code("Ci = Cs * t;", "float t = 5; color Cs = 1");
+    EXPECT_TRUE(contains_run(code, {"mulCF\tCs t ", "popc\tCi "})) << ::testing::PrintToString(code);
+    std::string err = errors_of("float gett() { return t; }\n"
+                                "surface s(float t = 5) { Ci = gett() + t; }\n");
+    EXPECT_NE(err.find("line 1: global variable hidden by a shader parameter of the same name: t\n"),
+              std::string::npos) << err;
+}
+
 TEST(TypeChecks, AssignmentsAndOperators)
 {
     EXPECT_NE(errors_of("surface s() { float f; f = Cs; }").find("type mismatch on assignment to f\n"),
@@ -190,6 +202,16 @@ TEST(TypeChecks, AssignmentsAndOperators)
     EXPECT_NE(errors_of("surface s(float Kd = 1) { Kd = 2; }")
                   .find("cannot assign to a shader parameter: Kd\n"),
               std::string::npos);
+    // Handing a parameter to a function's output formal is an assignment too; an output
+    // parameter or a local may be handed over.
+    const char *through_call = "surface s(float Kd = 1; output float o = 0) {\n"
+                               "  void set(output float x) { x = 2; }\n"
+                               "  float f; set(o); set(f);\n"
+                               "  set(Kd);\n"
+                               "}\n";
+    std::string err = errors_of(through_call);
+    EXPECT_NE(err.find("line 4: cannot assign to a shader parameter: Kd\n"), std::string::npos) << err;
+    EXPECT_EQ(err.find("line 3"), std::string::npos) << err;
     EXPECT_NE(errors_of("surface s() { float f = \"a\" + 1; }").find("bad binary op between strings \n"),
               std::string::npos);
     EXPECT_NE(errors_of("surface s() { float f = floatx; }").find("unknown identifier floatx\n"),

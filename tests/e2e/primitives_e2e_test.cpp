@@ -164,6 +164,31 @@ TEST(ProceduralPixels, ProgramIsRunWithTheDetailAndItsRibIsRendered)
     EXPECT_LE(detail, 13 * 13);
 }
 
+TEST(ProceduralPixels, GeneratorAnswersEndWithTheFFByte)
+{
+    velktest::TempDir dir;
+    // Generators loop over requests and end each answer with \377; one of
+    // them stays on after answering, never reading its input again.
+    const std::string answer = "printf 'Sphere %s -%s %s 360\\n\\377' \"$r\" \"$r\" \"$r\"\n";
+    const std::string looping = dir.write("loop.sh", "while read d r; do\n" + answer + "done\n");
+    const std::string staying = dir.write("stay.sh", "read d r\n" + answer + "exec sleep 1000\n");
+    // Errors in an answer name the program.
+    const std::string faulty = dir.write("bad.sh", "read d r\nprintf 'Spheer\\n\\377'\n");
+    for (const std::string &script : {looping, staying}) {
+        e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                              "WorldBegin\nSurface \"constant\"\n" +
+                                              procedural_at_centre("RunProgram", "sh " + script, "5") +
+                                              "WorldEnd\n");
+        EXPECT_EQ(r.run.err, "") << script;
+        expect_coverage(r.image, disk_at_centre);
+    }
+    e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                          "WorldBegin\n" + procedural_at_centre("RunProgram", "sh " + faulty, "5") +
+                                          "WorldEnd\n");
+    EXPECT_EQ(r.run.err, "ERROR: sh " + faulty + " (1): Syntax error\n    --> \"Spheer\" is not a valid RenderMan 3.1 "
+                         "RIB request\n");
+}
+
 TEST(ProceduralPixels, LibraryCallsBackIntoTheRenderer)
 {
     expect_coverage(render(procedural_at_centre("DynamicLoad", "procsphere.so", "5"), PROCEDURAL_PATH),

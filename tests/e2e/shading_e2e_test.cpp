@@ -212,3 +212,26 @@ TEST(ShadedPixels, FogAndDepthCueBlendTowardsTheirBackground)
     ASSERT_FALSE(r.image.empty()) << r.run.out << r.run.err;
     expect_pixel(r.image, 1, 1, 0.5f, 0.5f, 1, 1, 1e-6f);
 }
+
+TEST(ShadedPixels, BreakLeavesTheLightLoopWithNoLightCurrent)
+{
+    // Red: the first light's intensity, read inside the loop; green: 1 when
+    // the loop ran once; blue: 1 when no light is current after it.
+    velktest::TempDir dir;
+    velktest::RunResult c = velktest::murn_compile(dir, "firstlight",
+        "surface firstlight() {\n"
+        "    float k = 0, runs = 0, after = 0;\n"
+        "    illuminance(P) { lightsource(\"intensity\", k); runs += 1; break; }\n"
+        "    float found = lightsource(\"intensity\", after);\n"
+        "    Ci = color(k, runs, 1 - found); Oi = 1;\n"
+        "}\n");
+    ASSERT_EQ(c.status, 0) << c.err;
+    e2e::Render r = e2e::render_floatdump("Option \"searchpath\" \"shader\" [\"" + dir.path() + ":&\"]\n" +
+                                          e2e::exact_floatdump_options(3, 3) + e2e::pixel_camera(3, 3) +
+                                          "WorldBegin\nLightSource \"distantlight\" 1 \"intensity\" 0.25\n"
+                                          "LightSource \"distantlight\" 2 \"intensity\" 0.25\n"
+                                          "Surface \"firstlight\"\n" + unit_disk(1, 1) + "WorldEnd\n");
+    EXPECT_EQ(r.run.err, "");
+    ASSERT_FALSE(r.image.empty()) << r.run.out;
+    expect_pixel(r.image, 1, 1, 0.25f, 1, 1, 1);
+}

@@ -153,6 +153,117 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
     }
 }
 
+TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProjection)
+{
+    // A square 2 units in front of the ground (z = 0) is drawn into a depth
+    // map from each light camera; the ground alone is then shaded by the map
+    // and seen from the pixel camera, one world unit a pixel.
+    struct Light {
+        const char *what, *camera, *occluder;
+        float x0, x1, y0, y1;   // the world rectangle its shadow must cover
+    };
+    const Light lights[] = {
+        {"orthographic, wide screen window", "Format 64 64 1\nProjection \"orthographic\"\n"
+                                             "ScreenWindow -8 8 -8 8\nTranslate -8 -8 5\n",
+         "4 9 -2  8 9 -2  8 13 -2  4 13 -2", 4, 8, 9, 13},
+        {"orthographic, map twice as wide as high", "Format 64 32 1\nProjection \"orthographic\"\n"
+                                                    "Scale 0.25 0.25 1\nTranslate -8 -8 5\n",
+         "9 5 -2  13 5 -2  13 8 -2  9 8 -2", 9, 13, 5, 8},
+        {"perspective spot, 96 x 64", "Format 96 64 1\nProjection \"perspective\" \"fov\" 90\n"
+                                      "Translate -8 -8 4\n",
+         "6 7 -2  8 7 -2  8 9 -2  6 9 -2", 4, 8, 6, 10},
+    };
+    velktest::TempDir dir;
+    compile(dir, "lit",
+            "surface lit(string map = \"\") {\n"
+            "    Oi = 1; Ci = 1 - shadow(map, transform(\"world\", P), \"bias\", 0.01, \"width\", 0);\n"
+            "}\n");
+    const std::string ground = "Polygon \"P\" [-40 -40 0  40 -40 0  40 40 0  -40 40 0]\n";
+    for (const Light &light : lights) {
+        SCOPED_TRACE(light.what);
+        velktest::RunResult run = e2e::raylume(dir,
+            "Option \"searchpath\" \"shader\" [\".:&\"]\n"
+            "FrameBegin 1\nDisplay \"light.z\" \"zfile\" \"z\"\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\n" +
+            std::string(light.camera) + "WorldBegin\nSurface \"constant\"\nPolygon \"P\" [" + light.occluder +
+            "]\n" + ground + "WorldEnd\nFrameEnd\n"
+            "MakeShadow \"light.z\" \"light.shad\"\n"
+            "FrameBegin 2\n" + e2e::exact_floatdump_options(16, 16) + e2e::pixel_camera(16, 16) +
+            "WorldBegin\nSurface \"lit\" \"string map\" \"light.shad\"\n" + ground + "WorldEnd\nFrameEnd\n");
+        ASSERT_EQ(run.status, 0) << run.err;
+        size_t start = run.out.find("16 16 rgba");
+        ASSERT_NE(start, std::string::npos) << run.out;
+        Image im = parse_dump(run.out.substr(start));
+        ASSERT_EQ(im.width, 16);
+        std::string picture;
+        int wrong = 0;
+        for (int row = 0; row < 16; ++row, picture += '\n')
+            for (int x = 0; x < 16; ++x) {
+                float wx = float(x) + 0.5f, wy = float(15 - row) + 0.5f;
+                bool dark = im.at(x, row, 0) == 0.0f;
+                bool expected = wx > light.x0 && wx < light.x1 && wy > light.y0 && wy < light.y1;
+                wrong += dark != expected;
+                picture += dark ? (expected ? '#' : 'X') : (expected ? 'o' : '.');
+            }
+        EXPECT_EQ(wrong, 0) << "shadow: '#', missing 'o', wrongly dark 'X'\n" << picture;
+    }
+}
+
+TEST(TexturedPixels, BlurWidensLatLongLookupsAsItDoesCubeFaceOnes)
+{
+    // A black lat-long map with a white band 8 texels wide where -y looks
+    // (s = 0.25): unblurred the band is seen whole; blur mixes in the black.
+    velktest::TempDir dir;
+    static const unsigned char white[3] = {255, 255, 255}, black[3] = {0, 0, 0};
+    write_rgb(dir.path() + "/band.tif", 64, 32, [](uint32_t x, uint32_t) { return x >= 12 && x < 20 ? white : black; });
+    compile(dir, "envsurf",
+            "surface envsurf(string map = \"\"; float b = 0;) {\n"
+            "    Oi = 1; Ci = color environment(map, vector(0, -1, 0), \"blur\", b);\n"
+            "}\n");
+    std::string rib = "MakeLatLongEnvironment \"band.tif\" \"band.env\" \"box\" 1 1\n"
+                      "Option \"searchpath\" \"shader\" [\".:&\"]\n";
+    for (const char *blur : {"0", "0.05", "0.15"})
+        rib += std::string("FrameBegin 1\n") + e2e::exact_floatdump_options(1, 1) + e2e::pixel_camera(1, 1) +
+               "WorldBegin\nSurface \"envsurf\" \"string map\" \"band.env\" \"float b\" " + blur +
+               "\nPolygon \"P\" [-1 -1 0  2 -1 0  2 2 0  -1 2 0]\nWorldEnd\nFrameEnd\n";
+    velktest::RunResult run = e2e::raylume(dir, rib);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    std::vector<float> seen;
+    for (size_t at = run.out.find("1 1 rgba"); at != std::string::npos; at = run.out.find("1 1 rgba", at + 1)) {
+        Image im = parse_dump(run.out.substr(at));
+        ASSERT_EQ(im.width, 1) << run.out;
+        seen.push_back(im.at(0, 0, 0));
+    }
+    ASSERT_EQ(seen.size(), 3u) << run.out;
+    EXPECT_NEAR(seen[0], 1.0f, 1e-4f);
+    EXPECT_LT(seen[1], seen[0] - 0.05f);
+    EXPECT_LT(seen[2], seen[1] - 0.05f);
+}
+
+TEST(TexturedPixels, InlineDeclaredParametersOfMakeTextureWorkAsPlainOnes)
+{
+    // "down" makes a 100 x 50 picture 64 x 32 (by default it grows to 128 x 64).
+    velktest::TempDir dir;
+    static const unsigned char grey[3] = {128, 128, 128};
+    write_rgb(dir.path() + "/pic.tif", 100, 50, [](uint32_t, uint32_t) { return grey; });
+    velktest::RunResult run = e2e::raylume(dir,
+        "MakeTexture \"pic.tif\" \"plain.tex\" \"clamp\" \"clamp\" \"box\" 1 1 \"resize\" \"down\"\n"
+        "MakeTexture \"pic.tif\" \"inline.tex\" \"clamp\" \"clamp\" \"box\" 1 1 \"string resize\" \"down\"\n"
+        "MakeTexture \"pic.tif\" \"uniform.tex\" \"clamp\" \"clamp\" \"box\" 1 1 \"uniform string resize\" \"down\"\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    for (const char *name : {"plain.tex", "inline.tex", "uniform.tex"}) {
+        TIFF *tif = TIFFOpen((dir.path() + "/" + name).c_str(), "r");
+        ASSERT_NE(tif, nullptr) << name;
+        uint32_t w = 0, h = 0;
+        TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+        TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+        TIFFClose(tif);
+        EXPECT_EQ(w, 64u) << name;
+        EXPECT_EQ(h, 32u) << name;
+    }
+}
+
 TEST(TexturedPixels, TheCacheFollowsTextureMemoryAndTheFrameEndsWithTextureStatistics)
 {
     velktest::TempDir dir;

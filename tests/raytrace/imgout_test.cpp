@@ -405,7 +405,10 @@ TEST_F(ImageOutputTest, AsciiPreviewShadesByLuminance)
     ASSERT_TRUE(output.open());
     PixelSample *row = output.row(0);
     const float levels[6] = {0.0f, 0.1f, 0.5f, 0.7f, 1.0f, 40.0f};
-    for (int x = 0; x < 6; ++x) row[x].color = Color(levels[x]);
+    for (int x = 0; x < 6; ++x) {
+        row[x].color = Color(levels[x]);
+        row[x].weight = 1;
+    }
     row[0].color = Color(std::numeric_limits<float>::quiet_NaN());
     StdoutCapture out;
     output.emit_scanline(0, false);

@@ -148,6 +148,43 @@ TEST(IrradianceFile, SizesThatAreNoMultipleOfARecordAreRefused)
     EXPECT_TRUE(c.empty());
 }
 
+TEST(IrradianceFile, SortedRecordsLoadIntoABalancedTree)
+{
+    // Saved in sorted order (a chain), loaded back balanced: 50,000 records
+    // stand on paths of a few dozen nodes, and a query finds what it did.
+    const int n = 50000;
+    IrradianceCache chain;
+    for (int i = 0; i < n; ++i) chain.insert(record_at(float(i % 1000), float(i / 1000), 0));
+    EXPECT_GT(chain.depth(), 1000);
+    velktest::TempDir dir;
+    std::string path = dir.path() + "/sorted.dat";
+    chain.save(path.c_str());
+    IrradianceCache c;
+    c.load(path.c_str());
+    EXPECT_EQ(c.size(), size_t(n));
+    EXPECT_LT(c.depth(), 40);
+    EXPECT_EQ(gathered_x(c, Point(500, 20, 0), 100, 1.5f).size(), gathered_x(chain, Point(500, 20, 0), 100, 1.5f).size());
+}
+
+TEST(IrradianceFile, ADirectoryOrAFileLargerThanMemoryIsRefused)
+{
+    velktest::TempDir dir;
+    IrradianceCache c;
+    testing::internal::CaptureStderr();
+    c.load(dir.path().c_str());
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("is a directory; going on without it"), std::string::npos) << err;
+    EXPECT_TRUE(c.empty());
+    // A sparse file of 2^32 records (309 GB on paper, no blocks on disk).
+    std::string huge = dir.write("huge.dat", "");
+    if (truncate(huge.c_str(), off_t(72) << 32) != 0) GTEST_SKIP() << "no sparse files here";
+    testing::internal::CaptureStderr();
+    c.load(huge.c_str());
+    err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("more than memory can; going on without it"), std::string::npos) << err;
+    EXPECT_TRUE(c.empty());
+}
+
 TEST(IrradianceFile, RecordsThatCannotTakePartAreSkipped)
 {
     IrradianceRecord good = record_at(1, 2, 3), nan = record_at(0, 0, 0), flat = record_at(4, 4, 4);

@@ -192,3 +192,25 @@ TEST(PhotonRender, CausticsAreTheAmbientLightOfASceneWithPhotons)
     EXPECT_EQ(none.image.at(0, 4, 0), 0);
     EXPECT_GT(lit.image.at(0, 4, 0), 0);
 }
+
+TEST(PhotonRender, PhotonsBeyondMemoryEndInTheOutOfMemoryError)
+{
+    // Fifty million photons in a process held to 1.5 GB of address space:
+    // the renderer's own severe error, at once, instead of an abort from deep
+    // in the shooting.
+    velktest::TempDir dir;
+    dir.write("scene.rib", e2e::exact_floatdump_options(2, 2) + e2e::pixel_camera(2, 2) +
+                               "Declare \"nphotons\" \"integer\"\nWorldBegin\n"
+                               "Attribute \"light\" \"nphotons\" 50000000\nLightSource \"pointlight\" 1\n" +
+                               e2e::unit_disk(0, 0) + "WorldEnd\n");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    opts.env["HOME"] = dir.path();
+    opts.timeout_seconds = 60;
+    velktest::RunResult run = velktest::run(
+        {"/bin/sh", "-c", "ulimit -v 1500000 && exec \"$0\" -silent scene.rib", velktest::program("raylume")}, opts);
+    EXPECT_FALSE(run.timed_out);
+    EXPECT_EQ(run.signal, 0);
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("out of core memory"), std::string::npos) << run.err;
+}

@@ -95,7 +95,7 @@ TEST_F(SamplerTest, OneSampleIsThePixelCentre)
     EXPECT_GT(s.tmin, options.near_clip);
 }
 
-TEST_F(SamplerTest, FixedCellsAndNormalisedWeights)
+TEST_F(SamplerTest, FixedCellsAndTheirFilterWeights)
 {
     prepare(3, 3);
     ASSERT_EQ(sampler.samples_per_pixel, 9);
@@ -104,13 +104,16 @@ TEST_F(SamplerTest, FixedCellsAndNormalisedWeights)
     std::set<std::pair<float, float>> cells;
     for (int k = 0; k < 9; ++k) cells.insert({sampler.jitter_x[size_t(k)], sampler.jitter_y[size_t(k)]});
     EXPECT_EQ(cells.size(), 9u);
-    // Each sample's weights over the neighbours sum to 1 / samples.
-    const int cells_n = output.filter_cells;
-    for (int k = 0; k < 9; ++k) {
-        float sum = 0;
-        for (int n = 0; n < cells_n; ++n) sum += sampler.filter_weights[size_t(n) * 9 + size_t(k)];
-        EXPECT_NEAR(sum, 1.0f / 9, 1e-6);
-    }
+    // The weights are the filter's own values at each sample's offset from
+    // each neighbour centre; pixels divide by the weights they received.
+    const int cells_n = output.filter_cells, span = output.filter_span, radius = output.filter_radius;
+    for (int k = 0; k < 9; ++k)
+        for (int n = 0; n < cells_n; ++n) {
+            float dx = float(n % span - radius), dy = float(n / span - radius);
+            EXPECT_EQ(sampler.filter_weights[size_t(n) * 9 + size_t(k)],
+                      options.filter(sampler.jitter_x[size_t(k)] - dx, sampler.jitter_y[size_t(k)] - dy,
+                                     options.filter_xwidth, options.filter_ywidth));
+        }
     // Jittered positions stay inside their pixel.
     CameraSample s;
     for (int k = 0; k < 9; ++k) {
@@ -203,7 +206,8 @@ TEST_F(SamplerTest, AdaptiveSamplingStopsOnFlatPixelsAndKeepsDepth)
         if (sampler.accumulate(output, 4, 3, k, flat)) break;
     }
     EXPECT_EQ(k, 3);   // four samples
-    EXPECT_EQ(output.row(3)[4].color, Color(0.5f));
+    EXPECT_EQ(output.row(3)[4].color, Color(2.0f));   // their sum, over a weight of 4
+    EXPECT_EQ(output.row(3)[4].weight, 4.0f);
     EXPECT_EQ(output.row(3)[4].depth, 7.0f);
 
     // A noisy pixel runs to the maximum.

@@ -162,7 +162,7 @@ TEST(RaylumeRib, RequestErrorsFromStandardInput) {
               "ERROR: stdin (2): Required parameters not provided\n    --> Bad arguments to Sphere\n"
               "ERROR: stdin (2): Syntax error\n    --> RIB token unknown: \"P\"\n"
               "ERROR: stdin (4): Syntax error\n    --> Number expected\n"
-              "ERROR: stdin (4): Required parameters not provided\n    --> Bad arguments to Cone\n");
+              "ERROR: stdin (3): Required parameters not provided\n    --> Bad arguments to Cone\n");
     // The world is rendered all the same.
     EXPECT_NE(r.out.find("Done computing image."), std::string::npos);
     EXPECT_EQ(r.status, 0);
@@ -171,7 +171,13 @@ TEST(RaylumeRib, RequestErrorsFromStandardInput) {
 TEST(RaylumeRib, UnterminatedItemsAndRealFFBytes) {
     TempDir dir;
     RunResult r = raylume(dir, {}, "Surface \"nosuchshader");
-    EXPECT_EQ(r.err, "ERROR: stdin (1): Cannot load requested shader\n    --> nosuchshader\n");
+    EXPECT_EQ(r.err, "ERROR: stdin (1): Syntax error\n    --> String not terminated before the end of the input\n"
+                     "ERROR: stdin (1): Required parameters not provided\n    --> Badly structured Surface\n");
+    // Strings span lines; errors name the line where their request starts.
+    r = raylume(dir, {}, "Surface \"no\nsuch\" \"Kd\"\n[0.5]\nSphere 1 -1 1 360\n\nSphere 1 -1 1 360 \"Cs\"\n[1 0 0 1 0 0 1 0 0 1 0 0]\n");
+    EXPECT_EQ(r.err, "ERROR: stdin (1): Cannot load requested shader\n    --> no\nsuch\n"
+                     "WARNING: stdin (4): Invalid state for declaring primitives\n"
+                     "WARNING: stdin (6): Invalid state for declaring primitives\n");
     EXPECT_EQ(r.status, 0);
     r = raylume(dir, {}, "# only a comment");
     EXPECT_EQ(r.err, "");
@@ -192,7 +198,7 @@ TEST(RaylumeRib, BinaryEncodingAndGzip) {
     std::string expected =
         "ERROR: t.rib (2): Syntax error\n    --> \"Bad\" is not a valid RenderMan 3.1 RIB request\n"
         "ERROR: t.rib (3): Syntax error\n    --> Binary RIB protocol botch: request not recognized\n"
-        "ERROR: t.rib (6): Cannot load requested shader\n    --> Sx\n"
+        "ERROR: t.rib (5): Cannot load requested shader\n    --> Sx\n"
         "ERROR: t.rib (6): Syntax error\n    --> Number expected\n"
         "ERROR: t.rib (6): Required parameters not provided\n    --> Badly structured Color\n";
     dir.write("t.rib", bin);
@@ -248,7 +254,7 @@ TEST(RaylumeRib, ErrorsNameTheObjectBeingDefined) {
                      "\t(error encountered in object \"lamp\")\n"
                      "ERROR: stdin (8): Syntax error\n    --> Number expected\n"
                      "\t(error encountered in object \"bulb\")\n"
-                     "ERROR: stdin (8): Required parameters not provided\n    --> Bad arguments to Cone\n"
+                     "ERROR: stdin (7): Required parameters not provided\n    --> Bad arguments to Cone\n"
                      "\t(error encountered in object \"bulb\")\n");
     EXPECT_EQ(r.status, 0);
 }
@@ -279,9 +285,9 @@ TEST(RaylumeRib, PrimitiveCountsAreChecked) {
                           "TrimCurve [1] [2] [0 0 1] [0] [1] [2] [0 1] [0 1] [1 1]\n"
                           "Curves \"cubic\" [3] \"nonperiodic\" \"P\" [0 0 0 1 1 1 2 2 2]\n"
                           "PatchMesh \"bicubic\" 4 \"periodic\" 4 \"nonperiodic\" \"P\" [0 0 0]\n");
-    // Errors found after the list has ended carry the line of the token that ended it.
+    // Errors found after the list has ended carry the line of the request.
     EXPECT_EQ(r.err,
-              "ERROR: stdin (2): Syntax error\n    --> vertex length mismatch: P (found 9, expected 12)\n"
+              "ERROR: stdin (1): Syntax error\n    --> vertex length mismatch: P (found 9, expected 12)\n"
               "ERROR: stdin (2): Required parameters not provided\n    --> Bad arguments to PointsPolygons\n"
               "ERROR: stdin (2): Syntax error\n    --> RIB token unknown: \"[\"\n"
               "ERROR: stdin (3): Required parameters not provided\n    --> Bad arguments to PointsPolygons\n"
@@ -294,7 +300,7 @@ TEST(RaylumeRib, PrimitiveCountsAreChecked) {
               "ERROR: stdin (7): Required parameters not provided\n    --> Bad arguments to TrimCurve\n"
               "ERROR: stdin (8): Required parameters not provided\n    --> Bad arguments to Curves\n"
               "ERROR: stdin (8): Syntax error\n    --> RIB token unknown: \"P\"\n"
-              "ERROR: stdin (10): Syntax error\n    --> vertex length mismatch: P (found 3, expected 48)\n");
+              "ERROR: stdin (9): Syntax error\n    --> vertex length mismatch: P (found 3, expected 48)\n");
 }
 
 } // namespace

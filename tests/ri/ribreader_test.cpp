@@ -48,8 +48,9 @@ TEST(RibTokens, AsciiTokensCommentsAndStrings) {
     ErrorRecorder rec;
     EXPECT_EQ(tokens_of("Sphere 1 -2.5 +3e2 .\n# a comment\n[ \"a\\\"b\\n\" ] Cone_2"),
               "A:Sphere 1:1 1:-2.5 1:300 1:0 [:[ \":a\"b\n ]:] A:Cone_2");
-    // A string ends at the end of its line; an underscore starts no identifier.
-    EXPECT_EQ(tokens_of("\"open\nX _y"), "\":open A:X _:_ A:y");
+    // A string runs across lines to its closing quote; an underscore starts
+    // no identifier.
+    EXPECT_EQ(tokens_of("\"open\nX\" _y"), "\":open\nX _:_ A:y");
     // "##" is a structure token that leaves the second '#' for the loop.
     EXPECT_EQ(tokens_of("##RenderMan RIB"), "#:#");  // the loop takes the second '#'
     EXPECT_EQ(tokens_of("#"), "");
@@ -58,10 +59,12 @@ TEST(RibTokens, AsciiTokensCommentsAndStrings) {
 
 TEST(RibTokens, UnterminatedItemsEndCleanlyAtEndOfInput) {
     ErrorRecorder rec;
-    EXPECT_EQ(tokens_of("Sphere \"never closed"), "A:Sphere \":never closed");
     EXPECT_EQ(tokens_of("Sphere # comment without newline"), "A:Sphere");
-    EXPECT_EQ(tokens_of("\"trailing backslash\\"), "\":trailing backslash");
     EXPECT_TRUE(rec.errors().empty());
+    // A string still open at the end of the input is an error, not a token.
+    EXPECT_EQ(tokens_of("Sphere \"never\nclosed"), "A:Sphere");
+    EXPECT_EQ(tokens_of("\"trailing backslash\\"), "");
+    EXPECT_EQ(rec.errors().size(), 2u);
 }
 
 TEST(RibTokens, BinaryNumbersAreExact) {

@@ -67,14 +67,16 @@ TEST_F(LightOps, IlluminanceVisitsTheLightsOfThePoint)
 {
     light_at("pointl", 5);
     RtLightHandle below = light_at("pointl", -5);
+    sltest::compile(dir, "ambl", "light ambl() { Cl = color(9, 9, 9); }\n");
+    light_at("ambl", 1);   // an ambient light: never visited
     Shader *s = sltest::compile(dir, "loop1", "surface loop1() { illuminance(P) { printf(\"%c|%v;\", Cl, L); } }\n");
     Shader *h = sltest::compile(dir, "loop2",
         "surface loop2() { illuminance(P, N, 1.5707964) { printf(\"%c;\", Cl); } }\n");
     ASSERT_TRUE(s && h);
     // Newest light first; L points from the surface to the light.
     EXPECT_EQ(run_printing(s), "1 0.5 0.25|-0 -0 -5;1 0.5 0.25|-0 -0 5;");
-    // The hemisphere above: the light below is visited but does not reach.
-    EXPECT_EQ(run_printing(h), "0 0 0;1 0.5 0.25;");
+    // The hemisphere above: the light below lies outside it and is skipped.
+    EXPECT_EQ(run_printing(h), "1 0.5 0.25;");
     // A light switched off for the point is not visited; nothing is when the
     // point may not be lit.
     RiAttributeBegin();
@@ -106,9 +108,23 @@ TEST_F(LightOps, CategoriesConesAndSolar)
         "    illuminance(P, N, 1.5707964) { printf(\"up %c|%v;\", Cl, L); }\n"
         "    illuminance(P, down, 1.5707964) { printf(\"down %c;\", Cl); } }\n");
     ASSERT_NE(sun, nullptr);
-    // solar() shines along the mirror of I about the facing normal.
-    EXPECT_EQ(run_printing(sun), "up 0 0 1|0 0 1;up 0 1 0|-0 -0 1;down 0 0 0;down 0 0 0;");
+    // solar() shines along the mirror of I about the facing normal; neither
+    // light lies in the hemisphere below.
+    EXPECT_EQ(run_printing(sun), "up 0 0 1|0 0 1;up 0 1 0|-0 -0 1;");
     RiAttributeEnd();
+}
+
+TEST_F(LightOps, ASpreadingSolarLightCountsWhereItsSpreadMeetsTheCone)
+{
+    // Arriving from 107 degrees off N, spreading by 29: it reaches the hemisphere above.
+    sltest::compile(dir, "spreadl", "light spreadl() { solar(vector(1, 0, 0.3), 0.5) Cl = color(1, 0, 0); }\n");
+    RiLightSource(const_cast<char *>("spreadl"), RI_NULL);
+    Shader *s = sltest::compile(dir, "spreadloop",
+        "surface spreadloop(vector down = vector(0, 0, -1)) {\n"
+        "    illuminance(P, N, 1.5707964) { printf(\"up %c;\", Cl); }\n"
+        "    illuminance(P, down, 1.5707964) { printf(\"down %c;\", Cl); } }\n");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(run_printing(s), "up 1 0 0;down 1 0 0;");
 }
 
 TEST_F(LightOps, PhongIsBlackWhereThePointMayNotBeLit)

@@ -217,6 +217,12 @@ TEST(Loader, FlagsAndLightView)
     EXPECT_EQ(l->code[5], segment_address(SEG_GLOBAL, offsetof(Intersection, Nl)));
     EXPECT_EQ(l->code[7], segment_address(SEG_GLOBAL, offsetof(Intersection, sl)));
     EXPECT_EQ(l->flags, 0x2000 | 0x10);
+    // A parameter named like the light's own copy leaves the global view alone.
+    Shader *p = load_text(dir, "pview",
+                          "light pview\nparam\tfloat\tsl\t1\ncode\n\tpushf\ts \n\tpushf\tsl \n\treturn\n");
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(p->code[1], segment_address(SEG_GLOBAL, offsetof(Intersection, sl)));
+    EXPECT_EQ(p->code[3], segment_address(SEG_PARAM, 0));
     Shader *s = load_text(dir, "sview",
                           "surface sview\ncode\n\tpushf\tP \n\tpushf\tdu \n\tDuf\n\tftexture\n\treturn\n");
     ASSERT_NE(s, nullptr);
@@ -224,6 +230,8 @@ TEST(Loader, FlagsAndLightView)
     EXPECT_EQ(s->flags, 0x8 | 0x1008 | 0x1018);
 }
 
+// A repeated variable resolves to its first declaration; a shader's own
+// variable named like a global hides the global.
 TEST(Loader, RepeatedNamesResolveToTheFirst)
 {
     velktest::TempDir dir;
@@ -236,7 +244,7 @@ TEST(Loader, RepeatedNamesResolveToTheFirst)
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->param_count(), 2);
     EXPECT_EQ(s->code[1], segment_address(SEG_PARAM, 0));
-    EXPECT_EQ(s->code[3], segment_address(SEG_GLOBAL, offsetof(Intersection, u)));
+    EXPECT_EQ(s->code[3], segment_address(SEG_LOCAL, 0));
 }
 
 TEST(Loader, EncipheredFileReadsLikeItsPlainForm)

@@ -90,6 +90,49 @@ TEST(Noise, PeriodicForms)
     }
 }
 
+// Continuous on every axis where a coordinate crosses a multiple of 256
+// (0 included), where the tables wrap.
+TEST(Noise, ContinuousWhereTheLatticeWraps)
+{
+    const float eps = 1e-4f;
+    for (float edge : {0.0f, 256.0f, -256.0f, 512.0f}) {
+        for (int axis = 0; axis < 4; ++axis) {
+            float a[4] = {0.3f, 0.4f, 0.7f, 0.2f}, b[4] = {0.3f, 0.4f, 0.7f, 0.2f};
+            a[axis] = edge - eps;
+            b[axis] = edge + eps;
+            if (axis == 0) {
+                EXPECT_NEAR(noise1(a[0]), noise1(b[0]), 2e-3) << edge;
+            }
+            if (axis < 2) {
+                EXPECT_NEAR(noise2(a[0], a[1]), noise2(b[0], b[1]), 2e-3) << edge << " " << axis;
+            }
+            if (axis < 3) {
+                EXPECT_NEAR(noise3(a[0], a[1], a[2]), noise3(b[0], b[1], b[2]), 2e-3) << edge << " " << axis;
+            }
+            EXPECT_NEAR(noise4(a[0], a[1], a[2], a[3]), noise4(b[0], b[1], b[2], b[3]), 2e-3)
+                << edge << " " << axis;
+        }
+    }
+}
+
+// Every positive period holds everywhere, across 0 and the 256 wrap.
+TEST(Noise, PeriodicForEveryPeriod)
+{
+    for (int p : {1, 3, 5, 7, 10, 100, 300}) {
+        for (float x : {-9.3f, -2.6f, -0.4f, 0.45f, 2.75f, 254.5f}) {
+            for (int k : {-3, -1, 1, 2, 4}) {
+                float shift = float(k * p);
+                EXPECT_NEAR(pnoise1(x + shift, p), pnoise1(x, p), 1e-3) << p << " " << x << " " << k;
+                EXPECT_NEAR(pnoise2(0.3f, x + shift, 0, p), pnoise2(0.3f, x, 0, p), 1e-3) << p << " " << x;
+                EXPECT_NEAR(pnoise3(x + shift, 0.3f, 0.6f, p, 0, 0), pnoise3(x, 0.3f, 0.6f, p, 0, 0), 1e-3)
+                    << p << " " << x << " " << k;
+                EXPECT_NEAR(pnoise4(0.2f, 0.3f, 0.6f, x + shift, 0, 0, 0, p),
+                            pnoise4(0.2f, 0.3f, 0.6f, x, 0, 0, 0, p), 1e-3) << p << " " << x;
+            }
+        }
+    }
+}
+
 TEST(Noise, CellNoise)
 {
     EXPECT_EQ(cellnoise1(2.9995f), cellnoise1(3.2f));

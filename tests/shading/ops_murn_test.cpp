@@ -68,3 +68,55 @@ TEST(OpsFromCompiler, SuiteOfLibraryCalls)
     ASSERT_EQ(capture.count(), 1u);
     EXPECT_EQ(capture.reports[0].message, "sqrt of negative in shader");
 }
+
+TEST(OpsFromCompiler, MatrixElementsMixTimeDerivativesAndMixedComparisons)
+{
+    velktest::TempDir dir;
+    Shader *s = sltest::compile(dir, "moreops", R"(
+surface moreops(output float m_comp = 0, m_set = 0, m_mix = 0, m_eq = 0, m_ne = 0, m_f = 0;
+                output float pc_eq = 0, pc_ne = 0, cp_eq = 0, dt_f = -1; output vector dt_v = -1;
+                output color shade = -1; output point eye = 5;)
+{
+    matrix m = (1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
+    matrix n = m;
+    m_comp = comp(m, 1, 2);
+    setcomp(n, 2, 3, 100);
+    m_set = comp(n, 2, 3) + comp(n, 1, 2) * 1000;
+    m_mix = comp(mix(m, n, 0.25), 2, 3);
+    m_eq = (m == m ? 1 : 0) + (m == n ? 10 : 0);
+    m_ne = (m != n ? 1 : 0) + (m != m ? 10 : 0);
+    matrix two = 2;
+    m_f = (two == 2 ? 1 : 0) + (2 == two ? 10 : 0) + (m == 2 ? 100 : 0) + (two != 3 ? 1000 : 0);
+    point p = (1, 2, 3);
+    pc_eq = (p == color(1, 2, 3) ? 1 : 0) + (p == color(1, 2, 4) ? 10 : 0);
+    pc_ne = p != color(1, 2, 4) ? 1 : 0;
+    cp_eq = color(1, 2, 3) == p ? 1 : 0;
+    dt_f = Dtime(u * 3);
+    dt_v = Dtime(P);
+    shade = areashadow(P, 4);
+    eye = point "eye" (0, 0, 0);
+}
+)");
+    ASSERT_NE(s, nullptr);
+    velktest::ErrorCapture capture;
+    Intersection sv;
+    std::vector<uint32_t> block = shadertest::run(s, sv);
+    auto param = [&](const char *name) { return sltest::param_float(s, block, name); };
+    EXPECT_EQ(param("m_comp"), 7.0f);
+    EXPECT_EQ(param("m_set"), 100 + 7000.0f);
+    EXPECT_EQ(param("m_mix"), 0.75f * 12 + 0.25f * 100);
+    EXPECT_EQ(param("m_eq"), 1.0f);
+    EXPECT_EQ(param("m_ne"), 1.0f);
+    EXPECT_EQ(param("m_f"), 1011.0f);   // a float compares as the matrix it widens to
+    EXPECT_EQ(param("pc_eq"), 1.0f);
+    EXPECT_EQ(param("pc_ne"), 1.0f);
+    EXPECT_EQ(param("cp_eq"), 1.0f);
+    // Nothing moves over the shutter: dPdtime is zero as well.
+    EXPECT_EQ(param("dt_f"), 0.0f);
+    EXPECT_EQ(sltest::param_triple(s, block, "dt_v"), Point(0, 0, 0));
+    // Outside a light there is nothing to cast a shadow from.
+    EXPECT_EQ(sltest::param_triple(s, block, "shade"), Point(1, 1, 1));
+    // An unknown space in a cast is reported as transform reports it.
+    ASSERT_EQ(capture.count(), 1u);
+    EXPECT_EQ(capture.reports[0].message, "illegal transform space in shader: \"eye\"");
+}

@@ -26,7 +26,7 @@ TEST(QueryOps, OptionsAttributesAndRendererInfo)
         "surface queries(output point fmt = 0, clip = 9, nope = 7; output float rate = 0, sides = 0,\n"
         "                known = -1, unknown = -1, small = 0, bad = -1;\n"
         "                output string rname = \"\", space = \"\", numstr = \"keep\";\n"
-        "                output color version = 0)\n"
+        "                output color version = 0; output float fa = 0, va = 0, da = 0)\n"
         "{\n"
         "    known = option(\"Format\", fmt); option(\"Clipping\", clip);\n"
         "    unknown = option(\"NoSuchOption\", nope); option(\"Format\", small);\n"
@@ -34,6 +34,9 @@ TEST(QueryOps, OptionsAttributesAndRendererInfo)
         "    attribute(\"displacementbound:coordinatesystem\", space);\n"
         "    rendererinfo(\"renderer\", rname); rendererinfo(\"version\", version);\n"
         "    bad = rendererinfo(\"version\", numstr);\n"
+        "    uniform float f[3]; option(\"Format\", f); fa = f[0] * 10000 + f[1] + f[2] / 10;\n"
+        "    float v[4]; rendererinfo(\"version\", v); va = v[0] * 1000 + v[1] * 100 + v[3];\n"
+        "    float ds[2] = {5, 6}; attribute(\"ShadingRate\", ds); da = ds[0] * 10 + ds[1];\n"
         "}\n");
     ASSERT_NE(s, nullptr);
     GState *g = new GState;
@@ -56,6 +59,10 @@ TEST(QueryOps, OptionsAttributesAndRendererInfo)
     EXPECT_EQ(param_triple(s, block, "version"), Point(2, 5, 0));
     EXPECT_EQ(param_float(s, block, "bad"), 0);   // numbers never go into a string
     EXPECT_EQ(param_string(s, block, "numstr"), "keep");
+    // Arrays take as many values as they hold.
+    EXPECT_FLOAT_EQ(param_float(s, block, "fa"), 640 * 10000 + 480 + 0.15f);
+    EXPECT_EQ(param_float(s, block, "va"), 2507);
+    EXPECT_EQ(param_float(s, block, "da"), 46);
 
     uint32_t id = 0;
     EXPECT_EQ(sl_rendererinfo(&sv, "versionstring", PtSTRING, &id), 1);

@@ -100,16 +100,15 @@ TEST(ShaderEndToEnd, LoadMessages)
     dir.write("newer.murn", "version VELK 2.5.1a\nsurface newer\ncode\n\treturn\n");
     dir.write("oddkind.murn", "version VELK 2.5.0g\nsurfacex oddkind\ncode\n\treturn\n");
     RunResult r = raylume(dir, "Surface \"newer\"\nSurface \"oddkind\"\nSurface \"nosuch\"\nSurface \"nosuch\"\n");
-    // (A request's line is the one where its parameter list ended; one
-    // report per code and line.)
+    // (Errors name the line of their request; one report per code and line.)
     EXPECT_EQ(r.err,
-              "ERROR: scene.rib (2): Bad file\n"
+              "ERROR: scene.rib (1): Bad file\n"
               "    --> Shader \"./newer.murn\" was compiled by a more recent VELK\n"
               "\tYou can only render this shader with VELK 2.5.1 or newer\n"
-              "ERROR: scene.rib (2): Cannot load requested shader\n    --> newer\n"
-              "ERROR: scene.rib (3): Cannot load requested shader\n"
+              "ERROR: scene.rib (1): Cannot load requested shader\n    --> newer\n"
+              "ERROR: scene.rib (2): Cannot load requested shader\n"
               "    --> Error reading shader file ./oddkind.murn\n (2) Unknown shader type surfacex\n\n"
-              "ERROR: scene.rib (4): Cannot load requested shader\n    --> nosuch\n");
+              "ERROR: scene.rib (3): Cannot load requested shader\n    --> nosuch\n");
     EXPECT_EQ(r.status, 0);
 }
 
@@ -138,7 +137,7 @@ TEST(ShaderEndToEnd, RunawayInitialisationOverflowsTheStack)
     TempDir dir;
     dir.write("runaway.murn", "surface runaway\ninitcode 1\nlabel 0\n\tpushif\t1\n\tjump\t0\ncode\n\treturn\n");
     RunResult r = raylume(dir, "Surface \"runaway\"\nSurface \"runaway\"\n");
-    EXPECT_EQ(r.err, "SEVERE ERROR: scene.rib (2): Program limit\n    --> SL interpreter stack overflow\n");
+    EXPECT_EQ(r.err, "SEVERE ERROR: scene.rib (1): Program limit\n    --> SL interpreter stack overflow\n");
     EXPECT_EQ(r.status, 255);
     // Under the "ignore" handler the run stops and the program goes on.
     r = raylume(dir, "ErrorHandler \"ignore\"\nSurface \"runaway\"\nSurface \"runaway\"\n");

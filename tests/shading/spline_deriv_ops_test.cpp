@@ -94,18 +94,24 @@ TEST(FilterstepOps, FiltersAndParameters)
     EXPECT_EQ(filterstep_core(0, 0.1f, 0, nullptr), 1.0f);   // no width: a plain step
 
     const FloatCase cases[] = {
-        // filterstep (0.5, 0.5, 1.5, "filter", "box")
-        {"pushs $_str_6;pushs $_str_5;pushif 1.5;pushif 0.5;pushif 0.5;pushif 2;filterstep3", 0.5f},
-        // filterstep (0, 0.25, 0.75, "width", 2, "filter", "box")
-        {"pushs $_str_6;pushs $_str_5;pushif 2;pushs $_str_7;pushif 0.75;pushif 0.25;pushif 0;"
+        // filterstep (0.5, 0.4, 0.6, "filter", "box"): half of [0.4, 0.6] lies past the edge
+        {"pushs $_str_6;pushs $_str_5;pushif 0.6;pushif 0.4;pushif 0.5;pushif 2;filterstep3", 0.5f},
+        // filterstep (0.5, 0.45, 0.65, "filter", "box"): three quarters
+        {"pushs $_str_6;pushs $_str_5;pushif 0.65;pushif 0.45;pushif 0.5;pushif 2;filterstep3", 0.75f},
+        // filterstep (0.75, 0.25, 0.75, "width", 2, "filter", "box"): the box [0, 1], a quarter past
+        {"pushs $_str_6;pushs $_str_5;pushif 2;pushs $_str_7;pushif 0.75;pushif 0.25;pushif 0.75;"
          "pushif 4;filterstep3",
-         0.75f},
+         0.25f},
         // Without derivatives filterstep2 is a plain step.
         {"pushif 0.3;pushif 0.5;pushif 0;filterstep2", 0},
         {"pushif 0.7;pushif 0.5;pushif 0;filterstep2", 1},
         {"pushif 1;pushs $_str_7;pushif 0.7;pushif 0.5;pushif 2;filterstep2", 1},
     };
     check_cases(cases, NAMES);
+    // filterstep (0.5, 0.45, 0.65): the Catmull-Rom kernel of radius 2w (w = 0.2) centred on
+    // 0.55, integrated up to the edge: 1/2 + the integral over [0, 1/4] of 1.5t^3 - 2.5t^2 + 1.
+    EXPECT_NEAR(run_ops("pushif 0.65;pushif 0.45;pushif 0.5;pushif 0;filterstep3;popf r", NAMES).r(),
+                0.5 + (1.5 / 4 / 256 - 2.5 / 3 / 64 + 0.25), 1e-5);
 
     velktest::ErrorCapture capture;
     Intersection sv;

@@ -45,10 +45,12 @@ TEST(StringOps, ComparisonsConcatFormatAndPrintf)
 {
     velktest::TempDir dir;
     Shader *s = sltest::compile(dir, "strops",
-        "surface strops(string a = \"ab\", b = \"ab\", c = \"cd\"; output float eq = -1, m = -1;\n"
+        "surface strops(string a = \"ab\", b = \"ab\", c = \"cd\"; output float eq = -1, m = -1, m2 = -1;\n"
         "               output string cat = \"\", fmt = \"\", name = \"\")\n"
         "{\n"
-        "    eq = (a == b && a != c) ? 1 : 0; m = match(\"a*\", a);\n"
+        "    eq = (a == b && a != c) ? 1 : 0;\n"
+        "    m = match(\"ba+r\", \"xbaar\") + 10 * match(\"^ba+r$\", \"xbaar\");\n"
+        "    m2 = match(\"[0-9]+\", concat(c, \"42\"));\n"
         "    cat = concat(a, c, b); fmt = format(\"%s=%03d\", c, 7); name = shadername();\n"
         "    printf(\"x=%f c=%c\\n\", 1.5, Cs);\n"
         "}\n");
@@ -64,7 +66,9 @@ TEST(StringOps, ComparisonsConcatFormatAndPrintf)
     EXPECT_EQ(slstack.depth(), depth);
     EXPECT_EQ(slstack.string_depth(), sdepth);
     EXPECT_EQ(param_float(s, block, "eq"), 1);
-    EXPECT_EQ(param_float(s, block, "m"), 0);
+    // match answers 1.0 where the regular expression matches somewhere in the subject.
+    EXPECT_EQ(param_float(s, block, "m"), 1);
+    EXPECT_EQ(param_float(s, block, "m2"), 1);
     EXPECT_EQ(param_string(s, block, "cat"), "abcdab");
     EXPECT_EQ(param_string(s, block, "fmt"), "cd=007");
     EXPECT_EQ(param_string(s, block, "name"), "strops");

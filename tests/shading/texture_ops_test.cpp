@@ -209,6 +209,7 @@ TEST(TextureOps, TextureInfo)
     Shader *sh = sltest::compile(dir, "info",
         "surface info(string tex = \"\", shad = \"\";\n"
         "             output float before = -1, known = -1, chans = -1, scalar = -1, wrongtype = -1, stype = -1;\n"
+        "             output float inarray = -1;\n"
         "             output point res = 0, shres = 0; output string kind = \"\", skind = \"\";\n"
         "             output matrix view = 0)\n"
         "{\n"
@@ -218,6 +219,7 @@ TEST(TextureOps, TextureInfo)
         "    textureinfo(shad, \"resolution\", shres);\n"
         "    textureinfo(tex, \"channels\", chans);\n"
         "    float one = 0; scalar = textureinfo(tex, \"resolution\", one);\n"
+        "    float r[2]; if (textureinfo(shad, \"resolution\", r) != 0) inarray = r[0] * 10 + r[1];\n"
         "    wrongtype = textureinfo(tex, \"type\", chans);\n"
         "    textureinfo(tex, \"type\", kind);\n"
         "    stype = textureinfo(shad, \"type\", skind);\n"
@@ -234,6 +236,7 @@ TEST(TextureOps, TextureInfo)
     EXPECT_EQ(param_triple(sh, block, "shres"), Point(8, 4, 0));
     EXPECT_EQ(param_float(sh, block, "chans"), 1.0f);
     EXPECT_EQ(param_float(sh, block, "scalar"), 0.0f);   // no room for two values
+    EXPECT_EQ(param_float(sh, block, "inarray"), 84.0f);
     EXPECT_EQ(param_float(sh, block, "wrongtype"), 0.0f);
     EXPECT_EQ(param_string(sh, block, "kind"), "texture");
     EXPECT_EQ(param_float(sh, block, "stype"), 1.0f);

@@ -30,7 +30,7 @@ const char SURFACE_REPORT[] =
     "    \"v\" \"varying vector\"\n\t\tDefault value: \"current\" [0 0 0]\n"
     "    \"weights\" \"uniform float[3]\"\n\t\tDefault value: \n"
     "    \"xf\" \"uniform matrix\"\n\t\tDefault value: [ 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 ]\n"
-    "    \"glow\" \"varying float\"\n\t\tDefault value: 2e+06\n"
+    "    \"glow\" \"output varying float\"\n\t\tDefault value: 2e+06\n"
     "\n";
 
 } // namespace
@@ -45,6 +45,28 @@ TEST(Murnpeek, ReportsACompiledShaderByNameOrFileName)
         EXPECT_EQ(r.out, SURFACE_REPORT) << arg;
         EXPECT_EQ(r.err, "");
     }
+}
+
+TEST(Murnpeek, DefaultsComputedByInitialisationCode)
+{
+    TempDir dir;
+    const std::string params =
+        "(point p2 = (4, 5, 6); float s = sin(1); float pw = pow(2, 3) + 1;\n"
+        " matrix m = (1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);\n"
+        " vector v = 2 - vector(1, 0, 0); float neg = -pw; string q = \"a\\\"b\";)\n{\n    Ci = s;\n}\n";
+    ASSERT_EQ(compile(dir, "init", "surface init" + params), "");
+    ASSERT_EQ(compile(dir, "initc", "surface initc" + params, "-crypt"), "");
+    const std::string values =
+        "    \"p2\" \"uniform point\"\n\t\tDefault value: \"current\" [4 5 6]\n"
+        "    \"s\" \"uniform float\"\n\t\tDefault value: 0.841471\n"
+        "    \"pw\" \"uniform float\"\n\t\tDefault value: 9\n"
+        "    \"m\" \"uniform matrix\"\n\t\tDefault value: [ 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 ]\n"
+        "    \"v\" \"uniform vector\"\n\t\tDefault value: \"current\" [1 2 2]\n"
+        "    \"neg\" \"uniform float\"\n\t\tDefault value: -9\n"
+        "    \"q\" \"uniform string\"\n\t\tDefault value: \"a\\\"b\"\n\n";
+    velktest::RunResult r = peek(dir, {"init", "initc"});
+    EXPECT_EQ(r.out, "surface \"init\"\n" + values + "surface \"initc\"\n" + values);
+    EXPECT_EQ(r.err, "");
 }
 
 TEST(Murnpeek, EncipheredShadersReadLikePlainOnes)
@@ -134,7 +156,7 @@ TEST(Murnpeek, NativeShaderLibraries)
               "    \"texname\" \"uniform string\"\n\t\tDefault value: \"spot.tx\"\n"
               "    \"xform\" \"uniform matrix\"\n\t\tDefault value: [ 2 0 0 0 0 2 0 0 0 0 2 0 1 2 3 1 ]\n"
               "    \"weights\" \"uniform float[3]\"\n\t\tDefault value: \n"
-              "    \"Nout\" \"varying normal\"\n\t\tDefault value: \n"
+              "    \"Nout\" \"output varying normal\"\n\t\tDefault value: \n"
               "    \"dir\" \"uniform vector\"\n\t\tDefault value: \"current\" [0 0 1]\n"
               "    \"h\" \"unknown unknown\"\n\t\tDefault value: \n\n");
     EXPECT_EQ(r.err, "");

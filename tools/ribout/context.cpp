@@ -82,20 +82,24 @@ void Output::flush_pipe()
     pending_.clear();
 }
 
-void Output::close()
+bool Output::close(int *status)
 {
-    if (!open_) return;
+    if (!open_) return true;
     open_ = false;
+    bool ok = true;
     if (child_) {
         flush_pipe();
         child_->close_input();
-        child_->wait();
+        int st = child_->wait();
         child_.reset();
+        if (status) *status = st;
+        ok = st == 0 && !broken_;
     } else if (fp_) {
         if (owns_fp_) std::fclose(fp_);
         else std::fflush(fp_);
     }
     fp_ = nullptr;
+    return ok;
 }
 
 Context *current()
@@ -114,8 +118,9 @@ Context *push_context(const char *name)
         bool program = false;
         for (const char *p : PIPE_PROGRAMS) program = program || std::strcmp(name, p) == 0;
         if (program || name[0] == '|') {
+            // After the bar stands a command line as a user types it.
             std::vector<std::string> argv =
-                program ? std::vector<std::string>{name} : velk::split_command_line(name + 1);
+                program ? std::vector<std::string>{name} : velk::shell_command(name + 1);
             if (!c->out.open_pipe(argv)) fail(std::string("Error opening pipe to ") + (program ? name : name + 1) + "\n");
         } else if (!c->out.open_file(name)) {
             fail("Error making RIB file: bad filename\n");
@@ -131,7 +136,15 @@ void end_current()
 {
     Context *c = current_context;
     if (!c) return;
-    c->out.close();
+    int status = 0;
+    bool pipe = c->out.is_pipe();
+    if (!c->out.close(&status) && pipe) {
+        const char *command = c->name[0] == '|' ? c->name.c_str() + 1 : c->name.c_str();
+        // The shell answers 126 and 127 for a command it could not start.
+        if (status == 126 || status == 127) fail(std::string("Error opening pipe to ") + command + "\n");
+        fail(std::string("Error writing RIB to pipe ") + command + ": the command ended with status " +
+             std::to_string(status) + (status == 0 ? " before reading all of it" : "") + "\n");
+    }
     for (Context **link = &contexts; *link; link = &(*link)->next) {
         if (*link == c) {
             *link = c->next;

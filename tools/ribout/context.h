@@ -29,8 +29,9 @@ public:
     // Writes bytes; a pipe whose reader went away takes no more.
     void write(const char *data, size_t size);
     // Flushes; closes a file, closes a pipe and waits for its program, leaves
-    // standard output open.
-    void close();
+    // standard output open. False when a pipe's program did not take all the
+    // bytes or ended with a non-zero status (in *status).
+    bool close(int *status = nullptr);
 
 private:
     void flush_pipe();
@@ -60,7 +61,8 @@ Context *current();
 // when its output cannot be opened.
 Context *push_context(const char *name);
 // Closes the current context's output and removes the context; none is
-// current afterwards.
+// current afterwards. A pipe whose command failed ends the program with a
+// message.
 void end_current();
 // Makes the context of that name current; false when there is none.
 bool select_context(const char *name);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ri/declarations.h"
+#include "ri/declparse.h"
 #include "ri/filters.h"
 #include "tools/ribout/request.h"
 
@@ -111,9 +112,12 @@ RtVoid RiOptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
     Request r;
     if (name && std::strcmp(name, "rib") == 0) {
         r.withdraw();
-        for (RtInt i = 0; r.context() && tokens && params && i < n; ++i)
-            if (tokens[i] && std::strcmp(tokens[i], "binary") == 0 && params[i])
+        for (RtInt i = 0; r.context() && tokens && params && i < n; ++i) {
+            ParameterName p = parameter_name(tokens[i]);
+            if (p.name && std::strcmp(p.name, "binary") == 0 && (p.type == DECL_UNKNOWN || p.type == DECL_INTEGER) &&
+                params[i])
                 r.context()->binary = *static_cast<const RtInt *>(params[i]);
+        }
         return;
     }
     r.text("Option");

@@ -1,8 +1,10 @@
 // Bases, error handlers, archives and the procedural functions that name
 // their kind of procedural.
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "tools/ribout/request.h"
 
@@ -81,6 +83,40 @@ RtVoid RiErrorAbort(RtInt code, RtInt severity, const char *message)
 {
     RiErrorPrint(code, severity, message);
     std::exit(1);
+}
+
+RtVoid RiArchiveRecord(RtToken type, const char *format, ...)
+{
+    char fixed[1024];
+    va_list ap;
+    va_start(ap, format);
+    int size = std::vsnprintf(fixed, sizeof fixed, format ? format : "", ap);
+    va_end(ap);
+    std::string body = fixed;
+    if (size >= int(sizeof fixed)) {
+        body.assign(size_t(size) + 1, '\0');
+        va_start(ap, format);
+        std::vsnprintf(&body[0], body.size(), format, ap);
+        va_end(ap);
+        body.resize(size_t(size));
+    }
+    // Comments and structure comments take one "#" or "##" per line; a
+    // verbatim record is written as it is.
+    const char *lead = type && std::strcmp(type, "comment") == 0     ? "#"
+                       : type && std::strcmp(type, "structure") == 0 ? "##"
+                                                                     : nullptr;
+    Request r;
+    if (!lead) {
+        r.text("%s", body.c_str());
+        return;
+    }
+    size_t start = 0;
+    do {
+        size_t end = body.find('\n', start);
+        std::string line = body.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        r.text("%s%s\n", lead, line.c_str());
+        start = end == std::string::npos ? body.size() + 1 : end + 1;
+    } while (start <= body.size() && !(start == body.size() && body.back() == '\n'));
 }
 
 RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt n, RtToken tokens[], RtPointer params[])

@@ -75,5 +75,11 @@ surface builtins(string texname = "tex.tx"; float Kd = 0.5)
     hit = fulltrace(P, I, d, h, q, w, r, tr);
     f = raylevel() + isshadowray();
     str2 = shadername();
+    f = comp(m, 1, 2); setcomp(m2, 0, 3, f); m2 = mix(m, m2, 0.5);
+    f = Dtime(f); v = Dtime(p); c = areashadow(p, 4);
+    hit = option("Format", arr) + textureinfo(texname, "resolution", arr) + rendererinfo("version", arr);
+    hit = attribute("ShadingRate", arr);
+    if (p == c || c == p || c != n || n != c || m == m2 || m != m2 || m == 1 || m != 1 || 2 == m2 || 0 != m)
+        f = 1;
     Ci = c * f + Kd;
 }

@@ -138,6 +138,7 @@ surface constructs(float Ka = 1, Kd = .5; color tint = color "hsv" (0, 1, 1);
     illuminance(P, n, PI / 2) { k += Cl * (normalize(L) . n); }
     illuminance("diffuse", P) { k += Cl; }
     illuminance("-specular", P, n, 1) { k += Cl; }
+    illuminance("spec", P, n, 1) { if (k == 0) continue; for (;;) break; if (k != 0) break; }
 
     coverage = a + b + c + pick + scaled + table[2];
     Oi = Os;

@@ -44,9 +44,11 @@ TEST(RiboutBinary, OptionSwitchesTheCurrentOutputOnly)
 {
     RtColor c = {1, 1, 1};
     RtInt zero = 0;
-    std::string out = written([&] {
-        RiOption("rib", "binary", &zero, RI_NULL);
-        RiColor(c);
-    }, true);
-    EXPECT_EQ(out, "Color [1 1 1]\n");
+    for (RtToken binary : {"binary", "integer binary"}) {
+        std::string out = written([&] {
+            RiOption("rib", binary, &zero, RI_NULL);
+            RiColor(c);
+        }, true);
+        EXPECT_EQ(out, "Color [1 1 1]\n") << binary;
+    }
 }

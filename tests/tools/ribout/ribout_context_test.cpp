@@ -135,7 +135,7 @@ TEST(RiboutContext, PipesAndFailuresToOpen)
 {
     velktest::TempDir dir;
     std::string path = dir.path() + "/piped.rib";
-    std::string command = "|dd status=none of=" + path;
+    std::string command = "|cat > '" + path + "'";
     RiBegin(command.c_str());
     RiWorldBegin();
     RiEnd();
@@ -145,6 +145,9 @@ TEST(RiboutContext, PipesAndFailuresToOpen)
 
     EXPECT_EXIT(RiBegin("/no/such/directory/x.rib"), testing::ExitedWithCode(1),
                 "^Error making RIB file: bad filename\n$");
-    EXPECT_EXIT(RiBegin("|/no/such/program -x"), testing::ExitedWithCode(1),
-                "^Error opening pipe to /no/such/program -x\n$");
+    // A pipe command that cannot start or that fails is reported at the end.
+    EXPECT_EXIT((RiBegin("|/no/such/program -x"), RiEnd()), testing::ExitedWithCode(1),
+                "Error opening pipe to /no/such/program -x\n$");
+    EXPECT_EXIT((RiBegin("|cat > /no/such/directory/x.rib"), RiEnd()), testing::ExitedWithCode(1),
+                "Error writing RIB to pipe cat > /no/such/directory/x.rib: the command ended with status [1-9]");
 }

@@ -29,6 +29,16 @@ TEST(RiboutText, QuadricsAndUniformParameterLists)
               "Surface \"a\\\"b\" \"string s\" [\"say \\\"hi\\\"\\\\\\r\\n\"]\n");
 }
 
+TEST(RiboutText, ArchiveRecords)
+{
+    EXPECT_EQ(written([] {
+                  RiArchiveRecord("comment", "made by %s\nfor %d", "me", 2);
+                  RiArchiveRecord("structure", "Scene %s", "hall");
+                  RiArchiveRecord("verbatim", "Sphere 1 -1 1 360\n");
+              }),
+              "#made by me\n#for 2\n##Scene hall\nSphere 1 -1 1 360\n");
+}
+
 TEST(RiboutText, PrimitiveListsAreCountedByStorageClass)
 {
     RtFloat p[12] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};

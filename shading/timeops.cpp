@@ -1,0 +1,27 @@
+// Dtime: the change of a value over the shutter time. Shading points carry no
+// neighbour in time (their dPdtime is zero too), so every value is taken as
+// constant over the shutter and its time derivative is zero.
+#include "shading/opmodules.h"
+#include "shading/opstack.h"
+
+using opstack::replace;
+
+namespace {
+
+void op_Dtimef(ExecFrame *, ShaderVars *)
+{
+    replace(1, 0.0f);
+}
+
+void op_Dtimev(ExecFrame *, ShaderVars *)
+{
+    replace(3, Point(0, 0, 0));
+}
+
+} // namespace
+
+void install_time_ops()
+{
+    set_op_handler(199, op_Dtimef);
+    set_op_handler(200, op_Dtimev);
+}

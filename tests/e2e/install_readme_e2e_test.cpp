@@ -1,0 +1,151 @@
+// The toolkit as a user meets it: installed under a prefix it finds its own
+// standard shaders, and the README's "Using it" commands work as written.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/e2e/render_support.h"
+#include "tests/support/run_program.h"
+#include "tests/support/x11_peer.h"
+#include "tests/support/xvfb.h"
+
+namespace {
+
+using velktest::RunOptions;
+using velktest::RunResult;
+using velktest::TempDir;
+
+const char SCENE[] = "Display \"out.tif\" \"file\" \"rgb\"\nFormat 16 16 1\nPixelSamples 1 1\n"
+                     "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 4\nWorldBegin\n"
+                     "LightSource \"distantlight\" 1 \"from\" [0 0 -1] \"to\" [0 0 0]\n"
+                     "Color [1 0.2 0.1]\nSurface \"plastic\"\nSphere 1 -1 1 360\nWorldEnd\n";
+
+// Environment without the user's shader paths or rc file folder.
+RunOptions plain_env(const TempDir &dir)
+{
+    RunOptions o;
+    o.cwd = dir.path();
+    o.env = {{"VELKSHADERS", ""}, {"SHADERS", ""}, {"VELKHOME", ""}, {"HOME", dir.path()}};
+    return o;
+}
+
+TEST(Install, InstalledRaylumeFindsItsOwnShadersFirst)
+{
+    TempDir prefix, work;
+    RunResult inst = velktest::run({"/usr/bin/env", "cmake", "--install", velktest::build_path(""), "--prefix",
+                                    prefix.path()});
+    ASSERT_EQ(inst.status, 0) << inst.out << inst.err;
+    for (const char *f : {"bin/raylume", "bin/pevrin", "bin/tavrel", "bin/murn", "bin/murnpeek",
+                          "share/velk/shaders/plastic.murn", "lib/libribout.a", "include/velk/ri/ri.h",
+                          "include/velk/raytrace/dspy.h", "include/velk/shading/shadeop_table.h",
+                          "include/velk/shading/native_shader.h"})
+        EXPECT_TRUE(prefix.exists(f)) << f;
+
+    const std::string raylume = prefix.path() + "/bin/raylume";
+    work.write("s.rib", SCENE);
+    RunResult r = velktest::run({raylume, "-silent", "s.rib"}, plain_env(work));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    e2e::Image lit = e2e::read_tiff(work.path() + "/out.tif");
+    ASSERT_FALSE(lit.empty());
+    EXPECT_GT(lit.at(8, 8, 0), 150);   // red plastic, lit head on
+    EXPECT_LT(lit.at(8, 8, 1), 120);
+
+    // A "plastic" of the prefix's own that paints green is the one used:
+    // the install is searched before the build folder.
+    RunResult c = velktest::murn_compile(work, "plastic", "surface plastic() { Oi = Os; Ci = color(0, 1, 0); }\n",
+                                         {"-o", prefix.path() + "/share/velk/shaders/plastic.murn"});
+    ASSERT_EQ(c.status, 0) << c.err;
+    r = velktest::run({raylume, "-silent", "s.rib"}, plain_env(work));
+    ASSERT_EQ(r.status, 0) << r.err;
+    e2e::Image green = e2e::read_tiff(work.path() + "/out.tif");
+    ASSERT_FALSE(green.empty());
+    EXPECT_LT(green.at(8, 8, 0), 5);
+    EXPECT_GT(green.at(8, 8, 1), 250);
+}
+
+// The indented lines of the README's "Using it" section, in order.
+std::string readme_commands()
+{
+    std::ifstream in(velktest::source_path("README.md"));
+    std::string line, script;
+    bool inside = false;
+    while (std::getline(in, line)) {
+        if (line.rfind("## ", 0) == 0) inside = line == "## Using it";
+        else if (inside && line.rfind("    ", 0) == 0) script += line.substr(4) + "\n";
+    }
+    return script;
+}
+
+// Presses Escape on every window shown on the display until stopped, as a
+// user closes each window the commands open.
+void close_windows(const std::string &display, const std::atomic<bool> &stop)
+{
+    Display *d = XOpenDisplay(display.c_str());
+    if (!d) return;
+    XSetErrorHandler([](Display *, XErrorEvent *) { return 0; });
+    while (!stop) {
+        ::Window root, parent, *children = nullptr;
+        unsigned n = 0;
+        if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) {
+            for (unsigned i = 0; i < n; ++i) {
+                XWindowAttributes a;
+                if (XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+                    velktest::press_key(d, children[i], XK_Escape);
+            }
+            if (children) XFree(children);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    XCloseDisplay(d);
+}
+
+TEST(Readme, UsingItCommandsWorkAsWritten)
+{
+    std::string script = readme_commands();
+    ASSERT_NE(script.find("raylume ball.rib"), std::string::npos) << script;
+    velktest::XvfbServer x;
+    ASSERT_TRUE(x.ok()) << x.error();
+
+    // A fresh clone after the first README command: the sources and a build.
+    TempDir root;
+    ASSERT_EQ(symlink(velktest::source_path("scenes").c_str(), (root.path() + "/scenes").c_str()), 0);
+    ASSERT_EQ(symlink(velktest::build_path("").c_str(), (root.path() + "/build").c_str()), 0);
+    ASSERT_EQ(mkdir((root.path() + "/home").c_str(), 0755), 0);
+    root.write("readme.sh", script);
+    RunOptions o = plain_env(root);
+    o.env["HOME"] = root.path() + "/home";
+    o.env["DISPLAY"] = x.display();
+    o.timeout_seconds = 600;
+#ifdef VELK_SANITIZED
+    // The installed libraries carry the sanitizers' calls: so must the link.
+    mkdir((root.path() + "/cc").c_str(), 0755);
+    root.write("cc/cc", "#!/bin/sh\nexec /usr/bin/cc -fsanitize=address,undefined \"$@\"\n");
+    chmod((root.path() + "/cc/cc").c_str(), 0755);
+    o.env["PATH"] = root.path() + "/cc:" + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin");
+#endif
+
+    std::atomic<bool> stop{false};
+    std::thread closer(close_windows, x.display(), std::cref(stop));
+    RunResult r = velktest::run({"/bin/sh", "-e", "readme.sh"}, o);
+    stop = true;
+    closer.join();
+    ASSERT_EQ(r.status, 0) << r.out << r.err;
+    for (const char *f : {"ball.tif", "stripes.murn", "striped.tif", "ball.tx", "mapped.tif", "hello.tif"})
+        EXPECT_TRUE(root.exists(std::string("mywork/") + f)) << f;
+    EXPECT_NE(r.out.find("surface \"stripes\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("surface \"plastic\""), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find("WARNING"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("ERROR"), std::string::npos) << r.err;
+}
+
+} // namespace

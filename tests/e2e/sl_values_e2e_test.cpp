@@ -1,0 +1,137 @@
+// Shading-language values end to end: shaders compiled with murn, shaded once
+// on a one-pixel frame by raylume, and what they print compared with answers
+// worked out here.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/render_support.h"
+
+namespace {
+
+class SlValues : public testing::Test {
+protected:
+    velktest::TempDir dir;
+
+    void compile(const std::string &name, const std::string &source)
+    {
+        velktest::RunResult r = velktest::murn_compile(dir, name, source);
+        ASSERT_EQ(r.status, 0) << r.out << r.err;
+    }
+    // One pixel filled by a disk facing the camera, after the world lines
+    // (lights, the Surface line); the options go before the frame.
+    velktest::RunResult render(const std::string &world, const std::string &options = "")
+    {
+        std::string rib = "Option \"searchpath\" \"shader\" [\"" + dir.path() + ":&\"]\n" + options +
+                          "Display \"out.tif\" \"file\" \"rgba\"\nFormat 1 1 1\nPixelSamples 1 1\n"
+                          "PixelFilter \"box\" 1 1\n" + e2e::pixel_camera(1, 1) + "WorldBegin\n" + world +
+                          e2e::unit_disk(0, 0) + "WorldEnd\n";
+        return e2e::raylume(dir, rib);
+    }
+};
+
+// The numbers printed after "label=" in text.
+std::vector<double> numbers_after(const std::string &text, const std::string &label)
+{
+    std::vector<double> out;
+    size_t at = text.find(label + "=");
+    if (at == std::string::npos) return out;
+    std::istringstream in(text.substr(at + label.size() + 1));
+    double v;
+    while (in >> v) out.push_back(v);
+    return out;
+}
+
+} // namespace
+
+TEST_F(SlValues, LibraryFunctionsGiveTheirValues)
+{
+    compile("libvals",
+            "surface libvals() {\n"
+            "    printf(\"v= %f %f %f %f %f %f\\n\",\n"
+            "           noise(point(-0.0001, .3, .4)) - noise(point(0.0001, .3, .4)),\n"
+            "           pnoise(-2.6, 3) - pnoise(-11.6, 3),\n"
+            "           filterstep(0.5, 0.4, 0.6, \"filter\", \"box\"), filterstep(0.5, 0.45, 0.65),\n"
+            "           match(\"ba+r\", \"xbaar\"), match(\"^ba+r\", \"xbaar\"));\n"
+            "}\n");
+    velktest::RunResult r = render("Surface \"libvals\"\n");
+    EXPECT_EQ(r.err, "");
+    std::vector<double> v = numbers_after(r.out, "v");
+    ASSERT_EQ(v.size(), 6u) << r.out;
+    EXPECT_NEAR(v[0], 0, 1e-3);    // noise is continuous across x = 0
+    EXPECT_NEAR(v[1], 0, 1e-3);    // and periodic with period 3 across negative x
+    EXPECT_NEAR(v[2], 0.5, 1e-5);  // half of the box [0.4, 0.6] lies past the edge
+    // The Catmull-Rom kernel of radius 0.4 about 0.55, integrated up to the edge.
+    EXPECT_NEAR(v[3], 0.5 + (1.5 / 4 / 256 - 2.5 / 3 / 64 + 0.25), 1e-4);
+    EXPECT_EQ(v[4], 1);
+    EXPECT_EQ(v[5], 0);
+}
+
+TEST_F(SlValues, ParametersNamedLikeGlobalsTakeTheirValues)
+{
+    compile("pg", "surface pg(float t = 5; color Cs = color(1, 0, 0)) { printf(\"t=%f Cs=%c\\n\", t, Cs); }\n");
+    velktest::RunResult r = render("Surface \"pg\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "t=5 Cs=1 0 0\n");
+    r = render("Color [0 0 1]\nSurface \"pg\" \"t\" 0.25 \"Cs\" [0 1 0]\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "t=0.25 Cs=0 1 0\n");
+}
+
+TEST_F(SlValues, IlluminanceWithAConeVisitsOnlyTheLightsInIt)
+{
+    compile("count", "surface count() {\n"
+                     "    float n = 0; color sum = 0;\n"
+                     "    illuminance(P, faceforward(normalize(N), I), 0.785398) { n += 1; sum += Cl; }\n"
+                     "    printf(\"n=%f %c\\n\", n, sum);\n"
+                     "}\n");
+    // Towards the camera (inside the cone), side-on and from behind (outside),
+    // and an ambient light (never).
+    velktest::RunResult r = render("LightSource \"ambientlight\" 1 \"intensity\" 0.5\n"
+                                   "LightSource \"distantlight\" 2 \"to\" [0 0 1] \"intensity\" 0.25\n"
+                                   "LightSource \"distantlight\" 3 \"to\" [1 0 0]\n"
+                                   "LightSource \"distantlight\" 4 \"to\" [0 0 -1]\n"
+                                   "Surface \"count\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{1, 0.25, 0.25, 0.25})) << r.out;
+}
+
+TEST_F(SlValues, DerivativesStayRightPastTheScratchArea)
+{
+    // 5000 derivative calls in one shading, far more than "derivmemory" holds.
+    compile("manyd", "surface manyd() {\n"
+                     "    float i, sum = 0;\n"
+                     "    for (i = 0; i < 5000; i += 1) sum += Du(2 * u);\n"
+                     "    printf(\"sum=%f\\n\", sum);\n"
+                     "}\n");
+    velktest::RunResult r = render("Surface \"manyd\"\n");
+    EXPECT_EQ(r.err, "");
+    std::vector<double> sum = numbers_after(r.out, "sum");
+    ASSERT_EQ(sum.size(), 1u) << r.out;
+    EXPECT_NEAR(sum[0], 10000, 1);
+}
+
+TEST_F(SlValues, TheNoiseLibraryIsTakenWhenAskedFor)
+{
+    compile("nz", "surface nz() { printf(\"n=%f\\n\", noise(P)); }\n");
+    const std::string ask = "Option \"render\" \"useprmannoise\" [1]\n";
+    // Asked for but nowhere to be found: said, and the built-in noise is used.
+    velktest::RunResult r = render("Surface \"nz\"\n", ask);
+    EXPECT_NE(r.err.find("noise library librx.so not found"), std::string::npos) << r.err;
+    std::vector<double> builtin = numbers_after(r.out, "n");
+    ASSERT_EQ(builtin.size(), 1u) << r.out;
+    EXPECT_NE(builtin[0], 0.25);
+
+    // In the current directory: taken when asked for, and only then.
+    std::filesystem::copy_file(VELK_RX_PLUGIN, dir.path() + "/librx.so");
+    r = render("Surface \"nz\"\n", ask);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "n=0.25\n");
+    r = render("Surface \"nz\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "n"), builtin);
+}
