@@ -34,19 +34,6 @@ GPrimitive *in_block_order(GPrimitive *list)
     return out;
 }
 
-// A copied surface made for an instance takes the instance's transformation
-// and attributes, as the instance's own surfaces do.
-void adopt_instance_state(GPrimitive *o)
-{
-    Renderer *r = current_renderer;
-    if (!r || !is_surface_type(o->type)) return;
-    GSurface *s = static_cast<GSurface *>(o);
-    s->xform = r->transformation;
-    s->xform2 = r->transformation;
-    s->attrs = r->attributes;
-    s->set_attribute_flags();
-}
-
 } // namespace
 
 GSolid::GSolid(int t, GPrimitive *list) : children(list), first(list)
@@ -128,14 +115,12 @@ GPrimitive *GSolid::copy()
     for (GPrimitive *c = children; c; c = c->next) {
         GPrimitive *k = c->copy();
         if (!k) continue;
-        adopt_instance_state(k);
+        if (is_surface_type(k->type)) adopt_instance_state(static_cast<GSurface *>(k));
         k->next = nullptr;
         k->link(&list, 1);
     }
     GSolid *s = new GSolid(GP_NONE, in_block_order(list));
     s->type = type;
-    s->world_bound = world_bound;
-    for (GPrimitive *c = s->children; c; c = c->next) s->world_bound.merge(c->world_bound);
     if (type == GP_COMPOSITE) s->build_accel();
     return s;
 }

@@ -289,6 +289,55 @@ bool grid_normal_at(const GSurface *surface, float gu, float gv, Point &N)
     return true;
 }
 
+namespace {
+
+// The smooth normal (world space) at the shadow rays' start, and how far
+// from it a cell may be met from behind.
+struct ShadowOrigin {
+    bool active = false;
+    Point N;
+    float reach = 0;
+};
+thread_local ShadowOrigin shadow_origin;
+
+bool undisplaced_grid(const GPrimitive *o)
+{
+    if (!o || !is_surface_type(o->type)) return false;
+    const DicedGrid *g = static_cast<const GSurface *>(o)->subpatch_grid;
+    return g && g->built() && g->normals.empty();
+}
+
+} // namespace
+
+void set_shadow_origin(const Intersection *hit)
+{
+    shadow_origin.active = false;
+    if (!hit || !hit->whichpiece || !undisplaced_grid(hit->obj)) return;
+    GSurface *s = static_cast<GSurface *>(hit->obj);
+    const Glitequad *c = hit->whichpiece;
+    Point n, N;
+    s->eval_normal(hit->gu, hit->gv, hit->time, n);
+    if (s->xform.is_set()) s->xform->normal_to_world(n.data(), N.data(), hit->time);
+    else N = n;
+    float diag = (c->upper[1] - c->lower[0]).length();
+    if (s->xform.is_set()) diag = s->xform->length_to_world(diag, hit->time);
+    if (!(diag > 0) || !std::isfinite(diag)) return;
+    shadow_origin.N = N;
+    shadow_origin.reach = 3 * diag;
+    shadow_origin.active = true;
+}
+
+bool shadow_self_hit(const Intersection *h, const Point &dir)
+{
+    if (!shadow_origin.active || !h->whichpiece || !(h->linet < shadow_origin.reach) || !undisplaced_grid(h->obj))
+        return false;
+    const GSurface *s = static_cast<const GSurface *>(h->obj);
+    const Glitequad *c = h->whichpiece;
+    Point f = cross(c->upper[1] - c->lower[0], c->upper[0] - c->lower[1]), F = f;
+    if (s->xform.is_set()) s->xform->normal_to_world(f.data(), F.data(), h->time);
+    return dot(shadow_origin.N, dir) * dot(F, dir) > 0;
+}
+
 void release_surface_data(GSurface *surface)
 {
     delete surface->subpatch_grid;

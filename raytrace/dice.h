@@ -93,6 +93,14 @@ void reclaim_grid_memory(GPrimitive *list, int repeat);
 // The grid normal of a displaced surface at (gu, gv) over its grid, in
 // object space; false when the surface has no built grid with normals.
 bool grid_normal_at(const GSurface *surface, float gu, float gv, Point &N);
+
+// The start of the shadow rays traced next: a hit on a surface, or null.
+void set_shadow_origin(const Intersection *hit);
+// Whether shadow hit h, of a ray along dir (world space), leaves a cell of an
+// undisplaced grid from behind within a few cells of a start on such a grid:
+// the flat cells of a curved surface pass just above points near its
+// terminator, and the ray meets them on its way out, not at an occluder.
+bool shadow_self_hit(const Intersection *h, const Point &dir);
 // Runs the displacement shader over the vertex sets of a grid (first set at
 // shutter open, a second at shutter close) and fills the normals.
 void displace_grid(GSurface *surface, int nu, int nv, std::vector<Point> &vertices, std::vector<Point> &normals,

@@ -183,24 +183,27 @@ void GObjInstance::mesh_radiosity()
     mesh_radiosity_list(first);
 }
 
+void adopt_instance_state(GSurface *s)
+{
+    Renderer *r = current_renderer;
+    if (!r) return;
+    s->xform = nest_transformation(s->xform.get(), r->transformation);
+    s->xform2 = s->xform;
+    s->attrs = r->attributes;
+    s->set_attribute_flags();
+}
+
 void GObjInstance::instantiate(GPrimitive *list, int copy)
 {
     if (!copy) {
         master = list;
         return;
     }
-    Renderer *r = current_renderer;
     GPrimitive **target = scene_object_list();
     for (GPrimitive *o = list; o; o = o->next) {
         GPrimitive *c = o->copy();
         if (!c) continue;
-        if (is_surface_type(c->type) && r) {
-            GSurface *s = static_cast<GSurface *>(c);
-            s->xform = r->transformation;
-            s->xform2 = r->transformation;
-            s->attrs = r->attributes;
-            s->set_attribute_flags();
-        }
+        if (is_surface_type(c->type)) adopt_instance_state(static_cast<GSurface *>(c));
         c->next = nullptr;
         c->link(target, 1);
         world_bound.merge(c->world_bound);

@@ -190,6 +190,11 @@ public:
     GPrimitive *master = nullptr;   // the definition's objects (owned)
 };
 
+// A surface copied from a definition for an instance: its transformation,
+// relative to the definition, is placed inside the one current at the
+// instance, and it takes the instance's attributes.
+void adopt_instance_state(GSurface *s);
+
 // ---- lists and walks -----------------------------------------------------
 
 // Destroys every object of a list, following next.

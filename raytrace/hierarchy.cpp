@@ -5,6 +5,7 @@
 
 #include "raytrace/random.h"
 #include "raytrace/ray.h"
+#include "raytrace/sah_build.h"
 #include "raytrace/screen_boxes.h"
 #include "ri/recordpool.h"
 #include "ri/rierror.h"
@@ -62,10 +63,39 @@ void GHierBound::operator delete(void *p) { node_pool().give_back(p); }
 GHierBound *alloc_hier_node() { return new GHierBound; }
 void free_hier_node(GHierBound *node) { delete node; }
 
+bool has_live_bound(const GPrimitive *o)
+{
+    if (o->type == GP_HIERBOUND) return false;
+    if (!is_surface_type(o->type)) return true;
+    // Dicing replaces a surface's box by its grid's, and may do so again.
+    return o->type == GP_BICUBIC || o->type == GP_NURB || o->type == GP_SUBPATCH ||
+           (o->flags & (GPF_DICEABLE | GPF_DISPLACED));
+}
+
 GHierBound::GHierBound()
 {
     type = GP_HIERBOUND;
     world_bound = EMPTY_BOUND;
+    for (int i = 0; i < 4; i++) set_lane(i, EMPTY_BOUND);
+}
+
+void GHierBound::set_lane(int i, const Bound &b)
+{
+    for (int a = 0; a < 3; a++) {
+        lo[a][i] = b[2 * a];
+        hi[a][i] = b[2 * a + 1];
+    }
+}
+
+void GHierBound::recompute()
+{
+    bound(world_bound);
+    live = 0;
+    for (int i = 0; i < 4; i++) {
+        GPrimitive *c = children[i];
+        set_lane(i, c ? c->world_bound : EMPTY_BOUND);
+        if (c && has_live_bound(c)) live |= uint8_t(1u << i);
+    }
 }
 
 GHierBound::GHierBound(GPrimitive *child) : GHierBound()
@@ -109,15 +139,18 @@ GPrimitive *GHierBound::copy()
     int n = 0;
     for (int i = 0; i < 4 && children[i]; i++)
         if (GPrimitive *c = children[i]->copy()) h->children[n++] = c;
+    h->recompute();
     h->world_bound = world_bound;
     return h;
 }
 
 bool GHierBound::add_child(GPrimitive *object)
 {
-    for (GPrimitive *&c : children)
-        if (!c) {
-            c = object;
+    for (int i = 0; i < 4; i++)
+        if (!children[i]) {
+            children[i] = object;
+            set_lane(i, object->world_bound);
+            if (has_live_bound(object)) live |= uint8_t(1u << i);
             return true;
         }
     return false;
@@ -130,20 +163,35 @@ int GHierBound::child_count() const
     return n;
 }
 
+namespace {
+
+// Puts an object into slot i of a node, lane and live bit included.
+void place(GHierBound *n, int i, GPrimitive *object, const Bound &q)
+{
+    n->children[i] = object;
+    n->set_lane(i, q);
+    n->live = uint8_t(n->live & ~(1u << i));
+    if (has_live_bound(object)) n->live |= uint8_t(1u << i);
+}
+
+} // namespace
+
 void GHierBound::insert(GPrimitive *object, const Bound &q)
 {
+    // The nodes passed on the way down, to bring their lanes up to date.
+    std::vector<std::pair<GHierBound *, int>> path;
     GHierBound *n = this;
     for (;;) {
         int k = n->child_count();
         if (k == 0) {
-            n->children[0] = object;
+            place(n, 0, object, q);
             n->world_bound = q;
-            return;
+            break;
         }
         if (k == 1 && !is_node(n->children[0])) {
             n->children[1] = object;
             n->recompute();
-            return;
+            break;
         }
         float a = bbox_area(n->world_bound);
         Bound grown = bbox_union(n->world_bound, q);
@@ -167,15 +215,16 @@ void GHierBound::insert(GPrimitive *object, const Bound &q)
         }
         float new_level = 2 * a2;
         if (k < 4 && here <= new_level && here <= cand_cost) {
-            n->children[k] = object;
+            place(n, k, object, q);
             n->world_bound = grown;
-            return;
+            break;
         }
         if (new_level > cand_cost) {
             RI_ASSERT(cand >= 0, "hier");
             GPrimitive *ch = n->children[cand];
             n->world_bound = grown;
             if (is_node(ch)) {
+                path.emplace_back(n, cand);
                 n = static_cast<GHierBound *>(ch);
                 continue;
             }
@@ -183,20 +232,26 @@ void GHierBound::insert(GPrimitive *object, const Bound &q)
             m->children[0] = object;
             m->children[1] = ch;
             m->recompute();
-            n->children[cand] = m;
-            return;
+            place(n, cand, m, m->world_bound);
+            break;
         }
         // A new level: the present children move down one node.
         GHierBound *m = new GHierBound;
         for (int i = 0; i < 4; i++) {
             m->children[i] = n->children[i];
             n->children[i] = nullptr;
+            n->set_lane(i, EMPTY_BOUND);
         }
         m->recompute();
-        n->children[0] = object;
-        n->children[1] = m;
+        n->live = 0;
+        place(n, 0, object, q);
+        place(n, 1, m, m->world_bound);
         n->world_bound = grown;
-        return;
+        break;
+    }
+    for (size_t i = path.size(); i-- > 0;) {
+        GHierBound *p = path[i].first;
+        p->set_lane(path[i].second, p->children[path[i].second]->world_bound);
     }
 }
 
@@ -215,13 +270,28 @@ GHierBound *GHierBound::build(int kind, GPrimitive *objects, int x0, int x1, int
 
 GHierBound *GHierBound::build_over(std::vector<GPrimitive *> picked)
 {
+    // The shuffle no longer shapes the tree, but its draws keep the random
+    // sequence (and so every jittered sample after it) as it always was.
     for (size_t n = picked.size(); n >= 2; n--) {
         size_t j = (size_t)(random_uniform() * (float)n);
         if (j >= n) j = n - 1;
         std::swap(picked[j], picked[n - 1]);
     }
-    GHierBound *root = new GHierBound;
-    for (size_t i = picked.size(); i-- > 0;) root->insert(picked[i], picked[i]->world_bound);
-    root->recompute();
-    return root;
+    return build_sah_tree(picked);
+}
+
+bool GHierBound::same_selection(int kind_a, int kind_b, GPrimitive *objects)
+{
+    if (kind_a == HIER_CAMERA || kind_b == HIER_CAMERA) return kind_a == kind_b;
+    for (GPrimitive *o = objects; o; o = o->next)
+        if (selected(o, kind_a) != selected(o, kind_b)) return false;
+    return true;
+}
+
+void GHierBound::skip_shuffle(int kind, GPrimitive *objects)
+{
+    size_t n = 0;
+    for (GPrimitive *o = objects; o; o = o->next)
+        if (selected(o, kind)) n++;
+    for (; n >= 2; n--) random_uniform();
 }

@@ -1,6 +1,7 @@
-// Bounding hierarchies over the scene's objects: nodes of up to four children,
-// built by inserting the objects one at a time, in random order, where the
-// growth of bounding-box surface area costs least.
+// Bounding hierarchies over the scene's objects: nodes of up to four children
+// whose boxes sit side by side in the node, so that a ray tests all four at
+// once. Trees are built top-down by the surface-area heuristic; a single
+// object can also be inserted where the growth of surface area costs least.
 #pragma once
 #include <vector>
 
@@ -33,23 +34,39 @@ public:
     // A node over the objects of a list chosen by kind; the pixel rectangle
     // [x0, x1] x [y0, y1] selects the camera kind's objects (an empty node when none).
     static GHierBound *build(int kind, GPrimitive *objects, int x0, int x1, int y0, int y1);
-    // A node over the objects, inserted in random order.
+    // A node over the objects (shuffled first, drawing from the random generator).
     static GHierBound *build_over(std::vector<GPrimitive *> picked);
+    // Whether two kinds pick the same objects of a list (one tree serves both).
+    static bool same_selection(int kind_a, int kind_b, GPrimitive *objects);
+    // Draws from the random generator what shuffling the objects of a list
+    // for a kind would, for a tree that is shared instead of built.
+    static void skip_shuffle(int kind, GPrimitive *objects);
     // Puts the object into the first free slot (false when full).
     bool add_child(GPrimitive *object);
     int child_count() const;
-    // Sets world_bound from the children.
-    void recompute() { bound(world_bound); }
+    // Sets world_bound and the side-by-side boxes from the children.
+    void recompute();
     // Inserts an object with box q where it costs least.
     void insert(GPrimitive *object, const Bound &q);
+    // Copies a box into lane i of the side-by-side boxes.
+    void set_lane(int i, const Bound &b);
 
     GPrimitive *children[4] = {nullptr, nullptr, nullptr, nullptr};
+    // The children's boxes, lane i for child i: lo[axis][i] and hi[axis][i].
+    alignas(16) float lo[3][4];
+    alignas(16) float hi[3][4];
+    // Lanes whose child may change its box after the tree is built
+    // (containers and displaced surfaces): their box is read from the child.
+    uint8_t live = 0;
 };
 
 // 2 (dx dy + dz (dx + dy)).
 float bbox_area(const Bound &b);
 // Per axis the smaller minimum and the larger maximum.
 Bound bbox_union(const Bound &a, const Bound &b);
+
+// Whether an object's box may change while a tree holds it.
+bool has_live_bound(const GPrimitive *o);
 
 GHierBound *alloc_hier_node();
 void free_hier_node(GHierBound *node);

@@ -74,9 +74,12 @@ Intersection *GHyperboloid::make_hit(const Ray &ray, float t)
     Point P = ray.origin + ray.dir * t;
     if (!in_z_range(P.z)) return nullptr;
     float gv = (P.z - p1.z) / (p2.z - p1.z);
-    // Angle about the axis, measured from the generating line at this height.
-    float theta = angle_of(P) - (start_angle + gv * angle_change);
+    // Angle about the axis, measured from the generating line's own point at
+    // this height: a skew line turns non-linearly as it rises.
+    Point L = p1 * (1 - gv) + p2 * gv;
+    float theta = angle_of(P) - angle_of(L);
     if (signs & QS_NEG_RADIUS) theta -= PI_F;
+    if (theta <= -2 * PI_F) theta += 2 * PI_F;
     if (!in_sweep(theta)) return nullptr;
     Intersection *h = new Intersection(this, t, ray.time);
     h->gu = theta;

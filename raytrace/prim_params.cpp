@@ -55,9 +55,9 @@ std::vector<std::vector<int>> polygon_fan(int nvertices, bool quads)
 {
     std::vector<std::vector<int>> pieces;
     if (nvertices <= 4) {
-        std::vector<int> all;
-        for (int i = 0; i < nvertices; i++) all.push_back(i);
-        pieces.push_back(all);
+        // One piece (every face of a triangle mesh comes here).
+        pieces.emplace_back(nvertices > 0 ? nvertices : 0);
+        for (int i = 0; i < nvertices; i++) pieces[0][i] = i;
         return pieces;
     }
     int extra = quads ? 2 : 1;   // new vertices per piece after the first edge

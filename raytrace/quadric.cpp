@@ -2,6 +2,7 @@
 #include "raytrace/quadric.h"
 
 #include <cmath>
+#include <limits>
 
 #include "raytrace/random.h"
 #include "raytrace/sampling.h"
@@ -82,6 +83,14 @@ Intersection *GQuadric::make_hit(const Ray &ray, float t)
 {
     Point P = ray.origin + ray.dir * t;
     if (!in_z_range(P.z)) return nullptr;
+    if (type == GP_SPHERE && !(signs & QS_NEG_SWEEP) && thetamax >= TWO_PI_F) {
+        // A whole sweep takes every angle: the angle is worked out only when
+        // the hit is shaded (most hits never are).
+        Intersection *h = new Intersection(this, t, ray.time);
+        h->gu = std::numeric_limits<float>::quiet_NaN();
+        h->Pobj = P;
+        return h;
+    }
     float phi = azimuth(P);
     if (!in_sweep(phi)) return nullptr;
     Intersection *h = new Intersection(this, t, ray.time);
@@ -174,6 +183,12 @@ void GSphere::fill_hit(Intersection *sv)
     if (!sv->whichpiece) {
         const Point &P = sv->Pobj;
         sv->Ng = P;
+        if (std::isnan(sv->gu)) {
+            // The angle make_hit left for later.
+            float phi = azimuth(P);
+            in_sweep(phi);
+            sv->gu = phi;
+        }
         sv->gu = sv->gu / thetamax;
         float ratio = radius != 0 ? P.z / radius : 0;
         float lat;

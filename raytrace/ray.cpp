@@ -87,6 +87,17 @@ Intersection *sort_hits(Intersection *h, int n)
 void IntersectionList::sort()
 {
     if (count < 2) return;
+    if (count == 2) {
+        // The two roots of a quadric, often nearest last.
+        if (last->linet < first->linet) {
+            Intersection *a = first, *b = last;
+            b->next = a;
+            a->next = nullptr;
+            first = b;
+            last = a;
+        }
+        return;
+    }
     // Already ordered lists (the common case) are left alone.
     bool ordered = true;
     for (Intersection *i = first; i->next; i = i->next)

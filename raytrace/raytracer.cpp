@@ -20,15 +20,30 @@
 #include "shading/noise.h"
 #include "shading/tracing.h"
 
+namespace {
+
+// The last renderer asked about and what it is, so that the many calls per
+// shaded point need no type check; a ray tracer made or destroyed forgets it.
+const Renderer *seen_renderer = nullptr;
+RayTracer *seen_tracer = nullptr;
+
+} // namespace
+
 RayTracer::RayTracer()
 {
+    seen_renderer = nullptr;
+    seen_tracer = nullptr;
     // Trim curves are kept only by a renderer that can trim.
     build_trim_loops = make_trim_loops;
 }
 
 RayTracer *RayTracer::current()
 {
-    return dynamic_cast<RayTracer *>(current_renderer);
+    if (!current_renderer || current_renderer != seen_renderer) {
+        seen_renderer = current_renderer;
+        seen_tracer = dynamic_cast<RayTracer *>(current_renderer);
+    }
+    return seen_tracer;
 }
 
 GPrimitive **scene_object_list()
@@ -56,8 +71,8 @@ void RayTracer::add_object(GPrimitive *object)
 void RayTracer::free_hierarchies()
 {
     delete band_hierarchy;
+    if (shadow_hierarchy != secondary_hierarchy) delete shadow_hierarchy;
     delete secondary_hierarchy;
-    delete shadow_hierarchy;
     band_hierarchy = secondary_hierarchy = shadow_hierarchy = nullptr;
 }
 
@@ -244,6 +259,8 @@ void RayTracer::world_end()
 
 RayTracer::~RayTracer()
 {
+    seen_renderer = nullptr;
+    seen_tracer = nullptr;
     flush_pending_motion();
     while (object_depth_ > 0) free_object_list(pop_level());
     free_scene();

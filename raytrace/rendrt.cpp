@@ -64,7 +64,7 @@ void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
 {
     delete rt_.band_hierarchy;
     rt_.band_hierarchy = nullptr;
-    if (!boxes_.filled()) boxes_.fill(rt_.frame_objects);
+    if (!boxes_.filled()) boxes_.fill(rt_.frame_objects, o_.sample_bounds[2], o_.sample_bounds[3]);
     rt_.band_hierarchy = GHierBound::build_over(boxes_.select(x0, x1, y0, y1));
 }
 
@@ -251,21 +251,24 @@ void RayTracer::render_frame()
 
     sampler.setup(o, output.filter_radius);
     render_start_time = wall_seconds();
-    delete band_hierarchy;
-    band_hierarchy = nullptr;
+    free_hierarchies();
     const int *sb = o.sample_bounds;
     if (talk) {
         printf("Building secondary hierarchy...");
         fflush(stdout);
     }
-    delete secondary_hierarchy;
     secondary_hierarchy = GHierBound::build(HIER_SECONDARY, frame_objects, sb[0], sb[1], sb[2], sb[3]);
     if (talk) {
         printf("\rBuilding shadow hierarchy...   ");
         fflush(stdout);
     }
-    delete shadow_hierarchy;
-    shadow_hierarchy = GHierBound::build(HIER_SHADOW, frame_objects, sb[0], sb[1], sb[2], sb[3]);
+    // Usually every object casts shadows and is seen by secondary rays: one tree then.
+    if (GHierBound::same_selection(HIER_SECONDARY, HIER_SHADOW, frame_objects)) {
+        shadow_hierarchy = secondary_hierarchy;
+        GHierBound::skip_shuffle(HIER_SHADOW, frame_objects);
+    } else {
+        shadow_hierarchy = GHierBound::build(HIER_SHADOW, frame_objects, sb[0], sb[1], sb[2], sb[3]);
+    }
     hierarchy_time = wall_seconds();
     if (talk) {
         printf("\rRendering \"%s\" ...       \n", o.display_name ? o.display_name : "");
@@ -284,10 +287,7 @@ void RayTracer::render_frame()
     }
     output.close();
 
-    delete band_hierarchy;
-    delete secondary_hierarchy;
-    delete shadow_hierarchy;
-    band_hierarchy = secondary_hierarchy = shadow_hierarchy = nullptr;
+    free_hierarchies();
     finish_global_illumination();
     if (talk) printf("\rDone computing image.               \n");
     fflush(stdout);

@@ -2,6 +2,8 @@
 #include <cstring>
 #include <memory>
 
+#include "raytrace/box4.h"
+#include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/ray.h"
@@ -16,6 +18,11 @@ namespace {
 class HitHeap {
 public:
     HitHeap() : data_(local_), cap_(HIT_HEAP_SIZE) {}
+    ~HitHeap()
+    {
+        RayStats &st = ray_stats();
+        if (peak_ > st.heap_peak) st.heap_peak = peak_;
+    }
     HitHeap(const HitHeap &) = delete;
     HitHeap &operator=(const HitHeap &) = delete;
 
@@ -71,8 +78,7 @@ private:
             cap_ *= 2;
         }
         int i = n_++;
-        RayStats &st = ray_stats();
-        if (n_ > st.heap_peak) st.heap_peak = n_;
+        if (n_ > peak_) peak_ = n_;
         return i;
     }
 
@@ -80,14 +86,30 @@ private:
     std::unique_ptr<Entry[]> more_;
     Entry *data_;
     int n_ = 0, cap_;
+    int peak_ = 0;
 };
+
+// Set bits of a four-bit mask (no population-count instruction is assumed).
+unsigned bit_count(unsigned mask4)
+{
+    static const unsigned char bits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
+    return bits[mask4 & 15];
+}
 
 // One walk over a root: hierarchy nodes open into their children, surfaces
 // come out one by one, nearest entry first (or last pushed first).
 class Traversal {
 public:
     Traversal(Ray &ray, bool best_first, GPrimitive *ex_a, GPrimitive *ex_b)
-        : ray_(ray), best_first_(best_first), ex_a_(ex_a), ex_b_(ex_b) {}
+        : ray_(ray), slabs_(ray.origin, ray.dir), best_first_(best_first), ex_a_(ex_a), ex_b_(ex_b) {}
+    ~Traversal()
+    {
+        RayStats &st = ray_stats();
+        st.box_tests += box_tests_;
+        st.box_hits += box_hits_;
+    }
+    Traversal(const Traversal &) = delete;
+    Traversal &operator=(const Traversal &) = delete;
 
     void start(GPrimitive *root)
     {
@@ -150,17 +172,46 @@ private:
         if (o == ex_a_ || o == ex_b_) return;
         float entry, exit;
         if (!ray_.box_range(o->world_bound, entry, exit)) return;
+        push_range(o, entry, exit);
+    }
+
+    void push_range(GPrimitive *o, float entry, float exit)
+    {
         if (!(exit >= ray_.tmin && entry <= ray_.tmax)) return;
         if (best_first_) heap_.push_heap(o, entry);
         else heap_.push_stack(o, entry);
     }
 
+    // The four boxes of a node are tested together; a child whose box may
+    // have changed since the build is tested on its own box.
     void push_children(GHierBound *h)
     {
-        for (int i = 0; i < 4 && h->children[i]; i++) push(h->children[i]);
+        int n = 0;
+        while (n < 4 && h->children[n]) n++;
+        const unsigned valid = (1u << n) - 1;
+        unsigned live = h->live & valid, plain = valid & ~live;
+        if (ex_a_ || ex_b_)
+            for (int i = 0; i < n; i++)
+                if (h->children[i] == ex_a_ || h->children[i] == ex_b_) plain &= ~(1u << i), live &= ~(1u << i);
+        float entry[4], exit[4];
+        unsigned todo = live;
+        if (plain) {
+            unsigned hit = (unsigned)slab4(slabs_, h->lo, h->hi, entry, exit) & plain;
+            box_tests_ += bit_count(plain);
+            box_hits_ += bit_count(hit);
+            todo |= hit;
+        }
+        // In slot order, as the children were always pushed.
+        for (; todo; todo &= todo - 1) {
+            int i = __builtin_ctz(todo);
+            if (live & (1u << i)) push(h->children[i]);
+            else push_range(h->children[i], entry[i], exit[i]);
+        }
     }
 
     Ray &ray_;
+    RaySlabs slabs_;
+    unsigned long box_tests_ = 0, box_hits_ = 0;   // added to the statistics at the end
     bool best_first_;
     GPrimitive *ex_a_, *ex_b_;
     HitHeap heap_;
@@ -405,7 +456,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     IntersectionList kept;
     bool blocked = false;
     auto judge = [&](Intersection *h) {
-        if (blocked || !in_range(*this, h)) {
+        if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }

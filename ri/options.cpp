@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "ri/rierror.h"
 #include "ri/tokens.h"
 #include "ri/transformation.h"
 
@@ -112,6 +113,7 @@ void Options::set_defaults()
     dof_on = 0;
     exposure_differs = 0;
     frame_number = -1;
+    perspective_taken = 0;
     archive_path = texture_path = shader_path = procedural_path = display_path = nullptr;
 }
 
@@ -171,6 +173,56 @@ Options *Options::pop(Options *head)
     return next;
 }
 
+// A camera transformation that ends in RiPerspective (M = A x P, P the
+// perspective matrix, A affine) is an orthographic view of a perspective
+// space: the same picture as a perspective projection through A. Camera rays
+// only know the projections, so the pair is turned into one for this world.
+void Options::take_camera_perspective()
+{
+    perspective_taken = 0;
+    if (!camera.is_set()) return;
+    const float *m = camera->statics[TM_M];
+    float w = std::fabs(m[3]) + std::fabs(m[7]) + std::fabs(m[11]) + std::fabs(m[15] - 1);
+    if (w == 0) return;
+    // Column 2 of A x P(t) is column 3 less (0, 0, 0, 1).
+    float scale = std::fabs(m[3]) + std::fabs(m[7]) + std::fabs(m[11]) + std::fabs(m[15]);
+    float off = std::fabs(m[2] - m[3]) + std::fabs(m[6] - m[7]) + std::fabs(m[10] - m[11]) +
+                std::fabs(m[14] - (m[15] - 1));
+    if (projection != PROJ_ORTHOGRAPHIC || camera->moving() || !(off <= 1e-5f * scale)) {
+        ri_error(RIE_UNIMPLEMENT, RIE_WARNING,
+                 "RiPerspective: a perspective matrix in the camera transformation is honoured only alone "
+                 "with the orthographic projection; camera rays ignore it");
+        return;
+    }
+    // A1 = M x P(1) inverse = A x Sz(t): t is the z column's length over the x column's.
+    const float p1_inverse[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 1};
+    float a1[16];
+    matrix_multiply(m, p1_inverse, a1);
+    float lx = std::sqrt(a1[0] * a1[0] + a1[4] * a1[4] + a1[8] * a1[8]);
+    float lz = std::sqrt(a1[2] * a1[2] + a1[6] * a1[6] + a1[10] * a1[10]);
+    if (!(lx > 0 && lz > 0 && std::isfinite(lz / lx))) return;
+    float t = lz / lx;
+    float undo[16];
+    memcpy(undo, p1_inverse, sizeof undo);
+    for (int row = 0; row < 4; row++) undo[row * 4 + 2] /= t;
+    Transformation *affine = new Transformation(*camera);
+    affine->follow_with(undo);
+    camera.set(affine);
+    perspective_taken = 1;
+    projection_before = projection;
+    fov_before = fov;
+    projection = PROJ_PERSPECTIVE;
+    fov = 2 * std::atan(t) * 57.29578f;
+}
+
+void Options::end_world()
+{
+    if (!perspective_taken) return;
+    projection = projection_before;
+    fov = fov_before;
+    perspective_taken = 0;
+}
+
 static int clampi(int v, int lo, int hi)
 {
     return v < lo ? lo : v > hi ? hi : v;
@@ -201,6 +253,7 @@ void Options::prepare_world(const TransformationRef &current)
     }
     // 3. camera
     camera = current;
+    take_camera_perspective();
     // 4. effective resolution
     eff_xres = xres;
     eff_yres = yres;
@@ -229,6 +282,9 @@ void Options::prepare_world(const TransformationRef &current)
     // 6. pixel size in screen units
     float dx = std::fabs(screen[1] - screen[0]) / eff_xres;
     float dy = std::fabs(screen[3] - screen[2]) / eff_yres;
+    // Screen space keeps the window as given: the perspective divide by
+    // tan(fov / 2) already happens in camera to screen.
+    float l = screen[0], r = screen[1], b = screen[2], t = screen[3];
     // 7. camera to screen
     float n = near_clip, f = far_clip;
     camera_to_screen = Matrix4(1.0f);
@@ -249,7 +305,6 @@ void Options::prepare_world(const TransformationRef &current)
         camera_to_screen.at(3, 2) = -f * n / (f - n);
         camera_to_screen.at(3, 3) = 0;
     }
-    float l = screen[0], r = screen[1], b = screen[2], t = screen[3];
     // 8. screen to NDC: x from 0 at the left to 1 at the right, y from 0 at the top
     screen_to_ndc = Matrix4(1.0f);
     screen_to_ndc.at(0, 0) = 1 / (r - l);

@@ -125,6 +125,11 @@ struct OptionValues {
     int crop_width, crop_height;
     int sample_bounds[4];
     int frame_number;
+    // Set while the world's projection came from RiPerspective in the camera
+    // transformation; the projection given before it is kept to restore.
+    int perspective_taken;
+    int projection_before;
+    float fov_before;
     // Search paths ("searchpath" option), interned; null when never set.
     RtToken archive_path, texture_path, shader_path, procedural_path, display_path;
 };
@@ -154,8 +159,14 @@ public:
     // The world-begin derivation: display name, camera, effective resolution,
     // screen window, the four matrices, crop and sample bounds, strips.
     void prepare_world(const TransformationRef &current);
+    // Gives back what the world begin derived into given values.
+    void end_world();
 
     TransformationRef camera;            // taken at world begin
     ShaderInstanceRef imager_instance;   // the imager's parameter values
     VertexVarList display_params;        // deep-copied with the record
+
+private:
+    // Turns RiPerspective at the end of the camera transformation into the projection.
+    void take_camera_perspective();
 };

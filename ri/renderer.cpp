@@ -112,12 +112,32 @@ void Renderer::frame_end()
 void Renderer::world_begin()
 {
     options.prepare_world(transformation);
+    // Spaces named before the world were given relative to the camera; the
+    // list keeps every space relative to the world.
+    for (RtToken name : camera_spaces_) {
+        Transformation *t = coordinate_systems().find(name);
+        if (!t || !options.camera.is_set()) continue;
+        float tmp[16];
+        TransformationRef rebased(new Transformation(*t));
+        rebased->follow_with(options.camera->matrix_at(TM_INVERSE, options.shutter_open, tmp));
+        coordinate_systems().define(name, rebased);
+    }
+    camera_spaces_.clear();
     level |= LEVEL_WORLD;
+}
+
+void Renderer::note_camera_space(RtToken name)
+{
+    name = NewToken(name);
+    for (RtToken n : camera_spaces_)
+        if (n == name) return;
+    camera_spaces_.push_back(name);
 }
 
 void Renderer::world_end()
 {
     level &= ~LEVEL_WORLD;
+    options.end_world();
     free_matrices(LEVEL_WORLD);
     retire_handles(LEVEL_WORLD);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <unordered_map>
+#include <vector>
 
 #include "ri/gstate.h"
 #include "ri/matrixstore.h"
@@ -169,6 +170,8 @@ public:
     double start_time = 0;
     MatrixStore matrices;
     int need_photons = 0;                 // a light asked for photons
+    // RiCoordinateSystem before the world: the space is relative to the camera.
+    void note_camera_space(RtToken name);
 
 private:
     enum HandleKind { HANDLE_OBJECT, HANDLE_LIGHT };
@@ -179,6 +182,7 @@ private:
     void note_handle(void *h, HandleKind kind);
     bool handle_is_live(const void *h, HandleKind kind) const;
     std::unordered_map<const void *, LiveHandle> live_handles_;
+    std::vector<RtToken> camera_spaces_;   // named before the world, rebased at world begin
 };
 
 // The current renderer (null before RiBegin and after RiEnd).

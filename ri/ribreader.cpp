@@ -1,5 +1,6 @@
 #include "ri/ribreader.h"
 
+#include <charconv>
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -25,6 +26,17 @@ bool is_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 bool is_digit(int c) { return c >= '0' && c <= '9'; }
 
 void syntax_error(const char *message) { ri_error(RIE_SYNTAX, RIE_ERROR, "%s", message); }
+
+// The value of a number's text: the same correctly rounded value that strtod
+// gives, without its locale work; strtod still takes what the fast reader
+// refuses (a lone sign or point, out-of-range exponents).
+double number_value(const std::string &text) {
+    double v = 0;
+    const char *end = text.data() + text.size();
+    std::from_chars_result r = std::from_chars(text.data(), end, v);
+    if (r.ec == std::errc() && r.ptr == end) return v;
+    return std::strtod(text.c_str(), nullptr);
+}
 
 } // namespace
 
@@ -224,7 +236,7 @@ int RibReader::next_token(RibToken &tok) {
                 if (lookahead_ == '-' || lookahead_ == '+') too_long |= !append_limited(tok.text, next_char());
                 while (is_digit(lookahead_)) too_long |= !append_limited(tok.text, next_char());
             }
-            tok.value = std::strtod(tok.text.c_str(), nullptr);
+            tok.value = number_value(tok.text);
             tok.kind = RIB_NUMBER;
         } else if (c == '"') {
             // A string runs to its closing quote, across lines.

@@ -214,6 +214,7 @@ RtVoid RiCoordinateSystem(RtToken space)
     Renderer *r = renderer_or_report();
     if (!r || !space) return;
     coordinate_systems().define(space, r->transformation);
+    if (!(r->level & LEVEL_WORLD)) r->note_camera_space(space);
 }
 
 RtVoid RiCoordSysTransform(RtToken space)
@@ -235,6 +236,12 @@ RtVoid RiCoordSysTransform(RtToken space)
         return;
     }
     find_space_matrix(space, tok::world, tclose, &close[0][0]);
+    // A space that stays put gives a static transformation, so that a motion
+    // block of the user's own times may follow.
+    if (memcmp(open, close, sizeof open) == 0 && !in_motion(r)) {
+        RiTransform(open);
+        return;
+    }
     RiMotionBegin(2, (double)topen, (double)tclose);
     RiTransform(open);
     RiTransform(close);

@@ -109,6 +109,45 @@ const float *Transformation::matrix_at(int which, float t, float tmp[16]) const
     return tmp;
 }
 
+void Transformation::follow_with(const float *b)
+{
+    float binv[16];
+    float det = invert_matrix(b, binv);
+    for (int key = 0; key < (second ? 2 : 1); key++) {
+        float *m = key_matrix(key, TM_M), *minv = key_matrix(key, TM_INVERSE);
+        concat_matrix(m, b, 0);
+        concat_matrix(minv, binv, 1);
+        transpose_matrix(minv, key_matrix(key, TM_NORMAL));
+        transpose_matrix(m, key_matrix(key, TM_TRANSPOSE));
+    }
+    if (det < 0) flags ^= TF_LEFTHANDED;
+    flags &= ~TF_ROTATION;
+}
+
+TransformationRef nest_transformation(const Transformation *inner, const TransformationRef &outer)
+{
+    float I[16];
+    identity_matrix(I);
+    if (!inner || (!inner->moving() && memcmp(inner->statics[TM_M], I, sizeof I) == 0)) return outer;
+    Transformation *t = outer.is_set() ? new Transformation(*outer) : new Transformation;
+    if (inner->moving() && !t->moving()) {
+        t->start_motion();
+        t->t0 = inner->t0;
+        t->t1 = inner->t1;
+    }
+    for (int key = 0; key < (t->moving() ? 2 : 1); key++) {
+        int ik = inner->moving() ? key : 0;
+        float *m = t->key_matrix(key, TM_M), *minv = t->key_matrix(key, TM_INVERSE);
+        concat_matrix(m, inner->key_matrix(ik, TM_M), 1);
+        concat_matrix(minv, inner->key_matrix(ik, TM_INVERSE), 0);
+        transpose_matrix(minv, t->key_matrix(key, TM_NORMAL));
+        transpose_matrix(m, t->key_matrix(key, TM_TRANSPOSE));
+    }
+    t->flags ^= inner->flags & TF_LEFTHANDED;
+    if (!(inner->flags & TF_ROTATION)) t->flags &= ~TF_ROTATION;
+    return TransformationRef(t);
+}
+
 Point Transformation::origin() const
 {
     return Point(statics[TM_M][12], statics[TM_M][13], statics[TM_M][14]);

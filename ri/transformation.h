@@ -60,6 +60,8 @@ public:
     void matrix_to_world(const float *a, float *out, float t = 0) const;
     void matrix_from_world(const float *a, float *out, float t = 0) const;
     void matrix_from_world_left(const float *a, float *out, float t = 0) const;
+    // Applies b after the record in every key: M becomes M x b.
+    void follow_with(const float *b);
     // The box of the converted corners, grown by 0.01 of its diagonal.
     Bound bound_to_world(const Bound &b, float t = 0) const;
     // The corners at a and, for a moving record, at ten more times up to b;
@@ -71,6 +73,10 @@ public:
     float t0, t1;
     uint32_t flags;
 };
+
+// inner's space placed inside outer's (M = inner x outer, key by key); outer
+// itself when inner is a static identity.
+TransformationRef nest_transformation(const Transformation *inner, const TransformationRef &outer);
 
 // Records taken from the pool.
 StatCounter &transformation_counter();

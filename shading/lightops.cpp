@@ -4,6 +4,7 @@
 // shaders, and the ambient light statement.
 #include <cmath>
 
+#include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "ri/renderer.h"
 #include "shading/illum.h"
@@ -78,7 +79,9 @@ bool illuminate_core(ShaderVars *sv, float distance)
         return true;
     }
     Color filter(1, 1, 1);
+    set_shadow_origin(sv);
     transmission(normalize(-sv->L), sv->Ps, sv->time, sv->detail, filter, distance, nullptr);
+    set_shadow_origin(nullptr);
     sv->shadowfilter = filter;
     return filter.x + filter.y + filter.z >= 0.001f;
 }

@@ -3,7 +3,9 @@
 
 #include <cmath>
 #include <functional>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/render_support.h"
 
@@ -66,6 +68,85 @@ TEST(DicedSurfaces, TrueDisplacementMovesTheSilhouette)
         EXPECT_EQ(im.at(12, 8, 3), on ? 255 : 0) << on;
         EXPECT_EQ(im.at(8, 3, 3), on ? 255 : 0) << on;
         EXPECT_EQ(im.at(0, 0, 3), 0);
+    }
+}
+
+TEST(DicedSurfaces, TwistedHyperboloidIsTracedAsItIsDiced)
+{
+    // A partial hyperboloid whose generating line is skew to the axis: a
+    // displacement of nothing makes it diced, and both forms must cover the
+    // same pixels.
+    velktest::TempDir dir;
+    compile(dir, "still", "displacement still() { P += 0 * N; }\n");
+    auto coverage = [&](int diced) {
+        std::string rib = "Option \"searchpath\" \"shader\" \".:&\"\nDisplay \"out.tif\" \"file\" \"rgba\"\n"
+                          "Format 64 64 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\nQuantize \"rgba\" 255 0 255 0\n"
+                          "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 5\nRotate -60 1 0 0\n"
+                          "WorldBegin\nSurface \"constant\"\nAttribute \"render\" \"truedisplacement\" " +
+                          std::to_string(diced) +
+                          "\nAttribute \"displacementbound\" \"sphere\" 0.01\nDisplacement \"still\"\n"
+                          "Hyperboloid 1 0 -1 -1 0.3 1 120\nWorldEnd\n";
+        velktest::RunResult r = e2e::raylume(dir, rib);
+        EXPECT_EQ(r.status, 0) << r.err;
+        e2e::Image im = e2e::read_tiff(dir.path() + "/out.tif");
+        std::vector<bool> lit;
+        for (int i = 0; i < im.width * im.height; i++) lit.push_back(im.values[size_t(i) * 4 + 3] > 127);
+        return lit;
+    };
+    std::vector<bool> traced = coverage(0), diced = coverage(1);
+    ASSERT_EQ(traced.size(), size_t(64 * 64));
+    ASSERT_EQ(diced.size(), traced.size());
+    int lit = 0, differ = 0;
+    for (size_t i = 0; i < traced.size(); i++) {
+        lit += diced[i];
+        differ += traced[i] != diced[i];
+    }
+    EXPECT_GT(lit, 150);
+    EXPECT_LE(differ, 2);
+}
+
+TEST(DicedSurfaces, BicubicTorusCastsNoShadowSpecksOnItself)
+{
+    // A torus of periodic B-spline patches lit near its terminators: every
+    // pixel whose eight neighbours are covered and unshadowed must not be
+    // darkened alone by its shadow rays meeting the neighbouring flat cells.
+    std::ostringstream points;
+    for (int j = 0; j < 12; j++)
+        for (int i = 0; i < 8; i++) {
+            double a = 2 * M_PI * j / 12, b = 2 * M_PI * i / 8, r = 2 + 0.8 * std::cos(b);
+            points << 1.05 * r * std::cos(a) << " " << 1.05 * r * std::sin(a) << " " << 0.84 * std::sin(b) << " ";
+        }
+    auto render = [&](const std::string &from, bool shadows) {
+        e2e::Render r = e2e::render_floatdump(
+            e2e::exact_floatdump_options(200, 150) +
+            "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 9\nRotate -50 1 0 0\nWorldBegin\n"
+            "Attribute \"light\" \"shadows\" \"" + std::string(shadows ? "on" : "off") +
+            "\"\nLightSource \"distantlight\" 1 \"from\" [" + from + "] \"to\" [0 0 0]\n"
+            "Surface \"matte\"\nBasis \"b-spline\" 1 \"b-spline\" 1\n"
+            "PatchMesh \"bicubic\" 8 \"periodic\" 12 \"periodic\" \"P\" [" + points.str() + "]\nWorldEnd\n");
+        EXPECT_EQ(r.run.status, 0) << r.run.err;
+        return r.image;
+    };
+    for (const char *from : {"1 1 0", "-3 1 0"}) {
+        SCOPED_TRACE(from);
+        e2e::Image lit = render(from, true), plain = render(from, false);
+        ASSERT_EQ(lit.width, 200);
+        ASSERT_EQ(plain.values.size(), lit.values.size());
+        auto darkened = [&](int x, int y) { return plain.at(x, y, 0) - lit.at(x, y, 0) > 0.02f; };
+        int covered = 0;
+        for (int y = 1; y < 149; y++)
+            for (int x = 1; x < 199; x++) {
+                bool inside = true;
+                int dark = 0;
+                for (int dy = -1; dy <= 1; dy++)
+                    for (int dx = -1; dx <= 1; dx++) {
+                        inside = inside && lit.at(x + dx, y + dy, 3) >= 1;
+                        dark += darkened(x + dx, y + dy);
+                    }
+                covered += inside;
+                EXPECT_FALSE(inside && dark == 1 && darkened(x, y)) << "speck at " << x << ", " << y;
+            }
+        EXPECT_GT(covered, 4000);
     }
 }
 

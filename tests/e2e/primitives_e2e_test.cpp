@@ -113,6 +113,52 @@ TEST(PrimitivePixels, IntersectionOfTwoBallsIsTheirLens)
     });
 }
 
+TEST(PrimitivePixels, AnInstancePlacesTheDefinitionsTransformationsInsideItsOwn)
+{
+    // One primitive of every kind and a solid, each under a transformation of
+    // its own; instanced, they must cover exactly what they cover written
+    // out under the same transformations.
+    const std::string prims =
+        "AttributeBegin Translate 3 3 0 Sphere 2 -2 2 360 AttributeEnd\n"
+        "AttributeBegin Translate 9 3 0 Rotate 180 1 0 0 Cone 1 2 360 AttributeEnd\n"
+        "AttributeBegin Translate 15 3 0 Rotate 90 1 0 0 Cylinder 2 -1 1 360 AttributeEnd\n"
+        "AttributeBegin Translate 21 3 0 Disk 0 2 300 AttributeEnd\n"
+        "AttributeBegin Translate 3 9 0 Rotate 90 1 0 0 Hyperboloid 1 0 -1 2 0 1 360 AttributeEnd\n"
+        "AttributeBegin Translate 9 9 0 Rotate 180 1 0 0 Paraboloid 2 0 1 360 AttributeEnd\n"
+        "AttributeBegin Translate 15 9 0 Torus 1.5 0.5 0 360 360 AttributeEnd\n"
+        "Polygon \"P\" [19 7 0  23 7 0  22 11 0]\n"
+        "GeneralPolygon [4 3] \"P\" [1 13 0 5 13 0 5 17 0 1 17 0  2 14 0 4 14 0 3 16 0]\n"
+        "PointsPolygons [3 3] [0 1 2 0 2 3] \"P\" [7 13 0 11 13 0 11 17 0 7 16 0]\n"
+        "Patch \"bilinear\" \"P\" [13 13 0 17 13 0 13 17 0 17 16 0]\n"
+        "Patch \"bicubic\" \"P\" [19 13 0 20 13 0 22 13 0 23 13 0  19 14 0 20 14 -1 22 14 -1 23 14 0 "
+        " 19 16 0 20 16 -1 22 16 -1 23 16 0  19 17 0 20 17 0 22 17 0 23 17 0]\n"
+        "NuPatch 2 2 [0 0 1 1] 0 1 2 2 [0 0 1 1] 0 1 \"P\" [1 19 0 5 19 0 1 23 0 4 23 0]\n"
+        "PatchMesh \"bilinear\" 2 \"nonperiodic\" 2 \"nonperiodic\" \"P\" [7 19 0 11 19 0 7 23 0 11 22 0]\n"
+        "SolidBegin \"difference\"\n"
+        "SolidBegin \"primitive\" AttributeBegin Translate 15 21 0 Sphere 2 -2 2 360 AttributeEnd SolidEnd\n"
+        "SolidBegin \"primitive\" AttributeBegin Translate 16 21 -3 Sphere 1.2 -1.2 1.2 360 AttributeEnd SolidEnd\n"
+        "SolidEnd\n";
+    auto frame = [](const std::string &world) {
+        e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(24, 24) +
+                                              "Projection \"orthographic\"\nScreenWindow -12 12 -12 12\n"
+                                              "Translate 0 0 20\nWorldBegin\nSurface \"constant\"\n" +
+                                              world + "WorldEnd\n");
+        EXPECT_EQ(r.run.status, 0);
+        EXPECT_EQ(r.run.err, "");
+        return r.image;
+    };
+    e2e::Image written = frame("Translate -14 -10 0\nRotate 8 0 0 1\nTranslate 1 -1 0\n" + prims);
+    e2e::Image instanced = frame("ObjectBegin 1\nTranslate 1 -1 0\n" + prims +
+                                 "ObjectEnd\nTranslate -14 -10 0\nRotate 8 0 0 1\nObjectInstance 1\n");
+    ASSERT_EQ(written.values.size(), size_t(24 * 24 * 4));
+    ASSERT_EQ(instanced.values.size(), written.values.size());
+    int lit = 0;
+    for (size_t i = 3; i < written.values.size(); i += 4) lit += written.values[i] > 0.5f;
+    EXPECT_GT(lit, 120);
+    for (size_t i = 0; i < written.values.size(); ++i)
+        EXPECT_EQ(instanced.values[i], written.values[i]) << "pixel " << i / 4 % 24 << ", " << i / 96;
+}
+
 namespace {
 
 const std::string PROCEDURAL_PATH = "Option \"searchpath\" \"procedural\" [\"" VELK_PROCEDURAL_DIR "\"]\n";

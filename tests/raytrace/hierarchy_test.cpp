@@ -153,6 +153,38 @@ TEST_F(Hierarchy, KindsSelectTheirObjects)
     EXPECT_EQ(shadow.count(shadowless), 0u);
     EXPECT_EQ(shadow.count(hidden), 1u);
     EXPECT_EQ(members(HIER_ALL).size(), 3u);
+    // One tree may serve two kinds only when they pick the same objects.
+    EXPECT_FALSE(GHierBound::same_selection(HIER_SECONDARY, HIER_SHADOW, list));
+}
+
+// Through a built tree, a tree grown by insertion and the bare object list,
+// every ray (axis-parallel ones too) finds the same nearest object at the
+// same distance: the four-box tests and the tree shapes change no answer.
+TEST_F(Hierarchy, TreesFindWhatTheObjectListFinds)
+{
+    for (int i = 0; i < 300; i++)
+        sphere_at((float)(i * 37 % 19) - 9, (float)(i * 11 % 13) - 6, (float)(i * 7 % 17));
+    GHierBound *built = GHierBound::build(HIER_ALL, list, 0, 0, 0, 0);
+    GHierBound grown;
+    for (GPrimitive *o = list; o; o = o->next) grown.insert(o, o->world_bound);
+    int hits = 0;
+    for (int k = 0; k < 400; k++) {
+        Point from((float)(k % 20) - 10, (float)(k / 20 % 20) - 10, -20);
+        Point dir = k % 5 == 0 ? Point(0, 0, 1) : Point(0.013f * (float)(k % 7) - 0.04f, 0.011f * (float)(k % 9) - 0.04f, 1);
+        auto nearest = [&](GPrimitive *root) {
+            Ray r(from, dir, 0, 1, 1, 0);
+            IntersectionList l = r.find_hit(root);
+            std::pair<GPrimitive *, float> got(l.head() ? l.head()->obj : nullptr, l.head() ? l.head()->linet : 0);
+            l.free_list();
+            return got;
+        };
+        auto want = nearest(list);
+        if (want.first) hits++;
+        EXPECT_EQ(nearest(built), want) << "ray " << k;
+        EXPECT_EQ(nearest(&grown), want) << "ray " << k;
+    }
+    EXPECT_GT(hits, 50);
+    delete built;
 }
 
 TEST_F(Hierarchy, CameraKindUsesScreenBounds)
@@ -195,8 +227,9 @@ TEST_F(Hierarchy, FrameScreenBoxesPickWhatEachBucketsOwnTestPicks)
         for (float y : {-2.0f, 0.0f, 2.0f}) shown.push_back(sphere_at(x, y, 6));
     sphere_at(0, 0, -5);   // behind the camera: tested, never picked
 
-    ScreenBoxes boxes;
+    ScreenBoxes boxes, banded;
     boxes.fill(list);
+    banded.fill(list, 0, 99);
     RayStats &st = ray_stats();
     for (int by = 0; by < 100; by += 25)
         for (int bx = 0; bx < 100; bx += 25) {
@@ -213,6 +246,8 @@ TEST_F(Hierarchy, FrameScreenBoxesPickWhatEachBucketsOwnTestPicks)
             // Every visible surface counts as tested in every bucket.
             EXPECT_EQ(st.screen_tests - tests, shown.size() + 1);
             EXPECT_EQ(st.screen_hits - hits, expected.size());
+            // Served from bands of rows, the same objects in the same order.
+            EXPECT_EQ(banded.select(bx, x1, by, y1), expected);
         }
     // The corner spheres reach only their own quarter of the picture.
     std::vector<GPrimitive *> corner = boxes.select(0, 24, 0, 24);

@@ -1,0 +1,106 @@
+// The camera and the named spaces seen in rendered pixels: where a point is
+// drawn against what the shaders' "raster" and "NDC" say, RiPerspective in
+// the camera transformation, and spaces named before the world.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/e2e/render_support.h"
+
+namespace {
+
+class CameraSpaces : public testing::Test {
+protected:
+    velktest::TempDir dir;
+
+    void SetUp() override
+    {
+        // Red and green: the raster position; blue: NDC x + NDC y x 1000.
+        compile("rasterpos", "surface rasterpos() {\n"
+                             "    point r = transform(\"raster\", P), n = transform(\"NDC\", P);\n"
+                             "    Ci = color(xcomp(r), ycomp(r), xcomp(n) + 1000 * ycomp(n)); Oi = 1;\n"
+                             "}\n");
+        compile("spacepos", "surface spacepos(string space = \"camera\") {\n"
+                            "    Ci = color(transform(space, point \"world\" (0, 0, 0))); Oi = 1;\n"
+                            "}\n");
+    }
+    void compile(const std::string &name, const std::string &source)
+    {
+        velktest::RunResult r = velktest::murn_compile(dir, name, source);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    // A float dump of w x h pixels with the given camera and world.
+    e2e::Image render(int w, int h, const std::string &camera, const std::string &world)
+    {
+        e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(w, h) + "Option \"searchpath\" \"shader\" [\"" +
+                                              dir.path() + ":&\"]\n" + camera + "WorldBegin\n" + world +
+                                              "WorldEnd\n");
+        EXPECT_EQ(r.run.status, 0);
+        EXPECT_EQ(r.run.err, "");
+        return r.image;
+    }
+};
+
+} // namespace
+
+TEST_F(CameraSpaces, RasterAndNdcAreWhereThePointIsDrawn)
+{
+    // One sample at each pixel centre: the surface seen there must be at
+    // raster (x + 0.5, y + 0.5) and NDC raster / resolution.
+    const char *cameras[] = {
+        "Format 8 6 1\nProjection \"perspective\" \"fov\" 30\n",
+        "Format 8 6 1\nProjection \"perspective\" \"fov\" 70\nScreenWindow -2 1 -0.5 1.5\n",
+        "Format 9 5 1\nFrameAspectRatio 1\nProjection \"perspective\" \"fov\" 20\n",
+        "Format 6 8 2\nProjection \"orthographic\"\nScreenWindow -3 5 -1 2\n",
+    };
+    for (const char *camera : cameras) {
+        SCOPED_TRACE(camera);
+        e2e::Image im = render(9, 9, std::string(camera) + "Translate 0 0 5\n",
+                               "Surface \"rasterpos\"\nPolygon \"P\" [-50 -50 0  50 -50 0  50 50 0  -50 50 0]\n");
+        ASSERT_FALSE(im.empty());
+        for (int y = 0; y < im.height; ++y)
+            for (int x = 0; x < im.width; ++x) {
+                float rx = x + 0.5f, ry = y + 0.5f;
+                EXPECT_NEAR(im.at(x, y, 0), rx, 1e-3f) << x << ", " << y;
+                EXPECT_NEAR(im.at(x, y, 1), ry, 1e-3f) << x << ", " << y;
+                EXPECT_NEAR(im.at(x, y, 2), rx / im.width + 1000 * ry / im.height, 2e-2f) << x << ", " << y;
+            }
+    }
+}
+
+TEST_F(CameraSpaces, PerspectiveInTheCameraTransformationIsAProjection)
+{
+    // Perspective then a translation draws what the perspective projection does.
+    std::string world = "Surface \"constant\"\nSphere 2 -2 2 360\n";
+    e2e::Image by_projection = render(16, 12, "Projection \"perspective\" \"fov\" 40\nTranslate 1 0 10\n", world);
+    e2e::Image by_request = render(16, 12, "Perspective 40\nTranslate 1 0 10\n", world);
+    ASSERT_FALSE(by_projection.empty());
+    ASSERT_EQ(by_request.values.size(), by_projection.values.size());
+    int covered = 0;
+    for (size_t i = 3; i < by_projection.values.size(); i += 4) covered += by_projection.values[i] > 0.5f;
+    EXPECT_GT(covered, 20);
+    EXPECT_LT(covered, 60);
+    for (size_t i = 0; i < by_projection.values.size(); ++i)
+        EXPECT_NEAR(by_request.values[i], by_projection.values[i], 1e-4f) << "value " << i;
+}
+
+TEST_F(CameraSpaces, SpacesNamedBeforeTheWorldFollowTheCamera)
+{
+    // "camspace" is camera space; "tilted" is one unit further along the
+    // camera's x axis. A static space may carry a motion block of its own.
+    e2e::Image im = render(3, 1,
+                           "Projection \"perspective\"\nCoordinateSystem \"camspace\"\n"
+                           "TransformBegin\nTranslate 1 0 0\nCoordinateSystem \"tilted\"\nTransformEnd\n"
+                           "Translate 0 0 5\n",
+                           "AttributeBegin\nTranslate -10 0 0\nSurface \"spacepos\" \"string space\" \"camspace\"\n"
+                           "Sphere 2 -2 2 360\nAttributeEnd\n"
+                           "AttributeBegin\nSurface \"spacepos\" \"string space\" \"tilted\"\n"
+                           "CoordSysTransform \"camspace\"\nMotionBegin [0 1]\nTranslate 0 0 5\nTranslate 0 0 5\n"
+                           "MotionEnd\nSphere 2 -2 2 360\nAttributeEnd\n"
+                           "AttributeBegin\nTranslate 10 0 0\nSurface \"spacepos\"\nSphere 2 -2 2 360\n"
+                           "AttributeEnd\n");
+    ASSERT_EQ(im.width, 3);
+    const float want[3][3] = {{0, 0, 5}, {-1, 0, 5}, {0, 0, 5}};
+    for (int x = 0; x < 3; ++x)
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(im.at(x, 0, c), want[x][c], 1e-4f) << x << ", " << c;
+}
