@@ -19,6 +19,9 @@ namespace {
 
 // Expanded calls nest at most this deep.
 const int MAX_INLINE_DEPTH = 200;
+// Instructions a shader may reach by inlining its function calls: functions
+// that call others several times grow exponentially.
+const int MAX_SHADER_INSTRUCTIONS = 1000000;
 
 std::vector<ParseNode *> node_vector(ParseNode *list)
 {
@@ -252,6 +255,17 @@ void CallNode::emit_user_call()
         std::fprintf(stderr, "murn possible BUG: Assertion failed in %s, line %d\n", "murntypes",
                      __LINE__);
         std::fflush(stderr);
+        error_flag = 1;
+        return;
+    }
+    if (instruction_count() > MAX_SHADER_INSTRUCTIONS) {
+        if (!error_flag) {
+            char message[128];
+            std::snprintf(message, sizeof message,
+                          "shader too large after inlining function calls (more than %d instructions) at call of",
+                          MAX_SHADER_INSTRUCTIONS);
+            error(message, name);
+        }
         error_flag = 1;
         return;
     }

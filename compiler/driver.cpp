@@ -39,15 +39,20 @@ const char USAGE[] =
     "         -arch        Print out the platform architecture code\n"
     "\n";
 
+} // namespace
+
 // The output file to delete on an interrupt; copied here so that the handler
 // reads only plain memory.
-char interrupt_output[4096];
+static char interrupt_output[4096];
 
 void set_interrupt_output(const std::string &path)
 {
     std::snprintf(interrupt_output, sizeof interrupt_output, "%s",
                   path.size() < sizeof interrupt_output ? path.c_str() : "");
 }
+
+namespace {
+
 
 extern "C" void compiler_on_interrupt(int)
 {
@@ -64,15 +69,6 @@ void print_usage()
     std::fflush(stderr);
 }
 
-// The path the writer derives when no -o is given.
-std::string default_output_path(const char *shader_name)
-{
-    std::string path = shader_name;
-    size_t sl = path.find(".sl");
-    if (sl != std::string::npos)
-        path.erase(sl);
-    return path + ".murn";
-}
 
 } // namespace
 
@@ -117,7 +113,6 @@ int compile_parsed()
         return error_flag;
     ParseNode *tree = root->fold();
     if (!error_flag) {
-        set_interrupt_output(output_path.empty() ? default_output_path(root->name) : output_path);
         tree->emit_asm();
     }
     return error_flag;
@@ -127,11 +122,9 @@ void remove_failed_output()
 {
     if (!error_flag)
         return;
-    std::string path = opened_output_path();
-    if (path.empty() && !output_open_failed())
-        path = output_path;
-    if (!path.empty())
-        std::remove(path.c_str());
+    // Only a file this run made: an existing file, FIFO or device is not ours.
+    if (output_created())
+        std::remove(opened_output_path().c_str());
 }
 
 int compiler_main(int argc, char **argv)
@@ -202,7 +195,7 @@ int compiler_main(int argc, char **argv)
     std::string path_setting = shadeop_path;
     begin_compilation();
     shadeop_path = path_setting;
-    set_interrupt_output(output_path);
+    set_interrupt_output("");
     std::signal(SIGINT, compiler_on_interrupt);
 
     velk::ChildProcess preprocessor;

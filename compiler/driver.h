@@ -2,6 +2,7 @@
 // parse, check, fold and write its compiled shader.
 #pragma once
 #include <cstdio>
+#include <string>
 
 namespace murn {
 
@@ -17,8 +18,11 @@ void begin_compilation();
 int compile_preprocessed(std::FILE *in);
 // The steps after parsing: check, fold and write the parsed shader.
 int compile_parsed();
-// Deletes the output file when the error flag is set.
+// Deletes the output file when the error flag is set and this run created it.
 void remove_failed_output();
+// The file an interrupt deletes ("" for none): set while this run writes a
+// file it created.
+void set_interrupt_output(const std::string &path);
 // Frees everything the compilation made.
 void end_compilation();
 

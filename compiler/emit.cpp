@@ -232,7 +232,7 @@ void ShaderDefNode::emit_asm()
     emit_instruction(this, "return");
     write_instructions();
     close_output();
-    if (verbosity > 0) {
+    if (verbosity > 0 && !error_flag) {
         std::fflush(stderr);
         std::fprintf(stderr, "...compiled %s\n", path.c_str());
         std::fflush(stderr);

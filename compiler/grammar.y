@@ -17,6 +17,21 @@ namespace murn { class ParseNode; }
 #include "compiler/symbols.h"
 
 using namespace murn;
+
+namespace {
+
+// Array lengths and break levels beyond this are no program's.
+const float MAX_SOURCE_COUNT = 1000000;
+
+// A count written in the source as an int; one too large is reported.
+int source_count(float v)
+{
+    if (!(v > MAX_SOURCE_COUNT)) return int(v);
+    report_error_at("number too large:", current_file, current_line, "");
+    return int(MAX_SOURCE_COUNT);
+}
+
+} // namespace
 %}
 
 %union {
@@ -200,7 +215,7 @@ type
     ;
 
 array_opt
-    : '[' number_opt ']'    { $$ = $2 < 0 ? -1 : int($2) > 0 ? int($2) : ZERO_LENGTH; }
+    : '[' number_opt ']'    { int n = $2 < 0 ? -1 : source_count($2); $$ = n < 0 ? -1 : n > 0 ? n : ZERO_LENGTH; }
     | %empty                { $$ = 0; }
     ;
 
@@ -310,9 +325,9 @@ loop_head
 
 jump
     : K_BREAK number_opt
-        { $$ = make_node<BreakNode>(int(TOK_BREAK), $2 < 0 ? 1 : int($2)); }
+        { $$ = make_node<BreakNode>(int(TOK_BREAK), $2 < 0 ? 1 : source_count($2)); }
     | K_CONTINUE number_opt
-        { $$ = make_node<BreakNode>(int(TOK_CONTINUE), $2 < 0 ? 1 : int($2)); }
+        { $$ = make_node<BreakNode>(int(TOK_CONTINUE), $2 < 0 ? 1 : source_count($2)); }
     ;
 
 expression_opt
@@ -371,6 +386,7 @@ expression
     | cast expression %prec CAST
         {
             static_cast<CastNode *>($1)->operand = $2;
+            note_node_depth($1, node_list_depth($2) + 1);
             $$ = $1;
         }
     ;

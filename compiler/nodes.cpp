@@ -63,9 +63,32 @@ void keep_node(ParseNode *node)
     arena().emplace_back(node);
 }
 
+namespace {
+bool depth_reported = false;
+}
+
 void reset_nodes()
 {
     arena().clear();
+    depth_reported = false;
+}
+
+int node_list_depth(const ParseNode *list)
+{
+    int depth = 0;
+    for (; list; list = list->next) depth = std::max(depth, list->depth);
+    return depth;
+}
+
+void note_node_depth(ParseNode *node, int depth)
+{
+    node->depth = depth;
+    if (depth <= MAX_NODE_DEPTH || depth_reported) return;
+    depth_reported = true;
+    char message[128];
+    std::snprintf(message, sizeof message, "Expression or statement nested too deeply (more than %d levels)",
+                  MAX_NODE_DEPTH);
+    node->error(message);
 }
 
 ParseNode *append_node(ParseNode *list, ParseNode *node)

@@ -1,6 +1,8 @@
 // Parse-tree nodes. The parser builds them; each node folds itself, checks its
 // types and emits its instructions. Nodes live until the compilation ends.
 #pragma once
+#include <algorithm>
+#include <type_traits>
 #include <vector>
 
 #include "compiler/murntypes.h"
@@ -53,17 +55,36 @@ public:
     ParseNode *next = nullptr;
     int scope_id;             // variable scope at creation
     const char *space = nullptr;  // space named by a cast, or a default's
+    int depth = 1;            // levels of nodes below and including this one
 };
 
 // Keeps a node until reset_nodes, which frees every node kept.
 void keep_node(ParseNode *node);
 void reset_nodes();
 
+// Deepest nesting of nodes accepted: folding, checking and emitting recurse
+// once per level, and a deeper tree would exhaust the stack.
+const int MAX_NODE_DEPTH = 2000;
+// The deepest nesting over a node and the nodes linked after it (0 for null).
+int node_list_depth(const ParseNode *list);
+// Stores a node's nesting; beyond MAX_NODE_DEPTH reports the node's line (once
+// per compilation).
+void note_node_depth(ParseNode *node, int depth);
+
+template <class A> int child_depth(const A &arg)
+{
+    if constexpr (std::is_convertible_v<A, const ParseNode *>) return node_list_depth(arg);
+    else return 0;
+}
+
 // Allocates a node that lives until reset_nodes.
 template <class T, class... Args> T *make_node(Args... args)
 {
     T *node = new T(args...);
     keep_node(node);
+    int depth = 0;
+    ((depth = std::max(depth, child_depth(args))), ...);
+    note_node_depth(node, depth + 1);
     return node;
 }
 

@@ -8,11 +8,13 @@
 #include <map>
 #include <vector>
 
+#include "compiler/driver.h"
 #include "compiler/intern.h"
 #include "compiler/messages.h"
 #include "compiler/murntypes.h"
 #include "compiler/nodes.h"
 #include "compiler/symbols.h"
+#include "platform/files.h"
 #include "shading/cipher.h"
 #include "shading/opnames.h"
 
@@ -39,9 +41,12 @@ struct Temporary {
 };
 
 struct WriterState {
-    std::FILE *file = nullptr;
+    std::FILE *file = nullptr;               // the shader in memory until it is complete
+    char *memory = nullptr;
+    size_t memory_size = 0;
     std::string path;
     bool open_failed = false;
+    bool created = false;                    // the file did not exist before this run wrote it
     std::string block;                       // pending enciphered bytes
     std::vector<Instruction> instructions;
     int section = -1;
@@ -163,17 +168,9 @@ int append(ParseNode *node, const char *opcode, const char *a1, const char *a2,
 bool open_output(const std::string &path)
 {
     WriterState &w = state();
-    w.file = std::fopen(path.c_str(), "wb");
-    if (!w.file) {
-        w.open_failed = true;
-        std::fflush(stderr);
-        std::fprintf(stderr, "murn error: Could not open file \"%s\".\n", path.c_str());
-        std::fputs("No code generated\n", stderr);
-        std::fflush(stderr);
-        return false;
-    }
     w.path = path;
-    return true;
+    w.file = open_memstream(&w.memory, &w.memory_size);
+    return w.file != nullptr;
 }
 
 void close_output()
@@ -184,6 +181,39 @@ void close_output()
     flush_output();
     std::fclose(w.file);
     w.file = nullptr;
+    // A failed compilation leaves whatever is at the path untouched.
+    if (!error_flag) {
+        bool existed = velk::file_exists(w.path.c_str());
+        std::FILE *out = std::fopen(w.path.c_str(), "wb");
+        if (!out) {
+            w.open_failed = true;
+            std::fflush(stderr);
+            std::fprintf(stderr, "murn error: Could not open file \"%s\".\n", w.path.c_str());
+            std::fputs("No code generated\n", stderr);
+            std::fflush(stderr);
+            error_flag = 1;
+        } else {
+            w.created = !existed;
+            if (w.created)
+                set_interrupt_output(w.path);
+            bool written = std::fwrite(w.memory, 1, w.memory_size, out) == w.memory_size;
+            if (std::fclose(out) != 0 || !written) {
+                std::fflush(stderr);
+                std::fprintf(stderr, "murn error: Could not write file \"%s\".\n", w.path.c_str());
+                std::fflush(stderr);
+                error_flag = 1;
+            }
+            set_interrupt_output("");
+        }
+    }
+    std::free(w.memory);
+    w.memory = nullptr;
+    w.memory_size = 0;
+}
+
+bool output_created()
+{
+    return state().created;
 }
 
 const std::string &opened_output_path()
@@ -386,6 +416,7 @@ void reset_writer()
     WriterState &w = state();
     if (w.file)
         std::fclose(w.file);
+    std::free(w.memory);
     w = WriterState();
     output_path.clear();
     scramble_level = 0;

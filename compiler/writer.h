@@ -14,10 +14,13 @@ extern std::string output_path;  // empty: the shader's name + ".murn"
 extern int scramble_level;       // 1: encipher; 2 once "encrypted" is written
 extern bool debug_lines;         // -d: source lines as comments
 
-// Opens the output file; false (after its messages) when it cannot be written.
+// Starts the output for path; it is kept in memory until close_output.
 bool open_output(const std::string &path);
-// Flushes and closes the output file.
+// Ends the output: writes the file when the compilation had no error (an
+// error on opening or writing sets the error flag).
 void close_output();
+// The file was written by this run and did not exist before.
+bool output_created();
 // The path of the file being written, "" before one is opened.
 const std::string &opened_output_path();
 // An attempt to open the output file failed.

@@ -12,6 +12,7 @@
 #define DRIVER_BLOCKS_ARE_NOT_LEAKS
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -194,8 +195,30 @@ void GlRenderer::window_position(int &x, int &y) const
     }
 }
 
+namespace {
+
+// Largest window side: X keeps sizes in 16 bits and GL drivers refuse or fail
+// on frame buffers much beyond this.
+const int MAX_WINDOW_SIDE = 8192;
+
+// Shrinks a format the window cannot have, keeping its shape, with a warning.
+void clamp_window_format(Options &o)
+{
+    const int side = std::max(o.xres, o.yres);
+    if (side <= MAX_WINDOW_SIDE) return;
+    const double scale = double(MAX_WINDOW_SIDE) / double(side);
+    const int x = std::max(1, int(o.xres * scale + 0.5)), y = std::max(1, int(o.yres * scale + 0.5));
+    ri_error(RIE_LIMIT, RIE_WARNING, "Format %d x %d is larger than a window can be; previewing at %d x %d", o.xres,
+             o.yres, x, y);
+    o.xres = x;
+    o.yres = y;
+}
+
+} // namespace
+
 void GlRenderer::world_begin()
 {
+    clamp_window_format(options);
     Renderer::world_begin();
     load_rx_library(options.useprmannoise != 0);
     options.offscreen = 0;

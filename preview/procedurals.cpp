@@ -40,8 +40,11 @@ bool GlRenderer::procedural_detail(const RtBound bound, float &detail)
 void GlRenderer::add_procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
 {
     float detail = 0;
-    if (!skip_primitive() && drawing_world() && subdivfunc && procedural_detail(bound, detail))
+    if (!skip_primitive() && drawing_world() && subdivfunc && procedural_detail(bound, detail)) {
+        ++procedural_depth;
         subdivfunc(data, detail);
+        --procedural_depth;
+    }
     // The primitives it made are drawn: its data is not needed any more.
     if (freefunc) freefunc(data);
 }

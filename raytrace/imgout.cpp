@@ -9,6 +9,7 @@
 
 #include "platform/image_window.h"
 #include "raytrace/random.h"
+#include "ri/counters.h"
 #include "ri/declarations.h"
 #include "ri/declvalue.h"
 #include "ri/depth_projection.h"
@@ -229,6 +230,11 @@ void ImageOutput::quantize_setup()
     memcpy(depth_quant_, options_.depth_quant, sizeof depth_quant_);
 }
 
+namespace {
+// Most memory the sample rows of one frame may ask for.
+const size_t MAX_FRAME_BYTES = size_t(1) << 35;
+} // namespace
+
 bool ImageOutput::open()
 {
     Options &o = options_;
@@ -288,6 +294,14 @@ bool ImageOutput::open()
     crop_h_ = std::max(o.crop_height, 1);
     // The rows cover the crop window even when the format changed after it was derived.
     const int row_count = std::max(o.yres, o.crop_bounds[3] + 1), row_pixels = std::max(o.xres, o.crop_bounds[1] + 1);
+    // What the frame's sample rows will hold at once (all of them in the window loop);
+    // a frame beyond any machine is refused before anything is allocated.
+    const size_t live_rows = window_loop ? size_t(row_count) : std::min(size_t(row_count), size_t(256 + 2 * filter_span));
+    const double need = double(row_count) * sizeof(SampleBuffer) + double(live_rows) * double(row_pixels) * sizeof(PixelSample);
+    if (need > double(MAX_FRAME_BYTES)) {
+        report_out_of_core(size_t(need));
+        return false;
+    }
     rows_.clear();
     rows_.reserve(size_t(std::max(row_count, 0)));
     for (int y = 0; y < row_count; ++y) rows_.emplace_back(row_pixels);

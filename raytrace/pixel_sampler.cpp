@@ -1,5 +1,6 @@
 #include "raytrace/pixel_sampler.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "raytrace/gamma.h"
@@ -28,8 +29,9 @@ void PixelSampler::setup(const Options &o, int filter_radius)
     options_ = &o;
     radius_ = filter_radius < 0 ? 0 : filter_radius;
     span_ = 2 * radius_ + 1;
-    xs_ = o.xsamples < 1 ? 1 : o.xsamples;
-    ys_ = o.ysamples < 1 ? 1 : o.ysamples;
+    // Bounded so that the sample count per pixel and the table sizes fit an int.
+    xs_ = std::clamp(o.xsamples, 1, MAX_PIXEL_SAMPLES);
+    ys_ = std::clamp(o.ysamples, 1, MAX_PIXEL_SAMPLES);
     sx_ = 1.0f / float(xs_);
     sy_ = 1.0f / float(ys_);
     adaptive_ = o.pixel_variance != 0;

@@ -85,7 +85,9 @@ void GProcedural::expand()
     r->transformation = xform;
     long memory = geometry_memory().current;
 
+    ++r->procedural_depth;
     subdivide(data, d);
+    --r->procedural_depth;
 
     // Blocks the callback left open end with it.
     while (r->attribute_depth > attribute_depth) RiAttributeEnd();

@@ -144,6 +144,8 @@ public:
     int split_quads = 1;
 
 private:
+    // The frame's steps from opening the output to closing it (rendrt.cpp).
+    void render_frame();
     struct ObjectLevel {
         GPrimitive *list;   // objects of the open level
         int type;           // ObjectLevelType

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <sys/time.h>
 
 #include "raytrace/gprim.h"
@@ -12,6 +13,7 @@
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/screen_boxes.h"
+#include "ri/counters.h"
 #include "ri/rierror.h"
 #include "ri/vecmath.h"
 
@@ -231,6 +233,19 @@ void RayTracer::render_world()
     frame_objects = world_objects;
     if (!o.render_enabled) return;
     output.interlace_step = 1;
+    // A frame too large for the machine ends through the out-of-memory report,
+    // not an uncaught exception.
+    try {
+        render_frame();
+    } catch (const std::bad_alloc &) {
+        output.close();
+        report_out_of_core(0);
+    }
+}
+
+void RayTracer::render_frame()
+{
+    Options &o = options;
     if (!o.rayserver && !output.open()) return;
     const bool talk = o.verbosity > 0;
 

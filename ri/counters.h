@@ -28,5 +28,8 @@ struct StatCounter {
 // Allocates size bytes; on failure writes "Request for %d bytes" and reports
 // "out of core memory" (severe). Returns null when the error handler returns.
 void *myalloc(size_t size);
+// The report of a failed allocation of size bytes: "Request for %zu bytes"
+// (when size is known, above 0) and "out of core memory" (severe).
+void report_out_of_core(size_t size);
 // Frees a block of myalloc; a null pointer is an internal error.
 void myfree(void *p);

@@ -20,6 +20,11 @@ enum { VERBOSE_NORMAL = 1, VERBOSE_VERBOSE = 2, VERBOSE_DEBUG = 4, VERBOSE_STATS
 // Display kinds.
 enum { DISPLAY_FILE = 2, DISPLAY_ASCII = 64 };
 
+// Largest sample rate per axis and pixel filter width (pixels) stored: beyond
+// them a frame's sample tables and filter footprint outgrow any picture.
+const int MAX_PIXEL_SAMPLES = 64;
+const float MAX_FILTER_WIDTH = 64;
+
 // A screen window whose left edge is below this was not given.
 const float SCREEN_NOT_GIVEN = -90000.0f;
 

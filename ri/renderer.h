@@ -153,6 +153,8 @@ public:
 
     uint32_t level = LEVEL_GLOBAL;
     int32_t solid_depth = 0;
+    int32_t object_solid_depth = 0;       // solid_depth when the open object definition began
+    int procedural_depth = 0;             // procedurals being subdivided (no frame or world requests)
     Options options;
     Options *options_stack = nullptr;     // saved at frame begin
     GStateRef attributes;

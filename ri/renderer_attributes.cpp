@@ -1,4 +1,5 @@
 // The attribute keywords every renderer understands (RiAttribute).
+#include <cmath>
 #include <cstring>
 
 #include "ri/declvalue.h"
@@ -46,6 +47,15 @@ int word_index(const char *word, std::initializer_list<const char *> words)
 void unknown_word(const char *name, const char *token, const char *word)
 {
     ri_error(RIE_BADTOKEN, RIE_WARNING, "Unknown %s %s attribute: \"%s\"", name, token, word ? word : "");
+}
+
+// A displacement bound must be a finite distance: an infinite one would put
+// the object's box everywhere. Reported and ignored otherwise.
+bool finite_bound(const char *name, const char *token, float v)
+{
+    if (std::isfinite(v)) return true;
+    ri_error(RIE_RANGE, RIE_ERROR, "Attribute \"%s\" \"%s\": bound %g is not finite; ignored", name, token, double(v));
+    return false;
 }
 
 } // namespace
@@ -100,12 +110,15 @@ int Renderer::attribute(RtToken name, RtToken token, RtPointer value)
     }
     if (is(name, "bound")) {
         if (!is(t, "displacement")) return -1;
+        if (!finite_bound(name, t, decl_float(d, value))) return 0;
         g->displacement_bound = decl_float(d, value);
         g->displacement_space = nullptr;
         return 0;
     }
     if (is(name, "displacementbound")) {
-        if (is(t, "sphere")) g->displacement_bound = decl_float(d, value);
+        if (is(t, "sphere")) {
+            if (finite_bound(name, t, decl_float(d, value))) g->displacement_bound = decl_float(d, value);
+        }
         else if (is(t, "coordinatesystem")) g->displacement_space = NewToken(decl_string(d, value));
         else if (is(t, "transform")) {
         } else return -1;

@@ -118,6 +118,11 @@ void read_patch_mesh_request(RibReader &r, const RibRequest &q) {
     if (!read_token(r, type) || !read_int(r, nu) || !read_token(r, uwrap) || !read_int(r, nv) ||
         !read_token(r, vwrap))
         return bad_arguments(q);
+    for (RtToken wrap : {uwrap, vwrap})
+        if (!is_periodic(wrap) && std::strcmp(wrap, "nonperiodic") != 0) {
+            ri_error(RIE_SYNTAX, RIE_ERROR, "Bad wrap mode for PatchMesh: \"%s\"", wrap);
+            return;
+        }
     bool uper = is_periodic(uwrap), vper = is_periodic(vwrap);
     int64_t nupatch, nvpatch, nvu, nvv;
     if (std::strcmp(type, "bicubic") == 0) {

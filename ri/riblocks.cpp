@@ -4,6 +4,19 @@
 
 void ri_pop_transformation(Renderer *r);   // ritransform.cpp
 
+namespace {
+
+// A procedural's RIB may not end or open frames and worlds: the one it would
+// end is still being rendered. Reported; the request is skipped.
+bool refused_in_procedural(const Renderer *r, const char *request)
+{
+    if (!r || r->procedural_depth <= 0) return false;
+    ri_error(RIE_ILLSTATE, RIE_ERROR, "%s is not allowed inside a procedural primitive", request);
+    return true;
+}
+
+} // namespace
+
 RtContextHandle RiGetContext(void)
 {
     return current_renderer;
@@ -30,6 +43,7 @@ RtVoid RiEnd(void)
 RtVoid RiFrameBegin(RtInt number)
 {
     Renderer *r = current_renderer;
+    if (refused_in_procedural(r, "RiFrameBegin")) return;
     if (!r || r->level != LEVEL_GLOBAL) {
         ri_error(RIE_NESTING, RIE_SEVERE, "RiFrameBegin must be called at the GLOBAL level");
         return;
@@ -41,6 +55,7 @@ RtVoid RiFrameBegin(RtInt number)
 RtVoid RiFrameEnd(void)
 {
     Renderer *r = current_renderer;
+    if (refused_in_procedural(r, "RiFrameEnd")) return;
     if (!r || !(r->level & LEVEL_FRAME)) {
         ri_error(RIE_NESTING, RIE_SEVERE, "RiFrameEnd called without corresponding RiFrameBegin");
         return;
@@ -56,6 +71,7 @@ RtVoid RiFrameEnd(void)
 RtVoid RiWorldBegin(void)
 {
     Renderer *r = current_renderer;
+    if (refused_in_procedural(r, "RiWorldBegin")) return;
     if (!r || r->level == 0 || r->level >= LEVEL_WORLD) {
         ri_error(RIE_NESTING, RIE_SEVERE, "RiWorldBegin called at inappropriate level");
         return;
@@ -69,9 +85,15 @@ RtVoid RiWorldBegin(void)
 RtVoid RiWorldEnd(void)
 {
     Renderer *r = current_renderer;
+    if (refused_in_procedural(r, "RiWorldEnd")) return;
     if (!r || !(r->level & LEVEL_WORLD) || r->level > 7) {
         ri_error(RIE_NESTING, RIE_SEVERE, "RiWorldEnd called at inappropriate level");
         return;
+    }
+    if (r->solid_depth > 0) {
+        // Closed here so that what was given of the solid is still rendered.
+        ri_error(RIE_BADSOLID, RIE_ERROR, "SolidBegin without SolidEnd at WorldEnd");
+        while (r->solid_depth > 0) RiSolidEnd();
     }
     RiAttributeEnd();
     r->render_world();

@@ -251,6 +251,7 @@ RtObjectHandle RiObjectBegin(void)
     }
     RiAttributeBegin();
     r->level |= LEVEL_OBJECT;
+    r->object_solid_depth = r->solid_depth;
     RtObjectHandle h = r->object_begin();
     r->note_object(h);
     return h;
@@ -265,6 +266,11 @@ RtVoid RiObjectEnd(void)
         return;
     }
     r->object_end();
+    // Solids left open in the definition ended with it (reported by the back end).
+    while (r->solid_depth > r->object_solid_depth) {
+        r->solid_depth--;
+        RiAttributeEnd();
+    }
     r->level &= ~LEVEL_OBJECT;
     RiAttributeEnd();
 }

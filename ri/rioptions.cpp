@@ -132,7 +132,10 @@ RtVoid RiPixelSamples(RtFloat xsamples, RtFloat ysamples)
 {
     Renderer *r = option_check();
     if (!r) return;
-    auto rate = [](float v) { return v >= 1 ? (v < 65536 ? (int)v : 65536) : 1; };
+    auto rate = [](float v) { return v >= 1 ? (v < MAX_PIXEL_SAMPLES ? (int)v : MAX_PIXEL_SAMPLES) : 1; };
+    if (xsamples > MAX_PIXEL_SAMPLES || ysamples > MAX_PIXEL_SAMPLES)
+        ri_error(RIE_LIMIT, RIE_WARNING, "RiPixelSamples: %g x %g samples clamped to at most %d per axis", xsamples,
+                 ysamples, MAX_PIXEL_SAMPLES);
     r->options.xsamples = rate(xsamples);
     r->options.ysamples = rate(ysamples);
 }
@@ -144,6 +147,12 @@ RtVoid RiPixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
     if (!(xwidth > 0) || !(ywidth > 0) || !filter) {
         ri_error(RIE_RANGE, RIE_ERROR, "RiPixelFilter: bad filter widths %g %g", xwidth, ywidth);
         return;
+    }
+    if (xwidth > MAX_FILTER_WIDTH || ywidth > MAX_FILTER_WIDTH) {
+        ri_error(RIE_LIMIT, RIE_WARNING, "RiPixelFilter: filter widths %g %g clamped to at most %g pixels", xwidth,
+                 ywidth, double(MAX_FILTER_WIDTH));
+        xwidth = std::fmin(xwidth, MAX_FILTER_WIDTH);
+        ywidth = std::fmin(ywidth, MAX_FILTER_WIDTH);
     }
     r->options.filter = filter;
     r->options.filter_xwidth = xwidth;

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds everything and runs every test: once optimised, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer; then runs each fuzz target
+# for a short while (VELK_FUZZ_SECONDS each, default 20).
 set -e
 cd "$(dirname "$0")/.."
 ./scripts/setup.sh
@@ -14,4 +15,7 @@ if [ "${VELK_SKIP_SANITIZE:-0}" != 1 ]; then
     cmake --build build-asan -j "$jobs"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
         ctest --test-dir build-asan -j "$jobs" --output-on-failure --timeout 900
+fi
+if [ "${VELK_SKIP_FUZZ:-0}" != 1 ]; then
+    ./scripts/fuzz.sh "${VELK_FUZZ_SECONDS:-20}"
 fi

@@ -397,7 +397,7 @@ void TextShaderLoader::read_code(CodeArray &code)
         }
         if (k == TOK_IDENT && t == "label") {
             float n = -1;
-            if (!read_number(n) || !(n >= 0 && n == static_cast<float>(static_cast<long>(n))) ||
+            if (!read_number(n) || !(n >= 0 && n < 2147483648.0f && n == static_cast<float>(static_cast<long>(n))) ||
                 code.labels.count(static_cast<long>(n))) {
                 error("Bad label", "");
                 refused_ = true;
@@ -427,9 +427,11 @@ void TextShaderLoader::read_code(CodeArray &code)
             }
         } else if (takes_label(t)) {
             float n = -1;
-            if (!read_number(n) || !(n >= 0)) {
+            // A label number is an index: finite and within an int.
+            if (!read_number(n) || !(n >= 0 && n < 2147483648.0f)) {
                 error("Bad label", "");
                 refused_ = true;
+                n = 0;
             }
             code.fixups.push_back({code.words.size(), static_cast<long>(n)});
             code.words.push_back(0);

@@ -111,11 +111,47 @@ void unit_to_sample(double v, unsigned char *p, const PixelLayout &layout)
     }
 }
 
+namespace {
+
+// resample_image with the passes the other way round: a long picture made
+// short never holds its full length at the new width.
+std::vector<unsigned char> resample_columns_first(const unsigned char *image, int w, int h, int nw, int nh,
+                                                  const PixelLayout &layout)
+{
+    const int S = layout.samples;
+    const size_t bps = layout.bytes_per_sample(), bpp = layout.bytes_per_pixel(), row = size_t(w) * S;
+    std::vector<float> cols(row * size_t(nh));
+    std::vector<Tap> down = taps(h, nh);
+    for (int j = 0; j < nh; ++j) {
+        const Tap &t = down[size_t(j)];
+        const unsigned char *r0 = image + size_t(t.i0) * w * bpp, *r1 = image + size_t(t.i1) * w * bpp;
+        float *dst = cols.data() + size_t(j) * row;
+        for (size_t k = 0; k < row; ++k)
+            dst[k] = (1 - t.f) * sample_to_unit(r0 + k * bps, layout) + t.f * sample_to_unit(r1 + k * bps, layout);
+    }
+    std::vector<unsigned char> out(size_t(nw) * size_t(nh) * bpp);
+    std::vector<Tap> across = taps(w, nw);
+    for (int y = 0; y < nh; ++y) {
+        const float *src = cols.data() + size_t(y) * row;
+        unsigned char *dst = out.data() + size_t(y) * nw * bpp;
+        for (int j = 0; j < nw; ++j) {
+            const Tap &t = across[size_t(j)];
+            for (int s = 0; s < S; ++s)
+                unit_to_sample((1 - t.f) * src[size_t(t.i0) * S + s] + t.f * src[size_t(t.i1) * S + s],
+                               dst + size_t(j) * bpp + size_t(s) * bps, layout);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 std::vector<unsigned char> resample_image(const unsigned char *image, int w, int h, int nw, int nh,
                                           const PixelLayout &layout)
 {
     const int S = layout.samples;
     const size_t bps = layout.bytes_per_sample(), bpp = layout.bytes_per_pixel();
+    if (size_t(nw) * size_t(h) > size_t(w) * size_t(nh)) return resample_columns_first(image, w, h, nw, nh, layout);
     // Rows to the new width, as floats.
     std::vector<float> rows(size_t(nw) * size_t(h) * size_t(S));
     std::vector<Tap> across = taps(w, nw);

@@ -47,6 +47,22 @@ bool resize_picture(Picture &pic, ResizeMode mode, const char *name)
     return false;
 }
 
+// True (reported) when the output names one of the inputs: opening it for
+// writing would destroy the picture before it is read.
+bool output_among_inputs(const char *request, const char *texturename, std::initializer_list<const char *> inputs)
+{
+    if (!texturename || !*texturename) return false;
+    for (const char *in : inputs) {
+        if (!in) continue;
+        std::error_code err;
+        if (std::strcmp(in, texturename) == 0 || std::filesystem::equivalent(in, texturename, err)) {
+            ri_error(RIE_CONSISTENCY, RIE_ERROR, "%s: the output \"%s\" is also an input", request, texturename);
+            return true;
+        }
+    }
+    return false;
+}
+
 TIFF *open_output(const char *texturename)
 {
     TIFF *tif = texturename && *texturename ? TIFFOpen(texturename, "w") : nullptr;
@@ -251,6 +267,7 @@ RtVoid RiMakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtStrin
                                   RtToken[], RtPointer[])
 {
     const float field_of_view = float(1.0 / std::tan(fov * M_PI / 360.0));
+    if (output_among_inputs("MakeCubeFaceEnvironment", texturename, {px, nx, py, ny, pz, nz})) return;
     TIFF *tif = open_output(texturename);
     if (!tif) return;
     try {
@@ -307,6 +324,16 @@ RtVoid RiMakeShadowV(RtString picturename, RtString texturename, RtInt, RtToken[
     if (!z) {
         ri_error(zfile_error() == ZFILE_CANNOT_OPEN ? RIE_NOFILE : RIE_BADFILE, RIE_ERROR,
                  "MakeShadow: couldn't open \"%s\"", text_or_empty(picturename));
+        return;
+    }
+    if (width <= 0 || height <= 0) {
+        zfile_close(z);
+        ri_error(RIE_BADFILE, RIE_ERROR, "MakeShadow: depth file \"%s\" holds no pixels (%d x %d)",
+                 text_or_empty(picturename), width, height);
+        return;
+    }
+    if (output_among_inputs("MakeShadow", texturename, {picturename})) {
+        zfile_close(z);
         return;
     }
     try {

@@ -19,6 +19,8 @@ const long DEFAULT_TEXTURE_MEMORY = 10485760;
 const int FIRST_RELEASABLE_LEVEL = 6;
 // Largest top level of a pyramid (bytes): a long thin picture asks for a
 // square as wide as it is long.
+// Most texels the top level may hold per texel of the picture.
+const double PYRAMID_GROWTH = 16;
 const double MAX_PYRAMID_BYTES = 2.0 * 1024 * 1024 * 1024;
 
 // A level of size `size` with a wrap column and row: the packed image with
@@ -51,6 +53,15 @@ bool Texture::read_untiled()
     // level table bounds it.
     int f = 1, n = 0;
     while (n < MAX_PYRAMID_LEVELS - 1 && (f * 5 / 4 < info.width || f * 5 / 4 < info.height)) f *= 2, ++n;
+    // A long thin picture would ask for a square as wide as it is long: the top
+    // level is kept within a few times the picture's own texel count.
+    const int covering = f;
+    while (f > 16 && double(f) * double(f) > PYRAMID_GROWTH * double(info.width) * double(info.height)) f /= 2, --n;
+    if (f != covering && !reported_reduction) {
+        reported_reduction = true;
+        ri_error(RIE_LIMIT, RIE_WARNING, "\"%s\": %d x %d picture kept at %d x %d texels; make it with tavrel for "
+                 "full resolution", path, info.width, info.height, f, f);
+    }
     if (double(f + 1) * double(f + 1) * double(read.bytes_per_pixel()) > MAX_PYRAMID_BYTES) {
         ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "Picture too large for a texture");
         return false;

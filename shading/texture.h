@@ -87,6 +87,7 @@ public:
     float aspect = 1.0f;            // FieldOfViewCotan of the first directory
     float last_ds = 0, last_dt = 0; // filter size kept between lookups
     bool tile_error_reported = false;
+    bool reported_reduction = false;    // the in-memory pyramid was made smaller than the picture
 
     // In-memory pyramid of a scanline picture: level n is 2^n texels square
     // plus a wrap column and row, in the picture's sample layout.

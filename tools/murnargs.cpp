@@ -16,6 +16,7 @@ struct State {
     bool open = false;
     MurnargsShader shader;
     velk::DynLib *lib = nullptr;
+    std::string error;   // what is wrong with the file the last open found
 };
 
 State &state()
@@ -69,9 +70,20 @@ const char *murnargs_get_path()
     return state().path.c_str();
 }
 
+void murnargs_set_error(const std::string &what)
+{
+    state().error = what;
+}
+
+const char *murnargs_error()
+{
+    return state().error.c_str();
+}
+
 int murnargs_open(const char *name)
 {
     murnargs_release();
+    state().error.clear();
     if (!name || !*name) return -1;
     State &s = state();
     std::string native = std::string(name) + "." + velk::ARCH_CODE + ".murn";
@@ -87,13 +99,16 @@ int murnargs_open(const char *name)
         s.lib = velk::dynlib_open(found.c_str());
         if (!s.lib) {
             std::fprintf(stderr, "Found DSO %s, but couln't dlopen: %s\n", found.c_str(), velk::dynlib_last_error());
+            s.error = found + ": cannot be loaded";
             return -1;
         }
         if (!murnargs_read_dso(found.c_str(), s.lib, shader)) {
             murnargs_release();
+            s.error = found + ": refused";
             return -1;
         }
     } else if (!murnargs_read_text(found.c_str(), shader)) {
+        s.error = found + ": " + (s.error.empty() ? std::string("refused") : s.error);
         return -1;
     } else {
         murnargs_evaluate_init(found.c_str(), shader);

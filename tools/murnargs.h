@@ -58,6 +58,10 @@ const char *murnargs_get_path();
 // error). A shader open before is released first.
 int murnargs_open(const char *name);
 
+// After a failed murnargs_open: what is wrong with the file found, or ""
+// when no file was found.
+const char *murnargs_error();
+
 const char *murnargs_shader_name();
 // MA_SURFACE to MA_IMAGER.
 int murnargs_shader_type();

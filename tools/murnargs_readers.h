@@ -14,6 +14,9 @@ struct MurnargsShader {
     std::vector<MurnargsParam> params;
 };
 
+// Records what is wrong with the shader file being read (murnargs_error).
+void murnargs_set_error(const std::string &what);
+
 // The kind code of a kind word ("surface" ... "imager"), MA_UNKNOWN for another.
 int murnargs_kind_of_word(const std::string &word);
 

@@ -32,6 +32,8 @@ public:
     bool read(MurnargsShader &shader);
 
 private:
+    // Records what is wrong with the file, at the current line; answers false.
+    bool fail(const std::string &what);
     int next(std::string &t) { return rd_.next_token(t); }
     bool read_header(MurnargsShader &shader);
     bool version_accepted();
@@ -42,6 +44,12 @@ private:
     ShaderFileReader &rd_;
     const char *path_;
 };
+
+bool TextReader::fail(const std::string &what)
+{
+    murnargs_set_error("line " + std::to_string(rd_.line()) + ": " + what);
+    return false;
+}
 
 bool TextReader::number(float &value)
 {
@@ -115,8 +123,8 @@ bool TextReader::read_header(MurnargsShader &shader)
         k = next(t);
     }
     shader.kind = k == TOK_IDENT ? murnargs_kind_of_word(t) : MA_UNKNOWN;
-    if (shader.kind == MA_UNKNOWN) return false;
-    if (next(t) != TOK_IDENT) return false;
+    if (shader.kind == MA_UNKNOWN) return fail("not a compiled shader (no shader kind)");
+    if (next(t) != TOK_IDENT) return fail("the shader has no name");
     shader.name = t;
     return true;
 }
@@ -189,13 +197,15 @@ bool TextReader::read(MurnargsShader &shader)
         MurnargsParam p;
         p.storage = t == "oparam" ? MA_OUTPUTPARAMETER : MA_PARAMETER;
         p.detail = MA_UNIFORM;
-        next(t);
+        k = next(t);
         if (t == "varying" || t == "uniform") {
             p.detail = t == "varying" ? MA_VARYING : MA_UNIFORM;
-            next(t);
+            k = next(t);
         }
+        if (k == TOK_END) return fail("the file ends inside a parameter declaration");
         p.type = param_type(t);
-        next(p.name);
+        if (p.type == MA_UNKNOWN) return fail("unknown parameter type \"" + t + "\"");
+        if (next(p.name) != TOK_IDENT) return fail("a parameter has no name");
         k = next(t);
         if (k == '[') {
             float n = 0;
@@ -212,6 +222,11 @@ bool TextReader::read(MurnargsShader &shader)
         else read_default(p);
         shader.params.push_back(std::move(p));
     }
+    // The declarations end at the first code section; anything else means the
+    // file is cut short or damaged.
+    if (k == TOK_END) return fail("the file ends before its code");
+    if (k != TOK_IDENT || (t != "code" && t != "initcode"))
+        return fail("unexpected \"" + t + "\" among the parameter declarations");
     return true;
 }
 
@@ -220,6 +235,9 @@ bool TextReader::read(MurnargsShader &shader)
 bool murnargs_read_text(const char *path, MurnargsShader &shader)
 {
     ShaderFileReader rd;
-    if (!rd.open(path)) return false;
+    if (!rd.open(path)) {
+        murnargs_set_error("cannot be read");
+        return false;
+    }
     return TextReader(rd, path).read(shader);
 }

@@ -68,15 +68,19 @@ void print_default(const MurnargsParam &p)
     }
 }
 
-void report(const char *arg)
+// Prints one shader's interface; false when it cannot be found or read.
+bool report(const char *arg)
 {
     std::string name = arg;
     const std::string ext = ".murn";
     if (name.size() >= ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0)
         name.resize(name.size() - ext.size());
     if (murnargs_open(name.c_str()) != 0) {
-        std::fprintf(stderr, "murnpeek: Could not find shader \"%s\"\n", name.c_str());
-        return;
+        if (*murnargs_error())
+            std::fprintf(stderr, "murnpeek: Bad compiled shader %s\n", murnargs_error());
+        else
+            std::fprintf(stderr, "murnpeek: Could not find shader \"%s\"\n", name.c_str());
+        return false;
     }
     std::printf("%s \"%s\"\n", murnargs_type_name(murnargs_shader_type()), murnargs_shader_name());
     for (int i = 1; i <= murnargs_param_count(); ++i) {
@@ -91,6 +95,7 @@ void report(const char *arg)
     std::printf("\n");
     std::fflush(stdout);
     murnargs_release();
+    return true;
 }
 
 } // namespace
@@ -101,13 +106,14 @@ int main(int argc, char **argv)
         std::fputs(USAGE, stderr);
         return 0;
     }
+    int status = 0;
     for (int i = 1; i < argc; ++i) {
         const char *a = argv[i];
         if (!std::strcmp(a, "-") || !std::strcmp(a, "-help") || !std::strcmp(a, "-h")) {
             std::fputs(USAGE, stderr);
             break;
         }
-        report(a);
+        if (!report(a)) status = 1;
     }
-    return 0;
+    return status;
 }

@@ -151,11 +151,18 @@ TEST(Murn, FailuresLeaveNoFile)
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(dir.exists("f.murn"));
 
+    // A file murn did not write is never removed nor touched.
     dir.write("old.murn", "stale");
     dir.write("bad.sl", "surface s() { float x = \"a\"; }\n");
     r = run_murn(dir, {"-q", "-o", "old.murn", "bad.sl"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_FALSE(dir.exists("old.murn"));
+    EXPECT_EQ(dir.read("old.murn"), "stale");
+    std::string fifo = dir.path() + "/pipe.murn";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    r = run_murn(dir, {"-q", "-o", "pipe.murn", "bad.sl"});
+    EXPECT_EQ(r.status, 1);
+    struct stat st;
+    EXPECT_TRUE(stat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 
     dir.write("break.sl", "surface s() { break; }\n");
     r = run_murn(dir, {"-q", "break.sl"});
@@ -179,6 +186,32 @@ TEST(Murn, FailuresLeaveNoFile)
     EXPECT_EQ(r.status, 1);
     // (The preprocessor may complain of the pipe closed behind it.)
     EXPECT_EQ(r.err.rfind("murn Error: \"big.sl\", line 1: parse error\n", 0), 0u) << r.err;
+}
+
+TEST(Murn, HugeExpressionsAndExpansionsAreRefusedWithTheirLine)
+{
+    TempDir dir;
+    std::string flat = "surface flat() {\n float y = 1;\n float x = y";
+    for (int i = 1; i < 160000; i++)
+        flat += " + y";
+    dir.write("flat.sl", flat + ";\n Ci = x;\n}\n");
+    RunResult r = run_murn(dir, {"-q", "flat.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_NE(r.err.find("\"flat.sl\", line 3: Expression or statement nested too deeply"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(dir.exists("flat.murn"));
+
+    // Each function calls the one before twice: 2^22 inline copies.
+    std::string expo = "float f0(float x) { return x + 1; }\n";
+    for (int i = 1; i <= 22; i++)
+        expo += "float f" + std::to_string(i) + "(float x) { return f" + std::to_string(i - 1) + "(x) + f" +
+                std::to_string(i - 1) + "(x * 2); }\n";
+    dir.write("expo.sl", expo + "surface expo() {\n Ci = f22(s);\n}\n");
+    r = run_murn(dir, {"-q", "expo.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("shader too large after inlining function calls"), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.exists("expo.murn"));
 }
 
 TEST(Murn, DebugLinesQuoteTheSource)
@@ -247,7 +280,7 @@ TEST(Murn, AnInterruptRemovesTheOutputAndExits1)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_EQ(dir.read("err.txt"), "*** Compilation interruped.  Aborting.\n");
-    EXPECT_FALSE(dir.exists("out.murn"));
+    EXPECT_EQ(dir.read("out.murn"), "old");   // not written by this run: kept
 }
 
 TEST(Murn, PreprocessorCommand)

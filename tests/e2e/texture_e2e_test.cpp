@@ -347,3 +347,19 @@ TEST(TexturedPixels, ACubeMapMadeByTavrelIsSeenInTheRightDirections)
             EXPECT_NEAR(im.at(x, y, 2), 0.0f, 1e-4f) << x << "," << y;
         }
 }
+
+TEST(TexturedPixels, ALongThinPictureUsedDirectlyStaysSmallInMemory)
+{
+    velktest::TempDir dir;
+    static const unsigned char red[3] = {255, 0, 0};
+    write_rgb(dir.path() + "/thin.tif", 1, 100000, [](uint32_t, uint32_t) { return red; });
+    compile(dir, "thinsurf",
+            "surface thinsurf(string name = \"\") { Oi = 1; Ci = color texture(name, s, t); }\n");
+    velktest::RunResult run = e2e::raylume(dir, scene("Surface \"thinsurf\" \"name\" \"thin.tif\"\n"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("1 x 100000 picture kept at"), std::string::npos) << run.err;
+    Image im = parse_dump(run.out);
+    ASSERT_EQ(im.width, 8) << run.out;
+    EXPECT_NEAR(im.at(3, 3, 0), 1.0f, 1e-4f);
+    EXPECT_NEAR(im.at(3, 3, 1), 0.0f, 1e-4f);
+}

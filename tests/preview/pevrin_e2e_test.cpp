@@ -324,3 +324,18 @@ TEST_F(Pevrin, TheLastFrameStaysUpAtItsPlaceUntilEscape)
 }
 
 } // namespace
+
+TEST_F(Pevrin, AFormatBeyondWhatAWindowCanBeIsShrunkWithAWarning)
+{
+    for (const char *format : {"Format 64 65536 1\n", "Format 32767 32767 1\n"}) {
+        velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"},
+                                    std::string(format) + "Projection \"orthographic\"\n"
+                                    "Display \"big.tif\" \"file\" \"rgba\"\nWorldBegin\nColor [1 0 0]\n" +
+                                    square(-0.5f, 0.5f, -0.5f, 0.5f) + "WorldEnd\n");
+        EXPECT_EQ(r.status, 0) << format << r.err;
+        EXPECT_NE(r.err.find("is larger than a window can be; previewing at"), std::string::npos) << r.err;
+        Picture p = picture("big.tif");
+        EXPECT_LE(std::max(p.width, p.height), 8192) << format;
+        EXPECT_GT(p.width, 0) << format;
+    }
+}

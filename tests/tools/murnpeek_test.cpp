@@ -89,7 +89,7 @@ TEST(Murnpeek, KindsSpacesAndSeveralArguments)
     ASSERT_EQ(compile(dir, "haze", "volume haze(float density = 1e-3;) { Ci = Ci * density; }\n"), "");
     ASSERT_EQ(compile(dir, "paper", "imager paper(color bg = color \"rgb\" (1, 1, 0.75);) { Ci = bg; }\n"), "");
     velktest::RunResult r = peek(dir, {"lamp", "missing", "dent", "haze", "paper.murn"});
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);   // one was missing
     EXPECT_EQ(r.out,
               "light \"lamp\"\n"
               "    \"intensity\" \"uniform float\"\n\t\tDefault value: 1\n"
@@ -167,29 +167,47 @@ TEST(Murnpeek, RefusedShadersAreReportedAndSkipped)
     TempDir dir;
     std::string bad = std::string(VELK_PEEK_SHADER_DIR) + "/peekbadsize.intelnt.murn";
     velktest::RunResult r = peek(dir, {"peekbadsize"}, VELK_PEEK_SHADER_DIR);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "murnargs error: Compiled shader " + bad +
                          " reports a different size of the\n\tPARAM_INFO structure.  Recompile!\n"
-                         "murnpeek: Could not find shader \"peekbadsize\"\n");
+                         "murnpeek: Bad compiled shader " + bad + ": refused\n");
 
     dir.write("fake.intelnt.murn", "not a library\n");
     r = peek(dir, {"fake"});
     EXPECT_EQ(r.err.rfind("Found DSO ./fake.intelnt.murn, but couln't dlopen: ", 0), 0u) << r.err;
-    EXPECT_NE(r.err.find("\nmurnpeek: Could not find shader \"fake\"\n"), std::string::npos);
+    EXPECT_NE(r.err.find("\nmurnpeek: Bad compiled shader ./fake.intelnt.murn: cannot be loaded\n"),
+              std::string::npos);
 
-    dir.write("newer.murn", "version VELK 2.5.1g\nsurface newer\nparam\tfloat\tKd\t\t1\n");
-    dir.write("older.murn", "version VELK 2.4.9\nsurface older\nparam\tfloat\tKd\t\t1\n");
-    dir.write("strange.murn", "version OTHER\nsurface strange\nparam\tfloat\tKd\t\t1\n");
+    dir.write("newer.murn", "version VELK 2.5.1g\nsurface newer\nparam\tfloat\tKd\t\t1\ncode\n");
+    dir.write("older.murn", "version VELK 2.4.9\nsurface older\nparam\tfloat\tKd\t\t1\ncode\n");
+    dir.write("strange.murn", "version OTHER\nsurface strange\nparam\tfloat\tKd\t\t1\ncode\n");
     dir.write("nokind.murn", "version VELK 2.5.0g\nshader nokind\n");
     r = peek(dir, {"newer", "older", "strange", "nokind"});
+    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "surface \"older\"\n    \"Kd\" \"uniform float\"\n\t\tDefault value: 1\n\n"
                      "surface \"strange\"\n    \"Kd\" \"uniform float\"\n\t\tDefault value: 1\n\n");
     EXPECT_EQ(r.err, "Shader \"./newer.murn\" was compiled by a more recent VELK\n"
                      "\tYou can only render this shader with VELK 2.5.1 or newer\n"
-                     "murnpeek: Could not find shader \"newer\"\n"
+                     "murnpeek: Bad compiled shader ./newer.murn: refused\n"
                      "Unrecognized compiled shader version \"OTHER\"\n"
-                     "murnpeek: Could not find shader \"nokind\"\n");
+                     "murnpeek: Bad compiled shader ./nokind.murn: line 2: not a compiled shader (no shader kind)\n");
+}
+
+TEST(Murnpeek, DamagedShadersAreNamedWithWhatIsWrongAndFail)
+{
+    TempDir dir;
+    dir.write("cut.murn", "version VELK 2.5.0g\nsurface cut\nparam\tfloat\tKa\t\t1\nparam\tfloat");
+    dir.write("stray.murn", "version VELK 2.5.0g\nsurface stray\nparam\tfloat\tKa\t\t1\n}\n"
+                            "param\tfloat\tKd\t\t2\ncode\n");
+    dir.write("garbage.murn", std::string("\x7f\x45\x00\x93 junk \xff\xfe", 13));
+    for (const char *name : {"cut", "stray", "garbage"}) {
+        velktest::RunResult r = peek(dir, {name});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_EQ(r.out, "") << name;
+        EXPECT_EQ(r.err.rfind(std::string("murnpeek: Bad compiled shader ./") + name + ".murn: line ", 0), 0u)
+            << r.err;
+    }
 }
 
 TEST(Murnpeek, StandardShadersWithConstantsAmongTheirParameters)

@@ -146,3 +146,31 @@ TEST(Tavrel, EnvironmentAndShadowModes)
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("MakeShadow: couldn't open \"none.z\""), std::string::npos) << r.err;
 }
+
+TEST(Tavrel, AnEmptyDepthFileAndAnOutputAmongTheInputsAreRefused)
+{
+    velktest::TempDir dir;
+    float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    DepthFile *z = zfile_open_write((dir.path() + "/empty.z").c_str(), 1, 1, m, m);
+    ASSERT_NE(z, nullptr);
+    zfile_close(z);
+    std::string header = dir.read("empty.z");
+    header.replace(4, 4, std::string(4, '\0'));   // width and height 0
+    dir.write("empty.z", header);
+    velktest::RunResult r = tavrel(dir, {"-shadow", "empty.z", "empty.shad"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("MakeShadow: depth file \"empty.z\" holds no pixels"), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.exists("empty.shad"));
+
+    std::vector<std::string> args = {"-envcube"};
+    for (int i = 0; i < 6; ++i) {
+        args.push_back("f" + std::to_string(i) + ".tif");
+        picture(dir, args.back(), 16, 16);
+    }
+    std::string before = dir.read("f2.tif");
+    args.push_back("f2.tif");
+    r = tavrel(dir, args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("the output \"f2.tif\" is also an input"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("f2.tif"), before);
+}

@@ -1,0 +1,90 @@
+// Scenes that ask too much or say something impossible: the renderer answers
+// with a message and an exit status, in bounded time and memory, and renders
+// what it can.
+#include <gtest/gtest.h>
+
+#include "tests/e2e/render_support.h"
+
+using e2e::Image;
+
+namespace {
+
+const int W = 6, H = 4;
+
+// A constant white disk that covers the whole frame of the pixel camera.
+std::string covering_disk()
+{
+    return "Surface \"constant\"\nTranslate 3 2 0\nDisk 0 1000 360\n";
+}
+
+// Renders options + the pixel camera + a world to a float dump.
+e2e::Render frame(const std::string &options, const std::string &world)
+{
+    return e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + options + e2e::pixel_camera(W, H) +
+                                 "WorldBegin\n" + world + "WorldEnd\n");
+}
+
+bool all_white(const Image &im)
+{
+    if (im.empty()) return false;
+    for (int y = 0; y < im.height; ++y)
+        for (int x = 0; x < im.width; ++x)
+            if (im.at(x, y, 0) < 0.99f || im.at(x, y, 3) < 0.99f) return false;
+    return true;
+}
+
+} // namespace
+
+TEST(BadInputRender, AFrameBeyondMemoryIsRefusedAsOutOfCore)
+{
+    for (const char *format : {"Format 2147483647 2147483647 1\n", "Format 1e30 1e30 1\n"}) {
+        e2e::Render r = frame(format, covering_disk());
+        EXPECT_EQ(r.run.status, 255) << format << r.run.err;
+        EXPECT_NE(r.run.err.find("out of core memory"), std::string::npos) << r.run.err;
+    }
+}
+
+TEST(BadInputRender, HugeSampleCountsAndFilterWidthsAreClampedWithAWarning)
+{
+    e2e::Render r = frame("PixelSamples 65536 65536\n", covering_disk());
+    EXPECT_EQ(r.run.status, 0) << r.run.err;
+    EXPECT_NE(r.run.err.find("clamped"), std::string::npos) << r.run.err;
+    EXPECT_TRUE(all_white(r.image));
+    for (const char *filter : {"PixelFilter \"gaussian\" 1e6 1e6\n", "PixelFilter \"gaussian\" 3000 3000\n"}) {
+        r = frame(filter, covering_disk());
+        EXPECT_EQ(r.run.status, 0) << filter << r.run.err;
+        EXPECT_NE(r.run.err.find("clamped"), std::string::npos) << r.run.err;
+        EXPECT_TRUE(all_white(r.image)) << filter;
+    }
+}
+
+TEST(BadInputRender, FrameAndWorldRequestsInsideAProceduralAreRefusedAndTheRestIsRendered)
+{
+    velktest::TempDir dir;
+    dir.write("inner.rib", "WorldEnd\nWorldBegin\nFrameBegin 2\nFrameEnd\n"
+                           "Surface \"constant\"\nTranslate 3 2 0\nDisk 0 1000 360\n");
+    for (const char *proc : {"Procedural \"DelayedReadArchive\" [\"inner.rib\"] [-1e4 1e4 -1e4 1e4 -1 1]\n",
+                             "Procedural \"RunProgram\" [\"cat inner.rib\" \"\"] [-1e4 1e4 -1e4 1e4 -1 1]\n"}) {
+        velktest::RunResult run = e2e::raylume(dir, e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                                        "WorldBegin\n" + proc + "WorldEnd\n");
+        EXPECT_EQ(run.status, 0) << run.err;
+        for (const char *request : {"RiWorldEnd", "RiWorldBegin", "RiFrameBegin", "RiFrameEnd"})
+            EXPECT_NE(run.err.find(std::string(request) + " is not allowed inside a procedural primitive"),
+                      std::string::npos) << proc << run.err;
+        EXPECT_EQ(run.out.rfind("6 4 rgba\n1 1 1 1 ", 0), 0u) << proc << run.out;
+    }
+}
+
+TEST(BadInputRender, AnOpenSolidAnUnknownWrapWordAndAnInfiniteDisplacementBoundAreReported)
+{
+    e2e::Render r = frame("", "PatchMesh \"bilinear\" 2 \"perodic\" 2 \"nonperiodic\" \"P\" [0 0 0 1 0 0 0 1 0 1 1 0]\n"
+                              "Attribute \"displacementbound\" \"sphere\" 1e39\n"
+                              "SolidBegin \"primitive\"\n" + covering_disk());
+    EXPECT_EQ(r.run.status, 0) << r.run.err;
+    EXPECT_NE(r.run.err.find("Bad wrap mode for PatchMesh: \"perodic\""), std::string::npos) << r.run.err;
+    EXPECT_NE(r.run.err.find("\"displacementbound\" \"sphere\": bound inf is not finite"), std::string::npos)
+        << r.run.err;
+    EXPECT_NE(r.run.err.find("SolidBegin without SolidEnd"), std::string::npos) << r.run.err;
+    // The solid's contents and the object with the bad bound are still drawn.
+    EXPECT_TRUE(all_white(r.image));
+}
