@@ -84,8 +84,16 @@ protected:
         o.env["VELKHOME"] = dir.path();   // no rc file
         o.input = input;
         o.timeout_seconds = 120;
+#ifdef __SANITIZE_ADDRESS__
+        // Mesa keeps some display-list blocks only from its driver's own data,
+        // which is unloaded before the leak check runs: they would show as
+        // leaks from an unknown module, and cannot be suppressed by name.
+        if (object_lists_) o.env["ASAN_OPTIONS"] = "detect_leaks=0";
+#endif
         return o;
     }
+    // Set by tests whose scenes define objects (recorded as GL lists).
+    bool object_lists_ = false;
     // Runs pevrin with args and the scene as its last argument.
     velktest::RunResult run(std::vector<std::string> args, const std::string &scene,
                             const std::string &file = "scene.rib")

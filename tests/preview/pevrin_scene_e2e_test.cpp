@@ -127,6 +127,7 @@ TEST_F(Pevrin, EveryExampleSceneIsDrawnAtItsSize)
         {"instances.rib", {"instances.tif"}, 560, 420},
     };
     dir.write("lights-set.rib", source_file("lights-set.rib"));
+    object_lists_ = true;
     for (const Scene &s : scenes) {
         SCOPED_TRACE(s.file);
         velktest::RunResult r = run({"-nowait", "-dumprgba"}, source_file(s.file), s.file);
@@ -151,6 +152,7 @@ TEST_F(Pevrin, ExampleScenesAsWireframesAndSketches)
         int background;   // grey level of the background the mode sets
     };
     const Run runs[] = {{"-lines", "example.rib", "example.tif", 26}, {"-sketch", "quadrics.rib", "quadrics.tif", 255}};
+    object_lists_ = true;
     for (const Run &run_ : runs) {
         SCOPED_TRACE(run_.mode);
         velktest::RunResult r = run({"-nowait", run_.mode, "-dumprgb"}, source_file(run_.file), run_.file);
