@@ -15,17 +15,13 @@
 #include "preview/glrenderer.h"
 #include "ri/depth_projection.h"
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 #include "shading/depthfile.h"
 #include "shading/tiffimage.h"
 
 namespace {
 
 const char SOFTWARE[] = "pevrin - Ostrane Rendering Tools 2.5.0g";
-
-bool is(const char *a, const char *b)
-{
-    return a && b && std::strcmp(a, b) == 0;
-}
 
 } // namespace
 

@@ -3,18 +3,12 @@
 
 #include <GL/gl.h>
 
-#include <cstring>
-
 #include "preview/glparams.h"
 #include "preview/glrenderer.h"
+#include "ri/same_string.h"
 #include "ri/tokens.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return a && b && std::strcmp(a, b) == 0;
-}
 
 // A point parameter under either of its two names.
 bool point_param(RtInt n, const RtToken tokens[], const RtPointer values[], const char *a, const char *b,

@@ -3,13 +3,13 @@
 #include <GL/gl.h>
 
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "preview/glparams.h"
 #include "preview/glrenderer.h"
 #include "preview/tessellate.h"
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 
 namespace {
 
@@ -133,11 +133,6 @@ int bicubic_steps(const GlRenderer &r)
 {
     int n = r.attributes->udivisions ? r.attributes->udivisions : r.tessellation / 2;
     return n < 1 ? 1 : n > GRID_MAX_QUADS ? GRID_MAX_QUADS : n;
-}
-
-bool is(const char *a, const char *b)
-{
-    return a && b && std::strcmp(a, b) == 0;
 }
 
 } // namespace

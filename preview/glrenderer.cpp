@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 #include "platform/process.h"
@@ -26,15 +25,11 @@
 #include "ri/display_words.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 #include "ri/tokens.h"
 #include "shading/noise.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return a && b && std::strcmp(a, b) == 0;
-}
 
 // The diagnostics of a context that cannot be made current.
 void report_context_failure(const velk::Window &w)

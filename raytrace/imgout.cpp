@@ -16,6 +16,7 @@
 #include "ri/display_words.h"
 #include "ri/raylume_options.h"
 #include "ri/renderer.h"
+#include "ri/same_string.h"
 #include "ri/searchpath.h"
 #include "ri/transformation.h"
 #include "ri/rierror.h"
@@ -23,11 +24,6 @@
 #include "shading/depthfile.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return a && b && strcmp(a, b) == 0;
-}
 
 bool host_little_endian()
 {

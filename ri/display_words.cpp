@@ -1,15 +1,9 @@
 #include "ri/display_words.h"
 
-#include <cstring>
-
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return a && b && std::strcmp(a, b) == 0;
-}
 
 struct DisplayMode {
     const char *name;

@@ -1,18 +1,13 @@
 // The attribute keywords every renderer understands (RiAttribute).
 #include <cmath>
-#include <cstring>
 
 #include "ri/declvalue.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 #include "ri/tokens.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return a && strcmp(a, b) == 0;
-}
 
 void set_flag(GState *g, uint32_t bit, bool on)
 {

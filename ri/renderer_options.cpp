@@ -1,19 +1,14 @@
 // The option keywords every renderer understands (RiOption).
-#include <cstring>
 
 #include "ri/declvalue.h"
 #include "ri/renderer.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 #include "ri/searchpath.h"
 #include "ri/tokens.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return a && strcmp(a, b) == 0;
-}
 
 // Names whose every keyword is accepted without effect.
 const char *const IGNORED_OPTIONS[] = {"parallel", "shadebuffer", "texture", "motion", "zdice",

@@ -4,6 +4,7 @@
 
 #include "ri/renderer.h"
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 
 namespace {
 
@@ -13,11 +14,6 @@ Renderer *attribute_check()
     Renderer *r = renderer_or_report();
     if (r && r->level == 0) ri_report(RIE_NOTATTRIBS, RIE_WARNING);
     return r;
-}
-
-bool is(const char *a, const char *b)
-{
-    return a && strcmp(a, b) == 0;
 }
 
 void set_flag(Renderer *r, uint32_t bit, bool on)

@@ -1,11 +1,11 @@
 // The RI option procedures: camera and image description, sampling,
 // filtering, exposure, quantization, display, hider and RiOption.
 #include <cmath>
-#include <cstring>
 
 #include "ri/declarations.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 #include "ri/tokens.h"
 
 namespace {
@@ -16,11 +16,6 @@ Renderer *option_check()
     Renderer *r = renderer_or_report();
     if (r && r->level > 3) ri_report(RIE_NOTOPTIONS, RIE_WARNING);
     return r;
-}
-
-bool is(const char *a, const char *b)
-{
-    return a && strcmp(a, b) == 0;
 }
 
 } // namespace

@@ -1,16 +1,11 @@
 #include "shading/colorspace.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return std::strcmp(a, b) == 0;
-}
 
 bool unchanged_space(const char *space)
 {

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "ri/renderer.h"
+#include "ri/same_string.h"
 #include "ri/shader.h"
 #include "shading/interp.h"
 #include "shading/loader.h"
@@ -11,11 +12,6 @@
 #include "shading/stringids.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return a && std::strcmp(a, b) == 0;
-}
 
 bool float_type(int type)
 {

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "ri/rierror.h"
+#include "ri/same_string.h"
 #include "ri/shader.h"
 #include "shading/interp.h"
 #include "shading/opmodules.h"
@@ -17,11 +18,6 @@
 #include "shading/texhandles.h"
 
 namespace {
-
-bool is(const char *a, const char *b)
-{
-    return std::strcmp(a, b) == 0;
-}
 
 // Names whose one float value is accepted and not used.
 bool ignored_float_argument(const char *name)

@@ -2,9 +2,9 @@
 // whose values are counted the way the RIB reader counts them.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "tools/ribout/request.h"
+#include "ri/same_string.h"
 
 using ribout::Request;
 using ribout::str;
@@ -26,11 +26,6 @@ long largest(const RtInt *v, long n)
     long m = -1;
     for (long i = 0; v && i < n; ++i) m = std::max<long>(m, v[i]);
     return m;
-}
-
-bool is(const char *s, const char *word)
-{
-    return s && std::strcmp(s, word) == 0;
 }
 
 // A basis step as a divisor.
