@@ -726,13 +726,6 @@ static_assert(sizeof(ROWS) / sizeof(ROWS[0]) == 89, "built-in table size");
 
 } // namespace
 
-const BuiltinRow *builtin_rows(int *count)
-{
-    if (count)
-        *count = int(sizeof(ROWS) / sizeof(ROWS[0]));
-    return ROWS;
-}
-
 void declare_builtin_functions()
 {
     for (const BuiltinRow &row : ROWS) {

@@ -18,8 +18,6 @@ struct BuiltinRow {
     bool needs_derivatives;
 };
 
-// The rows in table order; count in *count.
-const BuiltinRow *builtin_rows(int *count);
 // Enters every row into the function table's outermost scope.
 void declare_builtin_functions();
 

@@ -9,8 +9,6 @@ extern int error_flag;
 // 1 by default, 2 after -v, 0 after -q; progress lines print when above 0.
 extern int verbosity;
 
-// "murn Error: (line %d) %s %s\n" (a null name prints as "").
-void report_error(const char *message, int line, const char *name);
 // "murn Error: \"%s\", line %d: %s %s\n" (null file and name print as "").
 void report_error_at(const char *message, const char *file, int line, const char *name);
 

@@ -60,9 +60,6 @@ void *GHierBound::operator new(size_t size)
 
 void GHierBound::operator delete(void *p) { node_pool().give_back(p); }
 
-GHierBound *alloc_hier_node() { return new GHierBound; }
-void free_hier_node(GHierBound *node) { delete node; }
-
 bool has_live_bound(const GPrimitive *o)
 {
     if (o->type == GP_HIERBOUND) return false;

@@ -68,7 +68,5 @@ Bound bbox_union(const Bound &a, const Bound &b);
 // Whether an object's box may change while a tree holds it.
 bool has_live_bound(const GPrimitive *o);
 
-GHierBound *alloc_hier_node();
-void free_hier_node(GHierBound *node);
 // Nodes taken from the pool ("Hier bounds" statistics).
 StatCounter &hier_bound_counter();

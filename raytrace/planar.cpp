@@ -47,12 +47,6 @@ int polygon_crossings(int count, const double p[2], const double *xy, Crossings 
     return crossings & 1;
 }
 
-int triangle_crossings(const double p[2], const double a[2], const double b[2], const double c[2])
-{
-    const double xy[6] = {a[0], a[1], b[0], b[1], c[0], c[1]};
-    return polygon_crossings(3, p, xy);
-}
-
 namespace {
 
 // The in-plane cross product of two vectors of the plane of N.

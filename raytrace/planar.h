@@ -32,7 +32,6 @@ struct Crossings {
 // py (one at or above it) crosses; crossings left of the point count.
 // Returns 1 when the count is odd. c (optional) records the crossings.
 int polygon_crossings(int count, const double p[2], const double *xy, Crossings *c = nullptr);
-int triangle_crossings(const double p[2], const double a[2], const double b[2], const double c[2]);
 
 // The parameters (gu, gv) of the point P under the bilinear map over the
 // corners c[0..3] = C00, C10, C01, C11 in the plane of unit normal N. A

@@ -65,15 +65,13 @@ const int RAD_PATCH_BYTES = 88, RAD_ELEMENT_BYTES = 48, RAD_VERTEX_BYTES = 148;
 RadVertex *rad_vertex_at(GSurface *s, float u, float v);
 // The world-space point and unit front normal of the surface at (u, v).
 void rad_surface_point(GSurface *s, float u, float v, Point &P, Point &N);
-// Calls f on every vertex, patch or element of every surface reachable from
+// Calls f on every vertex or patch of every surface reachable from
 // the list (only its first object without follow), with side 0, and again
 // with side 1 for a two-sided surface.
 void for_each_rad_vertex(GPrimitive *list, void (*f)(GSurface *, RadVertex *, int side, void *), void *arg,
                          int follow);
 void for_each_rad_patch(GPrimitive *list, void (*f)(GSurface *, RadPatch *, int side, void *), void *arg,
                         int follow);
-void for_each_element(GPrimitive *list, void (*f)(GSurface *, RadElement *, int side, void *), void *arg,
-                      int follow);
 // The vertices of a surface (its list head), null when it has no mesh.
 RadVertex *rad_vertices(const GSurface *s);
 // Records made since the meshes were last freed.

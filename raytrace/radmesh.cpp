@@ -261,14 +261,6 @@ void for_each_rad_patch(GPrimitive *list, void (*f)(GSurface *, RadPatch *, int,
     });
 }
 
-void for_each_element(GPrimitive *list, void (*f)(GSurface *, RadElement *, int, void *), void *arg, int follow)
-{
-    walk_surfaces(list, follow, [&](GSurface *s) {
-        for (RadPatch *p = s->rad_patches; p; p = p->next)
-            for (RadElement *e = p->elements; e; e = e->next) both_sides(s, [&](int side) { f(s, e, side, arg); });
-    });
-}
-
 const RadMeshCounts &rad_mesh_counts()
 {
     return pools().counts;

@@ -104,12 +104,6 @@ DeclarationTable &declarations()
     return *dictionary;
 }
 
-void destroy_declarations()
-{
-    delete dictionary;
-    dictionary = nullptr;
-}
-
 RtToken RiDeclare(const char *name, const char *declaration)
 {
     if (!name) return nullptr;

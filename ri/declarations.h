@@ -69,7 +69,5 @@ int inline_declaration_length(const char *token);
 // The one dictionary of the program (made on first use).
 DeclarationTable &declarations();
 void init_declarations();
-// Deletes every entry and the table.
-void destroy_declarations();
 // Bytes of the dictionary (32 per entry).
 StatCounter &declaration_memory();

@@ -226,11 +226,6 @@ float *Renderer::new_matrix(const float *m)
     return matrices.new_matrix(m, (uint8_t)(level & 7));
 }
 
-float *new_rtmatrix(const float *m)
-{
-    return current_renderer ? current_renderer->new_matrix(m) : nullptr;
-}
-
 int Renderer::space_to_space(RtToken from, RtToken to, Transformation *shader_space,
                              Transformation *object_space, int vector, float out[16], float time)
 {

@@ -214,6 +214,3 @@ int find_space_matrix(RtToken from, RtToken to, float time, float out[16]);
 extern TrimLoopsRef (*build_trim_loops)(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[],
                                         RtFloat amin[], RtFloat amax[], RtInt n[], RtFloat u[],
                                         RtFloat v[], RtFloat w[]);
-
-// A store slot of the current renderer holding a copy of m.
-float *new_rtmatrix(const float *m);

@@ -87,7 +87,6 @@ public:
     int read_floats(int count, RtFloat *buffer);
     int read_int_array(int count, size_t index);
     int read_float_array(int count, size_t index);
-    int read_string_array(int count, size_t index);
     int read_int_list(int &count, size_t index);
     int read_float_list(int &count, size_t index);
     int read_string_list(int &count, size_t index);
@@ -110,7 +109,6 @@ private:
     bool read_raw_string(unsigned long n, RibToken &tok);
     int read_definition_token(RibToken &tok);
     void truncated();
-    int read_number_token(const RibToken &t, double &value);
     template <class Store> int read_fixed(int count, Store store);
     template <class Store> int read_list(int &count, Store store);
 

@@ -34,12 +34,6 @@ int RibReader::read_string(std::string &out) {
     return 0;
 }
 
-int RibReader::read_number_token(const RibToken &t, double &value) {
-    if (!is_number(t)) return -1;
-    value = t.value;
-    return 0;
-}
-
 int RibReader::read_number(double &value, std::string *text) {
     RibToken t;
     next_token(t);
@@ -126,17 +120,6 @@ int RibReader::read_float_array(int count, size_t index) {
         if (!is_number(t)) return fail(NUMBER_EXPECTED), false;
         floats.reserve_index(index + static_cast<size_t>(i));
         floats[index + static_cast<size_t>(i)] = rib_to_float(t.value);
-        return true;
-    });
-}
-
-int RibReader::read_string_array(int count, size_t index) {
-    DynArray<RtToken> &strings = rib_strings();
-    strings.reserve_index(index + 256);
-    return read_fixed(count, [&](int i, const RibToken &t) {
-        if (t.kind != RIB_STRING) return fail("Quoted string expected"), false;
-        strings.reserve_index(index + static_cast<size_t>(i));
-        strings[index + static_cast<size_t>(i)] = NewToken(t.text.c_str());
         return true;
     });
 }

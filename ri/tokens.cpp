@@ -42,17 +42,6 @@ void init_string_table()
     if (!string_table) string_table = new SymbolTable(12289);
 }
 
-void destroy_string_table()
-{
-    delete string_table;
-    string_table = nullptr;
-    while (pools) {
-        StringPool *p = pools;
-        pools = p->next;
-        delete p;
-    }
-}
-
 RtToken NewToken(const char *s)
 {
     if (!s) return nullptr;

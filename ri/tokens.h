@@ -9,8 +9,6 @@ RtToken NewToken(const char *s);
 
 // Makes the string table (NewToken also makes it on first use).
 void init_string_table();
-// Frees every interned string; tokens handed out before become invalid.
-void destroy_string_table();
 
 // Bytes of the interned strings (length + 25 per string).
 StatCounter &string_memory();

@@ -5,24 +5,6 @@
 
 // ---- raw 3-float helpers -------------------------------------------------
 
-float *vzero(float *v)
-{
-    v[0] = v[1] = v[2] = 0;
-    return v;
-}
-
-float *vadd1(float *a, const float *b)
-{
-    a[0] += b[0]; a[1] += b[1]; a[2] += b[2];
-    return a;
-}
-
-float *vscalar(float *v, float s)
-{
-    v[0] *= s; v[1] *= s; v[2] *= s;
-    return v;
-}
-
 float vnormalize(float *v)
 {
     float len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
@@ -31,30 +13,6 @@ float vnormalize(float *v)
         v[0] *= inv; v[1] *= inv; v[2] *= inv;
     }
     return len;
-}
-
-float *vsadd(float *r, const float *c1, float s, const float *c2)
-{
-    for (int i = 0; i < 3; i++) r[i] = c1[i] + s * c2[i];
-    return r;
-}
-
-float *vsub(float *r, const float *c1, const float *c2)
-{
-    for (int i = 0; i < 3; i++) r[i] = c1[i] - c2[i];
-    return r;
-}
-
-float *vmul_scaled(float *r, const float *a, float s, const float *b)
-{
-    for (int i = 0; i < 3; i++) r[i] = a[i] * s * b[i];
-    return r;
-}
-
-float *vmul_scaled_add(float *r, const float *a, float s, const float *b)
-{
-    for (int i = 0; i < 3; i++) r[i] += a[i] * s * b[i];
-    return r;
 }
 
 float *vlerp_clamped(float *r, const float *a, const float *b, float t)

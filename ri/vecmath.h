@@ -10,22 +10,8 @@
 
 // ---- raw 3-float helpers -------------------------------------------------
 
-// v = (0, 0, 0).
-float *vzero(float *v);
-// a += b.
-float *vadd1(float *a, const float *b);
-// v *= s.
-float *vscalar(float *v, float s);
 // Divides v by its length when that is at least 1e-12; returns the length.
 float vnormalize(float *v);
-// r = c1 + s x c2.
-float *vsadd(float *r, const float *c1, float s, const float *c2);
-// r = c1 - c2.
-float *vsub(float *r, const float *c1, const float *c2);
-// r[i] = a[i] x s x b[i].
-float *vmul_scaled(float *r, const float *a, float s, const float *b);
-// r[i] += a[i] x s x b[i].
-float *vmul_scaled_add(float *r, const float *a, float s, const float *b);
 // r = (1 - t) a + t b with t clamped to [0, 1] (NaN counts as 0).
 float *vlerp_clamped(float *r, const float *a, const float *b, float t);
 // Bilinear blend of n floats of four corner arrays.

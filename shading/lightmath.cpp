@@ -22,12 +22,6 @@ Point refract(const Point &I, const Point &N, float eta)
     return I * eta - N * (eta * c + std::sqrt(k));
 }
 
-Point refraction_direction(const Point &I, const Point &N, float eta)
-{
-    if (dot(I, N) < 0) return refract(I, N, eta);
-    return refract(I, -N, eta != 0 ? 1 / eta : 0);
-}
-
 FresnelTerms fresnel(const Point &I, const Point &N, float eta)
 {
     FresnelTerms r;

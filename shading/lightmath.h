@@ -11,9 +11,6 @@ Point reflect(const Point &I, const Point &N);
 // The refracted direction for a relative index eta; (0, 0, 0) at total
 // internal reflection.
 Point refract(const Point &I, const Point &N, float eta);
-// refract with eta taken by the side of the surface I arrives from: eta
-// when I enters against N, 1 / eta when it leaves.
-Point refraction_direction(const Point &I, const Point &N, float eta);
 
 // Fresnel reflection and transmission of I at a surface with normal N and
 // relative index eta: the coefficients and the two directions. Total

@@ -24,8 +24,6 @@ SymbolTable &bindings()
     return table;
 }
 
-int binding_count = 0;
-
 bool given(const char *s)
 {
     return s && *s;
@@ -42,18 +40,11 @@ void report_missing(const char *function, const char *reason)
 ShadeopBinding::ShadeopBinding(const char *decl)
     : SymbolEntry(NewToken(decl)), declaration(name), function(nullptr)
 {
-    ++binding_count;
 }
 
 ShadeopBinding::~ShadeopBinding()
 {
     if (cleanup) cleanup(init_data);
-    --binding_count;
-}
-
-int shadeop_binding_count()
-{
-    return binding_count;
 }
 
 ShadeopBinding *find_shadeop(const char *function, const char *dll_name, const char *method,

@@ -29,6 +29,3 @@ struct ShadeopBinding : public SymbolEntry {
 // method is null when the library, its table or the row is missing.
 ShadeopBinding *find_shadeop(const char *function, const char *dll_name, const char *method,
                              const char *declaration);
-
-// Bindings in the cache.
-int shadeop_binding_count();

@@ -100,11 +100,6 @@ void count_texture_memory(long bytes)
     if (memory_now > memory_peak) memory_peak = memory_now;
 }
 
-void reset_texture_memory()
-{
-    memory_now = memory_peak = 0;
-}
-
 bool texture_verbose()
 {
     const Options *o = render_options();
@@ -339,14 +334,6 @@ bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
             out[s] = sample_to_unit(p, layout);
         }
     }
-    return true;
-}
-
-bool Texture::depth_texel(const MipLevel &L, int x, int y, float &depth)
-{
-    float texel[MAX_TEXEL_SAMPLES];
-    if (!get_texel(L, x, y, texel)) return false;
-    depth = texel[0];
     return true;
 }
 

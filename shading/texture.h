@@ -67,8 +67,6 @@ public:
     // x 1/65535, 32-bit x 2^-32, floats as stored); false when its tile
     // cannot be read.
     bool get_texel(const MipLevel &level, int x, int y, float *out);
-    // A shadow depth: 1e30 in a tile whose depths are all that far.
-    bool depth_texel(const MipLevel &level, int x, int y, float &depth);
     // The cache entry holding the tile at (x, y) of a level, reading it on a
     // miss; null when it cannot be read (shading/tilecache.cpp).
     TileCacheEntry *get_tile(const MipLevel &level, int x, int y);
@@ -150,8 +148,6 @@ void cubeface_st(int face, const Point &d, float &s, float &t);
 long texture_memory_now();
 long texture_memory_peak();
 void count_texture_memory(long bytes);
-// Zeroes the counters (start-up).
-void reset_texture_memory();
 // Frees the least recently used pyramid levels of 64 x 64 and up while the
 // memory in use is above the "texturememory" limit.
 void release_texture_memory();
