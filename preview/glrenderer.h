@@ -48,7 +48,7 @@ public:
     int max_motion_times() override { return 1; }
     int display(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer values[]) override;
 
-    // Primitives (glprimitives.cpp, glquadrics.cpp, glpatches.cpp, glcurves.cpp).
+    // Primitives (glprimitives.cpp, glquadrics.cpp, glpatches.cpp, procedurals.cpp).
     void add_cone(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[],
                   RtPointer values[]) override;
     void add_cylinder(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
