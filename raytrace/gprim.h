@@ -81,7 +81,7 @@ public:
     // 8: a new copy, or null.
     virtual GPrimitive *copy() { return nullptr; }
 
-    bool flag_0x10() const { return (flags & GPF_REVERSED) != 0; }
+    bool reversed() const { return (flags & GPF_REVERSED) != 0; }
     bool has_object_bound_test() const { return (flags & GPF_BOUND_TEST) != 0; }
 
     uint16_t type = GP_NONE;

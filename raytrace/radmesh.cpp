@@ -145,7 +145,7 @@ void rad_surface_point(GSurface *s, float u, float v, Point &P, Point &N)
     Point p, n;
     s->eval_point(u, v, t, p);
     s->eval_normal(u, v, t, n);
-    if (s->flag_0x10()) n = -n;
+    if (s->reversed()) n = -n;
     if (s->xform.is_set()) {
         s->xform->point_to_world(p.data(), P.data(), t);
         s->xform->normal_to_world(n.data(), N.data(), t);
@@ -167,7 +167,7 @@ RadVertex *rad_vertex_at(GSurface *s, float u, float v)
     Point Pobj, Nobj, P, N;
     s->eval_point(u, v, t, Pobj);
     s->eval_normal(u, v, t, Nobj);
-    if (s->flag_0x10()) Nobj = -Nobj;
+    if (s->reversed()) Nobj = -Nobj;
     if (s->xform.is_set()) {
         s->xform->point_to_world(Pobj.data(), P.data(), t);
         s->xform->normal_to_world(Nobj.data(), N.data(), t);
