@@ -50,8 +50,6 @@ void Options::set_defaults()
     display_type = NewToken("tiff");
     display_mode = NewToken("rgba");
     hider = HIDER_HIDDEN;
-    byte_after_hider = 3;
-    words_after_hider[0] = words_after_hider[1] = 0;
     relative_detail = 1;
     othreshold = Color(1);
     look_behind = 1;
@@ -73,16 +71,12 @@ void Options::set_defaults()
     rad_minsize = 1;
     minshadowbias = 0.01f;
     maxshadowbias = 0.2f;
-    for (uint32_t &w : five_words) w = 0;
     bucketsize[0] = bucketsize[1] = 64;
     texturememory = 10485760;
     geommemory = 1073741824;
-    word_a = 1;
-    word_b = 0;
     display_resolution[0] = display_resolution[1] = 72;
     resolution_unit = nullptr;
     rowsperstrip = 0;
-    word_c = 0;
     derivmemory = 2048;
     windowid = 0;
     windowlocation[0] = windowlocation[1] = 0;
@@ -93,7 +87,6 @@ void Options::set_defaults()
     pickregion_given = 0;
     clearfb = 1;
     clearcolor[0] = clearcolor[1] = clearcolor[2] = 0;
-    words_after_clear[0] = words_after_clear[1] = 0;
     doublebuffer = 1;
     dumpimage = 0;
     offscreen = 0;

@@ -63,8 +63,6 @@ struct OptionValues {
     RtToken display_type;
     RtToken display_mode;
     uint8_t hider;
-    uint8_t byte_after_hider;
-    uint32_t words_after_hider[2];
     float relative_detail;
     Color othreshold;
     int look_behind;
@@ -80,15 +78,12 @@ struct OptionValues {
     uint16_t minpatchsamples, radiosity_steps;   // at most the limits below
     float rad_patchsize, rad_elemsize, rad_minsize;
     float minshadowbias, maxshadowbias;
-    uint32_t five_words[5];
     int bucketsize[2];
     int texturememory;                  // bytes
     int geommemory;                     // bytes
-    int word_a, word_b;
     float display_resolution[2];
     RtToken resolution_unit;
     int rowsperstrip;
-    int word_c;
     int derivmemory;                    // bytes
     intptr_t windowid;                  // window handles are pointer-sized
     int windowlocation[2];
@@ -98,7 +93,6 @@ struct OptionValues {
     uint8_t pickregion_given;
     uint8_t clearfb;
     float clearcolor[3];
-    uint32_t words_after_clear[2];
     uint8_t doublebuffer, dumpimage, offscreen;
     uint8_t force_silence;              // while set, verbosity words keep silence
     uint8_t ascii;                      // "-ascii" preview
