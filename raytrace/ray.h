@@ -89,7 +89,6 @@ public:
     float tmin = 1e-10f;
     float tmax = 1e38f;
     float sample_value = 0.5f;
-    float spare[2] = {0, 0};
     float scale = 1;               // object-space copies: length of the transformed direction
     int extra = 0;                 // distance already travelled when a hit list is shaded on
     int primary = 0;

@@ -46,8 +46,7 @@ void GState::init_defaults()
     color = Color(1);
     opacity = Color(1);
     memcpy(texture_coords, DEFAULT_TEXCOORDS, sizeof texture_coords);
-    memset(words, 0, sizeof words);
-    memset(shader_words, 0, sizeof shader_words);
+    memset(light_set, 0, sizeof light_set);
     shading_rate = 1;
     shading_rate_root = 1;
     detail_values[0] = 5e37f;
@@ -55,8 +54,6 @@ void GState::init_defaults()
     detail_values[2] = 1;
     ubasis = vbasis = &RiBezierBasis[0][0];
     ustep = vstep = RI_BEZIERSTEP;
-    byte_after_steps = 0;
-    word_after_trim = 0;
     displacement_bound = 0;
     displacement_space = nullptr;
     identifier = nullptr;
@@ -77,7 +74,7 @@ void GState::init_defaults()
     rad_specularcolor = Color(0);
     rad_refractioncolor = Color(0);
     refraction_index = 1;
-    floats_after_index[0] = floats_after_index[1] = 1;
+    rad_diffuse = rad_ambient = 1;
     udivisions = vdivisions = 0;
     representation = GEOREP_PRIMITIVE;
     area_light = nullptr;
@@ -99,8 +96,7 @@ void GState::copy_fields(const GState &o)
     color = o.color;
     opacity = o.opacity;
     memcpy(texture_coords, o.texture_coords, sizeof texture_coords);
-    memcpy(words, o.words, sizeof words);
-    memcpy(shader_words, o.shader_words, sizeof shader_words);
+    memcpy(light_set, o.light_set, sizeof light_set);
     for (int i = 0; i < SHADER_SLOTS; i++) {
         shaders[i] = o.shaders[i];
         shader_spaces[i] = o.shader_spaces[i];
@@ -112,9 +108,7 @@ void GState::copy_fields(const GState &o)
     vbasis = o.vbasis;
     ustep = o.ustep;
     vstep = o.vstep;
-    byte_after_steps = o.byte_after_steps;
     trim_loops = o.trim_loops;
-    word_after_trim = o.word_after_trim;
     displacement_bound = o.displacement_bound;
     displacement_space = o.displacement_space;
     identifier = o.identifier;
@@ -135,8 +129,8 @@ void GState::copy_fields(const GState &o)
     rad_specularcolor = o.rad_specularcolor;
     rad_refractioncolor = o.rad_refractioncolor;
     refraction_index = o.refraction_index;
-    floats_after_index[0] = o.floats_after_index[0];
-    floats_after_index[1] = o.floats_after_index[1];
+    rad_diffuse = o.rad_diffuse;
+    rad_ambient = o.rad_ambient;
     udivisions = o.udivisions;
     vdivisions = o.vdivisions;
     representation = o.representation;

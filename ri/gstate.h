@@ -34,7 +34,6 @@ enum GStateFlag : uint32_t {
     GS_RAD_REFRACTION = 0x80,       // radiosity refraction colour above 0.001
     GS_RAD_EMITTER = 0x100,         // radiosity emission colour above 0.001
     GS_RAD_SHADOWS = 0x200,         // "radiosity" "has_shadows"
-    GS_FLAG_400 = 0x400,
     GS_AVERAGECOLOR_GIVEN = 0x800,  // Color leaves the radiosity average colour alone
     GS_LIGHT_SHADOWS = 0x1000,      // the light casts shadows
     GS_TRIM_OUTSIDE = 0x100000,     // "trimcurve" "sense" "outside"
@@ -45,7 +44,7 @@ enum GStateFlag : uint32_t {
     GS_USE_SHADINGRATE = 0x2000000,
 };
 
-const uint32_t GS_DEFAULT_FLAGS = 0x2000602;
+const uint32_t GS_DEFAULT_FLAGS = GS_TWOSIDED | GS_RAD_SHADOWS | GS_USE_SHADINGRATE;
 
 // Shader slots of a GState.
 enum { SHADER_SLOTS = 5 };
@@ -75,8 +74,7 @@ public:
     Color color;
     Color opacity;
     float texture_coords[8];       // s1 t1 s2 t2 s3 t3 s4 t4
-    uint32_t words[4];
-    int shader_words[SHADER_SLOTS];
+    uint32_t light_set[4];         // bit per light source id: the lights on here
     ShaderInstanceRef shaders[SHADER_SLOTS];
     TransformationRef shader_spaces[SHADER_SLOTS];
     float shading_rate;
@@ -85,9 +83,7 @@ public:
     const float *ubasis;           // 16 floats
     const float *vbasis;
     uint8_t ustep, vstep;
-    uint8_t byte_after_steps;
     TrimLoopsRef trim_loops;
-    uint32_t word_after_trim;
     float displacement_bound;
     const char *displacement_space;   // interned; null means object space
     const char *identifier;           // interned "identifier" "name"
@@ -104,7 +100,7 @@ public:
     Color rad_specularcolor;
     Color rad_refractioncolor;
     float refraction_index;
-    float floats_after_index[2];   // radiosity reflectances: diffuse ("Kd"), ambient ("Ka")
+    float rad_diffuse, rad_ambient;   // radiosity reflectances: "Kd" and "Ka" of the surface shader
     uint16_t udivisions, vdivisions;
     int representation;
     LightSource *area_light;       // the area light being defined (its surfaces follow), or null

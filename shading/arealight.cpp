@@ -15,7 +15,7 @@ bool light_set_has_area_light(const GState *attrs)
 {
     if (!attrs) return false;
     for (LightSource *l = light_list().head; l; l = l->prev)
-        if (l->kind == LIGHT_AREA && light_set_contains(attrs->words, l->id)) return true;
+        if (l->kind == LIGHT_AREA && light_set_contains(attrs->light_set, l->id)) return true;
     return false;
 }
 

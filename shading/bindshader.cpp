@@ -198,8 +198,8 @@ void illuminate_light(Renderer *r, RtLightHandle handle, int on)
         return;
     }
     unshare_gstate(r);
-    if (on) light_mask_set(r->attributes->words, light->id);
-    else light_mask_clear(r->attributes->words, light->id);
+    if (on) light_mask_set(r->attributes->light_set, light->id);
+    else light_mask_clear(r->attributes->light_set, light->id);
 }
 
 // The ray tracer's shader and illuminate operations.

@@ -31,5 +31,5 @@ inline float &radiosity_diffuse(GState *g);
 inline float &radiosity_ambient(GState *g);
 
 #include "ri/gstate.h"
-inline float &radiosity_diffuse(GState *g) { return g->floats_after_index[0]; }
-inline float &radiosity_ambient(GState *g) { return g->floats_after_index[1]; }
+inline float &radiosity_diffuse(GState *g) { return g->rad_diffuse; }
+inline float &radiosity_ambient(GState *g) { return g->rad_ambient; }

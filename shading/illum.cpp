@@ -19,7 +19,7 @@ GPrimitive *last_blocker = nullptr;
 bool lights_point(const ShaderVars *sv, const LightSource *l)
 {
     const GState *g = sv->surf.get();
-    return !g || light_set_contains(g->words, l->id);
+    return !g || light_set_contains(g->light_set, l->id);
 }
 
 // A float parameter of the light's instance, or 0 when it has none.

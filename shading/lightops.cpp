@@ -177,7 +177,7 @@ void op_illuminance_end(ExecFrame *, ShaderVars *sv)
 bool lights_point(const ShaderVars *sv, const LightSource *l)
 {
     const GState *g = sv->surf.get();
-    return !g || light_set_contains(g->words, l->id);
+    return !g || light_set_contains(g->light_set, l->id);
 }
 
 // Whether the direction towards a light lies inside an illuminance cone

@@ -41,7 +41,7 @@ LightSource::LightSource(Shader *s, int area_flag)
         xform = r->transformation;
         if (r->attributes->light_samples > 0) nsamples = r->attributes->light_samples;
         unshare_gstate(r);
-        light_mask_set(r->attributes->words, id);
+        light_mask_set(r->attributes->light_set, id);
     }
     samples.assign(static_cast<size_t>(LIGHT_CACHE_LEVELS) * nsamples * 9, 0.0f);
 }

@@ -14,7 +14,7 @@ using velktest::CurrentRecorder;
 TEST(GState, DefaultsAndFlags)
 {
     GStateRef g(new GState);
-    EXPECT_EQ(g->flags, 0x2000602u);
+    EXPECT_EQ(g->flags, uint32_t(GS_TWOSIDED | GS_RAD_SHADOWS | GS_USE_SHADINGRATE));
     EXPECT_TRUE(g->flags & GS_TWOSIDED);
     EXPECT_EQ(g->color, Color(1.0f));
     EXPECT_EQ(g->texture_coords[2], 1);

@@ -62,7 +62,7 @@ protected:
         RiEnd();
         light_list().free_to(nullptr);
     }
-    static const uint32_t *light_set() { return current_renderer->attributes->words; }
+    static const uint32_t *light_set() { return current_renderer->attributes->light_set; }
 };
 
 } // namespace
