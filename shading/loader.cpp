@@ -25,7 +25,6 @@
 
 namespace {
 
-const int RETURN_OPCODE = 277;
 const uint32_t MAX_SEGMENT_BYTES = 0x1000000;   // offsets have 24 bits
 
 int current_verbosity()
@@ -58,32 +57,6 @@ bool is_section_word(const std::string &w)
 {
     return w == "param" || w == "oparam" || w == "const" || w == "local" || w == "code" ||
            w == "initcode";
-}
-
-// Operations whose single operand is a label.
-bool takes_label(const std::string &op)
-{
-    static const char *const ops[] = {"ifz", "ifnz", "jump", "illuminate1", "illuminate3",
-                                      "solar0", "solar2", "illuminance1", "illuminance2",
-                                      "illuminance3", "illuminance4", "ambience0"};
-    for (const char *o : ops)
-        if (op == o) return true;
-    return false;
-}
-
-// Global-variable bits an operation adds to its shader's flags.
-int op_flags(const std::string &op)
-{
-    static const struct { const char *name; int flags; } table[] = {
-        {"calculatenormal", 0x1000}, {"fenvironment", 0x1000}, {"cenvironment", 0x1000},
-        {"shadow", 0x1000}, {"area", 0x1008}, {"Duf", 0x1008}, {"Duv", 0x1008}, {"Duc", 0x1008},
-        {"Dvf", 0x1008}, {"Dvv", 0x1008}, {"Dvc", 0x1008}, {"Derivf", 0x1008},
-        {"Derivv", 0x1008}, {"Derivc", 0x1008}, {"ftexture", 0x1018}, {"ctexture", 0x1018},
-        {"filterstep2", 0x1018}, {"illuminate1", 0x2000}, {"illuminate3", 0x2000},
-        {"solar0", 0x2000}, {"solar2", 0x2000}, {"ambience0", 0x4000}};
-    for (const auto &t : table)
-        if (op == t.name) return t.flags;
-    return 0;
 }
 
 // In a light shader these globals name the light's own copies.
@@ -412,7 +385,7 @@ void TextShaderLoader::read_code(CodeArray &code)
             continue;
         }
         code.words.push_back(static_cast<uint32_t>(op->opcode));
-        flags_ |= op_flags(t);
+        flags_ |= static_cast<int>(op->flags);
         if (t == "pushif" || t == "pushiv") {
             int n = t == "pushif" ? 1 : 3;
             for (int i = 0; i < n; ++i) {
@@ -425,7 +398,7 @@ void TextShaderLoader::read_code(CodeArray &code)
                 }
                 code.words.push_back(float_word(f));
             }
-        } else if (takes_label(t)) {
+        } else if (op->label) {
             float n = -1;
             // A label number is an index: finite and within an int.
             if (!read_number(n) || !(n >= 0 && n < 2147483648.0f)) {
@@ -454,7 +427,8 @@ void TextShaderLoader::read_code(CodeArray &code)
 // label refuses the load.
 bool TextShaderLoader::finish_labels(CodeArray &code)
 {
-    code.words.push_back(RETURN_OPCODE);   // every code stream ends in a return
+    static const uint32_t return_opcode = static_cast<uint32_t>(find_op("return")->opcode);
+    code.words.push_back(return_opcode);   // every code stream ends in a return
     bool ok = true;
     for (const auto &f : code.fixups) {
         auto it = code.labels.find(f.second);
