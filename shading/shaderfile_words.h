@@ -4,7 +4,7 @@
 #pragma once
 #include <cstring>
 
-#include "shading/native_shader.h"
+#include "ri/shader_types.h"
 
 namespace shaderfile {
 
@@ -45,7 +45,7 @@ inline constexpr char LABEL_WORD[] = "label";
 inline constexpr const char *SECTION_WORDS[] = {PARAM_WORD, OUTPUT_PARAM_WORD, CONST_WORD,
                                                 LOCAL_WORD, CODE_WORD,         INITCODE_WORD};
 
-// Exports of native shader libraries (native_shader.h describes them).
+// Exports of native shader libraries (shading/native_shader.h describes them).
 inline constexpr char EXPORT_VERSION[] = "version";
 inline constexpr char EXPORT_SHADERVARS_SIZE[] = "svsize";
 inline constexpr char EXPORT_PARAM_INFO_SIZE[] = "paraminfosize";
