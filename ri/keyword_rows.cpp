@@ -117,9 +117,9 @@ int apply_row(Renderer &r, const KeywordRow &row, void *record, const Declaratio
         break;
     case ROW_LIST:
         for (int i = 0; i < elements(f); i++) {
-            const bool given = i < decl_count(d);
-            const double v = f.storage == Storage::FLOAT ? given ? decl_float(d, value, i) : 0
-                                                         : given ? decl_int(d, value, i) : 0;
+            double v = 0;
+            if (i < decl_count(d))
+                v = f.storage == Storage::FLOAT ? double(decl_float(d, value, i)) : double(decl_int(d, value, i));
             store_number(f, record, v, i);
         }
         break;
