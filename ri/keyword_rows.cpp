@@ -1,6 +1,8 @@
 #include "ri/keyword_rows.h"
 
 #include <cstring>
+#include <limits>
+#include <string>
 
 #include "ri/declvalue.h"
 #include "ri/renderer.h"
@@ -39,6 +41,11 @@ bool word_value(const KeywordRow &row, const char *word, int &value)
         }
     ri_error(RIE_BADTOKEN, RIE_WARNING, "Unknown %s %s attribute: \"%s\"", row.name, row.token, word ? word : "");
     return false;
+}
+
+void store_token(const Field &f, void *record, const char *token)
+{
+    *static_cast<const char **>(f.at(record)) = token;
 }
 
 } // namespace
@@ -85,11 +92,6 @@ void store_number(const Field &f, void *record, double v, uint32_t element)
         break;
     case Storage::TOKEN: break;
     }
-}
-
-void store_token(const Field &f, void *record, const char *token)
-{
-    *static_cast<const char **>(f.at(record)) = token;
 }
 
 int apply_row(Renderer &r, const KeywordRow &row, void *record, const Declaration *d, RtPointer value)
