@@ -113,6 +113,7 @@ int end_of_frame(Renderer &r, const KeywordRow &, const Declaration *d, RtPointe
     return 0;
 }
 
+// The region as a list of four, and a note that one was given.
 int pick_region(Renderer &r, const KeywordRow &row, const Declaration *d, RtPointer value)
 {
     KeywordRow list = row;
