@@ -1,15 +1,23 @@
-# velk_library(NAME DIR [DEPS...]): a static library of every .cpp in the
-# directory except program mains (*_main.cpp).
+# velk_library(NAME [SOURCES files...] [EXCEPT files...] [DEPS libs...]): a
+# static library of the listed sources of the current directory, or of every
+# .cpp there except program mains (*_main.cpp) and the EXCEPT files, which
+# belong to the directory's other libraries.
 function(velk_library name)
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
-  list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
-  if(NOT srcs)
-    set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;EXCEPT;DEPS")
+  if(arg_SOURCES)
+    list(TRANSFORM arg_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE srcs)
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+    list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
+    foreach(other ${arg_EXCEPT})
+      list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${other})
+    endforeach()
   endif()
   add_library(${name} STATIC ${srcs})
+  set_property(GLOBAL APPEND PROPERTY VELK_LIBRARIES ${name})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  if(ARGN)
-    target_link_libraries(${name} PUBLIC ${ARGN})
+  if(arg_DEPS)
+    target_link_libraries(${name} PUBLIC ${arg_DEPS})
   endif()
 endfunction()
 
@@ -33,4 +41,19 @@ function(velk_tests name dir)
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
                        DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# velk_write_library_listing(FILE): one line per project library, "name|archive|links",
+# for the layering check.
+function(velk_write_library_listing file)
+  get_property(libs GLOBAL PROPERTY VELK_LIBRARIES)
+  set(text "")
+  foreach(lib ${libs})
+    get_target_property(links ${lib} LINK_LIBRARIES)
+    if(NOT links)
+      set(links "")
+    endif()
+    string(APPEND text "${lib}|$<TARGET_FILE:${lib}>|${links}\n")
+  endforeach()
+  file(GENERATE OUTPUT ${file} CONTENT "${text}")
 endfunction()
