@@ -1,6 +1,6 @@
 // The abstract back end behind the RI procedures. One object is current at a
 // time; the RI procedures check the nesting level kept in it, keep the
-// attribute and transformation stacks in it and call its 49 operations (their
+// attribute and transformation stacks in it and call its 47 operations (their
 // declaration order below is their slot order).
 #pragma once
 #include <cstdint>
@@ -112,22 +112,19 @@ public:
     virtual void object_instance(RtObjectHandle handle) = 0;
     // 39: how many motion keys a transformation may hold.
     virtual int max_motion_times() { return 2; }
-    // 40, 41: unused queries.
-    virtual int query_a() { return 1; }
-    virtual int query_b() { return 1; }
-    // 42: clears the statistics counter and notes the time.
+    // 40: clears the statistics counter and notes the time.
     virtual void reset_timer();
-    // 43: run-time statistics, then flush.
+    // 41: run-time statistics, then flush.
     virtual void print_stats(FILE *out);
-    // 44: "Runtime stats:" with the real time since reset_timer.
+    // 42: "Runtime stats:" with the real time since reset_timer.
     virtual void print_runtime_stats(FILE *out);
-    // 45
+    // 43
     virtual void flush_stats(FILE *out) { fflush(out); }
-    // 46: one RiOption pair; 0 when taken, -1 when unknown.
+    // 44: one RiOption pair; 0 when taken, -1 when unknown.
     virtual int option(RtToken name, RtToken token, RtPointer value);
-    // 47: one RiAttribute pair; 0 when taken, -1 when unknown.
+    // 45: one RiAttribute pair; 0 when taken, -1 when unknown.
     virtual int attribute(RtToken name, RtToken token, RtPointer value);
-    // 48: RiDisplay.
+    // 46: RiDisplay.
     virtual int display(RtToken name, RtToken type, RtToken mode,
                         RtInt n, RtToken tokens[], RtPointer values[]);
 

@@ -1,6 +1,8 @@
 // Option, attribute and renderer queries, and their operations.
+#include <cstdio>
 #include <cstring>
 
+#include "ri/attribute_rows.h"
 #include "ri/renderer.h"
 #include "ri/same_string.h"
 #include "ri/shader.h"
@@ -62,29 +64,58 @@ void op_query(ExecFrame *f, ShaderVars *sv)
     slstack.push_float(known ? 1.0f : 0.0f);
 }
 
+// Frame options a shader may ask for by their request's name: the numbers
+// each answers.
+struct OptionQuery {
+    const char *name;
+    int (*numbers)(const Options &o, float v[3]);
+};
+
+const OptionQuery OPTION_QUERIES[] = {
+    {"Format", [](const Options &o, float v[3]) {
+         v[0] = static_cast<float>(o.xres), v[1] = static_cast<float>(o.yres), v[2] = o.pixel_aspect;
+         return 3;
+     }},
+    {"DepthOfField", [](const Options &o, float v[3]) {
+         v[0] = o.fstop, v[1] = o.focal_length, v[2] = o.focal_distance;
+         return 3;
+     }},
+    {"Shutter", [](const Options &o, float v[3]) {
+         v[0] = o.shutter_open, v[1] = o.shutter_close;
+         return 2;
+     }},
+    {"Clipping", [](const Options &o, float v[3]) {
+         v[0] = o.near_clip, v[1] = o.far_clip;
+         return 2;
+     }},
+};
+
+// Attributes a shader may ask for by their request's name (the RiAttribute
+// pairs answer from their rows).
+struct AttributeQuery {
+    const char *name;
+    float (*number)(const GState &g);
+};
+
+const AttributeQuery ATTRIBUTE_QUERIES[] = {
+    {"ShadingRate", [](const GState &g) { return g.shading_rate; }},
+    {"Matte", [](const GState &g) { return (g.flags & GS_MATTE) ? 1.0f : 0.0f; }},
+    {"GeometricApproximation:motionfactor", [](const GState &) { return 0.0f; }},
+    {"Sides", [](const GState &g) { return (g.flags & GS_TWOSIDED) ? 2.0f : 1.0f; }},
+};
+
 } // namespace
 
 extern "C" int sl_option(Intersection *, const char *name, int type, void *data)
 {
     Renderer *r = current_renderer;
     if (!r || !data) return 0;
-    const Options &o = r->options;
-    if (is(name, "Format")) {
-        float v[3] = {static_cast<float>(o.xres), static_cast<float>(o.yres), o.pixel_aspect};
-        return answer_numbers(type, data, v, 3);
-    }
-    if (is(name, "DepthOfField")) {
-        float v[3] = {o.fstop, o.focal_length, o.focal_distance};
-        return answer_numbers(type, data, v, 3);
-    }
-    if (is(name, "Shutter")) {
-        float v[2] = {o.shutter_open, o.shutter_close};
-        return answer_numbers(type, data, v, 2);
-    }
-    if (is(name, "Clipping")) {
-        float v[2] = {o.near_clip, o.far_clip};
-        return answer_numbers(type, data, v, 2);
-    }
+    for (const OptionQuery &q : OPTION_QUERIES)
+        if (is(name, q.name)) {
+            float v[3];
+            int n = q.numbers(r->options, v);
+            return answer_numbers(type, data, v, n);
+        }
     return 0;
 }
 
@@ -92,17 +123,13 @@ extern "C" int sl_attribute(Intersection *sv, const char *name, int type, void *
 {
     const GState *g = sv ? sv->surf.get() : nullptr;
     if (!g || !data) return 0;
-    if (is(name, "ShadingRate")) return answer_number(type, data, g->shading_rate);
-    if (is(name, "Matte")) return answer_number(type, data, (g->flags & GS_MATTE) ? 1.0f : 0.0f);
-    if (is(name, "GeometricApproximation:motionfactor")) return answer_number(type, data, 0);
-    if (is(name, "Sides")) return answer_number(type, data, (g->flags & GS_TWOSIDED) ? 2.0f : 1.0f);
-    if (is(name, "sides:doubleshaded")) return answer_number(type, data, 0);
-    if (is(name, "displacementbound:sphere")) return answer_number(type, data, g->displacement_bound);
-    if (is(name, "displacementbound:coordinatesystem"))
-        return answer_string(type, data, g->displacement_space ? g->displacement_space : "current");
-    if (is(name, "identifier:name"))
-        return answer_string(type, data, g->identifier ? g->identifier : "");
-    return 0;
+    for (const AttributeQuery &q : ATTRIBUTE_QUERIES)
+        if (is(name, q.name)) return answer_number(type, data, q.number(*g));
+    // "name:token": the RiAttribute rows that shaders see.
+    const KeywordRow *row = attribute_rows().find_query(name);
+    if (!row) return 0;
+    RowValue v = read_row(*row, g);
+    return v.is_string ? answer_string(type, data, v.string) : answer_number(type, data, v.number);
 }
 
 extern "C" int sl_rendererinfo(Intersection *, const char *name, int type, void *data)
@@ -110,7 +137,9 @@ extern "C" int sl_rendererinfo(Intersection *, const char *name, int type, void 
     if (!data) return 0;
     if (is(name, "renderer")) return answer_string(type, data, "VELK");
     if (is(name, "version")) {
-        float v[4] = {2, 5, 0, 7};
+        int n[4] = {0, 0, 0, 0};
+        std::sscanf(RENDERER_VERSION, "%d.%d.%d.%d", &n[0], &n[1], &n[2], &n[3]);
+        float v[4] = {float(n[0]), float(n[1]), float(n[2]), float(n[3])};
         return answer_numbers(type, data, v, 4);
     }
     if (is(name, "versionstring")) return answer_string(type, data, RENDERER_VERSION);

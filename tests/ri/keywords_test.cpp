@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "ri/attribute_rows.h"
+#include "ri/option_rows.h"
 #include "ri/renderer.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
@@ -228,6 +230,25 @@ TEST(AttributeKeywords, RadiosityLengthsInWorldSpace)
     RiWorldEnd();
     RiAttributeV("radiosity", 1, &t, &p);
     EXPECT_FLOAT_EQ(r->attributes->rad_patchsize, 3);
+}
+
+// The first row of a pair wins: a later row of the same pair, or a row after
+// one that takes every token of its name, could never be reached.
+TEST(KeywordRows, EveryRowIsReachableAndComplete)
+{
+    for (RowTable table : {option_rows(), attribute_rows()})
+        for (const KeywordRow &row : table) {
+            SCOPED_TRACE(std::string(row.name) + " " + (row.token ? row.token : "*"));
+            EXPECT_EQ(table.find(row.name, row.token ? row.token : "any token"), &row);
+            if (row.type == ROW_WORD) {
+                EXPECT_NE(row.rule.words, nullptr);
+            }
+            if (row.type == ROW_PROC) {
+                EXPECT_NE(row.rule.proc, nullptr);
+            } else if (row.type != ROW_NONE) {
+                EXPECT_NE(row.field.at, nullptr);
+            }
+        }
 }
 
 TEST(RuntimeStats, Block)
