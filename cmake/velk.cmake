@@ -1,15 +1,22 @@
-# velk_library(NAME DIR [DEPS...]): a static library of every .cpp in the
-# directory except program mains (*_main.cpp).
+# velk_library(NAME [SOURCES files...] [EXCEPT files...] [DEPS libs...]): a
+# static library of the listed sources of the current directory, or of every
+# .cpp there except program mains (*_main.cpp) and the EXCEPT files, which
+# belong to the directory's other libraries.
 function(velk_library name)
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
-  list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
-  if(NOT srcs)
-    set(srcs ${PROJECT_SOURCE_DIR}/cmake/empty.cpp)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;EXCEPT;DEPS")
+  if(arg_SOURCES)
+    list(TRANSFORM arg_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE srcs)
+  else()
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+    list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
+    foreach(other ${arg_EXCEPT})
+      list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${other})
+    endforeach()
   endif()
   add_library(${name} STATIC ${srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
-  if(ARGN)
-    target_link_libraries(${name} PUBLIC ${ARGN})
+  if(arg_DEPS)
+    target_link_libraries(${name} PUBLIC ${arg_DEPS})
   endif()
 endfunction()
 

@@ -16,6 +16,7 @@
 #include "ri/ribfile.h"
 #include "ri/ri.h"
 #include "shading/depthfile.h"
+#include "shading/texmake.h"
 #include "shading/loader.h"
 #include "shading/texhandles.h"
 #include "shading/tiffimage.h"
@@ -160,7 +161,7 @@ int texture(const uint8_t *data, size_t size)
     shadow_lookup(path.c_str(), dirs, a);
     forget_textures();
     std::string out = scratch_dir() + "/fuzzed_made.tex";
-    RiMakeTextureV(const_cast<char *>(path.c_str()), const_cast<char *>(out.c_str()), const_cast<char *>("periodic"),
+    make_texture_file(const_cast<char *>(path.c_str()), const_cast<char *>(out.c_str()), const_cast<char *>("periodic"),
                    const_cast<char *>("clamp"), RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     return 0;
 }
@@ -170,7 +171,7 @@ int depth_file(const uint8_t *data, size_t size)
     quiet_errors();
     std::string path = scratch_file("fuzzed.z", data, size);
     std::string out = scratch_dir() + "/fuzzed.shad";
-    RiMakeShadowV(const_cast<char *>(path.c_str()), const_cast<char *>(out.c_str()), 0, nullptr, nullptr);
+    make_shadow_file(const_cast<char *>(path.c_str()), const_cast<char *>(out.c_str()), 0, nullptr, nullptr);
     return 0;
 }
 

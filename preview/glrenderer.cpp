@@ -591,26 +591,3 @@ RtVoid RiBegin(RtToken)
 {
     new_gl_renderer();
 }
-
-// The previewer makes no textures; where the program is linked with the
-// module that does, its procedures are used.
-extern "C" {
-__attribute__((weak)) RtVoid RiMakeTextureV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat,
-                                            RtInt, RtToken[], RtPointer[])
-{
-}
-__attribute__((weak)) RtVoid RiMakeBumpV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat,
-                                         RtInt, RtToken[], RtPointer[])
-{
-}
-__attribute__((weak)) RtVoid RiMakeLatLongEnvironmentV(RtString, RtString, RtFilterFunc, RtFloat, RtFloat, RtInt,
-                                                       RtToken[], RtPointer[])
-{
-}
-__attribute__((weak)) RtVoid RiMakeCubeFaceEnvironmentV(RtString, RtString, RtString, RtString, RtString, RtString,
-                                                        RtString, RtFloat, RtFilterFunc, RtFloat, RtFloat, RtInt,
-                                                        RtToken[], RtPointer[])
-{
-}
-__attribute__((weak)) RtVoid RiMakeShadowV(RtString, RtString, RtInt, RtToken[], RtPointer[]) {}
-}

@@ -6,7 +6,6 @@
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
 #include "raytrace/raytracer.h"
-#include "ri/raylume_options.h"
 
 namespace {
 
@@ -41,7 +40,7 @@ void RayTracer::prepare_global_illumination()
         }
         mesh_radiosity_list(frame_objects);
         radiosity();
-        if (radiosity_output) {
+        if (session.radiosity_output) {
             dump_radiosity(frame_objects, "direct.out", 1);
             dump_radiosity(frame_objects, "indirect.out", 2);
             dump_radiosity(frame_objects, "rad.out", 3);

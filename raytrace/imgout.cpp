@@ -14,7 +14,6 @@
 #include "ri/declvalue.h"
 #include "ri/depth_projection.h"
 #include "ri/display_words.h"
-#include "ri/raylume_options.h"
 #include "ri/renderer.h"
 #include "ri/searchpath.h"
 #include "ri/transformation.h"
@@ -94,7 +93,7 @@ void *pointer_value(const void *value)
 
 } // namespace
 
-ImageOutput::ImageOutput(Options &options) : options_(options) {}
+ImageOutput::ImageOutput(Options &options, SessionOptions &session) : options_(options), session_(session) {}
 
 ImageOutput::~ImageOutput()
 {
@@ -121,11 +120,11 @@ int ImageOutput::display(RtToken name, RtToken type, RtToken mode_word, RtInt n,
         }
     }
     int new_kind = 0;
-    if (display_override) {
+    if (session_.display_override) {
         type = "framebuffer";
-        interlace_step = display_override;
+        interlace_step = session_.display_override;
         new_kind = DISPLAY_WINDOW;
-        window_loop = display_override > 1;
+        window_loop = session_.display_override > 1;
     } else {
         bool searched = false;
         std::string found, reason, library;
@@ -239,11 +238,11 @@ bool ImageOutput::open()
 {
     Options &o = options_;
     close();
-    if (display_override) {
+    if (session_.display_override) {
         o.display_type = NewToken("framebuffer");
-        interlace_step = display_override;
+        interlace_step = session_.display_override;
         o.display_kind = DISPLAY_WINDOW;
-        window_loop = display_override > 1;
+        window_loop = session_.display_override > 1;
     }
     kind = o.display_kind;
     mode = o.display_mode_bits ? o.display_mode_bits : 3;
@@ -315,7 +314,7 @@ bool ImageOutput::open()
     case DISPLAY_WINDOW:
         if (!open_window() && file_kind_) {
             // The file is written all the same, without further windows.
-            display_override = 0;
+            session_.display_override = 0;
             o.display_kind = file_kind_;
             o.display_type = file_type_;
             file_kind_ = 0;
@@ -375,10 +374,10 @@ bool ImageOutput::open_window()
     const Options &o = options_;
     const char *title = o.display_name ? o.display_name : output_name.c_str();
     if (window_ && window_->window().is_open()) {
-        window_->start_frame(title, crop_w_, crop_h_, pixel_zoom);
+        window_->start_frame(title, crop_w_, crop_h_, session_.pixel_zoom);
     } else {
         std::string why;
-        window_ = velk::ImageWindow::open(title, o.xpos, o.ypos, crop_w_, crop_h_, pixel_zoom, &why);
+        window_ = velk::ImageWindow::open(title, o.xpos, o.ypos, crop_w_, crop_h_, session_.pixel_zoom, &why);
         if (!window_) {
             if (file_kind_) {
                 ri_error(RIE_SYSTEM, RIE_WARNING, "Could not open a window: %s; writing \"%s\" only", why.c_str(),
@@ -794,10 +793,10 @@ void ImageOutput::print_progress(float fraction) const
     if (options_.verbosity > 0) {
         printf("\rDone computing %d%%   ", percent);
         fflush(stdout);
-    } else if (progress_mode == 1) {
+    } else if (session_.progress_mode == 1) {
         printf("   %2d%%\r", percent);
         fflush(stdout);
-    } else if (progress_mode == 2) {
+    } else if (session_.progress_mode == 2) {
         printf("R90000   %2d%%\n", percent);
         fflush(stdout);
     }

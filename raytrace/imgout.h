@@ -14,6 +14,7 @@
 #include "raytrace/image_tiff.h"
 #include "raytrace/sample_buffer.h"
 #include "ri/options.h"
+#include "ri/raylume_options.h"
 
 namespace velk { class ImageWindow; }
 struct DepthFile;
@@ -35,8 +36,9 @@ extern ImagerRunner imager_runner;
 
 class ImageOutput {
 public:
-    // The options are the renderer's record (read at every call).
-    explicit ImageOutput(Options &options);
+    // The options are the renderer's record and the session's command-line
+    // settings (both read at every call).
+    ImageOutput(Options &options, SessionOptions &session);
     ~ImageOutput();
     ImageOutput(const ImageOutput &) = delete;
     ImageOutput &operator=(const ImageOutput &) = delete;
@@ -118,6 +120,7 @@ private:
     ImageTiffTags tiff_tags(int rows_per_strip) const;
 
     Options &options_;
+    SessionOptions &session_;
     float colour_quant_[4] = {255, 0, 255, 0};   // one, min, max, dither
     float depth_quant_[4] = {0, 0, 0, 0};
     int crop_x0_ = 0, crop_y0_ = 0, crop_w_ = 1, crop_h_ = 1;

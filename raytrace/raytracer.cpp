@@ -19,6 +19,7 @@
 #include "shading/interp.h"
 #include "shading/lightsource.h"
 #include "shading/noise.h"
+#include "shading/texmake.h"
 #include "shading/tracing.h"
 
 namespace {
@@ -34,8 +35,10 @@ RayTracer::RayTracer()
 {
     seen_renderer = nullptr;
     seen_tracer = nullptr;
-    // Trim curves are kept only by a renderer that can trim.
+    // Trim curves are kept only by a renderer that can trim, and texture
+    // files made only by one that reads them.
     build_trim_loops = make_trim_loops;
+    install_texture_making(&texture_file_making);
     // Shading finds the scene through the current renderer.
     scene_of_current_renderer = []() -> SceneAccess * { return RayTracer::current(); };
 }

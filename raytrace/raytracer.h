@@ -142,8 +142,10 @@ public:
     PhotonMap photon_map;
     IrradianceCache irradiance_cache;
 
+    // The command line's settings for the session (the program hands them over).
+    SessionOptions session;
     // The display and the rows of samples of the frame.
-    ImageOutput output{options};
+    ImageOutput output{options, session};
     PixelSampler sampler;
 
     GPrimitive *world_objects = nullptr;       // objects added since the world began

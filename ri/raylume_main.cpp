@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "raytrace/raytracer.h"
 #include "ri/raylume_options.h"
 #include "ri/reader_state.h"
 #include "ri/ribfile.h"
@@ -12,14 +13,16 @@
 int main(int argc, char **argv) {
     RiBegin(RI_NULL);
     read_rc_file();
-    int first = parse_options(argc, argv);
+    SessionOptions session;
+    int first = parse_options(argc, argv, session);
+    if (RayTracer *tracer = RayTracer::current()) tracer->session = session;
     if (first >= argc) {
         read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);
     } else {
         for (int i = first; i < argc; i++)
             read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1);
     }
-    if (bell_flag) {
+    if (session.bell) {
         std::printf("\a\n");
         std::fflush(stdout);
     }

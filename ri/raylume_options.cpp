@@ -11,12 +11,6 @@
 #include "ri/ri.h"
 #include "ri/tokens.h"
 
-int display_override = 0;
-int progress_mode = 0;
-int pixel_zoom = 1;
-int radiosity_output = 0;
-int bell_flag = 0;
-
 namespace {
 
 void verbosity(const char *word) {
@@ -38,69 +32,69 @@ void float_option(const char *name, const char *token, const char *operand) {
 struct CommandOption {
     const char *names[3];
     int operands;
-    void (*apply)(char **op);
+    void (*apply)(char **op, SessionOptions &session);
 };
 
 const CommandOption OPTIONS[] = {
-    {{"-", "-h", "-help"}, 0, [](char **) { usage(); }},
-    {{"-debug"}, 0, [](char **) { verbosity("debug"); }},
-    {{"-frames"}, 2, [](char **op) {
+    {{"-", "-h", "-help"}, 0, [](char **, SessionOptions &) { usage(); }},
+    {{"-debug"}, 0, [](char **, SessionOptions &) { verbosity("debug"); }},
+    {{"-frames"}, 2, [](char **op, SessionOptions &) {
          rib_frame_filter.first = std::atoi(op[0]);
          rib_frame_filter.last = std::atoi(op[1]);
      }},
-    {{"-res"}, 2, [](char **op) { RiFormat(std::atoi(op[0]), std::atoi(op[1]), 1.0f); }},
-    {{"-safe"}, 0, [](char **) {
+    {{"-res"}, 2, [](char **op, SessionOptions &) { RiFormat(std::atoi(op[0]), std::atoi(op[1]), 1.0f); }},
+    {{"-safe"}, 0, [](char **, SessionOptions &) {
          RtInt one = 1;
          RiOption("render", "safetyfile", &one, RI_NULL);
      }},
-    {{"-sync"}, 1, [](char **) {}},
-    {{"-samples"}, 2, [](char **op) {
+    {{"-sync"}, 1, [](char **, SessionOptions &) {}},
+    {{"-samples"}, 2, [](char **op, SessionOptions &) {
          RiPixelSamples(static_cast<RtFloat>(std::atoi(op[0])), static_cast<RtFloat>(std::atoi(op[1])));
      }},
-    {{"-crop"}, 4, [](char **op) {
+    {{"-crop"}, 4, [](char **op, SessionOptions &) {
          RiCropWindow(static_cast<RtFloat>(std::atof(op[0])), static_cast<RtFloat>(std::atof(op[1])),
                       static_cast<RtFloat>(std::atof(op[2])), static_cast<RtFloat>(std::atof(op[3])));
      }},
-    {{"-var"}, 3, [](char **op) {
+    {{"-var"}, 3, [](char **op, SessionOptions &) {
          RiPixelVariance(static_cast<RtFloat>(std::atof(op[0])));
          RtInt lo = std::atoi(op[1]), hi = std::atoi(op[2]);
          RiOption("render", "minsamples", &lo, "maxsamples", &hi, RI_NULL);
      }},
-    {{"-v"}, 0, [](char **) { verbosity("verbose"); }},
-    {{"-silent"}, 0, [](char **) { verbosity("silent"); }},
-    {{"-progress"}, 0, [](char **) {
+    {{"-v"}, 0, [](char **, SessionOptions &) { verbosity("verbose"); }},
+    {{"-silent"}, 0, [](char **, SessionOptions &) { verbosity("silent"); }},
+    {{"-progress"}, 0, [](char **, SessionOptions &s) {
          verbosity("silent");
-         progress_mode = 1;
+         s.progress_mode = 1;
      }},
-    {{"-Progress"}, 0, [](char **) {
+    {{"-Progress"}, 0, [](char **, SessionOptions &s) {
          verbosity("silent");
-         progress_mode = 2;
+         s.progress_mode = 2;
      }},
-    {{"-stat", "-stats"}, 0, [](char **) { verbosity("stats"); }},
+    {{"-stat", "-stats"}, 0, [](char **, SessionOptions &) { verbosity("stats"); }},
     {{"-d"}, -1, nullptr},  // an optional operand: handled in parse_options
-    {{"-ascii"}, 0, [](char **) { options_set_ascii_preview(); }},
-    {{"-zoom"}, 1, [](char **op) {
-         pixel_zoom = std::atoi(op[0]);
-         if (pixel_zoom < 1) pixel_zoom = 1;
+    {{"-ascii"}, 0, [](char **, SessionOptions &) { options_set_ascii_preview(); }},
+    {{"-zoom"}, 1, [](char **op, SessionOptions &s) {
+         s.pixel_zoom = std::atoi(op[0]);
+         if (s.pixel_zoom < 1) s.pixel_zoom = 1;
      }},
-    {{"-radio"}, 1, [](char **op) { int_option("radiosity", "steps", op[0]); }},
-    {{"-patchsize"}, 1, [](char **op) { float_option("radiosity", "patchsize", op[0]); }},
-    {{"-elemsize"}, 1, [](char **op) { float_option("radiosity", "elemsize", op[0]); }},
-    {{"-minsize"}, 1, [](char **op) { float_option("radiosity", "minsize", op[0]); }},
-    {{"-radout"}, 0, [](char **) { radiosity_output = 1; }},
-    {{"-rsamples"}, 1, [](char **op) { int_option("radiosity", "minpatchsamples", op[0]); }},
-    {{"-pos"}, 2, [](char **op) { options_set_window_position(std::atoi(op[0]), std::atoi(op[1])); }},
-    {{"-rayserver"}, 0, [](char **) {
+    {{"-radio"}, 1, [](char **op, SessionOptions &) { int_option("radiosity", "steps", op[0]); }},
+    {{"-patchsize"}, 1, [](char **op, SessionOptions &) { float_option("radiosity", "patchsize", op[0]); }},
+    {{"-elemsize"}, 1, [](char **op, SessionOptions &) { float_option("radiosity", "elemsize", op[0]); }},
+    {{"-minsize"}, 1, [](char **op, SessionOptions &) { float_option("radiosity", "minsize", op[0]); }},
+    {{"-radout"}, 0, [](char **, SessionOptions &s) { s.radiosity_output = 1; }},
+    {{"-rsamples"}, 1, [](char **op, SessionOptions &) { int_option("radiosity", "minpatchsamples", op[0]); }},
+    {{"-pos"}, 2, [](char **op, SessionOptions &) { options_set_window_position(std::atoi(op[0]), std::atoi(op[1])); }},
+    {{"-rayserver"}, 0, [](char **, SessionOptions &) {
          options_set_ray_server();
          verbosity("silent");
          RtFloat half = 0.5f, bias = 0.02f;
          RiAttribute("render", "patch_multiplier", &half, RI_NULL);
          RiOption("render", "minshadowbias", &bias, RI_NULL);
      }},
-    {{"-of"}, 1, [](char **op) { options_set_output_name(NewToken(op[0])); }},
-    {{"-beep"}, 0, [](char **) { bell_flag = 1; }},
-    {{"-maxload"}, 1, [](char **) {}},
-    {{"-arch"}, 0, [](char **) {
+    {{"-of"}, 1, [](char **op, SessionOptions &) { options_set_output_name(NewToken(op[0])); }},
+    {{"-beep"}, 0, [](char **, SessionOptions &s) { s.bell = 1; }},
+    {{"-maxload"}, 1, [](char **, SessionOptions &) {}},
+    {{"-arch"}, 0, [](char **, SessionOptions &) {
          std::printf("%s\n", velk::ARCH_CODE);
          std::exit(0);
      }},
@@ -114,15 +108,15 @@ const CommandOption *find_option(const char *arg) {
 }
 
 // "-d [n]": the display override, a power of two up to 32 when n is given.
-int display_option(int argc, char **argv, int i) {
-    display_override = 1;
+int display_option(int argc, char **argv, int i, SessionOptions &session) {
+    session.display_override = 1;
     if (i + 1 < argc) {
         int n = std::atoi(argv[i + 1]);
         if (n > 0) {
             if (n > 32) n = 32;
             int step = 1;
             while (step * 2 <= n) step *= 2;
-            display_override = step;
+            session.display_override = step;
             return i + 2;
         }
     }
@@ -131,7 +125,7 @@ int display_option(int argc, char **argv, int i) {
 
 } // namespace
 
-int parse_options(int argc, char **argv) {
+int parse_options(int argc, char **argv, SessionOptions &session) {
     options_set_window_position(100, 100);
     if (argc < 2) return 1;
     int i = 1;
@@ -139,7 +133,7 @@ int parse_options(int argc, char **argv) {
         const CommandOption *o = find_option(argv[i]);
         if (!o) break;
         if (o->operands < 0) {
-            i = display_option(argc, argv, i);
+            i = display_option(argc, argv, i, session);
             continue;
         }
         if (o->operands > argc - i - 1) {
@@ -147,7 +141,7 @@ int parse_options(int argc, char **argv) {
                      o->operands == 1 ? "" : "s");
             std::exit(1);
         }
-        o->apply(argv + i + 1);
+        o->apply(argv + i + 1, session);
         i += 1 + o->operands;
     }
     return i;

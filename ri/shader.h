@@ -8,7 +8,7 @@
 
 #include "ri/counters.h"
 #include "ri/refcount.h"
-#include "shading/native_shader.h"
+#include "ri/shader_types.h"
 
 namespace velk { struct DynLib; }
 

@@ -10,6 +10,7 @@
 #include "ri/shader.h"
 #include "ri/tokens.h"
 #include "shading/loader.h"
+#include "shading/native_shader.h"
 #include "shading/shadingpoint.h"
 
 static_assert(VELK_SHADERVARS_SIZE == sizeof(ShaderVars),

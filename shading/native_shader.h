@@ -25,38 +25,13 @@
 #define VELK_NATIVE_SHADER_H
 #include <stdint.h>
 
+#include "ri/shader_types.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* Value types of shader parameters and globals. */
-enum SHADER_PARAMTYPES {
-    PtUNKNOWN = 0, PtFLOAT = 1, PtPOINT = 2, PtCOLOR = 3, PtSTRING = 4, PtINT = 5,
-    PtVECTOR = 6, PtNORMAL = 7, PtHPOINT = 8, PtMATRIX = 9, PtVOID = 10
-};
-
-/* Shader kinds. */
-enum SHADER_TYPES {
-    SH_SURFACE = 0, SH_LIGHT = 1, SH_VOLUME = 2, SH_DISPLACEMENT = 3,
-    SH_TRANSFORMATION = 4, SH_IMAGER = 5
-};
-
-/* One shader parameter. */
-typedef struct PARAM_INFO {
-    const char *name;      /* interned by the renderer when loaded */
-    char type;             /* SHADER_PARAMTYPES */
-    char detail;           /* 1 constant, 2 uniform, 3 varying, 4 vertex */
-    char isarray;
-    char isoutput;
-    int32_t howmany;       /* array length, 1 for a scalar */
-    int32_t size;          /* bytes in the parameter block */
-    int32_t offset;        /* byte offset: the sum of the sizes before it */
-    const char *space;     /* space of the default, or null */
-    const void *initval;   /* default value, or null */
-} PARAM_INFO;
-
-/* Sizes a library must report in svsize and paraminfosize. */
-#define VELK_PARAM_INFO_SIZE 40
+/* The size a library must report in svsize (paraminfosize: VELK_PARAM_INFO_SIZE). */
 #define VELK_SHADERVARS_SIZE 688
 
 /* The shading point a shader runs on; its layout is the renderer's. */
@@ -71,7 +46,6 @@ const char *velk_string(uint32_t id);
 
 #ifdef __cplusplus
 }
-static_assert(sizeof(PARAM_INFO) == VELK_PARAM_INFO_SIZE, "PARAM_INFO layout");
 #endif
 
 #endif

@@ -242,27 +242,25 @@ bool write_cubeface_levels(TIFF *tif, std::vector<std::vector<unsigned char>> &f
     return true;
 }
 
-extern "C" {
-
-RtVoid RiMakeTextureV(RtString picturename, RtString texturename, RtToken swrap, RtToken twrap,
+RtVoid make_texture_file(RtString picturename, RtString texturename, RtToken swrap, RtToken twrap,
                       RtFilterFunc, RtFloat, RtFloat, RtInt n, RtToken tokens[], RtPointer params[])
 {
     make_mip_mapped(picturename, texturename, TEXFMT_PLAIN, swrap, twrap, n, tokens, params);
 }
 
-RtVoid RiMakeLatLongEnvironmentV(RtString picturename, RtString texturename, RtFilterFunc, RtFloat, RtFloat,
+RtVoid make_latlong_file(RtString picturename, RtString texturename, RtFilterFunc, RtFloat, RtFloat,
                                  RtInt, RtToken[], RtPointer[])
 {
     make_mip_mapped(picturename, texturename, TEXFMT_LATLONG, nullptr, nullptr, 0, nullptr, nullptr);
 }
 
-RtVoid RiMakeBumpV(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[],
+RtVoid make_bump_file(RtString, RtString, RtToken, RtToken, RtFilterFunc, RtFloat, RtFloat, RtInt, RtToken[],
                    RtPointer[])
 {
     ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "MakeBump is not supported");
 }
 
-RtVoid RiMakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtString ny, RtString pz, RtString nz,
+RtVoid make_cubeface_file(RtString px, RtString nx, RtString py, RtString ny, RtString pz, RtString nz,
                                   RtString texturename, RtFloat fov, RtFilterFunc, RtFloat, RtFloat, RtInt,
                                   RtToken[], RtPointer[])
 {
@@ -316,7 +314,7 @@ RtVoid RiMakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtStrin
     }
 }
 
-RtVoid RiMakeShadowV(RtString picturename, RtString texturename, RtInt, RtToken[], RtPointer[])
+RtVoid make_shadow_file(RtString picturename, RtString texturename, RtInt, RtToken[], RtPointer[])
 {
     int width = 0, height = 0;
     float world_to_screen[16], world_to_camera[16];
@@ -376,4 +374,5 @@ RtVoid RiMakeShadowV(RtString picturename, RtString texturename, RtInt, RtToken[
     }
 }
 
-} // extern "C"
+const TextureMaking texture_file_making = {make_texture_file, make_bump_file, make_latlong_file,
+                                           make_cubeface_file, make_shadow_file};

@@ -1,8 +1,6 @@
-// Texture making: the back ends of RiMakeTextureV, RiMakeLatLongEnvironmentV,
-// RiMakeCubeFaceEnvironmentV, RiMakeShadowV and RiMakeBumpV (declared in
-// ri/ri.h), shared by the renderer and the texture maker program. These are
-// the steps they are built from; every failure is reported through the RI
-// error handler by the requests themselves.
+// Texture making: what the texture-making requests do, shared by the renderer
+// and the texture maker program, and the steps it is built from. Every failure
+// is reported through the RI error handler.
 #pragma once
 #include <tiffio.h>
 
@@ -10,6 +8,7 @@
 #include <vector>
 
 #include "ri/ri.h"
+#include "ri/texture_making.h"
 #include "shading/resample.h"
 
 // One directory (level) of a texture file. Optional tags are written only
@@ -52,3 +51,17 @@ void pack_cube_faces(const std::vector<std::vector<unsigned char>> &faces, int s
 // while the face size is above 1.
 bool write_cubeface_levels(TIFF *tif, std::vector<std::vector<unsigned char>> &faces, int size,
                            const PixelLayout &layout, float field_of_view);
+
+// The requests' back ends (the arguments of the RI procedures of the same
+// names), and all five as the table the renderer installs.
+RtVoid make_texture_file(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
+                         RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[]);
+RtVoid make_bump_file(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
+                      RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[]);
+RtVoid make_latlong_file(RtString pic, RtString tex, RtFilterFunc filter, RtFloat swidth, RtFloat twidth,
+                         RtInt n, RtToken tokens[], RtPointer params[]);
+RtVoid make_cubeface_file(RtString px, RtString nx, RtString py, RtString ny, RtString pz, RtString nz,
+                          RtString tex, RtFloat fov, RtFilterFunc filter, RtFloat swidth, RtFloat twidth,
+                          RtInt n, RtToken tokens[], RtPointer params[]);
+RtVoid make_shadow_file(RtString pic, RtString tex, RtInt n, RtToken tokens[], RtPointer params[]);
+extern const TextureMaking texture_file_making;

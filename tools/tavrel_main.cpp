@@ -8,6 +8,7 @@
 
 #include "platform/arch.h"
 #include "ri/ri.h"
+#include "shading/texmake.h"
 
 namespace {
 
@@ -123,18 +124,18 @@ int main(int argc, char **argv)
     RtPointer *params = s.params.data();
     const std::vector<const char *> &f = s.files;
     if (s.shadow) {
-        RiMakeShadowV(f[0], f[1], n, tokens, params);
+        make_shadow_file(f[0], f[1], n, tokens, params);
     } else if (s.envcube) {
         if (f.size() != 7) {
             std::fputs("Six input files required for cube env maps\n", stderr);
             return 255;
         }
-        RiMakeCubeFaceEnvironmentV(f[0], f[1], f[2], f[3], f[4], f[5], f[6], s.fov, RiBoxFilter, s.swidth,
+        make_cubeface_file(f[0], f[1], f[2], f[3], f[4], f[5], f[6], s.fov, RiBoxFilter, s.swidth,
                                    s.twidth, n, tokens, params);
     } else if (s.envlatl) {
-        RiMakeLatLongEnvironmentV(f[0], f[1], RiBoxFilter, s.swidth, s.twidth, n, tokens, params);
+        make_latlong_file(f[0], f[1], RiBoxFilter, s.swidth, s.twidth, n, tokens, params);
     } else {
-        RiMakeTextureV(f[0], f[1], s.swrap, s.twrap, RiBoxFilter, s.swidth, s.twidth, n, tokens, params);
+        make_texture_file(f[0], f[1], s.swrap, s.twrap, RiBoxFilter, s.swidth, s.twidth, n, tokens, params);
     }
     return RiLastError == 0 ? 0 : 1;
 }

@@ -73,7 +73,8 @@ protected:
 
     velktest::TempDir dir;
     Options options;
-    ImageOutput output{options};
+    SessionOptions session;
+    ImageOutput output{options, session};
     std::string name;
     ImagerRunner saved_runner_ = nullptr;
 };

@@ -69,7 +69,8 @@ protected:
     }
     velktest::TempDir dir;
     Options options;
-    ImageOutput output{options};
+    SessionOptions session;
+    ImageOutput output{options, session};
     PixelSampler sampler;
 };
 

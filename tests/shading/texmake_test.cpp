@@ -25,7 +25,7 @@ void make_texture(const std::string &pic, const std::string &tex, RtToken swrap,
 {
     RtToken tokens[1] = {"resize"};
     RtPointer params[1] = {&resize};
-    RiMakeTextureV(pic.c_str(), tex.c_str(), swrap, twrap, RiBoxFilter, 1, 1, resize ? 1 : 0, tokens, params);
+    make_texture_file(pic.c_str(), tex.c_str(), swrap, twrap, RiBoxFilter, 1, 1, resize ? 1 : 0, tokens, params);
 }
 
 std::string plain_picture(const velktest::TempDir &dir, const char *name, int w, int h, int samples = 3)
@@ -179,7 +179,7 @@ TEST(TextureMaking, LatLongMapHasNoWrapsOrAspect)
     velktest::TempDir dir;
     std::string pic = plain_picture(dir, "env.tif", 40, 20);
     std::string tex = dir.path() + "/env.tex";
-    RiMakeLatLongEnvironmentV(pic.c_str(), tex.c_str(), RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+    make_latlong_file(pic.c_str(), tex.c_str(), RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     std::vector<Directory> dirs = read_texture_file(tex);
     ASSERT_EQ(dirs.size(), 5u);   // 64 x 32 down to 4 x 2
     EXPECT_EQ(dirs[0].width, 64u);
@@ -199,7 +199,7 @@ TEST(TextureMaking, CubeFaceMosaic)
     }
     std::string tex = dir.path() + "/cube.tex";
     ErrorLog log;
-    RiMakeCubeFaceEnvironmentV(faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(),
+    make_cubeface_file(faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(),
                                faces[4].c_str(), faces[5].c_str(), tex.c_str(), 90, RiBoxFilter, 1, 1, 0, nullptr,
                                nullptr);
     EXPECT_EQ(log.size(), 0u);
@@ -238,7 +238,7 @@ TEST(TextureMaking, CubeFaceRefusals)
                 big = face("b.tif", 64, 64), wide16 = face("w.tif", 32, 32, 16);
     std::string tex = dir.path() + "/c.tex";
     auto make = [&](const std::string &second) {
-        RiMakeCubeFaceEnvironmentV(a.c_str(), second.c_str(), a.c_str(), a.c_str(), a.c_str(), a.c_str(),
+        make_cubeface_file(a.c_str(), second.c_str(), a.c_str(), a.c_str(), a.c_str(), a.c_str(),
                                    tex.c_str(), 90, RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     };
     {
@@ -282,7 +282,7 @@ TEST(TextureMaking, ShadowMapFromDepthFile)
 
     ErrorLog log;
     testing::internal::CaptureStdout();
-    RiMakeShadowV(z.c_str(), tex.c_str(), 0, nullptr, nullptr);
+    make_shadow_file(z.c_str(), tex.c_str(), 0, nullptr, nullptr);
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(log.size(), 0u);
     std::vector<Directory> dirs = read_texture_file(tex);
@@ -304,17 +304,17 @@ TEST(TextureMaking, ShadowMapFromDepthFile)
 
     // Not there: code 3; not a depth file: code 4; cut short: refused.
     int code = 0;
-    RiMakeShadowV((dir.path() + "/none.z").c_str(), tex.c_str(), 0, nullptr, nullptr);
+    make_shadow_file((dir.path() + "/none.z").c_str(), tex.c_str(), 0, nullptr, nullptr);
     EXPECT_EQ(log.only(&code), "MakeShadow: couldn't open \"" + dir.path() + "/none.z\"");
     EXPECT_EQ(code, 3);
     std::string junk = dir.write("junk.z", std::string(200, 'x'));
-    RiMakeShadowV(junk.c_str(), tex.c_str(), 0, nullptr, nullptr);
+    make_shadow_file(junk.c_str(), tex.c_str(), 0, nullptr, nullptr);
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log.all()[1].code, 4);
     std::string bytes = dir.read("d.z");
     std::string cut = dir.write("cut.z", bytes.substr(0, bytes.size() - 4));
     testing::internal::CaptureStdout();
-    RiMakeShadowV(cut.c_str(), (dir.path() + "/cut.shad").c_str(), 0, nullptr, nullptr);
+    make_shadow_file(cut.c_str(), (dir.path() + "/cut.shad").c_str(), 0, nullptr, nullptr);
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log.all()[2].code, 4);
@@ -329,7 +329,7 @@ TEST(TextureMaking, ShadowMapFromDepthFile)
     struct rusage before, after;
     getrusage(RUSAGE_SELF, &before);
     testing::internal::CaptureStdout();
-    RiMakeShadowV(vast.c_str(), (dir.path() + "/vast.shad").c_str(), 0, nullptr, nullptr);
+    make_shadow_file(vast.c_str(), (dir.path() + "/vast.shad").c_str(), 0, nullptr, nullptr);
     testing::internal::GetCapturedStdout();
     getrusage(RUSAGE_SELF, &after);
     ASSERT_EQ(log.size(), 4u);
@@ -361,7 +361,7 @@ TEST(TextureMaking, FailuresAreReported)
     }
     {
         ErrorLog log;
-        RiMakeBumpV(pic.c_str(), (dir.path() + "/b.tex").c_str(), "black", "black", RiBoxFilter, 1, 1, 0,
+        make_bump_file(pic.c_str(), (dir.path() + "/b.tex").c_str(), "black", "black", RiBoxFilter, 1, 1, 0,
                     nullptr, nullptr);
         EXPECT_EQ(log.only(&code), "MakeBump is not supported");
         EXPECT_EQ(code, 12);

@@ -36,7 +36,7 @@ std::string make_grey_texture(const velktest::TempDir &dir, const char *name, in
     std::vector<unsigned char> px = textest::picture8(w, h, 1, [&](int x, int y, int) { return value(x, y); });
     std::string pic = dir.path() + "/" + name + ".tif", tex = dir.path() + "/" + name + ".tex";
     textest::write_picture(pic, px.data(), w, h, 1);
-    RiMakeTextureV(pic.c_str(), tex.c_str(), swrap, twrap ? twrap : swrap, RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+    make_texture_file(pic.c_str(), tex.c_str(), swrap, twrap ? twrap : swrap, RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     return tex;
 }
 
@@ -107,7 +107,7 @@ TEST(TextureLookup, WrapModesAndAspect)
     std::vector<unsigned char> px = textest::picture8(128, 64, 1, [](int, int y, int) { return y * 4; });
     std::string pic = dir.path() + "/wide.tif", tex = dir.path() + "/wide.tex";
     textest::write_picture(pic, px.data(), 128, 64, 1);
-    RiMakeTextureV(pic.c_str(), tex.c_str(), "clamp", "clamp", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+    make_texture_file(pic.c_str(), tex.c_str(), "clamp", "clamp", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     EXPECT_NEAR(at(tex, 0.5f, 0.25f), 0.0f, 1e-5f);
     EXPECT_NEAR(at(tex, 0.5f, 0.75f), 252 / 255.0f, 1e-5f);
 }
@@ -144,7 +144,7 @@ TEST(TextureLookup, ChannelsBeyondTheTextureTakeTheFill)
     std::vector<unsigned char> px = textest::picture8(16, 16, 3, [](int, int, int s) { return 50 * (s + 1); });
     std::string pic = dir.path() + "/rgb.tif", tex = dir.path() + "/rgb.tex";
     textest::write_picture(pic, px.data(), 16, 16, 3);
-    RiMakeTextureV(pic.c_str(), tex.c_str(), "clamp", "clamp", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+    make_texture_file(pic.c_str(), tex.c_str(), "clamp", "clamp", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     TextureArgs a;
     a.channels = 3;
     a.first_channel = 1;
@@ -293,7 +293,7 @@ TEST(TextureLookup, EnvironmentMaps)
         textest::write_picture(faces.back(), px.data(), 32, 32, 1);
     }
     std::string cube = dir.path() + "/cube.env";
-    RiMakeCubeFaceEnvironmentV(faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(),
+    make_cubeface_file(faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(),
                                faces[4].c_str(), faces[5].c_str(), cube.c_str(), 90, RiBoxFilter, 1, 1, 0,
                                nullptr, nullptr);
     const Point axes[6] = {Point(1, 0.2f, 0.1f), Point(-1, 0.1f, -0.3f), Point(0.2f, 1, 0.1f),
@@ -321,7 +321,7 @@ TEST(TextureLookup, EnvironmentMaps)
     std::vector<unsigned char> px = textest::picture8(64, 32, 1, [](int x, int y, int) { return x + 2 * y; });
     std::string pic = dir.path() + "/ll.tif", ll = dir.path() + "/ll.env";
     textest::write_picture(pic, px.data(), 64, 32, 1);
-    RiMakeLatLongEnvironmentV(pic.c_str(), ll.c_str(), RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+    make_latlong_file(pic.c_str(), ll.c_str(), RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     auto env = [&](const Point &dir) {
         Point d[4] = {dir, dir, dir, dir};
         TextureArgs a;

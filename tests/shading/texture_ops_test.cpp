@@ -24,7 +24,7 @@ std::string make_columns(const velktest::TempDir &dir)
     std::vector<unsigned char> px = textest::picture8(64, 64, 1, [](int x, int, int) { return x % 2 ? 200 : 0; });
     std::string pic = dir.path() + "/cols.tif", tex = dir.path() + "/cols.tex";
     textest::write_picture(pic, px.data(), 64, 64, 1);
-    RiMakeTextureV(pic.c_str(), tex.c_str(), "periodic", "periodic", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+    make_texture_file(pic.c_str(), tex.c_str(), "periodic", "periodic", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     return tex;
 }
 
@@ -108,7 +108,7 @@ TEST(TextureOps, ChannelsFillAndUnusableFiles)
     std::vector<unsigned char> px = textest::picture8(16, 16, 3, [](int, int, int s) { return 60 * (s + 1); });
     std::string pic = dir.path() + "/rgb.tif", tex = dir.path() + "/rgb.tex";
     textest::write_picture(pic, px.data(), 16, 16, 3);
-    RiMakeTextureV(pic.c_str(), tex.c_str(), "clamp", "clamp", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+    make_texture_file(pic.c_str(), tex.c_str(), "clamp", "clamp", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
     Shader *sh = sltest::compile(dir, "chans",
         "surface chans(string tex = \"\", missing = \"\";\n"
         "              output color all = -1, shifted = -1, gone = -1; output float one = -1, empty = -1)\n"
@@ -153,7 +153,7 @@ TEST(TextureOps, EnvironmentShadowAndBump)
         textest::write_picture(faces.back(), px.data(), 16, 16, 3);
     }
     std::string cube = dir.path() + "/cube.env";
-    RiMakeCubeFaceEnvironmentV(faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(),
+    make_cubeface_file(faces[0].c_str(), faces[1].c_str(), faces[2].c_str(), faces[3].c_str(),
                                faces[4].c_str(), faces[5].c_str(), cube.c_str(), 90, RiBoxFilter, 1, 1, 0,
                                nullptr, nullptr);
     float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};

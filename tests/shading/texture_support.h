@@ -14,6 +14,7 @@
 
 #include "ri/ri.h"
 #include "shading/depthfile.h"
+#include "shading/texmake.h"
 #include "shading/tiffimage.h"
 
 namespace textest {
@@ -91,7 +92,7 @@ inline std::string make_shadow_map(const std::string &dir, const std::string &na
     zfile_write_rows(f, depths.size(), depths.data());
     zfile_close(f);
     testing::internal::CaptureStdout();
-    RiMakeShadowV(z.c_str(), shad.c_str(), 0, nullptr, nullptr);
+    make_shadow_file(z.c_str(), shad.c_str(), 0, nullptr, nullptr);
     testing::internal::GetCapturedStdout();
     return shad;
 }
