@@ -12,6 +12,7 @@
 #include "compiler/nodes.h"
 #include "compiler/symbols.h"
 #include "compiler/writer.h"
+#include "shading/shaderfile_words.h"
 
 namespace murn {
 
@@ -98,8 +99,8 @@ void emit_pop_dummy(ParseNode *node, int type)
     if (type == T_UNKNOWN || type == T_VOID)
         return;
     if (emission().dummies.insert(type).second)
-        write_output("local\t%s\t%s\t%s\ncode\n", type_name(type), dummy_name(type),
-                     type_zero_default(type));
+        write_output("%s\t%s\t%s\t%s\n%s\n", shaderfile::LOCAL_WORD, type_name(type), dummy_name(type),
+                     type_zero_default(type), shaderfile::CODE_WORD);
     emit_instruction(node, op_name("pop", L(type)), dummy_name(type));
 }
 
@@ -194,8 +195,9 @@ void emit_statement_list(ParseNode *list)
 
 void ShaderDefNode::emit_asm()
 {
-    static const char *const kinds[] = {"light", "surface", "volume", "displacement",
-                                        "transformation", "imager"};
+    // Kinds by token, from TOK_LIGHT on.
+    static const int kinds[] = {SH_LIGHT, SH_SURFACE, SH_VOLUME, SH_DISPLACEMENT, SH_TRANSFORMATION,
+                                SH_IMAGER};
     std::string path = output_path;
     if (path.empty()) {
         path = name;
@@ -208,12 +210,12 @@ void ShaderDefNode::emit_asm()
         error_flag = 1;
         return;
     }
-    write_output("version VELK %s\n", "2.5.0g");
+    write_output("%s %s %s\n", shaderfile::VERSION_WORD, shaderfile::VERSION_TAG, "2.5.0g");
     if (scramble_level == 1) {
-        write_output("encrypted\n");
+        write_output("%s\n", shaderfile::ENCRYPTED_WORD);
         scramble_level = 2;
     }
-    write_output("%s", kinds[kind_token - TOK_LIGHT]);
+    write_output("%s", shaderfile::KIND_WORDS[kinds[kind_token - TOK_LIGHT]]);
     write_output(" %s\n", name);
 
     int section = 0;
@@ -285,9 +287,9 @@ void DeclarationNode::emit_parameter()
     if (!symbol)
         return;
     symbol->declared = true;
-    write_output("%s", symbol->output ? "oparam\t" : "param\t");
+    write_output("%s\t", symbol->output ? shaderfile::OUTPUT_PARAM_WORD : shaderfile::PARAM_WORD);
     if (symbol->detail == D_VARYING)
-        write_output("varying\t");
+        write_output("%s\t", shaderfile::VARYING_WORD);
     write_output("%s\t%s", type_name(type), symbol_output_name(symbol));
     if (arraylen > 0)
         write_output("[%d]", arraylen);

@@ -2,7 +2,14 @@
 
 #include <cstring>
 
+#include "shading/shaderfile_words.h"
+
 namespace murn {
+
+static_assert(int(T_FLOAT) == PtFLOAT && int(T_POINT) == PtPOINT && int(T_COLOR) == PtCOLOR &&
+                  int(T_STRING) == PtSTRING && int(T_VECTOR) == PtVECTOR && int(T_NORMAL) == PtNORMAL &&
+                  int(T_MATRIX) == PtMATRIX,
+              "the compiler's type codes are the compiled-shader ones");
 
 bool is_pointlike(int type)
 {
@@ -40,17 +47,10 @@ char opcode_type_letter(int type)
 
 const char *type_name(int type)
 {
-    switch (type) {
-    case T_FLOAT: return "float";
-    case T_POINT: return "point";
-    case T_COLOR: return "color";
-    case T_STRING: return "string";
-    case T_VECTOR: return "vector";
-    case T_NORMAL: return "normal";
-    case T_MATRIX: return "matrix";
-    case T_VOID: return "void";
-    default: return "";
-    }
+    if (type == T_VOID)
+        return "void";
+    const char *word = shaderfile::word_of_type(type);
+    return word ? word : "";
 }
 
 const char *type_zero_default(int type)

@@ -17,6 +17,7 @@
 #include "platform/files.h"
 #include "shading/cipher.h"
 #include "shading/opnames.h"
+#include "shading/shaderfile_words.h"
 
 namespace murn {
 
@@ -129,7 +130,7 @@ void write_instruction(size_t i)
     }
     auto range = w.labels.equal_range(int(i));
     for (auto it = range.first; it != range.second; ++it)
-        write_output("label %d\n", it->second);
+        write_output("%s %d\n", shaderfile::LABEL_WORD, it->second);
     if (in.immediate >= 0) {
         write_output("\t%s\t%d\n", in.opcode, in.immediate);
         return;
@@ -314,7 +315,8 @@ int string_constant_name(const char *text, bool declare)
     }
     if (declare && !w.string_declared[size_t(number)]) {
         w.string_declared[size_t(number)] = true;
-        write_output("local\tstring\t$_str_%d \t\"%s\"\n", number, text);
+        write_output("%s\t%s\t$_str_%d \t\"%s\"\n", shaderfile::LOCAL_WORD, type_name(T_STRING), number,
+                     text);
     }
     return number;
 }
@@ -353,7 +355,7 @@ const char *new_temporary(int type)
         }
     const char *name = intern_format("$_%ctmp_%d", type_letter(type), int(w.temporaries.size()));
     w.temporaries.push_back({name, type, true});
-    write_output("local\t%s\t%s\t%s\n", type_name(type), name, type_zero_default(type));
+    write_output("%s\t%s\t%s\t%s\n", shaderfile::LOCAL_WORD, type_name(type), name, type_zero_default(type));
     return name;
 }
 
@@ -369,12 +371,12 @@ void declare_local(Symbol *symbol, bool code_line)
     if (symbol->declared)
         return;
     symbol->declared = true;
-    write_output("local\t%s\t%s", type_name(symbol->type), symbol_output_name(symbol));
+    write_output("%s\t%s\t%s", shaderfile::LOCAL_WORD, type_name(symbol->type), symbol_output_name(symbol));
     if (symbol->arraylen > 0)
         write_output("[%d]", symbol->arraylen);
     write_output("\t%s\n", type_zero_default(symbol->type));
     if (code_line)
-        write_output("code\n");
+        write_output("%s\n", shaderfile::CODE_WORD);
 }
 
 void write_instructions()
@@ -387,13 +389,13 @@ void write_instructions()
         if (in.section < 0)
             continue;
         if (first || in.section != section) {
-            write_output("initcode %d\n", in.section);
+            write_output("%s %d\n", shaderfile::INITCODE_WORD, in.section);
             section = in.section;
             first = false;
         }
         write_instruction(i);
     }
-    write_output("code\n");
+    write_output("%s\n", shaderfile::CODE_WORD);
     for (size_t i = 0; i < w.instructions.size(); i++)
         if (w.instructions[i].section < 0)
             write_instruction(i);

@@ -237,52 +237,52 @@ void op_mulFC(ExecFrame *f, ShaderVars *)
 
 void install_arith_ops()
 {
-    set_op_handler(53, op_ff<ADD>);     // addff
-    set_op_handler(54, op_ff<SUB>);     // subff
-    set_op_handler(55, op_ff<MUL>);     // mulff
-    set_op_handler(56, op_divff);
-    set_op_handler(125, op_cc<ADD>);    // addcc, addvv
-    set_op_handler(126, op_cc<SUB>);
-    set_op_handler(127, op_cc<MUL>);
-    set_op_handler(128, op_cc<DIV>);
-    set_op_handler(93, op_cf<MUL>);     // mulcf, mulvf
-    set_op_handler(94, op_fc<MUL>);     // mulfc, mulfv
-    set_op_handler(95, op_divcf);
-    set_op_handler(97, op_cf<ADD>);     // addcf, addvf
-    set_op_handler(98, op_cf<SUB>);
-    set_op_handler(99, op_fc<ADD>);     // addfc, addfv
-    set_op_handler(100, op_fc<SUB>);
-    set_op_handler(87, op_negf);
-    set_op_handler(117, op_negc);       // negc, negv
-    set_op_handler(122, op_vdot);
-    set_op_handler(123, op_cross);
-    set_op_handler(147, op_mm<MUL>);    // mulmm
-    set_op_handler(148, op_mm<DIV>);    // divmm
-    set_op_handler(149, op_mulfm);
-    set_op_handler(150, op_mulmf);
-    set_op_handler(151, op_divfm);
-    set_op_handler(152, op_divmf);
-    set_op_handler(57, op_F<ADD>);      // addF
-    set_op_handler(58, op_F<SUB>);
-    set_op_handler(59, op_F<MUL>);
-    set_op_handler(60, op_F<DIV>);
-    set_op_handler(129, op_C<ADD>);     // addC, addV
-    set_op_handler(130, op_C<SUB>);
-    set_op_handler(131, op_C<MUL>);
-    set_op_handler(132, op_C<DIV>);
-    set_op_handler(96, op_mulFc);       // mulFc, mulFv
-    set_op_handler(133, op_M<ADD>);     // addM
-    set_op_handler(134, op_M<SUB>);
-    set_op_handler(135, op_M<MUL>);
-    set_op_handler(136, op_M<DIV>);
-    set_op_handler(137, op_FF<ADD>);    // addFF
-    set_op_handler(139, op_FF<SUB>);
-    set_op_handler(141, op_FF<MUL>);
-    set_op_handler(145, op_FF<DIV>);
-    set_op_handler(138, op_CC<ADD>);    // addCC, addVV
-    set_op_handler(140, op_CC<SUB>);
-    set_op_handler(142, op_CC<MUL>);
-    set_op_handler(146, op_CC<DIV>);
-    set_op_handler(143, op_mulCF);      // mulCF, mulVF
-    set_op_handler(144, op_mulFC);      // mulFC, mulFV
+    set_op_handler("addff", op_ff<ADD>);
+    set_op_handler("subff", op_ff<SUB>);
+    set_op_handler("mulff", op_ff<MUL>);
+    set_op_handler("divff", op_divff);
+    set_op_handler("addvv", op_cc<ADD>);  // also addcc
+    set_op_handler("subvv", op_cc<SUB>);  // also subcc
+    set_op_handler("mulvv", op_cc<MUL>);  // also mulcc
+    set_op_handler("divvv", op_cc<DIV>);  // also divcc
+    set_op_handler("mulvf", op_cf<MUL>);  // also mulcf
+    set_op_handler("mulfv", op_fc<MUL>);  // also mulfc
+    set_op_handler("divvf", op_divcf);    // also divcf
+    set_op_handler("addvf", op_cf<ADD>);  // also addcf
+    set_op_handler("subvf", op_cf<SUB>);  // also subcf
+    set_op_handler("addfv", op_fc<ADD>);  // also addfc
+    set_op_handler("subfv", op_fc<SUB>);  // also subfc
+    set_op_handler("negf", op_negf);
+    set_op_handler("negv", op_negc);      // also negc
+    set_op_handler("vdot", op_vdot);
+    set_op_handler("cross", op_cross);
+    set_op_handler("mulmm", op_mm<MUL>);
+    set_op_handler("divmm", op_mm<DIV>);
+    set_op_handler("mulfm", op_mulfm);
+    set_op_handler("mulmf", op_mulmf);
+    set_op_handler("divfm", op_divfm);
+    set_op_handler("divmf", op_divmf);
+    set_op_handler("addF", op_F<ADD>);
+    set_op_handler("subF", op_F<SUB>);
+    set_op_handler("mulF", op_F<MUL>);
+    set_op_handler("divF", op_F<DIV>);
+    set_op_handler("addV", op_C<ADD>);    // also addC
+    set_op_handler("subV", op_C<SUB>);    // also subC
+    set_op_handler("mulV", op_C<MUL>);    // also mulC
+    set_op_handler("divV", op_C<DIV>);    // also divC
+    set_op_handler("mulFv", op_mulFc);    // also mulFc
+    set_op_handler("addM", op_M<ADD>);
+    set_op_handler("subM", op_M<SUB>);
+    set_op_handler("mulM", op_M<MUL>);
+    set_op_handler("divM", op_M<DIV>);
+    set_op_handler("addFF", op_FF<ADD>);
+    set_op_handler("subFF", op_FF<SUB>);
+    set_op_handler("mulFF", op_FF<MUL>);
+    set_op_handler("divFF", op_FF<DIV>);
+    set_op_handler("addVV", op_CC<ADD>);  // also addCC
+    set_op_handler("subVV", op_CC<SUB>);  // also subCC
+    set_op_handler("mulVV", op_CC<MUL>);  // also mulCC
+    set_op_handler("divVV", op_CC<DIV>);  // also divCC
+    set_op_handler("mulVF", op_mulCF);    // also mulCF
+    set_op_handler("mulFV", op_mulFC);    // also mulFC
 }

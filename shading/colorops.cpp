@@ -39,9 +39,9 @@ void op_ctransformss(ExecFrame *, ShaderVars *)
 
 void install_color_ops()
 {
-    set_op_handler(105, op_convert<xyz_to_rgb>);
-    set_op_handler(106, op_convert<hsv_to_rgb>);
-    set_op_handler(107, op_convert<yiq_to_rgb>);
-    set_op_handler(108, op_ctransforms);
-    set_op_handler(109, op_ctransformss);   // ctransformss, ctransform2s
+    set_op_handler("xyz_to_rgb", op_convert<xyz_to_rgb>);
+    set_op_handler("hsv_to_rgb", op_convert<hsv_to_rgb>);
+    set_op_handler("yiq_to_rgb", op_convert<yiq_to_rgb>);
+    set_op_handler("ctransforms", op_ctransforms);
+    set_op_handler("ctransformss", op_ctransformss);  // also ctransform2s
 }

@@ -50,16 +50,16 @@ void op_cf(ExecFrame *, ShaderVars *)
 
 void install_compare_ops()
 {
-    set_op_handler(31, op_order<GT>);
-    set_op_handler(33, op_order<LT>);
-    set_op_handler(32, op_order<GE>);
-    set_op_handler(34, op_order<LE>);
-    set_op_handler(35, op_ff<true>);          // feq, feqf
-    set_op_handler(36, op_ff<false>);         // fne, fnef
-    set_op_handler(37, op_cc<true>);          // ceq, ceqc, veq, veqv
-    set_op_handler(38, op_cc<false>);         // cne, cnec, vne, vnev
-    set_op_handler(49, op_cf<true, true>);    // feqc, feqv
-    set_op_handler(50, op_cf<false, true>);   // fnec, fnev
-    set_op_handler(45, op_cf<true, false>);   // ceqf, veqf
-    set_op_handler(46, op_cf<false, false>);  // cnef, vnef
+    set_op_handler("gt", op_order<GT>);
+    set_op_handler("lt", op_order<LT>);
+    set_op_handler("ge", op_order<GE>);
+    set_op_handler("le", op_order<LE>);
+    set_op_handler("feqf", op_ff<true>);          // also feq
+    set_op_handler("fnef", op_ff<false>);         // also fne
+    set_op_handler("veqv", op_cc<true>);          // also veq, ceq, ceqc, veqc, ceqv
+    set_op_handler("vnev", op_cc<false>);         // also vne, cne, cnec, vnec, cnev
+    set_op_handler("feqv", op_cf<true, true>);    // also feqc
+    set_op_handler("fnev", op_cf<false, true>);   // also fnec
+    set_op_handler("veqf", op_cf<true, false>);   // also ceqf
+    set_op_handler("vnef", op_cf<false, false>);  // also cnef
 }

@@ -80,15 +80,15 @@ void op_copy(ExecFrame *f, ShaderVars *)
 
 void install_control_ops()
 {
-    set_op_handler(277, op_return);
-    set_op_handler(278, op_return_area);
-    set_op_handler(3, op_jump);
-    set_op_handler(1, op_ifz);
-    set_op_handler(2, op_ifnz);
-    set_op_handler(28, op_and);
-    set_op_handler(29, op_or);
-    set_op_handler(30, op_not);
-    set_op_handler(22, op_copy<1>);   // cpFF
-    set_op_handler(24, op_copy<1>);   // cpSS (string ids)
-    set_op_handler(23, op_copy<3>);   // cpVV, cpCC
+    set_op_handler("return", op_return);
+    set_op_handler("return_area", op_return_area);
+    set_op_handler("jump", op_jump);
+    set_op_handler("ifz", op_ifz);
+    set_op_handler("ifnz", op_ifnz);
+    set_op_handler("and", op_and);
+    set_op_handler("or", op_or);
+    set_op_handler("not", op_not);
+    set_op_handler("cpFF", op_copy<1>);
+    set_op_handler("cpSS", op_copy<1>);  // string ids
+    set_op_handler("cpVV", op_copy<3>);  // also cpCC
 }

@@ -119,12 +119,12 @@ void op_calculatenormal(ExecFrame *, ShaderVars *sv)
 
 void install_deriv_ops()
 {
-    set_op_handler(280, op_Df<0>);      // Duf
-    set_op_handler(282, op_Df<1>);      // Dvf
-    set_op_handler(281, op_Dv<0>);      // Duv, Duc
-    set_op_handler(283, op_Dv<1>);      // Dvv, Dvc
-    set_op_handler(284, op_Derivf);
-    set_op_handler(285, op_Derivv);     // Derivv, Derivc
-    set_op_handler(286, op_area);
-    set_op_handler(279, op_calculatenormal);
+    set_op_handler("Duf", op_Df<0>);
+    set_op_handler("Dvf", op_Df<1>);
+    set_op_handler("Duv", op_Dv<0>);      // also Duc
+    set_op_handler("Dvv", op_Dv<1>);      // also Dvc
+    set_op_handler("Derivf", op_Derivf);
+    set_op_handler("Derivv", op_Derivv);  // also Derivc
+    set_op_handler("area", op_area);
+    set_op_handler("calculatenormal", op_calculatenormal);
 }

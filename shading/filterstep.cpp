@@ -109,6 +109,6 @@ float filterstep_core(float edge, float s, float w, const char *filter)
 
 void install_filterstep_ops()
 {
-    set_op_handler(63, op_filterstep2);
-    set_op_handler(64, op_filterstep3);
+    set_op_handler("filterstep2", op_filterstep2);
+    set_op_handler("filterstep3", op_filterstep3);
 }

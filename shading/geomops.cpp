@@ -134,17 +134,17 @@ void op_mrotate(ExecFrame *, ShaderVars *)
 
 void install_geometry_ops()
 {
-    set_op_handler(115, op_faceforward);
-    set_op_handler(116, op_faceforward3);
-    set_op_handler(175, op_reflect);
-    set_op_handler(176, op_refract);
-    set_op_handler(177, op_fresnel<false>);   // fresnel2
-    set_op_handler(178, op_fresnel<true>);    // fresnel4
-    set_op_handler(181, op_ptlined);
-    set_op_handler(182, op_rotate);
-    set_op_handler(174, op_depth);
-    set_op_handler(173, op_determinant);
-    set_op_handler(170, op_msimple<1>);       // mtranslate
-    set_op_handler(172, op_msimple<3>);       // mscale
-    set_op_handler(171, op_mrotate);
+    set_op_handler("faceforward", op_faceforward);
+    set_op_handler("faceforward3", op_faceforward3);
+    set_op_handler("reflect", op_reflect);
+    set_op_handler("refract", op_refract);
+    set_op_handler("fresnel2", op_fresnel<false>);
+    set_op_handler("fresnel4", op_fresnel<true>);
+    set_op_handler("ptlined", op_ptlined);
+    set_op_handler("rotate", op_rotate);
+    set_op_handler("depth", op_depth);
+    set_op_handler("determinant", op_determinant);
+    set_op_handler("mtranslate", op_msimple<1>);
+    set_op_handler("mscale", op_msimple<3>);
+    set_op_handler("mrotate", op_mrotate);
 }

@@ -25,8 +25,8 @@
 // underflow and stop the run.
 //
 // Adding operations: write the handlers in a module of their own, give the
-// module one installer that calls set_op_handler(opcode, handler) for each
-// opcode it implements, and list the installer in opmodules.h and in
+// module one installer that calls set_op_handler(name, handler) for each
+// operation it implements, and list the installer in opmodules.h and in
 // install_op_modules (optable.cpp). Names and opcodes come from opnames.h;
 // every name sharing an opcode shares its handler.
 #pragma once
@@ -88,14 +88,11 @@ inline void jump_to(ExecFrame *f, uint32_t label)
     f->pc = f->code_start + (label >> 2) - 1;   // the loop's step lands on the label
 }
 
-// Attaches a handler to an opcode (installers call this).
-void set_op_handler(int opcode, OpHandler handler);
+// Attaches a handler to the opcode of an op name of opnames.h (installers call this).
+void set_op_handler(const char *name, OpHandler handler);
 
-// Op table record: a name's opcode and operand count.
-struct OpInfo {
-    int opcode;
-    int operands;
-};
+// Op table record: the row of opnames.h.
+using OpInfo = shading::OpName;
 // Builds the op table and the handlers once; the number of names (358).
 int build_op_table();
 // The op of a name, or null.

@@ -232,20 +232,20 @@ void op_illuminance(ExecFrame *f, ShaderVars *sv)
 
 void install_light_ops()
 {
-    set_op_handler(186, op_ambient);
-    set_op_handler(187, op_diffuse);
-    set_op_handler(188, op_specular);
-    set_op_handler(189, op_phong);
-    set_op_handler(190, op_specularbrdf);
-    set_op_handler(245, op_illuminate1);
-    set_op_handler(246, op_illuminate3);
-    set_op_handler(247, op_solar0);
-    set_op_handler(248, op_solar2);
-    set_op_handler(249, op_ambience0);
-    set_op_handler(254, op_illuminance_start);
-    set_op_handler(201, op_illuminance_end);
-    set_op_handler(250, op_illuminance<false, false>);
-    set_op_handler(251, op_illuminance<true, false>);
-    set_op_handler(252, op_illuminance<false, true>);
-    set_op_handler(253, op_illuminance<true, true>);
+    set_op_handler("ambient", op_ambient);
+    set_op_handler("diffuse", op_diffuse);
+    set_op_handler("specular", op_specular);
+    set_op_handler("phong", op_phong);
+    set_op_handler("specularbrdf", op_specularbrdf);
+    set_op_handler("illuminate1", op_illuminate1);
+    set_op_handler("illuminate3", op_illuminate3);
+    set_op_handler("solar0", op_solar0);
+    set_op_handler("solar2", op_solar2);
+    set_op_handler("ambience0", op_ambience0);
+    set_op_handler("illuminance_start", op_illuminance_start);
+    set_op_handler("illuminance_end", op_illuminance_end);
+    set_op_handler("illuminance1", op_illuminance<false, false>);
+    set_op_handler("illuminance2", op_illuminance<true, false>);
+    set_op_handler("illuminance3", op_illuminance<false, true>);
+    set_op_handler("illuminance4", op_illuminance<true, true>);
 }

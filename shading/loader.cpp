@@ -21,69 +21,16 @@
 #include "shading/interp.h"
 #include "shading/nametable.h"
 #include "shading/shaderfile.h"
+#include "shading/shaderfile_words.h"
 #include "shading/stringids.h"
 
 namespace {
 
-const int RETURN_OPCODE = 277;
 const uint32_t MAX_SEGMENT_BYTES = 0x1000000;   // offsets have 24 bits
 
 int current_verbosity()
 {
     return current_renderer ? current_renderer->options.verbosity : 0;
-}
-
-const char *const KIND_WORDS[] = {"surface", "light", "volume", "displacement", "transformation",
-                                  "imager"};
-
-int kind_of_word(const std::string &w)
-{
-    for (int i = 0; i < 6; ++i)
-        if (w == KIND_WORDS[i]) return i;
-    return -1;
-}
-
-// Value type of a declaration word; 0 when it is not one.
-int type_of_word(const std::string &w)
-{
-    static const struct { const char *word; int type; } types[] = {
-        {"float", PtFLOAT}, {"point", PtPOINT}, {"color", PtCOLOR}, {"string", PtSTRING},
-        {"vector", PtVECTOR}, {"normal", PtNORMAL}, {"matrix", PtMATRIX}};
-    for (const auto &t : types)
-        if (w == t.word) return t.type;
-    return 0;
-}
-
-bool is_section_word(const std::string &w)
-{
-    return w == "param" || w == "oparam" || w == "const" || w == "local" || w == "code" ||
-           w == "initcode";
-}
-
-// Operations whose single operand is a label.
-bool takes_label(const std::string &op)
-{
-    static const char *const ops[] = {"ifz", "ifnz", "jump", "illuminate1", "illuminate3",
-                                      "solar0", "solar2", "illuminance1", "illuminance2",
-                                      "illuminance3", "illuminance4", "ambience0"};
-    for (const char *o : ops)
-        if (op == o) return true;
-    return false;
-}
-
-// Global-variable bits an operation adds to its shader's flags.
-int op_flags(const std::string &op)
-{
-    static const struct { const char *name; int flags; } table[] = {
-        {"calculatenormal", 0x1000}, {"fenvironment", 0x1000}, {"cenvironment", 0x1000},
-        {"shadow", 0x1000}, {"area", 0x1008}, {"Duf", 0x1008}, {"Duv", 0x1008}, {"Duc", 0x1008},
-        {"Dvf", 0x1008}, {"Dvv", 0x1008}, {"Dvc", 0x1008}, {"Derivf", 0x1008},
-        {"Derivv", 0x1008}, {"Derivc", 0x1008}, {"ftexture", 0x1018}, {"ctexture", 0x1018},
-        {"filterstep2", 0x1018}, {"illuminate1", 0x2000}, {"illuminate3", 0x2000},
-        {"solar0", 0x2000}, {"solar2", 0x2000}, {"ambience0", 0x4000}};
-    for (const auto &t : table)
-        if (op == t.name) return t.flags;
-    return 0;
 }
 
 // In a light shader these globals name the light's own copies.
@@ -174,10 +121,10 @@ bool TextShaderLoader::read_header()
 {
     std::string t;
     int k = rd_.next_token(t);
-    if (k == TOK_IDENT && t == "version") {
+    if (k == TOK_IDENT && t == shaderfile::VERSION_WORD) {
         std::string tag;
         rd_.next_token(tag);
-        if (tag != "VELK") {
+        if (tag != shaderfile::VERSION_TAG) {
             ri_error(RIE_BADFILE, RIE_ERROR, "Unrecognized compiled shader version \"%s\"",
                      tag.c_str());
         } else {
@@ -202,11 +149,11 @@ bool TextShaderLoader::read_header()
         }
         k = rd_.next_token(t);
     }
-    if (k == TOK_IDENT && t == "encrypted") {
+    if (k == TOK_IDENT && t == shaderfile::ENCRYPTED_WORD) {
         rd_.start_deciphering();
         k = rd_.next_token(t);
     }
-    kind_ = k == TOK_IDENT ? kind_of_word(t) : -1;
+    kind_ = k == TOK_IDENT ? shaderfile::kind_of_word(t.c_str()) : -1;
     if (kind_ < 0) {
         error("Unknown shader type %s", t);
         return false;
@@ -279,16 +226,16 @@ bool TextShaderLoader::read_declarations(bool is_param, bool is_output)
     for (;;) {
         int k = rd_.next_token(t);
         if (k == TOK_END) return true;
-        if (k == TOK_IDENT && is_section_word(t)) {
+        if (k == TOK_IDENT && shaderfile::is_section_word(t.c_str())) {
             rd_.push_back(k, t);
             return true;
         }
         int detail = DETAIL_UNIFORM;
-        if (k == TOK_IDENT && (t == "varying" || t == "uniform")) {
-            detail = t == "varying" ? DETAIL_VARYING : DETAIL_UNIFORM;
+        if (k == TOK_IDENT && (t == shaderfile::VARYING_WORD || t == shaderfile::UNIFORM_WORD)) {
+            detail = t == shaderfile::VARYING_WORD ? DETAIL_VARYING : DETAIL_UNIFORM;
             k = rd_.next_token(t);
         }
-        int type = k == TOK_IDENT ? type_of_word(t) : 0;
+        int type = k == TOK_IDENT ? shaderfile::type_of_word(t.c_str()) : 0;
         if (!type) {
             error("Bad data type: %s", t);
             rd_.push_back(k, t);
@@ -391,11 +338,11 @@ void TextShaderLoader::read_code(CodeArray &code)
     for (;;) {
         int k = rd_.next_token(t);
         if (k == TOK_END) return;
-        if (k == TOK_IDENT && is_section_word(t)) {
+        if (k == TOK_IDENT && shaderfile::is_section_word(t.c_str())) {
             rd_.push_back(k, t);
             return;
         }
-        if (k == TOK_IDENT && t == "label") {
+        if (k == TOK_IDENT && t == shaderfile::LABEL_WORD) {
             float n = -1;
             if (!read_number(n) || !(n >= 0 && n < 2147483648.0f && n == static_cast<float>(static_cast<long>(n))) ||
                 code.labels.count(static_cast<long>(n))) {
@@ -412,7 +359,7 @@ void TextShaderLoader::read_code(CodeArray &code)
             continue;
         }
         code.words.push_back(static_cast<uint32_t>(op->opcode));
-        flags_ |= op_flags(t);
+        flags_ |= static_cast<int>(op->flags);
         if (t == "pushif" || t == "pushiv") {
             int n = t == "pushif" ? 1 : 3;
             for (int i = 0; i < n; ++i) {
@@ -425,7 +372,7 @@ void TextShaderLoader::read_code(CodeArray &code)
                 }
                 code.words.push_back(float_word(f));
             }
-        } else if (takes_label(t)) {
+        } else if (op->label) {
             float n = -1;
             // A label number is an index: finite and within an int.
             if (!read_number(n) || !(n >= 0 && n < 2147483648.0f)) {
@@ -454,7 +401,8 @@ void TextShaderLoader::read_code(CodeArray &code)
 // label refuses the load.
 bool TextShaderLoader::finish_labels(CodeArray &code)
 {
-    code.words.push_back(RETURN_OPCODE);   // every code stream ends in a return
+    static const uint32_t return_opcode = static_cast<uint32_t>(find_op("return")->opcode);
+    code.words.push_back(return_opcode);   // every code stream ends in a return
     bool ok = true;
     for (const auto &f : code.fixups) {
         auto it = code.labels.find(f.second);
@@ -520,15 +468,15 @@ Shader *TextShaderLoader::load()
     while (ok) {
         int k = rd_.next_token(t);
         if (k == TOK_END) break;
-        if (k == TOK_IDENT && (t == "param" || t == "oparam")) {
-            bool out = t == "oparam";
+        if (k == TOK_IDENT && (t == shaderfile::PARAM_WORD || t == shaderfile::OUTPUT_PARAM_WORD)) {
+            bool out = t == shaderfile::OUTPUT_PARAM_WORD;
             if (out) has_output_ = true;
             ok = read_declarations(true, out);
-        } else if (k == TOK_IDENT && t == "local") {
+        } else if (k == TOK_IDENT && t == shaderfile::LOCAL_WORD) {
             ok = read_declarations(false, false);
-        } else if (k == TOK_IDENT && t == "code") {
+        } else if (k == TOK_IDENT && t == shaderfile::CODE_WORD) {
             read_code(code_);
-        } else if (k == TOK_IDENT && t == "initcode") {
+        } else if (k == TOK_IDENT && t == shaderfile::INITCODE_WORD) {
             float ignored;
             read_number(ignored);
             read_code(init_);

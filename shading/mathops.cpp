@@ -205,44 +205,44 @@ void op_setcomp(ExecFrame *, ShaderVars *)
 
 void install_math_ops()
 {
-    set_op_handler(66, op_f1<f_abs>);
-    set_op_handler(67, op_f1<f_sign>);
-    set_op_handler(74, op_f1<f_floor>);
-    set_op_handler(75, op_f1<f_ceil>);
-    set_op_handler(76, op_f1<f_round>);
-    set_op_handler(77, op_f1<f_sin>);
-    set_op_handler(79, op_f1<f_cos>);
-    set_op_handler(81, op_f1<f_tan>);
-    set_op_handler(78, op_f1<f_asin>);
-    set_op_handler(80, op_f1<f_acos>);
-    set_op_handler(82, op_f1<f_atan>);
-    set_op_handler(69, op_f1<f_exp>);
-    set_op_handler(70, op_f1<f_log>);
-    set_op_handler(88, op_f1<f_radians>);
-    set_op_handler(89, op_f1<f_degrees>);
-    set_op_handler(72, op_sqrt);
-    set_op_handler(73, op_inversesqrt);
-    set_op_handler(83, op_f2<f_atan2>);
-    set_op_handler(71, op_f2<f_logb>);
-    set_op_handler(68, op_f2<f_pow>);
-    set_op_handler(65, op_f2<f_mod>);
-    set_op_handler(61, op_f2<f_step>);
-    set_op_handler(84, op_f2<f_min>);     // fmin, min
-    set_op_handler(85, op_f2<f_max>);     // fmax, max
-    set_op_handler(62, op_smoothstep);
-    set_op_handler(86, op_fclamp);        // fclamp, clamp
-    set_op_handler(90, op_fmix);
-    set_op_handler(223, op_random);
-    set_op_handler(183, op_v2<f_min>);    // vmin, cmin
-    set_op_handler(184, op_v2<f_max>);    // vmax, cmax
-    set_op_handler(185, op_vclamp);       // vclamp, cclamp
-    set_op_handler(103, op_vmix);         // vmix, mix, cmix
-    set_op_handler(118, op_length);
-    set_op_handler(119, op_distance);
-    set_op_handler(124, op_normalize);
-    set_op_handler(110, op_xyzcomp<0>);
-    set_op_handler(111, op_xyzcomp<1>);
-    set_op_handler(112, op_xyzcomp<2>);
-    set_op_handler(113, op_comp);
-    set_op_handler(179, op_setcomp);
+    set_op_handler("abs", op_f1<f_abs>);
+    set_op_handler("sign", op_f1<f_sign>);
+    set_op_handler("floor", op_f1<f_floor>);
+    set_op_handler("ceil", op_f1<f_ceil>);
+    set_op_handler("round", op_f1<f_round>);
+    set_op_handler("sin", op_f1<f_sin>);
+    set_op_handler("cos", op_f1<f_cos>);
+    set_op_handler("tan", op_f1<f_tan>);
+    set_op_handler("asin", op_f1<f_asin>);
+    set_op_handler("acos", op_f1<f_acos>);
+    set_op_handler("atan", op_f1<f_atan>);
+    set_op_handler("exp", op_f1<f_exp>);
+    set_op_handler("log", op_f1<f_log>);
+    set_op_handler("radians", op_f1<f_radians>);
+    set_op_handler("degrees", op_f1<f_degrees>);
+    set_op_handler("sqrt", op_sqrt);
+    set_op_handler("inversesqrt", op_inversesqrt);
+    set_op_handler("atan2", op_f2<f_atan2>);
+    set_op_handler("logb", op_f2<f_logb>);
+    set_op_handler("pow", op_f2<f_pow>);
+    set_op_handler("mod", op_f2<f_mod>);
+    set_op_handler("step", op_f2<f_step>);
+    set_op_handler("fmin", op_f2<f_min>);  // also min
+    set_op_handler("fmax", op_f2<f_max>);  // also max
+    set_op_handler("smoothstep", op_smoothstep);
+    set_op_handler("fclamp", op_fclamp);   // also clamp
+    set_op_handler("fmix", op_fmix);
+    set_op_handler("random", op_random);
+    set_op_handler("vmin", op_v2<f_min>);  // also cmin
+    set_op_handler("vmax", op_v2<f_max>);  // also cmax
+    set_op_handler("vclamp", op_vclamp);   // also cclamp
+    set_op_handler("vmix", op_vmix);       // also mix, cmix
+    set_op_handler("length", op_length);
+    set_op_handler("distance", op_distance);
+    set_op_handler("normalize", op_normalize);
+    set_op_handler("xcomp", op_xyzcomp<0>);
+    set_op_handler("ycomp", op_xyzcomp<1>);
+    set_op_handler("zcomp", op_xyzcomp<2>);
+    set_op_handler("comp", op_comp);
+    set_op_handler("setcomp", op_setcomp);
 }

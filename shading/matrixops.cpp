@@ -73,13 +73,13 @@ void op_mf(ExecFrame *, ShaderVars *)
 
 void install_matrix_ops()
 {
-    set_op_handler(114, op_mcomp);
-    set_op_handler(180, op_msetcomp);
-    set_op_handler(104, op_mmix);
-    set_op_handler(39, op_mm<true>);    // meqm
-    set_op_handler(40, op_mm<false>);   // mnem
-    set_op_handler(47, op_mf<true, false>);    // meqf
-    set_op_handler(48, op_mf<false, false>);   // mnef
-    set_op_handler(51, op_mf<true, true>);     // feqm
-    set_op_handler(52, op_mf<false, true>);    // fnem
+    set_op_handler("mcomp", op_mcomp);
+    set_op_handler("msetcomp", op_msetcomp);
+    set_op_handler("mmix", op_mmix);
+    set_op_handler("meqm", op_mm<true>);
+    set_op_handler("mnem", op_mm<false>);
+    set_op_handler("meqf", op_mf<true, false>);
+    set_op_handler("mnef", op_mf<false, false>);
+    set_op_handler("feqm", op_mf<true, true>);
+    set_op_handler("fnem", op_mf<false, true>);
 }

@@ -1,6 +1,7 @@
 // Message-passing operations: surface, displacement, atmosphere, lightsource,
 // incident and opposite, with the value on the stack or a destination operand.
 #include <cstring>
+#include <string>
 
 #include "ri/renderer.h"
 #include "ri/shader.h"
@@ -116,11 +117,12 @@ void op_message_to(ExecFrame *f, ShaderVars *sv)
     slstack.push_float(known ? 1.0f : 0.0f);
 }
 
+// "surface" pushes the value; "surfaceM" sets its destination operand.
 template <int SOURCE>
-void install_source(int opcode)
+void install_source(const std::string &name)
 {
-    set_op_handler(opcode, op_message<SOURCE>);
-    set_op_handler(opcode + 6, op_message_to<SOURCE>);
+    set_op_handler(name.c_str(), op_message<SOURCE>);
+    set_op_handler((name + "M").c_str(), op_message_to<SOURCE>);
 }
 
 } // namespace
@@ -136,10 +138,10 @@ extern "C" int sl_getshadeparam(Intersection *sv, int source, const char *name, 
 
 void install_message_ops()
 {
-    install_source<MSG_SURFACE>(259);
-    install_source<MSG_DISPLACEMENT>(260);
-    install_source<MSG_ATMOSPHERE>(261);
-    install_source<MSG_LIGHTSOURCE>(262);
-    install_source<MSG_INCIDENT>(263);
-    install_source<MSG_OPPOSITE>(264);
+    install_source<MSG_SURFACE>("surface");
+    install_source<MSG_DISPLACEMENT>("displacement");
+    install_source<MSG_ATMOSPHERE>("atmosphere");
+    install_source<MSG_LIGHTSOURCE>("lightsource");
+    install_source<MSG_INCIDENT>("incident");
+    install_source<MSG_OPPOSITE>("opposite");
 }

@@ -1,6 +1,8 @@
 // Noise operations: noise, pnoise and cellnoise of one to four inputs (float,
 // two floats, a point, a point and a float) with float or triple results,
 // through the replaceable noise entries.
+#include <string>
+
 #include "shading/interp.h"
 #include "shading/noise.h"
 #include "shading/opmodules.h"
@@ -35,24 +37,27 @@ void op_noise(ExecFrame *, ShaderVars *)
     }
 }
 
+// The names end in the inputs' letters: f, ff, v (a point), vf. The triple
+// forms are the same names after "point" (also reached as "color").
 template <NoiseKind KIND>
-void install_family(int float_opcode, int triple_opcode)
+void install_family(const std::string &stem)
 {
-    set_op_handler(float_opcode + 0, op_noise<KIND, 1, 1>);
-    set_op_handler(float_opcode + 1, op_noise<KIND, 2, 1>);
-    set_op_handler(float_opcode + 2, op_noise<KIND, 3, 1>);
-    set_op_handler(float_opcode + 3, op_noise<KIND, 4, 1>);
-    set_op_handler(triple_opcode + 0, op_noise<KIND, 1, 3>);
-    set_op_handler(triple_opcode + 1, op_noise<KIND, 2, 3>);
-    set_op_handler(triple_opcode + 2, op_noise<KIND, 3, 3>);
-    set_op_handler(triple_opcode + 3, op_noise<KIND, 4, 3>);
+    const std::string point = "point" + stem;
+    set_op_handler((stem + "f").c_str(), op_noise<KIND, 1, 1>);
+    set_op_handler((stem + "ff").c_str(), op_noise<KIND, 2, 1>);
+    set_op_handler((stem + "v").c_str(), op_noise<KIND, 3, 1>);
+    set_op_handler((stem + "vf").c_str(), op_noise<KIND, 4, 1>);
+    set_op_handler((point + "f").c_str(), op_noise<KIND, 1, 3>);
+    set_op_handler((point + "ff").c_str(), op_noise<KIND, 2, 3>);
+    set_op_handler((point + "v").c_str(), op_noise<KIND, 3, 3>);
+    set_op_handler((point + "vf").c_str(), op_noise<KIND, 4, 3>);
 }
 
 } // namespace
 
 void install_noise_ops()
 {
-    install_family<PLAIN>(191, 195);      // noise f ff v vf; point/color noise
-    install_family<PERIODIC>(215, 219);   // pnoise
-    install_family<CELL>(203, 207);       // cellnoise
+    install_family<PLAIN>("noise");
+    install_family<PERIODIC>("pnoise");
+    install_family<CELL>("cellnoise");
 }

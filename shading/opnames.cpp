@@ -1,12 +1,21 @@
-// The operation-name table. Kept as one constant array so it needs no start-up
+// The operation table. Kept as one constant array so it needs no start-up
 // code; the lookups build their indexes on first use.
 #include "shading/opnames.h"
+
+#include "shading/varsused.h"
 
 #include <string>
 #include <unordered_map>
 
 namespace shading {
 namespace {
+
+const bool LABEL = true;   // the operand is a label
+// Operations that run the shader again at the neighbours; derivatives also
+// need du and dv, filtered lookups s and t as well.
+const uint32_t NEIGHBOURS = VU_NEIGHBOURS;
+const uint32_t DERIVS = VU_NEIGHBOURS | VU_DU_DV;
+const uint32_t TEXTURE_DERIVS = VU_NEIGHBOURS | VU_DU_DV | VU_TEXCOORDS;
 
 const OpName OP_NAMES[] = {
     {"return", 277, 0, OpGroup::Core},
@@ -115,20 +124,20 @@ const OpName OP_NAMES[] = {
     {"divFF", 145, 2, OpGroup::Core},
     {"divVV", 146, 2, OpGroup::Core},
     {"divCC", 146, 2, OpGroup::Core},
-    {"solar0", 247, 1, OpGroup::Core},
-    {"solar2", 248, 1, OpGroup::Core},
-    {"illuminate1", 245, 1, OpGroup::Core},
-    {"illuminate3", 246, 1, OpGroup::Core},
-    {"ambience0", 249, 1, OpGroup::Core},
+    {"solar0", 247, 1, OpGroup::Core, LABEL, VU_ILLUMINATE},
+    {"solar2", 248, 1, OpGroup::Core, LABEL, VU_ILLUMINATE},
+    {"illuminate1", 245, 1, OpGroup::Core, LABEL, VU_ILLUMINATE},
+    {"illuminate3", 246, 1, OpGroup::Core, LABEL, VU_ILLUMINATE},
+    {"ambience0", 249, 1, OpGroup::Core, LABEL, VU_AMBIENCE},
     {"illuminance_start", 254, 0, OpGroup::Core},
-    {"illuminance1", 250, 1, OpGroup::Core},
-    {"illuminance2", 251, 1, OpGroup::Core},
-    {"illuminance3", 252, 1, OpGroup::Core},
-    {"illuminance4", 253, 1, OpGroup::Core},
+    {"illuminance1", 250, 1, OpGroup::Core, LABEL},
+    {"illuminance2", 251, 1, OpGroup::Core, LABEL},
+    {"illuminance3", 252, 1, OpGroup::Core, LABEL},
+    {"illuminance4", 253, 1, OpGroup::Core, LABEL},
     {"illuminance_end", 201, 0, OpGroup::Core},
-    {"ifz", 1, 1, OpGroup::Core},
-    {"ifnz", 2, 1, OpGroup::Core},
-    {"jump", 3, 1, OpGroup::Core},
+    {"ifz", 1, 1, OpGroup::Core, LABEL},
+    {"ifnz", 2, 1, OpGroup::Core, LABEL},
+    {"jump", 3, 1, OpGroup::Core, LABEL},
     {"and", 28, 0, OpGroup::Core},
     {"or", 29, 0, OpGroup::Core},
     {"not", 30, 0, OpGroup::Core},
@@ -158,15 +167,15 @@ const OpName OP_NAMES[] = {
     {"fnec", 50, 0, OpGroup::Core},
     {"sne", 42, 0, OpGroup::Core},
     {"seq", 41, 0, OpGroup::Core},
-    {"Duf", 280, 0, OpGroup::Core},
-    {"Duv", 281, 0, OpGroup::Core},
-    {"Duc", 281, 0, OpGroup::Core},
-    {"Dvf", 282, 0, OpGroup::Core},
-    {"Dvv", 283, 0, OpGroup::Core},
-    {"Dvc", 283, 0, OpGroup::Core},
-    {"Derivf", 284, 0, OpGroup::Core},
-    {"Derivv", 285, 0, OpGroup::Core},
-    {"Derivc", 285, 0, OpGroup::Core},
+    {"Duf", 280, 0, OpGroup::Core, false, DERIVS},
+    {"Duv", 281, 0, OpGroup::Core, false, DERIVS},
+    {"Duc", 281, 0, OpGroup::Core, false, DERIVS},
+    {"Dvf", 282, 0, OpGroup::Core, false, DERIVS},
+    {"Dvv", 283, 0, OpGroup::Core, false, DERIVS},
+    {"Dvc", 283, 0, OpGroup::Core, false, DERIVS},
+    {"Derivf", 284, 0, OpGroup::Core, false, DERIVS},
+    {"Derivv", 285, 0, OpGroup::Core, false, DERIVS},
+    {"Derivc", 285, 0, OpGroup::Core, false, DERIVS},
     {"veqc", 37, 0, OpGroup::Core},
     {"ceqv", 37, 0, OpGroup::Core},
     {"vnec", 38, 0, OpGroup::Core},
@@ -226,7 +235,7 @@ const OpName OP_NAMES[] = {
     {"fulltrace", 242, 0, OpGroup::Geometry},
     {"step", 61, 0, OpGroup::Geometry},
     {"smoothstep", 62, 0, OpGroup::Geometry},
-    {"filterstep2", 63, 0, OpGroup::Geometry},
+    {"filterstep2", 63, 0, OpGroup::Geometry, false, TEXTURE_DERIVS},
     {"filterstep3", 64, 0, OpGroup::Geometry},
     {"xcomp", 110, 0, OpGroup::Geometry},
     {"ycomp", 111, 0, OpGroup::Geometry},
@@ -317,8 +326,8 @@ const OpName OP_NAMES[] = {
     {"vclamp", 185, 0, OpGroup::Geometry},
     {"clamp", 86, 0, OpGroup::Geometry},
     {"cclamp", 185, 0, OpGroup::Geometry},
-    {"area", 286, 0, OpGroup::Geometry},
-    {"calculatenormal", 279, 0, OpGroup::Geometry},
+    {"area", 286, 0, OpGroup::Geometry, false, DERIVS},
+    {"calculatenormal", 279, 0, OpGroup::Geometry, false, NEIGHBOURS},
     {"depth", 174, 0, OpGroup::Geometry},
     {"length", 118, 0, OpGroup::Geometry},
     {"distance", 119, 0, OpGroup::Geometry},
@@ -361,11 +370,11 @@ const OpName OP_NAMES[] = {
     {"Dtimef", 199, 0, OpGroup::Geometry},
     {"Dtimev", 200, 0, OpGroup::Geometry},
     {"areashadow", 240, 0, OpGroup::Geometry},
-    {"ftexture", 232, 0, OpGroup::Texture},
-    {"ctexture", 233, 0, OpGroup::Texture},
-    {"fenvironment", 234, 0, OpGroup::Texture},
-    {"cenvironment", 235, 0, OpGroup::Texture},
-    {"shadow", 236, 0, OpGroup::Texture},
+    {"ftexture", 232, 0, OpGroup::Texture, false, TEXTURE_DERIVS},
+    {"ctexture", 233, 0, OpGroup::Texture, false, TEXTURE_DERIVS},
+    {"fenvironment", 234, 0, OpGroup::Texture, false, NEIGHBOURS},
+    {"cenvironment", 235, 0, OpGroup::Texture, false, NEIGHBOURS},
+    {"shadow", 236, 0, OpGroup::Texture, false, NEIGHBOURS},
     {"bump", 237, 0, OpGroup::Texture},
 };
 

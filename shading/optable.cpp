@@ -1,6 +1,6 @@
-// The op table: every name of opnames.h gets an OpInfo; handlers are attached
-// by opcode by the operation modules. Opcodes whose module is not there yet
-// get a handler that reports the operation and ends the run.
+// The op table: the rows of opnames.h, with handlers attached by name by the
+// operation modules. Opcodes whose module is not there yet get a handler that
+// reports the operation and ends the run.
 #include <cstring>
 
 #include "ri/rierror.h"
@@ -11,7 +11,6 @@ OpHandler op_handlers[shading::MAX_OPCODE + 1];
 
 namespace {
 
-OpInfo op_infos[shading::OP_NAME_COUNT];
 bool op_table_built = false;
 bool unavailable_reported[shading::MAX_OPCODE + 1];
 
@@ -55,9 +54,11 @@ void install_op_modules()
 
 } // namespace
 
-void set_op_handler(int opcode, OpHandler handler)
+void set_op_handler(const char *name, OpHandler handler)
 {
-    if (opcode > 0 && opcode <= shading::MAX_OPCODE) op_handlers[opcode] = handler;
+    const shading::OpName *op = shading::find_op_name(name);
+    if (op) op_handlers[op->opcode] = handler;
+    else ri_error(RIE_BUG, RIE_SEVERE, "No shader operation \"%s\" to attach a handler to", name);
 }
 
 int build_op_table()
@@ -67,10 +68,7 @@ int build_op_table()
         std::memset(op_handlers, 0, sizeof op_handlers);
         int n = 0;
         const shading::OpName *names = shading::op_names(&n);
-        for (int i = 0; i < n; ++i) {
-            op_infos[i] = {names[i].opcode, names[i].operands};
-            op_handlers[names[i].opcode] = op_unavailable;
-        }
+        for (int i = 0; i < n; ++i) op_handlers[names[i].opcode] = op_unavailable;
         install_op_modules();
     }
     return shading::OP_NAME_COUNT;
@@ -79,9 +77,8 @@ int build_op_table()
 const OpInfo *find_op(const char *name)
 {
     const shading::OpName *n = shading::find_op_name(name);
-    if (!n) return nullptr;
-    build_op_table();
-    return &op_infos[n - shading::op_names()];
+    if (n) build_op_table();
+    return n;
 }
 
 bool op_available(int opcode)

@@ -123,7 +123,7 @@ extern "C" int sl_rendererinfo(Intersection *, const char *name, int type, void 
 
 void install_query_ops()
 {
-    set_op_handler(271, op_query<sl_option>);
-    set_op_handler(272, op_query<sl_attribute>);
-    set_op_handler(274, op_query<sl_rendererinfo>);
+    set_op_handler("optionM", op_query<sl_option>);
+    set_op_handler("attributeM", op_query<sl_attribute>);
+    set_op_handler("rendererinfoM", op_query<sl_rendererinfo>);
 }

@@ -160,5 +160,5 @@ void op_dsoop(ExecFrame *f, ShaderVars *)
 
 void install_shadeop_ops()
 {
-    set_op_handler(275, op_dsoop);
+    set_op_handler("dsoop", op_dsoop);
 }

@@ -11,6 +11,7 @@
 #include "ri/gstate.h"
 #include "ri/transformation.h"
 #include "ri/vecmath.h"
+#include "shading/varsused.h"
 
 class GPrimitive;
 class Glitequad;
@@ -24,18 +25,6 @@ using ShaderVars = Intersection;
 // shading point with a parameter block. Light shaders answer whether the light
 // reaches the point; other shaders' answers are not used.
 using ShaderRunFunc = int (*)(ShaderVars *sv, char *params);
-
-// Bits of Intersection::vars_used (the globals and operations a shader uses).
-enum VarsUsed : uint32_t {
-    VU_DU_DV = 0x8,            // du, dv
-    VU_TEXCOORDS = 0x10,       // s, t and their derivatives
-    VU_DPDU_DPDV = 0x20,       // dPdu, dPdv
-    VU_NEIGHBOURS = 0x1000,    // derivatives of the shader's own values: neighbour runs
-    VU_ILLUMINATE = 0x2000,    // illuminate or solar: a non-ambient light
-    VU_AMBIENCE = 0x4000,
-    VU_DPDTIME = 0x10000,
-    VU_DERIVATIVES = 0x1028,   // any of the derivative-related globals
-};
 
 // Values of Intersection::shade_task.
 enum { SHADE_TASK_NORMAL = 0, SHADE_TASK_SHADOW = 2 };

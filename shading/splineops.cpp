@@ -91,12 +91,12 @@ void op_aspline(ExecFrame *f, ShaderVars *)
 
 void install_spline_ops()
 {
-    set_op_handler(224, op_spline<1, false>);    // spline
-    set_op_handler(225, op_spline<3, false>);    // pointspline, colorspline
-    set_op_handler(226, op_spline<1, true>);     // splineb
-    set_op_handler(227, op_spline<3, true>);     // pointsplineb, colorsplineb
-    set_op_handler(228, op_aspline<1, false>);   // faspline
-    set_op_handler(229, op_aspline<3, false>);   // paspline, caspline
-    set_op_handler(230, op_aspline<1, true>);    // fasplineb
-    set_op_handler(231, op_aspline<3, true>);    // pasplineb, casplineb
+    set_op_handler("spline", op_spline<1, false>);
+    set_op_handler("pointspline", op_spline<3, false>);  // also colorspline
+    set_op_handler("splineb", op_spline<1, true>);
+    set_op_handler("pointsplineb", op_spline<3, true>);  // also colorsplineb
+    set_op_handler("faspline", op_aspline<1, false>);
+    set_op_handler("paspline", op_aspline<3, false>);    // also caspline
+    set_op_handler("fasplineb", op_aspline<1, true>);
+    set_op_handler("pasplineb", op_aspline<3, true>);    // also casplineb
 }

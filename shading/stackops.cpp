@@ -59,14 +59,14 @@ void op_pops(ExecFrame *f, ShaderVars *)
 
 void install_stack_ops()
 {
-    set_op_handler(8, op_pushif);
-    set_op_handler(9, op_pushiv);
-    set_op_handler(6, op_push<1>);    // pushf
-    set_op_handler(7, op_pop<1>);     // popf
-    set_op_handler(4, op_push<3>);    // pushv, pushc
-    set_op_handler(5, op_pop<3>);     // popv, popc
-    set_op_handler(12, op_push<16>);  // pushm
-    set_op_handler(13, op_pop<16>);   // popm
-    set_op_handler(10, op_pushs);
-    set_op_handler(11, op_pops);
+    set_op_handler("pushif", op_pushif);
+    set_op_handler("pushiv", op_pushiv);
+    set_op_handler("pushf", op_push<1>);
+    set_op_handler("popf", op_pop<1>);
+    set_op_handler("pushv", op_push<3>);  // also pushc
+    set_op_handler("popv", op_pop<3>);    // also popc
+    set_op_handler("pushm", op_push<16>);
+    set_op_handler("popm", op_pop<16>);
+    set_op_handler("pushs", op_pushs);
+    set_op_handler("pops", op_pops);
 }

@@ -108,11 +108,11 @@ void op_printf(ExecFrame *, ShaderVars *sv)
 
 void install_string_ops()
 {
-    set_op_handler(276, op_shadername);
-    set_op_handler(41, op_seq);
-    set_op_handler(42, op_sne);
-    set_op_handler(258, op_match);
-    set_op_handler(257, op_concat);
-    set_op_handler(256, op_format);
-    set_op_handler(255, op_printf);
+    set_op_handler("shadername", op_shadername);
+    set_op_handler("seq", op_seq);
+    set_op_handler("sne", op_sne);
+    set_op_handler("match", op_match);
+    set_op_handler("concat", op_concat);
+    set_op_handler("format", op_format);
+    set_op_handler("printf", op_printf);
 }

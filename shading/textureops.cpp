@@ -275,11 +275,11 @@ int sl_textureinfo(const char *texturename, const char *paramname, int type, voi
 
 void install_texture_ops()
 {
-    set_op_handler(232, op_texture<1>);
-    set_op_handler(233, op_texture<3>);
-    set_op_handler(234, op_point_lookup<ENVIRONMENT, 1>);
-    set_op_handler(235, op_point_lookup<ENVIRONMENT, 3>);
-    set_op_handler(236, op_point_lookup<SHADOW, 1>);
-    set_op_handler(237, op_bump);
-    set_op_handler(273, op_textureinfo);
+    set_op_handler("ftexture", op_texture<1>);
+    set_op_handler("ctexture", op_texture<3>);
+    set_op_handler("fenvironment", op_point_lookup<ENVIRONMENT, 1>);
+    set_op_handler("cenvironment", op_point_lookup<ENVIRONMENT, 3>);
+    set_op_handler("shadow", op_point_lookup<SHADOW, 1>);
+    set_op_handler("bump", op_bump);
+    set_op_handler("textureinfoM", op_textureinfo);
 }

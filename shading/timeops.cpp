@@ -22,6 +22,6 @@ void op_Dtimev(ExecFrame *, ShaderVars *)
 
 void install_time_ops()
 {
-    set_op_handler(199, op_Dtimef);
-    set_op_handler(200, op_Dtimev);
+    set_op_handler("Dtimef", op_Dtimef);
+    set_op_handler("Dtimev", op_Dtimev);
 }

@@ -321,11 +321,11 @@ void op_areashadow(ExecFrame *, ShaderVars *sv)
 
 void install_trace_ops()
 {
-    set_op_handler(238, op_trace);
-    set_op_handler(239, op_visibility);
-    set_op_handler(241, op_rayhittest);
-    set_op_handler(242, op_fulltrace);
-    set_op_handler(243, op_raylevel);
-    set_op_handler(244, op_isshadowray);
-    set_op_handler(240, op_areashadow);
+    set_op_handler("trace", op_trace);
+    set_op_handler("visibility", op_visibility);
+    set_op_handler("rayhittest", op_rayhittest);
+    set_op_handler("fulltrace", op_fulltrace);
+    set_op_handler("raylevel", op_raylevel);
+    set_op_handler("isshadowray", op_isshadowray);
+    set_op_handler("areashadow", op_areashadow);
 }

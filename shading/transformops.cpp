@@ -183,21 +183,21 @@ const Transformation *object_transformation(const Intersection *sv)
 
 void install_transform_ops()
 {
-    set_op_handler(153, op_transform_code<POINT>);
-    set_op_handler(154, op_transform_code<VECTOR>);
-    set_op_handler(155, op_transform_code<NORMAL>);
-    set_op_handler(156, op_transform_named<POINT, 1, false>);
-    set_op_handler(157, op_transform_named<VECTOR, 1, false>);
-    set_op_handler(158, op_transform_named<NORMAL, 1, false>);
-    set_op_handler(160, op_transform_named<POINT, 2, false>);
-    set_op_handler(161, op_transform_named<VECTOR, 2, false>);
-    set_op_handler(162, op_transform_named<NORMAL, 2, false>);
-    set_op_handler(164, op_transform_named<POINT, 0, true>);
-    set_op_handler(165, op_transform_named<VECTOR, 0, true>);
-    set_op_handler(166, op_transform_named<NORMAL, 0, true>);
-    set_op_handler(167, op_transform_named<POINT, 1, true>);
-    set_op_handler(168, op_transform_named<VECTOR, 1, true>);
-    set_op_handler(169, op_transform_named<NORMAL, 1, true>);
-    set_op_handler(159, op_mtransform<1>);
-    set_op_handler(163, op_mtransform<2>);
+    set_op_handler("ptransform", op_transform_code<POINT>);                // also transform
+    set_op_handler("vtransform", op_transform_code<VECTOR>);
+    set_op_handler("ntransform", op_transform_code<NORMAL>);
+    set_op_handler("ptransforms", op_transform_named<POINT, 1, false>);    // also transforms
+    set_op_handler("vtransforms", op_transform_named<VECTOR, 1, false>);
+    set_op_handler("ntransforms", op_transform_named<NORMAL, 1, false>);
+    set_op_handler("ptransformss", op_transform_named<POINT, 2, false>);   // also transform2s, ptransform2s, transformss
+    set_op_handler("vtransformss", op_transform_named<VECTOR, 2, false>);  // also vtransform2s
+    set_op_handler("ntransformss", op_transform_named<NORMAL, 2, false>);  // also ntransform2s
+    set_op_handler("ptransformm", op_transform_named<POINT, 0, true>);     // also transformm
+    set_op_handler("vtransformm", op_transform_named<VECTOR, 0, true>);
+    set_op_handler("ntransformm", op_transform_named<NORMAL, 0, true>);
+    set_op_handler("ptransformms", op_transform_named<POINT, 1, true>);    // also transformms
+    set_op_handler("vtransformms", op_transform_named<VECTOR, 1, true>);
+    set_op_handler("ntransformms", op_transform_named<NORMAL, 1, true>);
+    set_op_handler("mtransforms", op_mtransform<1>);
+    set_op_handler("mtransformss", op_mtransform<2>);
 }

@@ -93,16 +93,16 @@ void op_ftom(ExecFrame *, ShaderVars *)
 
 void install_var_ops()
 {
-    set_op_handler(16, op_apush<1>);    // apushf
-    set_op_handler(17, op_apop<1>);     // apopf
-    set_op_handler(14, op_apush<3>);    // apushc, apushv
-    set_op_handler(15, op_apop<3>);     // apopc, apopv
-    set_op_handler(20, op_apush<16>);   // apushm
-    set_op_handler(21, op_apop<16>);    // apopm
-    set_op_handler(18, op_apushs);
-    set_op_handler(19, op_apops);
-    set_op_handler(120, op_cset);       // cset, vset
-    set_op_handler(121, op_mset);
-    set_op_handler(101, op_ftoc);       // ftoc, ftop, ftov
-    set_op_handler(102, op_ftom);
+    set_op_handler("apushf", op_apush<1>);
+    set_op_handler("apopf", op_apop<1>);
+    set_op_handler("apushv", op_apush<3>);  // also apushc
+    set_op_handler("apopv", op_apop<3>);    // also apopc
+    set_op_handler("apushm", op_apush<16>);
+    set_op_handler("apopm", op_apop<16>);
+    set_op_handler("apushs", op_apushs);
+    set_op_handler("apops", op_apops);
+    set_op_handler("vset", op_cset);        // also cset
+    set_op_handler("mset", op_mset);
+    set_op_handler("ftov", op_ftoc);        // also ftoc, ftop
+    set_op_handler("ftom", op_ftom);
 }

@@ -7,6 +7,7 @@
 #include "platform/arch.h"
 #include "platform/dynlib.h"
 #include "ri/searchpath.h"
+#include "shading/shaderfile_words.h"
 #include "tools/murnargs_readers.h"
 
 namespace {
@@ -53,9 +54,12 @@ const char *murnargs_detail_name(int code) { return word_of(DETAIL_WORDS, code);
 
 int murnargs_kind_of_word(const std::string &word)
 {
-    for (int code = MA_SURFACE; code <= MA_IMAGER; ++code)
-        if (word == TYPE_WORDS[code]) return code;
-    return MA_UNKNOWN;
+    // By SHADER_TYPES code.
+    static const int kinds[] = {MA_SURFACE,      MA_LIGHT,          MA_VOLUME,
+                                MA_DISPLACEMENT, MA_TRANSFORMATION, MA_IMAGER};
+    static_assert(sizeof kinds / sizeof kinds[0] == shaderfile::KIND_COUNT, "a code per kind");
+    int kind = shaderfile::kind_of_word(word.c_str());
+    return kind < 0 ? MA_UNKNOWN : kinds[kind];
 }
 
 void murnargs_set_path(const char *path)

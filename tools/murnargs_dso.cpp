@@ -5,6 +5,7 @@
 #include "platform/dynlib.h"
 #include "ri/declarations.h"
 #include "shading/native_shader.h"
+#include "shading/shaderfile_words.h"
 #include "tools/murnargs_readers.h"
 
 namespace {
@@ -13,20 +14,6 @@ template <class T>
 T *export_of(velk::DynLib *lib, const char *name)
 {
     return static_cast<T *>(velk::dynlib_symbol(lib, name));
-}
-
-int type_code(int param_type)
-{
-    switch (param_type) {
-    case PtFLOAT: return MA_FLOAT;
-    case PtPOINT: return MA_POINT;
-    case PtCOLOR: return MA_COLOR;
-    case PtSTRING: return MA_STRING;
-    case PtVECTOR: return MA_VECTOR;
-    case PtNORMAL: return MA_NORMAL;
-    case PtMATRIX: return MA_MATRIX;
-    default: return MA_UNKNOWN;
-    }
 }
 
 int detail_code(int detail)
@@ -40,7 +27,7 @@ MurnargsParam param_of(const PARAM_INFO &info)
 {
     MurnargsParam p;
     p.name = info.name;
-    p.type = type_code(info.type);
+    p.type = murnargs_type_code(info.type);
     p.detail = detail_code(info.detail);
     p.storage = info.isoutput ? MA_OUTPUTPARAMETER : MA_PARAMETER;
     if (info.space) {
@@ -72,14 +59,28 @@ MurnargsParam param_of(const PARAM_INFO &info)
 
 } // namespace
 
+int murnargs_type_code(int param_type)
+{
+    switch (param_type) {
+    case PtFLOAT: return MA_FLOAT;
+    case PtPOINT: return MA_POINT;
+    case PtCOLOR: return MA_COLOR;
+    case PtSTRING: return MA_STRING;
+    case PtVECTOR: return MA_VECTOR;
+    case PtNORMAL: return MA_NORMAL;
+    case PtMATRIX: return MA_MATRIX;
+    default: return MA_UNKNOWN;
+    }
+}
+
 bool murnargs_read_dso(const char *path, velk::DynLib *lib, MurnargsShader &shader)
 {
-    const char **name = export_of<const char *>(lib, "shadername");
+    const char **name = export_of<const char *>(lib, shaderfile::EXPORT_NAME);
     shader.name = name && *name ? *name : path;
-    const char **kind = export_of<const char *>(lib, "shadertype");
+    const char **kind = export_of<const char *>(lib, shaderfile::EXPORT_KIND);
     shader.kind = kind && *kind ? murnargs_kind_of_word(*kind) : MA_UNKNOWN;
     if (shader.kind == MA_UNKNOWN) return false;
-    int *size = export_of<int>(lib, "paraminfosize");
+    int *size = export_of<int>(lib, shaderfile::EXPORT_PARAM_INFO_SIZE);
     if (!size || *size != VELK_PARAM_INFO_SIZE) {
         std::fprintf(stderr,
                      "murnargs error: Compiled shader %s reports a different size of the\n\tPARAM_INFO structure.  "
@@ -87,7 +88,7 @@ bool murnargs_read_dso(const char *path, velk::DynLib *lib, MurnargsShader &shad
                      path);
         return false;
     }
-    const PARAM_INFO *info = export_of<const PARAM_INFO>(lib, "param_info");
+    const PARAM_INFO *info = export_of<const PARAM_INFO>(lib, shaderfile::EXPORT_PARAM_INFO);
     for (; info && info->name; ++info) shader.params.push_back(param_of(*info));
     return true;
 }

@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "shading/opnames.h"
 #include "shading/shaderfile.h"
+#include "shading/shaderfile_words.h"
 #include "tools/murnargs_readers.h"
 
 namespace {
@@ -59,24 +61,29 @@ const BinaryFunction BINARY[] = {
     {"atan2", [](float a, float b) { return std::atan2(a, b); }},
     {"mod", [](float a, float b) { return a - b * std::floor(a / b); }},
     {"fmin", [](float a, float b) { return std::fmin(a, b); }}, {"vmin", [](float a, float b) { return std::fmin(a, b); }},
-    {"cmin", [](float a, float b) { return std::fmin(a, b); }}, {"min", [](float a, float b) { return std::fmin(a, b); }},
     {"fmax", [](float a, float b) { return std::fmax(a, b); }}, {"vmax", [](float a, float b) { return std::fmax(a, b); }},
-    {"cmax", [](float a, float b) { return std::fmax(a, b); }}, {"max", [](float a, float b) { return std::fmax(a, b); }},
 };
 
-// Arithmetic names carry the operand kinds after the operation ("addvf"):
-// the part that names the operation.
-const BinaryFunction *binary_function(const std::string &op)
+// True when op is the operation of a name (any name sharing its opcode).
+bool is_op(const shading::OpName *op, const char *name)
 {
+    const shading::OpName *named = shading::find_op_name(name);
+    return named && named->opcode == op->opcode;
+}
+
+// Arithmetic names carry the operand kinds after the operation ("addvf"):
+// the part that names the operation. Only the stack forms of numbers and
+// triples (no operands, no matrices).
+const BinaryFunction *binary_function(const shading::OpName *op)
+{
+    std::string name = op->name;
     for (const BinaryFunction &b : BINARY) {
         std::string n = b.name;
-        if (op == n) return &b;
+        if (is_op(op, b.name)) return &b;
         bool arithmetic = n == "add" || n == "sub" || n == "mul" || n == "div";
-        if (!arithmetic || op.size() != n.size() + 2 || op.compare(0, n.size(), n) != 0) continue;
-        // Kinds of numbers and triples only: no matrices.
-        bool plain = true;
-        for (size_t i = n.size(); i < op.size(); i++) plain = plain && std::string("fvcFVC").find(op[i]) != std::string::npos;
-        if (plain) return &b;
+        if (!arithmetic || op->operands != 0 || name.size() != n.size() + 2 || name.compare(0, n.size(), n) != 0)
+            continue;
+        if (name.find_first_not_of("fvc", n.size()) == std::string::npos) return &b;
     }
     return nullptr;
 }
@@ -86,35 +93,39 @@ public:
     explicit Section(const std::map<std::string, MurnargsParam *> *params) : params_(params) {}
 
     // Works one instruction; false when it is not constant work.
-    bool step(const std::string &op, const std::vector<std::string> &operands)
+    bool step(const std::string &name, const std::vector<std::string> &operands)
     {
-        if (op == "return") return true;
-        if (op == "pushif" || op == "pushiv") {
+        const shading::OpName *op = shading::find_op_name(name.c_str());
+        if (!op) return false;
+        if (is_op(op, "return")) return true;
+        // Numbers follow pushif and pushiv; other ops take their symbol operands.
+        if (is_op(op, "pushif") || is_op(op, "pushiv")) {
             Value v;
             for (const std::string &o : operands) v.push_back(std::strtof(o.c_str(), nullptr));
             if (v.empty()) return false;
             stack_.push_back(v);
             return true;
         }
-        if (op == "pushf" || op == "pushv" || op == "pushc" || op == "pushm") {
+        if (operands.size() != size_t(op->operands)) return false;
+        if (is_op(op, "pushf") || is_op(op, "pushv") || is_op(op, "pushm")) {
             MurnargsParam *p = param(operands);
             if (!p) return false;
             stack_.emplace_back(p->values, p->values + width_of(p->type));
             return true;
         }
-        if (op == "popf" || op == "popv" || op == "popc" || op == "popm") return pop_into(param(operands));
-        if (op == "ftov" || op == "ftoc" || op == "ftop") {
+        if (is_op(op, "popf") || is_op(op, "popv") || is_op(op, "popm")) return pop_into(param(operands));
+        if (is_op(op, "ftov")) {
             if (stack_.empty() || stack_.back().size() != 1) return false;
             stack_.back().assign(3, stack_.back()[0]);
             return true;
         }
-        if (op == "negf" || op == "negv" || op == "negc") {
+        if (is_op(op, "negf") || is_op(op, "negv")) {
             if (stack_.empty()) return false;
             for (float &x : stack_.back()) x = -x;
             return true;
         }
         for (const UnaryFunction &u : UNARY) {
-            if (op != u.name) continue;
+            if (!is_op(op, u.name)) continue;
             if (stack_.empty() || stack_.back().size() != 1) return false;
             stack_.back()[0] = u.f(stack_.back()[0]);
             return true;
@@ -208,15 +219,15 @@ void murnargs_evaluate_init(const char *path, MurnargsShader &shader)
         line.clear();
         while (in.peek() != -1 && in.peek() != '\n') line += static_cast<char>(in.get_char());
         // The rest of an enciphered shader is read deciphered.
-        if (line == "encrypted") in.start_deciphering();
+        if (line == shaderfile::ENCRYPTED_WORD) in.start_deciphering();
         in.get_char();
         std::istringstream words(line);
         std::string op;
         if (!(words >> op)) continue;
         if (line[0] != '\t') {
             finish();
-            if (op == "code") break;
-            if (op == "initcode") {
+            if (op == shaderfile::CODE_WORD) break;
+            if (op == shaderfile::INITCODE_WORD) {
                 in_section = true;
                 constant = true;
                 std::string number;

@@ -19,6 +19,8 @@ void murnargs_set_error(const std::string &what);
 
 // The kind code of a kind word ("surface" ... "imager"), MA_UNKNOWN for another.
 int murnargs_kind_of_word(const std::string &word);
+// The type code of a SHADER_PARAMTYPES value, MA_UNKNOWN for one no parameter has.
+int murnargs_type_code(int param_type);
 
 // Reads a compiled text shader (deciphering an enciphered one). False when
 // it cannot be opened or is refused (a newer version is reported).

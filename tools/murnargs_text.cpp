@@ -6,25 +6,10 @@
 
 #include "shading/loader.h"
 #include "shading/shaderfile.h"
+#include "shading/shaderfile_words.h"
 #include "tools/murnargs_readers.h"
 
 namespace {
-
-struct TypeWord {
-    const char *word;
-    int code;
-};
-
-const TypeWord PARAM_TYPES[] = {{"float", MA_FLOAT},   {"point", MA_POINT},   {"vector", MA_VECTOR},
-                                {"normal", MA_NORMAL}, {"color", MA_COLOR},   {"matrix", MA_MATRIX},
-                                {"string", MA_STRING}};
-
-int param_type(const std::string &word)
-{
-    for (const TypeWord &t : PARAM_TYPES)
-        if (word == t.word) return t.code;
-    return MA_UNKNOWN;
-}
 
 class TextReader {
 public:
@@ -73,7 +58,7 @@ void TextReader::skip_values()
     if (k != TOK_END) rd_.push_back(k, t);
 }
 
-// After "VELK": major.minor, .patch and a suffix written against them.
+// After the version tag: major.minor, .patch and a suffix written against them.
 bool TextReader::version_accepted()
 {
     std::string a, b;
@@ -110,15 +95,15 @@ bool TextReader::read_header(MurnargsShader &shader)
 {
     std::string t;
     int k = next(t);
-    if (k == TOK_IDENT && t == "version") {
+    if (k == TOK_IDENT && t == shaderfile::VERSION_WORD) {
         std::string tag;
         next(tag);
-        if (tag != "VELK") std::fprintf(stderr, "Unrecognized compiled shader version \"%s\"\n", tag.c_str());
+        if (tag != shaderfile::VERSION_TAG) std::fprintf(stderr, "Unrecognized compiled shader version \"%s\"\n", tag.c_str());
         else if (!version_accepted()) return false;
         k = next(t);
     }
     // The rest of an enciphered shader is read deciphered.
-    if (k == TOK_IDENT && t == "encrypted") {
+    if (k == TOK_IDENT && t == shaderfile::ENCRYPTED_WORD) {
         rd_.start_deciphering();
         k = next(t);
     }
@@ -187,23 +172,24 @@ bool TextReader::read(MurnargsShader &shader)
     if (!read_header(shader)) return false;
     std::string t;
     int k;
-    while ((k = next(t)) == TOK_IDENT && (t == "param" || t == "oparam" || t == "local")) {
+    while ((k = next(t)) == TOK_IDENT &&
+           (t == shaderfile::PARAM_WORD || t == shaderfile::OUTPUT_PARAM_WORD || t == shaderfile::LOCAL_WORD)) {
         // Locals (string constants of the defaults among them) may stand
         // between parameters: one line each, none of the interface.
-        if (t == "local") {
+        if (t == shaderfile::LOCAL_WORD) {
             rd_.read_line();
             continue;
         }
         MurnargsParam p;
-        p.storage = t == "oparam" ? MA_OUTPUTPARAMETER : MA_PARAMETER;
+        p.storage = t == shaderfile::OUTPUT_PARAM_WORD ? MA_OUTPUTPARAMETER : MA_PARAMETER;
         p.detail = MA_UNIFORM;
         k = next(t);
-        if (t == "varying" || t == "uniform") {
-            p.detail = t == "varying" ? MA_VARYING : MA_UNIFORM;
+        if (t == shaderfile::VARYING_WORD || t == shaderfile::UNIFORM_WORD) {
+            p.detail = t == shaderfile::VARYING_WORD ? MA_VARYING : MA_UNIFORM;
             k = next(t);
         }
         if (k == TOK_END) return fail("the file ends inside a parameter declaration");
-        p.type = param_type(t);
+        p.type = murnargs_type_code(shaderfile::type_of_word(t.c_str()));
         if (p.type == MA_UNKNOWN) return fail("unknown parameter type \"" + t + "\"");
         if (next(p.name) != TOK_IDENT) return fail("a parameter has no name");
         k = next(t);
@@ -225,7 +211,7 @@ bool TextReader::read(MurnargsShader &shader)
     // The declarations end at the first code section; anything else means the
     // file is cut short or damaged.
     if (k == TOK_END) return fail("the file ends before its code");
-    if (k != TOK_IDENT || (t != "code" && t != "initcode"))
+    if (k != TOK_IDENT || (t != shaderfile::CODE_WORD && t != shaderfile::INITCODE_WORD))
         return fail("unexpected \"" + t + "\" among the parameter declarations");
     return true;
 }

@@ -3,7 +3,7 @@
 // what it can.
 #include <gtest/gtest.h>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 using e2e::Image;
 

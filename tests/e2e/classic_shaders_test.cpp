@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 #include "tests/support/run_program.h"
 #include "tests/support/x11_peer.h"
 #include "tests/support/xvfb.h"

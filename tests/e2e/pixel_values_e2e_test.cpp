@@ -2,7 +2,7 @@
 // coverage stays within [0, 1] whatever the filter and the dither.
 #include <gtest/gtest.h>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 namespace {
 

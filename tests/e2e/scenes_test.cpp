@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 namespace {
 

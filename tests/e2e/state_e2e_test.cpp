@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 using e2e::Image;
 using e2e::unit_disk;

@@ -2,7 +2,7 @@
 // shows the room, and a ray into empty space reports no hit.
 #include <gtest/gtest.h>
 
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 namespace {
 

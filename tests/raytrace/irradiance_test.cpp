@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "raytrace/irradiance.h"
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 #include "tests/support/run_program.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "ri/ri.h"
 #include "ri/shader.h"
 #include "shading/shadingpoint.h"
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "raytrace/raytracer.h"
 #include "ri/ri.h"
 #include "shading/shadingpoint.h"
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 #include "tests/raytrace/world_fixture.h"
 
 namespace {

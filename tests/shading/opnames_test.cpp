@@ -64,3 +64,21 @@ TEST(OpNames, LookupByNameAndFirstNameOfAnOpcode)
     EXPECT_EQ(find_op_name(nullptr), nullptr);
     EXPECT_EQ(find_op_name("PUSHIF"), nullptr);
 }
+
+TEST(OpNames, LabelOperandsAreTheJumpsAndTheLightBlocks)
+{
+    // The loader makes these operands code offsets; the interpreter continues there.
+    int count = 0;
+    const OpName *ops = op_names(&count);
+    std::set<std::string> label_ops;
+    for (int i = 0; i < count; i++) {
+        if (!ops[i].label)
+            continue;
+        label_ops.insert(ops[i].name);
+        EXPECT_EQ(ops[i].operands, 1) << ops[i].name;
+    }
+    const std::set<std::string> jumps = {"ifz", "ifnz", "jump", "illuminate1", "illuminate3", "solar0",
+                                         "solar2", "illuminance1", "illuminance2", "illuminance3",
+                                         "illuminance4", "ambience0"};
+    EXPECT_EQ(label_ops, jumps);
+}

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "ri/ri.h"
-#include "tests/tools/ribout/scene.h"
+#include "tests/tools/ribwriter/scene.h"
 
 int main(int argc, char **argv)
 {

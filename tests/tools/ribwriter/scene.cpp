@@ -1,4 +1,4 @@
-#include "tests/tools/ribout/scene.h"
+#include "tests/tools/ribwriter/scene.h"
 
 #include "ri/ri.h"
 

@@ -1,4 +1,4 @@
-#include "tests/e2e/render_support.h"
+#include "tests/support/render_support.h"
 
 #include <cstdlib>
 #include <sstream>
