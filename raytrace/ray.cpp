@@ -111,53 +111,7 @@ void IntersectionList::sort()
     while (last->next) last = last->next;
 }
 
-void IntersectionList::free_list()
-{
-    Intersection *i = first;
-    while (i) {
-        Intersection *n = i->next;
-        i->release();
-        i = n;
-    }
-    first = last = nullptr;
-    count = 0;
-}
-
 // ---- Ray -----------------------------------------------------------------
-
-Ray::Ray(const Point &o, const Point &d, float tm, int lv, float w, int ex)
-    : origin(o), dir(normalize(d)), time(tm), level(lv), weight(w), extra(ex), primary(lv == 0)
-{
-}
-
-Ray::Ray(const Ray &o)
-{
-    *this = o;
-}
-
-Ray &Ray::operator=(const Ray &o)
-{
-    origin = o.origin;
-    dir = o.dir;
-    time = o.time;
-    level = o.level;
-    indirect_level = o.indirect_level;
-    weight = o.weight;
-    tmin = o.tmin;
-    tmax = o.tmax;
-    sample_value = o.sample_value;
-    scale = o.scale;
-    extra = o.extra;
-    primary = o.primary;
-    flags = o.flags;
-    color = o.color;
-    opacity = o.opacity;
-    alpha = o.alpha;
-    depth = o.depth;
-    hit_object = o.hit_object;
-    has_hint = 0;
-    return *this;
-}
 
 void Ray::set_likely_hit(const Color &ci, const Color &oi)
 {

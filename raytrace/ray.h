@@ -29,7 +29,16 @@ struct IntersectionList {
     // Orders the records by ascending distance (stable).
     void sort();
     // Releases every record to the pool and empties the list.
-    void free_list();
+    void free_list()
+    {
+        for (Intersection *i = first; i;) {
+            Intersection *n = i->next;
+            i->release();
+            i = n;
+        }
+        first = last = nullptr;
+        count = 0;
+    }
     int size() const { return count; }
     Intersection *head() const { return first; }
 };
@@ -38,9 +47,12 @@ class Ray {
 public:
     Ray() = default;
     // dir is normalised; level 0 makes a primary ray.
-    Ray(const Point &origin, const Point &dir, float time, int level, float weight, int extra);
+    Ray(const Point &o, const Point &d, float tm, int lv, float w, int ex)
+        : origin(o), dir(normalize(d)), time(tm), level(lv), weight(w), extra(ex), primary(lv == 0)
+    {
+    }
     // A copy drops the shading-reuse hint.
-    Ray(const Ray &o);
+    Ray(const Ray &o) { *this = o; }
     Ray &operator=(const Ray &o);
 
     void set_range(float lo, float hi) { tmin = lo, tmax = hi; }
@@ -101,6 +113,30 @@ public:
     int has_hint = 0;
     Color reuse_ci, reuse_oi;
 };
+
+inline Ray &Ray::operator=(const Ray &o)
+{
+    origin = o.origin;
+    dir = o.dir;
+    time = o.time;
+    level = o.level;
+    indirect_level = o.indirect_level;
+    weight = o.weight;
+    tmin = o.tmin;
+    tmax = o.tmax;
+    sample_value = o.sample_value;
+    scale = o.scale;
+    extra = o.extra;
+    primary = o.primary;
+    flags = o.flags;
+    color = o.color;
+    opacity = o.opacity;
+    alpha = o.alpha;
+    depth = o.depth;
+    hit_object = o.hit_object;
+    has_hint = 0;
+    return *this;
+}
 
 enum { RAY_SHADOW = 1 };
 // Levels counted in the statistics.

@@ -15,6 +15,7 @@
 #include "ri/rierror.h"
 #include "ri/shader.h"
 #include "ri/transformation.h"
+#include "shading/bindshader.h"
 #include "shading/interp.h"
 #include "shading/lightsource.h"
 #include "shading/noise.h"
@@ -38,6 +39,8 @@ RayTracer::RayTracer()
     // files made only by one that reads them.
     build_trim_loops = make_trim_loops;
     install_texture_making(&texture_file_making);
+    // Shading finds the scene through the current renderer.
+    scene_of_current_renderer = []() -> SceneAccess * { return RayTracer::current(); };
 }
 
 RayTracer *RayTracer::current()
@@ -47,6 +50,16 @@ RayTracer *RayTracer::current()
         seen_tracer = dynamic_cast<RayTracer *>(current_renderer);
     }
     return seen_tracer;
+}
+
+RtPointer RayTracer::shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[])
+{
+    return bind_shader(this, name, use, n, tokens, values);
+}
+
+void RayTracer::illuminate(RtLightHandle light, int on)
+{
+    illuminate_light(this, light, on);
 }
 
 GPrimitive **scene_object_list()

@@ -13,6 +13,8 @@
 #include "raytrace/photon.h"
 #include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
+#include "shading/scene_access.h"
+#include "shading/specpath.h"
 
 class GPrimitive;
 class GHierBound;
@@ -28,7 +30,7 @@ const int OBJECT_STACK_DEPTH = 128;
 // Kinds of a pending moving primitive.
 enum { MOTION_BICUBIC = 11, MOTION_PATCH_MESH = 111, MOTION_NURB = 12 };
 
-class RayTracer : public Renderer {
+class RayTracer : public Renderer, public SceneAccess {
 public:
     RayTracer();
     ~RayTracer() override;
@@ -117,9 +119,22 @@ public:
     // Emits the photons of every light that asks for them into photon_map.
     void shoot_photons();
     // Whether photons were stored this frame (shading then asks for them).
-    bool caustics_on() const { return !photon_map.empty(); }
+    bool caustics_on() const override { return !photon_map.empty(); }
     // The photon density around P (normal N, or null) into result.
-    void caustic_irradiance(const Point &P, const Point *N, Color &result);
+    void caustic_irradiance(const Point &P, const Point *N, Color &result) override;
+    // ---- the scene as shading asks for it (scene_queries.cpp) ----
+    bool trace(Ray &ray) override;
+    IntersectionList find_hit(Ray &ray, GPrimitive *likely) override;
+    IntersectionList closest_hit(Ray &ray) override;
+    bool occlusion(Ray &ray, GPrimitive *first) override;
+    void set_shadow_origin(const Intersection *hit) override;
+    void count_shading(bool reused) override;
+    bool radiosity_light(Intersection *hit, Color &C) override;
+    bool radiosity_running() override;
+    void surface_point(GSurface *s, float u, float v, Point &P, Point &N) override;
+    void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg) override;
+    void current_pixel_sample(int &index, int &count) override;
+
     // Answers ray queries on the standard input and output until 'q' or the
     // end of the input (in place of the pixel loop).
     void ray_server();
@@ -191,11 +206,6 @@ private:
 
 // The built-in light shaders "bouncer" and "indirect".
 void register_builtin_lights();
-// Light reaching P along axis through specular paths found for obj: paths
-// are searched and recorded while radiosity runs, and replayed afterwards.
-Color specular_path_light(const Point &P, const Point &axis, GPrimitive *obj);
-// Forgets the recorded specular paths (their patches go with the frame).
-void clear_specular_paths();
 
 // Statistics of later modules printed at the end of a frame.
 void print_radiosity_stats(FILE *out);

@@ -2,9 +2,9 @@
 // geometry, sampled at random per light evaluation.
 #include "raytrace/gprim.h"
 #include "raytrace/random.h"
-#include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
 #include "shading/lightsource.h"
+#include "shading/scene_access.h"
 
 void add_area_light_geometry(GState *attrs, GSurface *surface)
 {
@@ -21,9 +21,9 @@ bool light_set_has_area_light(const GState *attrs)
 
 void current_pixel_sample(int &index, int &count)
 {
-    RayTracer *rt = RayTracer::current();
-    index = rt ? rt->sampler.current_sample : 0;
-    count = rt ? rt->sampler.samples_per_pixel : 1;
+    index = 0;
+    count = 1;
+    if (SceneAccess *scene = current_scene()) scene->current_pixel_sample(index, count);
 }
 
 int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const Point &look, float *weight)

@@ -201,16 +201,3 @@ void illuminate_light(Renderer *r, RtLightHandle handle, int on)
     if (on) light_mask_set(r->attributes->light_set, light->id);
     else light_mask_clear(r->attributes->light_set, light->id);
 }
-
-// The ray tracer's shader and illuminate operations.
-#include "raytrace/raytracer.h"
-
-RtPointer RayTracer::shader(RtToken name, int use, RtInt n, RtToken tokens[], RtPointer values[])
-{
-    return bind_shader(this, name, use, n, tokens, values);
-}
-
-void RayTracer::illuminate(RtLightHandle light, int on)
-{
-    illuminate_light(this, light, on);
-}

@@ -4,12 +4,12 @@
 // without derivatives answer the placeholders too.
 #include <cmath>
 
-#include "raytrace/gprim.h"
 #include "ri/gstate.h"
 #include "ri/transformation.h"
 #include "shading/opmodules.h"
 #include "shading/opstack.h"
 #include "shading/shadingpoint.h"
+#include "shading/spaces.h"
 
 using opstack::replace;
 using opstack::triple;
@@ -91,8 +91,8 @@ void op_area(ExecFrame *, ShaderVars *sv)
 // True when the hit object's transformation is left-handed.
 bool object_left_handed(const ShaderVars *sv)
 {
-    const GSurface *g = dynamic_cast<const GSurface *>(sv->obj);
-    return g && g->xform.is_set() && (g->xform->flags & TF_LEFTHANDED);
+    const Transformation *t = object_transformation(sv);
+    return t && (t->flags & TF_LEFTHANDED);
 }
 
 // calculatenormal (P): dPdu x dPdv, or the reverse when the attribute

@@ -4,13 +4,11 @@
 #include <cstring>
 
 #include "raytrace/gprim.h"
-#include "raytrace/hierarchy.h"
-#include "raytrace/radiosity.h"
 #include "raytrace/ray.h"
-#include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "ri/tokens.h"
 #include "shading/lightsource.h"
+#include "shading/scene_access.h"
 
 namespace {
 
@@ -71,17 +69,13 @@ void ambient(Color &C, ShaderVars *sv)
 {
     C = Color(0, 0, 0);
     if (!can_light(sv)) return;
-    if (radiosity_results_ready() && sv->obj && is_surface_type(sv->obj->type) &&
-        static_cast<GSurface *>(sv->obj)->rad_patches) {
-        find_patch(C, sv);
-        return;
-    }
-    RayTracer *rt = RayTracer::current();
-    if (rt && rt->caustics_on()) {
+    SceneAccess *scene = current_scene();
+    if (scene && scene->radiosity_light(sv, C)) return;
+    if (scene && scene->caustics_on()) {
         // Photons are kept with the normal of the side they arrived on; the
         // side seen here is the one facing the incident ray.
         Point N = dot(sv->Ns, sv->I) > 0 ? -sv->Ns : sv->Ns;
-        rt->caustic_irradiance(sv->Ps, &N, C);
+        scene->caustic_irradiance(sv->Ps, &N, C);
         return;
     }
     LightSourceListWalker w;
@@ -143,16 +137,11 @@ void specular(const Point &P, const Point &N, const Point &V, float roughness, C
 int transmission(const Point &dir, const Point &to, float time, float sample, Color &result, float distance,
                  GPrimitive *first)
 {
-    RayTracer *rt = RayTracer::current();
-    GPrimitive *root = rt ? (rt->shadow_hierarchy ? static_cast<GPrimitive *>(rt->shadow_hierarchy)
-                                                  : rt->frame_objects)
-                          : nullptr;
-    if (!root) {
+    SceneAccess *scene = current_scene();
+    if (!scene) {
         result = Color(1, 1, 1);
         return 1;
     }
-    RayStats &stats = ray_stats();
-    stats.shadow_rays++;
     Ray ray(to, dir, time, 1, 1, 0);
     ray.flags = RAY_SHADOW;
     ray.set_sample_value(sample);
@@ -163,12 +152,12 @@ int transmission(const Point &dir, const Point &to, float time, float sample, Co
     if (!(bias >= o.minshadowbias)) bias = o.minshadowbias;
     if (bias > o.maxshadowbias) bias = o.maxshadowbias;
     ray.set_range(bias, distance - bias);
-    ray.trace_occlusion(root, first);
-    result = Color(1, 1, 1) - ray.opacity;
-    if (ray.hit_object) {
-        stats.shadow_obscured++;
-        last_blocker = ray.hit_object;
+    if (!scene->occlusion(ray, first)) {
+        result = Color(1, 1, 1);
+        return 1;
     }
+    result = Color(1, 1, 1) - ray.opacity;
+    if (ray.hit_object) last_blocker = ray.hit_object;
     return 1;
 }
 

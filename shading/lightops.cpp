@@ -4,7 +4,6 @@
 // shaders, and the ambient light statement.
 #include <cmath>
 
-#include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "ri/renderer.h"
 #include "shading/illum.h"
@@ -12,6 +11,7 @@
 #include "shading/lightmath.h"
 #include "shading/lightsource.h"
 #include "shading/opmodules.h"
+#include "shading/scene_access.h"
 #include "shading/shadingpoint.h"
 #include "shading/stackpoints.h"
 
@@ -79,9 +79,10 @@ bool illuminate_core(ShaderVars *sv, float distance)
         return true;
     }
     Color filter(1, 1, 1);
-    set_shadow_origin(sv);
+    SceneAccess *scene = current_scene();
+    if (scene) scene->set_shadow_origin(sv);
     transmission(normalize(-sv->L), sv->Ps, sv->time, sv->detail, filter, distance, nullptr);
-    set_shadow_origin(nullptr);
+    if (scene) scene->set_shadow_origin(nullptr);
     sv->shadowfilter = filter;
     return filter.x + filter.y + filter.z >= 0.001f;
 }

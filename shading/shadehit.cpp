@@ -12,6 +12,7 @@
 #include "ri/renderer.h"
 #include "ri/shader.h"
 #include "shading/blockarena.h"
+#include "shading/scene_access.h"
 
 namespace {
 
@@ -273,11 +274,11 @@ float Intersection::shade_hit(Ray &ray)
         shaded = 1;
         Ci = ray.reuse_ci;
         Oi = ray.reuse_oi;
-        ray_stats().shading_reused++;
+        if (SceneAccess *scene = current_scene()) scene->count_shading(true);
     }
     if (!shaded) {
         shaded = 1;
-        ray_stats().shading_calcs++;
+        if (SceneAccess *scene = current_scene()) scene->count_shading(false);
         shade_index = ++running_shade_index;
         vars_used = 0;
         bool color = display_has_color();

@@ -4,18 +4,20 @@
 // wavefront (a pencil with two principal curvatures) is carried through that
 // point to scale its intensity by the focusing of the surface. Useful light
 // and patch pairs are recorded while radiosity runs and replayed in shading.
+#include "shading/specpath.h"
+
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
-#include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "ri/ribfile.h"
 #include "shading/illum.h"
 #include "shading/lightsource.h"
 #include "shading/minimise.h"
+#include "shading/scene_access.h"
 #include "shading/shadehit.h"
 
 namespace {
@@ -36,6 +38,7 @@ std::vector<PathRecord> &paths()
 
 // What one search works on.
 struct SearchContext {
+    SceneAccess *scene = nullptr;
     GSurface *surface = nullptr;
     RadPatch *patch = nullptr;
     Point source, receiver, receiver_N;
@@ -102,7 +105,7 @@ float mirror_objective(const float *uv)
 {
     if (!on_patch(uv[0], uv[1])) return 1;
     Point P, N;
-    rad_surface_point(ctx.surface, uv[0], uv[1], P, N);
+    ctx.scene->surface_point(ctx.surface, uv[0], uv[1], P, N);
     N = facing_normal(N, P);
     Point in = normalize(P - ctx.source), out;
     if (!leaving(in, N, out)) return 2;
@@ -183,11 +186,11 @@ static Point normal_derivative(GSurface *s, float u, float v, bool along_u)
     float lo = std::max(0.0f, x - h), hi = std::min(1.0f, x + h);
     Point P, N0, N1;
     if (along_u) {
-        rad_surface_point(s, lo, v, P, N0);
-        rad_surface_point(s, hi, v, P, N1);
+        ctx.scene->surface_point(s, lo, v, P, N0);
+        ctx.scene->surface_point(s, hi, v, P, N1);
     } else {
-        rad_surface_point(s, u, lo, P, N0);
-        rad_surface_point(s, u, hi, P, N1);
+        ctx.scene->surface_point(s, u, lo, P, N0);
+        ctx.scene->surface_point(s, u, hi, P, N1);
     }
     return hi > lo ? (N1 - N0) / (hi - lo) : Point();
 }
@@ -201,7 +204,7 @@ static Point normal_derivative(GSurface *s, float u, float v, bool along_u)
 static void surface_curvature(GSurface *s, float u, float v, float &k1, float &k2, Point &a1, Point &a2)
 {
     Point P, N, Pu, Pv;
-    rad_surface_point(s, u, v, P, N);
+    ctx.scene->surface_point(s, u, v, P, N);
     for (int attempt = 0; attempt < 4; ++attempt) {
         world_derivs(s, u, v, Pu, Pv);
         const float area = cross(Pu, Pv).length(), scale = Pu.length() * Pv.length();
@@ -280,7 +283,7 @@ struct Found {
 bool residual(const float *uv, Point &r)
 {
     Point P, N, out;
-    rad_surface_point(ctx.surface, uv[0], uv[1], P, N);
+    ctx.scene->surface_point(ctx.surface, uv[0], uv[1], P, N);
     N = facing_normal(N, P);
     if (!leaving(normalize(P - ctx.source), N, out)) return false;
     r = normalize(ctx.receiver - P) - out;
@@ -370,7 +373,7 @@ bool find_reflection_point(PathRecord *rec, Found &f)
     const bool here = d == CONVERGED;
     if (rec) rec->u = uv[0], rec->v = uv[1], rec->solved = true;
     if (!here) return false;
-    rad_surface_point(ctx.surface, uv[0], uv[1], f.P, f.N);
+    ctx.scene->surface_point(ctx.surface, uv[0], uv[1], f.P, f.N);
     if ((f.P - ctx.receiver).length() < 0.01f) return false;
     f.in = f.P - ctx.source;
     f.N = facing_normal(f.N, f.P);
@@ -379,7 +382,7 @@ bool find_reflection_point(PathRecord *rec, Found &f)
     float len = R.length();
     float cosine = dot(R, f.out) / len;
     if (!(cosine >= 0.9925f && cosine <= 1.0075f)) {
-        if (radiosity_running() && render_debug_level >= 2) {
+        if (ctx.scene->radiosity_running() && render_debug_level >= 2) {
             fprintf(stderr, "%s%g %g    %d iters\n", cosine < 0.9925f ? "Not a true reflection " :
                     "Huh?  Not a true reflection ", uv[0], uv[1], f.iterations);
             fprintf(stderr, "\tsourceP = %g %g %g, receiverP = %g %g %g\n", ctx.source.x, ctx.source.y,
@@ -419,7 +422,7 @@ Color path_light(LightSource *light, const Found &f, int k, int samples, Interse
     Point sa1, sa2;
     surface_curvature(ctx.surface, f.u, f.v, s1, s2, sa1, sa2);
     Point Nraw, Praw;
-    rad_surface_point(ctx.surface, f.u, f.v, Praw, Nraw);
+    ctx.scene->surface_point(ctx.surface, f.u, f.v, Praw, Nraw);
     if (dot(Nraw, f.out) < 0) s1 = -s1, s2 = -s2;
     carry(p, f.N, s1, s2, sa1, sa2, f.out);
     float k1 = p.k1 / (1 - p.k1 * dout), k2 = p.k2 / (1 - p.k2 * dout);
@@ -487,8 +490,8 @@ void specular_path_transfer(LightSource *light, std::vector<Target> &targets, in
                 if (!find_reflection_point(targets[i].rec, f)) continue;
                 const RadPatch *p = ctx.patch;
                 Point c0, c1, n;
-                rad_surface_point(ctx.surface, p->umin, p->vmin, c0, n);
-                rad_surface_point(ctx.surface, p->umax, p->vmax, c1, n);
+                ctx.scene->surface_point(ctx.surface, p->umin, p->vmin, c0, n);
+                ctx.scene->surface_point(ctx.surface, p->umax, p->vmax, c1, n);
                 const float tol = SAME_POINT * (c1 - c0).length();
                 bool counted = false;
                 for (const auto &q : seen) counted |= q.first == ctx.surface && (q.second - f.P).length() < tol;
@@ -535,17 +538,17 @@ void clear_specular_paths()
 
 Color specular_path_light(const Point &P, const Point &axis, GPrimitive *)
 {
-    RayTracer *rt = RayTracer::current();
-    if (!rt) return Color();
+    SceneAccess *scene = current_scene();
+    if (!scene) return Color();
+    ctx.scene = scene;
     ctx.receiver = P;
     ctx.receiver_N = axis;
     Color result;
-    if (radiosity_running()) {
+    if (scene->radiosity_running()) {
         struct Walk {
             Color *result;
         } w{&result};
-        for_each_surface(
-            rt->frame_objects,
+        scene->for_each_frame_surface(
             [](GSurface *s, void *arg) {
                 const GState *g = s->attributes();
                 if (!g || !(g->flags & (GS_RAD_SPECULAR | GS_RAD_REFRACTION))) return;
@@ -579,7 +582,7 @@ Color specular_path_light(const Point &P, const Point &axis, GPrimitive *)
                 }
                 *static_cast<Walk *>(arg)->result += sum * path_colour(s);
             },
-            &w, 1);
+            &w);
         return result;
     }
     // The recorded paths, a light at a time, so that a point on a seam is

@@ -5,15 +5,14 @@
 #include <vector>
 
 #include "raytrace/gprim.h"
-#include "raytrace/hierarchy.h"
 #include "raytrace/ray.h"
-#include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "ri/shader.h"
 #include "shading/illum.h"
 #include "shading/interp.h"
 #include "shading/lightsource.h"
 #include "shading/opmodules.h"
+#include "shading/scene_access.h"
 #include "shading/shadingpoint.h"
 #include "shading/stackpoints.h"
 #include "shading/tracing.h"
@@ -36,13 +35,6 @@ float fulltrace_hits = 0;
 Point miss_point, miss_direction;
 
 const float FAR = 1e38f;
-
-GPrimitive *secondary_root()
-{
-    RayTracer *rt = RayTracer::current();
-    if (!rt) return nullptr;
-    return rt->secondary_hierarchy ? static_cast<GPrimitive *>(rt->secondary_hierarchy) : rt->frame_objects;
-}
 
 // A ray from the point: one level deeper, from the options' lower distance
 // limit out.
@@ -145,7 +137,7 @@ Color trace_color(ShaderVars *sv, const Point &P, const Point &R)
 {
     if (!sv->doillum) return Color(0, 0, 0);
     Ray ray = ray_from(sv, P, R);
-    ray.trace();
+    if (SceneAccess *scene = current_scene()) scene->trace(ray);
     if (GPrimitive **slot = cache_slot(ray.level)) *slot = ray.hit_object;
     Color color = ray.color;
     run_volume_shader(sv, ray, R, color);
@@ -174,10 +166,10 @@ Color visibility(ShaderVars *sv, const Point &P0, const Point &P1)
 float ray_hit_test(ShaderVars *sv, const Point &P, const Point &R, Point &Phit, Point &Nhit)
 {
     Phit = Nhit = Point(0, 0, 0);
-    GPrimitive *root = secondary_root();
-    if (!sv->doillum || !root) return FAR;
+    SceneAccess *scene = current_scene();
+    if (!sv->doillum || !scene) return FAR;
     Ray ray = ray_from(sv, P, R);
-    IntersectionList hits = ray.closest_hit(root);
+    IntersectionList hits = scene->closest_hit(ray);
     float distance = FAR;
     if (Intersection *h = hits.head()) {
         h->Ps = ray.origin + ray.dir * h->linet;
@@ -201,16 +193,15 @@ FullTrace full_trace(ShaderVars *sv, const Point &P, const Point &R)
     t.hit_count = 0;
     if (!sv->doillum) return t;
     int level = sv->level + 1;
-    GPrimitive *root = secondary_root();
+    SceneAccess *scene = current_scene();
     int max_level = current_renderer ? current_renderer->options.max_raylevel : 4;
     Intersection *hit = nullptr;
     IntersectionList hits;
     Ray ray = ray_from(sv, P, R);
     if (max_level >= level) {
         GPrimitive **slot = cache_slot(level);
-        if (root) hits = ray.find_hit(root, slot ? *slot : nullptr);
+        if (scene) hits = scene->find_hit(ray, slot ? *slot : nullptr);
         if (slot) *slot = ray.hit_object;
-        count_ray(level);
         miss_point = P;
         miss_direction = R;
         hit = hits.head();

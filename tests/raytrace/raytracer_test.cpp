@@ -8,6 +8,7 @@
 #include "ri/ribfile.h"
 #include "ri/shader.h"
 #include "ri/tokens.h"
+#include "tests/ri/recording_renderer.h"
 
 TEST(RayTracerStart, BuiltInLightsAreRegisteredOnce)
 {
@@ -36,6 +37,20 @@ TEST(RayTracerStart, BuiltInLightsAreRegisteredOnce)
     for (Shader *s = first_shader(); s; s = s->next) after++;
     EXPECT_EQ(after, before);
     RiEnd();
+}
+
+TEST(RayTracerStart, ShadingFindsTheSceneOfTheCurrentRenderer)
+{
+    RiBegin(nullptr);
+    RtContextHandle tracer = RiGetContext();
+    EXPECT_EQ(current_scene(), static_cast<SceneAccess *>(RayTracer::current()));
+    velktest::RecordingRenderer other;
+    current_renderer = &other;
+    EXPECT_EQ(current_scene(), nullptr);
+    RiContext(tracer);
+    EXPECT_NE(current_scene(), nullptr);
+    RiEnd();
+    EXPECT_EQ(current_scene(), nullptr);
 }
 
 TEST(RayTracerWorld, DefaultSurfaceWhenNoneIsSet)
