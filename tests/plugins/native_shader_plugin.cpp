@@ -1,17 +1,11 @@
 // A native shader library for the loader tests: a surface that sets Ci to
-// Kd times its tint. Built twice: once right, once reporting a wrong size of
-// the shading point (NATIVE_WRONG_SVSIZE).
+// Kd times its tint. The shader and its svsize come from native_red.cpp, or
+// from native_badsize.cpp for a library reporting a wrong shading-point size.
 #include "shading/native_shader.h"
-#include "shading/shadingpoint.h"
 
 extern "C" {
 
 const char *version = "VELK2.5.0g";
-#ifdef NATIVE_WRONG_SVSIZE
-int svsize = 612;
-#else
-int svsize = VELK_SHADERVARS_SIZE;
-#endif
 int paraminfosize = VELK_PARAM_INFO_SIZE;
 const char *shadertype = "surface";
 PARAM_INFO param_info[] = {
@@ -31,15 +25,4 @@ int initparams(ShaderVars *, char *params)
     p[3] = 0;
     return 1;
 }
-
-#ifdef NATIVE_WRONG_SVSIZE
-int badsize(ShaderVars *, char *) { return 1; }
-#else
-int nativered(ShaderVars *sv, char *params)
-{
-    float *p = reinterpret_cast<float *>(params);
-    sv->Ci = Color(p[0] * p[1], p[0] * p[2], p[0] * p[3]);
-    return 1;
-}
-#endif
 }

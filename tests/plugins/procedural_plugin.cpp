@@ -1,21 +1,14 @@
 // A procedural library for the DynamicLoad tests: its argument string is a
 // radius, and it makes one sphere of that radius through the RI. It counts
-// its calls and keeps the detail it was given, for the tests to read.
+// its calls and keeps the detail it was given, for the tests to read. Its
+// Free is apart (procedural_free.cpp): one library goes without it.
 #include <cstdlib>
 
-#include "ri/ri.h"
-
-namespace {
-
-struct Blind {
-    float radius;
-};
-
-} // namespace
+#include "tests/plugins/procedural_plugin.h"
 
 extern "C" {
 
-int velk_test_proc_calls[3];   // ConvertParameters, Subdivide, Free
+int velk_test_proc_calls[3];
 float velk_test_proc_detail;
 
 RtPointer ConvertParameters(char *args)
@@ -31,13 +24,4 @@ RtVoid Subdivide(RtPointer data, RtFloat detail)
     float r = static_cast<Blind *>(data)->radius;
     RiSphere(r, -r, r, 360, RI_NULL);
 }
-
-#ifndef PROC_WITHOUT_FREE
-RtVoid Free(RtPointer data)
-{
-    velk_test_proc_calls[2]++;
-    delete static_cast<Blind *>(data);
-}
-#endif
-
 } // extern "C"

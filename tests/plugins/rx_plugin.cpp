@@ -1,4 +1,5 @@
-// A stand-in noise library: constant answers that the built-in noise never gives.
+// A stand-in noise library: constant answers that the built-in noise never
+// gives. Cellnoise is apart (rx_cellnoise.cpp): one library goes without it.
 extern "C" {
 
 int RxNoise(int, float *, int nout, float *out)
@@ -12,13 +13,4 @@ int RxPNoise(int, float *, float *, int nout, float *out)
     for (int i = 0; i < nout; ++i) out[i] = 0.125f;
     return 0;
 }
-
-#ifndef RX_WITHOUT_CELLNOISE
-int RxCellNoise(int, float *, int nout, float *out)
-{
-    for (int i = 0; i < nout; ++i) out[i] = 2.0f;
-    return 0;
-}
-#endif
-
 }

@@ -1,6 +1,7 @@
 // A native light shader library for the inspector tests: one parameter of
-// every kind the inspector tells apart. Built twice: once right, once
-// reporting the parameter record size of another build.
+// every kind the inspector tells apart. Its paraminfosize comes from
+// peek_record_size.cpp, or from peek_wrong_record_size.cpp for a library that
+// reports the parameter record size of another build.
 #include "shading/native_shader.h"
 
 extern "C" {
@@ -14,11 +15,6 @@ static const float weights_default[3] = {1, 2, 3};
 
 const char *version = "VELK2.5.0g";
 int svsize = VELK_SHADERVARS_SIZE;
-#ifdef PEEK_WRONG_PARAMINFO_SIZE
-int paraminfosize = 28;
-#else
-int paraminfosize = VELK_PARAM_INFO_SIZE;
-#endif
 const char *shadername = "peekshader";
 const char *shadertype = "light";
 PARAM_INFO param_info[] = {
