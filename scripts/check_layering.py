@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
-"""Checks the library layering of a build: the declared links between the
-project's libraries form no cycle, and every symbol a library takes
-from another of them comes from one it declares (directly or below)."""
+"""Checks the library layering of a build: every source compiles once, the
+declared links between the project's libraries form no cycle, and every
+symbol a library takes from another of them comes from one it declares
+(directly or below)."""
+import os
+import re
 import subprocess
 import sys
 
@@ -60,8 +63,26 @@ def symbols(archive, defined):
     return syms
 
 
+def sources_compiled_twice(build):
+    """Sources that more than one target compiles (Ninja builds; else none)."""
+    ninja = os.path.join(build, "build.ninja")
+    if not os.path.exists(ninja):
+        return []
+    seen = {}
+    for line in open(ninja):
+        m = re.match(r"build \S+\.o: \w+_COMPILER__\S+ (\S+)", line)
+        if m:
+            seen[m.group(1)] = seen.get(m.group(1), 0) + 1
+    return sorted(src for src, n in seen.items() if n > 1)
+
+
 def main():
     listing = sys.argv[1] if len(sys.argv) > 1 else "build/libraries.txt"
+    twice = sources_compiled_twice(os.path.dirname(os.path.abspath(listing)))
+    for src in twice:
+        print(f"{src} is compiled by more than one target")
+    if twice:
+        return 1
     libs = declared_graph(listing)
     graph = {l: d for l, (_, d) in libs.items()}
     cycle = find_cycle(graph)
