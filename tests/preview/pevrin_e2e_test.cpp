@@ -132,13 +132,13 @@ TEST_F(Pevrin, FrontBufferDumpsAndNoDisplay)
 
     // Without an X server there is no window: a severe error ends the run.
     velktest::RunOptions o = options();
-    o.env["DISPLAY"] = ":64999";
+    o.env["DISPLAY"] = "unix:64999";
     velktest::RunResult r = velktest::run(
         {velktest::program("pevrin"), "-nowait", "-dumprgba", dir.write("nowin.rib", scene("nowin.tif", "1 0 0", ""))}, o);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err.find("SEVERE ERROR: "), 0u) << r.err;
     EXPECT_NE(r.err.find("nowin.rib (4): Nesting error\n    --> Could not open a window: the X display "
-                         "\":64999\" named by DISPLAY could not be opened\n"),
+                         "\"unix:64999\" named by DISPLAY could not be opened\n"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("Win32"), std::string::npos) << r.err;
