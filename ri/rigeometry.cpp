@@ -2,6 +2,8 @@
 // arguments to the current renderer's primitive operations; bases, trim
 // curves, solids and retained objects.
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "ri/basis.h"
 #include "ri/declarations.h"
@@ -168,14 +170,17 @@ RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, 
     else if (freefunc) freefunc(data);
 }
 
-RtVoid RiGeometryV(RtToken, RtInt, RtToken[], RtPointer[])
+RtVoid RiGeometryV(RtToken type, RtInt, RtToken[], RtPointer[])
 {
-    primitive_check();   // no geometry of this kind is made
+    RiGeometry(type, RI_NULL);
 }
 
-RtVoid RiGeometry(RtToken, ...)
+RtVoid RiGeometry(RtToken type, ...)
 {
-    primitive_check();
+    // No geometry of this kind is made; each name is told once.
+    static std::set<std::string> told;
+    if (primitive_check() && told.insert(type ? type : "").second)
+        ri_error(RIE_INCAPABLE, RIE_INFO, "Geometry \"%s\" not currently supported", type ? type : "");
 }
 
 RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
