@@ -7,6 +7,7 @@
 #include <X11/keysym.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -84,6 +85,39 @@ TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlaced)
     EXPECT_EQ(p.at(30, 20)[0], 255);
     EXPECT_TRUE(p.black(20, 20));
     EXPECT_TRUE(p.black(10, 10));
+}
+
+TEST_F(Pevrin, AMotionBlockOfThreeTimesIsDrawnAtItsFirstKey)
+{
+    std::string moving = "MotionBegin [0 0.4 1]\nTranslate -0.5 0 0\nTranslate 0 0.5 0\nTranslate 0.5 0 0\n"
+                         "MotionEnd\n" + square(-0.1f, 0.1f, -0.1f, 0.1f);
+    velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"}, scene("motion.tif", "1 0 0", moving));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("scene.rib (6): Program limit\n"
+                         "    --> Motion blocks of more than two times keep their first and last keys\n"),
+              std::string::npos) << r.err;
+    Picture p = picture("motion.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_TRUE(p.covered(10, 20));
+    EXPECT_FALSE(p.covered(20, 20));
+    EXPECT_FALSE(p.covered(20, 10));
+}
+
+TEST_F(Pevrin, BlobbiesAndNamedGeometryAreToldOnceEachAndNotDrawn)
+{
+    std::string blobby = "Blobby 1 [1001 0] [0.5 0 0 0 0 0.5 0 0 0 0 0.5 0 0 0 1 1] []\n";
+    velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"},
+                                scene("none.tif", "1 0 0", blobby + blobby + "Geometry \"teapot\"\nGeometry \"teapot\"\n"));
+    EXPECT_EQ(r.status, 0);
+    for (const char *told : {"scene.rib (6): Optional RI feature not implemented\n"
+                             "    --> Blobby primitive not currently supported\n",
+                             "scene.rib (8): Optional RI feature not implemented\n"
+                             "    --> Geometry \"teapot\" not currently supported\n"})
+        EXPECT_NE(r.err.find(told), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 4) << r.err;
+    Picture p = picture("none.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_FALSE(p.covered(20, 20));
 }
 
 TEST_F(Pevrin, LaterLargerFramesAreDrawnWhole)
