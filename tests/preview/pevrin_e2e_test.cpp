@@ -67,13 +67,15 @@ TEST_F(Pevrin, RedSquareDrawnUnlitCoversItsPixels)
     }
 }
 
-TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlaced)
+TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlacedInTheirOwnColour)
 {
-    // One object defined before the world, one inside it; each placed once.
-    std::string small = square(-0.1f, 0.1f, -0.1f, 0.1f);
-    std::string rib = std::string(ORTHO_40) + "ObjectBegin 1\n" + small + "ObjectEnd\n" +
+    // One object defined before the world, one inside it; each placed once,
+    // in the colour current where it is placed. Vertex colours stay their own.
+    std::string small = square(-0.1f, 0.1f, -0.1f, 0.1f), below = square(-0.1f, 0.1f, -0.6f, -0.4f);
+    below.insert(below.size() - 1, " \"Cs\" [0 0 1  0 0 1  0 0 1  0 0 1]");
+    std::string rib = std::string(ORTHO_40) + "ObjectBegin 1\n" + below + small + "ObjectEnd\n" +
                       "Display \"inst.tif\" \"file\" \"rgba\"\nWorldBegin\nColor [1 0 0]\n" +
-                      "ObjectBegin 2\n" + small + "ObjectEnd\n" +
+                      "ObjectBegin 2\nColor [0 0 1]\n" + small + "ObjectEnd\nColor [0 1 0]\n" +
                       "AttributeBegin\nTranslate -0.5 0 0\nObjectInstance 1\nAttributeEnd\n"
                       "AttributeBegin\nTranslate 0.5 0 0\nObjectInstance 2\nAttributeEnd\nWorldEnd\n";
     velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"}, rib);
@@ -81,8 +83,13 @@ TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlaced)
     EXPECT_EQ(r.err, "");
     Picture p = picture("inst.tif");
     ASSERT_EQ(p.width, 40);
-    EXPECT_EQ(p.at(10, 20)[0], 255);
-    EXPECT_EQ(p.at(30, 20)[0], 255);
+    for (int x : {10, 30}) {
+        EXPECT_EQ(p.at(x, 20)[1], 255) << x;
+        EXPECT_LT(p.at(x, 20)[0], 200) << x;
+        EXPECT_LT(p.at(x, 20)[2], 200) << x;
+    }
+    EXPECT_LT(p.at(10, 30)[1], 200);
+    EXPECT_EQ(p.at(10, 30)[2], 255);
     EXPECT_TRUE(p.black(20, 20));
     EXPECT_TRUE(p.black(10, 10));
 }
