@@ -7,6 +7,7 @@
 
 #include "ri/basis.h"
 #include "ri/declarations.h"
+#include "ri/level_of_detail.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
@@ -32,6 +33,8 @@ Renderer *primitive_check()
         ri_report(RIE_NOTPRIMS, RIE_WARNING);
         return nullptr;
     }
+    // Another model of the level-of-detail set is drawn instead.
+    if (detail_culls(*r->attributes)) return nullptr;
     return r;
 }
 
@@ -166,7 +169,8 @@ RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, 
     }
     bool first = first_motion_spec(r);
     if (!geometry_allowed(r)) ri_report(RIE_NOTPRIMS, RIE_WARNING);
-    if (first && geometry_allowed(r)) r->add_procedural(data, bound, subdivfunc, freefunc);
+    if (first && geometry_allowed(r) && !detail_culls(*r->attributes))
+        r->add_procedural(data, bound, subdivfunc, freefunc);
     else if (freefunc) freefunc(data);
 }
 
@@ -292,6 +296,7 @@ RtVoid RiObjectInstance(RtObjectHandle handle)
         ri_error(RIE_BADHANDLE, RIE_ERROR, "Object handle no longer valid");
         return;
     }
+    if (detail_culls(*r->attributes)) return;
     RiAttributeBegin();
     unshare_gstate(r);
     r->attributes->flags |= GS_INSTANCE;

@@ -144,6 +144,34 @@ TEST(StateInPixels, GaussianFilterSpreadsOnePixelByItsNormalisedWeights)
     EXPECT_EQ(im.at(4, 6, 2), 0.0f);
 }
 
+TEST(StateInPixels, OnlyTheModelWhoseDetailRangeHoldsTheBoundsAreaIsDrawn)
+{
+    // Three models, each one disk further right: coarse, middle and fine.
+    auto models = [](int y, const std::string &detail, const char *const ranges[3]) {
+        std::string rib = "AttributeBegin\n" + detail;
+        const char *colours[3] = {"1 0 0", "0 1 0", "0 0 1"};
+        for (int k = 0; k < 3; k++)
+            if (ranges[k])
+                rib += std::string("DetailRange ") + ranges[k] + "\nColor [" + colours[k] + "]\n" +
+                       unit_disk(1 + 2 * k, y);
+        return rib + "AttributeEnd\n";
+    };
+    const char *const three[3] = {"[0 0 2 2]", "[2 2 50 50]", "[50 50 1e38 1e38]"};
+    const char *const overlapping[3] = {"[0 0 2 8]", "[2 8 1e38 1e38]", nullptr};
+    Image im = disks(models(1, "Detail [0 2 0 2 -1 1]\n", three) +       // 4 pixels: the middle one
+                     models(3, "Detail [0 100 0 100 -1 1]\n", three) +   // 10000 pixels: the fine one
+                     models(5, "", three) +                               // no bound: the finest
+                     models(7, "Detail [0 2 0 2 -1 1]\n", overlapping) + // within a transition: the nearer
+                     "ObjectBegin 1\n" + unit_disk(9, 1) + "ObjectEnd\nAttributeBegin\n"
+                     "Detail [0 100 0 100 -1 1]\nDetailRange [0 0 2 2]\nObjectInstance 1\nAttributeEnd\n");
+    ASSERT_FALSE(im.empty());
+    EXPECT_EQ(at(im, 3, 1), GREEN);
+    EXPECT_EQ(at(im, 5, 3), BLUE);
+    EXPECT_EQ(at(im, 5, 5), BLUE);
+    EXPECT_EQ(at(im, 1, 7), RED);
+    expect_only(im, {{3, 1}, {5, 3}, {5, 5}, {1, 7}});
+}
+
 TEST(StateInPixels, AMotionBlockOfThreeTimesMovesFromItsFirstToItsLastKey)
 {
     // Transformations: keys at x 1, 2 and 5 (applied one after another they

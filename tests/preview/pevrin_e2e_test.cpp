@@ -94,6 +94,20 @@ TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlacedInTheirOwnColour)
     EXPECT_TRUE(p.black(10, 10));
 }
 
+TEST_F(Pevrin, OneModelOfALevelOfDetailSetIsDrawn)
+{
+    // A bound of 4 x 4 pixels: the middle of three models.
+    std::string models = "AttributeBegin\nDetail [-0.1 0.1 -0.1 0.1 0 2]\n"
+                         "DetailRange [0 0 10 10]\n" + square(-0.9f, -0.5f, -0.2f, 0.2f) +
+                         "DetailRange [10 10 100 100]\n" + square(-0.2f, 0.2f, -0.2f, 0.2f) +
+                         "DetailRange [100 100 1e38 1e38]\n" + square(0.5f, 0.9f, -0.2f, 0.2f) + "AttributeEnd\n";
+    Picture p = run_picture({"-nowait", "-unlit", "-dumprgba"}, scene("lod.tif", "1 0 0", models), "lod.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_TRUE(p.covered(20, 20));
+    EXPECT_FALSE(p.covered(6, 20));
+    EXPECT_FALSE(p.covered(34, 20));
+}
+
 TEST_F(Pevrin, AMotionBlockOfThreeTimesIsDrawnAtItsFirstKey)
 {
     std::string moving = "MotionBegin [0 0.4 1]\nTranslate -0.5 0 0\nTranslate 0 0.5 0\nTranslate 0.5 0 0\n"
