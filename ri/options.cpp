@@ -175,10 +175,13 @@ const float P1_INVERSE[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 1};
 // an affine A (M = A x P(t), t stored), -1 neither.
 int perspective_end(const float *m, float &t)
 {
+    // Against the size of the linear part: a perspective P(t) puts about t
+    // times that in the projective column, rounding noise far less.
     float size = 0;
-    for (int i = 0; i < 16; i++) size = std::fmax(size, std::fabs(m[i]));
+    for (int row = 0; row < 3; row++)
+        for (int col = 0; col < 3; col++) size = std::fmax(size, std::fabs(m[row * 4 + col]));
     float w = std::fabs(m[3]) + std::fabs(m[7]) + std::fabs(m[11]) + std::fabs(m[15] - 1);
-    if (w <= 1e-6f * size) return 0;
+    if (w <= 1e-5f * size) return 0;
     // Column 2 of A x P(t) is column 3 less (0, 0, 0, 1).
     float scale = std::fabs(m[3]) + std::fabs(m[7]) + std::fabs(m[11]) + std::fabs(m[15]);
     float off = std::fabs(m[2] - m[3]) + std::fabs(m[6] - m[7]) + std::fabs(m[10] - m[11]) +
