@@ -44,7 +44,7 @@ void apply_transform(Renderer *r, const float *A, bool rotation)
     Transformation *t = r->transformation.get();
     if (!rotation) t->flags &= ~TF_ROTATION;
     if (det < 0) t->flags ^= TF_LEFTHANDED;
-    if (!(r->level & LEVEL_MOTION)) {
+    if (!(r->level & LEVEL_MOTION) || r->motion_times < 2) {
         concat_key(t, 0, A, Ainv, AinvT, At);
         if (t->moving()) {
             RI_ASSERT(t->second, "ritrans");
@@ -53,7 +53,7 @@ void apply_transform(Renderer *r, const float *A, bool rotation)
         return;
     }
     if (key == 0) {
-        if (!t->moving() && max_times >= 2 && r->motion_times >= 2) t->start_motion();
+        if (!t->moving() && max_times >= 2) t->start_motion();
         concat_key(t, 0, A, Ainv, AinvT, At);
     } else {
         RI_ASSERT(t->second, "ritrans");
@@ -97,10 +97,10 @@ RtVoid RiIdentity(void)
         ri_report(RIE_NOTATTRIBS, RIE_ERROR);
         return;
     }
-    r->transformation.set(new Transformation);
-    float I[16];
-    identity_matrix(I);
-    apply_transform(r, I, false);
+    // As RiTransform: inside a motion block a later key must not lose the first.
+    RtMatrix I;
+    identity_matrix(&I[0][0]);
+    RiTransform(I);
 }
 
 RtVoid RiTransform(RtMatrix transform)

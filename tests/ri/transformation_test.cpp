@@ -181,7 +181,21 @@ TEST(Transformation, MotionBlockErrors)
     for (const auto &e : errors.reports) EXPECT_LT(e.severity, RIE_WARNING) << e.message;
     expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 0), Point(1, 0, 0));
     expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 1), Point(4, 0, 0));
+    // Identity as a later key leaves the first.
     RiIdentity();
+    RiMotionBegin(2, 0.0, 1.0);
+    RiTranslate(1, 0, 0);
+    RiIdentity();
+    RiMotionEnd();
+    expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 0), Point(1, 0, 0));
+    expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 1), Point(0, 0, 0));
+    // A block of one time is no motion.
+    RiIdentity();
+    RiMotionBegin(1, 0.0);
+    RiTranslate(2, 0, 0);
+    RiMotionEnd();
+    EXPECT_FALSE(r->transformation->moving());
+    expect_point(r->transformation->origin(), Point(2, 0, 0));
     RiMotionBegin(0);
     EXPECT_TRUE(errors.has_message("MotionBegin without times"));
     EXPECT_FALSE(r->level & LEVEL_MOTION);
