@@ -129,12 +129,14 @@ int read_param_list(RibReader &reader, RibCursor &cursor, RibParamList &list) {
         size_t offset = 0;
         int count = 0;
         if (read_declared_value(reader, cursor, *decl, kind, offset, count) < 0) return -1;
-        // A value of another length than declared is reported and dropped;
-        // the rest of the list stands.
-        int64_t wanted = times(decl_type_words(decl->type), decl->length);
-        if (count != wanted) {
+        // A value of another length than declared is reported; the rest of
+        // the list stands. Too few values cannot be used, nor integers of
+        // another count; extra values of other types are kept and not read.
+        int words = decl_type_words(decl->type);
+        int64_t wanted = times(words, decl->length);
+        if (count != wanted || (words > 1 && count % words != 0)) {
             wrong_amount(token, count, wanted);
-            continue;
+            if (count < wanted || kind == RIB_INT_VALUES) continue;
         }
         add_pair(list, token, kind, offset, count);
     }
