@@ -61,6 +61,6 @@ void register_builtin_lights()
     indirect[0] = float_param("algorithm", 0, &one);
     indirect[1] = float_param("__nonspecular", 4, &one);
     indirect[2] = PARAM_INFO{};
-    register_shader("bouncer", run_bouncer, nullptr, bouncer, bouncer_defaults, 0);
-    register_shader("indirect", run_indirect, nullptr, indirect, indirect_defaults, 0);
+    register_shader("bouncer", run_bouncer, nullptr, bouncer, bouncer_defaults, SH_LIGHT);
+    register_shader("indirect", run_indirect, nullptr, indirect, indirect_defaults, SH_LIGHT);
 }

@@ -12,6 +12,7 @@
 #include "shading/interp.h"
 #include "shading/lightsource.h"
 #include "shading/loader.h"
+#include "shading/shaderfile_words.h"
 #include "shading/shadingpoint.h"
 #include "shading/stringids.h"
 
@@ -97,6 +98,34 @@ float float_param(Shader *s, char *block, const char *name, float otherwise)
     return f;
 }
 
+// The request of each use and the kind of shader it takes (SHADER_USES order).
+struct UseKind {
+    const char *request;
+    int kind;
+};
+const UseKind USE_KINDS[] = {
+    {"Surface", SH_SURFACE},  {"Interior", SH_VOLUME},          {"Exterior", SH_VOLUME},
+    {"Atmosphere", SH_VOLUME}, {"Displacement", SH_DISPLACEMENT}, {"Deformation", SH_TRANSFORMATION},
+    {"Imager", SH_IMAGER},    {"LightSource", SH_LIGHT},         {"AreaLightSource", SH_LIGHT},
+};
+
+const char *kind_word(int kind)
+{
+    return kind >= 0 && kind < shaderfile::KIND_COUNT ? shaderfile::KIND_WORDS[kind] : "unknown";
+}
+
+// A shader of another kind would run in the wrong place (a surface shader
+// as a light calls the lights back, without end): reported, and false.
+bool kind_fits(const Shader *s, int use)
+{
+    if (use < 0 || use >= int(sizeof USE_KINDS / sizeof USE_KINDS[0])) return false;
+    const UseKind &u = USE_KINDS[use];
+    if (s->kind == u.kind) return true;
+    ri_error(RIE_CONSISTENCY, RIE_ERROR, "Shader \"%s\" is of kind %s; %s takes %s shaders; request ignored",
+             s->name, kind_word(s->kind), u.request, kind_word(u.kind));
+    return false;
+}
+
 } // namespace
 
 void convert_param_values(const Transformation *t, const PARAM_INFO *p, float *v, float time, bool to_world)
@@ -157,6 +186,7 @@ RtPointer bind_shader(Renderer *r, RtToken name, int use, RtInt n, RtToken token
             ri_error(RIE_NOSHADER, RIE_ERROR, "%s", name ? name : "");
         return nullptr;
     }
+    if (!kind_fits(s, use)) return nullptr;
     LightSource *light = nullptr;
     ShaderInstance *instance = nullptr;
     if (use == USE_LIGHT || use == USE_AREALIGHT) {

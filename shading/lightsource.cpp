@@ -1,9 +1,11 @@
 #include "shading/lightsource.h"
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "ri/renderer.h"
+#include "ri/rierror.h"
 #include "ri/tokens.h"
 #include "shading/bindshader.h"
 #include "shading/stringids.h"
@@ -102,7 +104,16 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->Ol = Color(1, 1, 1);
     sv->L = Point(0, 0, 0);   // no direction until a light statement gives one
     sv->shadowfilter = Color(1, 1, 1);
+    // A light loop inside the light's own shader runs on this point too; it
+    // must neither call the light again nor move the loop that called it.
+    ShaderVars *saved_running = running_on;
+    LightSourceListWalker saved_walk = sv->lsw;
+    LightSource *saved_clight = sv->clight;
+    running_on = sv;
     int answer = run_function ? run_function(sv, params()) : 0;
+    running_on = saved_running;
+    sv->lsw = saved_walk;
+    sv->clight = saved_clight;
     sv->Cl = sv->Cl * sv->shadowfilter * weight;
 
     if (ps_is_surface && cacheable) {
@@ -197,9 +208,18 @@ void LightSourceList::free_to(LightSource *stop)
 
 namespace {
 
-bool kind_matches(const LightSource *l, int amblist)
+// A light already running on the walk's point is passed over (once said):
+// visiting it again would run its shader without end.
+bool visits(const LightSource *l, const LightSourceListWalker &w)
 {
-    return amblist ? l->kind == LIGHT_AMBIENT : l->kind != LIGHT_AMBIENT;
+    if (w.ambientlist ? l->kind != LIGHT_AMBIENT : l->kind == LIGHT_AMBIENT) return false;
+    if (!w.sv || l->running_on != w.sv) return true;
+    static std::set<std::string> reported;
+    const char *name = l->shader && l->shader->name ? l->shader->name : "";
+    if (reported.insert(name).second)
+        ri_error(RIE_CONSISTENCY, RIE_WARNING,
+                 "Light shader \"%s\" asks for the lights while it runs; it does not see itself", name);
+    return false;
 }
 
 void set_samples(LightSourceListWalker &w)
@@ -219,7 +239,7 @@ void LightSourceListWalker::start(LightSourceList &list, ShaderVars *point, int 
     sv = point;
     ambientlist = amblist;
     current = list.head;
-    while (current && !kind_matches(current, amblist)) current = current->prev;
+    while (current && !visits(current, *this)) current = current->prev;
     set_samples(*this);
 }
 
@@ -228,7 +248,7 @@ void LightSourceListWalker::step()
     if (!current) return;
     if (--sample >= 0) return;
     current = current->prev;
-    while (current && !kind_matches(current, ambientlist)) current = current->prev;
+    while (current && !visits(current, *this)) current = current->prev;
     set_samples(*this);
 }
 

@@ -73,6 +73,7 @@ public:
     int nsamples;
     const char *category = nullptr;
     int category_looked_up = 0;
+    ShaderVars *running_on = nullptr;   // the point the light's shader is running on, or null
 };
 
 class LightSourceList {

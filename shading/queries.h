@@ -1,18 +1,20 @@
 // What shaders may ask about the renderer: frame options, the attributes of
 // the shading point and the renderer's own identity. Each answers 1 and writes
-// the value through data when the name is known, else 0 and leaves data as it
-// was. The requested type (SHADER_PARAMTYPES) gives the room behind data: a
-// string is one 32-bit string id, numbers are written only into numeric
-// types and never beyond the type's size.
+// the value through data when the name is known and data is of the answer's
+// type and size: `type` (SHADER_PARAMTYPES) of its elements and `count`
+// elements (1 for a scalar). Otherwise 0, and data is left as it was. Numbers
+// go into floats (one, or an array of exactly as many); a string is one
+// 32-bit string id.
 #pragma once
 
 struct Intersection;
 
 extern "C" {
-// "Format", "DepthOfField", "Shutter", "Clipping".
-int sl_option(Intersection *sv, const char *name, int type, void *data);
-// "ShadingRate", "Matte", "Sides", "displacementbound:sphere" and kin.
-int sl_attribute(Intersection *sv, const char *name, int type, void *data);
-// "renderer", "version", "versionstring".
-int sl_rendererinfo(Intersection *sv, const char *name, int type, void *data);
+// "Format", "DepthOfField" (float[3]), "Shutter", "Clipping" (float[2]).
+int sl_option(Intersection *sv, const char *name, int type, void *data, int count);
+// "ShadingRate", "Matte", "Sides", "displacementbound:sphere" and kin (float);
+// "identifier:name", "displacementbound:coordinatesystem" (string).
+int sl_attribute(Intersection *sv, const char *name, int type, void *data, int count);
+// "renderer", "versionstring" (string), "version" (float[4]).
+int sl_rendererinfo(Intersection *sv, const char *name, int type, void *data, int count);
 }

@@ -15,52 +15,40 @@
 
 namespace {
 
-bool float_type(int type)
+// A query's answer goes only into a destination of its own type and size
+// (count: elements of the destination, 1 for a scalar); anything else
+// answers 0 and leaves the destination as it was.
+int answer_numbers(int type, int count, void *data, const float *v, int n)
 {
-    return type != PtSTRING && type != PtINT && shader_type_size(type) > 0;
-}
-
-// Words behind the destination of a query: the type's size, or the whole
-// array when the running operation names one.
-int query_room = 0;
-
-// Writes up to n numbers into a destination of the type: 1, or 0 when the
-// type holds no numbers.
-int answer_numbers(int type, void *data, const float *v, int n)
-{
-    if (!float_type(type)) return 0;
-    int room = query_room > 0 ? query_room : shader_type_size(type) / 4;
-    std::memcpy(data, v, 4 * static_cast<size_t>(n < room ? n : room));
+    if (type != PtFLOAT || count != n) return 0;
+    std::memcpy(data, v, 4 * static_cast<size_t>(n));
     return 1;
 }
 
-int answer_number(int type, void *data, float v)
+int answer_number(int type, int count, void *data, float v)
 {
-    return answer_numbers(type, data, &v, 1);
+    return answer_numbers(type, count, data, &v, 1);
 }
 
-// A string answer goes only into a string destination.
-int answer_string(int type, void *data, const char *text)
+int answer_string(int type, int count, void *data, const char *text)
 {
-    if (type != PtSTRING) return 0;
+    if (type != PtSTRING || count != 1) return 0;
     uint32_t id = string_id(text);
     std::memcpy(data, &id, 4);
     return 1;
 }
 
 // Query operations: pop the type code, then the name; write through the
-// operand; push 1.0 or 0.0.
-template <int (*QUERY)(Intersection *, const char *, int, void *)>
+// operand (a whole array when it names one); push 1.0 or 0.0.
+template <int (*QUERY)(Intersection *, const char *, int, void *, int)>
 void op_query(ExecFrame *f, ShaderVars *sv)
 {
     const uint32_t word = next_word(f);
     char *dest = operand_address(word, f);
     int type = static_cast<int>(slstack.pop_float());
     const char *name = slstack.pop_string();
-    int length = f->shader ? f->shader->array_length(word) : 1;
-    query_room = float_type(type) && length > 1 ? length * shader_type_size(type) / 4 : 0;
-    int known = slstack.failed() ? 0 : QUERY(sv, name, type, dest);
-    query_room = 0;
+    int count = f->shader ? f->shader->array_length(word) : 1;
+    int known = slstack.failed() ? 0 : QUERY(sv, name, type, dest, count);
     slstack.push_float(known ? 1.0f : 0.0f);
 }
 
@@ -106,7 +94,7 @@ const AttributeQuery ATTRIBUTE_QUERIES[] = {
 
 } // namespace
 
-extern "C" int sl_option(Intersection *, const char *name, int type, void *data)
+extern "C" int sl_option(Intersection *, const char *name, int type, void *data, int count)
 {
     Renderer *r = current_renderer;
     if (!r || !data) return 0;
@@ -114,35 +102,35 @@ extern "C" int sl_option(Intersection *, const char *name, int type, void *data)
         if (is(name, q.name)) {
             float v[3];
             int n = q.numbers(r->options, v);
-            return answer_numbers(type, data, v, n);
+            return answer_numbers(type, count, data, v, n);
         }
     return 0;
 }
 
-extern "C" int sl_attribute(Intersection *sv, const char *name, int type, void *data)
+extern "C" int sl_attribute(Intersection *sv, const char *name, int type, void *data, int count)
 {
     const GState *g = sv ? sv->surf.get() : nullptr;
     if (!g || !data) return 0;
     for (const AttributeQuery &q : ATTRIBUTE_QUERIES)
-        if (is(name, q.name)) return answer_number(type, data, q.number(*g));
+        if (is(name, q.name)) return answer_number(type, count, data, q.number(*g));
     // "name:token": the RiAttribute rows that shaders see.
     const KeywordRow *row = attribute_rows().find_query(name);
     if (!row) return 0;
     RowValue v = read_row(*row, g);
-    return v.is_string ? answer_string(type, data, v.string) : answer_number(type, data, v.number);
+    return v.is_string ? answer_string(type, count, data, v.string) : answer_number(type, count, data, v.number);
 }
 
-extern "C" int sl_rendererinfo(Intersection *, const char *name, int type, void *data)
+extern "C" int sl_rendererinfo(Intersection *, const char *name, int type, void *data, int count)
 {
     if (!data) return 0;
-    if (is(name, "renderer")) return answer_string(type, data, "VELK");
+    if (is(name, "renderer")) return answer_string(type, count, data, "VELK");
     if (is(name, "version")) {
         int n[4] = {0, 0, 0, 0};
         std::sscanf(RENDERER_VERSION, "%d.%d.%d.%d", &n[0], &n[1], &n[2], &n[3]);
         float v[4] = {float(n[0]), float(n[1]), float(n[2]), float(n[3])};
-        return answer_numbers(type, data, v, 4);
+        return answer_numbers(type, count, data, v, 4);
     }
-    if (is(name, "versionstring")) return answer_string(type, data, RENDERER_VERSION);
+    if (is(name, "versionstring")) return answer_string(type, count, data, RENDERER_VERSION);
     return 0;
 }
 

@@ -4,11 +4,13 @@
 
 SLStack slstack;
 
+// One runaway shader must not end the frame: the failed run stops where it
+// is and the render goes on, so these are errors, not severe ones.
 void SLStack::overflow()
 {
     if (!failed_) {
         failed_ = true;
-        ri_error(RIE_LIMIT, RIE_SEVERE, "SL interpreter stack overflow");
+        ri_error(RIE_LIMIT, RIE_ERROR, "SL interpreter stack overflow");
     }
 }
 
@@ -16,7 +18,7 @@ void SLStack::underflow()
 {
     if (!failed_) {
         failed_ = true;
-        ri_error(RIE_LIMIT, RIE_SEVERE, "SL interpreter stack underflow");
+        ri_error(RIE_LIMIT, RIE_ERROR, "SL interpreter stack underflow");
     }
 }
 

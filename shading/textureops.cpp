@@ -195,9 +195,8 @@ void op_textureinfo(ExecFrame *f, ShaderVars *)
     int type = int(slstack.pop_float());
     const char *texture = slstack.pop_string();
     const char *param = slstack.pop_string();
-    int words = shader_type_size(type) / 4;
-    if (f->shader) words *= f->shader->array_length(word);
-    int known = slstack.failed() ? 0 : sl_textureinfo(texture, param, type, dest, words);
+    int count = f->shader ? f->shader->array_length(word) : 1;
+    int known = slstack.failed() ? 0 : sl_textureinfo(texture, param, type, dest, count);
     slstack.push_float(known ? 1.0f : 0.0f);
 }
 
@@ -236,12 +235,20 @@ bool parse_texture_args(int items, float &smult, float &tmult, TextureArgs &args
     return !slstack.failed();
 }
 
-int sl_textureinfo(const char *texturename, const char *paramname, int type, void *data, int words)
+int sl_textureinfo(const char *texturename, const char *paramname, int type, void *data, int count)
 {
-    Texture *t = texturename ? find_texture(texturename) : nullptr;
-    if (!t || !t->ready || !paramname || !data) return 0;
-    if (is(paramname, "resolution")) {
-        if (words < 2 || type == PtSTRING || type == PtINT) return 0;
+    if (!texturename || !paramname || !data) return 0;
+    // What each name answers: a float[2], a float, a matrix or a string.
+    const bool resolution = is(paramname, "resolution"), channels = is(paramname, "channels");
+    const bool viewing = is(paramname, "viewingmatrix"), projection = is(paramname, "projectionmatrix");
+    const bool kind = is(paramname, "type");
+    if (!((resolution && type == PtFLOAT && count == 2) || (channels && type == PtFLOAT && count == 1) ||
+          ((viewing || projection) && type == PtMATRIX && count == 1) || (kind && type == PtSTRING && count == 1)))
+        return 0;
+    // Opened as a shadow lookup opens it: the header only, no pixels yet.
+    Texture *t = get_texture(texturename, false);
+    if (!t) return 0;
+    if (resolution) {
         float res[2];
         if (t->tiled && !t->levels.empty()) {
             res[0] = float(t->levels[0]->width);
@@ -250,23 +257,16 @@ int sl_textureinfo(const char *texturename, const char *paramname, int type, voi
             res[0] = res[1] = float(t->pyramid_size);
         }
         std::memcpy(data, res, sizeof res);
-        return 1;
-    }
-    if (is(paramname, "channels") && type == PtFLOAT && words >= 1) {
+    } else if (channels) {
         float v = float(t->samples);
         std::memcpy(data, &v, 4);
-        return 1;
-    }
-    if ((is(paramname, "viewingmatrix") || is(paramname, "projectionmatrix")) && type == PtMATRIX && words >= 16) {
-        std::memcpy(data, is(paramname, "viewingmatrix") ? t->world_to_camera : t->world_to_screen, 64);
-        return 1;
-    }
-    if (is(paramname, "type") && type == PtSTRING && words >= 1) {
+    } else if (viewing || projection) {
+        std::memcpy(data, viewing ? t->world_to_camera : t->world_to_screen, 64);
+    } else {
         uint32_t id = string_id(t->shadow ? "shadow" : (t->latlong || t->cubeface) ? "environment" : "texture");
         std::memcpy(data, &id, 4);
-        return 1;
     }
-    return 0;
+    return 1;
 }
 
 void install_texture_ops()

@@ -11,10 +11,11 @@
 // not a texture argument: the rest of the items cannot be told apart then.
 bool parse_texture_args(int items, float &smult, float &tmult, TextureArgs &args);
 
-// Answers a textureinfo query about a texture looked up before (no file is
-// opened): 1 after writing the value into data, which has room for `words`
-// 32-bit words and is of the shader type `type`; else 0 with data untouched.
-// "resolution" (two floats), "channels" (a float), "viewingmatrix" and
-// "projectionmatrix" (matrices), "type" (a string: "texture", "environment"
-// or "shadow").
-int sl_textureinfo(const char *texturename, const char *paramname, int type, void *data, int words);
+// Answers a textureinfo query, opening the texture as a lookup would when it
+// is not open yet (a file that cannot be used is reported once): 1 after
+// writing the value into data, which holds `count` elements of the shader
+// type `type` (1 for a scalar); 0 with data untouched when the texture cannot
+// be used or data is not of the answer's type and size. "resolution"
+// (float[2]), "channels" (float), "viewingmatrix" and "projectionmatrix"
+// (matrix), "type" (string: "texture", "environment" or "shadow").
+int sl_textureinfo(const char *texturename, const char *paramname, int type, void *data, int count);

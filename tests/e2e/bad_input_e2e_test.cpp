@@ -115,3 +115,27 @@ TEST(BadInputRender, AParameterOfTheWrongLengthIsDroppedAndItsRequestKept)
             EXPECT_EQ(r.image.at(x, y, 1), 1.0f) << x << ", " << y;
         }
 }
+
+TEST(BadInputRender, AShaderOfTheWrongKindIsRefusedAndTheRestIsRendered)
+{
+    // Each refused request leaves what was there: the matte surface, lit by
+    // the ambient light alone (Ka 1, intensity 1), so white; no imager, no atmosphere.
+    e2e::Render r = frame("Imager \"matte\"\n",
+                          "LightSource \"paintedplastic\" 1\nLightSource \"ambientlight\" 2\nIlluminate 1 1\n"
+                          "AreaLightSource \"constant\" 3\nSurface \"matte\"\nSurface \"pointlight\"\n"
+                          "Displacement \"spotlight\"\nAtmosphere \"plastic\"\nInterior \"bumpy\"\n"
+                          "Exterior \"ambientlight\"\nTranslate 3 2 0\nDisk 0 1000 360\n");
+    EXPECT_EQ(r.run.status, 0) << r.run.err;
+    EXPECT_TRUE(all_white(r.image)) << r.run.out;
+    for (const char *said : {"\"matte\" is of kind surface; Imager takes imager shaders",
+                             "\"paintedplastic\" is of kind surface; LightSource takes light shaders",
+                             "Bad handle for RiIlluminate()",
+                             "\"constant\" is of kind surface; AreaLightSource takes light shaders",
+                             "\"pointlight\" is of kind light; Surface takes surface shaders",
+                             "\"spotlight\" is of kind light; Displacement takes displacement shaders",
+                             "\"plastic\" is of kind surface; Atmosphere takes volume shaders",
+                             "\"bumpy\" is of kind displacement; Interior takes volume shaders",
+                             "\"ambientlight\" is of kind light; Exterior takes volume shaders"})
+        EXPECT_NE(r.run.err.find(said), std::string::npos) << said << "\n" << r.run.err;
+    EXPECT_EQ(r.run.err.find("SEVERE"), std::string::npos) << r.run.err;
+}

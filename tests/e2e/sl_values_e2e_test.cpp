@@ -100,6 +100,27 @@ TEST_F(SlValues, IlluminanceWithAConeVisitsOnlyTheLightsInIt)
     EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{1, 0.25, 0.25, 0.25})) << r.out;
 }
 
+TEST_F(SlValues, ALightThatAsksForTheLightsSeesTheOthersAndLeavesTheLoopThatCalledIt)
+{
+    compile("count", "surface count() {\n"
+                     "    float n = 0; color sum = 0;\n"
+                     "    illuminance(P) { n += 1; sum += Cl; }\n"
+                     "    printf(\"n=%f %c\\n\", n, sum);\n"
+                     "}\n");
+    compile("echo", "light echo() {\n"
+                    "    color seen = diffuse(normalize(N)) * 0;\n"
+                    "    illuminance(Ps) { seen += Cl; }\n"
+                    "    solar(vector(0, 0, 1), 0) { Cl = 0.5 + seen; }\n"
+                    "}\n");
+    // The echo runs first (newest first): it sees the distant light's 0.25, not itself.
+    velktest::RunResult r = render("LightSource \"distantlight\" 1 \"to\" [0 0 1] \"intensity\" 0.25\n"
+                                   "LightSource \"echo\" 2\nSurface \"count\"\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("Light shader \"echo\" asks for the lights while it runs; it does not see itself"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{2, 1, 1, 1})) << r.out;
+}
+
 TEST_F(SlValues, DerivativesStayRightPastTheScratchArea)
 {
     // 5000 derivative calls in one shading, far more than "derivmemory" holds.

@@ -121,6 +121,40 @@ TEST(TexturedPixels, AMissingTextureIsReportedOnceAndShadesWithTheFill)
         for (int x = 0; x < 8; ++x) EXPECT_NEAR(im.at(x, y, 1), 0.25f, 1e-6f);
 }
 
+TEST(TexturedPixels, TextureinfoOpensATextureNoLookupHasOpened)
+{
+    velktest::TempDir dir;
+    write_quadrants(dir.path() + "/quad.tif");
+    compile(dir, "infosurf",
+            "surface infosurf(string name = \"\") {\n"
+            "    float r[2] = {0, 0};\n"
+            "    float known = textureinfo(name, \"resolution\", r);\n"
+            "    Oi = 1; Ci = color(known, r[0] / 100, r[1] / 100);\n"
+            "}\n");
+    // A made texture (64 x 64), a file that is not there (said once, answered 0),
+    // and a plain picture, which a texture lookup after the query still reads.
+    compile(dir, "infotex",
+            "surface infotex(string name = \"\") {\n"
+            "    float r[2] = {0, 0};\n"
+            "    Oi = 1; Ci = textureinfo(name, \"resolution\", r) * color texture(name, 0.25, 0.25);\n"
+            "}\n");
+    const char *surfaces[] = {"Surface \"infosurf\" \"name\" \"quad.tex\"\n",
+                              "Surface \"infosurf\" \"name\" \"nowhere.tex\"\n",
+                              "Surface \"infotex\" \"name\" \"quad.tif\"\n"};
+    const float want[3][3] = {{1, 0.64f, 0.64f}, {0, 0, 0}, {1, 0, 0}};
+    for (int i = 0; i < 3; ++i) {
+        velktest::RunResult run = e2e::raylume(dir, scene(surfaces[i]));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::string message = "Could not find texture file \"nowhere.tex\"";
+        size_t first = run.err.find(message);
+        EXPECT_EQ(first == std::string::npos, i != 1) << run.err;
+        EXPECT_EQ(run.err.find(message, first + 1), std::string::npos) << run.err;
+        Image im = parse_dump(run.out);
+        ASSERT_EQ(im.width, 8) << run.out;
+        for (int k = 0; k < 3; ++k) EXPECT_NEAR(im.at(1, 1, k), want[i][k], 1e-5f) << surfaces[i] << k;
+    }
+}
+
 TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
 {
     // Frame 1 renders the depths seen from above (a small disk 2 units in

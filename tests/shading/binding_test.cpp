@@ -30,6 +30,8 @@ protected:
                   "initcode 1\n\tpushif\t7\n\tpopf\tinit \n"
                   "code\n\treturn\n");
         dir.write("plain.murn", "surface plain\nparam\tfloat\tx\t1\ncode\n\treturn\n");
+        for (const char *kind : {"light", "volume", "displacement", "imager"})
+            dir.write(std::string("a") + kind + ".murn", std::string(kind) + " a" + kind + "\ncode\n\treturn\n");
     }
     void TearDown() override
     {
@@ -120,11 +122,11 @@ TEST_F(Binding, MissingShadersAndDeformations)
 
 TEST_F(Binding, ImagerAndVolumeSlots)
 {
-    RiImager("plain", RI_NULL);
+    RiImager("aimager", RI_NULL);
     EXPECT_NE(current_renderer->options.imager, nullptr);
     EXPECT_TRUE(current_renderer->options.imager_instance.is_set());
-    RiAtmosphere("plain", RI_NULL);
-    RiInterior("plain", RI_NULL);
+    RiAtmosphere("avolume", RI_NULL);
+    RiInterior("avolume", RI_NULL);
     GState *g = current_renderer->attributes.get();
     EXPECT_TRUE(g->shaders[USE_ATMOSPHERE].is_set());
     EXPECT_TRUE(g->shaders[USE_INTERIOR].is_set());
@@ -146,4 +148,69 @@ TEST_F(Binding, CopyOnWriteOfTheAttributeState)
     EXPECT_TRUE(current_renderer->attributes->shaders[USE_SURFACE].is_set());
     RiAttributeEnd();
     EXPECT_FALSE(current_renderer->attributes->shaders[USE_SURFACE].is_set());
+}
+
+TEST_F(Binding, EachRequestTakesOnlyItsKindOfShader)
+{
+    std::string both = dir.path() + ":" + VELK_NATIVE_SHADER_DIR;
+    RtString path = both.c_str();
+    RiOption("searchpath", "shader", &path, RI_NULL);
+    using Bind = RtVoid (*)(RtToken, ...);
+    struct Case {
+        const char *request;
+        Bind bind;
+        int use;
+        const char *right, *kind, *wrong;
+    };
+    // Text, native and built-in shaders of the wrong kind for each request.
+    const Case cases[] = {
+        {"Surface", RiSurface, USE_SURFACE, "nativered", "surface", "indirect"},
+        {"Interior", RiInterior, USE_INTERIOR, "avolume", "volume", "plain"},
+        {"Exterior", RiExterior, USE_EXTERIOR, "avolume", "volume", "adisplacement"},
+        {"Atmosphere", RiAtmosphere, USE_ATMOSPHERE, "avolume", "volume", "alight"},
+        {"Displacement", RiDisplacement, USE_DISPLACEMENT, "adisplacement", "displacement", "nativered"},
+        {"Imager", RiImager, USE_IMAGER, "aimager", "imager", "plain"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.request);
+        velktest::ErrorCapture errors;
+        c.bind(c.wrong, RI_NULL);
+        ASSERT_EQ(errors.count(), 1u);
+        EXPECT_EQ(errors.reports[0].code, RIE_CONSISTENCY);
+        EXPECT_EQ(errors.reports[0].severity, RIE_ERROR);
+        EXPECT_NE(errors.reports[0].message.find(std::string("Shader \"") + c.wrong + "\" is of kind "),
+                  std::string::npos) << errors.reports[0].message;
+        EXPECT_NE(errors.reports[0].message.find(std::string(c.request) + " takes " + c.kind + " shaders"),
+                  std::string::npos) << errors.reports[0].message;
+        bool imager = c.use == USE_IMAGER;
+        EXPECT_FALSE(imager ? current_renderer->options.imager_instance.is_set()
+                            : current_renderer->attributes->shaders[c.use].is_set());
+        c.bind(c.right, RI_NULL);
+        EXPECT_EQ(errors.count(), 1u);
+        ShaderInstance *bound = imager ? current_renderer->options.imager_instance.get()
+                                       : current_renderer->attributes->shaders[c.use].get();
+        ASSERT_NE(bound, nullptr);
+        EXPECT_STREQ(bound->shader->name, c.right);
+    }
+
+    // A refused light makes no light and no handle: switching it on says so.
+    velktest::ErrorCapture errors;
+    LightSource *before = light_list().head;
+    EXPECT_EQ(RiLightSource("plain", RI_NULL), nullptr);
+    EXPECT_EQ(RiLightSource("nativered", RI_NULL), nullptr);
+    EXPECT_EQ(RiAreaLightSource("aimager", RI_NULL), nullptr);
+    EXPECT_EQ(light_list().head, before);
+    EXPECT_EQ(current_renderer->attributes->area_light, nullptr);
+    ASSERT_EQ(errors.count(), 3u);
+    EXPECT_EQ(errors.reports[0].message, "Shader \"plain\" is of kind surface; LightSource takes light shaders; "
+                                         "request ignored");
+    EXPECT_EQ(errors.reports[2].message, "Shader \"aimager\" is of kind imager; AreaLightSource takes light "
+                                         "shaders; request ignored");
+    RiIlluminate(nullptr, RI_TRUE);
+    EXPECT_EQ(errors.reports.back().code, RIE_BADHANDLE);
+    errors.clear();
+    EXPECT_NE(RiLightSource("alight", RI_NULL), nullptr);
+    EXPECT_NE(RiLightSource("bouncer", RI_NULL), nullptr);
+    EXPECT_NE(RiAreaLightSource("alight", RI_NULL), nullptr);
+    EXPECT_EQ(errors.count(), 0u);
 }

@@ -25,7 +25,7 @@ TEST(SLStack, LimitsAreReportedAndNothingOutsideIsTouched)
     EXPECT_EQ(st.num[0], float(SLStack::WORDS - 1));
     ASSERT_EQ(capture.count(), 1u);
     EXPECT_EQ(capture.reports[0].code, RIE_LIMIT);
-    EXPECT_EQ(capture.reports[0].severity, RIE_SEVERE);
+    EXPECT_EQ(capture.reports[0].severity, RIE_ERROR);
     EXPECT_EQ(capture.reports[0].message, "SL interpreter stack overflow");
     st.runs--;
     st.restore_marks(marks);

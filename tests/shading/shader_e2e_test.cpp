@@ -84,14 +84,21 @@ TEST(ShaderEndToEnd, RedSphere)
     EXPECT_EQ(pixel(dir2.path() + "/out.tif", 0, 0), (std::vector<int>{0, 0, 0, 0}));
 }
 
-TEST(ShaderEndToEnd, RunawayShaderOverflowsTheStack)
+TEST(ShaderEndToEnd, RunawayShaderOverflowsTheStackAndTheFrameGoesOn)
 {
     TempDir dir;
     dir.write("loop.murn", "surface loop\ncode\nlabel 0\n\tpushif\t1\n\tjump\t0\n");
-    RunResult r = raylume(dir, sphere_scene("loop"));
-    EXPECT_NE(r.err.find("SEVERE ERROR: scene.rib"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(": Program limit\n    --> SL interpreter stack overflow\n"), std::string::npos) << r.err;
-    EXPECT_EQ(r.status, 255);
+    dir.write("red.murn", RED);
+    // The runaway shader on a sphere at the left, a red one at the right.
+    std::string scene = sphere_scene("loop");
+    scene.replace(scene.find("Sphere"), std::string::npos,
+                  "TransformBegin\nTranslate -1 0 0\nSphere 0.6 -1 1 360\nTransformEnd\n"
+                  "Surface \"red\"\nTranslate 1 0 0\nSphere 0.6 -1 1 360\nWorldEnd\n");
+    RunResult r = raylume(dir, scene);
+    EXPECT_EQ(r.err, "ERROR: scene.rib (17): Program limit\n    --> SL interpreter stack overflow\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(pixel(dir.path() + "/out.tif", 12, 8), (std::vector<int>{255, 0, 0, 255}));
+    EXPECT_EQ(pixel(dir.path() + "/out.tif", 0, 0), (std::vector<int>{0, 0, 0, 0}));
 }
 
 TEST(ShaderEndToEnd, LoadMessages)
@@ -137,8 +144,9 @@ TEST(ShaderEndToEnd, RunawayInitialisationOverflowsTheStack)
     TempDir dir;
     dir.write("runaway.murn", "surface runaway\ninitcode 1\nlabel 0\n\tpushif\t1\n\tjump\t0\ncode\n\treturn\n");
     RunResult r = raylume(dir, "Surface \"runaway\"\nSurface \"runaway\"\n");
-    EXPECT_EQ(r.err, "SEVERE ERROR: scene.rib (1): Program limit\n    --> SL interpreter stack overflow\n");
-    EXPECT_EQ(r.status, 255);
+    EXPECT_EQ(r.err, "ERROR: scene.rib (1): Program limit\n    --> SL interpreter stack overflow\n"
+                     "ERROR: scene.rib (2): Program limit\n    --> SL interpreter stack overflow\n");
+    EXPECT_EQ(r.status, 0);
     // Under the "ignore" handler the run stops and the program goes on.
     r = raylume(dir, "ErrorHandler \"ignore\"\nSurface \"runaway\"\nSurface \"runaway\"\n");
     EXPECT_EQ(r.err, "");

@@ -206,41 +206,70 @@ TEST(TextureOps, TextureInfo)
     std::string shad = textest::make_shadow_map(dir.path(), "d", 8, 4, std::vector<float>(8 * 4, 2.0f),
                                                 identity, camera);
 
+    // The first call opens the file itself; a file that is not there is
+    // reported once, as a lookup reports it, and answers 0.
     Shader *sh = sltest::compile(dir, "info",
-        "surface info(string tex = \"\", shad = \"\";\n"
-        "             output float before = -1, known = -1, chans = -1, scalar = -1, wrongtype = -1, stype = -1;\n"
-        "             output float inarray = -1;\n"
-        "             output point res = 0, shres = 0; output string kind = \"\", skind = \"\";\n"
-        "             output matrix view = 0)\n"
+        "surface info(string tex = \"\", shad = \"\", gone = \"\";\n"
+        "             output float before[2] = {0}, missing[2] = {0}, shres[2] = {0};\n"
+        "             output float known = -1, chans = -1, stype = -1, lookup = -1, k[9] = {0};\n"
+        "             output float one = -1, three[3] = {0}, two[2] = {0}, v16[16] = {0};\n"
+        "             output point res = -1; output string kind = \"\", skind = \"\", word = \"keep\";\n"
+        "             output matrix view = 0, proj = -1)\n"
         "{\n"
-        "    before = textureinfo(tex, \"resolution\", res);\n"
-        "    float x = texture(tex, 0, 0); float y = shadow(shad, P);\n"
-        "    known = textureinfo(tex, \"resolution\", res);\n"
+        "    float i;\n"   // array defaults come from initialisation code, which this run skips
+        "    for (i = 0; i < 2; i += 1) { before[i] = -1; missing[i] = -1; shres[i] = -1; two[i] = -1; }\n"
+        "    for (i = 0; i < 3; i += 1) three[i] = -1;\n"
+        "    v16[0] = -1;\n"
+        "    for (i = 0; i < 9; i += 1) k[i] = -1;\n"
+        "    known = textureinfo(tex, \"resolution\", before);\n"
+        "    k[0] = textureinfo(gone, \"resolution\", missing);\n"
+        "    lookup = texture(gone, 0, 0, \"fill\", 0.5);\n"
         "    textureinfo(shad, \"resolution\", shres);\n"
         "    textureinfo(tex, \"channels\", chans);\n"
-        "    float one = 0; scalar = textureinfo(tex, \"resolution\", one);\n"
-        "    float r[2]; if (textureinfo(shad, \"resolution\", r) != 0) inarray = r[0] * 10 + r[1];\n"
-        "    wrongtype = textureinfo(tex, \"type\", chans);\n"
         "    textureinfo(tex, \"type\", kind);\n"
         "    stype = textureinfo(shad, \"type\", skind);\n"
         "    textureinfo(shad, \"viewingmatrix\", view);\n"
+        "    k[1] = textureinfo(tex, \"resolution\", one);\n"
+        "    k[2] = textureinfo(tex, \"resolution\", three);\n"
+        "    k[3] = textureinfo(tex, \"resolution\", res);\n"
+        "    k[4] = textureinfo(tex, \"channels\", two);\n"
+        "    k[5] = textureinfo(tex, \"type\", one);\n"
+        "    k[6] = textureinfo(tex, \"channels\", word);\n"
+        "    k[7] = textureinfo(shad, \"viewingmatrix\", v16);\n"
+        "    k[8] = textureinfo(shad, \"projectionmatrix\", res) + textureinfo(shad, \"nosuchinfo\", proj);\n"
         "}\n");
     ASSERT_NE(sh, nullptr);
+    std::string gone = dir.path() + "/gone.tex";
     sh->defaults[0] = string_id(tex.c_str());
     sh->defaults[1] = string_id(shad.c_str());
+    sh->defaults[2] = string_id(gone.c_str());
+    ErrorLog log;
     Intersection sv;
     std::vector<uint32_t> block = shadertest::run(sh, sv);
-    EXPECT_EQ(param_float(sh, block, "before"), 0.0f);   // never looked up: nothing opened
+    EXPECT_EQ(log.only(), "Could not find texture file \"" + gone + "\"");
     EXPECT_EQ(param_float(sh, block, "known"), 1.0f);
-    EXPECT_EQ(param_triple(sh, block, "res"), Point(64, 64, 0));
-    EXPECT_EQ(param_triple(sh, block, "shres"), Point(8, 4, 0));
+    EXPECT_EQ(sltest::param(sh, block, "before")[0], 64.0f);
+    EXPECT_EQ(sltest::param(sh, block, "before")[1], 64.0f);
+    EXPECT_EQ(sltest::param(sh, block, "missing")[0], -1.0f);
+    EXPECT_EQ(param_float(sh, block, "lookup"), 0.5f);
+    EXPECT_EQ(sltest::param(sh, block, "shres")[0], 8.0f);
+    EXPECT_EQ(sltest::param(sh, block, "shres")[1], 4.0f);
     EXPECT_EQ(param_float(sh, block, "chans"), 1.0f);
-    EXPECT_EQ(param_float(sh, block, "scalar"), 0.0f);   // no room for two values
-    EXPECT_EQ(param_float(sh, block, "inarray"), 84.0f);
-    EXPECT_EQ(param_float(sh, block, "wrongtype"), 0.0f);
     EXPECT_EQ(param_string(sh, block, "kind"), "texture");
     EXPECT_EQ(param_float(sh, block, "stype"), 1.0f);
     EXPECT_EQ(param_string(sh, block, "skind"), "shadow");
     const float *view = sltest::param(sh, block, "view");
     for (int i = 0; i < 16; ++i) EXPECT_EQ(view[i], camera[i]) << i;
+    // Too short, too long, a point, a float for a string, a string for a
+    // float, floats for a matrix, a matrix into a point, an unknown name:
+    // 0, and the destination as it was.
+    const float *k = sltest::param(sh, block, "k");
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(k[i], 0.0f) << i;
+    EXPECT_EQ(param_float(sh, block, "one"), -1.0f);
+    EXPECT_EQ(param_triple(sh, block, "three"), Point(-1, -1, -1));
+    EXPECT_EQ(param_triple(sh, block, "res"), Point(-1, -1, -1));
+    EXPECT_EQ(sltest::param(sh, block, "two")[0], -1.0f);
+    EXPECT_EQ(param_string(sh, block, "word"), "keep");
+    EXPECT_EQ(sltest::param(sh, block, "v16")[0], -1.0f);
+    EXPECT_EQ(sltest::param(sh, block, "proj")[0], -1.0f);
 }
