@@ -389,7 +389,9 @@ void Texture::lookup(float *result, const float c[8], const TextureArgs &a, bool
     const MipLevel &L = *levels[size_t(chosen)];
     sample_level(L, cs, ct, a, result);
     if (chosen < n - 1) {
-        float w = 2 - (L.full_width * ds + L.full_length * dt) / 2;
+        // The longer side of the footprint chose the level, so it weighs the
+        // blend too: the answer then passes smoothly from level to level.
+        float w = 2 - std::max(L.full_width * ds, L.full_length * dt);
         if (w < 0) w = 0;
         if (w < 1) {
             float smaller[MAX_TEXEL_SAMPLES];
@@ -498,8 +500,14 @@ float Texture::shadow_lookup(const Point points[4], const TextureArgs &a)
         centre = centre + p[i];
     }
     centre = centre * 0.25f;
-    float sw = a.swidth * (std::fabs(p[1].x - centre.x) + std::fabs(p[2].x - centre.x)) / 2 + a.sblur;
-    float tw = a.twidth * (std::fabs(p[0].y - centre.y) + std::fabs(p[3].y - centre.y)) / 2 + a.tblur;
+    // Half the extent of the region on the map, whichever way it is turned.
+    float xmin = p[0].x, xmax = p[0].x, ymin = p[0].y, ymax = p[0].y;
+    for (int i = 1; i < 4; ++i) {
+        xmin = std::min(xmin, p[i].x), xmax = std::max(xmax, p[i].x);
+        ymin = std::min(ymin, p[i].y), ymax = std::max(ymax, p[i].y);
+    }
+    float sw = a.swidth * (xmax - xmin) / 2 + a.sblur;
+    float tw = a.twidth * (ymax - ymin) / 2 + a.tblur;
     const int n = a.samples < 1 ? 1 : a.samples;
     const MipLevel &L = *levels[0];
     TextureArgs depth_args = a;
