@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -101,6 +102,77 @@ TEST(TexturedPixels, PixelsCarryTheTexelsOfAMadeTexture)
             for (int k = 0; k < 3; ++k) EXPECT_NEAR(im.at(x, y, k), c[k], 1e-4f) << x << "," << y << " channel " << k;
             EXPECT_EQ(im.at(x, y, 3), 1.0f);
         }
+}
+
+TEST(TexturedPixels, ACheckerboardRecedingToTheHorizonSettlesToItsMeanLikeABoxFilter)
+{
+    // A ground plane 1 below a 60 degree camera, one sample a pixel, checks
+    // 0.3125 wide: rows near the horizon cover many checks of depth a pixel.
+    // Each row of such checks must vary along the row no more than the box
+    // filter of the pixel does (computed here from the checks themselves),
+    // with the same mean: a footprint smaller than the pixel's aliases.
+    velktest::TempDir dir;
+    static const unsigned char white[3] = {255, 255, 255}, black[3] = {0, 0, 0};
+    write_rgb(dir.path() + "/check.tif", 64, 64,
+              [](uint32_t x, uint32_t y) { return (x / 8 + y / 8) % 2 ? white : black; });
+    compile(dir, "chkst", "surface chkst(string name = \"\") {\n"
+                          "    point Pw = transform(\"world\", P);\n"
+                          "    Oi = 1; Ci = texture(name, xcomp(Pw) * 0.4, zcomp(Pw) * 0.4);\n"
+                          "}\n");
+    compile(dir, "chk", "surface chk(string name = \"\") { Oi = 1; Ci = texture(name); }\n");
+    const int W = 64, H = 64;
+    const double tn = std::tan(M_PI / 6), checks_per_unit = 0.4 * 8;
+    struct Case {
+        const char *what, *surface, *st;
+    } cases[] = {
+        {"made texture, s and t given", "Surface \"chkst\" \"name\" \"check.tex\"\n", ""},
+        {"made texture, the polygon's st", "Surface \"chk\" \"name\" \"check.tex\"\n",
+         " \"st\" [-800 0.2  800 0.2  800 800  -800 800]"},
+        {"picture used directly", "Surface \"chkst\" \"name\" \"check.tif\"\n", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        velktest::RunResult run = e2e::raylume(dir,
+            "MakeTexture \"check.tif\" \"check.tex\" \"periodic\" \"periodic\" \"box\" 1 1\n"
+            "Option \"searchpath\" \"shader\" [\".:&\"]\n" + e2e::exact_floatdump_options(W, H) +
+            "Projection \"perspective\" \"fov\" 60\nWorldBegin\n" + c.surface +
+            "Polygon \"P\" [-2000 -1 0.5  2000 -1 0.5  2000 -1 2000  -2000 -1 2000]" + c.st + "\nWorldEnd\n");
+        ASSERT_EQ(run.status, 0) << run.err;
+        Image im = parse_dump(run.out);
+        ASSERT_EQ(im.width, W) << run.out;
+        int rows = 0;
+        for (int y = H / 2 + 1; y < H; ++y) {
+            const double below = ((y + 0.5) / (H / 2) - 1) * tn;   // the ray's slope at the row's centre
+            const double depth = 1 / below;
+            const double checks = depth * depth * (2 * tn / H) * checks_per_unit;   // down one pixel
+            if (checks < 1.7) continue;
+            ++rows;
+            // The box filter: 16 x 16 rays through the pixel onto the checks.
+            double box[64], sum = 0, rsum = 0;
+            for (int x = 0; x < W; ++x) {
+                int white_rays = 0;
+                for (int j = 0; j < 16; ++j)
+                    for (int i = 0; i < 16; ++i) {
+                        double u = ((x + (i + 0.5) / 16) / (W / 2) - 1) * tn;
+                        double v = ((y + (j + 0.5) / 16) / (H / 2) - 1) * tn;
+                        double z = 1 / v;
+                        white_rays += (long(std::floor(u * z * checks_per_unit)) + long(std::floor(z * checks_per_unit))) & 1;
+                    }
+                box[x] = white_rays / 256.0;
+                sum += box[x];
+                rsum += im.at(x, y, 0);
+            }
+            double box_var = 0, var = 0;
+            for (int x = 0; x < W; ++x) {
+                box_var += (box[x] - sum / W) * (box[x] - sum / W);
+                var += (im.at(x, y, 0) - rsum / W) * (im.at(x, y, 0) - rsum / W);
+            }
+            const double box_sd = std::sqrt(box_var / W), sd = std::sqrt(var / W);
+            EXPECT_NEAR(rsum / W, sum / W, 0.03) << "row " << y << ", " << checks << " checks a pixel";
+            EXPECT_LE(sd, box_sd + 0.02) << "row " << y << ", " << checks << " checks a pixel";
+        }
+        EXPECT_EQ(rows, 9);
+    }
 }
 
 TEST(TexturedPixels, AMissingTextureIsReportedOnceAndShadesWithTheFill)

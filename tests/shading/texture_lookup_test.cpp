@@ -368,6 +368,12 @@ TEST(TextureLookup, ShadowMaps)
     float part = shadow_lookup(shad.c_str(), p, a);
     EXPECT_GT(part, 0.0f);
     EXPECT_LT(part, 1.0f);
+    // A region turned 45 degrees (corners P -/+ h1 -/+ h2, as the shading
+    // point's neighbours give them) spans its whole extent, half in shadow.
+    Point diamond[4] = {Point(-0.2f, -0.5f, 3), Point(0, -0.3f, 3), Point(0, -0.7f, 3), Point(0.2f, -0.5f, 3)};
+    part = shadow_lookup(shad.c_str(), diamond, a);
+    EXPECT_GT(part, 0.25f);
+    EXPECT_LT(part, 0.75f);
 
     // A plain texture looked up as a shadow map shadows everything.
     std::string plain = make_grey_texture(dir, "plain", 16, 16, [](int, int) { return 9; });
