@@ -196,7 +196,9 @@ TEST(TexturedPixels, AMissingTextureIsReportedOnceAndShadesWithTheFill)
 TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
 {
     // Frame 1 renders the depths seen from above (a small disk 2 units in
-    // front of a large one); frame 2 shades the large disk alone by the map.
+    // front of a large one); the later frames shade the large disk alone by
+    // the depth file itself, by a map made from it, and by a map made in its
+    // place.
     velktest::TempDir dir;
     compile(dir, "lit",
             "surface lit(string map = \"\") {\n"
@@ -204,25 +206,40 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
             "}\n");
     const std::string camera = "Format 16 16 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\n"
                                "Projection \"orthographic\"\nTranslate 0 0 5\n";
+    auto shaded_by = [&](const char *map) {
+        return "FrameBegin 2\nDisplay \"dump\" \"floatdump\" \"rgba\"\nQuantize \"rgba\" 0 0 0 0\n" + camera +
+               "WorldBegin\nSurface \"lit\" \"string map\" \"" + map + "\"\nDisk 0 10 360\nWorldEnd\nFrameEnd\n";
+    };
     velktest::RunResult run = e2e::raylume(dir,
         "Option \"searchpath\" \"shader\" [\".:&\"]\n"
-        "FrameBegin 1\nDisplay \"light.z\" \"zfile\" \"z\"\n" + camera +
+        "FrameBegin 1\nDisplay \"light.z\" \"shadow\" \"z\"\n" + camera +
         "WorldBegin\nSurface \"constant\"\nTransformBegin\nTranslate 0 0 -2\nDisk 0 0.5 360\nTransformEnd\n"
-        "Disk 0 10 360\nWorldEnd\nFrameEnd\n"
-        "MakeShadow \"light.z\" \"light.shad\"\n"
-        "FrameBegin 2\nDisplay \"dump\" \"floatdump\" \"rgba\"\nQuantize \"rgba\" 0 0 0 0\n" + camera +
-        "WorldBegin\nSurface \"lit\" \"string map\" \"light.shad\"\nDisk 0 10 360\nWorldEnd\nFrameEnd\n");
+        "Disk 0 10 360\nWorldEnd\nFrameEnd\n" + shaded_by("light.z") +
+        "MakeShadow \"light.z\" \"light.shad\"\n" + shaded_by("light.shad") +
+        "MakeShadow \"light.z\" \"light.z\"\n" + shaded_by("light.z"));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    size_t start = run.out.find("16 16 rgba");
-    ASSERT_NE(start, std::string::npos) << run.out;
-    Image im = parse_dump(run.out.substr(start));
-    ASSERT_EQ(im.width, 16);
-    for (int p : {7, 8}) EXPECT_EQ(im.at(p, p, 0), 0.0f) << p;   // beneath the small disk
-    for (int p : {0, 1, 14, 15}) {
-        EXPECT_EQ(im.at(p, p, 0), 1.0f) << p;                    // in the open
-        EXPECT_EQ(im.at(p, 15 - p, 0), 1.0f) << p;
+    std::vector<Image> frames;
+    for (size_t at = run.out.find("16 16 rgba"); at != std::string::npos; at = run.out.find("16 16 rgba", at + 1))
+        frames.push_back(parse_dump(run.out.substr(at)));
+    ASSERT_EQ(frames.size(), 3u) << run.out;
+    const char *maps[] = {"the depth file", "a map made from it", "a map made in its place"};
+    for (int f = 0; f < 3; ++f) {
+        SCOPED_TRACE(maps[f]);
+        const Image &im = frames[size_t(f)];
+        ASSERT_EQ(im.width, 16);
+        for (int p : {7, 8}) EXPECT_EQ(im.at(p, p, 0), 0.0f) << p;   // beneath the small disk
+        for (int p : {0, 1, 14, 15}) {
+            EXPECT_EQ(im.at(p, p, 0), 1.0f) << p;                    // in the open
+            EXPECT_EQ(im.at(p, 15 - p, 0), 1.0f) << p;
+        }
     }
+    // What was made in place is a shadow map, and no temporary file is left.
+    TIFF *tif = TIFFOpen((dir.path() + "/light.z").c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    TIFFClose(tif);
+    std::string listing = velktest::run({"/bin/ls", "-a", dir.path()}).out;
+    EXPECT_EQ(listing.find("light.z."), std::string::npos) << listing;
 }
 
 TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProjection)
