@@ -37,7 +37,11 @@ struct Picture {
 bool read_picture(const char *path, Picture &pic)
 {
     if (!tiff_read_image(path, pic.info, pic.pixels)) {
-        ri_error(RIE_BADFILE, RIE_ERROR, "%s", text_or_empty(tiff_error_text()));
+        // A file that is there but is not a TIFF file is named.
+        if (tiff_error_refused())
+            ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\" %s", text_or_empty(path), text_or_empty(tiff_error_text()));
+        else
+            ri_error(RIE_BADFILE, RIE_ERROR, "%s", text_or_empty(tiff_error_text()));
         return false;
     }
     pic.layout.samples = pic.info.samples;

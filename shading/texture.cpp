@@ -210,10 +210,9 @@ int Texture::open(const char *name, const char *search_path, bool pixels)
 
 bool Texture::read_header()
 {
-    TIFFSetWarningHandler(nullptr);
-    TIFF *t = TIFFOpen(path, "r");
+    TIFF *t = tiff_open(path);
     if (!t) {
-        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "TIFF file not found");
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, tiff_error_text());
         return false;
     }
     uint16_t b = 1, s = 1, f = 1;

@@ -193,6 +193,55 @@ TEST(TexturedPixels, AMissingTextureIsReportedOnceAndShadesWithTheFill)
         for (int x = 0; x < 8; ++x) EXPECT_NEAR(im.at(x, y, 1), 0.25f, 1e-6f);
 }
 
+TEST(TexturedPixels, AFileThatIsNotATiffIsSaidToBeThereButNotATexture)
+{
+    // Each lookup and each maker meets a file of text where a TIFF file
+    // belongs; each says so, with libtiff's reason, and names a missing file
+    // as missing.
+    velktest::TempDir dir;
+    for (const char *name : {"t.txt", "e.txt", "s.txt", "m.txt"}) dir.write(name, "# not a picture\n");
+    write_quadrants(dir.path() + "/quad.tif");
+    // One lookup a frame: an error repeated on one RIB line is shown once.
+    compile(dir, "looks", "surface looks(float kind = 0) {\n"
+                          "    Oi = 1;\n"
+                          "    if (kind == 0) Ci = color texture(\"t.txt\", s, t);\n"
+                          "    else if (kind == 1) Ci = color environment(\"e.txt\", I);\n"
+                          "    else if (kind == 2) Ci = shadow(\"s.txt\", P);\n"
+                          "    else Ci = color texture(\"missing.tex\", s, t);\n"
+                          "}\n");
+    std::string rib = "MakeTexture \"m.txt\" \"m.tex\" \"clamp\" \"clamp\" \"box\" 1 1\n"
+                      "MakeLatLongEnvironment \"m.txt\" \"m.env\" \"box\" 1 1\n"
+                      "MakeCubeFaceEnvironment \"quad.tif\" \"quad.tif\" \"m.txt\" \"quad.tif\" \"quad.tif\" "
+                      "\"quad.tif\" \"m.cube\" 90 \"box\" 1 1\n"
+                      "Option \"searchpath\" \"shader\" [\".:&\"]\n";
+    for (int kind = 0; kind < 4; ++kind)
+        rib += "FrameBegin 1\n" + e2e::exact_floatdump_options(1, 1) + e2e::pixel_camera(1, 1) +
+               "WorldBegin\nSurface \"looks\" \"float kind\" " + std::to_string(kind) + "\n" + e2e::unit_disk(0, 0) +
+               "WorldEnd\nFrameEnd\n";
+    velktest::RunResult run = e2e::raylume(dir, rib);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string reason = "exists but is not a TIFF texture (Not a TIFF or MDI file, bad magic number 8227 (0x2023))";
+    for (const std::string &said : {"\"m.txt\" " + reason, "\"./t.txt\": " + reason, "\"./e.txt\": " + reason,
+                                    "\"./s.txt\": " + reason, std::string("Could not find texture file \"missing.tex\"")})
+        EXPECT_NE(run.err.find(said), std::string::npos) << said << "\n" << run.err;
+    int makers = 0;   // MakeTexture, MakeLatLongEnvironment and MakeCubeFaceEnvironment
+    for (size_t at = run.err.find("\"m.txt\" " + reason); at != std::string::npos;
+         at = run.err.find("\"m.txt\" " + reason, at + 1))
+        ++makers;
+    EXPECT_EQ(makers, 3) << run.err;
+    EXPECT_EQ(run.err.find("TIFF file not found"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Not a TIFF or MDI file, bad magic number 8227 (0x2023).\n"), std::string::npos)
+        << "libtiff's own complaint as well:\n" << run.err;
+    for (const char *made : {"m.tex", "m.env", "m.cube"}) EXPECT_FALSE(dir.exists(made)) << made;
+
+    // tavrel says the same.
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    velktest::RunResult made = velktest::run({velktest::program("tavrel"), "m.txt", "m.tex"}, opts);
+    EXPECT_EQ(made.status, 1);
+    EXPECT_NE(made.err.find("\"m.txt\" " + reason), std::string::npos) << made.err;
+}
+
 TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
 {
     // Frame 1 renders the depths seen from above (a small disk 2 units in
