@@ -88,10 +88,11 @@ const float MIN_FOOTPRINT_COS = 1e-3f;
 
 // The pixel's footprint at the hit as two offsets on the surface's tangent
 // plane. A camera ray's are the moves of its hit one pixel across and one
-// pixel down; another ray's span a beam as wide as a pixel at the hit's
-// distance from the eye (the first offset along the beam's longest stretch).
-void pixel_footprint(const Intersection *sv, bool camera_ray, Point &across, Point &down)
+// pixel down; another ray's span a beam as wide as a pixel at the length of
+// the path from the eye (the first offset along the beam's longest stretch).
+void pixel_footprint(const Intersection *sv, const Ray &ray, Point &across, Point &down)
 {
+    const bool camera_ray = ray.level == 0;
     const Options &o = current_renderer->options;
     float pw = o.eff_xres > 0 ? (o.screen[1] - o.screen[0]) / o.eff_xres : 0;
     float ph = o.eff_yres > 0 ? (o.screen[3] - o.screen[2]) / o.eff_yres : 0;
@@ -101,12 +102,9 @@ void pixel_footprint(const Intersection *sv, bool camera_ray, Point &across, Poi
         across = o.cam_xaxis * (pw * depth);
         down = o.cam_yaxis * (ph * depth);
     } else {
-        float w = std::fabs(pw * ph);
-        if (o.projection == PROJ_PERSPECTIVE) {
-            Point d = sv->Ps - o.eye;
-            w *= dot(d, d);
-        }
-        const float f = std::sqrt(w);
+        float f = std::sqrt(std::fabs(pw * ph));
+        if (o.projection == PROJ_PERSPECTIVE)
+            f *= ray.travelled > 0 ? ray.travelled + sv->I.length() : (sv->Ps - o.eye).length();
         Point side = N - D * dot(N, D);
         if (!(side.length() > 1e-6f)) {
             Point b;
@@ -139,14 +137,15 @@ void offset_in_parameters(const Point &d, const Point &dPdu, const Point &dPdv, 
 
 // dPdu, dPdv, du and dv: du and dv span the pixel's footprint at the hit in
 // the surface's parameters (its bounding box; the beam's for other rays).
-void set_derivatives(Intersection *sv, GSurface *s, bool camera_ray)
+void set_derivatives(Intersection *sv, GSurface *s, const Ray &ray)
 {
+    const bool camera_ray = ray.level == 0;
     Point dPdu, dPdv;
     s->eval_derivs(sv->gu, sv->gv, sv->time, dPdu, dPdv);
     s->xform->vector_to_world(dPdu.data(), sv->dPdu.data(), sv->time);
     s->xform->vector_to_world(dPdv.data(), sv->dPdv.data(), sv->time);
     Point across, down;
-    pixel_footprint(sv, camera_ray, across, down);
+    pixel_footprint(sv, ray, across, down);
     float ax, bx, ay, by;
     offset_in_parameters(across, sv->dPdu, sv->dPdv, ax, bx);
     offset_in_parameters(down, sv->dPdu, sv->dPdv, ay, by);
@@ -371,7 +370,7 @@ float Intersection::shade_hit(Ray &ray)
         dtime = o.shutter_close - o.shutter_open;
         if (vars_used & VU_DPDTIME) dPdtime = Point(0, 0, 0);
         detail = ray.sample_value;
-        if ((vars_used & VU_DERIVATIVES) && surface) set_derivatives(this, surface, ray.level == 0);
+        if ((vars_used & VU_DERIVATIVES) && surface) set_derivatives(this, surface, ray);
         E = o.eye;
         ncomps = 3;
         weight = ray.weight;

@@ -323,16 +323,12 @@ RtVoid make_cubeface_file(RtString px, RtString nx, RtString py, RtString ny, Rt
         int size = 0;
         for (const char *name : names) {
             Picture pic;
-            if (!read_picture(name, pic)) {
-                return;
-            }
+            if (!read_picture(name, pic)) return;
             if (pic.info.width != pic.info.height) {
                 ri_error(RIE_BADFILE, RIE_ERROR, "Environment map faces must be square");
                 return;
             }
-            if (!resize_picture(pic, RESIZE_UP, name)) {
-                return;
-            }
+            if (!resize_picture(pic, RESIZE_UP, name)) return;
             if (faces.empty()) {
                 size = pic.info.width;
                 layout = pic.layout;

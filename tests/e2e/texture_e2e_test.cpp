@@ -122,21 +122,29 @@ TEST(TexturedPixels, ACheckerboardRecedingToTheHorizonSettlesToItsMeanLikeABoxFi
     compile(dir, "chk", "surface chk(string name = \"\") { Oi = 1; Ci = texture(name); }\n");
     const int W = 64, H = 64;
     const double tn = std::tan(M_PI / 6), checks_per_unit = 0.4 * 8;
+    // A mirror across the view at z = 5 shows the ground behind the eye as
+    // the straight view shows the ground beyond it (the checks inverted).
+    compile(dir, "mirror", "surface mirror() { Oi = 1; Ci = trace(P, reflect(normalize(I), normalize(N))); }\n");
+    const std::string ground = "Polygon \"P\" [-2000 -1 0.5  2000 -1 0.5  2000 -1 2000  -2000 -1 2000]";
     struct Case {
-        const char *what, *surface, *st;
+        const char *what;
+        std::string world;
     } cases[] = {
-        {"made texture, s and t given", "Surface \"chkst\" \"name\" \"check.tex\"\n", ""},
-        {"made texture, the polygon's st", "Surface \"chk\" \"name\" \"check.tex\"\n",
-         " \"st\" [-800 0.2  800 0.2  800 800  -800 800]"},
-        {"picture used directly", "Surface \"chkst\" \"name\" \"check.tif\"\n", ""},
+        {"made texture, s and t given", "Surface \"chkst\" \"name\" \"check.tex\"\n" + ground},
+        {"made texture, the polygon's st",
+         "Surface \"chk\" \"name\" \"check.tex\"\n" + ground + " \"st\" [-800 0.2  800 0.2  800 800  -800 800]"},
+        {"picture used directly", "Surface \"chkst\" \"name\" \"check.tif\"\n" + ground},
+        {"seen in a mirror", "AttributeBegin\nSurface \"mirror\"\n"
+                             "Polygon \"P\" [-2000 -1 5  2000 -1 5  2000 2000 5  -2000 2000 5]\nAttributeEnd\n"
+                             "Surface \"chkst\" \"name\" \"check.tex\"\n"
+                             "Polygon \"P\" [-2000 -1 -2000  2000 -1 -2000  2000 -1 4.9  -2000 -1 4.9]"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         velktest::RunResult run = e2e::raylume(dir,
             "MakeTexture \"check.tif\" \"check.tex\" \"periodic\" \"periodic\" \"box\" 1 1\n"
             "Option \"searchpath\" \"shader\" [\".:&\"]\n" + e2e::exact_floatdump_options(W, H) +
-            "Projection \"perspective\" \"fov\" 60\nWorldBegin\n" + c.surface +
-            "Polygon \"P\" [-2000 -1 0.5  2000 -1 0.5  2000 -1 2000  -2000 -1 2000]" + c.st + "\nWorldEnd\n");
+            "Projection \"perspective\" \"fov\" 60\nWorldBegin\n" + c.world + "\nWorldEnd\n");
         ASSERT_EQ(run.status, 0) << run.err;
         Image im = parse_dump(run.out);
         ASSERT_EQ(im.width, W) << run.out;
