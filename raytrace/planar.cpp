@@ -150,8 +150,12 @@ void planar_fill_hit(GSurface *s, Intersection *sv, const Point &N, const Point 
     if (!(sv->vars_used & (VU_TEXCOORDS | VU_NEIGHBOURS)) || st_vars) return;
     sv->s = sv->u;
     sv->t = sv->v;
-    sv->dsdu = 1, sv->dsdv = 0;
-    sv->dtdu = 0, sv->dtdv = 1;
+    // s and t are the object's x and y: their derivatives are taken along
+    // (gu, gv), the parameters the shading steps du and dv are measured in.
+    Point dPdu, dPdv;
+    bilinear_derivs(c, sv->gu, sv->gv, dPdu, dPdv);
+    sv->dsdu = dPdu.x, sv->dsdv = dPdv.x;
+    sv->dtdu = dPdu.y, sv->dtdv = dPdv.y;
 }
 
 namespace {

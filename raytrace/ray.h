@@ -103,6 +103,7 @@ public:
     float sample_value = 0.5f;
     float scale = 1;               // object-space copies: length of the transformed direction
     int extra = 0;                 // distance already travelled when a hit list is shaded on
+    float travelled = 0;           // from the eye to the origin of a ray a shader spawned (0: unknown)
     int primary = 0;
     int flags = 0;                 // RAY_SHADOW
     Color color;
@@ -127,6 +128,7 @@ inline Ray &Ray::operator=(const Ray &o)
     sample_value = o.sample_value;
     scale = o.scale;
     extra = o.extra;
+    travelled = o.travelled;
     primary = o.primary;
     flags = o.flags;
     color = o.color;

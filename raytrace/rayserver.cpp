@@ -34,6 +34,13 @@ float float_at(const unsigned char *body, int offset)
     return f;
 }
 
+// A hit distance along the normalised ray as the client's ray parameter:
+// origin + distance x its direction is the point answered.
+float along_query(float linet, const Point &dir)
+{
+    return linet / dir.length();
+}
+
 void put(unsigned char *answer, int offset, const Point &p) { std::memcpy(answer + offset, p.data(), 12); }
 void put(unsigned char *answer, int offset, float f) { std::memcpy(answer + offset, &f, 4); }
 
@@ -134,11 +141,11 @@ bool RayServer::hit()
         Ray ray = query_ray(point_at(body_, 0), dir, rt_.options.shutter_open);
         IntersectionList hits = ray.find_hit(secondary_root());
         if (Intersection *h = hits.head()) {
-            distance = h->linet;
+            distance = along_query(h->linet, dir);
             h->Ps = ray.origin + ray.dir * h->linet;
             if (!h->finished && h->obj) h->obj->fill_hit(h);
             put(a, 4, h->Ps);
-            put(a, 16, h->Ns);
+            put(a, 16, normalize(h->Ns));
         }
         hits.free_list();
     }
@@ -161,10 +168,10 @@ bool RayServer::fulltrace()
         last_full_hit_ = ray.hit_object;
         if (Intersection *h = hits.head()) {
             h->shade_hit(ray);
-            distance = h->linet;
+            distance = along_query(h->linet, dir);
             put(a, 4, h->Ci);
             put(a, 20, h->Ps);
-            put(a, 32, h->Ns);
+            put(a, 32, normalize(h->Ns));
             last_fulltrace(hit_count, Pmiss, Rmiss);
         }
         hits.free_list();

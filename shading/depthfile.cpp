@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 struct DepthFile {
     std::FILE *stream;
@@ -55,7 +57,7 @@ int zfile_error()
 }
 
 DepthFile *zfile_open_read(const char *path, int *width, int *height,
-                           float world_to_screen[16], float world_to_camera[16])
+                           float world_to_screen[16], float world_to_camera[16], bool announce)
 {
     std::FILE *f = path ? std::fopen(path, "rb") : nullptr;
     if (!f) return fail_open(nullptr, ZFILE_CANNOT_OPEN);
@@ -74,9 +76,39 @@ DepthFile *zfile_open_read(const char *path, int *width, int *height,
     }
     if (width) *width = w;
     if (height) *height = h;
-    std::printf("Opened zfile %s, %d x %d\n", path, w, h);
+    if (announce) std::printf("Opened zfile %s, %d x %d\n", path, w, h);
     last_error = ZFILE_OK;
     return new DepthFile{f, false};
+}
+
+int zfile_read_map(const char *path, DepthMap &map, bool announce)
+{
+    DepthFile *z = zfile_open_read(path, &map.width, &map.height, map.world_to_screen, map.world_to_camera, announce);
+    if (!z) return last_error;
+    const size_t count = size_t(map.width) * size_t(map.height);
+    int code = ZFILE_OK;
+    if (count == 0) {
+        code = ZFILE_NO_PIXELS;
+    } else {
+        // The file must hold its depths before room is made for them: a cut
+        // file's header could ask for gigabytes. (A pipe cannot tell.)
+        std::error_code err;
+        const uintmax_t file_size = std::filesystem::file_size(path, err);
+        if (!err && file_size < ZFILE_HEADER_SIZE + 4 * count) code = ZFILE_ENDS_EARLY;
+    }
+    if (code == ZFILE_OK) {
+        try {
+            map.depths.resize(count);
+        } catch (...) {
+            zfile_close(z);
+            throw;
+        }
+        if (!zfile_read_rows(z, count, map.depths.data())) code = ZFILE_ENDS_EARLY;
+    }
+    zfile_close(z);
+    if (code != ZFILE_OK) map.depths.clear();
+    last_error = code;
+    return code;
 }
 
 DepthFile *zfile_open_write(const char *path, int width, int height,

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 // An open depth file; opaque.
 struct DepthFile;
@@ -22,6 +23,8 @@ enum ZFileError {
     ZFILE_BAD_MAGIC = 3,       // not a depth file
     ZFILE_SHORT_HEADER = 4,    // the header ends early
     ZFILE_BAD_SIZE = 5,        // width or height outside 1..65535
+    ZFILE_NO_PIXELS = 6,       // the header gives no pixels (read whole only)
+    ZFILE_ENDS_EARLY = 7,      // fewer depths than the header gives (read whole only)
 };
 
 // The error code of the last failed open.
@@ -29,9 +32,21 @@ int zfile_error();
 
 // Opens a depth file for reading and reads its header (either byte order of the
 // magic is accepted; everything else is big-endian); the matrices may be null.
-// Prints "Opened zfile <path>, <w> x <h>" on standard output. Null on failure.
+// Prints "Opened zfile <path>, <w> x <h>" on standard output when announce.
+// Null on failure.
 DepthFile *zfile_open_read(const char *path, int *width, int *height,
-                           float world_to_screen[16], float world_to_camera[16]);
+                           float world_to_screen[16], float world_to_camera[16], bool announce = true);
+
+// A depth file read whole.
+struct DepthMap {
+    int width = 0, height = 0;
+    float world_to_screen[16] = {}, world_to_camera[16] = {};
+    std::vector<float> depths;   // rows from the top
+};
+// Reads a depth file whole: ZFILE_OK, or the reason it could not (also left
+// for zfile_error). A file too short for its header's size is refused before
+// room is made for the depths.
+int zfile_read_map(const char *path, DepthMap &map, bool announce = true);
 // Creates a depth file and writes its header; sizes that do not fit the
 // 16-bit fields are refused. Null on failure.
 DepthFile *zfile_open_write(const char *path, int width, int height,

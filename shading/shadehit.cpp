@@ -82,31 +82,82 @@ float *new_scratch()
     return s;
 }
 
-// dPdu, dPdv, du and dv from the pixel footprint at the hit.
-void set_derivatives(Intersection *sv, GSurface *s)
+// Smallest |cos| between the ray and the surface a footprint is stretched by:
+// grazing hits see a long but finite stretch of surface.
+const float MIN_FOOTPRINT_COS = 1e-3f;
+
+// The pixel's footprint at the hit as two offsets on the surface's tangent
+// plane. A camera ray's are the moves of its hit one pixel across and one
+// pixel down; another ray's span a beam as wide as a pixel at the length of
+// the path from the eye (the first offset along the beam's longest stretch).
+void pixel_footprint(const Intersection *sv, const Ray &ray, Point &across, Point &down)
 {
+    const bool camera_ray = ray.level == 0;
+    const Options &o = current_renderer->options;
+    float pw = o.eff_xres > 0 ? (o.screen[1] - o.screen[0]) / o.eff_xres : 0;
+    float ph = o.eff_yres > 0 ? (o.screen[3] - o.screen[2]) / o.eff_yres : 0;
+    const Point D = normalize(sv->I), N = normalize(sv->Ng);
+    if (camera_ray) {
+        float depth = o.projection == PROJ_PERSPECTIVE ? dot(sv->Ps - o.eye, o.view_dir) : 1.0f;
+        across = o.cam_xaxis * (pw * depth);
+        down = o.cam_yaxis * (ph * depth);
+    } else {
+        float f = std::sqrt(std::fabs(pw * ph));
+        if (o.projection == PROJ_PERSPECTIVE)
+            f *= ray.travelled > 0 ? ray.travelled + sv->I.length() : (sv->Ps - o.eye).length();
+        Point side = N - D * dot(N, D);
+        if (!(side.length() > 1e-6f)) {
+            Point b;
+            gen_orthos(D, side, b);
+        }
+        across = normalize(side) * f;
+        down = normalize(cross(D, across)) * f;
+    }
+    // Along the ray onto the tangent plane.
+    float c = dot(N, D);
+    if (!(std::fabs(c) >= MIN_FOOTPRINT_COS)) c = c < 0 ? -MIN_FOOTPRINT_COS : MIN_FOOTPRINT_COS;
+    across -= D * (dot(N, across) / c);
+    down -= D * (dot(N, down) / c);
+}
+
+// The parameter steps (a along dPdu, b along dPdv) that make up the surface
+// offset d.
+void offset_in_parameters(const Point &d, const Point &dPdu, const Point &dPdv, float &a, float &b)
+{
+    const double A = dot(dPdu, dPdu), B = dot(dPdu, dPdv), C = dot(dPdv, dPdv);
+    const double p = dot(d, dPdu), q = dot(d, dPdv), det = A * C - B * B;
+    if (det > 1e-6 * A * C) {
+        a = float((C * p - B * q) / det);
+        b = float((A * q - B * p) / det);
+    } else {
+        a = A > 0 ? float(p / A) : 0.0f;
+        b = C > 0 ? float(q / C) : 0.0f;
+    }
+}
+
+// dPdu, dPdv, du and dv: du and dv span the pixel's footprint at the hit in
+// the surface's parameters (its bounding box; the beam's for other rays).
+void set_derivatives(Intersection *sv, GSurface *s, const Ray &ray)
+{
+    const bool camera_ray = ray.level == 0;
     Point dPdu, dPdv;
     s->eval_derivs(sv->gu, sv->gv, sv->time, dPdu, dPdv);
     s->xform->vector_to_world(dPdu.data(), sv->dPdu.data(), sv->time);
     s->xform->vector_to_world(dPdv.data(), sv->dPdv.data(), sv->time);
-    const Options &o = current_renderer->options;
-    float pw = o.eff_xres > 0 ? (o.screen[1] - o.screen[0]) / o.eff_xres : 0;
-    float ph = o.eff_yres > 0 ? (o.screen[3] - o.screen[2]) / o.eff_yres : 0;
-    float w = std::fabs(pw * ph);
-    if (o.projection == PROJ_PERSPECTIVE) {
-        Point d = sv->Ps - o.eye;
-        w *= dot(d, d);
-    }
-    float f = std::sqrt(w);
-    float ilen = sv->I.length();
-    auto step = [&](const Point &dp) {
-        float len = dp.length();
-        if (!(len > 1e-10f)) return 1.0f;
-        float sine = ilen > 0 ? cross(dp, sv->I).length() / (len * ilen) : 1.0f;
-        return f / len / (sine > 0.1f ? sine : 0.1f);
+    Point across, down;
+    pixel_footprint(sv, ray, across, down);
+    float ax, bx, ay, by;
+    offset_in_parameters(across, sv->dPdu, sv->dPdv, ax, bx);
+    offset_in_parameters(down, sv->dPdu, sv->dPdv, ay, by);
+    auto step = [&](const Point &dp, float x, float y) {
+        if (!(dp.length() > 1e-10f)) return 1.0f;
+        float d = camera_ray ? std::fabs(x) + std::fabs(y) : std::sqrt(x * x + y * y);
+        if (!std::isfinite(d)) return 1.0f;
+        // A footprint beyond the whole surface gains nothing.
+        return d > 1e6f ? 1e6f : d;
     };
-    sv->du = step(sv->dPdu);
-    sv->dv = step(sv->dPdv);
+    sv->du = step(sv->dPdu, ax, ay);
+    sv->dv = step(sv->dPdv, bx, by);
     sv->shade_dPdu = sv->dPdu;
     sv->shade_dPdv = sv->dPdv;
     sv->shade_du = sv->du;
@@ -319,7 +370,7 @@ float Intersection::shade_hit(Ray &ray)
         dtime = o.shutter_close - o.shutter_open;
         if (vars_used & VU_DPDTIME) dPdtime = Point(0, 0, 0);
         detail = ray.sample_value;
-        if ((vars_used & VU_DERIVATIVES) && surface) set_derivatives(this, surface);
+        if ((vars_used & VU_DERIVATIVES) && surface) set_derivatives(this, surface, ray);
         E = o.eye;
         ncomps = 3;
         weight = ray.weight;

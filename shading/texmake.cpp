@@ -2,10 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "ri/declparse.h"
 #include "ri/rierror.h"
@@ -31,7 +37,11 @@ struct Picture {
 bool read_picture(const char *path, Picture &pic)
 {
     if (!tiff_read_image(path, pic.info, pic.pixels)) {
-        ri_error(RIE_BADFILE, RIE_ERROR, "%s", text_or_empty(tiff_error_text()));
+        // A file that is there but is not a TIFF file is named.
+        if (tiff_error_refused())
+            ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\" %s", text_or_empty(path), text_or_empty(tiff_error_text()));
+        else
+            ri_error(RIE_BADFILE, RIE_ERROR, "%s", text_or_empty(tiff_error_text()));
         return false;
     }
     pic.layout.samples = pic.info.samples;
@@ -63,19 +73,57 @@ bool output_among_inputs(const char *request, const char *texturename, std::init
     return false;
 }
 
-TIFF *open_output(const char *texturename)
-{
-    TIFF *tif = texturename && *texturename ? TIFFOpen(texturename, "w") : nullptr;
-    if (!tif) ri_error(RIE_BADFILE, RIE_ERROR, "Could not open \"%s\" for writing", text_or_empty(texturename));
-    return tif;
-}
+// A texture file being made: written to a temporary file beside the target
+// and renamed over it only once complete, so that a failed making leaves the
+// target as it was, and an input can be replaced by what is made from it.
+class OutputTexture {
+public:
+    // Reports when the file cannot be created (tiff() is then null).
+    explicit OutputTexture(const char *texturename) : target_(text_or_empty(texturename))
+    {
+        if (!target_.empty()) {
+            std::string pattern = target_ + ".XXXXXX";
+            int fd = mkstemp(&pattern[0]);
+            if (fd >= 0) {
+                temp_ = pattern;
+                // mkstemp makes the file private; the texture gets the usual mode.
+                mode_t mask = umask(0);
+                umask(mask);
+                fchmod(fd, 0666 & ~mask);
+                tif_ = TIFFFdOpen(fd, temp_.c_str(), "w");
+                if (!tif_) close(fd);
+            }
+        }
+        if (!tif_) ri_error(RIE_BADFILE, RIE_ERROR, "Could not open \"%s\" for writing", target_.c_str());
+    }
+    // An unfinished file goes.
+    ~OutputTexture()
+    {
+        if (tif_) TIFFClose(tif_);
+        if (!temp_.empty()) std::remove(temp_.c_str());
+    }
+    OutputTexture(const OutputTexture &) = delete;
+    OutputTexture &operator=(const OutputTexture &) = delete;
 
-// Closes the output; a failed write is reported rather than passed off as done.
-void close_output(TIFF *tif, bool written, const char *texturename)
-{
-    TIFFClose(tif);
-    if (!written) ri_error(RIE_SYSTEM, RIE_ERROR, "Could not write \"%s\"", text_or_empty(texturename));
-}
+    TIFF *tiff() const { return tif_; }
+
+    // Closes the file and puts it in place; a failed write is reported rather
+    // than passed off as done.
+    void finish(bool written)
+    {
+        written = written && TIFFFlush(tif_);
+        TIFFClose(tif_);
+        tif_ = nullptr;
+        if (written && std::rename(temp_.c_str(), target_.c_str()) == 0)
+            temp_.clear();
+        else
+            ri_error(RIE_SYSTEM, RIE_ERROR, "Could not write \"%s\"", target_.c_str());
+    }
+
+private:
+    std::string target_, temp_;
+    TIFF *tif_ = nullptr;
+};
 
 void report_no_memory(const char *texturename)
 {
@@ -111,12 +159,12 @@ void make_mip_mapped(const char *picturename, const char *texturename, const cha
             }
         }
         if (!resize_picture(pic, mode, picturename)) return;
-        TIFF *tif = open_output(texturename);
-        if (!tif) return;
+        OutputTexture out(texturename);
+        if (!out.tiff()) return;
         std::string wraps = plain ? texture_wrap_text(swrap, twrap) : std::string();
-        bool ok = write_mip_levels(tif, pic.info.width, pic.info.height, pic.layout, format,
+        bool ok = write_mip_levels(out.tiff(), pic.info.width, pic.info.height, pic.layout, format,
                                    plain ? wraps.c_str() : nullptr, plain ? &aspect : nullptr, pic.pixels);
-        close_output(tif, ok, texturename);
+        out.finish(ok);
     } catch (const std::bad_alloc &) {
         report_no_memory(texturename);
     }
@@ -266,110 +314,80 @@ RtVoid make_cubeface_file(RtString px, RtString nx, RtString py, RtString ny, Rt
 {
     const float field_of_view = float(1.0 / std::tan(fov * M_PI / 360.0));
     if (output_among_inputs("MakeCubeFaceEnvironment", texturename, {px, nx, py, ny, pz, nz})) return;
-    TIFF *tif = open_output(texturename);
-    if (!tif) return;
     try {
+        OutputTexture out(texturename);
+        if (!out.tiff()) return;
         const char *names[6] = {px, nx, py, ny, pz, nz};
         std::vector<std::vector<unsigned char>> faces;
         PixelLayout layout;
         int size = 0;
         for (const char *name : names) {
             Picture pic;
-            if (!read_picture(name, pic)) {
-                TIFFClose(tif);
-                return;
-            }
+            if (!read_picture(name, pic)) return;
             if (pic.info.width != pic.info.height) {
                 ri_error(RIE_BADFILE, RIE_ERROR, "Environment map faces must be square");
-                TIFFClose(tif);
                 return;
             }
-            if (!resize_picture(pic, RESIZE_UP, name)) {
-                TIFFClose(tif);
-                return;
-            }
+            if (!resize_picture(pic, RESIZE_UP, name)) return;
             if (faces.empty()) {
                 size = pic.info.width;
                 layout = pic.layout;
             } else if (pic.info.width != size) {
                 ri_error(RIE_BADFILE, RIE_ERROR,
                          "MakeCubeFaceEnvironment: all faces must be of identical resolution");
-                TIFFClose(tif);
                 return;
             } else if (pic.layout.samples != layout.samples || pic.layout.bits != layout.bits ||
                        pic.layout.sampleformat != layout.sampleformat) {
                 // The faces share one mosaic, so they must share one sample layout.
                 ri_error(RIE_BADFILE, RIE_ERROR,
                          "MakeCubeFaceEnvironment: all faces must have the same samples");
-                TIFFClose(tif);
                 return;
             }
             faces.push_back(std::move(pic.pixels));
         }
-        bool ok = write_cubeface_levels(tif, faces, size, layout, field_of_view);
-        close_output(tif, ok, texturename);
+        out.finish(write_cubeface_levels(out.tiff(), faces, size, layout, field_of_view));
     } catch (const std::bad_alloc &) {
-        TIFFClose(tif);
         report_no_memory(texturename);
     }
 }
 
 RtVoid make_shadow_file(RtString picturename, RtString texturename, RtInt, RtToken[], RtPointer[])
 {
-    int width = 0, height = 0;
-    float world_to_screen[16], world_to_camera[16];
-    DepthFile *z = zfile_open_read(picturename, &width, &height, world_to_screen, world_to_camera);
-    if (!z) {
-        ri_error(zfile_error() == ZFILE_CANNOT_OPEN ? RIE_NOFILE : RIE_BADFILE, RIE_ERROR,
-                 "MakeShadow: couldn't open \"%s\"", text_or_empty(picturename));
-        return;
-    }
-    if (width <= 0 || height <= 0) {
-        zfile_close(z);
-        ri_error(RIE_BADFILE, RIE_ERROR, "MakeShadow: depth file \"%s\" holds no pixels (%d x %d)",
-                 text_or_empty(picturename), width, height);
-        return;
-    }
-    if (output_among_inputs("MakeShadow", texturename, {picturename})) {
-        zfile_close(z);
-        return;
-    }
+    // Every depth is read and the depth file closed before the map is
+    // written, so the map may take the depth file's place.
     try {
-        const size_t count = size_t(width) * size_t(height);
-        // The file must hold its depths before room is made for them: a cut
-        // file's header could ask for gigabytes. (A pipe cannot tell.)
-        std::error_code err;
-        const uintmax_t file_size = std::filesystem::file_size(picturename, err);
-        bool complete = err || file_size >= ZFILE_HEADER_SIZE + 4 * count;
-        std::vector<float> depths;
-        if (complete) {
-            depths.resize(count);
-            complete = zfile_read_rows(z, count, depths.data());
-        }
-        zfile_close(z);
-        z = nullptr;
-        if (!complete) {
+        DepthMap map;
+        switch (zfile_read_map(picturename, map)) {
+        case ZFILE_OK: break;
+        case ZFILE_CANNOT_OPEN:
+            ri_error(RIE_NOFILE, RIE_ERROR, "MakeShadow: couldn't open \"%s\"", text_or_empty(picturename));
+            return;
+        case ZFILE_NO_PIXELS:
+            ri_error(RIE_BADFILE, RIE_ERROR, "MakeShadow: depth file \"%s\" holds no pixels (%d x %d)",
+                     text_or_empty(picturename), map.width, map.height);
+            return;
+        case ZFILE_ENDS_EARLY:
             // A short file would make a map that shadows everything.
-            ri_error(RIE_BADFILE, RIE_ERROR, "MakeShadow: depth file \"%s\" ends early",
-                     text_or_empty(picturename));
+            ri_error(RIE_BADFILE, RIE_ERROR, "MakeShadow: depth file \"%s\" ends early", text_or_empty(picturename));
+            return;
+        default:
+            ri_error(RIE_BADFILE, RIE_ERROR, "MakeShadow: couldn't open \"%s\"", text_or_empty(picturename));
             return;
         }
-        TIFF *tif = open_output(texturename);
-        if (!tif) return;
+        OutputTexture out(texturename);
+        if (!out.tiff()) return;
         TextureDirectory d;
-        d.width = width;
-        d.height = height;
+        d.width = map.width;
+        d.height = map.height;
         d.layout.samples = 1;
         d.layout.bits = 32;
         d.layout.sampleformat = 3;
         d.tile_width = d.tile_length = 32;
         d.format = TEXFMT_SHADOW;
-        d.world_to_screen = world_to_screen;
-        d.world_to_camera = world_to_camera;
-        bool ok = write_texture_directory(tif, d, reinterpret_cast<const unsigned char *>(depths.data()));
-        close_output(tif, ok, texturename);
+        d.world_to_screen = map.world_to_screen;
+        d.world_to_camera = map.world_to_camera;
+        out.finish(write_texture_directory(out.tiff(), d, reinterpret_cast<const unsigned char *>(map.depths.data())));
     } catch (const std::bad_alloc &) {
-        if (z) zfile_close(z);
         report_no_memory(texturename);
     }
 }

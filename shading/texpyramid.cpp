@@ -2,6 +2,7 @@
 // is the picture resampled to a power of two, lower levels are made on demand
 // by 2 x 2 means, and levels of 64 x 64 and up that have not been used for a
 // while go when texture memory runs over its limit.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -180,7 +181,8 @@ void Texture::lookup_pyramid(float *result, float cs, float ct, float ds, float 
 {
     if (highest_level < 0) return fill_channels(result, a, a.fill);
     const int H = highest_level;
-    float m = std::sqrt(ds * dt);
+    // The longer side of the footprint: a long thin one must not alias along its length.
+    float m = std::max(std::fabs(ds), std::fabs(dt));
     int n = H;
     float u = float(1 << H);
     while (n > 0 && m * u > 1) --n, u /= 2;

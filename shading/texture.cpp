@@ -12,6 +12,7 @@
 #include "ri/rierror.h"
 #include "ri/searchpath.h"
 #include "ri/tokens.h"
+#include "shading/depthfile.h"
 #include "shading/texfile.h"
 #include "shading/tiffimage.h"
 #include "shading/tilecache.h"
@@ -122,6 +123,7 @@ Texture::~Texture()
 {
     forget_texture_tiles(this);
     free_pyramid();
+    count_texture_memory(-long(depth_map.size() * sizeof(float)));
     if (list_prev) list_prev->list_next = list_next;
     else texture_list = list_next;
     if (list_next) list_next->list_prev = list_prev;
@@ -157,6 +159,22 @@ int Texture::open(const char *name, const char *search_path, bool pixels)
     path = NewToken(found.c_str());
     hash = hash_string(path, std::strlen(path), 0);
     if (texture_verbose()) std::printf("Using texture file %s\n", path);
+    // A depth file (as the "zfile" and "shadow" displays write it) serves as
+    // a shadow map without being made into one.
+    DepthMap map;
+    switch (zfile_read_map(path, map, false)) {
+    case ZFILE_OK:
+        use_depth_map(map);
+        ready = true;
+        return 0;
+    case ZFILE_SHORT_HEADER:
+    case ZFILE_NO_PIXELS:
+    case ZFILE_ENDS_EARLY:
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "Depth file ends early or holds no pixels");
+        return 1;
+    default:
+        break;   // not a depth file
+    }
     TiffImageInfo info;
     if (!tiff_probe(path, info)) {
         ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, tiff_error_text());
@@ -192,10 +210,9 @@ int Texture::open(const char *name, const char *search_path, bool pixels)
 
 bool Texture::read_header()
 {
-    TIFFSetWarningHandler(nullptr);
-    TIFF *t = TIFFOpen(path, "r");
+    TIFF *t = tiff_open(path);
     if (!t) {
-        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, "TIFF file not found");
+        ri_error(RIE_BADFILE, RIE_ERROR, "\"%s\": %s", path, tiff_error_text());
         return false;
     }
     uint16_t b = 1, s = 1, f = 1;
@@ -312,10 +329,40 @@ bool Texture::read_header()
     return true;
 }
 
+void Texture::use_depth_map(DepthMap &map)
+{
+    depth_map = std::move(map.depths);
+    count_texture_memory(long(depth_map.size() * sizeof(float)));
+    std::memcpy(world_to_screen, map.world_to_screen, sizeof world_to_screen);
+    std::memcpy(world_to_camera, map.world_to_camera, sizeof world_to_camera);
+    shadow = true;
+    swrap = twrap = WRAP_BLACK;
+    samples = 1;
+    bits = 32;
+    sampleformat = SAMPLEFORMAT_IEEEFP;
+    bytes_per_texel = 4;
+    layout = PixelLayout{1, 32, 3};
+    auto level = std::make_unique<MipLevel>();
+    MipLevel &L = *level;
+    L.texture = this;
+    L.width = L.full_width = L.tile_width = map.width;
+    L.height = L.full_length = L.tile_length = map.height;
+    L.tile_count = 1;
+    L.samples = samples;
+    L.sampleformat = sampleformat;
+    L.swrap = L.twrap = WRAP_BLACK;
+    levels.push_back(std::move(level));
+    tiled = true;
+}
+
 // ---- sampling ------------------------------------------------------------------
 
 bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
 {
+    if (!depth_map.empty()) {
+        out[0] = depth_map[size_t(y) * size_t(L.width) + size_t(x)];
+        return true;
+    }
     const int tx = x / L.tile_width * L.tile_width, ty = y / L.tile_length * L.tile_length;
     TileCacheEntry *e = get_tile(L, tx, ty);
     if (!e) return false;
@@ -389,7 +436,9 @@ void Texture::lookup(float *result, const float c[8], const TextureArgs &a, bool
     const MipLevel &L = *levels[size_t(chosen)];
     sample_level(L, cs, ct, a, result);
     if (chosen < n - 1) {
-        float w = 2 - (L.full_width * ds + L.full_length * dt) / 2;
+        // The longer side of the footprint chose the level, so it weighs the
+        // blend too: the answer then passes smoothly from level to level.
+        float w = 2 - std::max(L.full_width * ds, L.full_length * dt);
         if (w < 0) w = 0;
         if (w < 1) {
             float smaller[MAX_TEXEL_SAMPLES];
@@ -498,8 +547,14 @@ float Texture::shadow_lookup(const Point points[4], const TextureArgs &a)
         centre = centre + p[i];
     }
     centre = centre * 0.25f;
-    float sw = a.swidth * (std::fabs(p[1].x - centre.x) + std::fabs(p[2].x - centre.x)) / 2 + a.sblur;
-    float tw = a.twidth * (std::fabs(p[0].y - centre.y) + std::fabs(p[3].y - centre.y)) / 2 + a.tblur;
+    // Half the extent of the region on the map, whichever way it is turned.
+    float xmin = p[0].x, xmax = p[0].x, ymin = p[0].y, ymax = p[0].y;
+    for (int i = 1; i < 4; ++i) {
+        xmin = std::min(xmin, p[i].x), xmax = std::max(xmax, p[i].x);
+        ymin = std::min(ymin, p[i].y), ymax = std::max(ymax, p[i].y);
+    }
+    float sw = a.swidth * (xmax - xmin) / 2 + a.sblur;
+    float tw = a.twidth * (ymax - ymin) / 2 + a.tblur;
     const int n = a.samples < 1 ? 1 : a.samples;
     const MipLevel &L = *levels[0];
     TextureArgs depth_args = a;

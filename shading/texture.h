@@ -14,6 +14,7 @@
 #include "shading/resample.h"
 
 class Texture;
+struct DepthMap;
 struct TileCacheEntry;
 
 // What one lookup asks for (filled by the texture operations).
@@ -87,6 +88,9 @@ public:
     bool tile_error_reported = false;
     bool reported_reduction = false;    // the in-memory pyramid was made smaller than the picture
 
+    // The depths of a depth file looked up as it is (one level, rows from the top).
+    std::vector<float> depth_map;
+
     // In-memory pyramid of a scanline picture: level n is 2^n texels square
     // plus a wrap column and row, in the picture's sample layout.
     static const int MAX_PYRAMID_LEVELS = 16;
@@ -105,6 +109,8 @@ public:
 
 private:
     bool read_header();
+    // Takes a depth file's depths and matrices as a one-level shadow map.
+    void use_depth_map(DepthMap &map);
     bool read_untiled();
     // Makes pyramid level n from the nearest finer one (re-reading the picture
     // when the top has been released).

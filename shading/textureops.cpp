@@ -104,8 +104,10 @@ void op_texture(ExecFrame *f, ShaderVars *sv)
                 mt = (std::fabs(nb[1] - t) + std::fabs(nb[3] - t)) * mt * 0.5f;
             }
         } else {
-            ms = sv->du * sv->dsdu * ms * 0.5f;
-            mt = sv->dv * sv->dtdv * mt * 0.5f;
+            // Half the extent of the footprint in s and t: both steps count
+            // when the texture coordinates turn against u and v.
+            ms = (std::fabs(sv->du * sv->dsdu) + std::fabs(sv->dv * sv->dsdv)) * ms * 0.5f;
+            mt = (std::fabs(sv->du * sv->dtdu) + std::fabs(sv->dv * sv->dtdv)) * mt * 0.5f;
         }
         for (int i = 0; i < 4; ++i) corners[2 * i] = s, corners[2 * i + 1] = t;
     }

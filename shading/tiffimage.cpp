@@ -3,12 +3,28 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 namespace {
 
 const char *last_error = nullptr;
+bool last_refused = false;
+std::string refusal_text;    // the text last_error points to after a refusal
+std::string libtiff_reason;  // libtiff's first complaint while opening
+
+void keep_reason(const char *, const char *fmt, va_list ap)
+{
+    if (!libtiff_reason.empty() || !fmt) return;
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    libtiff_reason = text;
+    while (!libtiff_reason.empty() && (libtiff_reason.back() == '.' || libtiff_reason.back() == '\n'))
+        libtiff_reason.pop_back();
+}
 
 // Largest image read or written whole (bytes).
 const double MAX_IMAGE_BYTES = 1ull << 40;
@@ -186,6 +202,32 @@ const char *tiff_error_text()
     return last_error;
 }
 
+bool tiff_error_refused()
+{
+    return last_refused;
+}
+
+TIFF *tiff_open(const char *path)
+{
+    TIFFSetWarningHandler(nullptr);
+    last_refused = false;
+    libtiff_reason.clear();
+    TIFFErrorHandler before = TIFFSetErrorHandler(keep_reason);
+    TIFF *tif = path ? TIFFOpen(path, "r") : nullptr;
+    TIFFSetErrorHandler(before);
+    if (tif) return tif;
+    struct stat st;
+    if (!path || stat(path, &st) != 0) {
+        last_error = "TIFF file not found";
+        return nullptr;
+    }
+    last_refused = true;
+    refusal_text = "exists but is not a TIFF texture (" +
+                   (libtiff_reason.empty() ? std::string("libtiff gave no reason") : libtiff_reason) + ")";
+    last_error = refusal_text.c_str();
+    return nullptr;
+}
+
 size_t tiff_image_bytes(const TiffImageInfo &info)
 {
     if (info.width < 1 || info.height < 1 || info.samples < 1 || info.bits < 8) return 0;
@@ -194,12 +236,8 @@ size_t tiff_image_bytes(const TiffImageInfo &info)
 
 TIFF *tiff_open_read(const char *path, TiffImageInfo &info)
 {
-    TIFFSetWarningHandler(nullptr);
-    TIFF *tif = path ? TIFFOpen(path, "r") : nullptr;
-    if (!tif) {
-        last_error = "TIFF file not found";
-        return nullptr;
-    }
+    TIFF *tif = tiff_open(path);
+    if (!tif) return nullptr;
     if (!describe(tif, info)) {
         TIFFClose(tif);
         return nullptr;

@@ -20,9 +20,18 @@ struct TiffImageInfo {
     int tile_length = 0;
 };
 
-// The text of the last failure: "TIFF file not found", "Bad TIFF
-// bitspersample", "Could not open TIFF file for writing", ...; null before any.
+// The text of the last failure: "TIFF file not found", "exists but is not a
+// TIFF texture (<what libtiff found>)", "Bad TIFF bitspersample", "Could not
+// open TIFF file for writing", ...; null before any.
 const char *tiff_error_text();
+// True when the last failure was a file that is there but that libtiff
+// refused to open.
+bool tiff_error_refused();
+
+// Opens a TIFF file for reading, libtiff's warnings and its complaint about
+// the file kept quiet; null when it cannot (the error text then tells a
+// missing file from one that is not a TIFF file, with libtiff's reason).
+TIFF *tiff_open(const char *path);
 
 // Reads the description of a file; false when it cannot be opened or its bits
 // per sample are not 8, 16 or 32.

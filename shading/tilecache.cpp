@@ -7,6 +7,7 @@
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "shading/texture.h"
+#include "shading/tiffimage.h"
 
 namespace {
 
@@ -141,11 +142,14 @@ TileCacheEntry *Texture::get_tile(const MipLevel &level, int x, int y)
 
     // A miss: make sure the file is open on the level's directory first.
     if (!tif) {
-        TIFFSetWarningHandler(nullptr);
-        tif = TIFFOpen(path, "r");
+        tif = tiff_open(path);
         directory = -1;
         if (!tif) {
-            if (!tile_error_reported)
+            // Changed since it was opened: say what it is now.
+            if (!tile_error_reported && tiff_error_refused())
+                ri_error(RIE_SYSTEM, RIE_ERROR, "\"%s\" could not be opened for texture input: %s", path,
+                         tiff_error_text());
+            else if (!tile_error_reported)
                 ri_error(RIE_SYSTEM, RIE_ERROR, "\"%s\" could not be opened for texture input", path);
             tile_error_reported = true;
             return nullptr;

@@ -43,6 +43,8 @@ Ray ray_from(const ShaderVars *sv, const Point &P, const Point &R)
     Ray ray(P, R, sv->time, sv->level + 1, sv->weight, 0);
     float lower = current_renderer ? current_renderer->options.minshadowbias : 1e-10f;
     ray.set_range(lower, FAR);
+    // The pixel's beam goes on widening along the new ray (shading derivatives).
+    if (current_renderer) ray.travelled = (P - current_renderer->options.eye).length();
     return ray;
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -103,6 +104,85 @@ TEST(TexturedPixels, PixelsCarryTheTexelsOfAMadeTexture)
         }
 }
 
+TEST(TexturedPixels, ACheckerboardRecedingToTheHorizonSettlesToItsMeanLikeABoxFilter)
+{
+    // A ground plane 1 below a 60 degree camera, one sample a pixel, checks
+    // 0.3125 wide: rows near the horizon cover many checks of depth a pixel.
+    // Each row of such checks must vary along the row no more than the box
+    // filter of the pixel does (computed here from the checks themselves),
+    // with the same mean: a footprint smaller than the pixel's aliases.
+    velktest::TempDir dir;
+    static const unsigned char white[3] = {255, 255, 255}, black[3] = {0, 0, 0};
+    write_rgb(dir.path() + "/check.tif", 64, 64,
+              [](uint32_t x, uint32_t y) { return (x / 8 + y / 8) % 2 ? white : black; });
+    compile(dir, "chkst", "surface chkst(string name = \"\") {\n"
+                          "    point Pw = transform(\"world\", P);\n"
+                          "    Oi = 1; Ci = texture(name, xcomp(Pw) * 0.4, zcomp(Pw) * 0.4);\n"
+                          "}\n");
+    compile(dir, "chk", "surface chk(string name = \"\") { Oi = 1; Ci = texture(name); }\n");
+    const int W = 64, H = 64;
+    const double tn = std::tan(M_PI / 6), checks_per_unit = 0.4 * 8;
+    // A mirror across the view at z = 5 shows the ground behind the eye as
+    // the straight view shows the ground beyond it (the checks inverted).
+    compile(dir, "mirror", "surface mirror() { Oi = 1; Ci = trace(P, reflect(normalize(I), normalize(N))); }\n");
+    const std::string ground = "Polygon \"P\" [-2000 -1 0.5  2000 -1 0.5  2000 -1 2000  -2000 -1 2000]";
+    struct Case {
+        const char *what;
+        std::string world;
+    } cases[] = {
+        {"made texture, s and t given", "Surface \"chkst\" \"name\" \"check.tex\"\n" + ground},
+        {"made texture, the polygon's st",
+         "Surface \"chk\" \"name\" \"check.tex\"\n" + ground + " \"st\" [-800 0.2  800 0.2  800 800  -800 800]"},
+        {"picture used directly", "Surface \"chkst\" \"name\" \"check.tif\"\n" + ground},
+        {"seen in a mirror", "AttributeBegin\nSurface \"mirror\"\n"
+                             "Polygon \"P\" [-2000 -1 5  2000 -1 5  2000 2000 5  -2000 2000 5]\nAttributeEnd\n"
+                             "Surface \"chkst\" \"name\" \"check.tex\"\n"
+                             "Polygon \"P\" [-2000 -1 -2000  2000 -1 -2000  2000 -1 4.9  -2000 -1 4.9]"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        velktest::RunResult run = e2e::raylume(dir,
+            "MakeTexture \"check.tif\" \"check.tex\" \"periodic\" \"periodic\" \"box\" 1 1\n"
+            "Option \"searchpath\" \"shader\" [\".:&\"]\n" + e2e::exact_floatdump_options(W, H) +
+            "Projection \"perspective\" \"fov\" 60\nWorldBegin\n" + c.world + "\nWorldEnd\n");
+        ASSERT_EQ(run.status, 0) << run.err;
+        Image im = parse_dump(run.out);
+        ASSERT_EQ(im.width, W) << run.out;
+        int rows = 0;
+        for (int y = H / 2 + 1; y < H; ++y) {
+            const double below = ((y + 0.5) / (H / 2) - 1) * tn;   // the ray's slope at the row's centre
+            const double depth = 1 / below;
+            const double checks = depth * depth * (2 * tn / H) * checks_per_unit;   // down one pixel
+            if (checks < 1.7) continue;
+            ++rows;
+            // The box filter: 16 x 16 rays through the pixel onto the checks.
+            double box[64], sum = 0, rsum = 0;
+            for (int x = 0; x < W; ++x) {
+                int white_rays = 0;
+                for (int j = 0; j < 16; ++j)
+                    for (int i = 0; i < 16; ++i) {
+                        double u = ((x + (i + 0.5) / 16) / (W / 2) - 1) * tn;
+                        double v = ((y + (j + 0.5) / 16) / (H / 2) - 1) * tn;
+                        double z = 1 / v;
+                        white_rays += (long(std::floor(u * z * checks_per_unit)) + long(std::floor(z * checks_per_unit))) & 1;
+                    }
+                box[x] = white_rays / 256.0;
+                sum += box[x];
+                rsum += im.at(x, y, 0);
+            }
+            double box_var = 0, var = 0;
+            for (int x = 0; x < W; ++x) {
+                box_var += (box[x] - sum / W) * (box[x] - sum / W);
+                var += (im.at(x, y, 0) - rsum / W) * (im.at(x, y, 0) - rsum / W);
+            }
+            const double box_sd = std::sqrt(box_var / W), sd = std::sqrt(var / W);
+            EXPECT_NEAR(rsum / W, sum / W, 0.03) << "row " << y << ", " << checks << " checks a pixel";
+            EXPECT_LE(sd, box_sd + 0.02) << "row " << y << ", " << checks << " checks a pixel";
+        }
+        EXPECT_EQ(rows, 9);
+    }
+}
+
 TEST(TexturedPixels, AMissingTextureIsReportedOnceAndShadesWithTheFill)
 {
     velktest::TempDir dir;
@@ -155,10 +235,61 @@ TEST(TexturedPixels, TextureinfoOpensATextureNoLookupHasOpened)
     }
 }
 
+TEST(TexturedPixels, AFileThatIsNotATiffIsSaidToBeThereButNotATexture)
+{
+    // Each lookup and each maker meets a file of text where a TIFF file
+    // belongs; each says so, with libtiff's reason, and names a missing file
+    // as missing.
+    velktest::TempDir dir;
+    for (const char *name : {"t.txt", "e.txt", "s.txt", "m.txt"}) dir.write(name, "# not a picture\n");
+    write_quadrants(dir.path() + "/quad.tif");
+    // One lookup a frame: an error repeated on one RIB line is shown once.
+    compile(dir, "looks", "surface looks(float kind = 0) {\n"
+                          "    Oi = 1;\n"
+                          "    if (kind == 0) Ci = color texture(\"t.txt\", s, t);\n"
+                          "    else if (kind == 1) Ci = color environment(\"e.txt\", I);\n"
+                          "    else if (kind == 2) Ci = shadow(\"s.txt\", P);\n"
+                          "    else Ci = color texture(\"missing.tex\", s, t);\n"
+                          "}\n");
+    std::string rib = "MakeTexture \"m.txt\" \"m.tex\" \"clamp\" \"clamp\" \"box\" 1 1\n"
+                      "MakeLatLongEnvironment \"m.txt\" \"m.env\" \"box\" 1 1\n"
+                      "MakeCubeFaceEnvironment \"quad.tif\" \"quad.tif\" \"m.txt\" \"quad.tif\" \"quad.tif\" "
+                      "\"quad.tif\" \"m.cube\" 90 \"box\" 1 1\n"
+                      "Option \"searchpath\" \"shader\" [\".:&\"]\n";
+    for (int kind = 0; kind < 4; ++kind)
+        rib += "FrameBegin 1\n" + e2e::exact_floatdump_options(1, 1) + e2e::pixel_camera(1, 1) +
+               "WorldBegin\nSurface \"looks\" \"float kind\" " + std::to_string(kind) + "\n" + e2e::unit_disk(0, 0) +
+               "WorldEnd\nFrameEnd\n";
+    velktest::RunResult run = e2e::raylume(dir, rib);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string reason = "exists but is not a TIFF texture (Not a TIFF or MDI file, bad magic number 8227 (0x2023))";
+    for (const std::string &said : {"\"m.txt\" " + reason, "\"./t.txt\": " + reason, "\"./e.txt\": " + reason,
+                                    "\"./s.txt\": " + reason, std::string("Could not find texture file \"missing.tex\"")})
+        EXPECT_NE(run.err.find(said), std::string::npos) << said << "\n" << run.err;
+    int makers = 0;   // MakeTexture, MakeLatLongEnvironment and MakeCubeFaceEnvironment
+    for (size_t at = run.err.find("\"m.txt\" " + reason); at != std::string::npos;
+         at = run.err.find("\"m.txt\" " + reason, at + 1))
+        ++makers;
+    EXPECT_EQ(makers, 3) << run.err;
+    EXPECT_EQ(run.err.find("TIFF file not found"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Not a TIFF or MDI file, bad magic number 8227 (0x2023).\n"), std::string::npos)
+        << "libtiff's own complaint as well:\n" << run.err;
+    for (const char *made : {"m.tex", "m.env", "m.cube"}) EXPECT_FALSE(dir.exists(made)) << made;
+
+    // tavrel says the same.
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    velktest::RunResult made = velktest::run({velktest::program("tavrel"), "m.txt", "m.tex"}, opts);
+    EXPECT_EQ(made.status, 1);
+    EXPECT_NE(made.err.find("\"m.txt\" " + reason), std::string::npos) << made.err;
+}
+
 TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
 {
     // Frame 1 renders the depths seen from above (a small disk 2 units in
-    // front of a large one); frame 2 shades the large disk alone by the map.
+    // front of a large one); the later frames shade the large disk alone by
+    // the depth file itself, by a map made from it, and by a map made in its
+    // place.
     velktest::TempDir dir;
     compile(dir, "lit",
             "surface lit(string map = \"\") {\n"
@@ -166,25 +297,40 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
             "}\n");
     const std::string camera = "Format 16 16 1\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\n"
                                "Projection \"orthographic\"\nTranslate 0 0 5\n";
+    auto shaded_by = [&](const char *map) {
+        return "FrameBegin 2\nDisplay \"dump\" \"floatdump\" \"rgba\"\nQuantize \"rgba\" 0 0 0 0\n" + camera +
+               "WorldBegin\nSurface \"lit\" \"string map\" \"" + map + "\"\nDisk 0 10 360\nWorldEnd\nFrameEnd\n";
+    };
     velktest::RunResult run = e2e::raylume(dir,
         "Option \"searchpath\" \"shader\" [\".:&\"]\n"
-        "FrameBegin 1\nDisplay \"light.z\" \"zfile\" \"z\"\n" + camera +
+        "FrameBegin 1\nDisplay \"light.z\" \"shadow\" \"z\"\n" + camera +
         "WorldBegin\nSurface \"constant\"\nTransformBegin\nTranslate 0 0 -2\nDisk 0 0.5 360\nTransformEnd\n"
-        "Disk 0 10 360\nWorldEnd\nFrameEnd\n"
-        "MakeShadow \"light.z\" \"light.shad\"\n"
-        "FrameBegin 2\nDisplay \"dump\" \"floatdump\" \"rgba\"\nQuantize \"rgba\" 0 0 0 0\n" + camera +
-        "WorldBegin\nSurface \"lit\" \"string map\" \"light.shad\"\nDisk 0 10 360\nWorldEnd\nFrameEnd\n");
+        "Disk 0 10 360\nWorldEnd\nFrameEnd\n" + shaded_by("light.z") +
+        "MakeShadow \"light.z\" \"light.shad\"\n" + shaded_by("light.shad") +
+        "MakeShadow \"light.z\" \"light.z\"\n" + shaded_by("light.z"));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err, "");
-    size_t start = run.out.find("16 16 rgba");
-    ASSERT_NE(start, std::string::npos) << run.out;
-    Image im = parse_dump(run.out.substr(start));
-    ASSERT_EQ(im.width, 16);
-    for (int p : {7, 8}) EXPECT_EQ(im.at(p, p, 0), 0.0f) << p;   // beneath the small disk
-    for (int p : {0, 1, 14, 15}) {
-        EXPECT_EQ(im.at(p, p, 0), 1.0f) << p;                    // in the open
-        EXPECT_EQ(im.at(p, 15 - p, 0), 1.0f) << p;
+    std::vector<Image> frames;
+    for (size_t at = run.out.find("16 16 rgba"); at != std::string::npos; at = run.out.find("16 16 rgba", at + 1))
+        frames.push_back(parse_dump(run.out.substr(at)));
+    ASSERT_EQ(frames.size(), 3u) << run.out;
+    const char *maps[] = {"the depth file", "a map made from it", "a map made in its place"};
+    for (int f = 0; f < 3; ++f) {
+        SCOPED_TRACE(maps[f]);
+        const Image &im = frames[size_t(f)];
+        ASSERT_EQ(im.width, 16);
+        for (int p : {7, 8}) EXPECT_EQ(im.at(p, p, 0), 0.0f) << p;   // beneath the small disk
+        for (int p : {0, 1, 14, 15}) {
+            EXPECT_EQ(im.at(p, p, 0), 1.0f) << p;                    // in the open
+            EXPECT_EQ(im.at(p, 15 - p, 0), 1.0f) << p;
+        }
     }
+    // What was made in place is a shadow map, and no temporary file is left.
+    TIFF *tif = TIFFOpen((dir.path() + "/light.z").c_str(), "r");
+    ASSERT_NE(tif, nullptr);
+    TIFFClose(tif);
+    std::string listing = velktest::run({"/bin/ls", "-a", dir.path()}).out;
+    EXPECT_EQ(listing.find("light.z."), std::string::npos) << listing;
 }
 
 TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProjection)

@@ -63,8 +63,12 @@ TEST_F(Planar, TriangleHitWithParametersAndNormal)
     EXPECT_NEAR(h->gv, 0.2f, 1e-5f);
     EXPECT_NEAR(h->u, 0.2f, 1e-6f);
     EXPECT_NEAR(h->s, 0.2f, 1e-6f);
-    EXPECT_EQ(h->dsdu, 1);
-    EXPECT_EQ(h->dtdv, 1);
+    // s and t are x and y, their derivatives taken along gu and gv (the
+    // parameters du and dv step in): dP/du = (1 - v) (P1 - P0), dP/dv = (-u, 1, 0).
+    EXPECT_NEAR(h->dsdu, 0.8f, 1e-6f);
+    EXPECT_NEAR(h->dtdu, 0, 1e-6f);
+    EXPECT_NEAR(h->dsdv, -0.25f, 1e-6f);
+    EXPECT_NEAR(h->dtdv, 1, 1e-6f);
     EXPECT_NEAR(h->Ng.z, 1, 1e-6f);
     h->release();
 }

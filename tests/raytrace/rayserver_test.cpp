@@ -2,12 +2,14 @@
 // output with the binary queries, answers checked byte for byte.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/process.h"
+#include "ri/vecmath.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -81,6 +83,77 @@ TEST(RayServer, HitTraceAndVisibilityAnswers)
     // 'v': blocked through the sphere, clear beside it.
     EXPECT_EQ(floats(r.out, 72, 3), std::vector<float>({0, 0, 0}));
     EXPECT_EQ(floats(r.out, 84, 3), std::vector<float>({1, 1, 1}));
+}
+
+TEST(RayServer, HitAnswersAgreeWithTheQueryAndNormalsAreUnitForEveryPrimitive)
+{
+    // Each primitive stands at its own x; the rays come from z = -10 with
+    // directions of lengths other than 1. Answered: the ray parameter d with
+    // origin + d x direction the point, and a unit normal.
+    struct Case {
+        const char *what, *rib;
+        Point origin, dir;
+        Point normal;   // expected direction, or (0, 0, 0) when only the length is checked
+    };
+    const float ex = 0.4f, ey = 0.2f, ez = -std::sqrt(1 - ex * ex - ey * ey);   // on the unit sphere
+    const Case cases[] = {
+        {"sphere of radius 1.5", "Sphere 1.5 -1.5 1.5 360", {0.5f, 0.3f, -10}, {0, 0, 2.5f},
+         {0.5f, 0.3f, -std::sqrt(2.25f - 0.34f)}},
+        {"sphere scaled 2 1 1", "Translate 6 0 0 Scale 2 1 1 Sphere 1 -1 1 360", {6 + 2 * ex, ey, -10}, {0, 0, 0.3f},
+         {ex / 2, ey, ez}},
+        {"sphere moved and scaled by 3", "Translate -6 0 0 Scale 3 3 3 Sphere 0.5 -0.5 0.5 360", {-6, 0, -10},
+         {0, 0, 4}, {0, 0, -1}},
+        {"cylinder turned to lie along x", "Translate 12 0 0 Rotate 90 0 1 0 Cylinder 2 -1 1 360", {12, 0.5f, -10},
+         {0, 0, 7}, {0, 0.25f, -std::sqrt(1 - 0.0625f)}},
+        {"cone", "Translate -12 0 0 Rotate 180 1 0 0 Cone 2 1.5 360", {-12, 0.3f, -10}, {0, 0, 0.5f}, {}},
+        {"paraboloid", "Translate 18 0 0 Rotate 180 1 0 0 Paraboloid 2 0 2 360", {18.5f, 0, -10}, {0, 0, 3}, {}},
+        {"hyperboloid", "Translate -18 0 0 Rotate 180 1 0 0 Hyperboloid 1 0 0  2 0 2 360", {-16.5f, 0, -10},
+         {0, 0, 2}, {}},
+        {"torus", "Translate 24 0 0 Torus 2 0.75 0 360 360", {26, 0, -10}, {0, 0, 2}, {0, 0, -1}},
+        {"disk scaled by 4", "Translate -24 0 0 Scale 4 4 4 Disk 0 0.5 360", {-24.5f, 1, -10}, {0, 0, 3}, {0, 0, -1}},
+        {"polygon scaled 5 2 1", "Translate 0 10 0 Scale 5 2 1 Polygon \"P\" [-1 -1 0  1 -1 0  1 1 0  -1 1 0]",
+         {1, 10.5f, -10}, {0, 0, 2}, {0, 0, -1}},
+        {"bilinear patch scaled by 2", "Translate 0 -10 0 Scale 2 2 2 Patch \"bilinear\" \"P\" [-1 -1 0  1 -1 0  -1 1 0  1 1 0]",
+         {0.5f, -10, -10}, {0, 0, 0.5f}, {0, 0, -1}},
+    };
+    std::string world = "FrameBegin 1\nWorldBegin\nSurface \"constant\"\n";
+    std::string in;
+    for (const Case &c : cases) {
+        world += std::string("AttributeBegin\n") + c.rib + "\nAttributeEnd\n";
+        std::vector<float> q = {c.origin.x, c.origin.y, c.origin.z, c.dir.x, c.dir.y, c.dir.z};
+        in += query('h', q) + query('f', q, 64);
+    }
+    world += "WorldEnd\nFrameEnd\n";
+    velktest::TempDir dir;
+    velktest::RunResult r = serve(dir, world, in + query('q'));
+    ASSERT_EQ(r.status, 0) << r.err;
+    const size_t n = sizeof cases / sizeof cases[0];
+    ASSERT_EQ(r.out.size(), n * (28 + 80));
+    for (size_t i = 0; i < n; ++i) {
+        const Case &c = cases[i];
+        SCOPED_TRACE(c.what);
+        const size_t at = i * (28 + 80);
+        std::vector<float> h = floats(r.out, at, 7), f = floats(r.out, at + 28, 20);
+        struct Answer {
+            const char *kind;
+            float distance;
+            Point P, N;
+        } answers[] = {{"h", h[0], {h[1], h[2], h[3]}, {h[4], h[5], h[6]}},
+                       {"f", f[4], {f[5], f[6], f[7]}, {f[8], f[9], f[10]}}};
+        for (const Answer &a : answers) {
+            SCOPED_TRACE(a.kind);
+            ASSERT_LT(a.distance, 1e37f);
+            Point along = c.origin + c.dir * a.distance;
+            EXPECT_NEAR(along.x, a.P.x, 1e-4f);
+            EXPECT_NEAR(along.y, a.P.y, 1e-4f);
+            EXPECT_NEAR(along.z, a.P.z, 1e-4f);
+            EXPECT_NEAR(a.N.length(), 1, 1e-5f) << a.N.x << " " << a.N.y << " " << a.N.z;
+            if (c.normal.length() > 0) {
+                Point expected = normalize(c.normal);
+                EXPECT_NEAR(std::fabs(dot(a.N, expected)), 1, 1e-4f) << a.N.x << " " << a.N.y << " " << a.N.z;
+            }
+        }
+    }
 }
 
 TEST(RayServer, FullTraceAnswersEightyBytes)

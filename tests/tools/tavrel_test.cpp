@@ -135,13 +135,23 @@ TEST(Tavrel, EnvironmentAndShadowModes)
     ASSERT_EQ(dirs.size(), 1u);
     EXPECT_EQ(dirs[0].format, "Shadow");
     EXPECT_EQ(dirs[0].width, 40u);
+    // A shadow map may take its depth file's place.
+    r = tavrel(dir, {"-shadow", "d.z", "d.z"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    dirs = read_texture_file(dir.path() + "/d.z");
+    ASSERT_EQ(dirs.size(), 1u);
+    EXPECT_EQ(dirs[0].format, "Shadow");
+    EXPECT_EQ(dirs[0].width, 40u);
 
     // Refusals are reported and end with status 1.
     picture(dir, "f3.tif", 20, 21);
     args.back() = "bad.tex";
+    dir.write("bad.tex", "kept");
     r = tavrel(dir, args);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Environment map faces must be square"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("bad.tex"), "kept");   // a failed making leaves the file it would have replaced
     r = tavrel(dir, {"-shadow", "none.z", "none.shad"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("MakeShadow: couldn't open \"none.z\""), std::string::npos) << r.err;
