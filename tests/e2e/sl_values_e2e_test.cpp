@@ -57,11 +57,30 @@ TEST_F(SlValues, LibraryFunctionsGiveTheirValues)
             "           pnoise(-2.6, 3) - pnoise(-11.6, 3),\n"
             "           filterstep(0.5, 0.4, 0.6, \"filter\", \"box\"), filterstep(0.5, 0.45, 0.65),\n"
             "           match(\"ba+r\", \"xbaar\"), match(\"^ba+r\", \"xbaar\"));\n"
+            "    printf(\"w= %f %f %f %f\\n\",\n"
+            "           noise(point(.31, .77, -1e-8)) - noise(point(.31, .77, 0)),\n"
+            "           noise(point(.31, .77, -1e-7)) - noise(point(.31, .77, 0)),\n"
+            "           filterstep(0, 0.099, 0.299), filterstep(0, 0.101, 0.301));\n"
             "}\n");
     velktest::RunResult r = render("Surface \"libvals\"\n");
     EXPECT_EQ(r.err, "");
     std::vector<double> v = numbers_after(r.out, "v");
     ASSERT_EQ(v.size(), 6u) << r.out;
+    std::vector<double> w = numbers_after(r.out, "w");
+    ASSERT_EQ(w.size(), 4u) << r.out;
+    // Just below z = 0 noise has its value at 0.
+    EXPECT_NEAR(w[0], 0, 1e-5);
+    EXPECT_NEAR(w[1], 0, 1e-5);
+    // The Catmull-Rom kernel of radius 2 integrated up to t: past t = 1 it
+    // overshoots 1, coming back to 1 at t = 2.
+    auto catmull_rom_step = [](double t) {
+        if (t < 1) return 0.5 + 1.5 * t * t * t * t / 4 - 2.5 * t * t * t / 3 + t;
+        auto g = [](double x) { return -x * x * x * x / 8 + 2.5 * x * x * x / 3 - 2 * x * x + 2 * x; };
+        return 1 - 2.0 / 3 + g(t);
+    };
+    // Centred 0.199 and 0.201 above the edge, width 0.2 (the kernel reaching 0.4).
+    EXPECT_NEAR(w[2], catmull_rom_step(0.995), 1e-4);
+    EXPECT_NEAR(w[3], catmull_rom_step(1.005), 1e-4);
     EXPECT_NEAR(v[0], 0, 1e-3);    // noise is continuous across x = 0
     EXPECT_NEAR(v[1], 0, 1e-3);    // and periodic with period 3 across negative x
     EXPECT_NEAR(v[2], 0.5, 1e-5);  // half of the box [0.4, 0.6] lies past the edge
