@@ -6,6 +6,7 @@
 #include "ri/renderer.h"
 #include "ri/tokens.h"
 #include "shading/bindshader.h"
+#include "shading/interp.h"
 #include "shading/stringids.h"
 
 void light_mask_set(uint32_t set[4], int id)
@@ -43,7 +44,7 @@ LightSource::LightSource(Shader *s, int area_flag)
         unshare_gstate(r);
         light_mask_set(r->attributes->light_set, id);
     }
-    samples.assign(static_cast<size_t>(LIGHT_CACHE_LEVELS) * nsamples * 9, 0.0f);
+    samples.assign(static_cast<size_t>(LIGHT_CACHE_LEVELS) * nsamples * LIGHT_CACHE_ENTRY, 0.0f);
 }
 
 LightSource::~LightSource() = default;
@@ -60,14 +61,14 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     int level = sv->level;
     bool cacheable = level >= 0 && level < LIGHT_CACHE_LEVELS && sample >= 0 && nsamp > 0 &&
                      nsamp <= nsamples && sample < nsamp;
-    float *entry = cacheable ? &samples[(static_cast<size_t>(level) * nsamp + sample) * 9] : nullptr;
+    float *entry = cacheable ? &samples[(static_cast<size_t>(level) * nsamp + sample) * LIGHT_CACHE_ENTRY] : nullptr;
     if (cacheable) {
         const LevelCache &c = cache[level];
         if (c.tag == sv->shade_index && c.P == Ps && c.axis == axis && cosangle >= c.cosangle) {
             sv->Pl = Point(entry[0], entry[1], entry[2]);
             sv->L = Point(entry[3], entry[4], entry[5]);
             sv->Cl = Color(entry[6], entry[7], entry[8]);
-            return 1;
+            return entry[9] != 0;
         }
     }
 
@@ -91,8 +92,9 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->doareaops = 0;
 
     float weight = 1;
+    bool has_source = true;
     if (kind == LIGHT_AREA) {
-        random_area_sample(sv, sample, nsamp, Ps, &weight);
+        has_source = random_area_sample(sv, sample, nsamp, Ps, &weight) != 0;
     } else if (xform.is_set()) {
         float origin[3] = {0, 0, 0}, z[3] = {0, 0, 1};
         xform->point_to_world(origin, sv->Pl.data(), sv->time);
@@ -102,12 +104,20 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->Ol = Color(1, 1, 1);
     sv->L = Point(0, 0, 0);   // no direction until a light statement gives one
     sv->shadowfilter = Color(1, 1, 1);
+    // A text shader reaches the point only through a light statement whose
+    // body ran (its colour may be set outside one), or as an ambient light; a
+    // native one says so. A light that does not reach the point gives no light.
+    int saved_lit = lit;
+    lit = 0;
     int answer = run_function ? run_function(sv, params()) : 0;
-    sv->Cl = sv->Cl * sv->shadowfilter * weight;
+    if (run_function == run_compiled_shader) answer = lit || kind == LIGHT_AMBIENT;
+    lit = saved_lit;
+    answer = answer && has_source ? 1 : 0;
+    sv->Cl = answer ? sv->Cl * sv->shadowfilter * weight : Color(0, 0, 0);
 
     if (ps_is_surface && cacheable) {
-        const float values[9] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
-                                 sv->Cl.x, sv->Cl.y, sv->Cl.z};
+        const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
+                                                 sv->Cl.x, sv->Cl.y, sv->Cl.z, float(answer)};
         std::memcpy(entry, values, sizeof values);
         LevelCache &c = cache[level];
         c.P = Ps;

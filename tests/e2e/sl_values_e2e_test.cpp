@@ -119,6 +119,49 @@ TEST_F(SlValues, IlluminanceWithAConeVisitsOnlyTheLightsInIt)
     EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{1, 0.25, 0.25, 0.25})) << r.out;
 }
 
+// The loop body runs only for lights that reached the point: a spot light
+// aimed away, an area light facing away and an ambient light give none.
+TEST_F(SlValues, IlluminanceVisitsOnlyTheLightsThatReachThePoint)
+{
+    compile("reach", "surface reach() {\n"
+                     "    float n = 0, c = 0;\n"
+                     "    illuminance(P) { n += 1; }\n"
+                     "    illuminance(P, faceforward(normalize(N), I), 0.785398) { c += 1; }\n"
+                     "    printf(\"n=%f %f\\n\", n, c);\n"
+                     "}\n");
+    compile("panel", "light panel() { illuminate(P, N, 1.5707963) Cl = 1; }\n");
+    // Each panel lies off to the side; one faces the disk, the other away,
+    // and each takes four samples.
+    auto panel = [](int id, const char *turn) {
+        return "AttributeBegin\nAttribute \"light\" \"nsamples\" [4]\nTranslate 3 0.5 -3\n" + std::string(turn) +
+               "AreaLightSource \"panel\" " + std::to_string(id) + "\nDisk 0 0.5 360\nAttributeEnd\nIlluminate " +
+               std::to_string(id) + " 1\n";
+    };
+    velktest::RunResult r = render("LightSource \"ambientlight\" 1\n"
+                                   "LightSource \"pointlight\" 2 \"from\" [0.5 0.5 -3]\n"
+                                   "LightSource \"spotlight\" 3 \"from\" [0.5 0.5 -3] \"to\" [0.5 0.5 0]\n"
+                                   "LightSource \"spotlight\" 4 \"from\" [0.5 0.5 -3] \"to\" [0.5 0.5 -6]\n" +
+                                   panel(5, "") + panel(6, "Rotate 180 0 1 0\n") + "Surface \"reach\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{6, 6})) << r.out;
+}
+
+// Nested loops each walk all the lights.
+TEST_F(SlValues, NestedIlluminanceLoopsWalkAllTheLights)
+{
+    compile("nest", "surface nest() {\n"
+                    "    float n = 0, m = 0;\n"
+                    "    illuminance(P) { n += 1; illuminance(P) { m += 1; } }\n"
+                    "    printf(\"n=%f %f\\n\", n, m);\n"
+                    "}\n");
+    velktest::RunResult r = render("LightSource \"pointlight\" 1 \"from\" [0 0 -3]\n"
+                                   "LightSource \"pointlight\" 2 \"from\" [1 0 -3]\n"
+                                   "LightSource \"pointlight\" 3 \"from\" [0 1 -3]\n"
+                                   "Surface \"nest\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{3, 9})) << r.out;
+}
+
 TEST_F(SlValues, DerivativesStayRightPastTheScratchArea)
 {
     // 5000 derivative calls in one shading, far more than "derivmemory" holds.
