@@ -92,9 +92,11 @@ void op_filterstep3(ExecFrame *, ShaderVars *)
 
 float filterstep_core(float edge, float s, float w, const char *filter)
 {
+    // The Catmull-Rom kernel reaches twice the width: its step dips below 0
+    // and overshoots 1 out there, and is flat only past that reach.
     if (!filter || !std::strcmp(filter, "catmull-rom")) {
-        if (s <= edge - w) return 0;
-        if (s >= edge + w) return 1;
+        if (s <= edge - 2 * w) return 0;
+        if (s >= edge + 2 * w) return 1;
         return catmull_rom_step(edge - 2 * w, edge + 2 * w, s);
     }
     if (!std::strcmp(filter, "box")) {
@@ -102,8 +104,8 @@ float filterstep_core(float edge, float s, float w, const char *filter)
         if (s < edge + w / 2) return (s - (edge - w / 2)) / w;
         return 1;
     }
-    if (s <= edge - 2 * w) return 0;
-    if (s >= edge + 2 * w) return 1;
+    if (s <= edge - 4 * w) return 0;
+    if (s >= edge + 4 * w) return 1;
     return catmull_rom_step(edge - 4 * w, edge + 4 * w, s);
 }
 

@@ -37,15 +37,15 @@ bool can_light(const ShaderVars *sv)
 }
 
 // Walks the non-ambient lights that illuminate sv at P (the surface point),
-// calling add(light, Cl, L) for each sample; bouncer lights are added as they are.
+// calling add(light, Cl, L) for each sample that reached it; bouncer lights
+// are added as they are.
 template <class Add>
 void walk_lights(const Point &P, const Point &N, ShaderVars *sv, Color &C, Add add)
 {
     LightSourceListWalker w;
     for (w.start(light_list(), sv, 0); !w.end(); w.step()) {
         LightSource *l = w();
-        if (!lights_point(sv, l)) continue;
-        w.call_shader(P, N, 0, 1, sv);
+        if (!lights_point(sv, l) || !w.call_shader(P, N, 0, 1, sv)) continue;
         if (l->kind == LIGHT_BOUNCER) C += sv->Cl;
         else add(l, sv->Cl, sv->L);
     }

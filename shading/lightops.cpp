@@ -3,6 +3,8 @@
 // and solar in light shaders, illuminance over the point's lights in surface
 // shaders, and the ambient light statement.
 #include <cmath>
+#include <cstring>
+#include <type_traits>
 
 #include "raytrace/gprim.h"
 #include "ri/renderer.h"
@@ -87,9 +89,12 @@ bool illuminate_core(ShaderVars *sv, float distance)
     return filter.x + filter.y + filter.z >= 0.001f;
 }
 
-void finish_statement(ExecFrame *f, uint32_t label, bool lit)
+// The body runs only where the light reaches; the light then counts as
+// having lit the point (LightSource::run answers it).
+void finish_statement(ExecFrame *f, ShaderVars *sv, uint32_t label, bool lit)
 {
     if (!lit) jump_to(f, label);
+    else if (sv->ls) sv->ls->lit = 1;
 }
 
 void op_illuminate1(ExecFrame *f, ShaderVars *sv)
@@ -100,7 +105,7 @@ void op_illuminate1(ExecFrame *f, ShaderVars *sv)
     sv->L = sv->Ps - from;
     sv->Pl = from;
     bool lit = in_gather_cone(sv, sv->L) && illuminate_core(sv, sv->L.length());
-    finish_statement(f, label, lit);
+    finish_statement(f, sv, label, lit);
 }
 
 void op_illuminate3(ExecFrame *f, ShaderVars *sv)
@@ -114,7 +119,7 @@ void op_illuminate3(ExecFrame *f, ShaderVars *sv)
     float len = sv->L.length(), alen = axis.length();
     float c = len > 0 && alen > 0 ? dot(sv->L, axis) / (len * alen) : 1;
     bool lit = c >= std::cos(angle) && in_gather_cone(sv, sv->L) && illuminate_core(sv, len);
-    finish_statement(f, label, lit);
+    finish_statement(f, sv, label, lit);
 }
 
 void op_solar0(ExecFrame *f, ShaderVars *sv)
@@ -123,7 +128,7 @@ void op_solar0(ExecFrame *f, ShaderVars *sv)
     Point D = normalize(faceforward(sv->Ns, sv->I));
     sv->L = normalize(-reflect(sv->I, D));
     bool lit = in_gather_cone(sv, sv->L) && illuminate_core(sv, 1e38f);
-    finish_statement(f, label, lit);
+    finish_statement(f, sv, label, lit);
 }
 
 // A distant light along axis spreading by angle: it counts when its cone
@@ -152,7 +157,7 @@ void op_solar2(ExecFrame *f, ShaderVars *sv)
         }
     }
     bool lit = meets && illuminate_core(sv, 1e38f);
-    finish_statement(f, label, lit);
+    finish_statement(f, sv, label, lit);
 }
 
 // The ambient light statement: its body always runs.
@@ -163,16 +168,50 @@ void op_ambience0(ExecFrame *f, ShaderVars *)
 
 // ---- illuminance (surface shaders) ----------------------------------------
 
-void op_illuminance_start(ExecFrame *, ShaderVars *sv)
+// The state of one running light loop, kept on the value stack above the
+// loop's operands so that nested loops each walk all the lights; it also
+// keeps the light of the loop around it, which comes back when this one ends.
+struct LoopState {
+    LightSourceListWalker walker;
+    LightSource *outer_light;
+    Point outer_L;
+    Color outer_Cl;
+};
+static_assert(std::is_trivially_copyable<LoopState>::value, "kept as stack words");
+const int LOOP_WORDS = (sizeof(LoopState) + 3) / 4;
+
+// Leaves a loop: the enclosing loop's light, direction and colour are
+// current again (none outside any loop), and the state is dropped.
+void end_loop(ShaderVars *sv, const float *words)
 {
-    sv->lsw.start(light_list(), sv, 0);
-    sv->clight = sv->lsw.current;
+    LoopState st;
+    std::memcpy(static_cast<void *>(&st), words, sizeof st);
+    sv->clight = st.outer_light;
+    if (st.outer_light) {
+        sv->L = st.outer_L;
+        sv->Cl = st.outer_Cl;
+    }
+    slstack.drop(LOOP_WORDS);
 }
 
-// Leaving a light loop early (break): no light is current any more.
+void op_illuminance_start(ExecFrame *, ShaderVars *sv)
+{
+    LoopState st;
+    st.walker.start(light_list(), sv, 0);
+    st.outer_light = sv->clight;
+    st.outer_L = sv->L;
+    st.outer_Cl = sv->Cl;
+    std::memcpy(slstack.push_space(LOOP_WORDS), &st, sizeof st);
+    sv->lsw = st.walker;
+    sv->clight = st.walker.current;
+}
+
+// Leaving a light loop early (break).
 void op_illuminance_end(ExecFrame *, ShaderVars *sv)
 {
-    sv->clight = nullptr;
+    const float *words = slstack.top_ptr(LOOP_WORDS);
+    if (slstack.failed()) return;
+    end_loop(sv, words);
 }
 
 bool lights_point(const ShaderVars *sv, const LightSource *l)
@@ -191,17 +230,19 @@ bool inside_cone(const Point &toward, const Point &axis, float cosangle)
     return c >= cosangle - 1e-5f;
 }
 
-// One step of the light loop; the operands stay on the stack while the loop
-// runs (the body returns here for the next light) and go when it ends. With a
-// cone the body runs only for lights whose direction lies inside it.
+// One step of the light loop; the operands stay on the stack under the loop's
+// state while the loop runs (the body returns here for the next light) and go
+// when it ends. The body runs only for lights that reached the point and,
+// with a cone, whose direction lies inside it.
 template <bool CATEGORY, bool CONE>
 void op_illuminance(ExecFrame *f, ShaderVars *sv)
 {
     uint32_t label = next_word(f);
     const int words = CONE ? 7 : 3;
-    const float *p = slstack.top_ptr(words);
+    float *state = slstack.top_ptr(LOOP_WORDS + words);
     const char *category = CATEGORY ? *slstack.string_top_ptr() : nullptr;
     if (slstack.failed()) return;
+    const float *p = state + LOOP_WORDS;
     Point position = Point::from(p);
     Point axis(0, 0, 0);
     float cosangle = -1;
@@ -209,22 +250,28 @@ void op_illuminance(ExecFrame *f, ShaderVars *sv)
         axis = normalize(Point::from(p + 3));
         cosangle = std::cos(p[6]);
     }
+    LoopState st;
+    std::memcpy(static_cast<void *>(&st), state, sizeof st);
     LightSourceListWalker &w = sv->lsw;
+    w = st.walker;
     while (sv->doillum) {
         while (!w.end() && (!lights_point(sv, w()) || (CATEGORY && !w()->category_matches(category))))
             w.step();
         if (w.end()) break;
         LightSource *light = sv->clight = w();
-        w.call_shader(position, axis, cosangle, 1, sv);
+        int reached = w.call_shader(position, axis, cosangle, 1, sv);
         sv->L = -sv->L;
         w.step();
         // The bouncer gathers over the cone itself and gives no direction.
-        if (!CONE || light->kind == LIGHT_BOUNCER || inside_cone(sv->L, axis, cosangle))
+        if (reached && (!CONE || light->kind == LIGHT_BOUNCER || inside_cone(sv->L, axis, cosangle))) {
+            st.walker = w;
+            std::memcpy(state, &st, sizeof st);
             return;   // on into the body
+        }
     }
+    end_loop(sv, state);
     slstack.drop(words);
     if (CATEGORY) slstack.drop_strings(1);
-    sv->clight = nullptr;
     jump_to(f, label);
 }
 

@@ -8,6 +8,7 @@
 #include "ri/rierror.h"
 #include "ri/tokens.h"
 #include "shading/bindshader.h"
+#include "shading/interp.h"
 #include "shading/stringids.h"
 
 void light_mask_set(uint32_t set[4], int id)
@@ -45,7 +46,7 @@ LightSource::LightSource(Shader *s, int area_flag)
         unshare_gstate(r);
         light_mask_set(r->attributes->light_set, id);
     }
-    samples.assign(static_cast<size_t>(LIGHT_CACHE_LEVELS) * nsamples * 9, 0.0f);
+    samples.assign(static_cast<size_t>(LIGHT_CACHE_LEVELS) * nsamples * LIGHT_CACHE_ENTRY, 0.0f);
 }
 
 LightSource::~LightSource() = default;
@@ -62,14 +63,14 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     int level = sv->level;
     bool cacheable = level >= 0 && level < LIGHT_CACHE_LEVELS && sample >= 0 && nsamp > 0 &&
                      nsamp <= nsamples && sample < nsamp;
-    float *entry = cacheable ? &samples[(static_cast<size_t>(level) * nsamp + sample) * 9] : nullptr;
+    float *entry = cacheable ? &samples[(static_cast<size_t>(level) * nsamp + sample) * LIGHT_CACHE_ENTRY] : nullptr;
     if (cacheable) {
         const LevelCache &c = cache[level];
         if (c.tag == sv->shade_index && c.P == Ps && c.axis == axis && cosangle >= c.cosangle) {
             sv->Pl = Point(entry[0], entry[1], entry[2]);
             sv->L = Point(entry[3], entry[4], entry[5]);
             sv->Cl = Color(entry[6], entry[7], entry[8]);
-            return 1;
+            return entry[9] != 0;
         }
     }
 
@@ -80,6 +81,11 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     int32_t saved_shadetype = sv->shadetype, saved_doareaops = sv->doareaops;
     float *saved_scratch = sv->scratch;
     int32_t saved_highest = sv->highestscratch;
+    // A light loop inside another light's shader runs this one: that light's
+    // own statements still come after it.
+    LightSource *saved_ls = sv->ls;
+    Point saved_gather_axis = sv->gather_axis;
+    float saved_cos_gather = sv->cos_gather_angle;
 
     sv->ls = this;
     sv->Ps = Ps;
@@ -93,8 +99,9 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->doareaops = 0;
 
     float weight = 1;
+    bool has_source = true;
     if (kind == LIGHT_AREA) {
-        random_area_sample(sv, sample, nsamp, Ps, &weight);
+        has_source = random_area_sample(sv, sample, nsamp, Ps, &weight) != 0;
     } else if (xform.is_set()) {
         float origin[3] = {0, 0, 0}, z[3] = {0, 0, 1};
         xform->point_to_world(origin, sv->Pl.data(), sv->time);
@@ -106,19 +113,27 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->shadowfilter = Color(1, 1, 1);
     // A light loop inside the light's own shader runs on this point too; it
     // must neither call the light again nor move the loop that called it.
+    // A text shader reaches the point only through a light statement whose
+    // body ran (its colour may be set outside one), or as an ambient light; a
+    // native one says so. A light that does not reach the point gives no light.
     ShaderVars *saved_running = running_on;
     LightSourceListWalker saved_walk = sv->lsw;
     LightSource *saved_clight = sv->clight;
+    int saved_lit = lit;
     running_on = sv;
+    lit = 0;
     int answer = run_function ? run_function(sv, params()) : 0;
+    if (run_function == run_compiled_shader) answer = lit || kind == LIGHT_AMBIENT;
+    lit = saved_lit;
     running_on = saved_running;
     sv->lsw = saved_walk;
     sv->clight = saved_clight;
-    sv->Cl = sv->Cl * sv->shadowfilter * weight;
+    answer = answer && has_source ? 1 : 0;
+    sv->Cl = answer ? sv->Cl * sv->shadowfilter * weight : Color(0, 0, 0);
 
     if (ps_is_surface && cacheable) {
-        const float values[9] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
-                                 sv->Cl.x, sv->Cl.y, sv->Cl.z};
+        const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
+                                                 sv->Cl.x, sv->Cl.y, sv->Cl.z, float(answer)};
         std::memcpy(entry, values, sizeof values);
         LevelCache &c = cache[level];
         c.P = Ps;
@@ -136,6 +151,9 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->doareaops = saved_doareaops;
     sv->scratch = saved_scratch;
     sv->highestscratch = saved_highest;
+    sv->ls = saved_ls;
+    sv->gather_axis = saved_gather_axis;
+    sv->cos_gather_angle = saved_cos_gather;
     return answer;
 }
 

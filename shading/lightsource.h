@@ -40,8 +40,10 @@ public:
     // The parameter block of the instance.
     char *params() { return instance.is_set() ? instance->params() : nullptr; }
     // Runs the light on sv for the surface point Ps (cached per ray level when
-    // ps_is_surface): Pl, L and Cl of sv are set; Cl is weighted. Answers the
-    // shader's answer (1 from the cache).
+    // ps_is_surface): Pl, L and Cl of sv are set; Cl is weighted. Answers 1
+    // when the light reached the point: a text shader's illuminate or solar
+    // statement ran its body (ambient lights reach everywhere), a native
+    // shader answered non-zero; otherwise Cl is black.
     int run(const Point &Ps, const Point &axis, float cosangle, int ps_is_surface, int sample,
             int samples, ShaderVars *sv);
     // Picks one of the area pieces at random and samples it as seen from look:
@@ -66,7 +68,7 @@ public:
         float cosangle;
         int32_t tag;                 // shading sequence number the entry holds; -1 empty
     } cache[LIGHT_CACHE_LEVELS];
-    std::vector<float> samples;      // LIGHT_CACHE_LEVELS x nsamples entries of Pl, L, Cl
+    std::vector<float> samples;      // LIGHT_CACHE_LEVELS x nsamples entries of Pl, L, Cl, reached
     int npieces = 0;
     GSurface *pieces[AREA_LIGHT_PIECES] = {};
     int outside_world = 0;           // declared before the world block
@@ -74,7 +76,11 @@ public:
     const char *category = nullptr;
     int category_looked_up = 0;
     ShaderVars *running_on = nullptr;   // the point the light's shader is running on, or null
+    int lit = 0;                     // a light statement ran its body in the current run
 };
+
+// Words of one sample-cache entry.
+const int LIGHT_CACHE_ENTRY = 10;
 
 class LightSourceList {
 public:

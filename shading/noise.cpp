@@ -41,7 +41,12 @@ Lattice lattice(float x, int period)
     if (fl == fl && std::fabs(fl) < 9.0e18) {
         i = int64_t(fl);
         l.f = float(double(x) - fl);
-        if (!(l.f < 1.0f)) l.f = 0.0f;
+        // Just below a lattice point (x a hair under 0) the offset rounds to
+        // 1: that is the upper point itself.
+        if (!(l.f < 1.0f)) {
+            ++i;
+            l.f = 0.0f;
+        }
     } else {
         l.f = 0.0f;
     }

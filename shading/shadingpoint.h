@@ -55,7 +55,8 @@ struct LightSourceListWalker {
     // The next sample of the light, else the first of the next light of the kind.
     void step();
     // Runs the current light at its sample for the surface point Ps; the
-    // spawner's Cl is scaled by the sample weight. Answers the light's answer.
+    // spawner's Cl is scaled by the sample weight. Answers 1 when the light
+    // reached the point (LightSource::run).
     int call_shader(const Point &Ps, const Point &axis, float cosangle,
                     int ps_is_surface, ShaderVars *spawner);
     // The weight of one sample (1 / nsamples).

@@ -57,11 +57,30 @@ TEST_F(SlValues, LibraryFunctionsGiveTheirValues)
             "           pnoise(-2.6, 3) - pnoise(-11.6, 3),\n"
             "           filterstep(0.5, 0.4, 0.6, \"filter\", \"box\"), filterstep(0.5, 0.45, 0.65),\n"
             "           match(\"ba+r\", \"xbaar\"), match(\"^ba+r\", \"xbaar\"));\n"
+            "    printf(\"w= %f %f %f %f\\n\",\n"
+            "           noise(point(.31, .77, -1e-8)) - noise(point(.31, .77, 0)),\n"
+            "           noise(point(.31, .77, -1e-7)) - noise(point(.31, .77, 0)),\n"
+            "           filterstep(0, 0.099, 0.299), filterstep(0, 0.101, 0.301));\n"
             "}\n");
     velktest::RunResult r = render("Surface \"libvals\"\n");
     EXPECT_EQ(r.err, "");
     std::vector<double> v = numbers_after(r.out, "v");
     ASSERT_EQ(v.size(), 6u) << r.out;
+    std::vector<double> w = numbers_after(r.out, "w");
+    ASSERT_EQ(w.size(), 4u) << r.out;
+    // Just below z = 0 noise has its value at 0.
+    EXPECT_NEAR(w[0], 0, 1e-5);
+    EXPECT_NEAR(w[1], 0, 1e-5);
+    // The Catmull-Rom kernel of radius 2 integrated up to t: past t = 1 it
+    // overshoots 1, coming back to 1 at t = 2.
+    auto catmull_rom_step = [](double t) {
+        if (t < 1) return 0.5 + 1.5 * t * t * t * t / 4 - 2.5 * t * t * t / 3 + t;
+        auto g = [](double x) { return -x * x * x * x / 8 + 2.5 * x * x * x / 3 - 2 * x * x + 2 * x; };
+        return 1 - 2.0 / 3 + g(t);
+    };
+    // Centred 0.199 and 0.201 above the edge, width 0.2 (the kernel reaching 0.4).
+    EXPECT_NEAR(w[2], catmull_rom_step(0.995), 1e-4);
+    EXPECT_NEAR(w[3], catmull_rom_step(1.005), 1e-4);
     EXPECT_NEAR(v[0], 0, 1e-3);    // noise is continuous across x = 0
     EXPECT_NEAR(v[1], 0, 1e-3);    // and periodic with period 3 across negative x
     EXPECT_NEAR(v[2], 0.5, 1e-5);  // half of the box [0.4, 0.6] lies past the edge
@@ -119,6 +138,49 @@ TEST_F(SlValues, ALightThatAsksForTheLightsSeesTheOthersAndLeavesTheLoopThatCall
     EXPECT_NE(r.err.find("Light shader \"echo\" asks for the lights while it runs; it does not see itself"),
               std::string::npos) << r.err;
     EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{2, 1, 1, 1})) << r.out;
+}
+
+// The loop body runs only for lights that reached the point: a spot light
+// aimed away, an area light facing away and an ambient light give none.
+TEST_F(SlValues, IlluminanceVisitsOnlyTheLightsThatReachThePoint)
+{
+    compile("reach", "surface reach() {\n"
+                     "    float n = 0, c = 0;\n"
+                     "    illuminance(P) { n += 1; }\n"
+                     "    illuminance(P, faceforward(normalize(N), I), 0.785398) { c += 1; }\n"
+                     "    printf(\"n=%f %f\\n\", n, c);\n"
+                     "}\n");
+    compile("panel", "light panel() { illuminate(P, N, 1.5707963) Cl = 1; }\n");
+    // Each panel lies off to the side; one faces the disk, the other away,
+    // and each takes four samples.
+    auto panel = [](int id, const char *turn) {
+        return "AttributeBegin\nAttribute \"light\" \"nsamples\" [4]\nTranslate 3 0.5 -3\n" + std::string(turn) +
+               "AreaLightSource \"panel\" " + std::to_string(id) + "\nDisk 0 0.5 360\nAttributeEnd\nIlluminate " +
+               std::to_string(id) + " 1\n";
+    };
+    velktest::RunResult r = render("LightSource \"ambientlight\" 1\n"
+                                   "LightSource \"pointlight\" 2 \"from\" [0.5 0.5 -3]\n"
+                                   "LightSource \"spotlight\" 3 \"from\" [0.5 0.5 -3] \"to\" [0.5 0.5 0]\n"
+                                   "LightSource \"spotlight\" 4 \"from\" [0.5 0.5 -3] \"to\" [0.5 0.5 -6]\n" +
+                                   panel(5, "") + panel(6, "Rotate 180 0 1 0\n") + "Surface \"reach\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{6, 6})) << r.out;
+}
+
+// Nested loops each walk all the lights.
+TEST_F(SlValues, NestedIlluminanceLoopsWalkAllTheLights)
+{
+    compile("nest", "surface nest() {\n"
+                    "    float n = 0, m = 0;\n"
+                    "    illuminance(P) { n += 1; illuminance(P) { m += 1; } }\n"
+                    "    printf(\"n=%f %f\\n\", n, m);\n"
+                    "}\n");
+    velktest::RunResult r = render("LightSource \"pointlight\" 1 \"from\" [0 0 -3]\n"
+                                   "LightSource \"pointlight\" 2 \"from\" [1 0 -3]\n"
+                                   "LightSource \"pointlight\" 3 \"from\" [0 1 -3]\n"
+                                   "Surface \"nest\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{3, 9})) << r.out;
 }
 
 TEST_F(SlValues, DerivativesStayRightPastTheScratchArea)

@@ -2,10 +2,20 @@
 
 #include "ri/renderer.h"
 #include "shading/lightsource.h"
+#include "shading/varsused.h"
 #include "shading/slstack.h"
 #include "tests/shading/sl_support.h"
 
 namespace {
+
+// A native light overhead at z = 5 that says it does not reach points with
+// x > 1 (leaving a colour and a direction all the same).
+int native_light(ShaderVars *sv, char *)
+{
+    sv->L = sv->Ps - Point(0, 0, 5);
+    sv->Cl = Color(0, 0, 1);
+    return sv->Ps.x > 1 ? 0 : 1;
+}
 
 // A world with lights written for the test, and a surface point at the
 // origin facing +z that they light. Loop bodies print what they see.
@@ -95,8 +105,8 @@ TEST_F(LightOps, CategoriesConesAndSolar)
         "    illuminance(\"-spec\", P, N, 1.5707964) { printf(\"other %c;\", Cl); } }\n");
     ASSERT_NE(cat, nullptr);
     EXPECT_EQ(run_printing(cat), "key 1 1 1;other 1 0.5 0.25;");
-    // Off the spot's axis by more than its angle.
-    EXPECT_EQ(run_printing(cat, Point(3, 0, 0)), "key 0 0 0;other 1 0.5 0.25;");
+    // Off the spot's axis by more than its angle: the spot does not reach the point.
+    EXPECT_EQ(run_printing(cat, Point(3, 0, 0)), "other 1 0.5 0.25;");
 
     RiAttributeBegin();
     RiIlluminate(light_list().head, 0);
@@ -135,4 +145,47 @@ TEST_F(LightOps, PhongIsBlackWhereThePointMayNotBeLit)
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(run_printing(s), "1 0.5 0.25 1 0.5 0.25;");   // straight overhead
     EXPECT_EQ(run_printing(s, Point(0, 0, 0), 0), "0 0 0 0 0 0;");
+}
+
+TEST_F(LightOps, OnlyLightsThatReachThePointAreVisited)
+{
+    light_at("pointl", 5);
+    // Overhead but aimed away; its colour is set outside the statement.
+    sltest::compile(dir, "awayl",
+        "light awayl() { Cl = color(1, 0, 0);\n"
+        "    illuminate(point \"shader\" (0, 0, 0), vector \"shader\" (0, 0, 1), 0.3) Cl = color(0, 1, 0); }\n");
+    light_at("awayl", 5);
+    static PARAM_INFO no_params[1] = {};
+    if (!find_shader("nativel")) register_shader("nativel", native_light, nullptr, no_params, nullptr, SH_LIGHT);
+    find_shader("nativel")->flags |= VU_ILLUMINATE;
+    RiLightSource(const_cast<char *>("nativel"), RI_NULL);
+    Shader *s = sltest::compile(dir, "reached",
+        "surface reached(vector V = vector(0, 0, 1)) {\n"
+        "    illuminance(P) { printf(\"%c;\", Cl); }\n"
+        "    illuminance(P, N, 1.5707964) { printf(\"cone %c;\", Cl); }\n"
+        "    printf(\"%c|%c|%c\", diffuse(N), specular(N, V, 0.1), phong(N, V, 10)); }\n");
+    ASSERT_NE(s, nullptr);
+    // Overhead the point and native lights each give their colour to all three built-ins.
+    EXPECT_EQ(run_printing(s), "0 0 1;1 0.5 0.25;cone 0 0 1;cone 1 0.5 0.25;"
+                               "1 0.5 1.25|1 0.5 1.25|1 0.5 1.25");
+    // Off to the side the native light does not reach.
+    std::string side = run_printing(s, Point(3, 0, 0));
+    EXPECT_EQ(side.substr(0, side.find('|')), "1 0.5 0.25;cone 1 0.5 0.25;0.857493 0.428746 0.214373") << side;
+}
+
+TEST_F(LightOps, NestedLoopsEachWalkAllTheLights)
+{
+    for (float z : {5.0f, 6.0f, 7.0f}) light_at("pointl", z);
+    Shader *s = sltest::compile(dir, "nested",
+        "surface nested() {\n"
+        "    float n = 0, m = 0, k = 0, c = 0; point from = 0;\n"
+        "    illuminance(P) { n += 1; illuminance(P) { m += 1; }\n"
+        "        lightsource(\"from\", from); printf(\"%v %p;\", L, from); }\n"
+        "    illuminance(P, N, 1.5707964) { illuminance(P) { k += 1; break; } c += 1;\n"
+        "        illuminance(\"\", P) { if (c > 0) continue; c = -100; } }\n"
+        "    printf(\"%f %f %f %f\", n, m, k, c); }\n");
+    ASSERT_NE(s, nullptr);
+    // After an inner loop the outer body still sees its own light; leaving
+    // an inner loop early or going on to its next light leaves the outer one running.
+    EXPECT_EQ(run_printing(s), "-0 -0 7 0 0 7;-0 -0 6 0 0 6;-0 -0 5 0 0 5;3 9 3 3");
 }

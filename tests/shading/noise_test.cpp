@@ -115,6 +115,35 @@ TEST(Noise, ContinuousWhereTheLatticeWraps)
     }
 }
 
+// Just below 0 the offset from the lower lattice point rounds to 1: the value
+// is still the one at 0, on every axis of every form (three-component ones too).
+TEST(Noise, ContinuousJustBelowZero)
+{
+    float period[4] = {3, 5, 7, 2};
+    for (float tiny : {-1e-8f, -3e-8f, -5.9e-8f, -1e-20f, -1e-40f}) {
+        for (int n = 1; n <= 4; ++n) {
+            for (int axis = 0; axis < n; ++axis) {
+                float at0[4] = {0.31f, 0.77f, 0.43f, 0.58f}, below[4] = {0.31f, 0.77f, 0.43f, 0.58f};
+                at0[axis] = 0.0f;
+                below[axis] = tiny;
+                float a[3], b[3], pa[3], pb[3];
+                RxNoise(n, at0, 3, a);
+                RxNoise(n, below, 3, b);
+                RxPNoise(n, at0, period, 3, pa);
+                RxPNoise(n, below, period, 3, pb);
+                for (int c = 0; c < 3; ++c) {
+                    EXPECT_NEAR(b[c], a[c], 1e-5) << tiny << " n " << n << " axis " << axis << " c " << c;
+                    EXPECT_NEAR(pb[c], pa[c], 1e-5) << tiny << " n " << n << " axis " << axis << " c " << c;
+                }
+                float cb, ca;
+                RxCellNoise(n, below, 1, &cb);
+                RxCellNoise(n, at0, 1, &ca);
+                EXPECT_EQ(cb, ca) << tiny << " " << n;
+            }
+        }
+    }
+}
+
 // Every positive period holds everywhere, across 0 and the 256 wrap.
 TEST(Noise, PeriodicForEveryPeriod)
 {

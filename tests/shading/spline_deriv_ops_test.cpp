@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <string>
+
 #include "shading/filterstep.h"
 #include "tests/ri/error_capture.h"
 #include "tests/shading/op_support.h"
@@ -18,7 +22,7 @@ const char *const NAMES = "local\tstring\t$_str_0 \t\"linear\"\nlocal\tstring\t$
                           "local\tstring\t$_str_2 \t\"bezier\"\nlocal\tstring\t$_str_3 \t\"nosuch\"\n"
                           "local\tstring\t$_str_4 \t\"hermite\"\nlocal\tstring\t$_str_5 \t\"filter\"\n"
                           "local\tstring\t$_str_6 \t\"box\"\nlocal\tstring\t$_str_7 \t\"width\"\n"
-                          "local\tstring\t$_str_8 \t\"blur\"\n"
+                          "local\tstring\t$_str_8 \t\"blur\"\nlocal\tstring\t$_str_9 \t\"gaussian\"\n"
                           "param\tfloat\tarr[4]\t0\nparam\tfloat\tshort[2]\t0\nparam\tfloat\tbig\t1000\n"
                           "param\tcolor\tcarr[4]\t0 0 0\n";
 
@@ -122,6 +126,85 @@ TEST(FilterstepOps, FiltersAndParameters)
     ASSERT_EQ(capture.count(), 1u);
     EXPECT_EQ(capture.reports[0].code, RIE_BADTOKEN);
     EXPECT_EQ(capture.reports[0].message, "Bad param to filterstep: blur");
+}
+
+namespace {
+
+// The Catmull-Rom kernel of radius 2 (its integral is 1).
+double catmull_rom(double x)
+{
+    x = std::fabs(x);
+    if (x < 1) return 1.5 * x * x * x - 2.5 * x * x + 1;
+    if (x < 2) return -0.5 * x * x * x + 2.5 * x * x - 4 * x + 2;
+    return 0;
+}
+
+// The part of the named filter of width w centred on s that lies past edge,
+// integrated numerically (Simpson): a box as wide as w, the Catmull-Rom
+// kernel reaching 2w (no name, "catmull-rom") or else 4w.
+double integrated_step(const char *filter, double edge, double s, double w)
+{
+    bool box = filter && !std::strcmp(filter, "box");
+    double reach = box ? w / 2 : (!filter || !std::strcmp(filter, "catmull-rom")) ? 2 * w : 4 * w;
+    auto kernel = [&](double t) { return box ? 1 / w : catmull_rom(2 * t / reach) * 2 / reach; };
+    double hi = std::fmin(reach, s - edge);
+    if (!(hi > -reach)) return 0;
+    const int n = 4000;
+    double h = (hi + reach) / n, sum = kernel(-reach) + kernel(hi);
+    for (int i = 1; i < n; ++i) sum += kernel(-reach + i * h) * (i % 2 ? 4 : 2);
+    return sum * h / 3;
+}
+
+// filterstep2 (edge, u, "filter", name) in the +du neighbour (u + du), the
+// +dv neighbour (u) and the point itself (u): filtered over the change du.
+float filterstep_over_u(float edge, float u, float du, const char *filter_name)
+{
+    Intersection sv;
+    sv.u = u;
+    sv.shade_du = sv.shade_dv = 0.1f;
+    sv.doareaops = 1;
+    DerivScratch scratch(&sv);
+    Intersection nu = sv, nv = sv;
+    nu.u = u + du;
+    nu.whichdisp = DISP_DU;
+    nv.whichdisp = DISP_DV;
+    std::string code = std::string(filter_name ? filter_name : "") + "pushf u;pushif " + std::to_string(edge) +
+                       ";pushif " + (filter_name ? "2" : "0") + ";filterstep2;popf r";
+    run_ops(code, nu, NAMES);
+    run_ops(code, nv, NAMES);
+    return run_ops(code, sv, NAMES).r();
+}
+
+} // namespace
+
+// Every filter is continuous and gives the integral of the filter it names,
+// out to the filter's full reach (a Catmull-Rom step overshoots 1 between
+// one and two widths).
+TEST(FilterstepOps, TheIntegralOfTheNamedFilter)
+{
+    const char *const names[] = {nullptr, "catmull-rom", "box", "gaussian", "triangle", "sinc", "disk"};
+    for (const char *name : names)
+        for (float w : {0.2f, 1.0f, 3.0f})
+            for (int k = -60; k <= 60; ++k) {
+                float s = 0.5f + k * w / 12;
+                EXPECT_NEAR(filterstep_core(0.5f, s, w, name), integrated_step(name, 0.5, s, w), 1e-4)
+                    << (name ? name : "default") << " w " << w << " s " << s;
+            }
+
+    // filterstep (0, 0.099, 0.299) and (0, 0.101, 0.301): the edge 0.995 and
+    // 1.005 widths below the centre, where the step overshoots.
+    EXPECT_NEAR(run_ops("pushif 0.299;pushif 0.099;pushif 0;pushif 0;filterstep3;popf r", NAMES).r(),
+                integrated_step(nullptr, 0, 0.199, 0.2), 1e-4);
+    EXPECT_NEAR(run_ops("pushif 0.301;pushif 0.101;pushif 0;pushif 0;filterstep3;popf r", NAMES).r(),
+                integrated_step(nullptr, 0, 0.201, 0.2), 1e-4);
+    EXPECT_NEAR(run_ops("pushs $_str_9;pushs $_str_5;pushif 0.3;pushif -0.1;pushif -0.5;pushif 2;filterstep3;"
+                        "popf r", NAMES).r(),
+                integrated_step("gaussian", -0.5, 0.1, 0.4), 1e-4);
+    // filterstep (edge, u) over the change of u between neighbours (0.1):
+    // the edge 1.5 widths below, and 3 widths below with a wider filter.
+    EXPECT_NEAR(filterstep_over_u(0.35f, 0.5f, 0.1f, nullptr), integrated_step(nullptr, 0.35, 0.5, 0.1), 1e-4);
+    EXPECT_NEAR(filterstep_over_u(0.2f, 0.5f, -0.1f, "pushs $_str_9;pushs $_str_5;"),
+                integrated_step("gaussian", 0.2, 0.5, 0.1), 1e-4);
 }
 
 namespace {
