@@ -15,6 +15,9 @@ namespace {
 
 // Draws of one adaptive offset before the last candidate is taken as it is.
 const int MAX_REJECTIONS = 1 << 20;
+// Least sum of a pixel's filter weights, as a part of the sum of their
+// magnitudes, that pixels are divided by (at most 4 times magnification).
+const double MIN_FILTER_SUM = 0.25;
 
 int32_t seed_plus(int32_t seed, int32_t by)
 {
@@ -74,13 +77,26 @@ void PixelSampler::setup_fixed()
     // full coverage just short of 1 and, with negative lobes, far off it.
     const int cells = span_ * span_, spp = samples_per_pixel;
     filter_weights.assign(size_t(cells) * size_t(spp), 0.0f);
+    double total = 0, magnitude = 0;
     for (int n = 0; n < cells; ++n) {
         float dx = float(n % span_ - radius_), dy = float(n / span_ - radius_);
         for (int k = 0; k < spp; ++k) {
             float &w = filter_weights[size_t(n) * spp + k];
             w = o.filter ? o.filter(jitter_x[k] - dx, jitter_y[k] - dy, o.filter_xwidth, o.filter_ywidth) : 0.0f;
             if (!(w >= -10.0f && w <= 10.0f)) w = 0;
+            total += w;
+            magnitude += std::fabs(w);
         }
+    }
+    // Every pixel receives the whole table, so its divisor is the table's
+    // sum. A filter whose lobes nearly cancel would divide by almost
+    // nothing and blow edges up by any amount: its magnitudes are used.
+    if (magnitude > 0 && !(total >= MIN_FILTER_SUM * magnitude)) {
+        ri_error(RIE_RANGE, RIE_WARNING,
+                 "PixelFilter: the filter's weights nearly cancel (their sum is %g of their magnitudes); "
+                 "their magnitudes are used",
+                 total / magnitude);
+        for (float &w : filter_weights) w = std::fabs(w);
     }
 }
 

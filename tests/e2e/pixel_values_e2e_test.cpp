@@ -2,6 +2,8 @@
 // coverage stays within [0, 1] whatever the filter and the dither.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/render_support.h"
 
 namespace {
@@ -39,24 +41,47 @@ TEST(PixelValues, FullyCoveredOpaqueWhiteIsFullInEveryChannel)
     }
 }
 
-TEST(PixelValues, NegativeFilterLobesKeepCoverageWithinTheUnitRange)
+TEST(PixelValues, FiltersWithNegativeLobesRampAHalfPlaneFromZeroToOne)
 {
-    // The left half of the picture is covered; the filters ring at its edge.
-    for (const char *filter : {"\"sinc\" 2 2", "\"catmull-rom\" 4 4"}) {
-        SCOPED_TRACE(filter);
-        e2e::Render r = e2e::render_floatdump(
-            std::string("Display \"dump\" \"floatdump\" \"rgba\"\nFormat 12 4 1\nQuantize \"rgba\" 0 0 0 0\n") +
-            "PixelFilter " + filter + "\n" + e2e::pixel_camera(12, 4) +
-            "WorldBegin\nSurface \"constant\"\nPolygon \"P\" [-4 -4 0  6 -4 0  6 8 0  -4 8 0]\nWorldEnd\n");
-        ASSERT_EQ(r.run.status, 0) << r.run.err;
-        ASSERT_FALSE(r.image.empty()) << r.run.out;
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 12; ++x) {
-                float a = r.image.at(x, y, 3);
-                EXPECT_GE(a, 0.0f) << x << ", " << y;
-                EXPECT_LE(a, 1.0f) << x << ", " << y;
-            }
-        EXPECT_EQ(r.image.at(1, 2, 3), 1.0f);
-        EXPECT_EQ(r.image.at(10, 2, 3), 0.0f);
-    }
+    // The left part of the picture is covered, up to an edge on a pixel
+    // boundary and up to one inside a pixel; each filter of each width gives
+    // a ramp from 0 to 1 with bounded ringing, and coverage within [0, 1].
+    const char *const filters[] = {"\"sinc\" 3 3",        "\"sinc\" 2 2",     "\"sinc\" 5 5",
+                                   "\"catmull-rom\" 4 4", "\"catmull-rom\" 2 2", "\"catmull-rom\" 3 3",
+                                   "\"gaussian\" 3 3",    "\"triangle\" 2 2", "\"box\" 1 1"};
+    for (const char *filter : filters)
+        for (const char *edge : {"8", "7.5"}) {
+            SCOPED_TRACE(std::string(filter) + " edge " + edge);
+            e2e::Render r = e2e::render_floatdump(
+                std::string("Display \"dump\" \"floatdump\" \"rgba\"\nFormat 16 4 1\nQuantize \"rgba\" 0 0 0 0\n") +
+                "PixelFilter " + filter + "\nPixelSamples 4 4\n" + e2e::pixel_camera(16, 4) +
+                "WorldBegin\nSurface \"constant\"\nPolygon \"P\" [-4 -4 0  " + edge + " -4 0  " + edge + " 8 0  -4 8 0]\n"
+                "WorldEnd\n");
+            ASSERT_EQ(r.run.status, 0) << r.run.err;
+            ASSERT_FALSE(r.image.empty()) << r.run.out;
+            float lo = 0, hi = 0, alpha_lo = 0, alpha_hi = 0;
+            for (int y = 0; y < 4; ++y)
+                for (int x = 0; x < 16; ++x) {
+                    for (int c = 0; c < 3; ++c) {
+                        lo = std::min(lo, r.image.at(x, y, c));
+                        hi = std::max(hi, r.image.at(x, y, c));
+                    }
+                    alpha_lo = std::min(alpha_lo, r.image.at(x, y, 3));
+                    alpha_hi = std::max(alpha_hi, r.image.at(x, y, 3));
+                }
+            EXPECT_GE(lo, -0.16f);
+            EXPECT_LE(hi, 1.16f);
+            EXPECT_GE(alpha_lo, 0.0f);
+            EXPECT_LE(alpha_hi, 1.0f);
+            // Far from the edge: full inside, empty outside.
+            EXPECT_NEAR(r.image.at(1, 2, 0), 1.0f, 1e-4);
+            EXPECT_EQ(r.image.at(1, 2, 3), 1.0f);
+            EXPECT_NEAR(r.image.at(14, 2, 0), 0.0f, 1e-4);
+            EXPECT_EQ(r.image.at(14, 2, 3), 0.0f);
+            // Across the edge the values fall: inside the pixel before it is
+            // above the middle, the pixel after it below.
+            const int first_out = edge[0] == '8' ? 8 : 7;
+            EXPECT_GT(r.image.at(first_out - 1, 2, 0), 0.5f);
+            EXPECT_LT(r.image.at(first_out + 1, 2, 0), 0.5f);
+        }
 }

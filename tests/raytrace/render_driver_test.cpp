@@ -16,6 +16,7 @@
 #include "ri/ri.h"
 #include "ri/stdtokens.h"
 #include "ri/tokens.h"
+#include "tests/ri/error_capture.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -123,6 +124,36 @@ TEST_F(SamplerTest, FixedCellsAndTheirFilterWeights)
         EXPECT_LE(sampler.sample_x(), 3.0f);
         EXPECT_GE(sampler.sample_y(), 5.0f);
         EXPECT_LE(sampler.sample_y(), 6.0f);
+    }
+}
+
+// A radial sinc cut at 2: its lobes cancel over its disk.
+RtFloat radial_sinc(RtFloat x, RtFloat y, RtFloat, RtFloat)
+{
+    float r = std::sqrt(x * x + y * y);
+    if (r > 2) return 0;
+    return r < 1e-4f ? 1.0f : std::sin(3.1415927f * r) / (3.1415927f * r);
+}
+
+TEST_F(SamplerTest, WeightsThatNearlyCancelAreNotDividedBy)
+{
+    // Each pixel is divided by the sum of the whole table; for the sinc and
+    // a filter whose lobes cancel that sum stays a fair part of the weights'
+    // magnitudes.
+    for (RtFilterFunc f : {&RiSincFilter, &RiCatmullRomFilter, &radial_sinc}) {
+        for (float width : {2.0f, 3.0f, 5.0f}) {
+            options.filter = f;
+            options.filter_xwidth = options.filter_ywidth = width;
+            velktest::ErrorCapture errors;
+            prepare(4, 4);
+            double total = 0, magnitude = 0;
+            for (float w : sampler.filter_weights) {
+                total += w;
+                magnitude += std::fabs(w);
+            }
+            EXPECT_GE(total, 0.25 * magnitude) << width;
+            EXPECT_EQ(errors.count() != 0, f == &radial_sinc) << width;
+        }
     }
 }
 
