@@ -63,14 +63,17 @@ void store_value(float v, const float q[4], int bits, unsigned char *pixel, int 
     float s = q[0] * v;
     // NaN (also from one x infinity) falls to 0.
     if (!(s == s)) s = 0;
+    // The nearest level: flooring after a symmetric dither would make every
+    // picture half a step dark on average.
+    s = std::floor(s + 0.5f);
     if (s < lo) s = lo;
     if (s > hi) s = hi;
     if (!(s >= 0)) s = 0;
     if (bits == 16) {
-        uint16_t u = uint16_t(std::floor(s));
+        uint16_t u = uint16_t(s);
         memcpy(pixel + 2 * index, &u, 2);
     } else {
-        pixel[index] = (unsigned char)std::floor(s);
+        pixel[index] = (unsigned char)s;
     }
 }
 

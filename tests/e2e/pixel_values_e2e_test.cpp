@@ -17,9 +17,12 @@ const char *const WHITE_WORLD = "WorldBegin\nSurface \"constant\"\nPolygon \"P\"
 
 TEST(PixelValues, FullyCoveredOpaqueWhiteIsFullInEveryChannel)
 {
-    // Default filter and samples; first without dither, then with the default one.
-    for (const char *quantize : {"Quantize \"rgba\" 255 0 255 0\n", ""}) {
+    // Default filter and samples; without dither, with the default one, and
+    // 16-bit with a dither of half a step: quantisation rounds to the nearest
+    // level, so white stays full under the dither too.
+    for (const char *quantize : {"Quantize \"rgba\" 255 0 255 0\n", "", "Quantize \"rgba\" 65535 0 65535 0.5\n"}) {
         SCOPED_TRACE(quantize);
+        const float full = std::string(quantize).find("65535") != std::string::npos ? 65535 : 255;
         velktest::TempDir dir;
         velktest::RunResult run = e2e::raylume(dir, std::string("Display \"white.tif\" \"file\" \"rgba\"\n") +
                                                         "Format 16 12 1\n" + quantize + e2e::pixel_camera(16, 12) +
@@ -30,15 +33,52 @@ TEST(PixelValues, FullyCoveredOpaqueWhiteIsFullInEveryChannel)
         int short_colour = 0, short_alpha = 0;
         for (int y = 0; y < im.height; ++y)
             for (int x = 0; x < im.width; ++x) {
-                for (int c = 0; c < 3; ++c) short_colour += im.at(x, y, c) != 255;
-                short_alpha += im.at(x, y, 3) != 255;
+                for (int c = 0; c < 3; ++c) short_colour += im.at(x, y, c) != full;
+                short_alpha += im.at(x, y, 3) != full;
             }
-        // Dither moves colour only; coverage is never dithered.
-        if (*quantize) {
-            EXPECT_EQ(short_colour, 0);
-        }
+        EXPECT_EQ(short_colour, 0);
         EXPECT_EQ(short_alpha, 0);
     }
+}
+
+TEST(PixelValues, QuantisationRoundsToTheNearestLevelWithoutBias)
+{
+    // Mid-grey under the default dither averages the level it lies on, in 8
+    // and 16 bits; without dither a value rounds to its nearest level.
+    struct Case {
+        const char *quantize;
+        float grey, mean;
+    };
+    const Case cases[] = {{"", 0.5f, 127.5f},
+                          {"Quantize \"rgba\" 65535 0 65535 0.5\n", 0.5f, 32767.5f},
+                          {"Quantize \"rgba\" 255 0 255 0\n", 100.8f / 255, 101.0f},
+                          {"Quantize \"rgba\" 255 0 255 0\n", 100.2f / 255, 100.0f}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.quantize) + std::to_string(c.grey));
+        velktest::TempDir dir;
+        velktest::RunResult run = e2e::raylume(
+            dir, std::string("Display \"grey.tif\" \"file\" \"rgb\"\nFormat 64 64 1\n") + c.quantize +
+                     e2e::pixel_camera(64, 64) + "WorldBegin\nSurface \"constant\"\nColor " + std::to_string(c.grey) +
+                     " " + std::to_string(c.grey) + " " + std::to_string(c.grey) +
+                     "\nPolygon \"P\" [-4 -4 0  70 -4 0  70 70 0  -4 70 0]\nWorldEnd\n");
+        ASSERT_EQ(run.status, 0) << run.err;
+        e2e::Image im = e2e::read_tiff(dir.path() + "/grey.tif");
+        ASSERT_EQ(im.values.size(), size_t(64 * 64 * 3));
+        double sum = 0;
+        for (float v : im.values) sum += v;
+        EXPECT_NEAR(sum / double(im.values.size()), c.mean, 0.05);
+    }
+
+    // Depth rounds the same way: depth 5.7 at one 1 is level 6.
+    velktest::TempDir dir;
+    velktest::RunResult run = e2e::raylume(
+        dir, std::string("Display \"z.tif\" \"file\" \"z\"\nFormat 8 8 1\nQuantize \"z\" 1 0 255 0\n") +
+                 e2e::pixel_camera(8, 8) + "WorldBegin\nPolygon \"P\" [-4 -4 0.7  12 -4 0.7  12 12 0.7  -4 12 0.7]\n"
+                 "WorldEnd\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    e2e::Image z = e2e::read_tiff(dir.path() + "/z.tif");
+    ASSERT_EQ(z.values.size(), 64u);
+    for (float v : z.values) EXPECT_EQ(v, 6.0f);
 }
 
 TEST(PixelValues, FiltersWithNegativeLobesRampAHalfPlaneFromZeroToOne)

@@ -21,10 +21,10 @@ namespace {
 const char *const DRIVER_DIR = VELK_DSPY_DIR;
 
 // Every pixel's red is its column, green its row (as 8-bit levels), blue 9:
-// the middle of each level, so that quantisation is exact.
+// exact levels, so that quantisation keeps them.
 void level_imager(const Options &, float x, float y, Color &c, Color &o, float &)
 {
-    c = Color(x / 255.0f, y / 255.0f, 9.5f / 255.0f);
+    c = Color((x - 0.5f) / 255.0f, (y - 0.5f) / 255.0f, 9.0f / 255.0f);
     o = Color(1.0f);
 }
 
@@ -178,13 +178,13 @@ TEST_F(DriverTest, ChannelOrderAndByteOrderOfTheDriverAreHonoured)
     DataCall d = parse_data(data[0]);
     EXPECT_EQ(d.entry, 8);
     ASSERT_EQ(d.bytes.size(), 16u);
-    // Levels scale by 257: pixel 1 has red 1.5 x 257, green 0.5 x 257, blue 9.5 x 257.
+    // Levels scale by 257: pixel 1 has red 1 x 257, green 0, blue 9 x 257.
     auto value = [&d](int pixel, int channel) { return d.bytes[size_t(8 * pixel + 2 * channel)] * 256 + d.bytes[size_t(8 * pixel + 2 * channel + 1)]; };
-    EXPECT_EQ(value(1, 0), 385);
-    EXPECT_EQ(value(1, 1), 128);
-    EXPECT_EQ(value(1, 2), 2441);
+    EXPECT_EQ(value(1, 0), 257);
+    EXPECT_EQ(value(1, 1), 0);
+    EXPECT_EQ(value(1, 2), 2313);
     EXPECT_EQ(value(1, 3), 65535);
-    EXPECT_EQ(value(0, 0), 128);
+    EXPECT_EQ(value(0, 0), 0);
 }
 
 TEST_F(DriverTest, TilesAreSentWhenTheDriverTakesThem)
@@ -399,7 +399,7 @@ TEST_F(RaylumeDisplayTest, ImagerShaderPaintsEveryPixel)
         for (size_t x = 0; x < 4; ++x) {
             EXPECT_EQ(row[3 * x], 0);
             EXPECT_EQ(row[3 * x + 1], 255);
-            EXPECT_EQ(row[3 * x + 2], 127);
+            EXPECT_EQ(row[3 * x + 2], 128);   // 127.5 to the nearest level
         }
     }
     TIFFClose(t);
