@@ -352,8 +352,10 @@ ImageTiffTags ImageOutput::tiff_tags(int rows_per_strip) const
     t.positioned = !(o.crop[0] == 0 && o.crop[1] == 1 && o.crop[2] == 0 && o.crop[3] == 1);
     t.xposition = crop_x0_;
     t.yposition = crop_y0_;
-    t.format_width = o.xres;
-    t.format_height = o.yres;
+    // The frame as rendered (the frame aspect ratio may have cut the
+    // format), the one the position is measured in.
+    t.format_width = o.eff_xres;
+    t.format_height = o.eff_yres;
     t.xsamples = o.xsamples;
     t.ysamples = o.ysamples;
     return t;
@@ -449,7 +451,8 @@ bool ImageOutput::open_driver()
     if (!host) host = getenv("HOST");
     if (!host) host = getenv("host");
     const char *software = image_tiff_software();
-    int32_t original_size[2] = {o.xres, o.yres};
+    // The whole frame as rendered, in which the origin is measured.
+    int32_t original_size[2] = {o.eff_xres, o.eff_yres};
     int32_t origin[2] = {crop_x0_, crop_y0_};
     float near_clip = o.near_clip, far_clip = o.far_clip;
     std::vector<DspyParameter> params;

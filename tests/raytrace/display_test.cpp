@@ -379,6 +379,41 @@ TEST_F(RaylumeDisplayTest, DriverFromRib)
     EXPECT_EQ(starting(lines, "format ").size(), 3u);
 }
 
+TEST_F(RaylumeDisplayTest, DriverIsToldTheFrameAsRendered)
+{
+    // The frame aspect ratio cuts the format; the driver's OriginalSize is
+    // the frame rendered, the frame the crop window's origin is measured in.
+    struct Case {
+        const char *options, *open, *size, *origin, *description;
+    };
+    const Case cases[] = {
+        {"FrameAspectRatio 2\n", "open testlog 120 60", "120 60", "0 0", "res120x60"},
+        {"FrameAspectRatio 2\nCropWindow 0.5 1 0.5 1\n", "open testlog 60 30", "120 60", "60 30", "res120x60"},
+        {"FrameAspectRatio 0.5\nCropWindow 0 0.5 0.25 0.5\n", "open testlog 20 20", "40 80", "0 20", "res40x80"},
+        {"CropWindow 0.25 0.5 0 1\n", "open testlog 30 80", "120 80", "30 0", "res120x80"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        velktest::RunResult r = raylume(std::string("Option \"render\" \"integer useprmandspy\" [1]\n"
+                                                    "Option \"searchpath\" \"display\" \"") +
+                                        DRIVER_DIR + "\"\nFormat 120 80 1\n" + c.options +
+                                        "Display \"d.log\" \"testlog\" \"rgb\" \"integer scanline\" 1\n" + WORLD);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> lines = lines_of(dir.read("d.log"));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], c.open);
+        EXPECT_EQ(starting(lines, std::string("param OriginalSize i 2 8 ") + c.size).size(), 1u);
+        EXPECT_EQ(starting(lines, std::string("param origin i 2 8 ") + c.origin).size(), 1u);
+
+        // The TIFF file names the same frame.
+        r = raylume(std::string("Format 120 80 1\n") + c.options + "Display \"f.tif\" \"file\" \"rgb\"\n" + WORLD,
+                    {"-silent"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        velktest::RunResult info = velktest::run({"/usr/bin/tiffinfo", dir.path() + "/f.tif"});
+        EXPECT_NE(info.out.find(c.description), std::string::npos) << info.out;
+    }
+}
+
 TEST_F(RaylumeDisplayTest, ImagerShaderPaintsEveryPixel)
 {
     velktest::RunResult c =
