@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -190,10 +191,11 @@ TEST_F(DriverTest, ChannelOrderAndByteOrderOfTheDriverAreHonoured)
 TEST_F(DriverTest, TilesAreSentWhenTheDriverTakesThem)
 {
     // Without scan-line order finished tiles are sent (less the filter
-    // margin); the rows follow in order.
+    // margin, here outside the picture): the one tile is the whole image,
+    // and no row follows it.
     std::string text = render(3, 2, "rgb");
     std::vector<std::string> data = starting(lines_of(text), "data ");
-    ASSERT_GE(data.size(), 2u);
+    ASSERT_EQ(data.size(), 1u);
     DataCall tile = parse_data(data[0]);
     EXPECT_EQ(tile.x0, 0);
     EXPECT_EQ(tile.x1, 3);
@@ -203,9 +205,24 @@ TEST_F(DriverTest, TilesAreSentWhenTheDriverTakesThem)
     ASSERT_EQ(tile.bytes.size(), 18u);
     EXPECT_EQ(tile.bytes[3 * 4], 1);   // pixel (1, 1)
     EXPECT_EQ(tile.bytes[3 * 4 + 1], 1);
-    DataCall last = parse_data(data.back());
-    EXPECT_EQ(last.y0, 1);
-    EXPECT_EQ(last.y1, 2);
+
+    // Over several tiles the strips between them follow as the rows finish;
+    // each pixel arrives once, with its own values.
+    data = starting(lines_of(render(70, 66, "rgb")), "data ");
+    EXPECT_GT(data.size(), 4u);
+    std::vector<int> times(70 * 66, 0);
+    for (const std::string &line : data) {
+        DataCall d = parse_data(line);
+        ASSERT_EQ(d.bytes.size(), size_t((d.x1 - d.x0) * (d.y1 - d.y0) * 3));
+        for (int y = d.y0; y < d.y1; ++y)
+            for (int x = d.x0; x < d.x1; ++x) {
+                ++times[size_t(y * 70 + x)];
+                const size_t at = size_t(((y - d.y0) * (d.x1 - d.x0) + (x - d.x0)) * 3);
+                EXPECT_EQ(d.bytes[at], x);
+                EXPECT_EQ(d.bytes[at + 1], y);
+            }
+    }
+    EXPECT_EQ(std::count(times.begin(), times.end(), 1), 70 * 66);
 }
 
 TEST_F(DriverTest, CroppedImageOpensAtTheCropSizeWithItsOrigin)
@@ -377,6 +394,39 @@ TEST_F(RaylumeDisplayTest, DriverFromRib)
     EXPECT_EQ(lines[0], "open testlog 2 2");
     EXPECT_EQ(starting(lines, "param note s 1 8 x").size(), 1u);
     EXPECT_EQ(starting(lines, "format ").size(), 3u);
+}
+
+TEST_F(RaylumeDisplayTest, DriverWithoutScanlineOrderGetsEachPixelOnce)
+{
+    // Finished tiles, then what they left out at their edges: together
+    // every pixel once, over one tile and over several, cropped or not.
+    struct Case {
+        const char *options;
+        int width, height;
+    };
+    const Case cases[] = {{"Format 30 28 1\n", 30, 28},
+                          {"Format 150 70 1\nPixelFilter \"gaussian\" 4 4\n", 150, 70},
+                          {"Format 150 70 1\nPixelFilter \"box\" 1 1\nCropWindow 0.2 0.9 0.1 0.8\n", 105, 49}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        velktest::RunResult r = raylume(std::string("Option \"render\" \"integer useprmandspy\" [1]\n"
+                                                    "Option \"searchpath\" \"display\" \"") +
+                                        DRIVER_DIR + "\"\n" + c.options + "Display \"d.log\" \"testlog\" \"rgb\"\n" + WORLD);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<int> times(size_t(c.width * c.height), 0);
+        long pixels = 0;
+        for (const std::string &line : starting(lines_of(dir.read("d.log")), "data ")) {
+            DataCall d = parse_data(line);
+            ASSERT_TRUE(d.x0 >= 0 && d.x0 < d.x1 && d.x1 <= c.width && d.y0 >= 0 && d.y0 < d.y1 && d.y1 <= c.height)
+                << line.substr(0, 40);
+            EXPECT_EQ(d.bytes.size(), size_t((d.x1 - d.x0) * (d.y1 - d.y0) * 3));
+            for (int y = d.y0; y < d.y1; ++y)
+                for (int x = d.x0; x < d.x1; ++x) ++times[size_t(y * c.width + x)];
+            pixels += long(d.x1 - d.x0) * (d.y1 - d.y0);
+        }
+        EXPECT_EQ(pixels, long(c.width) * c.height);
+        EXPECT_EQ(std::count(times.begin(), times.end(), 1), long(c.width) * c.height);
+    }
 }
 
 TEST_F(RaylumeDisplayTest, DriverIsToldTheFrameAsRendered)
