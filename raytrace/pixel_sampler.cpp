@@ -97,7 +97,23 @@ void PixelSampler::setup_fixed()
                  "their magnitudes are used",
                  total / magnitude);
         for (float &w : filter_weights) w = std::fabs(w);
+        total = magnitude;
     }
+    if (!(total > 0)) {
+        // Narrower than the sample spacing: no sample is weighted at all.
+        // Each pixel takes its own samples rather than being left black.
+        if (o.filter)
+            ri_error(RIE_RANGE, RIE_WARNING,
+                     "PixelFilter: the filter weights no sample of a pixel; each pixel takes its own samples");
+        std::fill(filter_weights.begin(), filter_weights.end(), 0.0f);
+        const size_t own = size_t(radius_ * span_ + radius_) * size_t(spp);
+        std::fill(filter_weights.begin() + long(own), filter_weights.begin() + long(own) + spp, 1.0f);
+        return;
+    }
+    // Scaled to sum to 1, so that a narrow filter's tiny weights are not
+    // taken for no weight at all.
+    const double scale = 1.0 / total;
+    for (float &w : filter_weights) w = float(double(w) * scale);
 }
 
 void PixelSampler::setup_adaptive()

@@ -125,3 +125,23 @@ TEST(PixelValues, FiltersWithNegativeLobesRampAHalfPlaneFromZeroToOne)
             EXPECT_LT(r.image.at(first_out + 1, 2, 0), 0.5f);
         }
 }
+
+TEST(PixelValues, FiltersNarrowerThanTheSampleSpacingStillShowThePicture)
+{
+    // Two by two samples lie a quarter pixel from the centre: these filters
+    // give them tiny weights or none, and pixels are not divided by that.
+    for (const char *filter : {"\"gaussian\" 0.1 0.1", "\"box\" 0.5 0.5", "\"triangle\" 0.5 0.5"}) {
+        SCOPED_TRACE(filter);
+        e2e::Render r = e2e::render_floatdump(
+            std::string("Display \"dump\" \"floatdump\" \"rgba\"\nFormat 16 4 1\nQuantize \"rgba\" 0 0 0 0\n") +
+            "PixelFilter " + filter + "\nPixelSamples 2 2\n" + e2e::pixel_camera(16, 4) +
+            "WorldBegin\nSurface \"constant\"\nPolygon \"P\" [-4 -4 0  8 -4 0  8 8 0  -4 8 0]\nWorldEnd\n");
+        ASSERT_EQ(r.run.status, 0) << r.run.err;
+        ASSERT_FALSE(r.image.empty()) << r.run.out;
+        for (int x : {0, 7, 8, 15}) {
+            const float expect = x < 8 ? 1.0f : 0.0f;
+            EXPECT_FLOAT_EQ(r.image.at(x, 1, 0), expect) << x;
+            EXPECT_FLOAT_EQ(r.image.at(x, 1, 3), expect) << x;
+        }
+    }
+}

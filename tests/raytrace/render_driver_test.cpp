@@ -107,14 +107,23 @@ TEST_F(SamplerTest, FixedCellsAndTheirFilterWeights)
     for (int k = 0; k < 9; ++k) cells.insert({sampler.jitter_x[size_t(k)], sampler.jitter_y[size_t(k)]});
     EXPECT_EQ(cells.size(), 9u);
     // The weights are the filter's own values at each sample's offset from
-    // each neighbour centre; pixels divide by the weights they received.
+    // each neighbour centre, scaled alike so that they sum to 1; pixels
+    // divide by the weights they received.
     const int cells_n = output.filter_cells, span = output.filter_span, radius = output.filter_radius;
+    double total = 0;
     for (int k = 0; k < 9; ++k)
         for (int n = 0; n < cells_n; ++n) {
             float dx = float(n % span - radius), dy = float(n / span - radius);
-            EXPECT_EQ(sampler.filter_weights[size_t(n) * 9 + size_t(k)],
-                      options.filter(sampler.jitter_x[size_t(k)] - dx, sampler.jitter_y[size_t(k)] - dy,
-                                     options.filter_xwidth, options.filter_ywidth));
+            total += options.filter(sampler.jitter_x[size_t(k)] - dx, sampler.jitter_y[size_t(k)] - dy,
+                                    options.filter_xwidth, options.filter_ywidth);
+        }
+    for (int k = 0; k < 9; ++k)
+        for (int n = 0; n < cells_n; ++n) {
+            float dx = float(n % span - radius), dy = float(n / span - radius);
+            EXPECT_FLOAT_EQ(sampler.filter_weights[size_t(n) * 9 + size_t(k)],
+                            float(options.filter(sampler.jitter_x[size_t(k)] - dx, sampler.jitter_y[size_t(k)] - dy,
+                                                 options.filter_xwidth, options.filter_ywidth) /
+                                  total));
         }
     // Jittered positions stay inside their pixel.
     CameraSample s;
