@@ -73,8 +73,8 @@ void PixelSampler::setup_fixed()
 
     // One filter weight per neighbour pixel and sample. Pixels divide by the
     // sum of the weights they actually received (resolve_pixel), so the
-    // weights are not normalised here: a per-sample normalisation leaves
-    // full coverage just short of 1 and, with negative lobes, far off it.
+    // weights are not normalised per sample: that leaves full coverage just
+    // short of 1 and, with negative lobes, far off it.
     const int cells = span_ * span_, spp = samples_per_pixel;
     filter_weights.assign(size_t(cells) * size_t(spp), 0.0f);
     double total = 0, magnitude = 0;
