@@ -37,10 +37,16 @@ function(velk_tests name dir)
     return()
   endif()
   add_executable(${name} ${srcs})
-  target_link_libraries(${name} PRIVATE ${ARGN} velk_test_support GTest::gtest GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARGN} velk_test_support velk_test_environment
+                        GTest::gtest GTest::gtest_main)
   set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
+  set(props "")
+  if(VELK_SANITIZE)
+    target_compile_definitions(${name} PRIVATE VELK_SANITIZED=1)
+    set(props PROPERTIES ENVIRONMENT "LSAN_OPTIONS=${VELK_LSAN_OPTIONS}")
+  endif()
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-                       DISCOVERY_TIMEOUT 60)
+                       DISCOVERY_TIMEOUT 60 ${props})
 endfunction()
 
 # velk_write_library_listing(FILE): one line per project library, "name|archive|links",

@@ -209,6 +209,9 @@ void draw_polygons_plain(GlRenderer &r, int npolys, const int *nverts, const int
                          const float *N, const float *Cs)
 {
     bool inside = inside_out(r);
+    // Vertex colours must not outlast the call; restored by GL, so that an
+    // object's list gives back the colour of the instance that replays it.
+    if (Cs) glPushAttrib(GL_CURRENT_BIT | GL_LIGHTING_BIT);
     glEnable(GL_NORMALIZE);
     r.set_front_face();
     glShadeModel(N ? GL_SMOOTH : GL_FLAT);
@@ -232,8 +235,7 @@ void draw_polygons_plain(GlRenderer &r, int npolys, const int *nverts, const int
         count_polygons(r, 1);
     }
     glShadeModel(GL_SMOOTH);
-    // Vertex colours must not outlast the call.
-    if (Cs) r.apply_color(r.attributes->color.data());
+    if (Cs) glPopAttrib();
 }
 
 void draw_grid_sketch(GlRenderer &r, int nu, int nv, bool flip, bool)

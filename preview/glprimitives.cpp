@@ -160,5 +160,8 @@ void GlRenderer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], 
 
 void GlRenderer::add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[])
 {
-    skip_primitive();
+    static bool told = false;
+    if (skip_primitive() || told) return;
+    told = true;
+    ri_error(RIE_INCAPABLE, RIE_INFO, "Blobby primitive not currently supported");
 }

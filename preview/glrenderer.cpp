@@ -356,7 +356,8 @@ void GlRenderer::pop_attributes()
 
 void GlRenderer::color_changed(const float *color)
 {
-    if (drawing_world_ || recording_object_) apply_color(color);
+    // An object is drawn in the colour of each instance: its list records none.
+    if (drawing_world_ && !recording_object_) apply_color(color);
 }
 
 void GlRenderer::apply_color(const float *c)
@@ -484,7 +485,6 @@ RtObjectHandle GlRenderer::object_begin()
             object_lists_[number] = {list, owner};
             recording_object_ = list;
             glNewList(list, GL_COMPILE);
-            apply_color(attributes->color.data());
         }
     }
     return reinterpret_cast<RtObjectHandle>(number);
@@ -501,11 +501,12 @@ void GlRenderer::object_instance(RtObjectHandle handle)
 {
     auto it = object_lists_.find(reinterpret_cast<intptr_t>(handle));
     if (it == object_lists_.end() || !drawing_world_) return;
+    apply_color(attributes->color.data());
     glPushMatrix();
     glMultMatrixf(transformation->statics[TM_M]);
     glCallList(it->second.first);
     glPopMatrix();
-    // The definition's own colour does not outlive the instance.
+    // Colours drawn inside the list (sketch lines) do not outlive the instance.
     apply_color(attributes->color.data());
 }
 

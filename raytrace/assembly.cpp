@@ -306,6 +306,14 @@ void RayTracer::add_points(RtInt, RtInt, RtToken[], RtPointer[])
     ri_error(RIE_INCAPABLE, RIE_INFO, "Points primitive not currently supported");
 }
 
+void RayTracer::add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[])
+{
+    static bool told = false;
+    if (told) return;
+    told = true;
+    ri_error(RIE_INCAPABLE, RIE_INFO, "Blobby primitive not currently supported");
+}
+
 void RayTracer::add_procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
 {
     GPrimitive *o = make_procedural(data, bound, subdivfunc, freefunc);

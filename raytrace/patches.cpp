@@ -26,8 +26,9 @@ bool RayTracer::motion_key(int kind, GPrimitive *object, std::vector<GPrimitive 
         pending_ = keys;
         return true;
     }
-    if (pending_.empty()) {
-        // A later key without a first one: nothing to merge with.
+    if (pending_.empty() || motion_specs < motion_times) {
+        // A later key without a first one, or one between the first and the
+        // last: nothing to merge with.
         for (GPrimitive *o : keys) delete o;
         return true;
     }

@@ -88,7 +88,7 @@ public:
                               RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[], RtInt n,
                               RtToken tokens[], RtPointer values[]) override;
     void add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[],
-                    RtPointer[]) override {}
+                    RtPointer[]) override;
     void add_procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc) override;
     void solid_begin(RtToken operation) override;
     void solid_end() override;

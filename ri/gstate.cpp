@@ -52,6 +52,9 @@ void GState::init_defaults()
     detail_values[0] = 5e37f;
     detail_values[1] = 0;
     detail_values[2] = 1;
+    detail = HUGE_VALF;
+    detail_range[0] = detail_range[1] = 0;
+    detail_range[2] = detail_range[3] = RI_INFINITY;
     ubasis = vbasis = &RiBezierBasis[0][0];
     ustep = vstep = RI_BEZIERSTEP;
     displacement_bound = 0;
@@ -104,6 +107,8 @@ void GState::copy_fields(const GState &o)
     shading_rate = o.shading_rate;
     shading_rate_root = o.shading_rate_root;
     memcpy(detail_values, o.detail_values, sizeof detail_values);
+    detail = o.detail;
+    memcpy(detail_range, o.detail_range, sizeof detail_range);
     ubasis = o.ubasis;
     vbasis = o.vbasis;
     ustep = o.ustep;

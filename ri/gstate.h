@@ -36,6 +36,7 @@ enum GStateFlag : uint32_t {
     GS_RAD_SHADOWS = 0x200,         // "radiosity" "has_shadows"
     GS_AVERAGECOLOR_GIVEN = 0x800,  // Color leaves the radiosity average colour alone
     GS_LIGHT_SHADOWS = 0x1000,      // the light casts shadows
+    GS_DETAIL_RANGE = 0x2000,       // DetailRange given: detail_range chooses the model
     GS_TRIM_OUTSIDE = 0x100000,     // "trimcurve" "sense" "outside"
     GS_DICE_BINARY = 0x200000,
     GS_TRUEDISPLACEMENT = 0x400000,
@@ -80,6 +81,8 @@ public:
     float shading_rate;
     float shading_rate_root;
     float detail_values[3];        // 5e37, 0, 1
+    float detail;                  // raster area of the Detail bound; infinite when none or not known
+    float detail_range[4];         // DetailRange: minimum visible, transitions, maximum visible
     const float *ubasis;           // 16 floats
     const float *vbasis;
     uint8_t ustep, vstep;

@@ -166,37 +166,61 @@ Options *Options::pop(Options *head)
     return next;
 }
 
-// A camera transformation that ends in RiPerspective (M = A x P, P the
-// perspective matrix, A affine) is an orthographic view of a perspective
-// space: the same picture as a perspective projection through A. Camera rays
-// only know the projections, so the pair is turned into one for this world.
-void Options::take_camera_perspective()
+namespace {
+
+const float P1_INVERSE[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 1};
+
+// How a camera matrix m ends: 0 affine (its projective column (0, 0, 0, 1)
+// up to the rounding noise RIB writers print), 1 in a perspective P(t) after
+// an affine A (M = A x P(t), t stored), -1 neither.
+int perspective_end(const float *m, float &t)
 {
-    perspective_taken = 0;
-    if (!camera.is_set()) return;
-    const float *m = camera->statics[TM_M];
+    // Against the size of the linear part: a perspective P(t) puts about t
+    // times that in the projective column, rounding noise far less.
+    float size = 0;
+    for (int row = 0; row < 3; row++)
+        for (int col = 0; col < 3; col++) size = std::fmax(size, std::fabs(m[row * 4 + col]));
     float w = std::fabs(m[3]) + std::fabs(m[7]) + std::fabs(m[11]) + std::fabs(m[15] - 1);
-    if (w == 0) return;
+    if (w <= 1e-5f * size) return 0;
     // Column 2 of A x P(t) is column 3 less (0, 0, 0, 1).
     float scale = std::fabs(m[3]) + std::fabs(m[7]) + std::fabs(m[11]) + std::fabs(m[15]);
     float off = std::fabs(m[2] - m[3]) + std::fabs(m[6] - m[7]) + std::fabs(m[10] - m[11]) +
                 std::fabs(m[14] - (m[15] - 1));
-    if (projection != PROJ_ORTHOGRAPHIC || camera->moving() || !(off <= 1e-5f * scale)) {
+    if (!(off <= 1e-5f * scale)) return -1;
+    // M x P(1) inverse = A x Sz(t): t is the z column's length over the x column's.
+    float a1[16];
+    matrix_multiply(m, P1_INVERSE, a1);
+    float lx = std::sqrt(a1[0] * a1[0] + a1[4] * a1[4] + a1[8] * a1[8]);
+    float lz = std::sqrt(a1[2] * a1[2] + a1[6] * a1[6] + a1[10] * a1[10]);
+    if (!(lx > 0 && lz > 0 && std::isfinite(lz / lx))) return -1;
+    t = lz / lx;
+    return 1;
+}
+
+} // namespace
+
+// A camera transformation that ends in RiPerspective (M = A x P, P the
+// perspective matrix, A affine) is an orthographic view of a perspective
+// space: the same picture as a perspective projection through A. Camera rays
+// only know the projections, so the pair is turned into one for this world;
+// a moving camera must end in the same perspective at both keys.
+void Options::take_camera_perspective()
+{
+    perspective_taken = 0;
+    if (!camera.is_set()) return;
+    float t = 0, t1 = 0;
+    int first = perspective_end(camera->key_matrix(0, TM_M), t), last = first;
+    if (camera->moving()) last = perspective_end(camera->key_matrix(1, TM_M), t1);
+    else t1 = t;
+    if (first == 0 && last == 0) return;
+    if (projection != PROJ_ORTHOGRAPHIC || first != 1 || last != 1 || !(std::fabs(t1 - t) <= 1e-5f * t)) {
         ri_error(RIE_UNIMPLEMENT, RIE_WARNING,
                  "RiPerspective: a perspective matrix in the camera transformation is honoured only alone "
                  "with the orthographic projection; camera rays ignore it");
         return;
     }
-    // A1 = M x P(1) inverse = A x Sz(t): t is the z column's length over the x column's.
-    const float p1_inverse[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, -1, 0, 0, 1, 1};
-    float a1[16];
-    matrix_multiply(m, p1_inverse, a1);
-    float lx = std::sqrt(a1[0] * a1[0] + a1[4] * a1[4] + a1[8] * a1[8]);
-    float lz = std::sqrt(a1[2] * a1[2] + a1[6] * a1[6] + a1[10] * a1[10]);
-    if (!(lx > 0 && lz > 0 && std::isfinite(lz / lx))) return;
-    float t = lz / lx;
     float undo[16];
-    memcpy(undo, p1_inverse, sizeof undo);
+    memcpy(undo, P1_INVERSE, sizeof undo);
     for (int row = 0; row < 4; row++) undo[row * 4 + 2] /= t;
     Transformation *affine = new Transformation(*camera);
     affine->follow_with(undo);

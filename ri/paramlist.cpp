@@ -15,7 +15,11 @@ namespace {
 
 const char TOO_MANY_PAIRS[] = "Parsed too many token/value pairs: Contact kesp";
 
-void wrong_amount() { ri_error(RIE_MISSINGDATA, RIE_ERROR, "Wrong amount of data in array"); }
+void wrong_amount(RtToken token, int found, int64_t expected)
+{
+    ri_error(RIE_MISSINGDATA, RIE_ERROR, "Wrong amount of data in array: \"%s\" (found %d, expected %lld)", token,
+             found, static_cast<long long>(expected));
+}
 
 // Multiplies counts without overflow (saturating at INT64_MAX).
 int64_t times(int64_t a, int64_t b) {
@@ -56,7 +60,6 @@ void add_pair(RibParamList &list, RtToken token, RibValueKind kind, size_t offse
 // and count through the arguments; -1 on a read error.
 int read_declared_value(RibReader &reader, RibCursor &cursor, const Declaration &decl,
                         RibValueKind &kind, size_t &offset, int &count) {
-    int length = decl.length;
     switch (decl.type) {
     case DECL_STRING:
         kind = RIB_STRING_VALUES;
@@ -67,8 +70,7 @@ int read_declared_value(RibReader &reader, RibCursor &cursor, const Declaration 
     case DECL_INTEGER:
         kind = RIB_INT_VALUES;
         offset = cursor.ints;
-        if (reader.read_int_array(length, offset) < 0) return -1;
-        count = length;
+        if (reader.read_int_list(count, offset) < 0) return -1;
         cursor.ints += static_cast<size_t>(count);
         return 0;
     default:
@@ -127,12 +129,12 @@ int read_param_list(RibReader &reader, RibCursor &cursor, RibParamList &list) {
         size_t offset = 0;
         int count = 0;
         if (read_declared_value(reader, cursor, *decl, kind, offset, count) < 0) return -1;
-        int words = decl_type_words(decl->type);
-        int64_t wanted = times(words, decl->length);
-        if (kind != RIB_INT_VALUES &&
-            (count > wanted || (words > 1 && count % words != 0) || count < wanted)) {
-            wrong_amount();
-            if (count < wanted) continue;  // too few values to use: the pair is dropped
+        // A value of another length than declared is reported and dropped;
+        // the rest of the list stands.
+        int64_t wanted = times(decl_type_words(decl->type), decl->length);
+        if (count != wanted) {
+            wrong_amount(token, count, wanted);
+            continue;
         }
         add_pair(list, token, kind, offset, count);
     }

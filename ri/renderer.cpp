@@ -60,6 +60,12 @@ bool first_motion_spec(Renderer *r)
     return r->motion_specs++ == 0;
 }
 
+int motion_spec_key(const Renderer *r)
+{
+    if (r->motion_specs == 0) return 0;
+    return r->motion_specs == r->motion_times - 1 ? 1 : -1;
+}
+
 Renderer::Renderer()
 {
     predeclare_tokens();

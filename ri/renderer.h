@@ -199,6 +199,11 @@ Renderer *renderer_or_report();
 // of the block (or outside a block): only the first one takes effect.
 bool first_motion_spec(Renderer *r);
 
+// The key that the next specification of the open motion block fills: 0 for
+// the first, 1 for the last of a block of two or more times, -1 for one
+// between them or beyond the block's times.
+int motion_spec_key(const Renderer *r);
+
 // The search path with every "$ARCH" or "%ARCH" replaced by the architecture code, interned.
 RtToken expand_arch_path(const char *path);
 

@@ -2,6 +2,7 @@
 // rate and interpolation, matte, detail, representation, sides, RiAttribute.
 #include <cstring>
 
+#include "ri/level_of_detail.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/same_string.h"
@@ -95,16 +96,29 @@ RtVoid RiBound(RtBound)
     attribute_check();
 }
 
-RtVoid RiDetail(RtBound)
+RtVoid RiDetail(RtBound bound)
 {
-    if (!attribute_check()) return;
-    ri_error(RIE_INCAPABLE, RIE_INFO, "Level of Detail not currently supported");
+    Renderer *r = attribute_check();
+    if (!r) return;
+    float detail = raster_detail(*r, bound);
+    if (detail == r->attributes->detail) return;
+    unshare_gstate(r);
+    r->attributes->detail = detail;
 }
 
-RtVoid RiDetailRange(RtFloat, RtFloat, RtFloat, RtFloat)
+RtVoid RiDetailRange(RtFloat minvisible, RtFloat lowertransition, RtFloat uppertransition, RtFloat maxvisible)
 {
-    if (!attribute_check()) return;
-    ri_error(RIE_INCAPABLE, RIE_INFO, "Level of Detail not currently supported");
+    Renderer *r = attribute_check();
+    if (!r) return;
+    float range[4] = {minvisible, lowertransition, uppertransition, maxvisible};
+    if (!(0 <= range[0] && range[0] <= range[1] && range[1] <= range[2] && range[2] <= range[3])) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "RiDetailRange: %g %g %g %g is not an increasing range", range[0],
+                 range[1], range[2], range[3]);
+        return;
+    }
+    unshare_gstate(r);
+    memcpy(r->attributes->detail_range, range, sizeof range);
+    r->attributes->flags |= GS_DETAIL_RANGE;
 }
 
 RtVoid RiGeometricApproximation(RtToken, RtFloat)

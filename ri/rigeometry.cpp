@@ -2,9 +2,12 @@
 // arguments to the current renderer's primitive operations; bases, trim
 // curves, solids and retained objects.
 #include <cstring>
+#include <set>
+#include <string>
 
 #include "ri/basis.h"
 #include "ri/declarations.h"
+#include "ri/level_of_detail.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
@@ -30,6 +33,8 @@ Renderer *primitive_check()
         ri_report(RIE_NOTPRIMS, RIE_WARNING);
         return nullptr;
     }
+    // Another model of the level-of-detail set is drawn instead.
+    if (detail_culls(*r->attributes)) return nullptr;
     return r;
 }
 
@@ -164,18 +169,22 @@ RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, 
     }
     bool first = first_motion_spec(r);
     if (!geometry_allowed(r)) ri_report(RIE_NOTPRIMS, RIE_WARNING);
-    if (first && geometry_allowed(r)) r->add_procedural(data, bound, subdivfunc, freefunc);
+    if (first && geometry_allowed(r) && !detail_culls(*r->attributes))
+        r->add_procedural(data, bound, subdivfunc, freefunc);
     else if (freefunc) freefunc(data);
 }
 
-RtVoid RiGeometryV(RtToken, RtInt, RtToken[], RtPointer[])
+RtVoid RiGeometryV(RtToken type, RtInt, RtToken[], RtPointer[])
 {
-    primitive_check();   // no geometry of this kind is made
+    RiGeometry(type, RI_NULL);
 }
 
-RtVoid RiGeometry(RtToken, ...)
+RtVoid RiGeometry(RtToken type, ...)
 {
-    primitive_check();
+    // No geometry of this kind is made; each name is told once.
+    static std::set<std::string> told;
+    if (primitive_check() && told.insert(type ? type : "").second)
+        ri_error(RIE_INCAPABLE, RIE_INFO, "Geometry \"%s\" not currently supported", type ? type : "");
 }
 
 RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
@@ -287,6 +296,7 @@ RtVoid RiObjectInstance(RtObjectHandle handle)
         ri_error(RIE_BADHANDLE, RIE_ERROR, "Object handle no longer valid");
         return;
     }
+    if (detail_culls(*r->attributes)) return;
     RiAttributeBegin();
     unshare_gstate(r);
     r->attributes->flags |= GS_INSTANCE;

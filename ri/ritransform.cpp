@@ -22,14 +22,18 @@ void concat_key(Transformation *t, int key, const float *A, const float *Ainv,
 }
 
 // The common end of every transformation call: A applies before the current
-// transformation (M' = A x M); inside a motion block each call fills one key.
+// transformation (M' = A x M); inside a motion block the first call fills the
+// first key and the block's last call the second.
 void apply_transform(Renderer *r, const float *A, bool rotation)
 {
     if (r->level == 0) ri_report(RIE_NOTATTRIBS, RIE_ERROR);
     int max_times = r->max_motion_times();
-    if (r->motion_specs >= max_times) {
-        r->motion_specs++;   // surplus keys are ignored
-        return;
+    int key = 0;
+    if (r->level & LEVEL_MOTION) {
+        key = motion_spec_key(r);
+        r->motion_specs++;
+        // Middle and surplus keys, and second keys the back end cannot keep, are ignored.
+        if (key < 0 || key >= max_times) return;
     }
     float At[16], Ainv[16], AinvT[16];
     transpose_matrix(A, At);
@@ -40,7 +44,7 @@ void apply_transform(Renderer *r, const float *A, bool rotation)
     Transformation *t = r->transformation.get();
     if (!rotation) t->flags &= ~TF_ROTATION;
     if (det < 0) t->flags ^= TF_LEFTHANDED;
-    if (!(r->level & LEVEL_MOTION)) {
+    if (!(r->level & LEVEL_MOTION) || r->motion_times < 2) {
         concat_key(t, 0, A, Ainv, AinvT, At);
         if (t->moving()) {
             RI_ASSERT(t->second, "ritrans");
@@ -48,16 +52,12 @@ void apply_transform(Renderer *r, const float *A, bool rotation)
         }
         return;
     }
-    if (r->motion_specs == 0) {
+    if (key == 0) {
         if (!t->moving() && max_times >= 2) t->start_motion();
         concat_key(t, 0, A, Ainv, AinvT, At);
-        r->motion_specs = 1;
-    } else if (r->motion_specs == 1) {
+    } else {
         RI_ASSERT(t->second, "ritrans");
         concat_key(t, 1, A, Ainv, AinvT, At);
-        r->motion_specs = 2;
-    } else {
-        ri_error(RIE_BADMOTION, RIE_ERROR, "Only two motion times are available");
     }
 }
 
@@ -97,10 +97,10 @@ RtVoid RiIdentity(void)
         ri_report(RIE_NOTATTRIBS, RIE_ERROR);
         return;
     }
-    r->transformation.set(new Transformation);
-    float I[16];
-    identity_matrix(I);
-    apply_transform(r, I, false);
+    // As RiTransform: inside a motion block a later key must not lose the first.
+    RtMatrix I;
+    identity_matrix(&I[0][0]);
+    RiTransform(I);
 }
 
 RtVoid RiTransform(RtMatrix transform)
@@ -285,20 +285,29 @@ RtVoid RiMotionBeginV(RtInt n, RtFloat times[])
         ri_report(RIE_BADMOTION, RIE_ERROR);
         return;
     }
-    if (n != 2 || !times) {
-        ri_error(RIE_LIMIT, RIE_ERROR, "Only two motion times allowed");
+    if (n < 1 || !times) {
+        ri_error(RIE_MISSINGDATA, RIE_ERROR, "MotionBegin without times");
         return;
     }
+    // Keys are interpolated linearly between two times: a block of more
+    // keeps its first and last.
+    static bool told = false;
+    if (n > 2 && !told) {
+        told = true;
+        ri_error(RIE_LIMIT, RIE_INFO, "Motion blocks of more than two times keep their first and last keys");
+    }
+    float first = times[0], last = times[n - 1];
     if (r->transformation->refcount > 1)
         r->transformation.set(new Transformation(*r->transformation));
     Transformation *t = r->transformation.get();
-    if (t->moving() && (times[0] != t->t0 || times[1] != t->t1))
-        ri_error(RIE_BADMOTION, RIE_ERROR, "Times do not match: %g %g vs. %g %g",
-                 times[0], times[1], t->t0, t->t1);
-    t->t0 = times[0];
-    t->t1 = times[1];
-    r->motion_time_values[0] = times[0];
-    r->motion_time_values[1] = times[1];
+    if (n >= 2) {
+        if (t->moving() && (first != t->t0 || last != t->t1))
+            ri_error(RIE_BADMOTION, RIE_ERROR, "Times do not match: %g %g vs. %g %g", first, last, t->t0, t->t1);
+        t->t0 = first;
+        t->t1 = last;
+    }
+    r->motion_time_values[0] = first;
+    r->motion_time_values[1] = last;
     r->level |= LEVEL_MOTION;
     r->motion_specs = 0;
     r->motion_times = n;

@@ -88,3 +88,30 @@ TEST(BadInputRender, AnOpenSolidAnUnknownWrapWordAndAnInfiniteDisplacementBoundA
     // The solid's contents and the object with the bad bound are still drawn.
     EXPECT_TRUE(all_white(r.image));
 }
+
+TEST(BadInputRender, AParameterOfTheWrongLengthIsDroppedAndItsRequestKept)
+{
+    e2e::Render r = frame("", "Color [0 1 0]\nSurface \"constant\"\n"
+                              "\"int quality\" [7 8]\n"
+                              "\"string names\" [\"a\" \"b\"]\n"
+                              "\"float[3] f\" [1 2]\n"
+                              "\"uniform float[2] x\" [1 2 3]\n"
+                              "\"color c\" [1 1 1 1]\n"
+                              "\"integer[2] ok\" [1 2]\n"
+                              "Translate 3 2 0\nDisk 0 1000 360\n");
+    EXPECT_EQ(r.run.status, 0) << r.run.err;
+    for (const char *told : {"\"int quality\" (found 2, expected 1)", "\"string names\" (found 2, expected 1)",
+                             "\"float[3] f\" (found 2, expected 3)", "\"uniform float[2] x\" (found 3, expected 2)",
+                             "\"color c\" (found 4, expected 3)"})
+        EXPECT_NE(r.run.err.find(std::string("Wrong amount of data in array: ") + told + "\n"), std::string::npos)
+            << told << "\n" << r.run.err;
+    EXPECT_EQ(r.run.err.find("ok"), std::string::npos) << r.run.err;
+    EXPECT_EQ(r.run.err.find("Missing"), std::string::npos) << r.run.err;
+    // The surface was bound: every pixel is its constant green.
+    ASSERT_FALSE(r.image.empty()) << r.run.out;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            EXPECT_EQ(r.image.at(x, y, 0), 0.0f) << x << ", " << y;
+            EXPECT_EQ(r.image.at(x, y, 1), 1.0f) << x << ", " << y;
+        }
+}

@@ -82,6 +82,25 @@ TEST_F(CameraSpaces, PerspectiveInTheCameraTransformationIsAProjection)
     EXPECT_LT(covered, 60);
     for (size_t i = 0; i < by_projection.values.size(); ++i)
         EXPECT_NEAR(by_request.values[i], by_projection.values[i], 1e-4f) << "value " << i;
+    // A rigid camera with the rounding noise RIB writers print is no perspective.
+    e2e::Image noisy = render(16, 12, "Projection \"perspective\" \"fov\" 40\n"
+                                      "Transform [1 0 0 1e-9  0 1 0 -2e-9  0 0 1 1e-9  1 0 10 1.000000001]\n", world);
+    ASSERT_EQ(noisy.values.size(), by_projection.values.size());
+    for (size_t i = 0; i < by_projection.values.size(); ++i)
+        EXPECT_NEAR(noisy.values[i], by_projection.values[i], 1e-4f) << "value " << i;
+    // Perspective followed by a moving camera: the same picture at either key.
+    std::string moving = "MotionBegin [0 1]\nTranslate 1 0 10\nTranslate -1.5 0.5 10\nMotionEnd\n";
+    std::vector<float> first;
+    for (const char *shutter : {"Shutter 0 0\n", "Shutter 1 1\n"}) {
+        SCOPED_TRACE(shutter);
+        e2e::Image a = render(16, 12, std::string(shutter) + "Projection \"perspective\" \"fov\" 40\n" + moving, world);
+        e2e::Image b = render(16, 12, std::string(shutter) + "Perspective 40\n" + moving, world);
+        ASSERT_EQ(a.values.size(), by_projection.values.size());
+        ASSERT_EQ(b.values.size(), a.values.size());
+        for (size_t i = 0; i < a.values.size(); ++i) EXPECT_NEAR(b.values[i], a.values[i], 1e-4f) << "value " << i;
+        if (first.empty()) first = a.values;
+        else EXPECT_NE(first, a.values);   // the camera did move
+    }
 }
 
 TEST_F(CameraSpaces, SpacesNamedBeforeTheWorldFollowTheCamera)

@@ -14,13 +14,14 @@ namespace {
 
 const int W = 12, H = 8;
 
-// Renders a world of constant-shaded disks on the pixel camera.
-Image disks(const std::string &world)
+// Renders a world of constant-shaded disks on the pixel camera, after the
+// options given; the messages must be those expected.
+Image disks(const std::string &world, const std::string &options = "", const std::string &err = "")
 {
-    e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+    e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + options + e2e::pixel_camera(W, H) +
                                           "WorldBegin\nSurface \"constant\"\n" + world + "WorldEnd\n");
     EXPECT_EQ(r.run.status, 0);
-    EXPECT_EQ(r.run.err, "");
+    EXPECT_EQ(r.run.err, err);
     EXPECT_FALSE(r.image.empty()) << r.run.out;
     return r.image;
 }
@@ -141,4 +142,52 @@ TEST(StateInPixels, GaussianFilterSpreadsOnePixelByItsNormalisedWeights)
     EXPECT_NEAR(im.at(3, 3, 1), std::exp(-4.0) / sum, 1e-6);
     EXPECT_EQ(im.at(2, 4, 0), 0.0f);
     EXPECT_EQ(im.at(4, 6, 2), 0.0f);
+}
+
+TEST(StateInPixels, OnlyTheModelWhoseDetailRangeHoldsTheBoundsAreaIsDrawn)
+{
+    // Three models, each one disk further right: coarse, middle and fine.
+    auto models = [](int y, const std::string &detail, const char *const ranges[3]) {
+        std::string rib = "AttributeBegin\n" + detail;
+        const char *colours[3] = {"1 0 0", "0 1 0", "0 0 1"};
+        for (int k = 0; k < 3; k++)
+            if (ranges[k])
+                rib += std::string("DetailRange ") + ranges[k] + "\nColor [" + colours[k] + "]\n" +
+                       unit_disk(1 + 2 * k, y);
+        return rib + "AttributeEnd\n";
+    };
+    const char *const three[3] = {"[0 0 2 2]", "[2 2 50 50]", "[50 50 1e38 1e38]"};
+    const char *const overlapping[3] = {"[0 0 2 8]", "[2 8 1e38 1e38]", nullptr};
+    Image im = disks(models(1, "Detail [0 2 0 2 -1 1]\n", three) +       // 4 pixels: the middle one
+                     models(3, "Detail [0 100 0 100 -1 1]\n", three) +   // 10000 pixels: the fine one
+                     models(5, "", three) +                               // no bound: the finest
+                     models(7, "Detail [0 2 0 2 -1 1]\n", overlapping) + // within a transition: the nearer
+                     "ObjectBegin 1\n" + unit_disk(9, 1) + "ObjectEnd\nAttributeBegin\n"
+                     "Detail [0 100 0 100 -1 1]\nDetailRange [0 0 2 2]\nObjectInstance 1\nAttributeEnd\n");
+    ASSERT_FALSE(im.empty());
+    EXPECT_EQ(at(im, 3, 1), GREEN);
+    EXPECT_EQ(at(im, 5, 3), BLUE);
+    EXPECT_EQ(at(im, 5, 5), BLUE);
+    EXPECT_EQ(at(im, 1, 7), RED);
+    expect_only(im, {{3, 1}, {5, 3}, {5, 5}, {1, 7}});
+}
+
+TEST(StateInPixels, AMotionBlockOfThreeTimesMovesFromItsFirstToItsLastKey)
+{
+    // Transformations: keys at x 1, 2 and 5 (applied one after another they
+    // would make 8); a disk given three times: only its first key is drawn.
+    std::string world = "Color [1 0 0]\nMotionBegin [0 0.4 1]\nTranslate 1 0 0\nTranslate 2 0 0\nTranslate 5 0 0\n"
+                        "MotionEnd\n" + unit_disk(0, 1) +
+                        "Identity\nTranslate 2.5 5.5 0\nMotionBegin [0 0.5 1]\nDisk 0 0.5 360\nDisk 0 1.5 360\n"
+                        "Disk 0 2.5 360\nMotionEnd\n";
+    const std::string told = "INFO: scene.rib (13): Program limit\n"
+                             "    --> Motion blocks of more than two times keep their first and last keys\n";
+    for (int last = 0; last < 2; last++) {
+        Image im = disks(world, last ? "Shutter 1 1\n" : "Shutter 0 0\n", told);
+        ASSERT_FALSE(im.empty());
+        int x = last ? 5 : 1;
+        EXPECT_EQ(at(im, x, 1), RED) << last;
+        EXPECT_EQ(at(im, 2, 5), RED) << last;
+        expect_only(im, {{x, 1}, {2, 5}});
+    }
 }

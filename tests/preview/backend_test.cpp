@@ -130,7 +130,7 @@ TEST_F(Backend, DisplayModesParametersAndRefusals)
 TEST_F(Backend, ObjectsAreNumberedEvenWithoutAWindow)
 {
     EXPECT_EQ(r->max_motion_times(), 1);
-    setenv("DISPLAY", ":64999", 1);
+    setenv("DISPLAY", "unix:64999", 1);
     RtObjectHandle a = RiObjectBegin();
     RiSphere(1, -1, 1, 360, RI_NULL);
     RiObjectEnd();

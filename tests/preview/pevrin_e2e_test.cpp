@@ -7,6 +7,7 @@
 #include <X11/keysym.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstring>
@@ -66,13 +67,15 @@ TEST_F(Pevrin, RedSquareDrawnUnlitCoversItsPixels)
     }
 }
 
-TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlaced)
+TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlacedInTheirOwnColour)
 {
-    // One object defined before the world, one inside it; each placed once.
-    std::string small = square(-0.1f, 0.1f, -0.1f, 0.1f);
-    std::string rib = std::string(ORTHO_40) + "ObjectBegin 1\n" + small + "ObjectEnd\n" +
+    // One object defined before the world, one inside it; each placed once,
+    // in the colour current where it is placed. Vertex colours stay their own.
+    std::string small = square(-0.1f, 0.1f, -0.1f, 0.1f), below = square(-0.1f, 0.1f, -0.6f, -0.4f);
+    below.insert(below.size() - 1, " \"Cs\" [0 0 1  0 0 1  0 0 1  0 0 1]");
+    std::string rib = std::string(ORTHO_40) + "ObjectBegin 1\n" + below + small + "ObjectEnd\n" +
                       "Display \"inst.tif\" \"file\" \"rgba\"\nWorldBegin\nColor [1 0 0]\n" +
-                      "ObjectBegin 2\n" + small + "ObjectEnd\n" +
+                      "ObjectBegin 2\nColor [0 0 1]\n" + small + "ObjectEnd\nColor [0 1 0]\n" +
                       "AttributeBegin\nTranslate -0.5 0 0\nObjectInstance 1\nAttributeEnd\n"
                       "AttributeBegin\nTranslate 0.5 0 0\nObjectInstance 2\nAttributeEnd\nWorldEnd\n";
     velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"}, rib);
@@ -80,10 +83,62 @@ TEST_F(Pevrin, ObjectInstancesAreDrawnWhereTheyArePlaced)
     EXPECT_EQ(r.err, "");
     Picture p = picture("inst.tif");
     ASSERT_EQ(p.width, 40);
-    EXPECT_EQ(p.at(10, 20)[0], 255);
-    EXPECT_EQ(p.at(30, 20)[0], 255);
+    for (int x : {10, 30}) {
+        EXPECT_EQ(p.at(x, 20)[1], 255) << x;
+        EXPECT_LT(p.at(x, 20)[0], 200) << x;
+        EXPECT_LT(p.at(x, 20)[2], 200) << x;
+    }
+    EXPECT_LT(p.at(10, 30)[1], 200);
+    EXPECT_EQ(p.at(10, 30)[2], 255);
     EXPECT_TRUE(p.black(20, 20));
     EXPECT_TRUE(p.black(10, 10));
+}
+
+TEST_F(Pevrin, OneModelOfALevelOfDetailSetIsDrawn)
+{
+    // A bound of 4 x 4 pixels: the middle of three models.
+    std::string models = "AttributeBegin\nDetail [-0.1 0.1 -0.1 0.1 0 2]\n"
+                         "DetailRange [0 0 10 10]\n" + square(-0.9f, -0.5f, -0.2f, 0.2f) +
+                         "DetailRange [10 10 100 100]\n" + square(-0.2f, 0.2f, -0.2f, 0.2f) +
+                         "DetailRange [100 100 1e38 1e38]\n" + square(0.5f, 0.9f, -0.2f, 0.2f) + "AttributeEnd\n";
+    Picture p = run_picture({"-nowait", "-unlit", "-dumprgba"}, scene("lod.tif", "1 0 0", models), "lod.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_TRUE(p.covered(20, 20));
+    EXPECT_FALSE(p.covered(6, 20));
+    EXPECT_FALSE(p.covered(34, 20));
+}
+
+TEST_F(Pevrin, AMotionBlockOfThreeTimesIsDrawnAtItsFirstKey)
+{
+    std::string moving = "MotionBegin [0 0.4 1]\nTranslate -0.5 0 0\nTranslate 0 0.5 0\nTranslate 0.5 0 0\n"
+                         "MotionEnd\n" + square(-0.1f, 0.1f, -0.1f, 0.1f);
+    velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"}, scene("motion.tif", "1 0 0", moving));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("scene.rib (6): Program limit\n"
+                         "    --> Motion blocks of more than two times keep their first and last keys\n"),
+              std::string::npos) << r.err;
+    Picture p = picture("motion.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_TRUE(p.covered(10, 20));
+    EXPECT_FALSE(p.covered(20, 20));
+    EXPECT_FALSE(p.covered(20, 10));
+}
+
+TEST_F(Pevrin, BlobbiesAndNamedGeometryAreToldOnceEachAndNotDrawn)
+{
+    std::string blobby = "Blobby 1 [1001 0] [0.5 0 0 0 0 0.5 0 0 0 0 0.5 0 0 0 1 1] []\n";
+    velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"},
+                                scene("none.tif", "1 0 0", blobby + blobby + "Geometry \"teapot\"\nGeometry \"teapot\"\n"));
+    EXPECT_EQ(r.status, 0);
+    for (const char *told : {"scene.rib (6): Optional RI feature not implemented\n"
+                             "    --> Blobby primitive not currently supported\n",
+                             "scene.rib (8): Optional RI feature not implemented\n"
+                             "    --> Geometry \"teapot\" not currently supported\n"})
+        EXPECT_NE(r.err.find(told), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 4) << r.err;
+    Picture p = picture("none.tif");
+    ASSERT_EQ(p.width, 40);
+    EXPECT_FALSE(p.covered(20, 20));
 }
 
 TEST_F(Pevrin, LaterLargerFramesAreDrawnWhole)
@@ -132,13 +187,13 @@ TEST_F(Pevrin, FrontBufferDumpsAndNoDisplay)
 
     // Without an X server there is no window: a severe error ends the run.
     velktest::RunOptions o = options();
-    o.env["DISPLAY"] = ":64999";
+    o.env["DISPLAY"] = "unix:64999";
     velktest::RunResult r = velktest::run(
         {velktest::program("pevrin"), "-nowait", "-dumprgba", dir.write("nowin.rib", scene("nowin.tif", "1 0 0", ""))}, o);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err.find("SEVERE ERROR: "), 0u) << r.err;
     EXPECT_NE(r.err.find("nowin.rib (4): Nesting error\n    --> Could not open a window: the X display "
-                         "\":64999\" named by DISPLAY could not be opened\n"),
+                         "\"unix:64999\" named by DISPLAY could not be opened\n"),
               std::string::npos)
         << r.err;
     EXPECT_EQ(r.err.find("Win32"), std::string::npos) << r.err;

@@ -225,6 +225,13 @@ TEST_F(Bicubic, MotionBlocksAndMeshesThroughTheInterface)
     RiPatch("bicubic", "P", a.data(), RI_NULL);
     RiPatch("bicubic", "P", b.data(), RI_NULL);
     RiMotionEnd();
+    // Of three keys the first and the last are kept.
+    std::vector<float> c = flat_points(0, 0, 1.0f / 3, 2), d = flat_points(0, 0, 1.0f / 3, 3);
+    RiMotionBegin(3, 0.0f, 0.5f, 1.0f);
+    RiPatch("bicubic", "P", c.data(), RI_NULL);
+    RiPatch("bicubic", "P", b.data(), RI_NULL);
+    RiPatch("bicubic", "P", d.data(), RI_NULL);
+    RiMotionEnd();
     // A 7 x 4 mesh in the Bezier basis: two patches side by side.
     std::vector<float> mesh;
     for (int r = 0; r < 4; r++)
@@ -233,10 +240,16 @@ TEST_F(Bicubic, MotionBlocksAndMeshesThroughTheInterface)
     std::vector<GBicubicPatch *> found;
     for (GPrimitive *o = RayTracer::current()->world_objects; o; o = o->next)
         if (o->type == GP_BICUBIC) found.push_back(static_cast<GBicubicPatch *>(o));
-    ASSERT_EQ(found.size(), 3u);
-    int moving = 0, pieces = 0;
+    ASSERT_EQ(found.size(), 4u);
+    int moving = 0, pieces = 0, first_and_last = 0;
     for (GBicubicPatch *p : found) {
-        if (p->flags & GPF_MOVING_CVS) moving++;
+        if (p->flags & GPF_MOVING_CVS) {
+            moving++;
+            Point q0, q1;
+            p->eval_point(0, 0, 0, q0);
+            p->eval_point(0, 0, 1, q1);
+            first_and_last += q0.z == 2 && q1.z == 3;
+        }
         if (p->nu == 2) {
             pieces++;
             Point q;
@@ -244,7 +257,8 @@ TEST_F(Bicubic, MotionBlocksAndMeshesThroughTheInterface)
             EXPECT_FLOAT_EQ(q.x, p->ucol);
         }
     }
-    EXPECT_EQ(moving, 1);
+    EXPECT_EQ(moving, 2);
+    EXPECT_EQ(first_and_last, 1);
     EXPECT_EQ(pieces, 2);
     current_renderer->options.render_enabled = 0;
     RiWorldEnd();

@@ -161,18 +161,18 @@ TEST(ImageWindowWithoutDisplay, FailsWithTheErrorAtOnce)
     std::string rib = dir.write("w.rib", "Format 8 8 1\nWorldBegin\nWorldEnd\n");
     velktest::RunOptions opts;
     opts.cwd = dir.path();
-    opts.env["DISPLAY"] = ":64999";
+    opts.env["DISPLAY"] = "unix:64999";
     opts.timeout_seconds = 60;
     velktest::RunResult r = velktest::run({velktest::program("raylume"), "-d", rib}, opts);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err, "SEVERE ERROR: " + rib + " (3): System error\n    --> Could not open a window: the X display "
-                     "\":64999\" named by DISPLAY could not be opened\n");
+                     "\"unix:64999\" named by DISPLAY could not be opened\n");
     // With a file display as well, the file is written all the same.
     rib = dir.write("f.rib", "Format 8 8 1\nDisplay \"f.tif\" \"file\" \"rgb\"\nWorldBegin\nWorldEnd\n");
     r = velktest::run({velktest::program("raylume"), "-d", rib}, opts);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "WARNING: " + rib + " (4): System error\n    --> Could not open a window: the X display "
-                     "\":64999\" named by DISPLAY could not be opened; writing \"f.tif\" only\n");
+                     "\"unix:64999\" named by DISPLAY could not be opened; writing \"f.tif\" only\n");
     EXPECT_TRUE(dir.exists("f.tif"));
 }
 

@@ -61,10 +61,17 @@ TEST(RaylumeBackEnd, UnsupportedPrimitivesAreAnnouncedOnce)
                               "Curves \"linear\" [2] \"nonperiodic\" \"P\" [0 0 0 1 0 0] \"constantwidth\" 0.1\n"
                               "Curves \"linear\" [2] \"nonperiodic\" \"P\" [0 0 0 1 0 0] \"constantwidth\" 0.1\n"
                               "Points \"P\" [0 0 0 1 1 1]\nPoints \"P\" [0 0 0 1 1 1]\n"
+                              "Blobby 1 [1001 0] [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1] []\n"
+                              "Blobby 1 [1001 0] [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1] []\n"
+                              "Geometry \"teapot\"\nGeometry \"teapot\"\nGeometry \"bunny\"\n"
                               "WorldEnd\nWorldBegin\nCurves \"linear\" [2] \"nonperiodic\" \"P\" [0 0 0 1 0 0]\n"
+                              "Blobby 1 [1001 0] [1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1] []\nGeometry \"teapot\"\n"
                               "WorldEnd\n");
     EXPECT_EQ(occurrences(r.err, "Curves primitive not currently supported\n"), 1u) << r.err;
     EXPECT_EQ(occurrences(r.err, "Points primitive not currently supported\n"), 1u) << r.err;
+    EXPECT_EQ(occurrences(r.err, "Blobby primitive not currently supported\n"), 1u) << r.err;
+    EXPECT_EQ(occurrences(r.err, "Geometry \"teapot\" not currently supported\n"), 1u) << r.err;
+    EXPECT_EQ(occurrences(r.err, "Geometry \"bunny\" not currently supported\n"), 1u) << r.err;
     EXPECT_NE(r.err.find("Optional RI feature not implemented\n"
                          "    --> Curves primitive not currently supported\n"),
               std::string::npos)

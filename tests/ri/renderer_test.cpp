@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
@@ -279,11 +281,16 @@ TEST(Attributes, ProceduresAndMessages)
     EXPECT_EQ(errors.reports.at(1).message, "Bad GeometricRepresentation: \"wire\"");
     RiGeometricRepresentation("lines");
     EXPECT_EQ(r->attributes->representation, GEOREP_LINES);
+    // Outside the world the detail of a bound cannot be told; a range must increase.
     RtBound box = {0, 1, 0, 1, 0, 1};
     RiDetail(box);
-    EXPECT_EQ(errors.reports.at(2).code, RIE_INCAPABLE);
-    EXPECT_EQ(errors.reports.at(2).severity, RIE_INFO);
-    EXPECT_EQ(errors.reports.at(2).message, "Level of Detail not currently supported");
+    EXPECT_EQ(r->attributes->detail, HUGE_VALF);
+    RiDetailRange(0, 0, 10, 10);
+    EXPECT_TRUE(r->attributes->flags & GS_DETAIL_RANGE);
+    RiDetailRange(0, 10, 5, 20);
+    EXPECT_EQ(errors.reports.at(2).code, RIE_CONSISTENCY);
+    EXPECT_EQ(errors.reports.at(2).message, "RiDetailRange: 0 10 5 20 is not an increasing range");
+    EXPECT_EQ(r->attributes->detail_range[2], 10);
     RiSides(1);
     EXPECT_FALSE(r->attributes->flags & GS_TWOSIDED);
     RiSides(2);

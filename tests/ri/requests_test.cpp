@@ -88,9 +88,11 @@ TEST(RequestDispatch, CommentsAndStructureComments) {
 }
 
 TEST(RequestDispatch, ParameterListsByDeclaration) {
-    EXPECT_EQ(messages_of("Surface \"plastic\" \"Ks\" [.5 .6]\n"), "Wrong amount of data in array\n");
-    EXPECT_EQ(messages_of("Surface \"plastic\" \"Ks\" []\n"), "Wrong amount of data in array\n");
-    EXPECT_EQ(messages_of("Surface \"plastic\" \"lightcolor\" [1 1 1 1]\n"), "Wrong amount of data in array\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"Ks\" [.5 .6]\n"),
+              "Wrong amount of data in array: \"Ks\" (found 2, expected 1)\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"Ks\" []\n"), "Wrong amount of data in array: \"Ks\" (found 0, expected 1)\n");
+    EXPECT_EQ(messages_of("Surface \"plastic\" \"lightcolor\" [1 1 1 1]\n"),
+              "Wrong amount of data in array: \"lightcolor\" (found 4, expected 3)\n");
     EXPECT_EQ(messages_of("Surface \"plastic\" \"foo\" 1 \"bar\" [\"a\" \"b\"]\n"),
               "Undeclared token \"foo\"\nUndeclared token \"bar\"\n");
     EXPECT_EQ(messages_of("Surface \"plastic\" \"foo\" [1 \"a\"]\n"),
@@ -99,7 +101,8 @@ TEST(RequestDispatch, ParameterListsByDeclaration) {
     EXPECT_EQ(messages_of("Surface \"plastic\" \"uniform float Kx\" 1 \"float[2] v\" [1 2]\n"
                           "Option \"limits\" \"bucketsize\" [16 16]\n"),
               "");
-    EXPECT_EQ(messages_of("Option \"limits\" \"bucketsize\" [16]\n"), "Number expected\n");
+    EXPECT_EQ(messages_of("Option \"limits\" \"bucketsize\" [16]\n"),
+              "Wrong amount of data in array: \"bucketsize\" (found 1, expected 2)\n");
 }
 
 TEST(RequestDispatch, PairLimit) {

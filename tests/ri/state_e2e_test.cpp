@@ -131,10 +131,10 @@ TEST(RaylumeOptions, StatisticsBlock)
 TEST(RaylumeAttributes, MessagesOfTheAttributeProcedures)
 {
     TempDir dir;
-    RunResult r = render(dir, "ShadingInterpolation \"flat\"\nDetail [0 1 0 1 0 1]\n");
+    RunResult r = render(dir, "ShadingInterpolation \"flat\"\nDetail [0 1 0 1 0 1]\nDetailRange 0 10 5 20\n");
     EXPECT_EQ(r.err, "WARNING: t.rib (1): Invalid token\n    --> RiShadingInterpolation(): bad type\n"
-                     "INFO: t.rib (2): Optional RI feature not implemented\n"
-                     "    --> Level of Detail not currently supported\n");
+                     "ERROR: t.rib (3): Parameters inconsistent\n"
+                     "    --> RiDetailRange: 0 10 5 20 is not an increasing range\n");
     r = render(dir, "WorldBegin\nAttribute \"identifier\" \"name\" \"lamp\"\n"
                     "GeometricRepresentation \"wire\"\nWorldEnd\n");
     EXPECT_EQ(unlined(r.err), "ERROR: t.rib: Invalid token\n    --> Bad GeometricRepresentation: \"wire\"\n"

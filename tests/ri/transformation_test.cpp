@@ -171,8 +171,33 @@ TEST(Transformation, MotionBlockErrors)
 {
     CurrentRecorder r;
     ErrorCapture errors;
+    // More than two times: the first and last keys are kept.
     RiMotionBegin(3, 0.0, 0.5, 1.0);
-    EXPECT_TRUE(errors.has_message("Only two motion times allowed"));
+    EXPECT_TRUE(r->level & LEVEL_MOTION);
+    RiTranslate(1, 0, 0);
+    RiTranslate(2, 0, 0);
+    RiTranslate(4, 0, 0);
+    RiMotionEnd();
+    for (const auto &e : errors.reports) EXPECT_LT(e.severity, RIE_WARNING) << e.message;
+    expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 0), Point(1, 0, 0));
+    expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 1), Point(4, 0, 0));
+    // Identity as a later key leaves the first.
+    RiIdentity();
+    RiMotionBegin(2, 0.0, 1.0);
+    RiTranslate(1, 0, 0);
+    RiIdentity();
+    RiMotionEnd();
+    expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 0), Point(1, 0, 0));
+    expect_point(to_world(r->transformation.get(), Point(0, 0, 0), 1), Point(0, 0, 0));
+    // A block of one time is no motion.
+    RiIdentity();
+    RiMotionBegin(1, 0.0);
+    RiTranslate(2, 0, 0);
+    RiMotionEnd();
+    EXPECT_FALSE(r->transformation->moving());
+    expect_point(r->transformation->origin(), Point(2, 0, 0));
+    RiMotionBegin(0);
+    EXPECT_TRUE(errors.has_message("MotionBegin without times"));
     EXPECT_FALSE(r->level & LEVEL_MOTION);
     errors.clear();
     RiMotionBegin(2, 0.0, 1.0);
