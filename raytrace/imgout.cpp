@@ -63,14 +63,17 @@ void store_value(float v, const float q[4], int bits, unsigned char *pixel, int 
     float s = q[0] * v;
     // NaN (also from one x infinity) falls to 0.
     if (!(s == s)) s = 0;
+    // The nearest level: flooring after a symmetric dither would make every
+    // picture half a step dark on average.
+    s = std::floor(s + 0.5f);
     if (s < lo) s = lo;
     if (s > hi) s = hi;
     if (!(s >= 0)) s = 0;
     if (bits == 16) {
-        uint16_t u = uint16_t(std::floor(s));
+        uint16_t u = uint16_t(s);
         memcpy(pixel + 2 * index, &u, 2);
     } else {
-        pixel[index] = (unsigned char)std::floor(s);
+        pixel[index] = (unsigned char)s;
     }
 }
 
@@ -349,8 +352,10 @@ ImageTiffTags ImageOutput::tiff_tags(int rows_per_strip) const
     t.positioned = !(o.crop[0] == 0 && o.crop[1] == 1 && o.crop[2] == 0 && o.crop[3] == 1);
     t.xposition = crop_x0_;
     t.yposition = crop_y0_;
-    t.format_width = o.xres;
-    t.format_height = o.yres;
+    // The frame as rendered (the frame aspect ratio may have cut the
+    // format), the one the position is measured in.
+    t.format_width = o.eff_xres;
+    t.format_height = o.eff_yres;
     t.xsamples = o.xsamples;
     t.ysamples = o.ysamples;
     return t;
@@ -446,7 +451,8 @@ bool ImageOutput::open_driver()
     if (!host) host = getenv("HOST");
     if (!host) host = getenv("host");
     const char *software = image_tiff_software();
-    int32_t original_size[2] = {o.xres, o.yres};
+    // The whole frame as rendered, in which the origin is measured.
+    int32_t original_size[2] = {o.eff_xres, o.eff_yres};
     int32_t origin[2] = {crop_x0_, crop_y0_};
     float near_clip = o.near_clip, far_clip = o.far_clip;
     std::vector<DspyParameter> params;

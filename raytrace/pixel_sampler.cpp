@@ -15,6 +15,9 @@ namespace {
 
 // Draws of one adaptive offset before the last candidate is taken as it is.
 const int MAX_REJECTIONS = 1 << 20;
+// Least sum of a pixel's filter weights, as a part of the sum of their
+// magnitudes, that pixels are divided by (at most 4 times magnification).
+const double MIN_FILTER_SUM = 0.25;
 
 int32_t seed_plus(int32_t seed, int32_t by)
 {
@@ -70,18 +73,47 @@ void PixelSampler::setup_fixed()
 
     // One filter weight per neighbour pixel and sample. Pixels divide by the
     // sum of the weights they actually received (resolve_pixel), so the
-    // weights are not normalised here: a per-sample normalisation leaves
-    // full coverage just short of 1 and, with negative lobes, far off it.
+    // weights are not normalised per sample: that leaves full coverage just
+    // short of 1 and, with negative lobes, far off it.
     const int cells = span_ * span_, spp = samples_per_pixel;
     filter_weights.assign(size_t(cells) * size_t(spp), 0.0f);
+    double total = 0, magnitude = 0;
     for (int n = 0; n < cells; ++n) {
         float dx = float(n % span_ - radius_), dy = float(n / span_ - radius_);
         for (int k = 0; k < spp; ++k) {
             float &w = filter_weights[size_t(n) * spp + k];
             w = o.filter ? o.filter(jitter_x[k] - dx, jitter_y[k] - dy, o.filter_xwidth, o.filter_ywidth) : 0.0f;
             if (!(w >= -10.0f && w <= 10.0f)) w = 0;
+            total += w;
+            magnitude += std::fabs(w);
         }
     }
+    // Every pixel receives the whole table, so its divisor is the table's
+    // sum. A filter whose lobes nearly cancel would divide by almost
+    // nothing and blow edges up by any amount: its magnitudes are used.
+    if (magnitude > 0 && !(total >= MIN_FILTER_SUM * magnitude)) {
+        ri_error(RIE_RANGE, RIE_WARNING,
+                 "PixelFilter: the filter's weights nearly cancel (their sum is %g of their magnitudes); "
+                 "their magnitudes are used",
+                 total / magnitude);
+        for (float &w : filter_weights) w = std::fabs(w);
+        total = magnitude;
+    }
+    if (!(total > 0)) {
+        // Narrower than the sample spacing: no sample is weighted at all.
+        // Each pixel takes its own samples rather than being left black.
+        if (o.filter)
+            ri_error(RIE_RANGE, RIE_WARNING,
+                     "PixelFilter: the filter weights no sample of a pixel; each pixel takes its own samples");
+        std::fill(filter_weights.begin(), filter_weights.end(), 0.0f);
+        const size_t own = size_t(radius_ * span_ + radius_) * size_t(spp);
+        std::fill(filter_weights.begin() + long(own), filter_weights.begin() + long(own) + spp, 1.0f);
+        return;
+    }
+    // Scaled to sum to 1, so that a narrow filter's tiny weights are not
+    // taken for no weight at all.
+    const double scale = 1.0 / total;
+    for (float &w : filter_weights) w = float(double(w) * scale);
 }
 
 void PixelSampler::setup_adaptive()

@@ -51,6 +51,9 @@ private:
     void trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit);
     // Shoots the samples of pixel (x, y) until it is done.
     void shoot_pixel(int x, int y, bool use_likely);
+    // Row y is final: out it goes, or, where tiles were drawn as they
+    // finished, the columns of it that no tile drew (tiles of the given size).
+    void finish_tiled_row(int y, int tile);
 
     RayTracer &rt_;
     Options &o_;
@@ -173,6 +176,29 @@ void RenderDriver::window_loop()
     }
 }
 
+void RenderDriver::finish_tiled_row(int y, int tile)
+{
+    if (!out_.tile_draw) {
+        out_.emit_row(y);
+        return;
+    }
+    // A tile drew itself less a filter radius on each side, those pixels
+    // waiting on samples of its neighbours; the rest of the row goes now.
+    const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
+    const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
+    const int radius = out_.filter_radius;
+    const int ty = y0 + (y - y0) / tile * tile, th = std::min(tile, y1 - ty + 1);
+    const bool drawn_rows = y >= ty + radius && y < ty + th - radius;
+    int undrawn = x0;   // first column of the run not drawn yet
+    for (int tx = x0; drawn_rows && tx <= x1; tx += tile) {
+        const int tw = std::min(tile, x1 - tx + 1);
+        if (tx + radius >= tx + tw - radius) continue;
+        if (undrawn < tx + radius) out_.draw_window_rows(y, y + 1, undrawn, tx + radius, true);
+        undrawn = tx + tw - radius;
+    }
+    if (undrawn <= x1) out_.draw_window_rows(y, y + 1, undrawn, x1 + 1, true);
+}
+
 void RenderDriver::tile_loop()
 {
     const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
@@ -213,12 +239,12 @@ void RenderDriver::tile_loop()
         // Rows more than a filter radius above the next row of tiles are final.
         const int finished = std::min(ty + tile - radius - 1, o_.crop_bounds[3]);
         for (; next_emit <= finished; ++next_emit) {
-            out_.emit_row(next_emit);
+            finish_tiled_row(next_emit, tile);
             out_.release_row(next_emit);
         }
     }
     for (; next_emit <= o_.crop_bounds[3]; ++next_emit) {
-        out_.emit_row(next_emit);
+        finish_tiled_row(next_emit, tile);
         out_.release_row(next_emit);
     }
 }

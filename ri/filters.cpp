@@ -5,6 +5,21 @@
 #include <cmath>
 #include <cstring>
 
+namespace {
+
+// sin(pi t) / (pi t) for abs(t) up to 2, else 0.
+float sinc_lobe(float t)
+{
+    const float pi = 3.1415927f;
+    t = std::fabs(t);
+    if (t > 2.0f) return 0.0f;
+    if (t < 0.0001f) return 1.0f;
+    float a = pi * t;
+    return std::sin(a) / a;
+}
+
+} // namespace
+
 extern "C" {
 
 RtFloat RiGaussianFilter(RtFloat x, RtFloat y, RtFloat xwidth, RtFloat ywidth)
@@ -38,15 +53,12 @@ RtFloat RiCatmullRomFilter(RtFloat x, RtFloat y, RtFloat, RtFloat)
     return -r * d + 5.0f * d - 8.0f * r + 4.0f;
 }
 
-// Radial; the widths are not used.
+// Separable: the product of two 1-D sincs, each cut at 2 (the widths are
+// not used). A radial sinc cut at 2 integrates to nothing over its disk, so
+// the pixels it weights would be divided by almost nothing.
 RtFloat RiSincFilter(RtFloat x, RtFloat y, RtFloat, RtFloat)
 {
-    const float pi = 3.1415927f;
-    float r = std::sqrt(x * x + y * y);
-    if (r > 2.0f) return 0.0f;
-    if (r < 0.0001f) return 1.0f;
-    float a = pi * r;
-    return std::sin(a) / a;
+    return sinc_lobe(x) * sinc_lobe(y);
 }
 
 } // extern "C"

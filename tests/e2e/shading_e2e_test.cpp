@@ -38,7 +38,8 @@ TEST(ShadedPixels, MatteSphereUnderADistantLightFromTheCamera)
 {
     // The light shines along the view axis, so the sphere's nearest point
     // faces it squarely: Ci = Cs x Kd x 1, without ambient light. 8-bit
-    // output without dither floors 255 x Ci.
+    // output without dither rounds 255 x Ci (178.5, 89.25, 44.625) to the
+    // nearest level.
     velktest::TempDir dir;
     velktest::RunResult run = e2e::raylume(dir,
         "Display \"matte.tif\" \"file\" \"rgba\"\nFormat 31 31 1\nPixelSamples 1 1\n"
@@ -51,7 +52,7 @@ TEST(ShadedPixels, MatteSphereUnderADistantLightFromTheCamera)
     Image im = e2e::read_tiff(dir.path() + "/matte.tif");
     ASSERT_EQ(im.width, 31);
     ASSERT_EQ(im.channels, 4);
-    expect_pixel(im, 15, 15, std::floor(255 * 0.7f), std::floor(255 * 0.35f), std::floor(255 * 0.175f), 255);
+    expect_pixel(im, 15, 15, 179, 89, 45, 255);
     expect_pixel(im, 0, 0, 0, 0, 0, 0);
     // Away from the centre the light falls more obliquely.
     EXPECT_LT(im.at(15, 10, 0), im.at(15, 15, 0));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -21,10 +22,10 @@ namespace {
 const char *const DRIVER_DIR = VELK_DSPY_DIR;
 
 // Every pixel's red is its column, green its row (as 8-bit levels), blue 9:
-// the middle of each level, so that quantisation is exact.
+// exact levels, so that quantisation keeps them.
 void level_imager(const Options &, float x, float y, Color &c, Color &o, float &)
 {
-    c = Color(x / 255.0f, y / 255.0f, 9.5f / 255.0f);
+    c = Color((x - 0.5f) / 255.0f, (y - 0.5f) / 255.0f, 9.0f / 255.0f);
     o = Color(1.0f);
 }
 
@@ -178,22 +179,23 @@ TEST_F(DriverTest, ChannelOrderAndByteOrderOfTheDriverAreHonoured)
     DataCall d = parse_data(data[0]);
     EXPECT_EQ(d.entry, 8);
     ASSERT_EQ(d.bytes.size(), 16u);
-    // Levels scale by 257: pixel 1 has red 1.5 x 257, green 0.5 x 257, blue 9.5 x 257.
+    // Levels scale by 257: pixel 1 has red 1 x 257, green 0, blue 9 x 257.
     auto value = [&d](int pixel, int channel) { return d.bytes[size_t(8 * pixel + 2 * channel)] * 256 + d.bytes[size_t(8 * pixel + 2 * channel + 1)]; };
-    EXPECT_EQ(value(1, 0), 385);
-    EXPECT_EQ(value(1, 1), 128);
-    EXPECT_EQ(value(1, 2), 2441);
+    EXPECT_EQ(value(1, 0), 257);
+    EXPECT_EQ(value(1, 1), 0);
+    EXPECT_EQ(value(1, 2), 2313);
     EXPECT_EQ(value(1, 3), 65535);
-    EXPECT_EQ(value(0, 0), 128);
+    EXPECT_EQ(value(0, 0), 0);
 }
 
 TEST_F(DriverTest, TilesAreSentWhenTheDriverTakesThem)
 {
     // Without scan-line order finished tiles are sent (less the filter
-    // margin); the rows follow in order.
+    // margin, here outside the picture): the one tile is the whole image,
+    // and no row follows it.
     std::string text = render(3, 2, "rgb");
     std::vector<std::string> data = starting(lines_of(text), "data ");
-    ASSERT_GE(data.size(), 2u);
+    ASSERT_EQ(data.size(), 1u);
     DataCall tile = parse_data(data[0]);
     EXPECT_EQ(tile.x0, 0);
     EXPECT_EQ(tile.x1, 3);
@@ -203,9 +205,24 @@ TEST_F(DriverTest, TilesAreSentWhenTheDriverTakesThem)
     ASSERT_EQ(tile.bytes.size(), 18u);
     EXPECT_EQ(tile.bytes[3 * 4], 1);   // pixel (1, 1)
     EXPECT_EQ(tile.bytes[3 * 4 + 1], 1);
-    DataCall last = parse_data(data.back());
-    EXPECT_EQ(last.y0, 1);
-    EXPECT_EQ(last.y1, 2);
+
+    // Over several tiles the strips between them follow as the rows finish;
+    // each pixel arrives once, with its own values.
+    data = starting(lines_of(render(70, 66, "rgb")), "data ");
+    EXPECT_GT(data.size(), 4u);
+    std::vector<int> times(70 * 66, 0);
+    for (const std::string &line : data) {
+        DataCall d = parse_data(line);
+        ASSERT_EQ(d.bytes.size(), size_t((d.x1 - d.x0) * (d.y1 - d.y0) * 3));
+        for (int y = d.y0; y < d.y1; ++y)
+            for (int x = d.x0; x < d.x1; ++x) {
+                ++times[size_t(y * 70 + x)];
+                const size_t at = size_t(((y - d.y0) * (d.x1 - d.x0) + (x - d.x0)) * 3);
+                EXPECT_EQ(d.bytes[at], x);
+                EXPECT_EQ(d.bytes[at + 1], y);
+            }
+    }
+    EXPECT_EQ(std::count(times.begin(), times.end(), 1), 70 * 66);
 }
 
 TEST_F(DriverTest, CroppedImageOpensAtTheCropSizeWithItsOrigin)
@@ -379,6 +396,74 @@ TEST_F(RaylumeDisplayTest, DriverFromRib)
     EXPECT_EQ(starting(lines, "format ").size(), 3u);
 }
 
+TEST_F(RaylumeDisplayTest, DriverWithoutScanlineOrderGetsEachPixelOnce)
+{
+    // Finished tiles, then what they left out at their edges: together
+    // every pixel once, over one tile and over several, cropped or not.
+    struct Case {
+        const char *options;
+        int width, height;
+    };
+    const Case cases[] = {{"Format 30 28 1\n", 30, 28},
+                          {"Format 150 70 1\nPixelFilter \"gaussian\" 4 4\n", 150, 70},
+                          {"Format 150 70 1\nPixelFilter \"box\" 1 1\nCropWindow 0.2 0.9 0.1 0.8\n", 105, 49}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        velktest::RunResult r = raylume(std::string("Option \"render\" \"integer useprmandspy\" [1]\n"
+                                                    "Option \"searchpath\" \"display\" \"") +
+                                        DRIVER_DIR + "\"\n" + c.options + "Display \"d.log\" \"testlog\" \"rgb\"\n" + WORLD);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<int> times(size_t(c.width * c.height), 0);
+        long pixels = 0;
+        for (const std::string &line : starting(lines_of(dir.read("d.log")), "data ")) {
+            DataCall d = parse_data(line);
+            ASSERT_TRUE(d.x0 >= 0 && d.x0 < d.x1 && d.x1 <= c.width && d.y0 >= 0 && d.y0 < d.y1 && d.y1 <= c.height)
+                << line.substr(0, 40);
+            EXPECT_EQ(d.bytes.size(), size_t((d.x1 - d.x0) * (d.y1 - d.y0) * 3));
+            for (int y = d.y0; y < d.y1; ++y)
+                for (int x = d.x0; x < d.x1; ++x) ++times[size_t(y * c.width + x)];
+            pixels += long(d.x1 - d.x0) * (d.y1 - d.y0);
+        }
+        EXPECT_EQ(pixels, long(c.width) * c.height);
+        EXPECT_EQ(std::count(times.begin(), times.end(), 1), long(c.width) * c.height);
+    }
+}
+
+TEST_F(RaylumeDisplayTest, DriverIsToldTheFrameAsRendered)
+{
+    // The frame aspect ratio cuts the format; the driver's OriginalSize is
+    // the frame rendered, the frame the crop window's origin is measured in.
+    struct Case {
+        const char *options, *open, *size, *origin, *description;
+    };
+    const Case cases[] = {
+        {"FrameAspectRatio 2\n", "open testlog 120 60", "120 60", "0 0", "res120x60"},
+        {"FrameAspectRatio 2\nCropWindow 0.5 1 0.5 1\n", "open testlog 60 30", "120 60", "60 30", "res120x60"},
+        {"FrameAspectRatio 0.5\nCropWindow 0 0.5 0.25 0.5\n", "open testlog 20 20", "40 80", "0 20", "res40x80"},
+        {"CropWindow 0.25 0.5 0 1\n", "open testlog 30 80", "120 80", "30 0", "res120x80"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.options);
+        velktest::RunResult r = raylume(std::string("Option \"render\" \"integer useprmandspy\" [1]\n"
+                                                    "Option \"searchpath\" \"display\" \"") +
+                                        DRIVER_DIR + "\"\nFormat 120 80 1\n" + c.options +
+                                        "Display \"d.log\" \"testlog\" \"rgb\" \"integer scanline\" 1\n" + WORLD);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> lines = lines_of(dir.read("d.log"));
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0], c.open);
+        EXPECT_EQ(starting(lines, std::string("param OriginalSize i 2 8 ") + c.size).size(), 1u);
+        EXPECT_EQ(starting(lines, std::string("param origin i 2 8 ") + c.origin).size(), 1u);
+
+        // The TIFF file names the same frame.
+        r = raylume(std::string("Format 120 80 1\n") + c.options + "Display \"f.tif\" \"file\" \"rgb\"\n" + WORLD,
+                    {"-silent"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        velktest::RunResult info = velktest::run({"/usr/bin/tiffinfo", dir.path() + "/f.tif"});
+        EXPECT_NE(info.out.find(c.description), std::string::npos) << info.out;
+    }
+}
+
 TEST_F(RaylumeDisplayTest, ImagerShaderPaintsEveryPixel)
 {
     velktest::RunResult c =
@@ -399,7 +484,7 @@ TEST_F(RaylumeDisplayTest, ImagerShaderPaintsEveryPixel)
         for (size_t x = 0; x < 4; ++x) {
             EXPECT_EQ(row[3 * x], 0);
             EXPECT_EQ(row[3 * x + 1], 255);
-            EXPECT_EQ(row[3 * x + 2], 127);
+            EXPECT_EQ(row[3 * x + 2], 128);   // 127.5 to the nearest level
         }
     }
     TIFFClose(t);

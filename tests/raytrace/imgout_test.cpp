@@ -143,11 +143,11 @@ TEST_F(ImageOutputTest, EightBitTiffCarriesTheTagsAndQuantisedPixels)
     read_row<uint8_t>(t, 0);
     read_row<uint8_t>(t, 1);
     std::vector<uint8_t> row = read_row<uint8_t>(t, 2);
-    // Pixel (1, 2): centre (1.5, 2.5).
-    EXPECT_EQ(row[4], uint8_t(std::floor(255 * 1.5f / 4)));
-    EXPECT_EQ(row[5], uint8_t(std::floor(255 * 2.5f / 3)));
+    // Pixel (1, 2): centre (1.5, 2.5); values go to the nearest level.
+    EXPECT_EQ(row[4], 96);    // 95.625
+    EXPECT_EQ(row[5], 213);   // 212.5
     EXPECT_EQ(row[6], 255);
-    EXPECT_EQ(row[7], 127);   // mean opacity 0.5
+    EXPECT_EQ(row[7], 128);   // mean opacity 0.5: 127.5
     TIFFClose(t);
     unsetenv("HOSTNAME");
 }
@@ -218,7 +218,7 @@ TEST_F(ImageOutputTest, ExposureAndDither)
     TIFF *t = open_result();
     ASSERT_NE(t, nullptr);
     std::vector<uint8_t> row = read_row<uint8_t>(t, 0);
-    EXPECT_EQ(row[0], 127);   // (4 x 0.0625)^(1/2) = 0.5
+    EXPECT_EQ(row[0], 128);   // (4 x 0.0625)^(1/2) = 0.5: 127.5
     EXPECT_EQ(row[1], 0);
     EXPECT_EQ(row[2], 255);
     TIFFClose(t);
@@ -235,7 +235,7 @@ TEST_F(ImageOutputTest, ExposureAndDither)
     bool varied = false;
     for (int y = 0; y < 8; ++y)
         for (uint8_t v : read_row<uint8_t>(t, y)) {
-            EXPECT_GE(v, 125);
+            EXPECT_GE(v, 126);   // 127.5 +- 2, rounded
             EXPECT_LE(v, 129);
             varied = varied || v != 127;
         }
@@ -346,8 +346,9 @@ TEST_F(ImageOutputTest, MemoryDeviceWritesOnlyInsideItsBuffer)
     options.crop[2] = 0.25f;
     options.crop[3] = 1.0f;
     options.prepare_world(TransformationRef());
+    // The pixel's column and row as levels.
     pixel_rule = [](float x, float y, Color &c, Color &o) {
-        c = Color(x / 255.0f, y / 255.0f, 0);
+        c = Color((x - 0.5f) / 255.0f, (y - 0.5f) / 255.0f, 0);
         o = Color(1);
     };
     ASSERT_TRUE(output.open());

@@ -16,6 +16,7 @@
 #include "ri/ri.h"
 #include "ri/stdtokens.h"
 #include "ri/tokens.h"
+#include "tests/ri/error_capture.h"
 #include "tests/support/run_program.h"
 
 namespace {
@@ -106,14 +107,23 @@ TEST_F(SamplerTest, FixedCellsAndTheirFilterWeights)
     for (int k = 0; k < 9; ++k) cells.insert({sampler.jitter_x[size_t(k)], sampler.jitter_y[size_t(k)]});
     EXPECT_EQ(cells.size(), 9u);
     // The weights are the filter's own values at each sample's offset from
-    // each neighbour centre; pixels divide by the weights they received.
+    // each neighbour centre, scaled alike so that they sum to 1; pixels
+    // divide by the weights they received.
     const int cells_n = output.filter_cells, span = output.filter_span, radius = output.filter_radius;
+    double total = 0;
     for (int k = 0; k < 9; ++k)
         for (int n = 0; n < cells_n; ++n) {
             float dx = float(n % span - radius), dy = float(n / span - radius);
-            EXPECT_EQ(sampler.filter_weights[size_t(n) * 9 + size_t(k)],
-                      options.filter(sampler.jitter_x[size_t(k)] - dx, sampler.jitter_y[size_t(k)] - dy,
-                                     options.filter_xwidth, options.filter_ywidth));
+            total += options.filter(sampler.jitter_x[size_t(k)] - dx, sampler.jitter_y[size_t(k)] - dy,
+                                    options.filter_xwidth, options.filter_ywidth);
+        }
+    for (int k = 0; k < 9; ++k)
+        for (int n = 0; n < cells_n; ++n) {
+            float dx = float(n % span - radius), dy = float(n / span - radius);
+            EXPECT_FLOAT_EQ(sampler.filter_weights[size_t(n) * 9 + size_t(k)],
+                            float(options.filter(sampler.jitter_x[size_t(k)] - dx, sampler.jitter_y[size_t(k)] - dy,
+                                                 options.filter_xwidth, options.filter_ywidth) /
+                                  total));
         }
     // Jittered positions stay inside their pixel.
     CameraSample s;
@@ -123,6 +133,36 @@ TEST_F(SamplerTest, FixedCellsAndTheirFilterWeights)
         EXPECT_LE(sampler.sample_x(), 3.0f);
         EXPECT_GE(sampler.sample_y(), 5.0f);
         EXPECT_LE(sampler.sample_y(), 6.0f);
+    }
+}
+
+// A radial sinc cut at 2: its lobes cancel over its disk.
+RtFloat radial_sinc(RtFloat x, RtFloat y, RtFloat, RtFloat)
+{
+    float r = std::sqrt(x * x + y * y);
+    if (r > 2) return 0;
+    return r < 1e-4f ? 1.0f : std::sin(3.1415927f * r) / (3.1415927f * r);
+}
+
+TEST_F(SamplerTest, WeightsThatNearlyCancelAreNotDividedBy)
+{
+    // Each pixel is divided by the sum of the whole table; for the sinc and
+    // a filter whose lobes cancel that sum stays a fair part of the weights'
+    // magnitudes.
+    for (RtFilterFunc f : {&RiSincFilter, &RiCatmullRomFilter, &radial_sinc}) {
+        for (float width : {2.0f, 3.0f, 5.0f}) {
+            options.filter = f;
+            options.filter_xwidth = options.filter_ywidth = width;
+            velktest::ErrorCapture errors;
+            prepare(4, 4);
+            double total = 0, magnitude = 0;
+            for (float w : sampler.filter_weights) {
+                total += w;
+                magnitude += std::fabs(w);
+            }
+            EXPECT_GE(total, 0.25 * magnitude) << width;
+            EXPECT_EQ(errors.count() != 0, f == &radial_sinc) << width;
+        }
     }
 }
 

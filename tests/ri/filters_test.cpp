@@ -27,6 +27,10 @@ TEST(PixelFilters, WeightsAtKnownOffsets)
     EXPECT_NEAR(RiSincFilter(0.5f, 0, 1, 1), 0.63661975f, 1e-6);
     EXPECT_EQ(RiSincFilter(0.00005f, 0, 1, 1), 1.0f);
     EXPECT_EQ(RiSincFilter(2.01f, 0, 1, 1), 0.0f);
+    // Separable: a product of the two axes' sincs, each cut at 2.
+    EXPECT_NEAR(RiSincFilter(0.5f, -0.5f, 1, 1), 0.63661975f * 0.63661975f, 1e-6);
+    EXPECT_NEAR(RiSincFilter(1.5f, 1.5f, 1, 1), 0.04503164f, 1e-6);
+    EXPECT_EQ(RiSincFilter(0.2f, 2.01f, 1, 1), 0.0f);
 }
 
 TEST(PixelFilters, ByName)
