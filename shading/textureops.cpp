@@ -28,12 +28,10 @@ bool ignored_float_argument(const char *name)
     return false;
 }
 
-// Reserves the derivative scratch of one call (count values, twice): a full
-// area is reported, as a shader that outgrows it cannot be shaded right.
+// The derivative neighbours of one call (count values): past the scratch
+// area they go on in the overflow slots, as the derivative operations' do.
 const float *exchange(ShaderVars *sv, const float *values, int count)
 {
-    if (sv->doareaops && sv->scratch && sv->highestscratch + 2 * count > deriv_scratch_floats())
-        ri_error(RIE_NOMEM, RIE_SEVERE, "Out of deriv scratch space. Consider increasing derivmemory option");
     return sv->deriv_exchange(values, count);
 }
 

@@ -196,6 +196,17 @@ TEST_F(SlValues, DerivativesStayRightPastTheScratchArea)
     std::vector<double> sum = numbers_after(r.out, "sum");
     ASSERT_EQ(sum.size(), 1u) << r.out;
     EXPECT_NEAR(sum[0], 10000, 1);
+
+    // Texture and shadow calls past it too: the frame goes on, with the right footprints.
+    compile("manyt", "surface manyt() {\n"
+                     "    float i, sum = 0;\n"
+                     "    for (i = 0; i < 400; i += 1) sum += float texture(\"none.tex\", s, t) + shadow(\"none.shd\", P);\n"
+                     "    printf(\"sum=%f %f\\n\", sum, Du(2 * u));\n"
+                     "}\n");
+    r = render("Surface \"manyt\"\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Out of deriv scratch space"), std::string::npos) << r.err;
+    EXPECT_EQ(numbers_after(r.out, "sum"), (std::vector<double>{0, 2})) << r.out;
 }
 
 TEST_F(SlValues, TheNoiseLibraryIsTakenWhenAskedFor)
