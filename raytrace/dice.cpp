@@ -59,6 +59,11 @@ float clamped_acos(float x)
     return std::acos(x);
 }
 
+int round_up(int x, int m)
+{
+    return m > 1 ? (x + m - 1) / m * m : x;
+}
+
 int ratio_at_least_one(int a, int b)
 {
     if (a <= 0) return b > 1 ? b : 1;
@@ -434,6 +439,8 @@ int edge_dice_rate(const GSurface *s, float measure, float raster_length, int n,
 namespace {
 
 const int MAX_LATTICE = 16;
+// The lattice of the border edges.
+const int EDGE_LATTICE = MAX_LATTICE;
 
 struct LineMeasure {
     float curvature = 0;
@@ -502,42 +509,60 @@ void GSurface::choose_dice_rates(int n)
     float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
     float near = o ? o->near_clip : 0.1f;
 
+    // One probe point: its world position, its raster position and whether
+    // it projects.
+    auto probe = [&](float u, float v, Point &W, Point &R) {
+        Point P;
+        eval_point(u, v, open, P);
+        W = P;
+        if (xform.is_set()) xform->point_to_world(P.data(), W.data(), open);
+        Point C = W;
+        if (o && o->camera.is_set()) o->camera->point_to_world(W.data(), C.data(), open);
+        float dist = C.length();
+        // A point in the eye's plane counts as in front whatever the rounding
+        // of its z, so that neighbours evaluating it apart see it alike.
+        if (C.z < -1e-4f * dist) dist = -dist;
+        if (std::fabs(dist) < near) dist = near > 0.1f ? near : 0.1f;
+        C.z = dist;
+        return raster_project(C, R) == 0;
+    };
+
     // The probe lattice: world points and their raster positions.
     Point world[MAX_LATTICE + 1][MAX_LATTICE + 1];
     Point raster[MAX_LATTICE + 1][MAX_LATTICE + 1];
     bool visible[MAX_LATTICE + 1][MAX_LATTICE + 1];
     for (int j = 0; j <= n; j++)
-        for (int i = 0; i <= n; i++) {
-            Point P, W;
-            eval_point((float)i / n, (float)j / n, open, P);
-            W = P;
-            if (xform.is_set()) xform->point_to_world(P.data(), W.data(), open);
-            world[j][i] = W;
-            Point C = W;
-            if (o && o->camera.is_set()) o->camera->point_to_world(W.data(), C.data(), open);
-            float dist = C.length();
-            if (C.z < 0) dist = -dist;
-            if (std::fabs(dist) < near) dist = near > 0.1f ? near : 0.1f;
-            C.z = dist;
-            visible[j][i] = raster_project(C, raster[j][i]) == 0;
-        }
+        for (int i = 0; i <= n; i++) visible[j][i] = probe((float)i / n, (float)j / n, world[j][i], raster[j][i]);
 
-    int row_rate[MAX_LATTICE + 1], col_rate[MAX_LATTICE + 1];
     int nu = 1, nv = 1;
     Point W[MAX_LATTICE + 1], R[MAX_LATTICE + 1];
     bool V[MAX_LATTICE + 1];
     for (int j = 0; j <= n; j++) {
         for (int i = 0; i <= n; i++) W[i] = world[j][i], R[i] = raster[j][i], V[i] = visible[j][i];
         LineMeasure m = measure_line(W, R, V, n, seg);
-        row_rate[j] = edge_dice_rate(this, m.curvature, m.raster_length, n, binary);
-        nu = std::max(nu, row_rate[j]);
+        nu = std::max(nu, edge_dice_rate(this, m.curvature, m.raster_length, n, binary));
     }
     for (int i = 0; i <= n; i++) {
         for (int j = 0; j <= n; j++) W[j] = world[j][i], R[j] = raster[j][i], V[j] = visible[j][i];
         LineMeasure m = measure_line(W, R, V, n, seg);
-        col_rate[i] = edge_dice_rate(this, m.curvature, m.raster_length, n, binary);
-        nv = std::max(nv, col_rate[i]);
+        nv = std::max(nv, edge_dice_rate(this, m.curvature, m.raster_length, n, binary));
     }
+    // The border edges (rows v = 0, v = 1, columns u = 0, u = 1) are measured
+    // on a lattice of their own, the same for every surface, and diced at
+    // powers of two that divide the grid's rate: a neighbour sharing an edge
+    // gives it the same rate, and both grids put a vertex on every corner of
+    // the edge's polyline.
+    int edge_rate[4];
+    for (int e = 0; e < 4; e++) {
+        for (int k = 0; k <= EDGE_LATTICE; k++) {
+            float t = (float)k / EDGE_LATTICE, side = (float)(e & 1);
+            V[k] = e < 2 ? probe(t, side, W[k], R[k]) : probe(side, t, W[k], R[k]);
+        }
+        LineMeasure m = measure_line(W, R, V, EDGE_LATTICE, seg);
+        edge_rate[e] = next_power_of_two(edge_dice_rate(this, m.curvature, m.raster_length, EDGE_LATTICE, binary));
+    }
+    nu = round_up(std::max(nu, std::max(edge_rate[0], edge_rate[1])), std::max(edge_rate[0], edge_rate[1]));
+    nv = round_up(std::max(nv, std::max(edge_rate[2], edge_rate[3])), std::max(edge_rate[2], edge_rate[3]));
 
     bool moving = (flags & GPF_MOVING_CVS) != 0;
     bool displaced = (flags & GPF_DISPLACED) != 0;
@@ -548,23 +573,21 @@ void GSurface::choose_dice_rates(int n)
         return CELL_BYTES * a * b + VERTEX_BYTES * (a + 1) * (b + 1) * ((moving ? 2 : 1) + (displaced ? 1 : 0));
     };
     while (bytes(nu, nv) > limit && (nu > 1 || nv > 1)) {
-        if (nu >= nv) nu = (nu + 1) / 2;
-        else nv = (nv + 1) / 2;
-    }
-    for (int k = 0; k <= n; k++) {
-        row_rate[k] = std::min(row_rate[k], nu);
-        col_rate[k] = std::min(col_rate[k], nv);
+        int side = nu >= nv ? 0 : 2;
+        int &rate = side ? nv : nu;
+        rate = (rate + 1) / 2;
+        for (int e = side; e < side + 2; e++) edge_rate[e] = std::max(1, edge_rate[e] / 2);
     }
 
     if (debugging()) {
-        printf("   final nu,nv = %d %d,   edge nu %d %d, nv %d %d\n", nu, nv, row_rate[0], row_rate[n], col_rate[0],
-               col_rate[n]);
-        printf("\tsquash factors %d %d %d %d\n\n", ratio_at_least_one(row_rate[0], nu),
-               ratio_at_least_one(row_rate[n], nu), ratio_at_least_one(col_rate[0], nv),
-               ratio_at_least_one(col_rate[n], nv));
+        printf("   final nu,nv = %d %d,   edge nu %d %d, nv %d %d\n", nu, nv, edge_rate[0], edge_rate[1], edge_rate[2],
+               edge_rate[3]);
+        printf("\tsquash factors %d %d %d %d\n\n", ratio_at_least_one(edge_rate[0], nu),
+               ratio_at_least_one(edge_rate[1], nu), ratio_at_least_one(edge_rate[2], nv),
+               ratio_at_least_one(edge_rate[3], nv));
     }
-    if (nu < row_rate[0] || nu < row_rate[n]) ri_assert_failed("dice", 1026);
-    if (nv < col_rate[0] || nv < col_rate[n]) ri_assert_failed("dice", 1027);
+    if (nu < edge_rate[0] || nu < edge_rate[1]) ri_assert_failed("dice", 1026);
+    if (nv < edge_rate[2] || nv < edge_rate[3]) ri_assert_failed("dice", 1027);
 
     int w = nu + 1;
     size_t count = (size_t)w * (nv + 1);
@@ -580,14 +603,15 @@ void GSurface::choose_dice_rates(int n)
         normals.resize(count);
         displace_grid(this, nu, nv, verts, normals, moving);
     }
-    if (binary)
-        for (int set = 0; set < (moving ? 2 : 1); set++) {
-            Point *P = &verts[set * count];
-            close_edge(P, 1, nu, ratio_at_least_one(row_rate[0], nu));
-            close_edge(P + (size_t)w * nv, 1, nu, ratio_at_least_one(row_rate[n], nu));
-            close_edge(P, w, nv, ratio_at_least_one(col_rate[0], nv));
-            close_edge(P + nu, w, nv, ratio_at_least_one(col_rate[n], nv));
-        }
+    // Every border edge becomes the polyline of its own rate, which a
+    // neighbour sharing the edge makes alike.
+    for (int set = 0; set < (moving ? 2 : 1); set++) {
+        Point *P = &verts[set * count];
+        close_edge(P, 1, nu, nu / edge_rate[0]);
+        close_edge(P + (size_t)w * nv, 1, nu, nu / edge_rate[1]);
+        close_edge(P, w, nv, nv / edge_rate[2]);
+        close_edge(P + nu, w, nv, nv / edge_rate[3]);
+    }
     if (!subpatch_grid) subpatch_grid = new DicedGrid(this, nu, nv, std::move(verts), std::move(normals));
     else subpatch_grid->build(this, nu, nv, std::move(verts), std::move(normals));
 }
