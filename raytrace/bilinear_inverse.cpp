@@ -1,6 +1,7 @@
 #include "raytrace/bilinear_inverse.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -9,9 +10,13 @@ double cross2(const Point2d &a, const Point2d &b)
     return a.x * b.y - a.y * b.x;
 }
 
-// Whether the edge a-b crosses the negative half of the first axis.
-bool crosses(const Point2d &a, const Point2d &b)
+// Whether the edge a-b crosses the negative half of the first axis. The two
+// cells sharing an edge walk it in opposite directions; taking its ends in
+// one order makes both reach the same answer, so that a ray on the edge
+// meets exactly one of them.
+bool crosses(Point2d a, Point2d b)
 {
+    if (a.y > b.y || (a.y == b.y && a.x > b.x)) std::swap(a, b);
     bool a_up = a.y >= 0, b_up = b.y >= 0;
     bool a_down = a.y < 0, b_down = b.y < 0;
     if (!((a_up && b_down) || (a_down && b_up))) return false;

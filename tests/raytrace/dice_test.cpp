@@ -132,6 +132,20 @@ TEST(BilinearInverse, KeepsItsPrecisionOnTinyAndTwistedQuads)
     }
 }
 
+TEST(BilinearInverse, PointOnASharedEdgeIsInExactlyOneCell)
+{
+    // The edge a-b passes through the origin up to rounding; the two cells
+    // on either side walk it in opposite directions.
+    const Point2d a{1.5736804947476521, 0.10610755471822102}, b{-1.7944095097324109, -0.12099050974852403};
+    for (double s : {1.0, -1.0}) {
+        Point2d n{s * 0.1 * (b.y - a.y), -s * 0.1 * (b.x - a.x)};
+        Point2d first[4] = {a, b, {a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}};
+        Point2d second[4] = {{a.x - n.x, a.y - n.y}, {b.x - n.x, b.y - n.y}, a, b};
+        double u, v;
+        EXPECT_NE(bilinear_hit_d(first, u, v), bilinear_hit_d(second, u, v)) << s;
+    }
+}
+
 TEST(DiceHelpers, SmallFunctions)
 {
     EXPECT_EQ(next_power_of_two(-3), 1);
