@@ -96,7 +96,7 @@ void Glitequad::bound(Bound &b)
 IntersectionList Glitequad::intersect(const Ray &ray)
 {
     IntersectionList l;
-    l.add(quad_ray_hit(ray, lower[0], lower[1], upper[0], upper[1], this));
+    l.add(quad_ray_hit(ray, lower[0], lower[1], upper[0], upper[1], this, border));
     return l;
 }
 
@@ -122,7 +122,7 @@ IntersectionList MovingGlitequad::intersect(const Ray &ray)
     auto at = [m](const Point &a, const Point &b) { return a * (1 - m) + b * m; };
     IntersectionList l;
     l.add(quad_ray_hit(ray, at(lower[0], lower2[0]), at(lower[1], lower2[1]), at(upper[0], upper2[0]),
-                   at(upper[1], upper2[1]), this));
+                   at(upper[1], upper2[1]), this, border));
     return l;
 }
 
@@ -166,6 +166,8 @@ void DicedGrid::build(GSurface *surface, int nu_, int nv_, std::vector<Point> ve
             c->upper = &vertices[j + w * (i + 1)];
             c->col = (int16_t)j;
             c->row = (int16_t)i;
+            c->border = (uint8_t)((i == 0 ? SIDE_V0 : 0) | (i == nv_ - 1 ? SIDE_V1 : 0) | (j == 0 ? SIDE_U0 : 0) |
+                                  (j == nu_ - 1 ? SIDE_U1 : 0));
             if (moving) {
                 MovingGlitequad *m = static_cast<MovingGlitequad *>(c);
                 m->lower2 = &vertices[set + j + w * i];

@@ -391,3 +391,52 @@ TEST_F(Dicing, ReclaimingFreesOldGridsUntilUnderTheLimit)
     free_object_list(list);
     EXPECT_EQ(grid_stats().grids.current, 0);
 }
+
+namespace {
+
+// Two halves of a torus split along a tube circle: each reaches the shared
+// circle through its own angle arithmetic, so the two evaluate it apart by
+// rounding.
+Point torus_at(float theta, float v)
+{
+    float phi = 6.2831853f * v, r = 2 + 0.7f * std::cos(phi);
+    return Point(r * std::cos(theta), r * std::sin(theta), 0.7f * std::sin(phi));
+}
+Point torus_first(float u, float v, float) { return torus_at(0.3f + u * (1.9f - 0.3f), v); }
+Point torus_second(float u, float v, float) { return torus_at(1.9f + u * (3.7f - 1.9f), v); }
+
+} // namespace
+
+TEST_F(Dicing, RaysThroughAnEdgeSharedByTwoGridsMeetOne)
+{
+    ParamSurface a(torus_first), b(torus_second);
+    a.choose_dice_rates(6);
+    b.choose_dice_rates(9);
+    DicedGrid *ga = a.subpatch_grid, *gb = b.subpatch_grid;
+    ASSERT_TRUE(ga && gb);
+    unsigned seed = 7;
+    auto rnd = [&seed]() {
+        seed = seed * 1103515245u + 12345u;
+        return ((seed >> 8) & 0xffff) / 65536.0f;
+    };
+    int missed = 0, shot = 0;
+    for (DicedGrid *g : {ga, gb}) {
+        int col = g == ga ? g->nu : 0;
+        for (int i = 0; i < g->nv; i++) {
+            Point p = g->vertices[col + (g->nu + 1) * i], q = g->vertices[col + (g->nu + 1) * (i + 1)];
+            for (int k = 0; k < 40; k++) {
+                float f = k == 0 ? 0 : rnd();
+                Point target = p * (1 - f) + q * f;
+                Point d = normalize(Point(rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f));
+                Ray r(target - d * 3, d, 0, 0, 1, 0);
+                IntersectionList la = a.intersect(r), lb = b.intersect(r);
+                missed += la.count + lb.count == 0;
+                shot++;
+                la.free_list();
+                lb.free_list();
+            }
+        }
+    }
+    EXPECT_GT(shot, 100);
+    EXPECT_EQ(missed, 0) << shot;
+}
