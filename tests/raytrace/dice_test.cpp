@@ -404,39 +404,58 @@ Point torus_at(float theta, float v)
 }
 Point torus_first(float u, float v, float) { return torus_at(0.3f + u * (1.9f - 0.3f), v); }
 Point torus_second(float u, float v, float) { return torus_at(1.9f + u * (3.7f - 1.9f), v); }
+// Two halves meeting on the circle in the plane y = 0, each a millionth off
+// it to its own side.
+Point torus_behind(float u, float v, float) { return torus_at(-1.6f + u * 1.6f, v) + Point(0, 1e-6f * u, 0); }
+Point torus_ahead(float u, float v, float) { return torus_at(1.8f * u, v) - Point(0, 1e-6f * (1 - u), 0); }
 
 } // namespace
 
 TEST_F(Dicing, RaysThroughAnEdgeSharedByTwoGridsMeetOne)
 {
-    ParamSurface a(torus_first), b(torus_second);
-    a.choose_dice_rates(6);
-    b.choose_dice_rates(9);
-    DicedGrid *ga = a.subpatch_grid, *gb = b.subpatch_grid;
-    ASSERT_TRUE(ga && gb);
-    unsigned seed = 7;
-    auto rnd = [&seed]() {
-        seed = seed * 1103515245u + 12345u;
-        return ((seed >> 8) & 0xffff) / 65536.0f;
-    };
-    int missed = 0, shot = 0;
-    for (DicedGrid *g : {ga, gb}) {
-        int col = g == ga ? g->nu : 0;
-        for (int i = 0; i < g->nv; i++) {
-            Point p = g->vertices[col + (g->nu + 1) * i], q = g->vertices[col + (g->nu + 1) * (i + 1)];
-            for (int k = 0; k < 40; k++) {
-                float f = k == 0 ? 0 : rnd();
-                Point target = p * (1 - f) + q * f;
-                Point d = normalize(Point(rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f));
-                Ray r(target - d * 3, d, 0, 0, 1, 0);
-                IntersectionList la = a.intersect(r), lb = b.intersect(r);
-                missed += la.count + lb.count == 0;
-                shot++;
-                la.free_list();
-                lb.free_list();
+    // Halves diced on different probe lattices, seen from afar; then halves
+    // seen from the torus's centre with their shared circle in the eye's
+    // plane, its points on either side by a hair.
+    for (int in_plane : {0, 1}) {
+        SCOPED_TRACE(in_plane);
+        if (in_plane) {
+            RiIdentity();
+            RiRotate(90, 1, 0, 0);
+            current_renderer->options.prepare_world(current_renderer->transformation);
+            RiIdentity();
+        }
+        ParamSurface a(in_plane ? torus_behind : torus_first), b(in_plane ? torus_ahead : torus_second);
+        a.choose_dice_rates(6);
+        b.choose_dice_rates(9);
+        DicedGrid *ga = a.subpatch_grid, *gb = b.subpatch_grid;
+        ASSERT_TRUE(ga && gb);
+        unsigned seed = 7;
+        auto rnd = [&seed]() {
+            seed = seed * 1103515245u + 12345u;
+            return ((seed >> 8) & 0xffff) / 65536.0f;
+        };
+        int missed = 0, shot = 0;
+        for (DicedGrid *g : {ga, gb}) {
+            int col = g == ga ? g->nu : 0;
+            for (int i = 0; i < g->nv; i++) {
+                Point p = g->vertices[col + (g->nu + 1) * i], q = g->vertices[col + (g->nu + 1) * (i + 1)];
+                for (int k = 0; k < 40; k++) {
+                    float f = k == 0 ? 0 : rnd();
+                    Point target = p * (1 - f) + q * f;
+                    Point d = normalize(Point(rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f));
+                    Ray r(target - d * 3, d, 0, 0, 1, 0);
+                    IntersectionList la = a.intersect(r), lb = b.intersect(r);
+                    bool met = false;
+                    for (IntersectionList *l : {&la, &lb})
+                        for (Intersection *h = l->first; h; h = h->next) met = met || std::fabs(h->linet - 3) < 1e-3f;
+                    missed += !met;
+                    shot++;
+                    la.free_list();
+                    lb.free_list();
+                }
             }
         }
+        EXPECT_GT(shot, 100);
+        EXPECT_EQ(missed, 0) << shot;
     }
-    EXPECT_GT(shot, 100);
-    EXPECT_EQ(missed, 0) << shot;
 }
