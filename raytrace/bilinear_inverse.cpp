@@ -133,6 +133,11 @@ bool bilinear_hit_d(const Point2d c[4], double &u, double &v)
     return bilinear_solve_d(c, u, v);
 }
 
+float loose_side_reach(float extent)
+{
+    return (float)(LOOSE_ULPS * FLT_EPSILON) * extent;
+}
+
 bool near_quad_side(const Point2d c[4], unsigned sides, double tolerance, double &u, double &v)
 {
     // Each side from its (u, v) = 0 end, with the fixed parameter's value.
@@ -183,7 +188,7 @@ Intersection *quad_ray_hit(const Ray &ray, const Point &p00, const Point &p10, c
         float extent = 0;
         for (const Point *c : corner)
             for (int k = 0; k < 3; k++) extent = std::max(extent, std::fabs((*c)[k]));
-        if (!near_quad_side(q, loose_sides, LOOSE_ULPS * FLT_EPSILON * (double)extent, u, v)) return nullptr;
+        if (!near_quad_side(q, loose_sides, loose_side_reach(extent), u, v)) return nullptr;
     }
     float fu = (float)u, fv = (float)v;
     Point P = bilerp_points(p00, p10, p01, p11, fu, fv);

@@ -29,6 +29,10 @@ bool bilinear_solve_d(const Point2d c[4], double &u, double &v);
 // Sides of a quadrilateral (bits of a mask): v = 0, v = 1, u = 0, u = 1.
 const unsigned SIDE_V0 = 1, SIDE_V1 = 2, SIDE_U0 = 4, SIDE_U1 = 8;
 
+// How far outside its loose sides a quadrilateral whose corner coordinates
+// reach extent in magnitude still takes rays.
+float loose_side_reach(float extent);
+
 // Whether the origin lies within tolerance of one of the given sides of the
 // projected quadrilateral, and the (u, v) of the nearest point there.
 bool near_quad_side(const Point2d c[4], unsigned sides, double tolerance, double &u, double &v);

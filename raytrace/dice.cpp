@@ -90,7 +90,14 @@ void Glitequad::bound(Bound &b)
     b.extend(lower[1]);
     b.extend(upper[0]);
     b.extend(upper[1]);
-    b.expand(0.01f * b.diagonal());
+    float grow = 0.01f * b.diagonal();
+    // A tiny cell far from the origin may be met further out at the border.
+    if (border) {
+        float extent = 0;
+        for (int k = 0; k < 6; k++) extent = std::max(extent, std::fabs(b[k]));
+        grow = std::max(grow, loose_side_reach(extent));
+    }
+    b.expand(grow);
 }
 
 IntersectionList Glitequad::intersect(const Ray &ray)
