@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 #include "raytrace/bilinear_inverse.h"
@@ -57,11 +58,6 @@ float clamped_acos(float x)
     if (x <= -1) return 3.14159265f;
     if (std::isnan(x)) return 0;
     return std::acos(x);
-}
-
-int round_up(int x, int m)
-{
-    return m > 1 ? (x + m - 1) / m * m : x;
 }
 
 int ratio_at_least_one(int a, int b)
@@ -491,16 +487,28 @@ LineMeasure measure_line(const Point *W, const Point *R, const bool *V, int n, f
     return m;
 }
 
-// Replaces the vertices between every k-th one of an edge by points on the
-// straight line between them (no cracks against a coarser neighbour).
-void close_edge(Point *V, int stride, int count, int k)
+// Puts one border edge of count segments (stride apart) onto the polyline of
+// the k segments of the edge's own rate, so that a neighbour diced at any rate
+// meets the same polyline: corner m (the edge's point at m / k, at(m / k))
+// lands on the vertex nearest to it, the vertices between on the straight
+// line between corners. A corner that falls on a vertex is that vertex as it
+// stands (displaced grids, of binary rates, have all their corners so).
+void close_edge(Point *V, int stride, int count, int k, const std::function<Point(float)> &at)
 {
-    if (k <= 1) return;
-    for (int j = 0; j <= count; j++) {
-        int r = j % k;
-        if (r == 0 || j - r + k > count) continue;
-        float f = (float)r / (float)k;
-        V[j * stride] = V[(j - r) * stride] * (1 - f) + V[(j - r + k) * stride] * f;
+    if (k < 1 || k >= count) return;
+    int prev = 0;
+    Point last = V[0];
+    for (int m = 1; m <= k; m++) {
+        long s = (long)m * count;
+        int j = (int)((2 * s + k) / (2L * k));
+        Point corner = s % k == 0 ? V[(s / k) * stride] : at((float)m / (float)k);
+        for (int i = prev + 1; i < j; i++) {
+            float f = (float)(i - prev) / (float)(j - prev);
+            V[i * stride] = last * (1 - f) + corner * f;
+        }
+        V[j * stride] = corner;
+        prev = j;
+        last = corner;
     }
 }
 
@@ -557,10 +565,8 @@ void GSurface::choose_dice_rates(int n)
         nv = std::max(nv, edge_dice_rate(this, m.curvature, m.raster_length, n, binary));
     }
     // The border edges (rows v = 0, v = 1, columns u = 0, u = 1) are measured
-    // on a lattice of their own, the same for every surface, and diced at
-    // powers of two that divide the grid's rate: a neighbour sharing an edge
-    // gives it the same rate, and both grids put a vertex on every corner of
-    // the edge's polyline.
+    // on a lattice of their own, the same for every surface, so that two
+    // surfaces sharing an edge give it one rate whatever their own lattices.
     int edge_rate[4];
     for (int e = 0; e < 4; e++) {
         for (int k = 0; k <= EDGE_LATTICE; k++) {
@@ -568,10 +574,10 @@ void GSurface::choose_dice_rates(int n)
             V[k] = e < 2 ? probe(t, side, W[k], R[k]) : probe(side, t, W[k], R[k]);
         }
         LineMeasure m = measure_line(W, R, V, EDGE_LATTICE, seg);
-        edge_rate[e] = next_power_of_two(edge_dice_rate(this, m.curvature, m.raster_length, EDGE_LATTICE, binary));
+        edge_rate[e] = edge_dice_rate(this, m.curvature, m.raster_length, EDGE_LATTICE, binary);
     }
-    nu = round_up(std::max(nu, std::max(edge_rate[0], edge_rate[1])), std::max(edge_rate[0], edge_rate[1]));
-    nv = round_up(std::max(nv, std::max(edge_rate[2], edge_rate[3])), std::max(edge_rate[2], edge_rate[3]));
+    nu = std::max(nu, std::max(edge_rate[0], edge_rate[1]));
+    nv = std::max(nv, std::max(edge_rate[2], edge_rate[3]));
 
     bool moving = (flags & GPF_MOVING_CVS) != 0;
     bool displaced = (flags & GPF_DISPLACED) != 0;
@@ -582,11 +588,10 @@ void GSurface::choose_dice_rates(int n)
         return CELL_BYTES * a * b + VERTEX_BYTES * (a + 1) * (b + 1) * ((moving ? 2 : 1) + (displaced ? 1 : 0));
     };
     while (bytes(nu, nv) > limit && (nu > 1 || nv > 1)) {
-        int side = nu >= nv ? 0 : 2;
-        int &rate = side ? nv : nu;
-        rate = (rate + 1) / 2;
-        for (int e = side; e < side + 2; e++) edge_rate[e] = std::max(1, edge_rate[e] / 2);
+        if (nu >= nv) nu = (nu + 1) / 2;
+        else nv = (nv + 1) / 2;
     }
+    for (int e = 0; e < 4; e++) edge_rate[e] = std::min(edge_rate[e], e < 2 ? nu : nv);
 
     if (debugging()) {
         printf("   final nu,nv = %d %d,   edge nu %d %d, nv %d %d\n", nu, nv, edge_rate[0], edge_rate[1], edge_rate[2],
@@ -616,10 +621,20 @@ void GSurface::choose_dice_rates(int n)
     // neighbour sharing the edge makes alike.
     for (int set = 0; set < (moving ? 2 : 1); set++) {
         Point *P = &verts[set * count];
-        close_edge(P, 1, nu, nu / edge_rate[0]);
-        close_edge(P + (size_t)w * nv, 1, nu, nu / edge_rate[1]);
-        close_edge(P, w, nv, nv / edge_rate[2]);
-        close_edge(P + nu, w, nv, nv / edge_rate[3]);
+        float time = set ? close : open;
+        auto edge = [this, time](int e) {
+            return [this, e, time](float t) {
+                Point E;
+                float side = (float)(e & 1);
+                if (e < 2) eval_point(t, side, time, E);
+                else eval_point(side, t, time, E);
+                return E;
+            };
+        };
+        close_edge(P, 1, nu, edge_rate[0], edge(0));
+        close_edge(P + (size_t)w * nv, 1, nu, edge_rate[1], edge(1));
+        close_edge(P, w, nv, edge_rate[2], edge(2));
+        close_edge(P + nu, w, nv, edge_rate[3], edge(3));
     }
     if (!subpatch_grid) subpatch_grid = new DicedGrid(this, nu, nv, std::move(verts), std::move(normals));
     else subpatch_grid->build(this, nu, nv, std::move(verts), std::move(normals));

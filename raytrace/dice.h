@@ -115,8 +115,6 @@ void grid_to_surface_params(const GSurface *surface, float gu, float gv, float &
 int next_power_of_two(int x);
 // 0 for x >= 1, pi for x <= -1, else the arccosine.
 float clamped_acos(float x);
-// The smallest multiple of m at or above x.
-int round_up(int x, int m);
 // Integer b / a, at least 1.
 int ratio_at_least_one(int a, int b);
 
