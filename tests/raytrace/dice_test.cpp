@@ -396,14 +396,14 @@ namespace {
 
 // Two halves of a torus split along a tube circle: each reaches the shared
 // circle through its own angle arithmetic, so the two evaluate it apart by
-// rounding.
-Point torus_at(float theta, float v)
+// rounding; the second's tube swells away from it, so that it is diced finer.
+Point torus_at(float theta, float v, float tube = 0.7f)
 {
-    float phi = 6.2831853f * v, r = 2 + 0.7f * std::cos(phi);
-    return Point(r * std::cos(theta), r * std::sin(theta), 0.7f * std::sin(phi));
+    float phi = 6.2831853f * v, r = 2 + tube * std::cos(phi);
+    return Point(r * std::cos(theta), r * std::sin(theta), tube * std::sin(phi));
 }
 Point torus_first(float u, float v, float) { return torus_at(0.3f + u * (1.9f - 0.3f), v); }
-Point torus_second(float u, float v, float) { return torus_at(1.9f + u * (3.7f - 1.9f), v); }
+Point torus_second(float u, float v, float) { return torus_at(1.9f + u * (3.7f - 1.9f), v, 0.7f + u); }
 // Two halves meeting on the circle in the plane y = 0, each a millionth off
 // it to its own side.
 Point torus_behind(float u, float v, float) { return torus_at(-1.6f + u * 1.6f, v) + Point(0, 1e-6f * u, 0); }
@@ -413,9 +413,9 @@ Point torus_ahead(float u, float v, float) { return torus_at(1.8f * u, v) - Poin
 
 TEST_F(Dicing, RaysThroughAnEdgeSharedByTwoGridsMeetOne)
 {
-    // Halves diced on different probe lattices, seen from afar; then halves
-    // seen from the torus's centre with their shared circle in the eye's
-    // plane, its points on either side by a hair.
+    // Halves diced at different rates on different probe lattices, seen from
+    // afar; then halves seen from the torus's centre with their shared circle
+    // in the eye's plane, its points on either side by a hair.
     for (int in_plane : {0, 1}) {
         SCOPED_TRACE(in_plane);
         if (in_plane) {
@@ -434,6 +434,26 @@ TEST_F(Dicing, RaysThroughAnEdgeSharedByTwoGridsMeetOne)
             seed = seed * 1103515245u + 12345u;
             return ((seed >> 8) & 0xffff) / 65536.0f;
         };
+        // Both grids' vertices along the shared edge lie on one polyline.
+        auto edge = [](DicedGrid *g, int col) {
+            std::vector<Point> e;
+            for (int i = 0; i <= g->nv; i++) e.push_back(g->vertices[col + (g->nu + 1) * i]);
+            return e;
+        };
+        std::vector<Point> ea = edge(ga, ga->nu), eb = edge(gb, 0);
+        auto off_line = [](const Point &p, const std::vector<Point> &line) {
+            float best = 1e30f;
+            for (size_t i = 0; i + 1 < line.size(); i++) {
+                Point d = line[i + 1] - line[i];
+                float t = std::min(1.0f, std::max(0.0f, dot(p - line[i], d) / std::max(dot(d, d), 1e-30f)));
+                best = std::min(best, (line[i] + d * t - p).length());
+            }
+            return best;
+        };
+        int off = 0;
+        for (const Point &p : ea) off += !(off_line(p, eb) < 1e-5f);
+        for (const Point &p : eb) off += !(off_line(p, ea) < 1e-5f);
+        EXPECT_EQ(off, 0);
         int missed = 0, shot = 0;
         for (DicedGrid *g : {ga, gb}) {
             int col = g == ga ? g->nu : 0;
