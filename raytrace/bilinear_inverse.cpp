@@ -1,17 +1,27 @@
 #include "raytrace/bilinear_inverse.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <utility>
 
 namespace {
+
+// How many units of rounding of the corners a loose side reaches outwards.
+const double LOOSE_ULPS = 16;
 
 double cross2(const Point2d &a, const Point2d &b)
 {
     return a.x * b.y - a.y * b.x;
 }
 
-// Whether the edge a-b crosses the negative half of the first axis.
-bool crosses(const Point2d &a, const Point2d &b)
+// Whether the edge a-b crosses the negative half of the first axis. The two
+// cells sharing an edge walk it in opposite directions; taking its ends in
+// one order makes both reach the same answer, so that a ray on the edge
+// meets exactly one of them.
+bool crosses(Point2d a, Point2d b)
 {
+    if (a.y > b.y || (a.y == b.y && a.x > b.x)) std::swap(a, b);
     bool a_up = a.y >= 0, b_up = b.y >= 0;
     bool a_down = a.y < 0, b_down = b.y < 0;
     if (!((a_up && b_down) || (a_down && b_up))) return false;
@@ -123,8 +133,41 @@ bool bilinear_hit_d(const Point2d c[4], double &u, double &v)
     return bilinear_solve_d(c, u, v);
 }
 
+float loose_side_reach(float extent)
+{
+    return (float)(LOOSE_ULPS * FLT_EPSILON) * extent;
+}
+
+bool near_quad_side(const Point2d c[4], unsigned sides, double tolerance, double &u, double &v)
+{
+    // Each side from its (u, v) = 0 end, with the fixed parameter's value.
+    static const struct {
+        unsigned bit;
+        int a, b;
+        bool along_u;
+        double fixed;
+    } side[4] = {{SIDE_V0, 0, 1, true, 0}, {SIDE_V1, 2, 3, true, 1}, {SIDE_U0, 0, 2, false, 0}, {SIDE_U1, 1, 3, false, 1}};
+    double best = tolerance * tolerance;
+    bool found = false;
+    for (const auto &s : side) {
+        if (!(sides & s.bit)) continue;
+        const Point2d &a = c[s.a], &b = c[s.b];
+        double ex = b.x - a.x, ey = b.y - a.y, len2 = ex * ex + ey * ey;
+        double t = len2 > 0 ? -(a.x * ex + a.y * ey) / len2 : 0;
+        t = clamp01(t);
+        double px = a.x + t * ex, py = a.y + t * ey, d2 = px * px + py * py;
+        // NaN corners compare false and never come near.
+        if (!(d2 <= best)) continue;
+        best = d2;
+        found = true;
+        u = s.along_u ? t : s.fixed;
+        v = s.along_u ? s.fixed : t;
+    }
+    return found;
+}
+
 Intersection *quad_ray_hit(const Ray &ray, const Point &p00, const Point &p10, const Point &p01, const Point &p11,
-                           GPrimitive *owner)
+                           GPrimitive *owner, unsigned loose_sides)
 {
     const Point &d = ray.dir, &o = ray.origin;
     int a, b;
@@ -139,7 +182,14 @@ Intersection *quad_ray_hit(const Ray &ray, const Point &p00, const Point &p10, c
         q[k] = Point2d{D[a] - d[a] * t, D[b] - d[b] * t};
     }
     double u, v;
-    if (!bilinear_hit_d(q, u, v)) return nullptr;
+    if (!bilinear_hit_d(q, u, v)) {
+        if (!loose_sides) return nullptr;
+        // Rounding apart is relative to the size of the coordinates.
+        float extent = 0;
+        for (const Point *c : corner)
+            for (int k = 0; k < 3; k++) extent = std::max(extent, std::fabs((*c)[k]));
+        if (!near_quad_side(q, loose_sides, loose_side_reach(extent), u, v)) return nullptr;
+    }
     float fu = (float)u, fv = (float)v;
     Point P = bilerp_points(p00, p10, p01, p11, fu, fv);
     int axis = std::fabs(d.x) > 0.1f ? 0 : std::fabs(d.y) > 0.1f ? 1 : std::fabs(d.z) > 0.1f ? 2 : -1;

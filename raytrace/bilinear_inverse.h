@@ -26,9 +26,22 @@ bool bilinear_hit_d(const Point2d c[4], double &u, double &v);
 // clamped to [0, 1]; false when there is no solution.
 bool bilinear_solve_d(const Point2d c[4], double &u, double &v);
 
+// Sides of a quadrilateral (bits of a mask): v = 0, v = 1, u = 0, u = 1.
+const unsigned SIDE_V0 = 1, SIDE_V1 = 2, SIDE_U0 = 4, SIDE_U1 = 8;
+
+// How far outside its loose sides a quadrilateral whose corner coordinates
+// reach extent in magnitude still takes rays.
+float loose_side_reach(float extent);
+
+// Whether the origin lies within tolerance of one of the given sides of the
+// projected quadrilateral, and the (u, v) of the nearest point there.
+bool near_quad_side(const Point2d c[4], unsigned sides, double tolerance, double &u, double &v);
+
 // The hit of a ray with the bilinear quadrilateral of four corners (patch
 // order), found in the plane across the ray: owner as its object, the
 // quadrilateral's (u, v) in gu, gv and u, v, the point in Pobj, the distance
-// along the ray measured on its steepest axis. Null on a miss.
+// along the ray measured on its steepest axis. Null on a miss. The sides in
+// loose_sides also take rays passing within a few units of rounding outside
+// them: a neighbour evaluated apart meets the quadrilateral there.
 Intersection *quad_ray_hit(const Ray &ray, const Point &p00, const Point &p10, const Point &p01, const Point &p11,
-                           GPrimitive *owner);
+                           GPrimitive *owner, unsigned loose_sides = 0);

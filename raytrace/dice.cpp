@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <utility>
 
 #include "raytrace/bilinear_inverse.h"
@@ -85,13 +86,20 @@ void Glitequad::bound(Bound &b)
     b.extend(lower[1]);
     b.extend(upper[0]);
     b.extend(upper[1]);
-    b.expand(0.01f * b.diagonal());
+    float grow = 0.01f * b.diagonal();
+    // A tiny cell far from the origin may be met further out at the border.
+    if (border) {
+        float extent = 0;
+        for (int k = 0; k < 6; k++) extent = std::max(extent, std::fabs(b[k]));
+        grow = std::max(grow, loose_side_reach(extent));
+    }
+    b.expand(grow);
 }
 
 IntersectionList Glitequad::intersect(const Ray &ray)
 {
     IntersectionList l;
-    l.add(quad_ray_hit(ray, lower[0], lower[1], upper[0], upper[1], this));
+    l.add(quad_ray_hit(ray, lower[0], lower[1], upper[0], upper[1], this, border));
     return l;
 }
 
@@ -117,7 +125,7 @@ IntersectionList MovingGlitequad::intersect(const Ray &ray)
     auto at = [m](const Point &a, const Point &b) { return a * (1 - m) + b * m; };
     IntersectionList l;
     l.add(quad_ray_hit(ray, at(lower[0], lower2[0]), at(lower[1], lower2[1]), at(upper[0], upper2[0]),
-                   at(upper[1], upper2[1]), this));
+                   at(upper[1], upper2[1]), this, border));
     return l;
 }
 
@@ -161,6 +169,8 @@ void DicedGrid::build(GSurface *surface, int nu_, int nv_, std::vector<Point> ve
             c->upper = &vertices[j + w * (i + 1)];
             c->col = (int16_t)j;
             c->row = (int16_t)i;
+            c->border = (uint8_t)((i == 0 ? SIDE_V0 : 0) | (i == nv_ - 1 ? SIDE_V1 : 0) | (j == 0 ? SIDE_U0 : 0) |
+                                  (j == nu_ - 1 ? SIDE_U1 : 0));
             if (moving) {
                 MovingGlitequad *m = static_cast<MovingGlitequad *>(c);
                 m->lower2 = &vertices[set + j + w * i];
@@ -434,6 +444,8 @@ int edge_dice_rate(const GSurface *s, float measure, float raster_length, int n,
 namespace {
 
 const int MAX_LATTICE = 16;
+// The lattice of the border edges.
+const int EDGE_LATTICE = MAX_LATTICE;
 
 struct LineMeasure {
     float curvature = 0;
@@ -475,16 +487,28 @@ LineMeasure measure_line(const Point *W, const Point *R, const bool *V, int n, f
     return m;
 }
 
-// Replaces the vertices between every k-th one of an edge by points on the
-// straight line between them (no cracks against a coarser neighbour).
-void close_edge(Point *V, int stride, int count, int k)
+// Puts one border edge of count segments (stride apart) onto the polyline of
+// the k segments of the edge's own rate, so that a neighbour diced at any rate
+// meets the same polyline: corner m (the edge's point at m / k, at(m / k))
+// lands on the vertex nearest to it, the vertices between on the straight
+// line between corners. A corner that falls on a vertex is that vertex as it
+// stands (displaced grids, of binary rates, have all their corners so).
+void close_edge(Point *V, int stride, int count, int k, const std::function<Point(float)> &at)
 {
-    if (k <= 1) return;
-    for (int j = 0; j <= count; j++) {
-        int r = j % k;
-        if (r == 0 || j - r + k > count) continue;
-        float f = (float)r / (float)k;
-        V[j * stride] = V[(j - r) * stride] * (1 - f) + V[(j - r + k) * stride] * f;
+    if (k < 1 || k >= count) return;
+    int prev = 0;
+    Point last = V[0];
+    for (int m = 1; m <= k; m++) {
+        long s = (long)m * count;
+        int j = (int)((2 * s + k) / (2L * k));
+        Point corner = s % k == 0 ? V[(s / k) * stride] : at((float)m / (float)k);
+        for (int i = prev + 1; i < j; i++) {
+            float f = (float)(i - prev) / (float)(j - prev);
+            V[i * stride] = last * (1 - f) + corner * f;
+        }
+        V[j * stride] = corner;
+        prev = j;
+        last = corner;
     }
 }
 
@@ -502,42 +526,58 @@ void GSurface::choose_dice_rates(int n)
     float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
     float near = o ? o->near_clip : 0.1f;
 
+    // One probe point: its world position, its raster position and whether
+    // it projects.
+    auto probe = [&](float u, float v, Point &W, Point &R) {
+        Point P;
+        eval_point(u, v, open, P);
+        W = P;
+        if (xform.is_set()) xform->point_to_world(P.data(), W.data(), open);
+        Point C = W;
+        if (o && o->camera.is_set()) o->camera->point_to_world(W.data(), C.data(), open);
+        float dist = C.length();
+        // A point in the eye's plane counts as in front whatever the rounding
+        // of its z, so that neighbours evaluating it apart see it alike.
+        if (C.z < -1e-4f * dist) dist = -dist;
+        if (std::fabs(dist) < near) dist = near > 0.1f ? near : 0.1f;
+        C.z = dist;
+        return raster_project(C, R) == 0;
+    };
+
     // The probe lattice: world points and their raster positions.
     Point world[MAX_LATTICE + 1][MAX_LATTICE + 1];
     Point raster[MAX_LATTICE + 1][MAX_LATTICE + 1];
     bool visible[MAX_LATTICE + 1][MAX_LATTICE + 1];
     for (int j = 0; j <= n; j++)
-        for (int i = 0; i <= n; i++) {
-            Point P, W;
-            eval_point((float)i / n, (float)j / n, open, P);
-            W = P;
-            if (xform.is_set()) xform->point_to_world(P.data(), W.data(), open);
-            world[j][i] = W;
-            Point C = W;
-            if (o && o->camera.is_set()) o->camera->point_to_world(W.data(), C.data(), open);
-            float dist = C.length();
-            if (C.z < 0) dist = -dist;
-            if (std::fabs(dist) < near) dist = near > 0.1f ? near : 0.1f;
-            C.z = dist;
-            visible[j][i] = raster_project(C, raster[j][i]) == 0;
-        }
+        for (int i = 0; i <= n; i++) visible[j][i] = probe((float)i / n, (float)j / n, world[j][i], raster[j][i]);
 
-    int row_rate[MAX_LATTICE + 1], col_rate[MAX_LATTICE + 1];
     int nu = 1, nv = 1;
     Point W[MAX_LATTICE + 1], R[MAX_LATTICE + 1];
     bool V[MAX_LATTICE + 1];
     for (int j = 0; j <= n; j++) {
         for (int i = 0; i <= n; i++) W[i] = world[j][i], R[i] = raster[j][i], V[i] = visible[j][i];
         LineMeasure m = measure_line(W, R, V, n, seg);
-        row_rate[j] = edge_dice_rate(this, m.curvature, m.raster_length, n, binary);
-        nu = std::max(nu, row_rate[j]);
+        nu = std::max(nu, edge_dice_rate(this, m.curvature, m.raster_length, n, binary));
     }
     for (int i = 0; i <= n; i++) {
         for (int j = 0; j <= n; j++) W[j] = world[j][i], R[j] = raster[j][i], V[j] = visible[j][i];
         LineMeasure m = measure_line(W, R, V, n, seg);
-        col_rate[i] = edge_dice_rate(this, m.curvature, m.raster_length, n, binary);
-        nv = std::max(nv, col_rate[i]);
+        nv = std::max(nv, edge_dice_rate(this, m.curvature, m.raster_length, n, binary));
     }
+    // The border edges (rows v = 0, v = 1, columns u = 0, u = 1) are measured
+    // on a lattice of their own, the same for every surface, so that two
+    // surfaces sharing an edge give it one rate whatever their own lattices.
+    int edge_rate[4];
+    for (int e = 0; e < 4; e++) {
+        for (int k = 0; k <= EDGE_LATTICE; k++) {
+            float t = (float)k / EDGE_LATTICE, side = (float)(e & 1);
+            V[k] = e < 2 ? probe(t, side, W[k], R[k]) : probe(side, t, W[k], R[k]);
+        }
+        LineMeasure m = measure_line(W, R, V, EDGE_LATTICE, seg);
+        edge_rate[e] = edge_dice_rate(this, m.curvature, m.raster_length, EDGE_LATTICE, binary);
+    }
+    nu = std::max(nu, std::max(edge_rate[0], edge_rate[1]));
+    nv = std::max(nv, std::max(edge_rate[2], edge_rate[3]));
 
     bool moving = (flags & GPF_MOVING_CVS) != 0;
     bool displaced = (flags & GPF_DISPLACED) != 0;
@@ -551,20 +591,17 @@ void GSurface::choose_dice_rates(int n)
         if (nu >= nv) nu = (nu + 1) / 2;
         else nv = (nv + 1) / 2;
     }
-    for (int k = 0; k <= n; k++) {
-        row_rate[k] = std::min(row_rate[k], nu);
-        col_rate[k] = std::min(col_rate[k], nv);
-    }
+    for (int e = 0; e < 4; e++) edge_rate[e] = std::min(edge_rate[e], e < 2 ? nu : nv);
 
     if (debugging()) {
-        printf("   final nu,nv = %d %d,   edge nu %d %d, nv %d %d\n", nu, nv, row_rate[0], row_rate[n], col_rate[0],
-               col_rate[n]);
-        printf("\tsquash factors %d %d %d %d\n\n", ratio_at_least_one(row_rate[0], nu),
-               ratio_at_least_one(row_rate[n], nu), ratio_at_least_one(col_rate[0], nv),
-               ratio_at_least_one(col_rate[n], nv));
+        printf("   final nu,nv = %d %d,   edge nu %d %d, nv %d %d\n", nu, nv, edge_rate[0], edge_rate[1], edge_rate[2],
+               edge_rate[3]);
+        printf("\tsquash factors %d %d %d %d\n\n", ratio_at_least_one(edge_rate[0], nu),
+               ratio_at_least_one(edge_rate[1], nu), ratio_at_least_one(edge_rate[2], nv),
+               ratio_at_least_one(edge_rate[3], nv));
     }
-    if (nu < row_rate[0] || nu < row_rate[n]) ri_assert_failed("dice", 1026);
-    if (nv < col_rate[0] || nv < col_rate[n]) ri_assert_failed("dice", 1027);
+    if (nu < edge_rate[0] || nu < edge_rate[1]) ri_assert_failed("dice", 1026);
+    if (nv < edge_rate[2] || nv < edge_rate[3]) ri_assert_failed("dice", 1027);
 
     int w = nu + 1;
     size_t count = (size_t)w * (nv + 1);
@@ -580,14 +617,25 @@ void GSurface::choose_dice_rates(int n)
         normals.resize(count);
         displace_grid(this, nu, nv, verts, normals, moving);
     }
-    if (binary)
-        for (int set = 0; set < (moving ? 2 : 1); set++) {
-            Point *P = &verts[set * count];
-            close_edge(P, 1, nu, ratio_at_least_one(row_rate[0], nu));
-            close_edge(P + (size_t)w * nv, 1, nu, ratio_at_least_one(row_rate[n], nu));
-            close_edge(P, w, nv, ratio_at_least_one(col_rate[0], nv));
-            close_edge(P + nu, w, nv, ratio_at_least_one(col_rate[n], nv));
-        }
+    // Every border edge becomes the polyline of its own rate, which a
+    // neighbour sharing the edge makes alike.
+    for (int set = 0; set < (moving ? 2 : 1); set++) {
+        Point *P = &verts[set * count];
+        float time = set ? close : open;
+        auto edge = [this, time](int e) {
+            return [this, e, time](float t) {
+                Point E;
+                float side = (float)(e & 1);
+                if (e < 2) eval_point(t, side, time, E);
+                else eval_point(side, t, time, E);
+                return E;
+            };
+        };
+        close_edge(P, 1, nu, edge_rate[0], edge(0));
+        close_edge(P + (size_t)w * nv, 1, nu, edge_rate[1], edge(1));
+        close_edge(P, w, nv, edge_rate[2], edge(2));
+        close_edge(P + nu, w, nv, edge_rate[3], edge(3));
+    }
     if (!subpatch_grid) subpatch_grid = new DicedGrid(this, nu, nv, std::move(verts), std::move(normals));
     else subpatch_grid->build(this, nu, nv, std::move(verts), std::move(normals));
 }

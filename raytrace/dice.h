@@ -28,6 +28,7 @@ public:
     const Point *lower = nullptr;   // corners (j,i), (j+1,i)
     const Point *upper = nullptr;   // corners (j,i+1), (j+1,i+1)
     int16_t col = 0, row = 0;
+    uint8_t border = 0;   // its sides on the grid's border (SIDE_ bits), met loosely
 };
 
 // A cell of a moving surface: the same corners in the shutter-close set.

@@ -45,6 +45,19 @@ void expect_coverage(const std::string &rib, const std::function<int(float, floa
         }
 }
 
+// Control points of a torus (radii 2 and 0.8, scaled by k): tube points
+// first, rings of them around the axis.
+std::string torus_points(int tube, int around, double k = 1)
+{
+    std::ostringstream points;
+    for (int j = 0; j < around; j++)
+        for (int i = 0; i < tube; i++) {
+            double a = 2 * M_PI * j / around, b = 2 * M_PI * i / tube, r = 2 + 0.8 * std::cos(b);
+            points << k * r * std::cos(a) << " " << k * r * std::sin(a) << " " << k * 0.8 * std::sin(b) << " ";
+        }
+    return points.str();
+}
+
 } // namespace
 
 TEST(DicedSurfaces, TrueDisplacementMovesTheSilhouette)
@@ -110,12 +123,7 @@ TEST(DicedSurfaces, BicubicTorusCastsNoShadowSpecksOnItself)
     // A torus of periodic B-spline patches lit near its terminators: every
     // pixel whose eight neighbours are covered and unshadowed must not be
     // darkened alone by its shadow rays meeting the neighbouring flat cells.
-    std::ostringstream points;
-    for (int j = 0; j < 12; j++)
-        for (int i = 0; i < 8; i++) {
-            double a = 2 * M_PI * j / 12, b = 2 * M_PI * i / 8, r = 2 + 0.8 * std::cos(b);
-            points << 1.05 * r * std::cos(a) << " " << 1.05 * r * std::sin(a) << " " << 0.84 * std::sin(b) << " ";
-        }
+    const std::string points = torus_points(8, 12, 1.05);
     auto render = [&](const std::string &from, bool shadows) {
         e2e::Render r = e2e::render_floatdump(
             e2e::exact_floatdump_options(200, 150) +
@@ -123,7 +131,7 @@ TEST(DicedSurfaces, BicubicTorusCastsNoShadowSpecksOnItself)
             "Attribute \"light\" \"shadows\" \"" + std::string(shadows ? "on" : "off") +
             "\"\nLightSource \"distantlight\" 1 \"from\" [" + from + "] \"to\" [0 0 0]\n"
             "Surface \"matte\"\nBasis \"b-spline\" 1 \"b-spline\" 1\n"
-            "PatchMesh \"bicubic\" 8 \"periodic\" 12 \"periodic\" \"P\" [" + points.str() + "]\nWorldEnd\n");
+            "PatchMesh \"bicubic\" 8 \"periodic\" 12 \"periodic\" \"P\" [" + points + "]\nWorldEnd\n");
         EXPECT_EQ(r.run.status, 0) << r.run.err;
         return r.image;
     };
@@ -147,6 +155,51 @@ TEST(DicedSurfaces, BicubicTorusCastsNoShadowSpecksOnItself)
                 EXPECT_FALSE(inside && dark == 1 && darkened(x, y)) << "speck at " << x << ", " << y;
             }
         EXPECT_GT(covered, 4000);
+    }
+}
+
+TEST(DicedSurfaces, ClosedPatchSurfacesShowNoBackgroundFromInside)
+{
+    // An eye inside the tube of tori built of patches that meet along
+    // shared edges, each diced at its own rates: every ray meets the surface.
+    std::vector<std::string> tori;
+    for (const char *basis : {"b-spline", "catmull-rom"})
+        tori.push_back("Basis \"" + std::string(basis) + "\" 1 \"" + basis + "\" 1\nPatchMesh \"bicubic\" 8 \"periodic\" 12 "
+                       "\"periodic\" \"P\" [" + torus_points(8, 12) + "]\n");
+    tori.push_back("Basis \"b-spline\" 1 \"b-spline\" 1\nPatchMesh \"bicubic\" 6 \"periodic\" 16 \"periodic\" \"P\" [" +
+                   torus_points(6, 16) + "]\n");
+    // Uniform cubic NURBS pieces of one torus: 3 and 5 of its 8 tube spans,
+    // each wrapping the 24 spans around (their own probe lattices differ).
+    std::istringstream in(torus_points(8, 24));
+    std::vector<std::string> cv(8 * 24);
+    for (std::string &p : cv) {
+        std::string y, z;
+        in >> p >> y >> z;
+        p += " " + y + " " + z;
+    }
+    std::string nurbs;
+    for (int first : {0, 3}) {
+        int spans = first ? 5 : 3, nu = 27, nv = spans + 3;
+        std::string uk, vk, P;
+        for (int k = 0; k < nu + 4; k++) uk += std::to_string(k) + " ";
+        for (int k = 0; k < nv + 4; k++) vk += std::to_string(k) + " ";
+        for (int i = 0; i < nv; i++)
+            for (int j = 0; j < nu; j++) P += cv[(first + i) % 8 + 8 * (j % 24)] + " ";
+        nurbs += "NuPatch 27 4 [" + uk + "] 3 27 " + std::to_string(nv) + " 4 [" + vk + "] 3 " + std::to_string(nv) +
+                 " \"P\" [" + P + "]\n";
+    }
+    tori.push_back(nurbs);
+    for (size_t k = 0; k < tori.size(); k++) {
+        e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(160, 160) +
+                                              "Projection \"perspective\" \"fov\" 90\nRotate 90 1 0 0\nRotate -15 0 1 0\n"
+                                              "Translate -2 0 0\nWorldBegin\nSurface \"constant\"\n" +
+                                              tori[k] + "WorldEnd\n");
+        ASSERT_EQ(r.run.status, 0) << r.run.err;
+        ASSERT_EQ(r.image.width, 160) << k;
+        int background = 0;
+        for (int y = 0; y < 160; y++)
+            for (int x = 0; x < 160; x++) background += r.image.at(x, y, 3) < 1;
+        EXPECT_EQ(background, 0) << "torus " << k;
     }
 }
 

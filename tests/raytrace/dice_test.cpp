@@ -132,6 +132,20 @@ TEST(BilinearInverse, KeepsItsPrecisionOnTinyAndTwistedQuads)
     }
 }
 
+TEST(BilinearInverse, PointOnASharedEdgeIsInExactlyOneCell)
+{
+    // The edge a-b passes through the origin up to rounding; the two cells
+    // on either side walk it in opposite directions.
+    const Point2d a{1.5736804947476521, 0.10610755471822102}, b{-1.7944095097324109, -0.12099050974852403};
+    for (double s : {1.0, -1.0}) {
+        Point2d n{s * 0.1 * (b.y - a.y), -s * 0.1 * (b.x - a.x)};
+        Point2d first[4] = {a, b, {a.x + n.x, a.y + n.y}, {b.x + n.x, b.y + n.y}};
+        Point2d second[4] = {{a.x - n.x, a.y - n.y}, {b.x - n.x, b.y - n.y}, a, b};
+        double u, v;
+        EXPECT_NE(bilinear_hit_d(first, u, v), bilinear_hit_d(second, u, v)) << s;
+    }
+}
+
 TEST(DiceHelpers, SmallFunctions)
 {
     EXPECT_EQ(next_power_of_two(-3), 1);
@@ -376,4 +390,92 @@ TEST_F(Dicing, ReclaimingFreesOldGridsUntilUnderTheLimit)
     EXPECT_TRUE(a->subpatch_grid->built());
     free_object_list(list);
     EXPECT_EQ(grid_stats().grids.current, 0);
+}
+
+namespace {
+
+// Two halves of a torus split along a tube circle: each reaches the shared
+// circle through its own angle arithmetic, so the two evaluate it apart by
+// rounding; the second's tube swells away from it, so that it is diced finer.
+Point torus_at(float theta, float v, float tube = 0.7f)
+{
+    float phi = 6.2831853f * v, r = 2 + tube * std::cos(phi);
+    return Point(r * std::cos(theta), r * std::sin(theta), tube * std::sin(phi));
+}
+Point torus_first(float u, float v, float) { return torus_at(0.3f + u * (1.9f - 0.3f), v); }
+Point torus_second(float u, float v, float) { return torus_at(1.9f + u * (3.7f - 1.9f), v, 0.7f + u); }
+// Two halves meeting on the circle in the plane y = 0, each a millionth off
+// it to its own side.
+Point torus_behind(float u, float v, float) { return torus_at(-1.6f + u * 1.6f, v) + Point(0, 1e-6f * u, 0); }
+Point torus_ahead(float u, float v, float) { return torus_at(1.8f * u, v) - Point(0, 1e-6f * (1 - u), 0); }
+
+} // namespace
+
+TEST_F(Dicing, RaysThroughAnEdgeSharedByTwoGridsMeetOne)
+{
+    // Halves diced at different rates on different probe lattices, seen from
+    // afar; then halves seen from the torus's centre with their shared circle
+    // in the eye's plane, its points on either side by a hair.
+    for (int in_plane : {0, 1}) {
+        SCOPED_TRACE(in_plane);
+        if (in_plane) {
+            RiIdentity();
+            RiRotate(90, 1, 0, 0);
+            current_renderer->options.prepare_world(current_renderer->transformation);
+            RiIdentity();
+        }
+        ParamSurface a(in_plane ? torus_behind : torus_first), b(in_plane ? torus_ahead : torus_second);
+        a.choose_dice_rates(6);
+        b.choose_dice_rates(9);
+        DicedGrid *ga = a.subpatch_grid, *gb = b.subpatch_grid;
+        ASSERT_TRUE(ga && gb);
+        unsigned seed = 7;
+        auto rnd = [&seed]() {
+            seed = seed * 1103515245u + 12345u;
+            return ((seed >> 8) & 0xffff) / 65536.0f;
+        };
+        // Both grids' vertices along the shared edge lie on one polyline.
+        auto edge = [](DicedGrid *g, int col) {
+            std::vector<Point> e;
+            for (int i = 0; i <= g->nv; i++) e.push_back(g->vertices[col + (g->nu + 1) * i]);
+            return e;
+        };
+        std::vector<Point> ea = edge(ga, ga->nu), eb = edge(gb, 0);
+        auto off_line = [](const Point &p, const std::vector<Point> &line) {
+            float best = 1e30f;
+            for (size_t i = 0; i + 1 < line.size(); i++) {
+                Point d = line[i + 1] - line[i];
+                float t = std::min(1.0f, std::max(0.0f, dot(p - line[i], d) / std::max(dot(d, d), 1e-30f)));
+                best = std::min(best, (line[i] + d * t - p).length());
+            }
+            return best;
+        };
+        int off = 0;
+        for (const Point &p : ea) off += !(off_line(p, eb) < 1e-5f);
+        for (const Point &p : eb) off += !(off_line(p, ea) < 1e-5f);
+        EXPECT_EQ(off, 0);
+        int missed = 0, shot = 0;
+        for (DicedGrid *g : {ga, gb}) {
+            int col = g == ga ? g->nu : 0;
+            for (int i = 0; i < g->nv; i++) {
+                Point p = g->vertices[col + (g->nu + 1) * i], q = g->vertices[col + (g->nu + 1) * (i + 1)];
+                for (int k = 0; k < 40; k++) {
+                    float f = k == 0 ? 0 : rnd();
+                    Point target = p * (1 - f) + q * f;
+                    Point d = normalize(Point(rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f));
+                    Ray r(target - d * 3, d, 0, 0, 1, 0);
+                    IntersectionList la = a.intersect(r), lb = b.intersect(r);
+                    bool met = false;
+                    for (IntersectionList *l : {&la, &lb})
+                        for (Intersection *h = l->first; h; h = h->next) met = met || std::fabs(h->linet - 3) < 1e-3f;
+                    missed += !met;
+                    shot++;
+                    la.free_list();
+                    lb.free_list();
+                }
+            }
+        }
+        EXPECT_GT(shot, 100);
+        EXPECT_EQ(missed, 0) << shot;
+    }
 }
