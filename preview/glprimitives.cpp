@@ -160,8 +160,5 @@ void GlRenderer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], 
 
 void GlRenderer::add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[])
 {
-    static bool told = false;
-    if (skip_primitive() || told) return;
-    told = true;
-    ri_error(RIE_INCAPABLE, RIE_INFO, "Blobby primitive not currently supported");
+    if (!skip_primitive()) ri_error_once(RIE_INCAPABLE, RIE_INFO, "Blobby primitive not currently supported");
 }

@@ -292,26 +292,17 @@ void RayTracer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], R
 
 void RayTracer::add_curves(RtToken, RtInt, RtInt[], RtToken, RtInt, RtToken[], RtPointer[])
 {
-    static bool told = false;
-    if (told) return;
-    told = true;
-    ri_error(RIE_INCAPABLE, RIE_INFO, "Curves primitive not currently supported");
+    ri_error_once(RIE_INCAPABLE, RIE_INFO, "Curves primitive not currently supported");
 }
 
 void RayTracer::add_points(RtInt, RtInt, RtToken[], RtPointer[])
 {
-    static bool told = false;
-    if (told) return;
-    told = true;
-    ri_error(RIE_INCAPABLE, RIE_INFO, "Points primitive not currently supported");
+    ri_error_once(RIE_INCAPABLE, RIE_INFO, "Points primitive not currently supported");
 }
 
 void RayTracer::add_blobby(RtInt, RtInt, RtInt[], RtInt, RtFloat[], RtInt, RtToken[], RtInt, RtToken[], RtPointer[])
 {
-    static bool told = false;
-    if (told) return;
-    told = true;
-    ri_error(RIE_INCAPABLE, RIE_INFO, "Blobby primitive not currently supported");
+    ri_error_once(RIE_INCAPABLE, RIE_INFO, "Blobby primitive not currently supported");
 }
 
 void RayTracer::add_procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)

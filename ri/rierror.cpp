@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 RtInt RiLastError = 0;
 const char *rib_current_file = nullptr;
@@ -69,6 +71,16 @@ void ri_error(int code, int severity, const char *format, ...) {
     va_end(ap);
     current_object_name = object_name_source ? object_name_source() : nullptr;
     installed_handler(code, severity, message);
+}
+
+void ri_error_once(int code, int severity, const char *format, ...) {
+    static std::set<std::pair<int, std::string>> told;
+    char message[1024];
+    va_list ap;
+    va_start(ap, format);
+    vsnprintf(message, sizeof message, format, ap);
+    va_end(ap);
+    if (told.emplace(code, message).second) ri_error(code, severity, "%s", message);
 }
 
 RtErrorHandler ri_current_error_handler() { return installed_handler; }

@@ -21,6 +21,11 @@ enum RiErrorSeverity { RIE_INFO = 0, RIE_WARNING = 1, RIE_ERROR = 2, RIE_SEVERE 
 void ri_error(int code, int severity, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// As ri_error, the first time this run meets the message (with this code);
+// later repeats are dropped.
+void ri_error_once(int code, int severity, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 // The installed handler (RiErrorPrint at start).
 RtErrorHandler ri_current_error_handler();
 

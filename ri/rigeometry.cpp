@@ -2,8 +2,6 @@
 // arguments to the current renderer's primitive operations; bases, trim
 // curves, solids and retained objects.
 #include <cstring>
-#include <set>
-#include <string>
 
 #include "ri/basis.h"
 #include "ri/declarations.h"
@@ -182,9 +180,8 @@ RtVoid RiGeometryV(RtToken type, RtInt, RtToken[], RtPointer[])
 RtVoid RiGeometry(RtToken type, ...)
 {
     // No geometry of this kind is made; each name is told once.
-    static std::set<std::string> told;
-    if (primitive_check() && told.insert(type ? type : "").second)
-        ri_error(RIE_INCAPABLE, RIE_INFO, "Geometry \"%s\" not currently supported", type ? type : "");
+    if (primitive_check())
+        ri_error_once(RIE_INCAPABLE, RIE_INFO, "Geometry \"%s\" not currently supported", type ? type : "");
 }
 
 RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)

@@ -291,11 +291,7 @@ RtVoid RiMotionBeginV(RtInt n, RtFloat times[])
     }
     // Keys are interpolated linearly between two times: a block of more
     // keeps its first and last.
-    static bool told = false;
-    if (n > 2 && !told) {
-        told = true;
-        ri_error(RIE_LIMIT, RIE_INFO, "Motion blocks of more than two times keep their first and last keys");
-    }
+    if (n > 2) ri_error_once(RIE_LIMIT, RIE_INFO, "Motion blocks of more than two times keep their first and last keys");
     float first = times[0], last = times[n - 1];
     if (r->transformation->refcount > 1)
         r->transformation.set(new Transformation(*r->transformation));

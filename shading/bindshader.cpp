@@ -1,8 +1,6 @@
 #include "shading/bindshader.h"
 
 #include <cstring>
-#include <set>
-#include <string>
 
 #include "ri/declarations.h"
 #include "ri/renderer.h"
@@ -181,9 +179,7 @@ RtPointer bind_shader(Renderer *r, RtToken name, int use, RtInt n, RtToken token
     Shader *s = find_shader(name);
     if (!s) {
         // One report per missing name.
-        static std::set<std::string> reported;
-        if (reported.insert(name ? name : "").second)
-            ri_error(RIE_NOSHADER, RIE_ERROR, "%s", name ? name : "");
+        ri_error_once(RIE_NOSHADER, RIE_ERROR, "%s", name ? name : "");
         return nullptr;
     }
     if (!kind_fits(s, use)) return nullptr;

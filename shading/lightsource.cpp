@@ -1,7 +1,6 @@
 #include "shading/lightsource.h"
 
 #include <cstring>
-#include <set>
 #include <string>
 
 #include "ri/renderer.h"
@@ -232,11 +231,9 @@ bool visits(const LightSource *l, const LightSourceListWalker &w)
 {
     if (w.ambientlist ? l->kind != LIGHT_AMBIENT : l->kind == LIGHT_AMBIENT) return false;
     if (!w.sv || l->running_on != w.sv) return true;
-    static std::set<std::string> reported;
-    const char *name = l->shader && l->shader->name ? l->shader->name : "";
-    if (reported.insert(name).second)
-        ri_error(RIE_CONSISTENCY, RIE_WARNING,
-                 "Light shader \"%s\" asks for the lights while it runs; it does not see itself", name);
+    ri_error_once(RIE_CONSISTENCY, RIE_WARNING,
+                  "Light shader \"%s\" asks for the lights while it runs; it does not see itself",
+                  l->shader && l->shader->name ? l->shader->name : "");
     return false;
 }
 

@@ -185,12 +185,9 @@ const float *Intersection::deriv_exchange(const float *value, int count)
         if (more.size() < size_t(highestscratch)) more.resize(size_t(highestscratch), 0.0f);
         slots = more.data() + base;
     } else {
-        static bool reported = false;
-        if (!reported)
-            ri_error(RIE_NOMEM, RIE_ERROR,
-                     "Out of deriv scratch space: derivatives past %d calls in one shading are 0.001",
-                     MAX_SCRATCH_FLOATS / 2);
-        reported = true;
+        ri_error_once(RIE_NOMEM, RIE_ERROR,
+                      "Out of deriv scratch space: derivatives past %d calls in one shading are 0.001",
+                      MAX_SCRATCH_FLOATS / 2);
         return nullptr;
     }
     if (whichdisp == DISP_DU || whichdisp == DISP_DV) {
