@@ -453,6 +453,7 @@ IntersectionList Ray::closest_hit(GPrimitive *root)
 bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclude)
 {
     clear_result(*this);
+    GPrimitive *exclude_b = nullptr;
     IntersectionList kept;
     bool blocked = false;
     auto judge = [&](Intersection *h) {
@@ -488,23 +489,31 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         }
     };
     RayStats &st = ray_stats();
+    // The likely blocker answers alone when it blocks. When it is hit without
+    // blocking, its hits go and the walk meets it again in its turn, so the
+    // hits kept are those of a walk without it.
+    if (first && (first->flags & GPF_SAMPLE_LIMITS)) first = nullptr;
     if (first) {
         st.shadow_likely_tries++;
         IntersectionList l = intersect_object(first);
         if (l.count) st.shadow_likely_hits++;
+        else if (first != exclude) exclude_b = first;
         while (Intersection *h = l.dequeue()) judge(h);
+        if (!blocked) kept.free_list();
     }
-    Traversal walk(*this, false, first, exclude);
-    walk.start(root);
-    while (!blocked) {
-        GPrimitive *o = walk.next(tmax);
-        if (!o) break;
-        if (is_surface_type(o->type)) {
-            GState *g = static_cast<GSurface *>(o)->attributes();
-            if (g && g->casts_shadows == 0) continue;
+    if (!blocked) {
+        Traversal walk(*this, false, exclude, exclude_b);
+        walk.start(root);
+        while (!blocked) {
+            GPrimitive *o = walk.next(tmax);
+            if (!o) break;
+            if (is_surface_type(o->type)) {
+                GState *g = static_cast<GSurface *>(o)->attributes();
+                if (g && g->casts_shadows == 0) continue;
+            }
+            IntersectionList l = walk.hits_of(o);
+            while (Intersection *h = l.dequeue()) judge(h);
         }
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) judge(h);
     }
     kept.sort();
     composite(*this, kept, false);
