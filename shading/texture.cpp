@@ -394,20 +394,42 @@ bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
     return true;
 }
 
-void Texture::texel_samples(const MipLevel &L, const TileCacheEntry &e, int x, int y, int first, int end,
-                            float *out) const
+namespace {
+
+// How a texture's samples are stored; a texture of 32-bit integers scales
+// them by 2^-32.
+struct SampleCoding {
+    int bits;
+    bool is_float;
+    double int32_scale;
+    size_t bytes;
+
+    SampleCoding(const PixelLayout &layout, int texture_bits)
+        : is_float(layout.is_float()), bytes(layout.bytes_per_sample())
+    {
+        const bool wide = texture_bits == 32 && !is_float;
+        bits = wide ? 32 : layout.bits;
+        int32_scale = wide ? 1.0 / 4294967296.0 : 1.0 / 4294967295.0;
+    }
+};
+
+inline void read_samples(const TileCacheEntry &e, size_t offset, const SampleCoding &c, int first, int end,
+                         float *out)
 {
     if (e.empty_shadow) {
         for (int s = first; s < end; ++s) out[s] = 1e30f;
         return;
     }
-    const size_t bps = layout.bytes_per_sample();
-    const unsigned char *p = e.buffer.get() + (size_t(y) * L.tile_width + x) * bytes_per_texel + first * bps;
-    // A texture of 32-bit integers scales them by 2^-32.
-    const bool is_float = layout.is_float(), wide = bits == 32 && !is_float;
-    const int b = wide ? 32 : layout.bits;
-    const double scale = wide ? 1.0 / 4294967296.0 : 1.0 / 4294967295.0;
-    for (int s = first; s < end; ++s, p += bps) out[s] = stored_sample(p, b, is_float, scale);
+    const unsigned char *p = e.buffer.get() + offset + size_t(first) * c.bytes;
+    for (int s = first; s < end; ++s, p += c.bytes) out[s] = stored_sample(p, c.bits, c.is_float, c.int32_scale);
+}
+
+} // namespace
+
+void Texture::texel_samples(const MipLevel &L, const TileCacheEntry &e, int x, int y, int first, int end,
+                            float *out) const
+{
+    read_samples(e, (size_t(y) * L.tile_width + x) * bytes_per_texel, SampleCoding(layout, bits), first, end, out);
 }
 
 void Texture::sample_level(const MipLevel &L, float s, float t, const TextureArgs &a, float *out)
@@ -433,6 +455,7 @@ void Texture::sample_level(const MipLevel &L, float s, float t, const TextureArg
         // repeated fetches would be).
         const int first = std::min(std::max(a.first_channel, 0), samples);
         const int end = std::min(std::max(a.first_channel + a.channels, first), samples);
+        const SampleCoding coding(layout, bits);
         TileCacheEntry *e = nullptr;
         int etx = -1, ety = -1;
         auto texel = [&](int px, int py, float *to) {
@@ -445,7 +468,7 @@ void Texture::sample_level(const MipLevel &L, float s, float t, const TextureArg
                 if (!e) return false;
                 etx = tx, ety = ty;
             }
-            texel_samples(L, *e, px - tx, py - ty, first, end, to);
+            read_samples(*e, (size_t(py - ty) * L.tile_width + (px - tx)) * bytes_per_texel, coding, first, end, to);
             return true;
         };
         if (!texel(x0, y0, t00) || !texel(x1, y0, t10) || !texel(x0, y1, t01) || !texel(x1, y1, t11))
