@@ -379,23 +379,6 @@ inline float stored_sample(const unsigned char *p, int bits, bool is_float, doub
     return float(v * int32_scale);
 }
 
-} // namespace
-
-bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
-{
-    if (!depth_map.empty()) {
-        out[0] = depth_map[size_t(y) * size_t(L.width) + size_t(x)];
-        return true;
-    }
-    const int tx = x / L.tile_width * L.tile_width, ty = y / L.tile_length * L.tile_length;
-    TileCacheEntry *e = get_tile(L, tx, ty);
-    if (!e) return false;
-    texel_samples(L, *e, x - tx, y - ty, 0, samples, out);
-    return true;
-}
-
-namespace {
-
 // How a texture's samples are stored; a texture of 32-bit integers scales
 // them by 2^-32.
 struct SampleCoding {
@@ -413,6 +396,7 @@ struct SampleCoding {
     }
 };
 
+// Samples first..end-1 of the texel at byte offset of a tile.
 inline void read_samples(const TileCacheEntry &e, size_t offset, const SampleCoding &c, int first, int end,
                          float *out)
 {
@@ -425,6 +409,19 @@ inline void read_samples(const TileCacheEntry &e, size_t offset, const SampleCod
 }
 
 } // namespace
+
+bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
+{
+    if (!depth_map.empty()) {
+        out[0] = depth_map[size_t(y) * size_t(L.width) + size_t(x)];
+        return true;
+    }
+    const int tx = x / L.tile_width * L.tile_width, ty = y / L.tile_length * L.tile_length;
+    TileCacheEntry *e = get_tile(L, tx, ty);
+    if (!e) return false;
+    texel_samples(L, *e, x - tx, y - ty, 0, samples, out);
+    return true;
+}
 
 void Texture::texel_samples(const MipLevel &L, const TileCacheEntry &e, int x, int y, int first, int end,
                             float *out) const
