@@ -23,6 +23,7 @@ struct CameraSample {
     float time = 0;
     float tmin = 1e-10f, tmax = 1e38f;
     float sample_value = 0.5f;
+    float depth_scale = 1;    // camera-space z per unit of distance along the ray
     uint64_t draws_key = 0;   // what the random draws of the sample's hits start from
 };
 

@@ -87,7 +87,9 @@ void RenderDriver::trace(const CameraSample &s, const LikelyHit *likely, SampleR
     r.color = ray.color;
     r.opacity = ray.opacity;
     r.alpha = ray.alpha;
-    r.depth = ray.depth;
+    // Depth maps hold camera-space z, which shadow lookups compare against,
+    // not the distance along the ray.
+    r.depth = ray.depth < PIXEL_NO_DEPTH ? ray.depth * s.depth_scale : ray.depth;
     hit = ray.hit_object;
 }
 
