@@ -1,5 +1,7 @@
-// The renderer's one global uniform random generator and the integer hash
-// that turns seeds into table rows. Deterministic for a seed and call order.
+// The renderer's one global uniform random generator, which may also be
+// restarted from a key (a pixel's own sequence), keyed streams of their own,
+// and the integer hash that turns seeds into table rows. Deterministic for a
+// seed or key and call order.
 #pragma once
 #include <cstdint>
 
@@ -30,6 +32,7 @@ private:
 enum RandomPurpose : uint64_t { RANDOM_FOR_SAMPLES = 1, RANDOM_FOR_DITHER = 2, RANDOM_FOR_TABLES = 3 };
 // The key of pixel (x, y) of a frame for one purpose.
 uint64_t pixel_random_key(int x, int y, int frame, RandomPurpose purpose);
+
 // A uniform float in [0, 1); never 1.0.
 float random_uniform();
 // 2 * random_uniform() - 1, in [-1, 1).
