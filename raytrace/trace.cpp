@@ -6,6 +6,7 @@
 #include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
+#include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "ri/rierror.h"
@@ -282,6 +283,14 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         if (!in_range(ray, h)) {
             h->release();
             return;
+        }
+        // The hits of a camera ray are shaded in the order the camera
+        // hierarchy finds them, which hangs on the crop window: each hit's
+        // draws start from the sample and the hit alone.
+        if (camera && ray.draws_key) {
+            uint32_t bits;
+            std::memcpy(&bits, &h->linet, sizeof bits);
+            seed_random_stream(random_key(ray.draws_key, bits));
         }
         float o = h->shade_hit(ray);
         bool keep = o >= 1e-10f || (camera && !colour_is_zero(h->Ci));
