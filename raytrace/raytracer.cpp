@@ -217,8 +217,9 @@ void RayTracer::object_instance(RtObjectHandle handle)
 
 void RayTracer::frame_begin(int n)
 {
+    // -frames counts FrameBegin requests, and the reader has already skipped
+    // the frames outside it; the number a file gives its frame is its own.
     Renderer::frame_begin(n);
-    if (n < rib_frame_filter.first || n > rib_frame_filter.last) options.render_enabled = 0;
 }
 
 void RayTracer::frame_end()

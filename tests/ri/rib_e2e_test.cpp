@@ -244,6 +244,13 @@ TEST(RaylumeRib, FrameFilter) {
                      "ERROR: h.rib (6): Syntax error\n    --> \"H1\" is not a valid RenderMan 3.1 RIB request\n");
     r = raylume(dir, {"-frames", "0", "-2", "f.rib"});
     EXPECT_EQ(r.err, "");
+    // The frame passed is rendered whatever number the file gives it.
+    dir.write("n.rib", "Format 2 2 1\nDisplay \"n.tif\" \"file\" \"rgb\"\n"
+                       "FrameBegin 1\nWorldBegin\nWorldEnd\nFrameEnd\n"
+                       "FrameBegin 2\nWorldBegin\nWorldEnd\nFrameEnd\n");
+    r = raylume(dir, {"-frames", "1", "1", "n.rib"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(dir.exists("n.tif"));
 }
 
 TEST(RaylumeRib, ErrorHandlersAndRepeats) {
