@@ -95,10 +95,17 @@ ParseNode *append_node(ParseNode *list, ParseNode *node)
 {
     if (!list)
         return node;
-    ParseNode *last = list;
+    if (!node)
+        return list;
+    // The head remembers its end, so a long list grows in constant time per node.
+    ParseNode *last = list->list_tail ? list->list_tail : list;
     while (last->next)
         last = last->next;
     last->next = node;
+    last = node->list_tail ? node->list_tail : node;
+    while (last->next)
+        last = last->next;
+    list->list_tail = last;
     return list;
 }
 
@@ -124,6 +131,8 @@ ParseNode *fold_node_list(ParseNode *list)
         tail = folded;
         node = next;
     }
+    if (head)
+        head->list_tail = tail;
     return head;
 }
 
@@ -270,6 +279,7 @@ MatrixNode::MatrixNode(ParseNode *list) : ParseNode(N_MATRIX)
         e = list;
         list = list->next;
         e->next = nullptr;
+        e->list_tail = nullptr;
     }
 }
 

@@ -53,6 +53,7 @@ public:
     int line;                 // source line at creation
     int type = T_UNKNOWN;     // result type, set by type_check
     ParseNode *next = nullptr;
+    ParseNode *list_tail = nullptr;  // at a list's head: a node at or before its end
     int scope_id;             // variable scope at creation
     const char *space = nullptr;  // space named by a cast, or a default's
     int depth = 1;            // levels of nodes below and including this one

@@ -42,6 +42,14 @@ TEST(Grammar, FormalListsAcceptGroupsAndATrailingSemicolon)
                                          "oparam\tvarying\tcolor\tc\t\t0 0 0"}));
 }
 
+TEST(Grammar, ASecondShaderEndsTheParseNotTheProcess)
+{
+    murntest::Compiled c = compile_text("surface a() { }\nsurface b() { }\nsurface c() { }\n");
+    EXPECT_EQ(c.status, 1);
+    EXPECT_FALSE(c.written);
+    EXPECT_EQ(c.err, "murn: Only one shader may be defined per file\n");
+}
+
 TEST(Grammar, BinaryOperatorsGroupByPrecedence)
 {
     // a + (b ^ (c * (d . e))): dot, multiply, cross, add.

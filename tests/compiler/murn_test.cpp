@@ -214,6 +214,32 @@ TEST(Murn, HugeExpressionsAndExpansionsAreRefusedWithTheirLine)
     EXPECT_FALSE(dir.exists("expo.murn"));
 }
 
+TEST(Murn, LongSourcesAndLiteralsCompileInLinearTime)
+{
+    // Before, each statement walked the list so far and the scanner rescanned a
+    // long literal after every read: minutes for these.
+    TempDir dir;
+    std::string many = "surface many() {\n float x = 0;\n";
+    for (int i = 0; i < 400000; i++)
+        many += " x = x + 1;\n";
+    dir.write("many.sl", many + " Ci = x;\n}\n");
+    RunResult r = run_murn(dir, {"-q", "many.sl"});
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string code = dir.read("many.murn");
+    size_t adds = 0;
+    for (size_t at = 0; (at = code.find("\taddF\t", at)) != std::string::npos; at++)
+        adds++;
+    EXPECT_EQ(adds, 400000u);
+
+    std::string text(16 << 20, 'a');
+    dir.write("lit.sl", "surface lit() {\n printf(\"%s\\n\", \"" + text + "\");\n}\n");
+    r = run_murn(dir, {"-q", "lit.sl"});
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(dir.read("lit.murn").find("\"" + text + "\"\n"), std::string::npos);
+}
+
 TEST(Murn, DebugLinesQuoteTheSource)
 {
     TempDir dir;
