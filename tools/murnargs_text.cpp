@@ -213,6 +213,11 @@ bool TextReader::read(MurnargsShader &shader)
     if (k == TOK_END) return fail("the file ends before its code");
     if (k != TOK_IDENT || (t != shaderfile::CODE_WORD && t != shaderfile::INITCODE_WORD))
         return fail("unexpected \"" + t + "\" among the parameter declarations");
+    // The rest is read only to see that the file is whole.
+    bool has_code = t == shaderfile::CODE_WORD;
+    while ((k = next(t)) != TOK_END)
+        if (k == TOK_IDENT && t == shaderfile::CODE_WORD) has_code = true;
+    if (!has_code || rd_.last_word() != shaderfile::RETURN_WORD) return fail(shaderfile::CUT_SHORT_MESSAGE);
     return true;
 }
 

@@ -229,3 +229,31 @@ TEST_F(SlValues, TheNoiseLibraryIsTakenWhenAskedFor)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(numbers_after(r.out, "n"), builtin);
 }
+
+TEST_F(SlValues, AShaderCutShortInItsCodeIsRefusedAndTheFrameGoesOn)
+{
+    compile("whole", "surface whole() {\n"
+                     "    float x = 2 * u;\n"
+                     "    printf(\"x=%f\\n\", x);\n"
+                     "    Ci = color(1, 0, 0);\n"
+                     "}\n");
+    std::string file = dir.read("whole.murn");
+    // Every cut at a line end after "code" leaves a file that must not load.
+    size_t code = file.find("\ncode\n");
+    ASSERT_NE(code, std::string::npos) << file;
+    for (size_t at = file.find('\n', code + 1); at + 1 < file.size(); at = file.find('\n', at + 1)) {
+        dir.write("cut.murn", file.substr(0, at + 1));
+        std::filesystem::remove(dir.path() + "/out.tif");
+        velktest::RunResult r = render("Surface \"cut\"\n");
+        SCOPED_TRACE(file.substr(0, at + 1));
+        EXPECT_NE(r.err.find("cut.murn\n (" ), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("the file is cut short: its code does not end in a return"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out.find("x="), std::string::npos);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(dir.exists("out.tif"));
+    }
+    velktest::RunResult r = render("Surface \"whole\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("x="), std::string::npos);
+}

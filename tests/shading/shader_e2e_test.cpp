@@ -87,7 +87,7 @@ TEST(ShaderEndToEnd, RedSphere)
 TEST(ShaderEndToEnd, RunawayShaderOverflowsTheStackAndTheFrameGoesOn)
 {
     TempDir dir;
-    dir.write("loop.murn", "surface loop\ncode\nlabel 0\n\tpushif\t1\n\tjump\t0\n");
+    dir.write("loop.murn", "surface loop\ncode\nlabel 0\n\tpushif\t1\n\tjump\t0\n\treturn\n");
     dir.write("red.murn", RED);
     // The runaway shader on a sphere at the left, a red one at the right.
     std::string scene = sphere_scene("loop");
