@@ -232,6 +232,7 @@ void ShaderDefNode::emit_asm()
         emit_instruction(this, "return_area");
     emit_statement_list(body);
     emit_instruction(this, "return");
+    check_local_words(this, name);
     write_instructions();
     close_output();
     if (verbosity > 0 && !error_flag) {
@@ -330,6 +331,7 @@ void DeclarationNode::emit_asm()
     if (!symbol || is_extern)
         return;
     declare_local(symbol, false);
+    check_local_words(this, name);
     if (defaults)
         emit_default_code();
 }
