@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compiler/intern.h"
+#include "compiler/kindrules.h"
 #include "compiler/messages.h"
 #include "compiler/nodes.h"
 #include "compiler/symbols.h"
@@ -501,6 +502,7 @@ void AssignNode::emit_asm()
 {
     if (!symbol)
         return;
+    check_kind_rule(this);
     int st = symbol->type;
     VariableNode *source = as_plain_variable(value);
     // A copy between two variables is one op, except for matrices, which have none.
@@ -646,6 +648,7 @@ void BreakNode::emit_asm()
 
 void LightStatementNode::emit_asm()
 {
+    check_kind_rule(this);
     int a = new_label();
     emit_node_list_reversed(args);
     static const char *const stems[] = {"solar", "illuminate", "ambience"};
@@ -656,6 +659,7 @@ void LightStatementNode::emit_asm()
 
 void IlluminanceNode::emit_asm()
 {
+    check_kind_rule(this);
     int a = new_label(), b = new_label();
     emit_node_list_reversed(args);
     if (category)

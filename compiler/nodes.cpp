@@ -231,6 +231,7 @@ DeclarationNode::DeclarationNode(int storage, const char *name, int arraylen, Pa
     }
 
     symbol = new Symbol(name, storage, type, detail);
+    symbol->written_detail = decl_state.detail;
     symbol->output = storage == S_PARAMETER ? decl_state.output : 0;
     symbol->arraylen = this->arraylen;
     symbol->decl = this;

@@ -57,6 +57,7 @@ public:
     int scope_id;             // variable scope at creation
     const char *space = nullptr;  // space named by a cast, or a default's
     int depth = 1;            // levels of nodes below and including this one
+    bool rule_reported = false;   // a rule of the shader's kind was broken here (told once)
 };
 
 // Keeps a node until reset_nodes, which frees every node kept.

@@ -240,6 +240,46 @@ TEST(Murn, LongSourcesAndLiteralsCompileInLinearTime)
     EXPECT_NE(dir.read("lit.murn").find("\"" + text + "\"\n"), std::string::npos);
 }
 
+TEST(Murn, TheLanguagesRulesAreRefusedWithFileLineAndRule)
+{
+    TempDir dir;
+    const struct {
+        const char *name, *source, *message;
+    } cases[] = {
+        {"lit", "surface lit() {\n illuminate(P) { Ci = 1; }\n}\n",
+         "\"lit.sl\", line 2: illuminate is allowed only in light shaders, not in a surface shader "},
+        {"sol", "float f() { solar() { } return 1; }\nvolume sol() {\n float x = f();\n}\n",
+         "\"sol.sl\", line 1: solar is allowed only in light shaders, not in a volume shader "},
+        {"bumps", "displacement bumps() {\n color c = 0;\n illuminance(P) { c += Cl; }\n}\n",
+         "\"bumps.sl\", line 3: illuminance is allowed only in surface, volume and light shaders, "
+         "not in a displacement shader "},
+        {"lamp", "light lamp() {\n Cl = 1;\n Ci = 1;\n}\n",
+         "\"lamp.sl\", line 3: Ci cannot be assigned in a light shader: a light sets Cl and Ol "},
+        {"us", "surface us() {\n uniform float us = s * 2;\n Ci = us;\n}\n",
+         "\"us.sl\", line 2: a variable declared uniform cannot take a varying value: us"},
+        {"via", "surface via(float k = 1) {\n float a = k, b = Du(a);\n uniform float c = 1;\n"
+                " c += a;\n c = b;\n}\n",
+         "\"via.sl\", line 5: a variable declared uniform cannot take a varying value: c"},
+    };
+    for (const auto &c : cases) {
+        dir.write(std::string(c.name) + ".sl", c.source);
+        RunResult r = run_murn(dir, {"-q", std::string(c.name) + ".sl"});
+        EXPECT_EQ(r.status, 1) << c.name;
+        // (A message without a name ends in a blank.)
+        EXPECT_EQ(r.err, std::string("murn Error: ") + c.message + "\n");
+        EXPECT_FALSE(dir.exists(std::string(c.name) + ".murn"));
+    }
+    // Uniform from uniform values stays legal, in a light as anywhere.
+    dir.write("ok.sl", "light ok(float intensity = 1; point from = 0, to = (0, 0, 1)) {\n"
+                       " uniform vector axis = normalize(to - from);\n"
+                       " uniform float k = intensity * 2 + time, n = ncomps;\n"
+                       " k += length(axis);\n"
+                       " illuminate(from, axis, 1) { Cl = k * n; }\n}\n");
+    RunResult r = run_murn(dir, {"-q", "ok.sl"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
 TEST(Murn, DebugLinesQuoteTheSource)
 {
     TempDir dir;
