@@ -320,9 +320,31 @@ TextureCallNode::TextureCallNode(int texture_kind, ParseNode *filename, ParseNod
 
 // ---- folding ----------------------------------------------------------------
 
+namespace {
+
+// An index known at compile time must fall inside the array (the element is
+// the index rounded down, as at run time).
+void check_constant_index(const ParseNode *node, const Symbol *symbol, const ParseNode *index,
+                          const char *name)
+{
+    const FloatConstNode *c = index && index->kind == N_FLOAT_CONST ? static_cast<const FloatConstNode *>(index)
+                                                                    : nullptr;
+    if (!c || !symbol || symbol->arraylen <= 0)
+        return;
+    double element = std::floor(double(c->value));
+    if (element >= 0 && element < symbol->arraylen)
+        return;
+    node->error(intern_format("array index %g is outside the %d elements (0 to %d) of", double(c->value),
+                              symbol->arraylen, symbol->arraylen - 1),
+                name);
+}
+
+} // namespace
+
 ParseNode *VariableNode::fold()
 {
     index = fold_child(index);
+    check_constant_index(this, symbol, index, name);
     return this;
 }
 
@@ -350,6 +372,7 @@ ParseNode *AssignNode::fold()
 {
     value = fold_child(value);
     index = fold_child(index);
+    check_constant_index(this, symbol, index, target->name);
     return this;
 }
 

@@ -257,6 +257,10 @@ TEST(Murn, TheLanguagesRulesAreRefusedWithFileLineAndRule)
          "\"lamp.sl\", line 3: Ci cannot be assigned in a light shader: a light sets Cl and Ol "},
         {"us", "surface us() {\n uniform float us = s * 2;\n Ci = us;\n}\n",
          "\"us.sl\", line 2: a variable declared uniform cannot take a varying value: us"},
+        {"tab", "surface tab() {\n float t[4] = {1, 2, 3, 4}, x = t[3];\n x = t[2 * 2 - 5];\n}\n",
+         "\"tab.sl\", line 3: array index -1 is outside the 4 elements (0 to 3) of t"},
+        {"tab2", "surface tab2() {\n float t[4];\n t[9] = 1;\n}\n",
+         "\"tab2.sl\", line 3: array index 9 is outside the 4 elements (0 to 3) of t"},
         {"via", "surface via(float k = 1) {\n float a = k, b = Du(a);\n uniform float c = 1;\n"
                 " c += a;\n c = b;\n}\n",
          "\"via.sl\", line 5: a variable declared uniform cannot take a varying value: c"},

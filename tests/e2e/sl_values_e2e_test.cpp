@@ -257,3 +257,17 @@ TEST_F(SlValues, AShaderCutShortInItsCodeIsRefusedAndTheFrameGoesOn)
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find("x="), std::string::npos);
 }
+
+TEST_F(SlValues, AnIndexOutsideItsArrayIsToldOnceWithTheElementUsed)
+{
+    compile("tabs", "surface tabs(float k = 6, m = -1) {\n"
+                    "    float tab[4] = {10, 20, 30, 40}, other[2] = {7, 8};\n"
+                    "    printf(\"v=%f %f %f %f\\n\", tab[k], tab[m], tab[k - 5], other[m]);\n"
+                    "}\n");
+    velktest::RunResult r = render("Surface \"tabs\"\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(numbers_after(r.out, "v"), (std::vector<double>{40, 10, 20, 7})) << r.out;
+    // (The printing handler shows one message of a kind per RIB line.)
+    EXPECT_EQ(r.err, "WARNING: scene.rib (15): Parameter out of range\n"
+                     "    --> Shader \"tabs\": array index -1 is outside an array of 2 elements; element 0 is used\n");
+}
