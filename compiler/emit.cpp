@@ -691,12 +691,28 @@ void ReturnNode::emit_asm()
     emit_value(value);
     if (value->type == T_FLOAT && (is_triple(body.type) || body.type == T_MATRIX))
         emit_instruction(this, op_name("fto", L(body.type)));
-    if (this != body.last) {
-        emit_instruction_int(this, "jump", body.end_label);
-        std::fflush(stderr);
-        std::fputs("Possible bug in murn:  return wasn't last statement in func\n", stderr);
-        std::fflush(stderr);
+    if (this == body.last)
+        return;
+    // An early return leaves the function's light loops, which keep their
+    // arguments beneath the value: the value waits in a temporary meanwhile.
+    EmissionState &e = emission();
+    bool holding = false;
+    for (const Loop &loop : e.loops)
+        holding = holding || !loop.held.empty();
+    if (holding) {
+        int type = value->type == T_FLOAT && body.type != T_FLOAT ? body.type : value->type;
+        const char *saved = new_temporary(type);
+        emit_instruction(this, op_name("pop", L(type)), saved);
+        for (size_t i = e.loops.size(); i-- > 0;) {
+            if (!e.loops[i].held.empty())
+                emit_instruction(this, "illuminance_end");
+            for (int held : e.loops[i].held)
+                emit_pop_dummy(this, held);
+        }
+        emit_instruction(this, op_name("push", L(type)), saved);
+        release_temporary(saved);
     }
+    emit_instruction_int(this, "jump", body.end_label);
 }
 
 } // namespace murn

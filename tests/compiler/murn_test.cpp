@@ -261,6 +261,10 @@ TEST(Murn, TheLanguagesRulesAreRefusedWithFileLineAndRule)
          "\"tab.sl\", line 3: array index -1 is outside the 4 elements (0 to 3) of t"},
         {"tab2", "surface tab2() {\n float t[4];\n t[9] = 1;\n}\n",
          "\"tab2.sl\", line 3: array index 9 is outside the 4 elements (0 to 3) of t"},
+        {"sx", "surface sx() {\n float f = 1;\n setxcomp(f, 1);\n}\n",
+         "\"sx.sl\", line 3: argument 1 to setxcomp must be a point, vector or normal, not a float "},
+        {"sy", "surface sy() {\n setycomp(P, \"a\");\n}\n",
+         "\"sy.sl\", line 2: argument 2 to setycomp must be a float, not a string "},
         {"via", "surface via(float k = 1) {\n float a = k, b = Du(a);\n uniform float c = 1;\n"
                 " c += a;\n c = b;\n}\n",
          "\"via.sl\", line 5: a variable declared uniform cannot take a varying value: c"},

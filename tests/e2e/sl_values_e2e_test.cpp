@@ -271,3 +271,31 @@ TEST_F(SlValues, AnIndexOutsideItsArrayIsToldOnceWithTheElementUsed)
     EXPECT_EQ(r.err, "WARNING: scene.rib (15): Parameter out of range\n"
                      "    --> Shader \"tabs\": array index -1 is outside an array of 2 elements; element 0 is used\n");
 }
+
+TEST_F(SlValues, EarlyReturnsLeaveTheirFunctionAndItsLightLoops)
+{
+    dir.write("early.sl", "float sign_of(float x) { if (x < 0) return -1; if (x == 0) return 0; return 1; }\n"
+                          "float lights_until(float most) {\n"
+                          "    float n = 0;\n"
+                          "    illuminance(P) { n += 1; if (n >= most) return n * 10; }\n"
+                          "    return n;\n"
+                          "}\n"
+                          "surface early() {\n"
+                          "    float a = lights_until(2), b = lights_until(5), k;\n"
+                          "    for (k = 0; k < 3; k += 1) b += lights_until(1);\n"
+                          "    printf(\"r=%f %f %f %f %f\\n\", sign_of(-3), sign_of(0), sign_of(u + 1), a, b);\n"
+                          "}\n");
+    velktest::RunResult c = velktest::run({velktest::program("murn"), "-q", "early.sl"}, [&] {
+        velktest::RunOptions o;
+        o.cwd = dir.path();
+        return o;
+    }());
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.err, "");
+    velktest::RunResult r = render("LightSource \"pointlight\" 1 \"from\" [0 0 -3]\n"
+                                   "LightSource \"pointlight\" 2 \"from\" [1 0 -3]\n"
+                                   "LightSource \"pointlight\" 3 \"from\" [0 1 -3]\n"
+                                   "Surface \"early\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "r"), (std::vector<double>{-1, 0, 1, 20, 33})) << r.out;
+}
