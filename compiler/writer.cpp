@@ -390,7 +390,7 @@ void check_local_words(const ParseNode *node, const char *name)
     if (w.local_words <= LOCAL_WORDS_LIMIT || w.locals_reported)
         return;
     w.locals_reported = true;
-    node->error(intern_format("local variables need %ld words, more than the %ld of the shader "
+    node->error(intern_format("locals and string constants need %ld words, more than the %ld of the shader "
                               "interpreter's stack:", w.local_words, LOCAL_WORDS_LIMIT),
                 name);
 }

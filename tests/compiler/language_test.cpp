@@ -286,12 +286,12 @@ TEST(TypeChecks, NestingBeyondTheScopeStackIsAnError)
 TEST(TypeChecks, LocalsBeyondTheInterpretersStackAreRefused)
 {
     std::string err = errors_of("surface s() {\n float a[1000000];\n a[5] = 1;\n}\n");
-    EXPECT_EQ(err, "murn Error: \"t.sl\", line 2: local variables need 1000000 words, more than the 8000 "
-                   "of the shader interpreter's stack: a\n");
+    EXPECT_EQ(err, "murn Error: \"t.sl\", line 2: locals and string constants need 1000000 words, "
+                   "more than the 8000 of the shader interpreter's stack: a\n");
     // Counted over every local, function locals and matrices among them.
     err = errors_of("float f(float x) { float t[4000]; t[1] = x; return t[1]; }\n"
                     "surface s() {\n matrix m[300];\n float x = f(u);\n}\n");
-    EXPECT_NE(err.find("line 1: local variables need 8801 words"), std::string::npos) << err;
+    EXPECT_NE(err.find("line 1: locals and string constants need 8801 words"), std::string::npos) << err;
     EXPECT_EQ(compile_text("surface s() { float a[7990]; a[1] = 1; }").status, 0);
 }
 
