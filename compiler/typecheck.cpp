@@ -83,7 +83,10 @@ int DeclarationNode::type_check(int)
     // A parameter's default is computed once per binding, not per point.
     if (symbol->storage == S_LOCAL)
         for (ParseNode *d = defaults; d; d = d->next)
-            check_uniform_assignment(d, symbol, nullptr, d);
+            if (is_varying(d)) {
+                check_uniform_assignment(d, symbol, nullptr, d);
+                break;
+            }
     return type;
 }
 

@@ -1,11 +1,11 @@
 #include "compiler/writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <map>
 #include <unordered_map>
 #include <vector>
