@@ -1,10 +1,14 @@
 // Grammar, parse tree, folding and type checks, seen through the code they produce.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "compiler/driver.h"
 #include "tests/compiler/compile_support.h"
+#include "tests/ri/stderr_capture.h"
+#include "tests/support/run_program.h"
 
 using murntest::code_lines;
 using murntest::compile_text;
@@ -48,6 +52,17 @@ TEST(Grammar, ASecondShaderEndsTheParseNotTheProcess)
     EXPECT_EQ(c.status, 1);
     EXPECT_FALSE(c.written);
     EXPECT_EQ(c.err, "murn: Only one shader may be defined per file\n");
+
+    // Nor does a source the scanner cannot read (a directory).
+    velktest::TempDir dir;
+    std::FILE *in = std::fopen(dir.path().c_str(), "r");
+    ASSERT_NE(in, nullptr);
+    StderrCapture capture;
+    murn::begin_compilation();
+    EXPECT_EQ(murn::compile_preprocessed(in), 1);
+    murn::end_compilation();
+    std::fclose(in);
+    EXPECT_EQ(capture.finish(), "murn Error: \"\", line 1: cannot read the source: input in flex scanner failed\n");
 }
 
 TEST(Grammar, BinaryOperatorsGroupByPrecedence)
