@@ -195,7 +195,8 @@ bool TextReader::read(MurnargsShader &shader)
         k = next(t);
         if (k == '[') {
             float n = 0;
-            number(n);
+            // The loader's bound on array lengths; anything else is damage.
+            if (!number(n) || !(n >= 1 && n <= 1e6)) return fail("a bad array length for \"" + p.name + "\"");
             p.array_length = static_cast<int>(n);
             k = next(t);
             if (k != ']') rd_.push_back(k, t);

@@ -204,7 +204,8 @@ TEST(Murnpeek, DamagedShadersAreNamedWithWhatIsWrongAndFail)
     // Cut at a line end inside the code: the interface is whole, the shader is not.
     dir.write("short.murn", "version VELK 2.5.0g\nsurface short\nparam\tfloat\tKa\t\t1\ncode\n"
                             "\tpushif\t1 \n\treturn_area\n");
-    for (const char *name : {"cut", "stray", "garbage", "short"}) {
+    dir.write("vast.murn", "version VELK 2.5.0g\nsurface vast\nparam\tfloat\tKd[1e30]\t0\ncode\n\treturn\n");
+    for (const char *name : {"cut", "stray", "garbage", "short", "vast"}) {
         velktest::RunResult r = peek(dir, {name});
         EXPECT_EQ(r.status, 1) << name;
         EXPECT_EQ(r.out, "") << name;
