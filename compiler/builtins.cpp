@@ -296,8 +296,16 @@ int check_fresnel(CallNode &c, int)
 
 int check_setxcomp(CallNode &c, int)
 {
-    if (c.nargs != 2 || !pt(c, 0) || !fl(c, 1))
-        c.error("wrong number of arguments to set*comp");
+    // Name what is wrong: the count, or the type of the argument at fault.
+    if (c.nargs != 2)
+        c.error(intern_format("%s takes 2 arguments (a point, vector or normal variable and a float), not %d",
+                              c.name, c.nargs));
+    else if (!pt(c, 0))
+        c.error(intern_format("argument 1 to %s must be a point, vector or normal, not a %s", c.name,
+                              T(c, 0) == T_UNKNOWN ? "value without a type" : type_name(T(c, 0))));
+    else if (!fl(c, 1))
+        c.error(intern_format("argument 2 to %s must be a float, not a %s", c.name,
+                              T(c, 1) == T_UNKNOWN ? "value without a type" : type_name(T(c, 1))));
     else if (!var(c, 0))
         c.error("argument to set*comp must be an lvalue");
     c.opcode = "setcomp";

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "compiler/intern.h"
+#include "compiler/kindrules.h"
 #include "compiler/messages.h"
 #include "compiler/nodes.h"
 #include "compiler/symbols.h"
@@ -232,6 +233,7 @@ void ShaderDefNode::emit_asm()
         emit_instruction(this, "return_area");
     emit_statement_list(body);
     emit_instruction(this, "return");
+    check_local_words(this, name);
     write_instructions();
     close_output();
     if (verbosity > 0 && !error_flag) {
@@ -330,6 +332,7 @@ void DeclarationNode::emit_asm()
     if (!symbol || is_extern)
         return;
     declare_local(symbol, false);
+    check_local_words(this, name);
     if (defaults)
         emit_default_code();
 }
@@ -499,6 +502,7 @@ void AssignNode::emit_asm()
 {
     if (!symbol)
         return;
+    check_kind_rule(this);
     int st = symbol->type;
     VariableNode *source = as_plain_variable(value);
     // A copy between two variables is one op, except for matrices, which have none.
@@ -644,6 +648,7 @@ void BreakNode::emit_asm()
 
 void LightStatementNode::emit_asm()
 {
+    check_kind_rule(this);
     int a = new_label();
     emit_node_list_reversed(args);
     static const char *const stems[] = {"solar", "illuminate", "ambience"};
@@ -654,6 +659,7 @@ void LightStatementNode::emit_asm()
 
 void IlluminanceNode::emit_asm()
 {
+    check_kind_rule(this);
     int a = new_label(), b = new_label();
     emit_node_list_reversed(args);
     if (category)
@@ -685,12 +691,28 @@ void ReturnNode::emit_asm()
     emit_value(value);
     if (value->type == T_FLOAT && (is_triple(body.type) || body.type == T_MATRIX))
         emit_instruction(this, op_name("fto", L(body.type)));
-    if (this != body.last) {
-        emit_instruction_int(this, "jump", body.end_label);
-        std::fflush(stderr);
-        std::fputs("Possible bug in murn:  return wasn't last statement in func\n", stderr);
-        std::fflush(stderr);
+    if (this == body.last)
+        return;
+    // An early return leaves the function's light loops, which keep their
+    // arguments beneath the value: the value waits in a temporary meanwhile.
+    EmissionState &e = emission();
+    bool holding = false;
+    for (const Loop &loop : e.loops)
+        holding = holding || !loop.held.empty();
+    if (holding) {
+        int type = value->type == T_FLOAT && body.type != T_FLOAT ? body.type : value->type;
+        const char *saved = new_temporary(type);
+        emit_instruction(this, op_name("pop", L(type)), saved);
+        for (size_t i = e.loops.size(); i-- > 0;) {
+            if (!e.loops[i].held.empty())
+                emit_instruction(this, "illuminance_end");
+            for (int held : e.loops[i].held)
+                emit_pop_dummy(this, held);
+        }
+        emit_instruction(this, op_name("push", L(type)), saved);
+        release_temporary(saved);
     }
+    emit_instruction_int(this, "jump", body.end_label);
 }
 
 } // namespace murn

@@ -102,10 +102,12 @@ shader_definition
         {
             close_scope();
             if (root) {
+                // The driver decides how the run ends: the parse stops here.
                 std::fflush(stderr);
                 std::fputs("murn: Only one shader may be defined per file\n", stderr);
                 std::fflush(stderr);
-                std::exit(1);
+                error_flag = 1;
+                YYABORT;
             }
             root = make_node<ShaderDefNode>($1, $2, $5, $8);
             $$ = root;

@@ -17,7 +17,13 @@ void scanner_finish();
 // Follows one line-marker line (the text matched at a line start, '#' and the rest).
 void read_line_marker(const char *text);
 
+// What the scanner could not do.
+struct ScannerFailure {
+    const char *message;
+};
+
 } // namespace murn
 
 // The next token code (0 at the end of the input); sets the token value.
+// Throws ScannerFailure when the input cannot be read or held.
 int yylex();

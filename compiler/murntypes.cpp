@@ -75,4 +75,9 @@ int type_from_name(const char *word)
     return T_UNKNOWN;
 }
 
+int type_words(int type)
+{
+    return type == T_MATRIX ? 16 : is_triple(type) ? 3 : 1;
+}
+
 } // namespace murn

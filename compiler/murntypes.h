@@ -27,5 +27,8 @@ const char *type_name(int type);
 const char *type_zero_default(int type);
 // The type of a type word, or T_UNKNOWN.
 int type_from_name(const char *word);
+// 32-bit words of one value in a compiled shader: 16 for a matrix, 3 for a
+// triple, else 1.
+int type_words(int type);
 
 } // namespace murn

@@ -95,10 +95,17 @@ ParseNode *append_node(ParseNode *list, ParseNode *node)
 {
     if (!list)
         return node;
-    ParseNode *last = list;
+    if (!node)
+        return list;
+    // The head remembers its end, so a long list grows in constant time per node.
+    ParseNode *last = list->list_tail ? list->list_tail : list;
     while (last->next)
         last = last->next;
     last->next = node;
+    last = node->list_tail ? node->list_tail : node;
+    while (last->next)
+        last = last->next;
+    list->list_tail = last;
     return list;
 }
 
@@ -124,6 +131,8 @@ ParseNode *fold_node_list(ParseNode *list)
         tail = folded;
         node = next;
     }
+    if (head)
+        head->list_tail = tail;
     return head;
 }
 
@@ -222,6 +231,7 @@ DeclarationNode::DeclarationNode(int storage, const char *name, int arraylen, Pa
     }
 
     symbol = new Symbol(name, storage, type, detail);
+    symbol->written_detail = decl_state.detail;
     symbol->output = storage == S_PARAMETER ? decl_state.output : 0;
     symbol->arraylen = this->arraylen;
     symbol->decl = this;
@@ -270,6 +280,7 @@ MatrixNode::MatrixNode(ParseNode *list) : ParseNode(N_MATRIX)
         e = list;
         list = list->next;
         e->next = nullptr;
+        e->list_tail = nullptr;
     }
 }
 
@@ -309,9 +320,31 @@ TextureCallNode::TextureCallNode(int texture_kind, ParseNode *filename, ParseNod
 
 // ---- folding ----------------------------------------------------------------
 
+namespace {
+
+// An index known at compile time must fall inside the array (the element is
+// the index rounded down, as at run time).
+void check_constant_index(const ParseNode *node, const Symbol *symbol, const ParseNode *index,
+                          const char *name)
+{
+    const FloatConstNode *c = index && index->kind == N_FLOAT_CONST ? static_cast<const FloatConstNode *>(index)
+                                                                    : nullptr;
+    if (!c || !symbol || symbol->arraylen <= 0)
+        return;
+    double element = std::floor(double(c->value));
+    if (element >= 0 && element < symbol->arraylen)
+        return;
+    node->error(intern_format("array index %g is outside the %d elements (0 to %d) of", double(c->value),
+                              symbol->arraylen, symbol->arraylen - 1),
+                name);
+}
+
+} // namespace
+
 ParseNode *VariableNode::fold()
 {
     index = fold_child(index);
+    check_constant_index(this, symbol, index, name);
     return this;
 }
 
@@ -339,6 +372,7 @@ ParseNode *AssignNode::fold()
 {
     value = fold_child(value);
     index = fold_child(index);
+    check_constant_index(this, symbol, index, target->name);
     return this;
 }
 

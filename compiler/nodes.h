@@ -53,9 +53,11 @@ public:
     int line;                 // source line at creation
     int type = T_UNKNOWN;     // result type, set by type_check
     ParseNode *next = nullptr;
+    ParseNode *list_tail = nullptr;  // at a list's head: a node at or before its end
     int scope_id;             // variable scope at creation
     const char *space = nullptr;  // space named by a cast, or a default's
     int depth = 1;            // levels of nodes below and including this one
+    bool rule_reported = false;   // a rule of the shader's kind was broken here (told once)
 };
 
 // Keeps a node until reset_nodes, which frees every node kept.

@@ -67,7 +67,13 @@ void reset_parser()
 int parse_stream(std::FILE *in)
 {
     scanner_start(in);
-    int result = yyparse();
+    int result;
+    try {
+        result = yyparse();
+    } catch (const ScannerFailure &failure) {
+        report_error_at("cannot read the source:", current_file, current_line, failure.message);
+        result = 1;
+    }
     scanner_finish();
     return result;
 }

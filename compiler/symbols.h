@@ -22,6 +22,8 @@ struct Symbol : SymbolEntry {
     int storage;
     int type;
     int detail;
+    int written_detail = D_NONE;    // as the declaration wrote it
+    bool holds_varying = false;     // a varying value was assigned to it
     int output = 0;                 // an output parameter
     int arraylen = 0;               // 0: not an array
     DeclarationNode *decl = nullptr;

@@ -6,6 +6,7 @@
 #include "compiler/intern.h"
 #include "compiler/parser.h"
 #include "compiler/symbols.h"
+#include "compiler/varying.h"
 
 namespace murn {
 
@@ -79,6 +80,13 @@ int DeclarationNode::type_check(int)
     // One value per element: a scalar takes one, an array at most its length.
     if (count > (arraylen > 0 ? arraylen : 1))
         error("too many initial values for", name);
+    // A parameter's default is computed once per binding, not per point.
+    if (symbol->storage == S_LOCAL)
+        for (ParseNode *d = defaults; d; d = d->next)
+            if (is_varying(d)) {
+                check_uniform_assignment(d, symbol, nullptr, d);
+                break;
+            }
     return type;
 }
 
@@ -96,6 +104,7 @@ int AssignNode::type_check(int)
     // A typeless value was reported already.
     if (vt != T_UNKNOWN && !accepts_value(symbol->type, vt))
         error("type mismatch on assignment to", target->name);
+    check_uniform_assignment(this, symbol, index, value);
     return type = symbol->type;
 }
 

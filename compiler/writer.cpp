@@ -1,11 +1,13 @@
 #include "compiler/writer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <vector>
 
 #include "compiler/driver.h"
@@ -57,6 +59,9 @@ struct WriterState {
     std::vector<const char *> strings;       // string constants by number
     std::vector<bool> string_declared;
     std::vector<Temporary> temporaries;
+    std::unordered_map<const char *, int> string_numbers;   // interned text -> number
+    long local_words = 0;                    // words of every local declared
+    bool locals_reported = false;
     // -d: the last source position written and the source files read.
     const char *last_file = nullptr;
     int last_line = -1;
@@ -304,17 +309,15 @@ int string_constant_name(const char *text, bool declare)
 {
     WriterState &w = state();
     text = intern_string(text);
-    int number = -1;
-    for (size_t i = 0; i < w.strings.size(); i++)
-        if (w.strings[i] == text)
-            number = int(i);
-    if (number < 0) {
-        number = int(w.strings.size());
+    auto found = w.string_numbers.emplace(text, int(w.strings.size()));
+    int number = found.first->second;
+    if (found.second) {
         w.strings.push_back(text);
         w.string_declared.push_back(false);
     }
     if (declare && !w.string_declared[size_t(number)]) {
         w.string_declared[size_t(number)] = true;
+        w.local_words++;
         write_output("%s\t%s\t$_str_%d \t\"%s\"\n", shaderfile::LOCAL_WORD, type_name(T_STRING), number,
                      text);
     }
@@ -355,6 +358,7 @@ const char *new_temporary(int type)
         }
     const char *name = intern_format("$_%ctmp_%d", type_letter(type), int(w.temporaries.size()));
     w.temporaries.push_back({name, type, true});
+    w.local_words += type_words(type);
     write_output("%s\t%s\t%s\t%s\n", shaderfile::LOCAL_WORD, type_name(type), name, type_zero_default(type));
     return name;
 }
@@ -371,12 +375,24 @@ void declare_local(Symbol *symbol, bool code_line)
     if (symbol->declared)
         return;
     symbol->declared = true;
+    state().local_words += long(type_words(symbol->type)) * std::max(symbol->arraylen, 1);
     write_output("%s\t%s\t%s", shaderfile::LOCAL_WORD, type_name(symbol->type), symbol_output_name(symbol));
     if (symbol->arraylen > 0)
         write_output("[%d]", symbol->arraylen);
     write_output("\t%s\n", type_zero_default(symbol->type));
     if (code_line)
         write_output("%s\n", shaderfile::CODE_WORD);
+}
+
+void check_local_words(const ParseNode *node, const char *name)
+{
+    WriterState &w = state();
+    if (w.local_words <= LOCAL_WORDS_LIMIT || w.locals_reported)
+        return;
+    w.locals_reported = true;
+    node->error(intern_format("locals and string constants need %ld words, more than the %ld of the shader "
+                              "interpreter's stack:", w.local_words, LOCAL_WORDS_LIMIT),
+                name);
 }
 
 void write_instructions()

@@ -4,6 +4,8 @@
 #pragma once
 #include <string>
 
+#include "shading/slstack.h"
+
 namespace murn {
 
 class ParseNode;
@@ -64,6 +66,11 @@ const char *new_temporary(int type);
 void release_temporary(const char *name);
 // Declares a local variable once: its line, plus a "code" line when code_line is set.
 void declare_local(Symbol *symbol, bool code_line);
+// The interpreter reserves every local of a shader on its value stack at once.
+inline constexpr long LOCAL_WORDS_LIMIT = SLStack::WORDS;
+// Once the locals declared so far need more words than that: reported at node
+// (with name), once per compilation.
+void check_local_words(const ParseNode *node, const char *name);
 
 // Writes every instruction: initialisation sections, then "code" and the main code.
 void write_instructions();

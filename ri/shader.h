@@ -60,6 +60,9 @@ public:
     int64_t prof_micros = 0;
     velk::DynLib *dll = nullptr;    // native shader library, or null
     int has_output_params = 0;
+    // A run of its code failed on the interpreter's stack (reported then):
+    // it is not run again.
+    bool stack_failed = false;
     std::vector<PARAM_INFO> own_params;   // the rows when they are not a library's
     // Array parameters and locals of a text shader: segment-tagged address
     // and element count, so element access stays inside the array.

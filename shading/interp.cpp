@@ -6,9 +6,10 @@
 void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv,
                      char *params)
 {
-    if (!code || words == 0) return;
+    if (!code || words == 0 || shader->stack_failed) return;
     SLStack &st = slstack;
     SLStack::Marks marks = st.save_marks();
+    bool failed_before = st.failed();
     st.runs++;
     const uint32_t *init = shader->local_init.empty() ? nullptr : shader->local_init.data();
     char *locals = st.reserve(shader->local_size, init);
@@ -29,7 +30,15 @@ void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderV
             if (++f.pc >= f.code_end || st.failed()) break;
         }
     }
+    // The innermost run to see the failure is the one that failed (the runs
+    // around it stop too, through no fault of their own).
+    static bool blamed = false;
+    if (st.failed() && !failed_before && !blamed) {
+        shader->stack_failed = true;
+        blamed = true;
+    }
     st.runs--;
+    if (st.runs == 0) blamed = false;
     st.restore_marks(marks);
 }
 

@@ -81,6 +81,7 @@ private:
     int kind_ = -1;
     int flags_ = 0;
     bool refused_ = false;           // bad operands or labels: reported, the load fails
+    bool has_code_ = false;
     bool has_output_ = false;
     std::vector<PARAM_INFO> params_;
     std::vector<uint32_t> param_words_;
@@ -475,6 +476,7 @@ Shader *TextShaderLoader::load()
         } else if (k == TOK_IDENT && t == shaderfile::LOCAL_WORD) {
             ok = read_declarations(false, false);
         } else if (k == TOK_IDENT && t == shaderfile::CODE_WORD) {
+            has_code_ = true;
             read_code(code_);
         } else if (k == TOK_IDENT && t == shaderfile::INITCODE_WORD) {
             float ignored;
@@ -484,6 +486,11 @@ Shader *TextShaderLoader::load()
             error("Invalid structure %s", t);
             ok = false;
         }
+    }
+    // A file cut short would load with part of its code and run wrong.
+    if (ok && (!has_code_ || rd_.last_word() != shaderfile::RETURN_WORD)) {
+        error("%s", shaderfile::CUT_SHORT_MESSAGE);
+        ok = false;
     }
     Shader *s = nullptr;
     if (ok) {

@@ -39,6 +39,7 @@ bool ShaderFileReader::open(const char *path, FILE *stream)
     block_.clear();
     block_next_ = 0;
     pushed_kind_ = 0;
+    last_word_.clear();
     pushed_.clear();
     line_ = 1;
     eof_ = false;
@@ -132,6 +133,13 @@ int ShaderFileReader::next_token(std::string &text)
         text = pushed_;
         return kind;
     }
+    int kind = scan_token(text);
+    if (kind != TOK_END) last_word_ = kind == TOK_IDENT ? text : std::string();
+    return kind;
+}
+
+int ShaderFileReader::scan_token(std::string &text)
+{
     text.clear();
     for (;;) {
         int c = skip_blanks();

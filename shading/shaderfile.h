@@ -38,12 +38,16 @@ public:
     int next_token(std::string &text);
     // The next next_token answers this token.
     void push_back(int kind, const std::string &text);
+    // The last token read from the file when it is a word, else "": at the end
+    // of a complete compiled shader, the return that ends its code.
+    const std::string &last_word() const { return last_word_; }
 
     const std::string &file_name() const { return name_; }
     int line() const { return line_; }
 
 private:
     int read_byte();
+    int scan_token(std::string &text);
 
     FILE *fp_ = nullptr;
     bool own_ = false;
@@ -53,6 +57,7 @@ private:
     std::string name_;
     std::string pushed_;
     int pushed_kind_ = 0;
+    std::string last_word_;
     int current_ = -1;
     bool eof_ = true;
     int line_ = 1;

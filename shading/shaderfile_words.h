@@ -40,6 +40,11 @@ inline constexpr char UNIFORM_WORD[] = "uniform";
 inline constexpr char INITCODE_WORD[] = "initcode";
 inline constexpr char CODE_WORD[] = "code";
 inline constexpr char LABEL_WORD[] = "label";
+// The instruction that ends every code stream the compiler writes; the main
+// code comes last, so a file cut short anywhere ends without it.
+inline constexpr char RETURN_WORD[] = "return";
+// What a file that does not end in its code's return is told.
+inline constexpr char CUT_SHORT_MESSAGE[] = "the file is cut short: its code does not end in a return";
 
 // Words that begin a section of a text file (declarations or code).
 inline constexpr const char *SECTION_WORDS[] = {PARAM_WORD, OUTPUT_PARAM_WORD, CONST_WORD,

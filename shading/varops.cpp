@@ -1,7 +1,11 @@
 // Array elements and widening: element access by a popped index, setting a
 // triple or matrix variable from a float, and widening the top float.
 #include <cmath>
+#include <set>
+#include <string>
+#include <utility>
 
+#include "ri/rierror.h"
 #include "ri/shader.h"
 #include "shading/opmodules.h"
 #include "shading/opstack.h"
@@ -19,13 +23,28 @@ int element_index(float index, int count)
     return static_cast<int>(i);
 }
 
+// An index outside its array is the shader's fault: told once per shader and
+// array, with the element used instead.
+void report_outside(const Shader *shader, uint32_t array, float index, int count, int used)
+{
+    static std::set<std::pair<std::string, uint32_t>> told;
+    std::string name = shader && shader->name ? shader->name : "";
+    if (!told.emplace(name, array).second) return;
+    ri_error(RIE_RANGE, RIE_WARNING,
+             "Shader \"%s\": array index %g is outside an array of %d elements; element %d is used",
+             name.c_str(), static_cast<double>(index), count, used);
+}
+
 // The address of the element selected by the popped index; the operand is
 // the array symbol.
 char *element(ExecFrame *f, int element_bytes)
 {
     uint32_t word = next_word(f);
     int count = f->shader ? f->shader->array_length(word) : 1;
-    int i = element_index(slstack.pop_float(), count);
+    float index = slstack.pop_float();
+    int i = element_index(index, count);
+    float whole = std::floor(index);
+    if (!(whole >= 0 && whole < static_cast<float>(count))) report_outside(f->shader, word, index, count, i);
     return operand_address(word, f) + static_cast<size_t>(i) * element_bytes;
 }
 

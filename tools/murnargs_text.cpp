@@ -195,7 +195,8 @@ bool TextReader::read(MurnargsShader &shader)
         k = next(t);
         if (k == '[') {
             float n = 0;
-            number(n);
+            // The loader's bound on array lengths; anything else is damage.
+            if (!number(n) || !(n >= 1 && n <= 1e6)) return fail("a bad array length for \"" + p.name + "\"");
             p.array_length = static_cast<int>(n);
             k = next(t);
             if (k != ']') rd_.push_back(k, t);
@@ -213,6 +214,11 @@ bool TextReader::read(MurnargsShader &shader)
     if (k == TOK_END) return fail("the file ends before its code");
     if (k != TOK_IDENT || (t != shaderfile::CODE_WORD && t != shaderfile::INITCODE_WORD))
         return fail("unexpected \"" + t + "\" among the parameter declarations");
+    // The rest is read only to see that the file is whole.
+    bool has_code = t == shaderfile::CODE_WORD;
+    while ((k = next(t)) != TOK_END)
+        if (k == TOK_IDENT && t == shaderfile::CODE_WORD) has_code = true;
+    if (!has_code || rd_.last_word() != shaderfile::RETURN_WORD) return fail(shaderfile::CUT_SHORT_MESSAGE);
     return true;
 }
 

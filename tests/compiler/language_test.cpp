@@ -1,10 +1,14 @@
 // Grammar, parse tree, folding and type checks, seen through the code they produce.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "compiler/driver.h"
 #include "tests/compiler/compile_support.h"
+#include "tests/ri/stderr_capture.h"
+#include "tests/support/run_program.h"
 
 using murntest::code_lines;
 using murntest::compile_text;
@@ -40,6 +44,25 @@ TEST(Grammar, FormalListsAcceptGroupsAndATrailingSemicolon)
     ASSERT_EQ(c.status, 0) << c.err;
     EXPECT_EQ(head_lines(c.file), (Lines{"version VELK 2.5.0g", "surface s", "param\tfloat\ta\t\t1",
                                          "oparam\tvarying\tcolor\tc\t\t0 0 0"}));
+}
+
+TEST(Grammar, ASecondShaderEndsTheParseNotTheProcess)
+{
+    murntest::Compiled c = compile_text("surface a() { }\nsurface b() { }\nsurface c() { }\n");
+    EXPECT_EQ(c.status, 1);
+    EXPECT_FALSE(c.written);
+    EXPECT_EQ(c.err, "murn: Only one shader may be defined per file\n");
+
+    // Nor does a source the scanner cannot read (a directory).
+    velktest::TempDir dir;
+    std::FILE *in = std::fopen(dir.path().c_str(), "r");
+    ASSERT_NE(in, nullptr);
+    StderrCapture capture;
+    murn::begin_compilation();
+    EXPECT_EQ(murn::compile_preprocessed(in), 1);
+    murn::end_compilation();
+    std::fclose(in);
+    EXPECT_EQ(capture.finish(), "murn Error: \"\", line 1: cannot read the source: input in flex scanner failed\n");
 }
 
 TEST(Grammar, BinaryOperatorsGroupByPrecedence)
@@ -273,6 +296,18 @@ TEST(TypeChecks, NestingBeyondTheScopeStackIsAnError)
     EXPECT_NE(errors_of(deep).find("scopes nested too deeply"), std::string::npos);
     std::string fine = "surface s() { " + std::string(200, '{') + std::string(200, '}') + " }";
     EXPECT_EQ(compile_text(fine).status, 0);
+}
+
+TEST(TypeChecks, LocalsBeyondTheInterpretersStackAreRefused)
+{
+    std::string err = errors_of("surface s() {\n float a[1000000];\n a[5] = 1;\n}\n");
+    EXPECT_EQ(err, "murn Error: \"t.sl\", line 2: locals and string constants need 1000000 words, "
+                   "more than the 8000 of the shader interpreter's stack: a\n");
+    // Counted over every local, function locals and matrices among them.
+    err = errors_of("float f(float x) { float t[4000]; t[1] = x; return t[1]; }\n"
+                    "surface s() {\n matrix m[300];\n float x = f(u);\n}\n");
+    EXPECT_NE(err.find("line 1: locals and string constants need 8801 words"), std::string::npos) << err;
+    EXPECT_EQ(compile_text("surface s() { float a[7990]; a[1] = 1; }").status, 0);
 }
 
 TEST(TypeChecks, LongShadersParseWithoutStackTrouble)

@@ -214,6 +214,80 @@ TEST(Murn, HugeExpressionsAndExpansionsAreRefusedWithTheirLine)
     EXPECT_FALSE(dir.exists("expo.murn"));
 }
 
+TEST(Murn, LongSourcesAndLiteralsCompileInLinearTime)
+{
+    // Before, each statement walked the list so far and the scanner rescanned a
+    // long literal after every read: minutes for these.
+    TempDir dir;
+    std::string many = "surface many() {\n float x = 0;\n";
+    for (int i = 0; i < 400000; i++)
+        many += " x = x + 1;\n";
+    dir.write("many.sl", many + " Ci = x;\n}\n");
+    RunResult r = run_murn(dir, {"-q", "many.sl"});
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string code = dir.read("many.murn");
+    size_t adds = 0;
+    for (size_t at = 0; (at = code.find("\taddF\t", at)) != std::string::npos; at++)
+        adds++;
+    EXPECT_EQ(adds, 400000u);
+
+    std::string text(16 << 20, 'a');
+    dir.write("lit.sl", "surface lit() {\n printf(\"%s\\n\", \"" + text + "\");\n}\n");
+    r = run_murn(dir, {"-q", "lit.sl"});
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(dir.read("lit.murn").find("\"" + text + "\"\n"), std::string::npos);
+}
+
+TEST(Murn, TheLanguagesRulesAreRefusedWithFileLineAndRule)
+{
+    TempDir dir;
+    const struct {
+        const char *name, *source, *message;
+    } cases[] = {
+        {"lit", "surface lit() {\n illuminate(P) { Ci = 1; }\n}\n",
+         "\"lit.sl\", line 2: illuminate is allowed only in light shaders, not in a surface shader "},
+        {"sol", "float f() { solar() { } return 1; }\nvolume sol() {\n float x = f();\n}\n",
+         "\"sol.sl\", line 1: solar is allowed only in light shaders, not in a volume shader "},
+        {"bumps", "displacement bumps() {\n color c = 0;\n illuminance(P) { c += Cl; }\n}\n",
+         "\"bumps.sl\", line 3: illuminance is allowed only in surface, volume and light shaders, "
+         "not in a displacement shader "},
+        {"lamp", "light lamp() {\n Cl = 1;\n Ci = 1;\n}\n",
+         "\"lamp.sl\", line 3: Ci cannot be assigned in a light shader: a light sets Cl and Ol "},
+        {"us", "surface us() {\n uniform float us = s * 2;\n Ci = us;\n}\n",
+         "\"us.sl\", line 2: a variable declared uniform cannot take a varying value: us"},
+        {"tab", "surface tab() {\n float t[4] = {1, 2, 3, 4}, x = t[3];\n x = t[2 * 2 - 5];\n}\n",
+         "\"tab.sl\", line 3: array index -1 is outside the 4 elements (0 to 3) of t"},
+        {"tab2", "surface tab2() {\n float t[4];\n t[9] = 1;\n}\n",
+         "\"tab2.sl\", line 3: array index 9 is outside the 4 elements (0 to 3) of t"},
+        {"sx", "surface sx() {\n float f = 1;\n setxcomp(f, 1);\n}\n",
+         "\"sx.sl\", line 3: argument 1 to setxcomp must be a point, vector or normal, not a float "},
+        {"sy", "surface sy() {\n setycomp(P, \"a\");\n}\n",
+         "\"sy.sl\", line 2: argument 2 to setycomp must be a float, not a string "},
+        {"via", "surface via(float k = 1) {\n float a = k, b = Du(a);\n uniform float c = 1;\n"
+                " c += a;\n c = b;\n}\n",
+         "\"via.sl\", line 5: a variable declared uniform cannot take a varying value: c"},
+    };
+    for (const auto &c : cases) {
+        dir.write(std::string(c.name) + ".sl", c.source);
+        RunResult r = run_murn(dir, {"-q", std::string(c.name) + ".sl"});
+        EXPECT_EQ(r.status, 1) << c.name;
+        // (A message without a name ends in a blank.)
+        EXPECT_EQ(r.err, std::string("murn Error: ") + c.message + "\n");
+        EXPECT_FALSE(dir.exists(std::string(c.name) + ".murn"));
+    }
+    // Uniform from uniform values stays legal, in a light as anywhere.
+    dir.write("ok.sl", "light ok(float intensity = 1; point from = 0, to = (0, 0, 1)) {\n"
+                       " uniform vector axis = normalize(to - from);\n"
+                       " uniform float k = intensity * 2 + time, n = ncomps;\n"
+                       " k += length(axis);\n"
+                       " illuminate(from, axis, 1) { Cl = k * n; }\n}\n");
+    RunResult r = run_murn(dir, {"-q", "ok.sl"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+}
+
 TEST(Murn, DebugLinesQuoteTheSource)
 {
     TempDir dir;

@@ -229,3 +229,73 @@ TEST_F(SlValues, TheNoiseLibraryIsTakenWhenAskedFor)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(numbers_after(r.out, "n"), builtin);
 }
+
+TEST_F(SlValues, AShaderCutShortInItsCodeIsRefusedAndTheFrameGoesOn)
+{
+    compile("whole", "surface whole() {\n"
+                     "    float x = 2 * u;\n"
+                     "    printf(\"x=%f\\n\", x);\n"
+                     "    Ci = color(1, 0, 0);\n"
+                     "}\n");
+    std::string file = dir.read("whole.murn");
+    // Every cut at a line end after "code" leaves a file that must not load.
+    size_t code = file.find("\ncode\n");
+    ASSERT_NE(code, std::string::npos) << file;
+    for (size_t at = file.find('\n', code + 1); at + 1 < file.size(); at = file.find('\n', at + 1)) {
+        dir.write("cut.murn", file.substr(0, at + 1));
+        std::filesystem::remove(dir.path() + "/out.tif");
+        velktest::RunResult r = render("Surface \"cut\"\n");
+        SCOPED_TRACE(file.substr(0, at + 1));
+        EXPECT_NE(r.err.find("cut.murn\n (" ), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("the file is cut short: its code does not end in a return"), std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out.find("x="), std::string::npos);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(dir.exists("out.tif"));
+    }
+    velktest::RunResult r = render("Surface \"whole\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("x="), std::string::npos);
+}
+
+TEST_F(SlValues, AnIndexOutsideItsArrayIsToldOnceWithTheElementUsed)
+{
+    compile("tabs", "surface tabs(float k = 6, m = -1) {\n"
+                    "    float tab[4] = {10, 20, 30, 40}, other[2] = {7, 8};\n"
+                    "    printf(\"v=%f %f %f %f\\n\", tab[k], tab[m], tab[k - 5], other[m]);\n"
+                    "}\n");
+    velktest::RunResult r = render("Surface \"tabs\"\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(numbers_after(r.out, "v"), (std::vector<double>{40, 10, 20, 7})) << r.out;
+    // (The printing handler shows one message of a kind per RIB line.)
+    EXPECT_EQ(r.err, "WARNING: scene.rib (15): Parameter out of range\n"
+                     "    --> Shader \"tabs\": array index -1 is outside an array of 2 elements; element 0 is used\n");
+}
+
+TEST_F(SlValues, EarlyReturnsLeaveTheirFunctionAndItsLightLoops)
+{
+    dir.write("early.sl", "float sign_of(float x) { if (x < 0) return -1; if (x == 0) return 0; return 1; }\n"
+                          "float lights_until(float most) {\n"
+                          "    float n = 0;\n"
+                          "    illuminance(P) { n += 1; if (n >= most) return n * 10; }\n"
+                          "    return n;\n"
+                          "}\n"
+                          "surface early() {\n"
+                          "    float a = lights_until(2), b = lights_until(5), k;\n"
+                          "    for (k = 0; k < 3; k += 1) b += lights_until(1);\n"
+                          "    printf(\"r=%f %f %f %f %f\\n\", sign_of(-3), sign_of(0), sign_of(u + 1), a, b);\n"
+                          "}\n");
+    velktest::RunResult c = velktest::run({velktest::program("murn"), "-q", "early.sl"}, [&] {
+        velktest::RunOptions o;
+        o.cwd = dir.path();
+        return o;
+    }());
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.err, "");
+    velktest::RunResult r = render("LightSource \"pointlight\" 1 \"from\" [0 0 -3]\n"
+                                   "LightSource \"pointlight\" 2 \"from\" [1 0 -3]\n"
+                                   "LightSource \"pointlight\" 3 \"from\" [0 1 -3]\n"
+                                   "Surface \"early\"\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(numbers_after(r.out, "r"), (std::vector<double>{-1, 0, 1, 20, 33})) << r.out;
+}

@@ -239,7 +239,7 @@ TEST(Interpreter, RunawayPushStopsTheRunEvenWhenIgnored)
 {
     velktest::TempDir dir;
     Shader *s = load_text(dir, "runaway",
-                          "surface runaway\ncode\nlabel 0\n\tpushif\t1\n\tjump\t0\n");
+                          "surface runaway\ncode\nlabel 0\n\tpushif\t1\n\tjump\t0\n\treturn\n");
     ASSERT_NE(s, nullptr);
     velktest::ErrorCapture capture;
     Intersection sv;

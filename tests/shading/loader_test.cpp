@@ -188,10 +188,11 @@ TEST(Loader, CodeWordsLabelsAndInitCode)
                           "\tpushif\t1.5\n"
                           "label 9\n"
                           "\tifz\t9\n"
-                          "\tpushf\tP \n");
+                          "\tpushf\tP \n"
+                          "\treturn\n");
     ASSERT_NE(s, nullptr);
-    // pushif 1.5, ifz 9, pushf P, then the return that ends every stream.
-    ASSERT_EQ(s->code.size(), 7u);
+    // pushif 1.5, ifz 9, pushf P, return, then the return that ends every stream.
+    ASSERT_EQ(s->code.size(), 8u);
     EXPECT_EQ(s->code[0], uint32_t(find_op("pushif")->opcode));
     EXPECT_EQ(word_float(s->code[1]), 1.5f);
     EXPECT_EQ(s->code[3], 8u);   // label 9 at word 2: byte offset 8

@@ -75,8 +75,8 @@ TEST_F(MurnargsTest, RecordsOfATextShader)
 TEST_F(MurnargsTest, OpeningAgainForgetsTheFormerShader)
 {
     velktest::TempDir dir;
-    dir.write("one.murn", "surface one\nparam\tfloat\ta\t1\nparam\tfloat\tb\t2\ncode\n");
-    dir.write("two.murn", "light two\nparam\tfloat\tc\t3\ncode\n");
+    dir.write("one.murn", "surface one\nparam\tfloat\ta\t1\nparam\tfloat\tb\t2\ncode\n\treturn\n");
+    dir.write("two.murn", "light two\nparam\tfloat\tc\t3\ncode\n\treturn\n");
     murnargs_set_path(dir.path().c_str());
     ASSERT_EQ(murnargs_open("one"), 0);
     ASSERT_EQ(murnargs_open("two"), 0);

@@ -179,9 +179,9 @@ TEST(Murnpeek, RefusedShadersAreReportedAndSkipped)
     EXPECT_NE(r.err.find("\nmurnpeek: Bad compiled shader ./fake.intelnt.murn: cannot be loaded\n"),
               std::string::npos);
 
-    dir.write("newer.murn", "version VELK 2.5.1g\nsurface newer\nparam\tfloat\tKd\t\t1\ncode\n");
-    dir.write("older.murn", "version VELK 2.4.9\nsurface older\nparam\tfloat\tKd\t\t1\ncode\n");
-    dir.write("strange.murn", "version OTHER\nsurface strange\nparam\tfloat\tKd\t\t1\ncode\n");
+    dir.write("newer.murn", "version VELK 2.5.1g\nsurface newer\nparam\tfloat\tKd\t\t1\ncode\n\treturn\n");
+    dir.write("older.murn", "version VELK 2.4.9\nsurface older\nparam\tfloat\tKd\t\t1\ncode\n\treturn\n");
+    dir.write("strange.murn", "version OTHER\nsurface strange\nparam\tfloat\tKd\t\t1\ncode\n\treturn\n");
     dir.write("nokind.murn", "version VELK 2.5.0g\nshader nokind\n");
     r = peek(dir, {"newer", "older", "strange", "nokind"});
     EXPECT_EQ(r.status, 1);
@@ -201,7 +201,11 @@ TEST(Murnpeek, DamagedShadersAreNamedWithWhatIsWrongAndFail)
     dir.write("stray.murn", "version VELK 2.5.0g\nsurface stray\nparam\tfloat\tKa\t\t1\n}\n"
                             "param\tfloat\tKd\t\t2\ncode\n");
     dir.write("garbage.murn", std::string("\x7f\x45\x00\x93 junk \xff\xfe", 13));
-    for (const char *name : {"cut", "stray", "garbage"}) {
+    // Cut at a line end inside the code: the interface is whole, the shader is not.
+    dir.write("short.murn", "version VELK 2.5.0g\nsurface short\nparam\tfloat\tKa\t\t1\ncode\n"
+                            "\tpushif\t1 \n\treturn_area\n");
+    dir.write("vast.murn", "version VELK 2.5.0g\nsurface vast\nparam\tfloat\tKd[1e30]\t0\ncode\n\treturn\n");
+    for (const char *name : {"cut", "stray", "garbage", "short", "vast"}) {
         velktest::RunResult r = peek(dir, {name});
         EXPECT_EQ(r.status, 1) << name;
         EXPECT_EQ(r.out, "") << name;

@@ -1,0 +1,3 @@
+surface a() { Ci = 1; }
+light b() { Cl = 1; }
+surface c() { }
