@@ -7,6 +7,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/files.h"
 #include "platform/image_window.h"
 #include "raytrace/random.h"
 #include "ri/counters.h"
@@ -229,8 +230,13 @@ void ImageOutput::quantize_setup()
 }
 
 namespace {
-// Most memory the sample rows of one frame may ask for.
-const size_t MAX_FRAME_BYTES = size_t(1) << 35;
+// Most memory the sample rows of one frame may ask for: what the machine
+// (or the process's limit) has, a fixed ceiling when that cannot be told.
+double frame_memory_limit()
+{
+    const uint64_t limit = velk::memory_limit();
+    return limit ? double(limit) : double(uint64_t(1) << 35);
+}
 } // namespace
 
 bool ImageOutput::open()
@@ -296,7 +302,7 @@ bool ImageOutput::open()
     // a frame beyond any machine is refused before anything is allocated.
     const size_t live_rows = window_loop ? size_t(row_count) : std::min(size_t(row_count), size_t(256 + 2 * filter_span));
     const double need = double(row_count) * sizeof(SampleBuffer) + double(live_rows) * double(row_pixels) * sizeof(PixelSample);
-    if (need > double(MAX_FRAME_BYTES)) {
+    if (need > frame_memory_limit()) {
         report_out_of_core(size_t(need));
         return false;
     }
@@ -402,7 +408,9 @@ bool ImageOutput::open_depth_file()
     float window[4];
     crop_screen_window(options_, window);
     depth_projection(options_, window, world_to_camera, world_to_screen);
-    zfile_ = zfile_open_write(output_name.c_str(), crop_w_, crop_h_, world_to_screen.m, world_to_camera.m);
+    if (zfile_out_.open(output_name))
+        zfile_ = zfile_open_write(zfile_out_.path().c_str(), crop_w_, crop_h_, world_to_screen.m, world_to_camera.m);
+    if (!zfile_) zfile_out_.discard();
     samples_out = 1;
     if (zfile_) return true;
     ri_error(RIE_BADFILE, RIE_SEVERE, "Could not open file \"%s\"", output_name.c_str());
@@ -517,9 +525,20 @@ void ImageOutput::close()
     if (tiff_.is_open() && !tiff_.close())
         ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
     if (zfile_) {
-        if (!zfile_close(zfile_)) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+        bool ok = zfile_close(zfile_) && zfile_out_.commit();
         zfile_ = nullptr;
+        zfile_out_.discard();
+        if (!ok) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
     }
+    driver_.close();
+}
+
+void ImageOutput::abandon()
+{
+    tiff_.abandon();
+    if (zfile_) zfile_close(zfile_);
+    zfile_ = nullptr;
+    zfile_out_.discard();
     driver_.close();
 }
 

@@ -9,6 +9,8 @@
 #include <new>
 #include <string>
 
+#include "platform/files.h"
+
 namespace {
 
 const char *last_error = nullptr;
@@ -324,8 +326,12 @@ int tiff_write_image(const char *path, const void *pixels, const TiffImageInfo &
         last_error = "Bad TIFF image size";
         return -1;
     }
-    TIFF *tif = tiff_open_write(path, info, compression);
-    if (!tif) return -1;
+    velk::OutputFile file;
+    TIFF *tif = path && file.open(path) ? tiff_open_write(file.path().c_str(), info, compression) : nullptr;
+    if (!tif) {
+        last_error = "Could not open TIFF file for writing";
+        return -1;
+    }
     // The predictor belongs to the compression, so it is set after it.
     if (compression == COMPRESSION_LZW && info.sampleformat != SAMPLEFORMAT_IEEEFP)
         TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
@@ -334,7 +340,7 @@ int tiff_write_image(const char *path, const void *pixels, const TiffImageInfo &
                                                     : write_scanlines(tif, data, info);
     if (ok && !TIFFFlush(tif)) ok = false;
     TIFFClose(tif);
-    if (!ok) {
+    if (!ok || !file.commit()) {
         last_error = "Could not write TIFF file";
         return -1;
     }

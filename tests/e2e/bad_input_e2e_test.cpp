@@ -44,6 +44,38 @@ TEST(BadInputRender, AFrameBeyondMemoryIsRefusedAsOutOfCore)
     }
 }
 
+TEST(BadInputRender, AFrameBeyondTheMemoryAtHandLeavesThePreviousPictureAsItWas)
+{
+    // The second frame asks for more samples than the 400 MB at hand: one
+    // message, and the file of the first frame stays byte for byte.
+    velktest::TempDir dir;
+    const struct {
+        const char *display, *name, *format;
+    } cases[] = {{"Display \"keep.tif\" \"file\" \"rgba\"\n", "keep.tif", "Format 500000 300 1\n"},
+                 {"Display \"keep.z\" \"zfile\" \"z\"\n", "keep.z", "Format 65000 600 1\n"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string world = e2e::pixel_camera(W, H) + "WorldBegin\n" + covering_disk() + "WorldEnd\n";
+        velktest::RunResult first = e2e::raylume(dir, c.display + std::string("Format 6 4 1\n") + world);
+        ASSERT_EQ(first.status, 0) << first.err;
+        const std::string kept = dir.read(c.name);
+        ASSERT_GT(kept.size(), 100u);
+        dir.write("big.rib", c.display + std::string(c.format) + world);
+        velktest::RunOptions opts;
+        opts.cwd = dir.path();
+        velktest::RunResult r = velktest::run(
+            {"/bin/sh", "-c", "ulimit -v 400000 && exec \"$0\" -silent big.rib", velktest::program("raylume")}, opts);
+        EXPECT_EQ(r.status, 255) << r.err;
+        const size_t at = r.err.find("out of core memory");
+        EXPECT_NE(at, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("out of core memory", at + 1), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("TIFF"), std::string::npos) << r.err;
+        EXPECT_EQ(dir.read(c.name), kept);
+        const std::string listing = velktest::run({"/bin/ls", "-A", dir.path()}).out;
+        EXPECT_EQ(listing.find(std::string(c.name) + "."), std::string::npos) << listing;
+    }
+}
+
 TEST(BadInputRender, HugeSampleCountsAndFilterWidthsAreClampedWithAWarning)
 {
     e2e::Render r = frame("PixelSamples 65536 65536\n", covering_disk());

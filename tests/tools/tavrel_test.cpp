@@ -1,6 +1,8 @@
 // The texture maker program run on real pictures and depth files.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -135,14 +137,6 @@ TEST(Tavrel, EnvironmentAndShadowModes)
     ASSERT_EQ(dirs.size(), 1u);
     EXPECT_EQ(dirs[0].format, "Shadow");
     EXPECT_EQ(dirs[0].width, 40u);
-    // A shadow map may take its depth file's place.
-    r = tavrel(dir, {"-shadow", "d.z", "d.z"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    dirs = read_texture_file(dir.path() + "/d.z");
-    ASSERT_EQ(dirs.size(), 1u);
-    EXPECT_EQ(dirs[0].format, "Shadow");
-    EXPECT_EQ(dirs[0].width, 40u);
 
     // Refusals are reported and end with status 1.
     picture(dir, "f3.tif", 20, 21);
@@ -177,10 +171,37 @@ TEST(Tavrel, AnEmptyDepthFileAndAnOutputAmongTheInputsAreRefused)
         args.push_back("f" + std::to_string(i) + ".tif");
         picture(dir, args.back(), 16, 16);
     }
-    std::string before = dir.read("f2.tif");
-    args.push_back("f2.tif");
-    r = tavrel(dir, args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("the output \"f2.tif\" is also an input"), std::string::npos) << r.err;
-    EXPECT_EQ(dir.read("f2.tif"), before);
+    const std::string picture_bytes = dir.read("f2.tif");
+    ASSERT_EQ(link((dir.path() + "/f2.tif").c_str(), (dir.path() + "/same.tif").c_str()), 0);
+    z = zfile_open_write((dir.path() + "/d.z").c_str(), 4, 4, m, m);
+    ASSERT_NE(z, nullptr);
+    zfile_close(z);
+    const std::string depth_bytes = dir.read("d.z");
+    ASSERT_EQ(link((dir.path() + "/d.z").c_str(), (dir.path() + "/same.z").c_str()), 0);
+    // By any name (the same, "./", a hard link), in every mode, the output
+    // may not be an input: the file stays byte for byte.
+    std::vector<std::string> cube = args;
+    for (const char *out : {"f2.tif", "./f2.tif", "same.tif"}) {
+        SCOPED_TRACE(out);
+        cube.push_back(out);
+        for (const std::vector<std::string> &call : {std::vector<std::string>{"f2.tif", out},
+                                                     std::vector<std::string>{"-envlatl", "f2.tif", out}, cube}) {
+            r = tavrel(dir, call);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find(std::string("the output \"") + out + "\" is also an input"), std::string::npos)
+                << r.err;
+            EXPECT_EQ(dir.read("f2.tif"), picture_bytes);
+        }
+        cube.pop_back();
+    }
+    for (const char *out : {"d.z", "./d.z", "same.z"}) {
+        r = tavrel(dir, {"-shadow", "d.z", out});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(std::string("MakeShadow: the output \"") + out + "\" is also an input"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(dir.read("d.z"), depth_bytes);
+    }
+    EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out,
+              "d.z\nempty.z\nf0.tif\nf1.tif\nf2.tif\nf3.tif\nf4.tif\nf5.tif\nsame.tif\nsame.z\n");
 }

@@ -1,0 +1,106 @@
+#include "platform/files.h"
+
+#include "tests/support/run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void write_to(const std::string &path, const std::string &bytes)
+{
+    std::FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr) << path;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+// The names in dir, one a line.
+std::string listing(const velktest::TempDir &dir)
+{
+    return velktest::run({"/bin/ls", "-A", dir.path()}).out;
+}
+
+} // namespace
+
+TEST(OutputFile, TheTargetChangesOnlyWhenTheFileIsCommitted)
+{
+    velktest::TempDir dir;
+    const std::string target = dir.write("out.tif", "old bytes");
+    chmod(target.c_str(), 0640);
+    {
+        velk::OutputFile file;
+        ASSERT_TRUE(file.open(target));
+        EXPECT_NE(file.path(), target);
+        write_to(file.path(), "half");
+        EXPECT_EQ(dir.read("out.tif"), "old bytes");
+    }   // dropped unfinished
+    EXPECT_EQ(dir.read("out.tif"), "old bytes");
+    EXPECT_EQ(listing(dir), "out.tif\n");
+
+    velk::OutputFile file;
+    ASSERT_TRUE(file.open(target));
+    write_to(file.path(), "new bytes");
+    EXPECT_TRUE(file.commit());
+    EXPECT_EQ(dir.read("out.tif"), "new bytes");
+    EXPECT_EQ(listing(dir), "out.tif\n");
+    struct stat st;
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);   // a replaced file keeps its mode
+
+    // A symbolic link still names the file, now replaced.
+    ASSERT_EQ(symlink("out.tif", (dir.path() + "/link.tif").c_str()), 0);
+    ASSERT_TRUE(file.open(dir.path() + "/link.tif"));
+    write_to(file.path(), "through the link");
+    EXPECT_TRUE(file.commit());
+    EXPECT_EQ(dir.read("out.tif"), "through the link");
+    struct stat lst;
+    ASSERT_EQ(lstat((dir.path() + "/link.tif").c_str(), &lst), 0);
+    EXPECT_TRUE(S_ISLNK(lst.st_mode));
+
+    // A device is written directly, never replaced.
+    ASSERT_TRUE(file.open("/dev/null"));
+    EXPECT_EQ(file.path(), "/dev/null");
+    EXPECT_TRUE(file.commit());
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+    EXPECT_FALSE(file.open(dir.path() + "/no/such/dir/out.tif"));
+}
+
+TEST(OutputFile, AnExitLeavesNoTemporaryFile)
+{
+    velktest::TempDir dir;
+    const std::string target = dir.write("keep.tif", "kept");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        velk::OutputFile *file = new velk::OutputFile;   // never destroyed: the exit must clean up
+        if (!file->open(target)) _exit(2);
+        write_to(file->path(), "unfinished");
+        std::exit(1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(dir.read("keep.tif"), "kept");
+    EXPECT_EQ(listing(dir), "keep.tif\n");
+}
+
+TEST(OutputFile, SameFileGoesByDeviceAndInode)
+{
+    velktest::TempDir dir;
+    const std::string a = dir.write("a.sl", "x"), b = dir.write("b.sl", "x");
+    ASSERT_EQ(link(a.c_str(), (dir.path() + "/hard.sl").c_str()), 0);
+    ASSERT_EQ(symlink("a.sl", (dir.path() + "/soft.sl").c_str()), 0);
+    EXPECT_TRUE(velk::same_file(a.c_str(), (dir.path() + "/hard.sl").c_str()));
+    EXPECT_TRUE(velk::same_file(a.c_str(), (dir.path() + "/./soft.sl").c_str()));
+    EXPECT_FALSE(velk::same_file(a.c_str(), b.c_str()));   // equal bytes, other file
+    EXPECT_FALSE(velk::same_file(a.c_str(), (dir.path() + "/missing.sl").c_str()));
+}
