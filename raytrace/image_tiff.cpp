@@ -1,5 +1,6 @@
 #include "raytrace/image_tiff.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +11,34 @@
 
 namespace {
 const char VERSION[] = "2.5.0.7";
+
+// libtiff complains once for every row it cannot store: while the image is
+// written its first complaint is kept to go with the one report of the failure.
+std::string *complaint_sink = nullptr;
+
+void keep_complaint(const char *, const char *fmt, va_list ap)
+{
+    if (!complaint_sink || !complaint_sink->empty() || !fmt) return;
+    char text[512];
+    vsnprintf(text, sizeof text, fmt, ap);
+    *complaint_sink = text;
+    while (!complaint_sink->empty() && (complaint_sink->back() == '.' || complaint_sink->back() == '\n'))
+        complaint_sink->pop_back();
 }
+
+class QuietLibtiff {
+public:
+    explicit QuietLibtiff(std::string &sink) : before_(TIFFSetErrorHandler(keep_complaint)) { complaint_sink = &sink; }
+    ~QuietLibtiff()
+    {
+        TIFFSetErrorHandler(before_);
+        complaint_sink = nullptr;
+    }
+
+private:
+    TIFFErrorHandler before_;
+};
+} // namespace
 
 std::string image_tiff_description(const ImageTiffTags &t)
 {
@@ -74,6 +102,7 @@ bool ImageTiff::create(const char *path, int width, int height, int samples, int
     row_bytes_ = size_t(width) * size_t(samples) * size_t(bits / 8);
     next_row_ = 0;
     failed_ = false;
+    complaint_.clear();
     return true;
 }
 
@@ -81,6 +110,7 @@ bool ImageTiff::write_row(int y, const void *pixels)
 {
     if (!tif_ || failed_ || y < 0 || y >= height_) return false;
     if (y < next_row_) return true;
+    QuietLibtiff quiet(complaint_);
     // The codec needs the rows in order: the gap is black.
     if (y > next_row_) scratch_.assign(row_bytes_, 0);
     // One failed row says it all: the rest would each repeat libtiff's complaint.
@@ -97,6 +127,7 @@ bool ImageTiff::write_row(int y, const void *pixels)
 bool ImageTiff::close()
 {
     if (!tif_) return true;
+    QuietLibtiff quiet(complaint_);
     if (next_row_ < height_) {
         scratch_.assign(row_bytes_, 0);
         for (; next_row_ < height_ && !failed_; ++next_row_)
@@ -113,6 +144,7 @@ bool ImageTiff::close()
 
 void ImageTiff::abandon()
 {
+    QuietLibtiff quiet(complaint_);
     if (tif_) TIFFClose(tif_);
     tif_ = nullptr;
     scratch_.clear();

@@ -52,6 +52,8 @@ public:
     bool close();
     // Drops the unfinished file; the old one stays.
     void abandon();
+    // What libtiff said of the first failure ("" when it said nothing).
+    const std::string &complaint() const { return complaint_; }
 
 private:
     TIFF *tif_ = nullptr;
@@ -60,5 +62,6 @@ private:
     size_t row_bytes_ = 0;
     int next_row_ = 0;
     bool failed_ = false;
+    std::string complaint_;
     std::vector<unsigned char> scratch_;
 };

@@ -520,10 +520,18 @@ bool ImageOutput::open_driver()
 
 // ---------------------------------------------------------------- frame end
 
+void ImageOutput::report_unwritten(const ImageTiff &file) const
+{
+    if (file.complaint().empty())
+        ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+    else
+        ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\" (%s)", output_name.c_str(),
+                 file.complaint().c_str());
+}
+
 void ImageOutput::close()
 {
-    if (tiff_.is_open() && !tiff_.close())
-        ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+    if (tiff_.is_open() && !tiff_.close()) report_unwritten(tiff_);
     if (zfile_) {
         bool ok = zfile_close(zfile_) && zfile_out_.commit();
         zfile_ = nullptr;
@@ -553,7 +561,7 @@ void ImageOutput::save_window_image(const unsigned char *rgba, int width, int he
         return;
     }
     for (int y = 0; y < height; ++y) file.write_row(y, rgba + size_t(y) * size_t(width) * 4);
-    if (!file.close()) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+    if (!file.close()) report_unwritten(file);
 }
 
 void ImageOutput::end_of_run()

@@ -127,6 +127,8 @@ private:
     float colour_quant_[4] = {255, 0, 255, 0};   // one, min, max, dither
     float depth_quant_[4] = {0, 0, 0, 0};
     int crop_x0_ = 0, crop_y0_ = 0, crop_w_ = 1, crop_h_ = 1;
+    // Reports a TIFF file that could not be written, with libtiff's reason.
+    void report_unwritten(const ImageTiff &file) const;
     ImageTiff tiff_;
     DepthFile *zfile_ = nullptr;
     velk::OutputFile zfile_out_;

@@ -3,6 +3,8 @@
 // what it can.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/render_support.h"
 
 using e2e::Image;
@@ -73,6 +75,29 @@ TEST(BadInputRender, AFrameBeyondTheMemoryAtHandLeavesThePreviousPictureAsItWas)
         EXPECT_EQ(dir.read(c.name), kept);
         const std::string listing = velktest::run({"/bin/ls", "-A", dir.path()}).out;
         EXPECT_EQ(listing.find(std::string(c.name) + "."), std::string::npos) << listing;
+    }
+}
+
+TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
+{
+    // Files are limited to 1 KB: the 64 x 64 frame cannot be stored.
+    velktest::TempDir dir;
+    for (const char *display : {"Display \"keep\" \"file\" \"rgba\"\nQuantize \"rgba\" 0 0 0 0\n",
+                                "Display \"keep\" \"zfile\" \"z\"\n"}) {
+        SCOPED_TRACE(display);
+        dir.write("keep", "the old picture");
+        dir.write("scene.rib", display + std::string("Format 64 64 1\n") + e2e::pixel_camera(64, 64) +
+                                   "WorldBegin\n" + covering_disk() + "WorldEnd\n");
+        velktest::RunOptions opts;
+        opts.cwd = dir.path();
+        velktest::RunResult r = velktest::run(
+            {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 2 && exec \"$0\" -silent scene.rib", velktest::program("raylume")},
+            opts);
+        EXPECT_EQ(r.err.rfind("ERROR: scene.rib (", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("): Bad file\n    --> Could not write file \"keep\""), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+        EXPECT_EQ(dir.read("keep"), "the old picture");
+        EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "keep\nscene.rib\n");
     }
 }
 
