@@ -101,6 +101,28 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
     }
 }
 
+TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)
+{
+    // A crop window at the far end of a very tall and a very wide frame, each
+    // primitive covering the whole view.
+    const char *frames[] = {"Format 2000 150001 1\nCropWindow 0 0.001 0.9999 1\n",
+                            "Format 150001 300 1\nCropWindow 0.99995 1 0.5 0.51\n"};
+    const char *prims[] = {"Polygon \"P\" [-1e4 -1e4 0 1e4 -1e4 0 1e4 1e4 0 -1e4 1e4 0]\n",
+                           "Patch \"bilinear\" \"P\" [-1e4 -1e4 0 1e4 -1e4 0 -1e4 1e4 0 1e4 1e4 0]\n",
+                           "Disk 0 1e4 360\n"};
+    for (const char *format : frames)
+        for (const char *prim : prims) {
+            SCOPED_TRACE(std::string(format) + prim);
+            e2e::Render r = e2e::render_floatdump(std::string("Display \"dump\" \"floatdump\" \"rgba\"\n") +
+                                                  "Quantize \"rgba\" 0 0 0 0\nPixelSamples 1 1\n" + format +
+                                                  "Projection \"perspective\" \"fov\" 40\nWorldBegin\n"
+                                                  "Surface \"constant\"\nTranslate 0 0 5\n" + prim + "WorldEnd\n");
+            EXPECT_EQ(r.run.status, 0) << r.run.err;
+            ASSERT_FALSE(r.image.empty()) << r.run.out;
+            EXPECT_TRUE(all_white(r.image));
+        }
+}
+
 TEST(BadInputRender, HugeSampleCountsAndFilterWidthsAreClampedWithAWarning)
 {
     e2e::Render r = frame("PixelSamples 65536 65536\n", covering_disk());
