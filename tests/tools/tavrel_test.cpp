@@ -1,6 +1,7 @@
 // The texture maker program run on real pictures and depth files.
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
 #include <unistd.h>
 
 #include <string>
@@ -28,6 +29,28 @@ void picture(const velktest::TempDir &dir, const std::string &name, int w, int h
 {
     std::vector<unsigned char> px = textest::picture8(w, h, 1, [](int x, int y, int) { return x + y; });
     textest::write_picture(dir.path() + "/" + name, px.data(), w, h, 1);
+}
+
+// A 24 x 24 RGBA picture stored as one 16384 x 16384 tile, of which only
+// the rows of the picture are encoded.
+void huge_tile_picture(const std::string &path)
+{
+    TIFF *tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 24u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 24u);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(4));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    uint16_t extra = EXTRASAMPLE_ASSOCALPHA;
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16384u);
+    TIFFSetField(tif, TIFFTAG_TILELENGTH, 16384u);
+    std::vector<unsigned char> rows(size_t(24) * 16384 * 4, 200);
+    ASSERT_GT(TIFFWriteEncodedTile(tif, 0, rows.data(), tmsize_t(rows.size())), 0);
+    TIFFClose(tif);
 }
 
 } // namespace
@@ -69,6 +92,33 @@ TEST(Tavrel, UsageAndCommandLineMistakes)
     r = tavrel(dir, {"p.tif", "t.tex", "-swrap"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_texture_file(dir.path() + "/t.tex").size(), 4u);
+}
+
+TEST(Tavrel, APictureInOneHugeTileCostsNoMoreThanThePicture)
+{
+    // 1 GB of tile for 2 KB of picture: read with 300 MB at hand.
+    velktest::TempDir dir;
+    huge_tile_picture(dir.path() + "/tile.tif");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    velktest::RunResult r = velktest::run(
+        {"/bin/sh", "-c", "ulimit -v 300000 && exec \"$0\" tile.tif t.tex", velktest::program("tavrel")}, opts);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<Directory> dirs = read_texture_file(dir.path() + "/t.tex");
+    ASSERT_FALSE(dirs.empty());
+    EXPECT_EQ(dirs[0].width, 32u);
+
+    // A tile claimed larger than the bytes stored for it is refused before room is made for it.
+    std::string bytes = dir.read("tile.tif");
+    const size_t at = bytes.find(std::string("\x45\x01\x04\x00\x01\x00\x00\x00", 8));   // TileByteCounts
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at + 8, 4, std::string("\x01\x00\x00\x00", 4));
+    dir.write("cut.tif", bytes);
+    r = velktest::run({"/bin/sh", "-c", "ulimit -v 300000 && exec \"$0\" cut.tif c.tex", velktest::program("tavrel")},
+                      opts);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("TIFF tile larger than the data stored for it"), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.exists("c.tex"));
 }
 
 TEST(Tavrel, WrapModesAndResize)
