@@ -123,6 +123,26 @@ TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdg
         }
 }
 
+TEST(BadInputRender, TooDeepANestingNamesTheStackThatIsFull)
+{
+    const struct {
+        std::string begin, end;
+        const char *stack;
+    } cases[] = {{"AttributeBegin\n", "AttributeEnd\n", "Attribute stack overflow"},
+                 {"AttributeBegin\nTransformBegin\n", "TransformEnd\nAttributeEnd\n", "Transformation stack overflow"},
+                 {"TransformBegin\n", "TransformEnd\n", "Transformation stack overflow"}};
+    for (const auto &c : cases) {
+        std::string begins, ends;
+        for (int i = 0; i < 130; ++i) begins += c.begin, ends += c.end;
+        velktest::TempDir dir;
+        velktest::RunResult r = e2e::raylume(dir, "Display \"x\" \"floatdump\" \"rgba\"\nFormat 2 2 1\nWorldBegin\n" +
+                                                      begins + covering_disk() + ends + "WorldEnd\n");
+        EXPECT_EQ(r.status, 255);
+        EXPECT_NE(r.err.find(std::string("Program limit\n    --> ") + c.stack + "\n"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+    }
+}
+
 TEST(BadInputRender, HugeSampleCountsAndFilterWidthsAreClampedWithAWarning)
 {
     e2e::Render r = frame("PixelSamples 65536 65536\n", covering_disk());
