@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -50,6 +52,30 @@ bool same_file(const char *a, const char *b)
 {
     struct stat sa, sb;
     return a && b && stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool open_for_reading_here(const char *path)
+{
+    struct stat target;
+    if (!path || stat(path, &target) != 0) return false;
+    DIR *dir = opendir("/proc/self/fd");
+    if (!dir) return false;
+    const int own = dirfd(dir);
+    bool found = false;
+    while (dirent *e = readdir(dir)) {
+        char *end = nullptr;
+        const long fd = strtol(e->d_name, &end, 10);
+        if (end == e->d_name || *end || fd == own) continue;
+        struct stat st;
+        const int flags = fcntl(int(fd), F_GETFL);
+        if (flags != -1 && (flags & O_ACCMODE) != O_WRONLY && fstat(int(fd), &st) == 0 &&
+            st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
+            found = true;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
 }
 
 namespace {

@@ -23,6 +23,10 @@ uint64_t memory_limit();
 // they are spelt: hard links, "./", symbolic links.
 bool same_file(const char *a, const char *b);
 
+// True when this process has the file at path open for reading (by any name
+// or descriptor: a RIB file being read, standard input, a texture).
+bool open_for_reading_here(const char *path);
+
 // An output file written beside its target and renamed over it only when
 // complete: until commit() the target stays as it was, and a failure, a
 // discard() or the program's exit removes the temporary file. A target that

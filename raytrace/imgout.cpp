@@ -256,6 +256,14 @@ bool ImageOutput::open()
         o.render_enabled = 0;
         return false;
     }
+    // The picture would take the place of something still being read: the
+    // RIB itself, an archive, a texture.
+    if ((kind == DISPLAY_FILE || kind == DISPLAY_ZFILE) && velk::open_for_reading_here(output_name.c_str())) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file being read; the frame is not rendered",
+                 output_name.c_str());
+        o.render_enabled = 0;
+        return false;
+    }
 
     quantize_setup();
     channel_index[0] = 0;

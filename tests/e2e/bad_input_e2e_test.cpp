@@ -99,6 +99,19 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
         EXPECT_EQ(dir.read("keep"), "the old picture");
         EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "keep\nscene.rib\n");
     }
+    // Nor does a picture take the place of the RIB being read, by its name or on standard input.
+    const std::string rib = "Display \"scene.rib\" \"file\" \"rgba\"\n" + e2e::pixel_camera(W, H) + "WorldBegin\n" +
+                            covering_disk() + "WorldEnd\n";
+    for (bool piped : {false, true}) {
+        velktest::RunOptions opts;
+        opts.cwd = dir.path();
+        dir.write("scene.rib", rib);
+        velktest::RunResult r = piped ? velktest::run({"/bin/sh", "-c", "exec \"$0\" -silent < scene.rib",
+                                                       velktest::program("raylume")}, opts)
+                                      : velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
+        EXPECT_NE(r.err.find("Display: the output \"scene.rib\" is a file being read"), std::string::npos) << r.err;
+        EXPECT_EQ(dir.read("scene.rib"), rib);
+    }
 }
 
 TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)

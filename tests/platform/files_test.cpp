@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,4 +104,30 @@ TEST(OutputFile, SameFileGoesByDeviceAndInode)
     EXPECT_TRUE(velk::same_file(a.c_str(), (dir.path() + "/./soft.sl").c_str()));
     EXPECT_FALSE(velk::same_file(a.c_str(), b.c_str()));   // equal bytes, other file
     EXPECT_FALSE(velk::same_file(a.c_str(), (dir.path() + "/missing.sl").c_str()));
+
+    // Open here for reading, by whatever name; a file only written to is no input.
+    EXPECT_FALSE(velk::open_for_reading_here(a.c_str()));
+    std::FILE *in = std::fopen((dir.path() + "/hard.sl").c_str(), "r");
+    std::FILE *out = std::fopen(b.c_str(), "w");
+    ASSERT_TRUE(in && out);
+    EXPECT_TRUE(velk::open_for_reading_here(a.c_str()));
+    EXPECT_FALSE(velk::open_for_reading_here(b.c_str()));
+    std::fclose(in);
+    std::fclose(out);
+    EXPECT_FALSE(velk::open_for_reading_here(a.c_str()));
+}
+
+TEST(OutputFile, TheMemoryLimitIsTheMachinesOrTheProcesss)
+{
+    EXPECT_GT(velk::memory_limit(), 0u);
+    EXPECT_LE(velk::memory_limit(), velk::physical_memory());
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        struct rlimit limit = {rlim_t(300) << 20, rlim_t(300) << 20};
+        _exit(setrlimit(RLIMIT_AS, &limit) == 0 && velk::memory_limit() == uint64_t(300) << 20 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
