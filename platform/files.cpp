@@ -127,7 +127,12 @@ bool OutputFile::open(const std::string &target)
         path_ = target_;
         return true;
     }
-    std::string pattern = target_ + ".XXXXXX";
+    // The temporary name is the target's with a suffix, or a short one
+    // beside it when that would be too long a name.
+    const size_t slash = target_.rfind('/');
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    std::string pattern = target_.size() - base + 7 <= NAME_MAX ? target_ + ".XXXXXX"
+                                                                : target_.substr(0, base) + ".out.XXXXXX";
     int fd = mkstemp(&pattern[0]);
     if (fd < 0) return false;
     // mkstemp makes the file private: a new file gets the usual mode, a

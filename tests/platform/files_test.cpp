@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 
@@ -73,6 +74,13 @@ TEST(OutputFile, TheTargetChangesOnlyWhenTheFileIsCommitted)
     EXPECT_TRUE(S_ISCHR(st.st_mode));
 
     EXPECT_FALSE(file.open(dir.path() + "/no/such/dir/out.tif"));
+
+    // The longest name a file can have still gets a temporary file beside it.
+    const std::string longest(NAME_MAX, 'n');
+    ASSERT_TRUE(file.open(dir.path() + "/" + longest));
+    write_to(file.path(), "long");
+    EXPECT_TRUE(file.commit());
+    EXPECT_EQ(dir.read(longest), "long");
 }
 
 TEST(OutputFile, AnExitLeavesNoTemporaryFile)
