@@ -53,18 +53,17 @@ bool resize_picture(Picture &pic, ResizeMode mode, const char *name)
     return false;
 }
 
-// True (reported) when the output is one of the inputs, by whatever name:
-// the made file would take the place of a picture it was made from.
+// True (reported) when the output is one of the inputs, by whatever name,
+// or a file still being read (the RIB that asks for it): the made file would
+// take the place of something it was made from.
 bool output_among_inputs(const char *request, const char *texturename, std::initializer_list<const char *> inputs)
 {
     if (!texturename || !*texturename) return false;
-    for (const char *in : inputs) {
-        if (in && (std::strcmp(in, texturename) == 0 || velk::same_file(in, texturename))) {
-            ri_error(RIE_CONSISTENCY, RIE_ERROR, "%s: the output \"%s\" is also an input", request, texturename);
-            return true;
-        }
-    }
-    return false;
+    bool among = velk::open_for_reading_here(texturename);
+    for (const char *in : inputs)
+        among = among || (in && (std::strcmp(in, texturename) == 0 || velk::same_file(in, texturename)));
+    if (among) ri_error(RIE_CONSISTENCY, RIE_ERROR, "%s: the output \"%s\" is also an input", request, texturename);
+    return among;
 }
 
 // A texture file being made: written to a temporary file beside the target

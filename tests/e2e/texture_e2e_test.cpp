@@ -307,9 +307,11 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
         "WorldBegin\nSurface \"constant\"\nTransformBegin\nTranslate 0 0 -2\nDisk 0 0.5 360\nTransformEnd\n"
         "Disk 0 10 360\nWorldEnd\nFrameEnd\n" + shaded_by("light.z") +
         "MakeShadow \"light.z\" \"light.shad\"\n" + shaded_by("light.shad") +
-        "MakeShadow \"light.z\" \"light.z\"\n" + shaded_by("light.z"));
+        "MakeShadow \"light.z\" \"light.z\"\nMakeShadow \"light.z\" \"scene.rib\"\n" + shaded_by("light.z"));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("MakeShadow: the output \"light.z\" is also an input"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("MakeShadow: the output \"scene.rib\" is also an input"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.read("scene.rib").rfind("Option \"searchpath\"", 0), 0u);
     std::vector<Image> frames;
     for (size_t at = run.out.find("16 16 rgba"); at != std::string::npos; at = run.out.find("16 16 rgba", at + 1))
         frames.push_back(parse_dump(run.out.substr(at)));
