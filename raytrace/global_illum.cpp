@@ -17,7 +17,8 @@ void dump_radiosity(GPrimitive *list, const char *name, int parts)
     FILE *f = file.open(name) ? fopen(file.path().c_str(), "w") : nullptr;
     if (!f) return;
     write_radiosity_rib(list, f, parts);
-    if (!ferror(f) & (fclose(f) == 0)) file.commit();
+    const bool written = !ferror(f);
+    if (fclose(f) == 0 && written) file.commit();
 }
 
 } // namespace

@@ -34,10 +34,10 @@ public:
     ImageTiff(const ImageTiff &) = delete;
     ImageTiff &operator=(const ImageTiff &) = delete;
 
-    // Starts the file (beside path, put in its place by close()): width x height pixels of samples channels of bits
-    // (8, 16 or 32 float) each; LZW with horizontal differencing when
-    // compress is set and the samples are integers. False when it cannot be
-    // created.
+    // Starts the file (beside path, put in its place by close()): width x
+    // height pixels of samples channels of bits (8, 16 or 32 float) each; LZW
+    // with horizontal differencing when compress is set and the samples are
+    // integers. False when it cannot be created.
     bool create(const char *path, int width, int height, int samples, int bits, bool compress,
                 const ImageTiffTags &tags);
     bool is_open() const { return tif_ != nullptr; }
