@@ -195,6 +195,7 @@ int compiler_main(int argc, char **argv)
     std::string path_setting = shadeop_path;
     begin_compilation();
     shadeop_path = path_setting;
+    source_path = input;
     set_interrupt_output("");
     std::signal(SIGINT, compiler_on_interrupt);
 

@@ -24,6 +24,7 @@
 namespace murn {
 
 std::string output_path;
+std::string source_path;
 int scramble_level = 0;
 bool debug_lines = false;
 
@@ -187,11 +188,22 @@ void close_output()
     flush_output();
     std::fclose(w.file);
     w.file = nullptr;
-    // A failed compilation leaves whatever is at the path untouched.
+    // A failed compilation leaves whatever is at the path untouched: the code
+    // goes to a file beside it, renamed over it once complete.
+    if (!error_flag && !source_path.empty() && velk::same_file(source_path.c_str(), w.path.c_str())) {
+        std::fflush(stderr);
+        std::fprintf(stderr, "murn error: The output \"%s\" is the source file \"%s\".\n", w.path.c_str(),
+                     source_path.c_str());
+        std::fputs("No code generated\n", stderr);
+        std::fflush(stderr);
+        error_flag = 1;
+    }
     if (!error_flag) {
         bool existed = velk::file_exists(w.path.c_str());
-        std::FILE *out = std::fopen(w.path.c_str(), "wb");
+        velk::OutputFile file;
+        std::FILE *out = file.open(w.path) ? std::fopen(file.path().c_str(), "wb") : nullptr;
         if (!out) {
+            file.discard();
             w.open_failed = true;
             std::fflush(stderr);
             std::fprintf(stderr, "murn error: Could not open file \"%s\".\n", w.path.c_str());
@@ -199,17 +211,17 @@ void close_output()
             std::fflush(stderr);
             error_flag = 1;
         } else {
-            w.created = !existed;
-            if (w.created)
-                set_interrupt_output(w.path);
+            set_interrupt_output(file.path());
             bool written = std::fwrite(w.memory, 1, w.memory_size, out) == w.memory_size;
-            if (std::fclose(out) != 0 || !written) {
+            written = std::fclose(out) == 0 && written && file.commit();
+            set_interrupt_output("");
+            if (!written) {
                 std::fflush(stderr);
                 std::fprintf(stderr, "murn error: Could not write file \"%s\".\n", w.path.c_str());
                 std::fflush(stderr);
                 error_flag = 1;
             }
-            set_interrupt_output("");
+            w.created = written && !existed;
         }
     }
     std::free(w.memory);
@@ -437,6 +449,7 @@ void reset_writer()
     std::free(w.memory);
     w = WriterState();
     output_path.clear();
+    source_path.clear();
     scramble_level = 0;
     debug_lines = false;
 }

@@ -13,6 +13,7 @@ struct Symbol;
 
 // Settings of the writer, from the command line.
 extern std::string output_path;  // empty: the shader's name + ".murn"
+extern std::string source_path;  // the file compiled, never overwritten
 extern int scramble_level;       // 1: encipher; 2 once "encrypted" is written
 extern bool debug_lines;         // -d: source lines as comments
 

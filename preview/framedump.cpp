@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/window.h"
 #include "preview/glrenderer.h"
 #include "ri/depth_projection.h"
@@ -73,8 +74,10 @@ void GlRenderer::dump_frame()
     info.height = h;
     info.samples = 4;
     info.bits = 8;
-    TIFF *tif = tiff_open_write(name, info, COMPRESSION_LZW);
+    velk::OutputFile image_file;
+    TIFF *tif = image_file.open(name) ? tiff_open_write(image_file.path().c_str(), info, COMPRESSION_LZW) : nullptr;
     if (!tif) {
+        image_file.discard();
         ri_error(RIE_BADFILE, RIE_SEVERE, "Could not open file \"%s\"", name);
         return;
     }
@@ -109,6 +112,7 @@ void GlRenderer::dump_frame()
     }
     if (!TIFFFlush(tif)) written = false;
     TIFFClose(tif);
+    written = written && image_file.commit();
     if (!written) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", name);
 
     if (!(options.dumpimage & 4)) return;
@@ -130,14 +134,18 @@ void GlRenderer::dump_frame()
                              sw[3] - (sw[3] - sw[2]) * cw[3], sw[3] - (sw[3] - sw[2]) * cw[2]};
     Matrix4 world_to_camera, world_to_screen;
     depth_projection(options, window, world_to_camera, world_to_screen);
-    DepthFile *zf = zfile_open_write(zname.c_str(), w, h, world_to_screen.m, world_to_camera.m);
+    velk::OutputFile depth_file;
+    DepthFile *zf = depth_file.open(zname) ? zfile_open_write(depth_file.path().c_str(), w, h, world_to_screen.m,
+                                                              world_to_camera.m)
+                                           : nullptr;
     if (!zf) {
         ri_error(RIE_SYSTEM, RIE_ERROR, "Could not open zfile \"%s\" for writing\n", zname.c_str());
         return;
     }
     bool ok = true;
     for (int i = 0; i < h; i++) ok = zfile_write_rows(zf, size_t(w), depth.get() + size_t(h - 1 - i) * w) && ok;
-    if (!zfile_close(zf) || !ok) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", zname.c_str());
+    ok = zfile_close(zf) && ok && depth_file.commit();
+    if (!ok) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", zname.c_str());
 }
 
 void GlRenderer::wait_for_quit(int width, int height)

@@ -3,6 +3,7 @@
 // cache's save file.
 #include <cstdio>
 
+#include "platform/files.h"
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
 #include "raytrace/raytracer.h"
@@ -12,10 +13,12 @@ namespace {
 // One radiosity dump: the direct (1), indirect (2) or whole (3) light.
 void dump_radiosity(GPrimitive *list, const char *name, int parts)
 {
-    FILE *f = fopen(name, "w");
+    velk::OutputFile file;
+    FILE *f = file.open(name) ? fopen(file.path().c_str(), "w") : nullptr;
     if (!f) return;
     write_radiosity_rib(list, f, parts);
-    fclose(f);
+    const bool written = !ferror(f);
+    if (fclose(f) == 0 && written) file.commit();
 }
 
 } // namespace

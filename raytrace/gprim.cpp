@@ -92,10 +92,13 @@ float raster_x(const Options &o, float x)
     return (x - (o.screen[0] + o.screen[1]) * 0.5f) / pw + (float)(o.eff_xres / 2);
 }
 
-float clamp_raster(float v)
+// Keeps a raster coordinate in integer range; the far side still lies
+// beyond the last pixel of a frame of res pixels, however large.
+float clamp_raster(float v, int res)
 {
+    const float far = std::fmin(std::fmax(1e5f, float(res) + 2), 1e9f);
     if (!(v >= -1e5f)) return -1e5f;   // NaN too
-    if (v > 1e5f) return 1e5f;
+    if (v > far) return far;
     return v;
 }
 
@@ -128,9 +131,10 @@ int GPrimitive::screen_bound(int box[4])
             }
     float ph = (o.screen[3] - o.screen[2]) / (float)o.eff_yres;
     float ymid = (o.screen[2] + o.screen[3]) * 0.5f, yhalf = (float)(o.eff_yres / 2);
-    float x0 = clamp_raster(raster_x(o, sx0)), x1 = clamp_raster(raster_x(o, sx1));
+    float x0 = clamp_raster(raster_x(o, sx0), o.eff_xres), x1 = clamp_raster(raster_x(o, sx1), o.eff_xres);
     // Raster y grows downwards.
-    float y0 = clamp_raster(yhalf - (sy1 - ymid) / ph), y1 = clamp_raster(yhalf - (sy0 - ymid) / ph);
+    float y0 = clamp_raster(yhalf - (sy1 - ymid) / ph, o.eff_yres);
+    float y1 = clamp_raster(yhalf - (sy0 - ymid) / ph, o.eff_yres);
     box[0] = (int)std::floor(x0) - 1;
     box[1] = (int)std::ceil(x1) + 1;
     box[2] = (int)std::floor(y0) - 1;

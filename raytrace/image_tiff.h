@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 // The tags besides the pixel layout.
 struct ImageTiffTags {
     int rows_per_strip = 8;
@@ -32,26 +34,34 @@ public:
     ImageTiff(const ImageTiff &) = delete;
     ImageTiff &operator=(const ImageTiff &) = delete;
 
-    // Creates the file: width x height pixels of samples channels of bits
-    // (8, 16 or 32 float) each; LZW with horizontal differencing when
-    // compress is set and the samples are integers. False when it cannot be
-    // created.
+    // Starts the file (beside path, put in its place by close()): width x
+    // height pixels of samples channels of bits (8, 16 or 32 float) each; LZW
+    // with horizontal differencing when compress is set and the samples are
+    // integers. False when it cannot be created.
     bool create(const char *path, int width, int height, int samples, int bits, bool compress,
                 const ImageTiffTags &tags);
     bool is_open() const { return tif_ != nullptr; }
     // Writes row y (from the top). Rows must come in order: rows skipped are
     // written black first, a row already written is ignored. False on a
-    // write failure or a row outside the image.
+    // write failure (after which nothing more is written) or a row outside
+    // the image.
     bool write_row(int y, const void *pixels);
-    // Writes black rows for every row not yet written, then closes; false
-    // when anything could not be stored.
+    // Writes black rows for every row not yet written, closes and puts the
+    // file in place; false, the old file left as it was, when anything could
+    // not be stored.
     bool close();
+    // Drops the unfinished file; the old one stays.
+    void abandon();
+    // What libtiff said of the first failure ("" when it said nothing).
+    const std::string &complaint() const { return complaint_; }
 
 private:
     TIFF *tif_ = nullptr;
+    velk::OutputFile file_;
     int width_ = 0, height_ = 0;
     size_t row_bytes_ = 0;
     int next_row_ = 0;
     bool failed_ = false;
+    std::string complaint_;
     std::vector<unsigned char> scratch_;
 };

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "platform/files.h"
 #include "platform/image_window.h"
 #include "raytrace/random.h"
 #include "ri/counters.h"
@@ -229,8 +230,13 @@ void ImageOutput::quantize_setup()
 }
 
 namespace {
-// Most memory the sample rows of one frame may ask for.
-const size_t MAX_FRAME_BYTES = size_t(1) << 35;
+// Most memory the sample rows of one frame may ask for: what the machine
+// (or the process's limit) has, a fixed ceiling when that cannot be told.
+double frame_memory_limit()
+{
+    const uint64_t limit = velk::memory_limit();
+    return limit ? double(limit) : double(uint64_t(1) << 35);
+}
 } // namespace
 
 bool ImageOutput::open()
@@ -247,6 +253,14 @@ bool ImageOutput::open()
     mode = o.display_mode_bits ? o.display_mode_bits : 3;
     output_name = o.output_file ? o.output_file : (o.display_name ? o.display_name : "ri.tif");
     if ((kind == DISPLAY_FILE || kind == DISPLAY_ZFILE) && safety_file && access(output_name.c_str(), F_OK) == 0) {
+        o.render_enabled = 0;
+        return false;
+    }
+    // The picture would take the place of something still being read: the
+    // RIB itself, an archive, a texture.
+    if ((kind == DISPLAY_FILE || kind == DISPLAY_ZFILE) && velk::open_for_reading_here(output_name.c_str())) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file being read; the frame is not rendered",
+                 output_name.c_str());
         o.render_enabled = 0;
         return false;
     }
@@ -296,7 +310,7 @@ bool ImageOutput::open()
     // a frame beyond any machine is refused before anything is allocated.
     const size_t live_rows = window_loop ? size_t(row_count) : std::min(size_t(row_count), size_t(256 + 2 * filter_span));
     const double need = double(row_count) * sizeof(SampleBuffer) + double(live_rows) * double(row_pixels) * sizeof(PixelSample);
-    if (need > double(MAX_FRAME_BYTES)) {
+    if (need > frame_memory_limit()) {
         report_out_of_core(size_t(need));
         return false;
     }
@@ -402,7 +416,9 @@ bool ImageOutput::open_depth_file()
     float window[4];
     crop_screen_window(options_, window);
     depth_projection(options_, window, world_to_camera, world_to_screen);
-    zfile_ = zfile_open_write(output_name.c_str(), crop_w_, crop_h_, world_to_screen.m, world_to_camera.m);
+    if (zfile_out_.open(output_name))
+        zfile_ = zfile_open_write(zfile_out_.path().c_str(), crop_w_, crop_h_, world_to_screen.m, world_to_camera.m);
+    if (!zfile_) zfile_out_.discard();
     samples_out = 1;
     if (zfile_) return true;
     ri_error(RIE_BADFILE, RIE_SEVERE, "Could not open file \"%s\"", output_name.c_str());
@@ -512,14 +528,33 @@ bool ImageOutput::open_driver()
 
 // ---------------------------------------------------------------- frame end
 
+void ImageOutput::report_unwritten(const ImageTiff &file) const
+{
+    if (file.complaint().empty())
+        ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+    else
+        ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\" (%s)", output_name.c_str(),
+                 file.complaint().c_str());
+}
+
 void ImageOutput::close()
 {
-    if (tiff_.is_open() && !tiff_.close())
-        ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+    if (tiff_.is_open() && !tiff_.close()) report_unwritten(tiff_);
     if (zfile_) {
-        if (!zfile_close(zfile_)) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+        bool ok = zfile_close(zfile_) && zfile_out_.commit();
         zfile_ = nullptr;
+        zfile_out_.discard();
+        if (!ok) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
     }
+    driver_.close();
+}
+
+void ImageOutput::abandon()
+{
+    tiff_.abandon();
+    if (zfile_) zfile_close(zfile_);
+    zfile_ = nullptr;
+    zfile_out_.discard();
     driver_.close();
 }
 
@@ -534,7 +569,7 @@ void ImageOutput::save_window_image(const unsigned char *rgba, int width, int he
         return;
     }
     for (int y = 0; y < height; ++y) file.write_row(y, rgba + size_t(y) * size_t(width) * 4);
-    if (!file.close()) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+    if (!file.close()) report_unwritten(file);
 }
 
 void ImageOutput::end_of_run()

@@ -52,6 +52,9 @@ public:
     bool open();
     // Ends the frame: the files and the driver image are closed; the window stays.
     void close();
+    // Ends a frame that failed: its files are dropped, the ones they would
+    // have replaced left as they were.
+    void abandon();
     // Keeps the window up until the user quits ('W' saves the shown image once).
     void end_of_run();
 
@@ -124,8 +127,11 @@ private:
     float colour_quant_[4] = {255, 0, 255, 0};   // one, min, max, dither
     float depth_quant_[4] = {0, 0, 0, 0};
     int crop_x0_ = 0, crop_y0_ = 0, crop_w_ = 1, crop_h_ = 1;
+    // Reports a TIFF file that could not be written, with libtiff's reason.
+    void report_unwritten(const ImageTiff &file) const;
     ImageTiff tiff_;
     DepthFile *zfile_ = nullptr;
+    velk::OutputFile zfile_out_;
     DisplayDriver driver_;
     std::unique_ptr<velk::ImageWindow> window_;
     // The file display that "-d" put a window in place of (0 and null when

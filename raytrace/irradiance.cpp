@@ -117,13 +117,19 @@ void IrradianceCache::save(const char *filename) const
 {
     if (!filename || !*filename || tree_.empty()) return;
     bool rib = ends_with_rib(filename);
-    FILE *f = std::fopen(filename, rib ? "w" : "wb");
+    velk::OutputFile file;
+    FILE *f = file.open(filename) ? std::fopen(file.path().c_str(), rib ? "w" : "wb") : nullptr;
     if (!f) return;
+    bool ok = true;
     tree_.preorder([&](const IrradianceRecord &r) {
         if (rib) write_debug_rib(f, r);
-        else std::fwrite(&r, RECORD_BYTES, 1, f);
+        else if (ok && std::fwrite(&r, RECORD_BYTES, 1, f) != 1) ok = false;
     });
-    std::fclose(f);
+    // A cache cut short would be read back as fewer records: the old one stays.
+    ok = !std::ferror(f) && ok;
+    ok = std::fclose(f) == 0 && ok;
+    if (!ok || !file.commit())
+        std::fprintf(stderr, "Indirect error: could not write save file %s; the old one is kept\n", filename);
 }
 
 void IrradianceCache::clear()

@@ -282,7 +282,7 @@ void RayTracer::render_world()
     try {
         render_frame();
     } catch (const std::bad_alloc &) {
-        output.close();
+        output.abandon();
         report_out_of_core(0);
     }
 }

@@ -105,7 +105,15 @@ RtVoid RiAttributeBegin(void)
     Renderer *r = renderer_or_report();
     if (!r) return;
     if (r->level == 0) ri_report(RIE_NOTATTRIBS, RIE_WARNING);
+    // The attributes' own stack is named when it is the one full; the two
+    // stacks are pushed together or not at all.
+    if (r->attribute_depth >= RENDERER_STACK_DEPTH) {
+        r->push_attributes();   // reports the overflow
+        return;
+    }
+    const int depth = r->transformation_depth;
     RiTransformBegin();
+    if (r->transformation_depth == depth) return;
     r->push_attributes();
 }
 

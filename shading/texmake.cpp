@@ -5,14 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <string>
-#include <system_error>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "platform/files.h"
 #include "ri/declparse.h"
 #include "ri/rierror.h"
 #include "shading/depthfile.h"
@@ -57,42 +53,30 @@ bool resize_picture(Picture &pic, ResizeMode mode, const char *name)
     return false;
 }
 
-// True (reported) when the output names one of the inputs: opening it for
-// writing would destroy the picture before it is read.
+// True (reported) when the output is one of the inputs, by whatever name,
+// or a file still being read (the RIB that asks for it): the made file would
+// take the place of something it was made from.
 bool output_among_inputs(const char *request, const char *texturename, std::initializer_list<const char *> inputs)
 {
     if (!texturename || !*texturename) return false;
-    for (const char *in : inputs) {
-        if (!in) continue;
-        std::error_code err;
-        if (std::strcmp(in, texturename) == 0 || std::filesystem::equivalent(in, texturename, err)) {
-            ri_error(RIE_CONSISTENCY, RIE_ERROR, "%s: the output \"%s\" is also an input", request, texturename);
-            return true;
-        }
-    }
-    return false;
+    bool among = velk::open_for_reading_here(texturename);
+    for (const char *in : inputs)
+        among = among || (in && (std::strcmp(in, texturename) == 0 || velk::same_file(in, texturename)));
+    if (among) ri_error(RIE_CONSISTENCY, RIE_ERROR, "%s: the output \"%s\" is also an input", request, texturename);
+    return among;
 }
 
 // A texture file being made: written to a temporary file beside the target
 // and renamed over it only once complete, so that a failed making leaves the
-// target as it was, and an input can be replaced by what is made from it.
+// target as it was.
 class OutputTexture {
 public:
     // Reports when the file cannot be created (tiff() is then null).
     explicit OutputTexture(const char *texturename) : target_(text_or_empty(texturename))
     {
-        if (!target_.empty()) {
-            std::string pattern = target_ + ".XXXXXX";
-            int fd = mkstemp(&pattern[0]);
-            if (fd >= 0) {
-                temp_ = pattern;
-                // mkstemp makes the file private; the texture gets the usual mode.
-                mode_t mask = umask(0);
-                umask(mask);
-                fchmod(fd, 0666 & ~mask);
-                tif_ = TIFFFdOpen(fd, temp_.c_str(), "w");
-                if (!tif_) close(fd);
-            }
+        if (file_.open(target_)) {
+            tif_ = TIFFOpen(file_.path().c_str(), "w");
+            if (!tif_) file_.discard();
         }
         if (!tif_) ri_error(RIE_BADFILE, RIE_ERROR, "Could not open \"%s\" for writing", target_.c_str());
     }
@@ -100,7 +84,6 @@ public:
     ~OutputTexture()
     {
         if (tif_) TIFFClose(tif_);
-        if (!temp_.empty()) std::remove(temp_.c_str());
     }
     OutputTexture(const OutputTexture &) = delete;
     OutputTexture &operator=(const OutputTexture &) = delete;
@@ -114,14 +97,14 @@ public:
         written = written && TIFFFlush(tif_);
         TIFFClose(tif_);
         tif_ = nullptr;
-        if (written && std::rename(temp_.c_str(), target_.c_str()) == 0)
-            temp_.clear();
-        else
-            ri_error(RIE_SYSTEM, RIE_ERROR, "Could not write \"%s\"", target_.c_str());
+        if (written && file_.commit()) return;
+        file_.discard();
+        ri_error(RIE_SYSTEM, RIE_ERROR, "Could not write \"%s\"", target_.c_str());
     }
 
 private:
-    std::string target_, temp_;
+    std::string target_;
+    velk::OutputFile file_;
     TIFF *tif_ = nullptr;
 };
 
@@ -134,12 +117,13 @@ void report_no_memory(const char *texturename)
 void make_mip_mapped(const char *picturename, const char *texturename, const char *format,
                      RtToken swrap, RtToken twrap, RtInt n, RtToken tokens[], RtPointer params[])
 {
+    const bool plain = std::strcmp(format, TEXFMT_PLAIN) == 0;
+    if (output_among_inputs(plain ? "MakeTexture" : "MakeLatLongEnvironment", texturename, {picturename})) return;
     try {
         Picture pic;
         if (!read_picture(picturename, pic)) return;
         float aspect = float(pic.info.width) / float(pic.info.height);
         ResizeMode mode = RESIZE_UP;
-        bool plain = std::strcmp(format, TEXFMT_PLAIN) == 0;
         for (int i = 0; plain && i < n; ++i) {
             // "resize" plain or inline-declared, whose value is a string.
             ParameterName p = parameter_name(tokens ? tokens[i] : nullptr);
@@ -353,8 +337,7 @@ RtVoid make_cubeface_file(RtString px, RtString nx, RtString py, RtString ny, Rt
 
 RtVoid make_shadow_file(RtString picturename, RtString texturename, RtInt, RtToken[], RtPointer[])
 {
-    // Every depth is read and the depth file closed before the map is
-    // written, so the map may take the depth file's place.
+    if (output_among_inputs("MakeShadow", texturename, {picturename})) return;
     try {
         DepthMap map;
         switch (zfile_read_map(picturename, map)) {

@@ -9,6 +9,8 @@
 #include <new>
 #include <string>
 
+#include "platform/files.h"
+
 namespace {
 
 const char *last_error = nullptr;
@@ -111,24 +113,36 @@ bool data_present(TIFF *tif, const TiffImageInfo &info)
 }
 
 // Reads a tiled image into pixels. With separate planes each tile holds one
-// sample of its pixels, and the samples are interleaved here.
+// sample of its pixels, and the samples are interleaved here. Only a tile's
+// rows inside the picture are decoded, and only when its stored bytes can
+// hold them: a tile claimed far larger than the picture or the file costs
+// no more than the picture.
 bool read_tiles(TIFF *tif, const TiffImageInfo &info, bool planar, unsigned char *pixels)
 {
     const size_t bps = size_t(info.bits / 8);
     const size_t pixel = bps * info.samples;
     const size_t tw = size_t(info.tile_width), tl = size_t(info.tile_length);
     const size_t tile_pixel = planar ? bps : pixel;
-    const tmsize_t tile_bytes = TIFFTileSize(tif);
-    if (tile_bytes < tmsize_t(tw * tl * tile_pixel)) return false;
-    std::vector<unsigned char> tile(static_cast<size_t>(tile_bytes));
+    const double row_bytes = double(tw) * double(tile_pixel);
+    const uint16_t compression = field_defaulted<uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    const double expansion = compression == COMPRESSION_NONE ? 1.0 : MAX_EXPANSION;
+    std::vector<unsigned char> tile;
     const int planes = planar ? info.samples : 1;
     for (int s = 0; s < planes; ++s)
         for (size_t y = 0; y < size_t(info.height); y += tl)
             for (size_t x = 0; x < size_t(info.width); x += tw) {
-                if (TIFFReadTile(tif, tile.data(), uint32_t(x), uint32_t(y), 0, uint16_t(s)) < 0)
-                    return false;
                 size_t w = std::min(tw, size_t(info.width) - x);
                 size_t h = std::min(tl, size_t(info.height) - y);
+                const uint32_t index = TIFFComputeTile(tif, uint32_t(x), uint32_t(y), 0, uint16_t(s));
+                int err = 0;
+                const uint64_t stored = TIFFGetStrileByteCountWithErr(tif, index, &err);
+                const double want = row_bytes * double(h);
+                if (err || want > double(stored) * expansion || want > MAX_IMAGE_BYTES) {
+                    last_error = "TIFF tile larger than the data stored for it";
+                    return false;
+                }
+                if (tile.size() < size_t(want)) tile.resize(size_t(want));
+                if (TIFFReadEncodedTile(tif, index, tile.data(), tmsize_t(want)) != tmsize_t(want)) return false;
                 for (size_t r = 0; r < h; ++r) {
                     const unsigned char *src = tile.data() + r * tw * tile_pixel;
                     unsigned char *dst = pixels + ((y + r) * info.width + x) * pixel;
@@ -266,6 +280,7 @@ bool tiff_read_image(const char *path, TiffImageInfo &info, std::vector<unsigned
         return false;
     }
     bool ok = false;
+    last_error = nullptr;
     try {
         pixels.assign(tiff_image_bytes(info), 0);
         ok = TIFFIsTiled(tif) ? read_tiles(tif, info, planar, pixels.data())
@@ -276,7 +291,7 @@ bool tiff_read_image(const char *path, TiffImageInfo &info, std::vector<unsigned
     TIFFClose(tif);
     if (!ok) {
         pixels.clear();
-        last_error = "Could not read TIFF file";
+        if (!last_error) last_error = "Could not read TIFF file";
     }
     return ok;
 }
@@ -324,8 +339,12 @@ int tiff_write_image(const char *path, const void *pixels, const TiffImageInfo &
         last_error = "Bad TIFF image size";
         return -1;
     }
-    TIFF *tif = tiff_open_write(path, info, compression);
-    if (!tif) return -1;
+    velk::OutputFile file;
+    TIFF *tif = path && file.open(path) ? tiff_open_write(file.path().c_str(), info, compression) : nullptr;
+    if (!tif) {
+        last_error = "Could not open TIFF file for writing";
+        return -1;
+    }
     // The predictor belongs to the compression, so it is set after it.
     if (compression == COMPRESSION_LZW && info.sampleformat != SAMPLEFORMAT_IEEEFP)
         TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
@@ -334,7 +353,7 @@ int tiff_write_image(const char *path, const void *pixels, const TiffImageInfo &
                                                     : write_scanlines(tif, data, info);
     if (ok && !TIFFFlush(tif)) ok = false;
     TIFFClose(tif);
-    if (!ok) {
+    if (!ok || !file.commit()) {
         last_error = "Could not write TIFF file";
         return -1;
     }

@@ -157,6 +157,16 @@ TEST(Murn, FailuresLeaveNoFile)
     r = run_murn(dir, {"-q", "-o", "old.murn", "bad.sl"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(dir.read("old.murn"), "stale");
+    // Nor is the source, by any name.
+    dir.write("plastic.sl", PLASTIC);
+    ASSERT_EQ(link((dir.path() + "/plastic.sl").c_str(), (dir.path() + "/other.sl").c_str()), 0);
+    for (const char *out : {"other.sl", "./plastic.sl"}) {
+        r = run_murn(dir, {"-q", "-o", out, "plastic.sl"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, std::string("murn error: The output \"") + out +
+                             "\" is the source file \"plastic.sl\".\nNo code generated\n");
+        EXPECT_EQ(dir.read("plastic.sl"), PLASTIC);
+    }
     std::string fifo = dir.path() + "/pipe.murn";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     r = run_murn(dir, {"-q", "-o", "pipe.murn", "bad.sl"});

@@ -3,6 +3,8 @@
 // what it can.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/support/render_support.h"
 
 using e2e::Image;
@@ -41,6 +43,119 @@ TEST(BadInputRender, AFrameBeyondMemoryIsRefusedAsOutOfCore)
         e2e::Render r = frame(format, covering_disk());
         EXPECT_EQ(r.run.status, 255) << format << r.run.err;
         EXPECT_NE(r.run.err.find("out of core memory"), std::string::npos) << r.run.err;
+    }
+}
+
+TEST(BadInputRender, AFrameBeyondTheMemoryAtHandLeavesThePreviousPictureAsItWas)
+{
+    // The second frame asks for more samples than the 400 MB at hand: one
+    // message, and the file of the first frame stays byte for byte.
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer's shadow memory does not fit under an address-space limit";
+#endif
+    velktest::TempDir dir;
+    const struct {
+        const char *display, *name, *format;
+    } cases[] = {{"Display \"keep.tif\" \"file\" \"rgba\"\n", "keep.tif", "Format 500000 300 1\n"},
+                 {"Display \"keep.z\" \"zfile\" \"z\"\n", "keep.z", "Format 65000 600 1\n"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string world = e2e::pixel_camera(W, H) + "WorldBegin\n" + covering_disk() + "WorldEnd\n";
+        velktest::RunResult first = e2e::raylume(dir, c.display + std::string("Format 6 4 1\n") + world);
+        ASSERT_EQ(first.status, 0) << first.err;
+        const std::string kept = dir.read(c.name);
+        ASSERT_GT(kept.size(), 100u);
+        dir.write("big.rib", c.display + std::string(c.format) + world);
+        velktest::RunOptions opts;
+        opts.cwd = dir.path();
+        velktest::RunResult r = velktest::run(
+            {"/bin/sh", "-c", "ulimit -v 400000 && exec \"$0\" -silent big.rib", velktest::program("raylume")}, opts);
+        EXPECT_EQ(r.status, 255) << r.err;
+        const size_t at = r.err.find("out of core memory");
+        EXPECT_NE(at, std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("out of core memory", at + 1), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("TIFF"), std::string::npos) << r.err;
+        EXPECT_EQ(dir.read(c.name), kept);
+        const std::string listing = velktest::run({"/bin/ls", "-A", dir.path()}).out;
+        EXPECT_EQ(listing.find(std::string(c.name) + "."), std::string::npos) << listing;
+    }
+}
+
+TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
+{
+    // Files are limited to 1 KB: the 64 x 64 frame cannot be stored.
+    velktest::TempDir dir;
+    for (const char *display : {"Display \"keep\" \"file\" \"rgba\"\nQuantize \"rgba\" 0 0 0 0\n",
+                                "Display \"keep\" \"zfile\" \"z\"\n"}) {
+        SCOPED_TRACE(display);
+        dir.write("keep", "the old picture");
+        dir.write("scene.rib", display + std::string("Format 64 64 1\n") + e2e::pixel_camera(64, 64) +
+                                   "WorldBegin\n" + covering_disk() + "WorldEnd\n");
+        velktest::RunOptions opts;
+        opts.cwd = dir.path();
+        velktest::RunResult r = velktest::run(
+            {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 2 && exec \"$0\" -silent scene.rib", velktest::program("raylume")},
+            opts);
+        EXPECT_EQ(r.err.rfind("ERROR: scene.rib (", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("): Bad file\n    --> Could not write file \"keep\""), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+        EXPECT_EQ(dir.read("keep"), "the old picture");
+        EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "keep\nscene.rib\n");
+    }
+    // Nor does a picture take the place of the RIB being read, by its name or on standard input.
+    const std::string rib = "Display \"scene.rib\" \"file\" \"rgba\"\n" + e2e::pixel_camera(W, H) + "WorldBegin\n" +
+                            covering_disk() + "WorldEnd\n";
+    for (bool piped : {false, true}) {
+        velktest::RunOptions opts;
+        opts.cwd = dir.path();
+        dir.write("scene.rib", rib);
+        velktest::RunResult r = piped ? velktest::run({"/bin/sh", "-c", "exec \"$0\" -silent < scene.rib",
+                                                       velktest::program("raylume")}, opts)
+                                      : velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
+        EXPECT_NE(r.err.find("Display: the output \"scene.rib\" is a file being read"), std::string::npos) << r.err;
+        EXPECT_EQ(dir.read("scene.rib"), rib);
+    }
+}
+
+TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)
+{
+    // A crop window at the far end of a very tall and a very wide frame, each
+    // primitive covering the whole view.
+    const char *frames[] = {"Format 2000 150001 1\nCropWindow 0 0.001 0.9999 1\n",
+                            "Format 150001 300 1\nCropWindow 0.99995 1 0.5 0.51\n"};
+    const char *prims[] = {"Polygon \"P\" [-1e4 -1e4 0 1e4 -1e4 0 1e4 1e4 0 -1e4 1e4 0]\n",
+                           "Patch \"bilinear\" \"P\" [-1e4 -1e4 0 1e4 -1e4 0 -1e4 1e4 0 1e4 1e4 0]\n",
+                           "Disk 0 1e4 360\n"};
+    for (const char *format : frames)
+        for (const char *prim : prims) {
+            SCOPED_TRACE(std::string(format) + prim);
+            e2e::Render r = e2e::render_floatdump(std::string("Display \"dump\" \"floatdump\" \"rgba\"\n") +
+                                                  "Quantize \"rgba\" 0 0 0 0\nPixelSamples 1 1\n" + format +
+                                                  "Projection \"perspective\" \"fov\" 40\nWorldBegin\n"
+                                                  "Surface \"constant\"\nTranslate 0 0 5\n" + prim + "WorldEnd\n");
+            EXPECT_EQ(r.run.status, 0) << r.run.err;
+            ASSERT_FALSE(r.image.empty()) << r.run.out;
+            EXPECT_TRUE(all_white(r.image));
+        }
+}
+
+TEST(BadInputRender, TooDeepANestingNamesTheStackThatIsFull)
+{
+    const struct {
+        std::string begin, end;
+        const char *stack;
+    } cases[] = {{"AttributeBegin\n", "AttributeEnd\n", "Attribute stack overflow"},
+                 {"AttributeBegin\nTransformBegin\n", "TransformEnd\nAttributeEnd\n", "Transformation stack overflow"},
+                 {"TransformBegin\n", "TransformEnd\n", "Transformation stack overflow"}};
+    for (const auto &c : cases) {
+        std::string begins, ends;
+        for (int i = 0; i < 130; ++i) begins += c.begin, ends += c.end;
+        velktest::TempDir dir;
+        velktest::RunResult r = e2e::raylume(dir, "Display \"x\" \"floatdump\" \"rgba\"\nFormat 2 2 1\nWorldBegin\n" +
+                                                      begins + covering_disk() + ends + "WorldEnd\n");
+        EXPECT_EQ(r.status, 255);
+        EXPECT_NE(r.err.find(std::string("Program limit\n    --> ") + c.stack + "\n"), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
     }
 }
 

@@ -288,8 +288,8 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
 {
     // Frame 1 renders the depths seen from above (a small disk 2 units in
     // front of a large one); the later frames shade the large disk alone by
-    // the depth file itself, by a map made from it, and by a map made in its
-    // place.
+    // the depth file itself, by a map made from it, and by the depth file
+    // again after a map was refused its place.
     velktest::TempDir dir;
     compile(dir, "lit",
             "surface lit(string map = \"\") {\n"
@@ -307,14 +307,16 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
         "WorldBegin\nSurface \"constant\"\nTransformBegin\nTranslate 0 0 -2\nDisk 0 0.5 360\nTransformEnd\n"
         "Disk 0 10 360\nWorldEnd\nFrameEnd\n" + shaded_by("light.z") +
         "MakeShadow \"light.z\" \"light.shad\"\n" + shaded_by("light.shad") +
-        "MakeShadow \"light.z\" \"light.z\"\n" + shaded_by("light.z"));
+        "MakeShadow \"light.z\" \"light.z\"\nMakeShadow \"light.z\" \"scene.rib\"\n" + shaded_by("light.z"));
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.err.find("MakeShadow: the output \"light.z\" is also an input"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("MakeShadow: the output \"scene.rib\" is also an input"), std::string::npos) << run.err;
+    EXPECT_EQ(dir.read("scene.rib").rfind("Option \"searchpath\"", 0), 0u);
     std::vector<Image> frames;
     for (size_t at = run.out.find("16 16 rgba"); at != std::string::npos; at = run.out.find("16 16 rgba", at + 1))
         frames.push_back(parse_dump(run.out.substr(at)));
     ASSERT_EQ(frames.size(), 3u) << run.out;
-    const char *maps[] = {"the depth file", "a map made from it", "a map made in its place"};
+    const char *maps[] = {"the depth file", "a map made from it", "the depth file kept"};
     for (int f = 0; f < 3; ++f) {
         SCOPED_TRACE(maps[f]);
         const Image &im = frames[size_t(f)];
@@ -325,10 +327,8 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
             EXPECT_EQ(im.at(p, 15 - p, 0), 1.0f) << p;
         }
     }
-    // What was made in place is a shadow map, and no temporary file is left.
-    TIFF *tif = TIFFOpen((dir.path() + "/light.z").c_str(), "r");
-    ASSERT_NE(tif, nullptr);
-    TIFFClose(tif);
+    // The depth file is still one, and no temporary file is left.
+    EXPECT_EQ(dir.read("light.z").substr(0, 4), "\x2f\x08\x67\xab");
     std::string listing = velktest::run({"/bin/ls", "-a", dir.path()}).out;
     EXPECT_EQ(listing.find("light.z."), std::string::npos) << listing;
 }

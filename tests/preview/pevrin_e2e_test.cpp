@@ -220,6 +220,15 @@ TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
     auto depth = [&](int x, int y) { return previewtest::zfile_depth(z, 40, x, y); };
     EXPECT_NEAR(depth(20, 10), 1.0f, 0.05f);
     EXPECT_EQ(depth(20, 30), 1e30f);
+
+    // A dump that cannot be stored (files limited to 1 KB) leaves the one before.
+    velktest::RunResult cut = velktest::run(
+        {"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 2 && exec \"$0\" -dumprgbaz -unlit \"$1\"", velktest::program("pevrin"),
+         dir.write("moved.rib", scene("out", "1 0 0", square(-0.5f, 0.5f, -0.8f, -0.2f)))},
+        options());
+    EXPECT_NE(cut.err.find("Could not write file \"out.zfile\""), std::string::npos) << cut.err;
+    EXPECT_EQ(dir.read("out.zfile"), z);
+    EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "moved.rib\nout\nout.zfile\nscene.rib\n");
 }
 
 TEST_F(Pevrin, StandardInputWithTheResolutionOfTheCommandLine)

@@ -6,7 +6,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <csignal>
 #include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -128,6 +131,23 @@ TEST(IrradianceFile, RecordsAreSavedRawInTreeOrderAndLoadBackWithTheirFlagCleare
         EXPECT_EQ(again[72 * i + 68], 0);
         EXPECT_EQ(again.substr(72 * i, 68), bytes.substr(72 * i, 68));
     }
+
+    // A save that cannot be completed (files limited to 200 bytes) leaves
+    // the cache saved before as it was, and nothing else.
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {200, 200};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        freopen("/dev/null", "w", stderr);
+        back.save(path.c_str());
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(file_bytes(path), bytes);
+    EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "again.dat\ncache.dat\n");
 }
 
 TEST(IrradianceFile, SizesThatAreNoMultipleOfARecordAreRefused)

@@ -1,6 +1,9 @@
 // The texture maker program run on real pictures and depth files.
 #include <gtest/gtest.h>
 
+#include <tiffio.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -26,6 +29,28 @@ void picture(const velktest::TempDir &dir, const std::string &name, int w, int h
 {
     std::vector<unsigned char> px = textest::picture8(w, h, 1, [](int x, int y, int) { return x + y; });
     textest::write_picture(dir.path() + "/" + name, px.data(), w, h, 1);
+}
+
+// A 24 x 24 RGBA picture stored as one 16384 x 16384 tile, of which only
+// the rows of the picture are encoded.
+void huge_tile_picture(const std::string &path)
+{
+    TIFF *tif = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tif, nullptr);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 24u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 24u);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(4));
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    uint16_t extra = EXTRASAMPLE_ASSOCALPHA;
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_TILEWIDTH, 16384u);
+    TIFFSetField(tif, TIFFTAG_TILELENGTH, 16384u);
+    std::vector<unsigned char> rows(size_t(24) * 16384 * 4, 200);
+    ASSERT_GT(TIFFWriteEncodedTile(tif, 0, rows.data(), tmsize_t(rows.size())), 0);
+    TIFFClose(tif);
 }
 
 } // namespace
@@ -67,6 +92,38 @@ TEST(Tavrel, UsageAndCommandLineMistakes)
     r = tavrel(dir, {"p.tif", "t.tex", "-swrap"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_texture_file(dir.path() + "/t.tex").size(), 4u);
+}
+
+TEST(Tavrel, APictureInOneHugeTileCostsNoMoreThanThePicture)
+{
+    // 1 GB of tile for 2 KB of picture: read with 300 MB at hand (the
+    // address sanitizer's shadow memory does not fit under such a limit).
+#ifdef __SANITIZE_ADDRESS__
+    const std::string limit;
+#else
+    const std::string limit = "ulimit -v 300000 && ";
+#endif
+    velktest::TempDir dir;
+    huge_tile_picture(dir.path() + "/tile.tif");
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    velktest::RunResult r =
+        velktest::run({"/bin/sh", "-c", limit + "exec \"$0\" tile.tif t.tex", velktest::program("tavrel")}, opts);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<Directory> dirs = read_texture_file(dir.path() + "/t.tex");
+    ASSERT_FALSE(dirs.empty());
+    EXPECT_EQ(dirs[0].width, 32u);
+
+    // A tile claimed larger than the bytes stored for it is refused before room is made for it.
+    std::string bytes = dir.read("tile.tif");
+    const size_t at = bytes.find(std::string("\x45\x01\x04\x00\x01\x00\x00\x00", 8));   // TileByteCounts
+    ASSERT_NE(at, std::string::npos);
+    bytes.replace(at + 8, 4, std::string("\x01\x00\x00\x00", 4));
+    dir.write("cut.tif", bytes);
+    r = velktest::run({"/bin/sh", "-c", limit + "exec \"$0\" cut.tif c.tex", velktest::program("tavrel")}, opts);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("TIFF tile larger than the data stored for it"), std::string::npos) << r.err;
+    EXPECT_FALSE(dir.exists("c.tex"));
 }
 
 TEST(Tavrel, WrapModesAndResize)
@@ -135,14 +192,6 @@ TEST(Tavrel, EnvironmentAndShadowModes)
     ASSERT_EQ(dirs.size(), 1u);
     EXPECT_EQ(dirs[0].format, "Shadow");
     EXPECT_EQ(dirs[0].width, 40u);
-    // A shadow map may take its depth file's place.
-    r = tavrel(dir, {"-shadow", "d.z", "d.z"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    dirs = read_texture_file(dir.path() + "/d.z");
-    ASSERT_EQ(dirs.size(), 1u);
-    EXPECT_EQ(dirs[0].format, "Shadow");
-    EXPECT_EQ(dirs[0].width, 40u);
 
     // Refusals are reported and end with status 1.
     picture(dir, "f3.tif", 20, 21);
@@ -177,10 +226,37 @@ TEST(Tavrel, AnEmptyDepthFileAndAnOutputAmongTheInputsAreRefused)
         args.push_back("f" + std::to_string(i) + ".tif");
         picture(dir, args.back(), 16, 16);
     }
-    std::string before = dir.read("f2.tif");
-    args.push_back("f2.tif");
-    r = tavrel(dir, args);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("the output \"f2.tif\" is also an input"), std::string::npos) << r.err;
-    EXPECT_EQ(dir.read("f2.tif"), before);
+    const std::string picture_bytes = dir.read("f2.tif");
+    ASSERT_EQ(link((dir.path() + "/f2.tif").c_str(), (dir.path() + "/same.tif").c_str()), 0);
+    z = zfile_open_write((dir.path() + "/d.z").c_str(), 4, 4, m, m);
+    ASSERT_NE(z, nullptr);
+    zfile_close(z);
+    const std::string depth_bytes = dir.read("d.z");
+    ASSERT_EQ(link((dir.path() + "/d.z").c_str(), (dir.path() + "/same.z").c_str()), 0);
+    // By any name (the same, "./", a hard link), in every mode, the output
+    // may not be an input: the file stays byte for byte.
+    std::vector<std::string> cube = args;
+    for (const char *out : {"f2.tif", "./f2.tif", "same.tif"}) {
+        SCOPED_TRACE(out);
+        cube.push_back(out);
+        for (const std::vector<std::string> &call : {std::vector<std::string>{"f2.tif", out},
+                                                     std::vector<std::string>{"-envlatl", "f2.tif", out}, cube}) {
+            r = tavrel(dir, call);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_NE(r.err.find(std::string("the output \"") + out + "\" is also an input"), std::string::npos)
+                << r.err;
+            EXPECT_EQ(dir.read("f2.tif"), picture_bytes);
+        }
+        cube.pop_back();
+    }
+    for (const char *out : {"d.z", "./d.z", "same.z"}) {
+        r = tavrel(dir, {"-shadow", "d.z", out});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find(std::string("MakeShadow: the output \"") + out + "\" is also an input"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(dir.read("d.z"), depth_bytes);
+    }
+    EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out,
+              "d.z\nempty.z\nf0.tif\nf1.tif\nf2.tif\nf3.tif\nf4.tif\nf5.tif\nsame.tif\nsame.z\n");
 }

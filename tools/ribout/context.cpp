@@ -48,7 +48,9 @@ void Output::open_stdout()
 
 bool Output::open_file(const char *name)
 {
-    fp_ = name && *name ? std::fopen(name, "wb") : nullptr;
+    // The RIB goes beside the file and takes its place when complete.
+    fp_ = name && *name && file_.open(name) ? std::fopen(file_.path().c_str(), "wb") : nullptr;
+    if (!fp_) file_.discard();
     owns_fp_ = true;
     open_ = fp_ != nullptr;
     return open_;
@@ -95,8 +97,13 @@ bool Output::close(int *status)
         if (status) *status = st;
         ok = st == 0 && !broken_;
     } else if (fp_) {
-        if (owns_fp_) std::fclose(fp_);
-        else std::fflush(fp_);
+        if (owns_fp_) {
+            ok = !std::ferror(fp_);
+            ok = std::fclose(fp_) == 0 && ok && file_.commit();
+            file_.discard();
+        } else {
+            std::fflush(fp_);
+        }
     }
     fp_ = nullptr;
     return ok;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace velk { class ChildProcess; }
 
 namespace ribout {
@@ -28,9 +30,10 @@ public:
     bool is_pipe() const { return child_ != nullptr; }
     // Writes bytes; a pipe whose reader went away takes no more.
     void write(const char *data, size_t size);
-    // Flushes; closes a file, closes a pipe and waits for its program, leaves
-    // standard output open. False when a pipe's program did not take all the
-    // bytes or ended with a non-zero status (in *status).
+    // Flushes; closes a file and puts it in place, closes a pipe and waits
+    // for its program, leaves standard output open. False when a file could
+    // not be written (the old one stays), or a pipe's program did not take
+    // all the bytes or ended with a non-zero status (in *status).
     bool close(int *status = nullptr);
 
 private:
@@ -39,6 +42,7 @@ private:
     bool open_ = false;
     FILE *fp_ = nullptr;
     bool owns_fp_ = false;
+    velk::OutputFile file_;
     std::unique_ptr<velk::ChildProcess> child_;
     std::string pending_;   // bytes for the pipe not yet written
     bool broken_ = false;

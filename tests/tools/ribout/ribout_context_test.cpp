@@ -1,6 +1,8 @@
 // Outputs and contexts, handles, declarations and the faults the writer reports.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "ri/ri.h"
 #include "tests/support/run_program.h"
 #include "tests/tools/ribout/ribout_support.h"
@@ -142,6 +144,17 @@ TEST(RiboutContext, PipesAndFailuresToOpen)
     std::string text = dir.read(path);
     EXPECT_TRUE(starts_with(text, "##RenderMan RIB-Structure 1.0\n"));
     EXPECT_EQ(text.substr(text.size() - 12), "WorldBegin\n\n");
+
+    // A file takes its place at RiEnd: a program that ends before leaves the old one as it was.
+    const std::string kept = dir.write("kept.rib", "old");
+    EXPECT_EXIT((RiBegin(kept.c_str()), RiWorldBegin(), std::exit(3)), testing::ExitedWithCode(3), "");
+    EXPECT_EQ(dir.read(kept), "old");
+    EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "kept.rib\npiped.rib\n");
+    RiBegin(kept.c_str());
+    RiWorldBegin();
+    EXPECT_EQ(dir.read(kept), "old");
+    RiEnd();
+    EXPECT_EQ(dir.read(kept), text);
 
     EXPECT_EXIT(RiBegin("/no/such/directory/x.rib"), testing::ExitedWithCode(1),
                 "^Error making RIB file: bad filename\n$");
