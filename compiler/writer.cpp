@@ -239,11 +239,6 @@ const std::string &opened_output_path()
     return state().path;
 }
 
-bool output_open_failed()
-{
-    return state().open_failed;
-}
-
 void write_output(const char *format, ...)
 {
     char small[512];

@@ -26,8 +26,6 @@ void close_output();
 bool output_created();
 // The path of the file being written, "" before one is opened.
 const std::string &opened_output_path();
-// An attempt to open the output file failed.
-bool output_open_failed();
 
 // Writes formatted text to the output, enciphered at scramble level 2.
 void write_output(const char *format, ...) __attribute__((format(printf, 1, 2)));

@@ -26,7 +26,6 @@ public:
     void start_frame(const std::string &title, int width, int height, int zoom);
 
     int image_width() const { return width_; }
-    int image_height() const { return height_; }
     int zoom() const { return zoom_; }
     // The image: rows from the top, 4 bytes (red, green, blue, alpha) a pixel.
     unsigned char *image() { return image_.data(); }

@@ -36,9 +36,6 @@ public:
     // Closes the child's input, so that it sees end of file.
     void close_input();
 
-    // The descriptor of the child's output (-1 without an output pipe); it
-    // stays ours.
-    int output_fd() const { return out_fd_; }
     // Hands the descriptor of the child's output over to the caller (who then
     // closes it, e.g. through a stream); -1 without an output pipe.
     int release_output();

@@ -169,10 +169,7 @@ public:
 
     // ---- window and frames -------------------------------------------------
 
-    bool has_window() const { return window_ != nullptr; }
     velk::Window *window() const { return window_.get(); }
-    // True while the frame is being dropped by the pacing.
-    bool dropping_frame() const { return dropping_frame_; }
     // True while a world is being drawn into the window.
     bool drawing_world() const { return drawing_world_; }
     // Sets up the viewport, the projection and the camera for a drawing area.

@@ -4,18 +4,19 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <limits>
 
 namespace {
 
 const int ITMAX = 100;
 const double EPS = 3.0e-7;
 
-[[noreturn]] void fail(const char *message)
+// Reports and answers NaN, which no caller can take for a probability.
+float fail(const char *message)
 {
     std::fputs(message, stderr);
     std::fflush(stderr);
-    std::exit(1);
+    return std::numeric_limits<float>::quiet_NaN();
 }
 
 } // namespace
@@ -38,7 +39,7 @@ float gammln(float xx)
 float gser(float a, float x)
 {
     if (x <= 0.0f) {
-        if (x < 0.0f) fail("x less than 0 in routine GSER\n");
+        if (x < 0.0f) return fail("x less than 0 in routine GSER\n");
         return 0.0f;
     }
     double gln = gammln(a);
@@ -51,7 +52,7 @@ float gser(float a, float x)
         if (std::fabs(del) < std::fabs(sum) * EPS)
             return float(sum * std::exp(-x + a * std::log(double(x)) - gln));
     }
-    fail("a too large, ITMAX too small in routine GSER\n");
+    return fail("a too large, ITMAX too small in routine GSER\n");
 }
 
 float gcf(float a, float x)
@@ -74,13 +75,13 @@ float gcf(float a, float x)
             gold = g;
         }
     }
-    fail("a too large, ITMAX too small in routine GCF\n");
+    return fail("a too large, ITMAX too small in routine GCF\n");
 }
 
 float gammq(float a, float x)
 {
     // Written so that NaN arguments are refused too.
-    if (!(x >= 0.0f) || !(a > 0.0f)) fail("Invalid arguments in routine GAMMP\n");
-    if (x < a + 1.0f) return 1.0f - gser(a, x);
+    if (!(x >= 0.0f) || !(a > 0.0f)) return fail("Invalid arguments in routine GAMMP\n");
+    if (x < a + 1.0f) return 1.0f - gser(a, x);   // NaN stays NaN
     return gcf(a, x);
 }

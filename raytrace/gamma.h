@@ -1,7 +1,6 @@
 // Log gamma and the regularised incomplete gamma function, which set the
 // variance thresholds of adaptive pixel sampling. Invalid arguments and
-// non-convergence print their message on standard error and end the program
-// with exit status 1.
+// non-convergence print their message on standard error and answer NaN.
 #pragma once
 
 // ln(gamma(x)) for x > 0 (Lanczos series).

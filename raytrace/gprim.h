@@ -127,8 +127,6 @@ public:
     virtual void eval_normal(float u, float v, float time, Point &N);
     // 11: dPdu and dPdv by finite differences of eval_point.
     virtual void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv);
-    // 12: eval_point at two uniform random numbers.
-    virtual void random_point(float time, Point &P);
     // 13: fills the light-side fields of sv (Pl, Nl, Ngl ...) with sample i
     // of n on the surface as seen from Q; answers |Ngl . (Pl - Q)/|Pl - Q||.
     virtual float area_sample(const Point &Q, int i, int n, float time, ShaderVars *sv);
@@ -182,9 +180,6 @@ public:
     // object of list is copied under the current transformation and
     // attributes and linked into the scene (ObjectInstance).
     void instantiate(GPrimitive *list, int copy);
-    // Lets go of the master list without destroying it (a temporary instance
-    // made for copying never owns the master's objects).
-    void disown_master() { master = nullptr; }
 
     GPrimitive *first = nullptr;    // always empty
     GPrimitive *master = nullptr;   // the definition's objects (owned)

@@ -373,13 +373,6 @@ void GSurface::eval_derivs(float u, float v, float time, Point &dPdu, Point &dPd
     dPdv = (pv - p) / hv;
 }
 
-void GSurface::random_point(float time, Point &P)
-{
-    float u = random_uniform();
-    float v = random_uniform();
-    eval_point(u, v, time, P);
-}
-
 float GSurface::area_sample(const Point &Q, int i, int n, float time, ShaderVars *sv)
 {
     int32_t base = area_sample_seed();

@@ -23,8 +23,6 @@ public:
     // The corners of the parametric map: V0, V1, V3, V2 (V0, V1, V2, V2 for an
     // outline of three vertices).
     void corners(Point c[4]) const override;
-    // The parameters of an object-space point of the plane.
-    void polygon_uv(const Point &P, float &gu, float &gv) const { plane_uv(P, gu, gv); }
 
     int nverts = 0;
     std::vector<Point> verts;   // object space

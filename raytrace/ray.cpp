@@ -40,11 +40,6 @@ void IntersectionList::append(IntersectionList &l)
     l.count = 0;
 }
 
-void IntersectionList::mult_linet(float f)
-{
-    for (Intersection *i = first; i; i = i->next) i->linet *= f;
-}
-
 namespace {
 
 // Stable merge of two sorted chains.

@@ -24,8 +24,6 @@ struct IntersectionList {
     Intersection *dequeue();
     // Moves all records of l to the end of this list; l becomes empty.
     void append(IntersectionList &l);
-    // Multiplies every distance by f.
-    void mult_linet(float f);
     // Orders the records by ascending distance (stable).
     void sort();
     // Releases every record to the pool and empties the list.

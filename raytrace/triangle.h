@@ -19,8 +19,6 @@ public:
     GPrimitive *copy() override { return new GTriangle(*this); }
     // The corners of the parametric map: P0, P1, P2, P2.
     void corners(Point c[4]) const override;
-    // The parameters of an object-space point of the plane.
-    void triangle_uv(const Point &P, float &gu, float &gv) const { plane_uv(P, gu, gv); }
 
     Point P0, P1, P2;
 };

@@ -37,8 +37,6 @@ public:
     int find_param(const char *interned_name, int *offset, int *type) const;
     // Rows before the terminating one.
     int param_count() const;
-    // The default block (param_size bytes, word aligned).
-    char *default_block() { return defaults.empty() ? nullptr : reinterpret_cast<char *>(defaults.data()); }
 
     Shader *next = nullptr;
     const char *name;

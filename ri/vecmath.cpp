@@ -15,14 +15,6 @@ float vnormalize(float *v)
     return len;
 }
 
-float *vlerp_clamped(float *r, const float *a, const float *b, float t)
-{
-    if (!(t >= 0)) t = 0;
-    if (t > 1) t = 1;
-    for (int i = 0; i < 3; i++) r[i] = (1 - t) * a[i] + t * b[i];
-    return r;
-}
-
 void bilerp_vertex_data(float *out, int n, const float *c0, const float *c1,
                         const float *c2, const float *c3, float u, float v)
 {
@@ -470,18 +462,6 @@ void Bound::extend(const float *p)
 }
 
 void Bound::extend(const Point &p) { extend(p.data()); }
-
-bool Bound::overlaps(const Bound &o) const
-{
-    for (int a = 0; a < 6; a += 2)
-        if (!(o.b[a] <= b[a + 1] && o.b[a + 1] >= b[a])) return false;
-    return true;
-}
-
-Bound Bound::translated(const Point &v) const
-{
-    return Bound(b[0] + v.x, b[1] + v.x, b[2] + v.y, b[3] + v.y, b[4] + v.z, b[5] + v.z);
-}
 
 Bound operator+(const Bound &b, const Point &p)
 {

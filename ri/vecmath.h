@@ -12,8 +12,6 @@
 
 // Divides v by its length when that is at least 1e-12; returns the length.
 float vnormalize(float *v);
-// r = (1 - t) a + t b with t clamped to [0, 1] (NaN counts as 0).
-float *vlerp_clamped(float *r, const float *a, const float *b, float t);
 // Bilinear blend of n floats of four corner arrays.
 void bilerp_vertex_data(float *out, int n, const float *c0, const float *c1,
                         const float *c2, const float *c3, float u, float v);
@@ -186,9 +184,6 @@ struct Bound {
     void merge(const Bound &o);
     void extend(const Point &p);
     void extend(const float *p);
-    // Touching boxes overlap.
-    bool overlaps(const Bound &o) const;
-    Bound translated(const Point &v) const;
 };
 
 // The start of every accumulation, and the box of everything.

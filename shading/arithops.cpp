@@ -233,56 +233,57 @@ void op_mulFC(ExecFrame *f, ShaderVars *)
     slstack.push_triple((triple(c) * s[0]).data());
 }
 
+constexpr OpBinding ROWS[] = {
+    {"addff", op_ff<ADD>},
+    {"subff", op_ff<SUB>},
+    {"mulff", op_ff<MUL>},
+    {"divff", op_divff},
+    {"addvv", op_cc<ADD>},  // also addcc
+    {"subvv", op_cc<SUB>},  // also subcc
+    {"mulvv", op_cc<MUL>},  // also mulcc
+    {"divvv", op_cc<DIV>},  // also divcc
+    {"mulvf", op_cf<MUL>},  // also mulcf
+    {"mulfv", op_fc<MUL>},  // also mulfc
+    {"divvf", op_divcf},    // also divcf
+    {"addvf", op_cf<ADD>},  // also addcf
+    {"subvf", op_cf<SUB>},  // also subcf
+    {"addfv", op_fc<ADD>},  // also addfc
+    {"subfv", op_fc<SUB>},  // also subfc
+    {"negf", op_negf},
+    {"negv", op_negc},      // also negc
+    {"vdot", op_vdot},
+    {"cross", op_cross},
+    {"mulmm", op_mm<MUL>},
+    {"divmm", op_mm<DIV>},
+    {"mulfm", op_mulfm},
+    {"mulmf", op_mulmf},
+    {"divfm", op_divfm},
+    {"divmf", op_divmf},
+    {"addF", op_F<ADD>},
+    {"subF", op_F<SUB>},
+    {"mulF", op_F<MUL>},
+    {"divF", op_F<DIV>},
+    {"addV", op_C<ADD>},    // also addC
+    {"subV", op_C<SUB>},    // also subC
+    {"mulV", op_C<MUL>},    // also mulC
+    {"divV", op_C<DIV>},    // also divC
+    {"mulFv", op_mulFc},    // also mulFc
+    {"addM", op_M<ADD>},
+    {"subM", op_M<SUB>},
+    {"mulM", op_M<MUL>},
+    {"divM", op_M<DIV>},
+    {"addFF", op_FF<ADD>},
+    {"subFF", op_FF<SUB>},
+    {"mulFF", op_FF<MUL>},
+    {"divFF", op_FF<DIV>},
+    {"addVV", op_CC<ADD>},  // also addCC
+    {"subVV", op_CC<SUB>},  // also subCC
+    {"mulVV", op_CC<MUL>},  // also mulCC
+    {"divVV", op_CC<DIV>},  // also divCC
+    {"mulVF", op_mulCF},    // also mulCF
+    {"mulFV", op_mulFC},    // also mulFC
+};
+
 } // namespace
 
-void install_arith_ops()
-{
-    set_op_handler("addff", op_ff<ADD>);
-    set_op_handler("subff", op_ff<SUB>);
-    set_op_handler("mulff", op_ff<MUL>);
-    set_op_handler("divff", op_divff);
-    set_op_handler("addvv", op_cc<ADD>);  // also addcc
-    set_op_handler("subvv", op_cc<SUB>);  // also subcc
-    set_op_handler("mulvv", op_cc<MUL>);  // also mulcc
-    set_op_handler("divvv", op_cc<DIV>);  // also divcc
-    set_op_handler("mulvf", op_cf<MUL>);  // also mulcf
-    set_op_handler("mulfv", op_fc<MUL>);  // also mulfc
-    set_op_handler("divvf", op_divcf);    // also divcf
-    set_op_handler("addvf", op_cf<ADD>);  // also addcf
-    set_op_handler("subvf", op_cf<SUB>);  // also subcf
-    set_op_handler("addfv", op_fc<ADD>);  // also addfc
-    set_op_handler("subfv", op_fc<SUB>);  // also subfc
-    set_op_handler("negf", op_negf);
-    set_op_handler("negv", op_negc);      // also negc
-    set_op_handler("vdot", op_vdot);
-    set_op_handler("cross", op_cross);
-    set_op_handler("mulmm", op_mm<MUL>);
-    set_op_handler("divmm", op_mm<DIV>);
-    set_op_handler("mulfm", op_mulfm);
-    set_op_handler("mulmf", op_mulmf);
-    set_op_handler("divfm", op_divfm);
-    set_op_handler("divmf", op_divmf);
-    set_op_handler("addF", op_F<ADD>);
-    set_op_handler("subF", op_F<SUB>);
-    set_op_handler("mulF", op_F<MUL>);
-    set_op_handler("divF", op_F<DIV>);
-    set_op_handler("addV", op_C<ADD>);    // also addC
-    set_op_handler("subV", op_C<SUB>);    // also subC
-    set_op_handler("mulV", op_C<MUL>);    // also mulC
-    set_op_handler("divV", op_C<DIV>);    // also divC
-    set_op_handler("mulFv", op_mulFc);    // also mulFc
-    set_op_handler("addM", op_M<ADD>);
-    set_op_handler("subM", op_M<SUB>);
-    set_op_handler("mulM", op_M<MUL>);
-    set_op_handler("divM", op_M<DIV>);
-    set_op_handler("addFF", op_FF<ADD>);
-    set_op_handler("subFF", op_FF<SUB>);
-    set_op_handler("mulFF", op_FF<MUL>);
-    set_op_handler("divFF", op_FF<DIV>);
-    set_op_handler("addVV", op_CC<ADD>);  // also addCC
-    set_op_handler("subVV", op_CC<SUB>);  // also subCC
-    set_op_handler("mulVV", op_CC<MUL>);  // also mulCC
-    set_op_handler("divVV", op_CC<DIV>);  // also divCC
-    set_op_handler("mulVF", op_mulCF);    // also mulCF
-    set_op_handler("mulFV", op_mulFC);    // also mulFC
-}
+constexpr OpBindings ARITH_OPS = op_bindings(shading::OpModule::Arith, ROWS);

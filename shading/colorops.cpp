@@ -35,13 +35,14 @@ void op_ctransformss(ExecFrame *, ShaderVars *)
     opstack::replace(3, c);
 }
 
+constexpr OpBinding ROWS[] = {
+    {"xyz_to_rgb", op_convert<xyz_to_rgb>},
+    {"hsv_to_rgb", op_convert<hsv_to_rgb>},
+    {"yiq_to_rgb", op_convert<yiq_to_rgb>},
+    {"ctransforms", op_ctransforms},
+    {"ctransformss", op_ctransformss},  // also ctransform2s
+};
+
 } // namespace
 
-void install_color_ops()
-{
-    set_op_handler("xyz_to_rgb", op_convert<xyz_to_rgb>);
-    set_op_handler("hsv_to_rgb", op_convert<hsv_to_rgb>);
-    set_op_handler("yiq_to_rgb", op_convert<yiq_to_rgb>);
-    set_op_handler("ctransforms", op_ctransforms);
-    set_op_handler("ctransformss", op_ctransformss);  // also ctransform2s
-}
+constexpr OpBindings COLOR_OPS = op_bindings(shading::OpModule::Color, ROWS);

@@ -46,20 +46,21 @@ void op_cf(ExecFrame *, ShaderVars *)
     replace(4, truth((c == Point(f)) == EQ));
 }
 
+constexpr OpBinding ROWS[] = {
+    {"gt", op_order<GT>},
+    {"lt", op_order<LT>},
+    {"ge", op_order<GE>},
+    {"le", op_order<LE>},
+    {"feqf", op_ff<true>},          // also feq
+    {"fnef", op_ff<false>},         // also fne
+    {"veqv", op_cc<true>},          // also veq, ceq, ceqc, veqc, ceqv
+    {"vnev", op_cc<false>},         // also vne, cne, cnec, vnec, cnev
+    {"feqv", op_cf<true, true>},    // also feqc
+    {"fnev", op_cf<false, true>},   // also fnec
+    {"veqf", op_cf<true, false>},   // also ceqf
+    {"vnef", op_cf<false, false>},  // also cnef
+};
+
 } // namespace
 
-void install_compare_ops()
-{
-    set_op_handler("gt", op_order<GT>);
-    set_op_handler("lt", op_order<LT>);
-    set_op_handler("ge", op_order<GE>);
-    set_op_handler("le", op_order<LE>);
-    set_op_handler("feqf", op_ff<true>);          // also feq
-    set_op_handler("fnef", op_ff<false>);         // also fne
-    set_op_handler("veqv", op_cc<true>);          // also veq, ceq, ceqc, veqc, ceqv
-    set_op_handler("vnev", op_cc<false>);         // also vne, cne, cnec, vnec, cnev
-    set_op_handler("feqv", op_cf<true, true>);    // also feqc
-    set_op_handler("fnev", op_cf<false, true>);   // also fnec
-    set_op_handler("veqf", op_cf<true, false>);   // also ceqf
-    set_op_handler("vnef", op_cf<false, false>);  // also cnef
-}
+constexpr OpBindings COMPARE_OPS = op_bindings(shading::OpModule::Compare, ROWS);

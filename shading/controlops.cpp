@@ -76,19 +76,20 @@ void op_copy(ExecFrame *f, ShaderVars *)
     std::memmove(to, from, 4 * WORDS);
 }
 
+constexpr OpBinding ROWS[] = {
+    {"return", op_return},
+    {"return_area", op_return_area},
+    {"jump", op_jump},
+    {"ifz", op_ifz},
+    {"ifnz", op_ifnz},
+    {"and", op_and},
+    {"or", op_or},
+    {"not", op_not},
+    {"cpFF", op_copy<1>},
+    {"cpSS", op_copy<1>},  // string ids
+    {"cpVV", op_copy<3>},  // also cpCC
+};
+
 } // namespace
 
-void install_control_ops()
-{
-    set_op_handler("return", op_return);
-    set_op_handler("return_area", op_return_area);
-    set_op_handler("jump", op_jump);
-    set_op_handler("ifz", op_ifz);
-    set_op_handler("ifnz", op_ifnz);
-    set_op_handler("and", op_and);
-    set_op_handler("or", op_or);
-    set_op_handler("not", op_not);
-    set_op_handler("cpFF", op_copy<1>);
-    set_op_handler("cpSS", op_copy<1>);  // string ids
-    set_op_handler("cpVV", op_copy<3>);  // also cpCC
-}
+constexpr OpBindings CONTROL_OPS = op_bindings(shading::OpModule::Control, ROWS);

@@ -115,16 +115,17 @@ void op_calculatenormal(ExecFrame *, ShaderVars *sv)
     replace(3, r);
 }
 
+constexpr OpBinding ROWS[] = {
+    {"Duf", op_Df<0>},
+    {"Dvf", op_Df<1>},
+    {"Duv", op_Dv<0>},      // also Duc
+    {"Dvv", op_Dv<1>},      // also Dvc
+    {"Derivf", op_Derivf},
+    {"Derivv", op_Derivv},  // also Derivc
+    {"area", op_area},
+    {"calculatenormal", op_calculatenormal},
+};
+
 } // namespace
 
-void install_deriv_ops()
-{
-    set_op_handler("Duf", op_Df<0>);
-    set_op_handler("Dvf", op_Df<1>);
-    set_op_handler("Duv", op_Dv<0>);      // also Duc
-    set_op_handler("Dvv", op_Dv<1>);      // also Dvc
-    set_op_handler("Derivf", op_Derivf);
-    set_op_handler("Derivv", op_Derivv);  // also Derivc
-    set_op_handler("area", op_area);
-    set_op_handler("calculatenormal", op_calculatenormal);
-}
+constexpr OpBindings DERIV_OPS = op_bindings(shading::OpModule::Deriv, ROWS);

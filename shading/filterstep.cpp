@@ -109,8 +109,13 @@ float filterstep_core(float edge, float s, float w, const char *filter)
     return catmull_rom_step(edge - 4 * w, edge + 4 * w, s);
 }
 
-void install_filterstep_ops()
-{
-    set_op_handler("filterstep2", op_filterstep2);
-    set_op_handler("filterstep3", op_filterstep3);
-}
+namespace {
+
+constexpr OpBinding ROWS[] = {
+    {"filterstep2", op_filterstep2},
+    {"filterstep3", op_filterstep3},
+};
+
+} // namespace
+
+constexpr OpBindings FILTERSTEP_OPS = op_bindings(shading::OpModule::FilterStep, ROWS);

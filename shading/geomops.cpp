@@ -130,21 +130,22 @@ void op_mrotate(ExecFrame *, ShaderVars *)
     replace(20, matrix(p) * RotateMatrix4(p[16], triple(p + 17), 1));
 }
 
+constexpr OpBinding ROWS[] = {
+    {"faceforward", op_faceforward},
+    {"faceforward3", op_faceforward3},
+    {"reflect", op_reflect},
+    {"refract", op_refract},
+    {"fresnel2", op_fresnel<false>},
+    {"fresnel4", op_fresnel<true>},
+    {"ptlined", op_ptlined},
+    {"rotate", op_rotate},
+    {"depth", op_depth},
+    {"determinant", op_determinant},
+    {"mtranslate", op_msimple<1>},
+    {"mscale", op_msimple<3>},
+    {"mrotate", op_mrotate},
+};
+
 } // namespace
 
-void install_geometry_ops()
-{
-    set_op_handler("faceforward", op_faceforward);
-    set_op_handler("faceforward3", op_faceforward3);
-    set_op_handler("reflect", op_reflect);
-    set_op_handler("refract", op_refract);
-    set_op_handler("fresnel2", op_fresnel<false>);
-    set_op_handler("fresnel4", op_fresnel<true>);
-    set_op_handler("ptlined", op_ptlined);
-    set_op_handler("rotate", op_rotate);
-    set_op_handler("depth", op_depth);
-    set_op_handler("determinant", op_determinant);
-    set_op_handler("mtranslate", op_msimple<1>);
-    set_op_handler("mscale", op_msimple<3>);
-    set_op_handler("mrotate", op_mrotate);
-}
+constexpr OpBindings GEOMETRY_OPS = op_bindings(shading::OpModule::Geometry, ROWS);

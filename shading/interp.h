@@ -24,11 +24,10 @@
 // stack through raw indices: the checked calls of SLStack report overflow and
 // underflow and stop the run.
 //
-// Adding operations: write the handlers in a module of their own, give the
-// module one installer that calls set_op_handler(name, handler) for each
-// operation it implements, and list the installer in opmodules.h and in
-// install_op_modules (optable.cpp). Names and opcodes come from opnames.h;
-// every name sharing an opcode shares its handler.
+// Adding operations: give each name a row in oprows.h naming its module, and
+// bind the handler in that module's table (opmodules.h); a new module also
+// gets an OpModule, a table declared in opmodules.h and a place in
+// build_op_table (optable.cpp). Every name sharing an opcode shares its handler.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -88,16 +87,13 @@ inline void jump_to(ExecFrame *f, uint32_t label)
     f->pc = f->code_start + (label >> 2) - 1;   // the loop's step lands on the label
 }
 
-// Attaches a handler to the opcode of an op name of opnames.h (installers call this).
-void set_op_handler(const char *name, OpHandler handler);
-
 // Op table record: the row of opnames.h.
 using OpInfo = shading::OpName;
 // Builds the op table and the handlers once; the number of names (358).
 int build_op_table();
 // The op of a name, or null.
 const OpInfo *find_op(const char *name);
-// True when an operation module handles the opcode (not the stand-in that reports it).
+// True when the opcode has a handler (every opcode with a name has one).
 bool op_available(int opcode);
 
 // Global-variable table record (also used for one shader's parameters and

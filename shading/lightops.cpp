@@ -279,24 +279,25 @@ void op_illuminance(ExecFrame *f, ShaderVars *sv)
     jump_to(f, label);
 }
 
+constexpr OpBinding ROWS[] = {
+    {"ambient", op_ambient},
+    {"diffuse", op_diffuse},
+    {"specular", op_specular},
+    {"phong", op_phong},
+    {"specularbrdf", op_specularbrdf},
+    {"illuminate1", op_illuminate1},
+    {"illuminate3", op_illuminate3},
+    {"solar0", op_solar0},
+    {"solar2", op_solar2},
+    {"ambience0", op_ambience0},
+    {"illuminance_start", op_illuminance_start},
+    {"illuminance_end", op_illuminance_end},
+    {"illuminance1", op_illuminance<false, false>},
+    {"illuminance2", op_illuminance<true, false>},
+    {"illuminance3", op_illuminance<false, true>},
+    {"illuminance4", op_illuminance<true, true>},
+};
+
 } // namespace
 
-void install_light_ops()
-{
-    set_op_handler("ambient", op_ambient);
-    set_op_handler("diffuse", op_diffuse);
-    set_op_handler("specular", op_specular);
-    set_op_handler("phong", op_phong);
-    set_op_handler("specularbrdf", op_specularbrdf);
-    set_op_handler("illuminate1", op_illuminate1);
-    set_op_handler("illuminate3", op_illuminate3);
-    set_op_handler("solar0", op_solar0);
-    set_op_handler("solar2", op_solar2);
-    set_op_handler("ambience0", op_ambience0);
-    set_op_handler("illuminance_start", op_illuminance_start);
-    set_op_handler("illuminance_end", op_illuminance_end);
-    set_op_handler("illuminance1", op_illuminance<false, false>);
-    set_op_handler("illuminance2", op_illuminance<true, false>);
-    set_op_handler("illuminance3", op_illuminance<false, true>);
-    set_op_handler("illuminance4", op_illuminance<true, true>);
-}
+constexpr OpBindings LIGHT_OPS = op_bindings(shading::OpModule::Light, ROWS);

@@ -201,48 +201,49 @@ void op_setcomp(ExecFrame *, ShaderVars *)
     replace(5, v);
 }
 
+constexpr OpBinding ROWS[] = {
+    {"abs", op_f1<f_abs>},
+    {"sign", op_f1<f_sign>},
+    {"floor", op_f1<f_floor>},
+    {"ceil", op_f1<f_ceil>},
+    {"round", op_f1<f_round>},
+    {"sin", op_f1<f_sin>},
+    {"cos", op_f1<f_cos>},
+    {"tan", op_f1<f_tan>},
+    {"asin", op_f1<f_asin>},
+    {"acos", op_f1<f_acos>},
+    {"atan", op_f1<f_atan>},
+    {"exp", op_f1<f_exp>},
+    {"log", op_f1<f_log>},
+    {"radians", op_f1<f_radians>},
+    {"degrees", op_f1<f_degrees>},
+    {"sqrt", op_sqrt},
+    {"inversesqrt", op_inversesqrt},
+    {"atan2", op_f2<f_atan2>},
+    {"logb", op_f2<f_logb>},
+    {"pow", op_f2<f_pow>},
+    {"mod", op_f2<f_mod>},
+    {"step", op_f2<f_step>},
+    {"fmin", op_f2<f_min>},  // also min
+    {"fmax", op_f2<f_max>},  // also max
+    {"smoothstep", op_smoothstep},
+    {"fclamp", op_fclamp},   // also clamp
+    {"fmix", op_fmix},
+    {"random", op_random},
+    {"vmin", op_v2<f_min>},  // also cmin
+    {"vmax", op_v2<f_max>},  // also cmax
+    {"vclamp", op_vclamp},   // also cclamp
+    {"vmix", op_vmix},       // also mix, cmix
+    {"length", op_length},
+    {"distance", op_distance},
+    {"normalize", op_normalize},
+    {"xcomp", op_xyzcomp<0>},
+    {"ycomp", op_xyzcomp<1>},
+    {"zcomp", op_xyzcomp<2>},
+    {"comp", op_comp},
+    {"setcomp", op_setcomp},
+};
+
 } // namespace
 
-void install_math_ops()
-{
-    set_op_handler("abs", op_f1<f_abs>);
-    set_op_handler("sign", op_f1<f_sign>);
-    set_op_handler("floor", op_f1<f_floor>);
-    set_op_handler("ceil", op_f1<f_ceil>);
-    set_op_handler("round", op_f1<f_round>);
-    set_op_handler("sin", op_f1<f_sin>);
-    set_op_handler("cos", op_f1<f_cos>);
-    set_op_handler("tan", op_f1<f_tan>);
-    set_op_handler("asin", op_f1<f_asin>);
-    set_op_handler("acos", op_f1<f_acos>);
-    set_op_handler("atan", op_f1<f_atan>);
-    set_op_handler("exp", op_f1<f_exp>);
-    set_op_handler("log", op_f1<f_log>);
-    set_op_handler("radians", op_f1<f_radians>);
-    set_op_handler("degrees", op_f1<f_degrees>);
-    set_op_handler("sqrt", op_sqrt);
-    set_op_handler("inversesqrt", op_inversesqrt);
-    set_op_handler("atan2", op_f2<f_atan2>);
-    set_op_handler("logb", op_f2<f_logb>);
-    set_op_handler("pow", op_f2<f_pow>);
-    set_op_handler("mod", op_f2<f_mod>);
-    set_op_handler("step", op_f2<f_step>);
-    set_op_handler("fmin", op_f2<f_min>);  // also min
-    set_op_handler("fmax", op_f2<f_max>);  // also max
-    set_op_handler("smoothstep", op_smoothstep);
-    set_op_handler("fclamp", op_fclamp);   // also clamp
-    set_op_handler("fmix", op_fmix);
-    set_op_handler("random", op_random);
-    set_op_handler("vmin", op_v2<f_min>);  // also cmin
-    set_op_handler("vmax", op_v2<f_max>);  // also cmax
-    set_op_handler("vclamp", op_vclamp);   // also cclamp
-    set_op_handler("vmix", op_vmix);       // also mix, cmix
-    set_op_handler("length", op_length);
-    set_op_handler("distance", op_distance);
-    set_op_handler("normalize", op_normalize);
-    set_op_handler("xcomp", op_xyzcomp<0>);
-    set_op_handler("ycomp", op_xyzcomp<1>);
-    set_op_handler("zcomp", op_xyzcomp<2>);
-    set_op_handler("comp", op_comp);
-    set_op_handler("setcomp", op_setcomp);
-}
+constexpr OpBindings MATH_OPS = op_bindings(shading::OpModule::Math, ROWS);

@@ -69,17 +69,18 @@ void op_mf(ExecFrame *, ShaderVars *)
     replace(17, truth(equal == EQ));
 }
 
+constexpr OpBinding ROWS[] = {
+    {"mcomp", op_mcomp},
+    {"msetcomp", op_msetcomp},
+    {"mmix", op_mmix},
+    {"meqm", op_mm<true>},
+    {"mnem", op_mm<false>},
+    {"meqf", op_mf<true, false>},
+    {"mnef", op_mf<false, false>},
+    {"feqm", op_mf<true, true>},
+    {"fnem", op_mf<false, true>},
+};
+
 } // namespace
 
-void install_matrix_ops()
-{
-    set_op_handler("mcomp", op_mcomp);
-    set_op_handler("msetcomp", op_msetcomp);
-    set_op_handler("mmix", op_mmix);
-    set_op_handler("meqm", op_mm<true>);
-    set_op_handler("mnem", op_mm<false>);
-    set_op_handler("meqf", op_mf<true, false>);
-    set_op_handler("mnef", op_mf<false, false>);
-    set_op_handler("feqm", op_mf<true, true>);
-    set_op_handler("fnem", op_mf<false, true>);
-}
+constexpr OpBindings MATRIX_OPS = op_bindings(shading::OpModule::Matrix, ROWS);

@@ -117,14 +117,6 @@ void op_message_to(ExecFrame *f, ShaderVars *sv)
     slstack.push_float(known ? 1.0f : 0.0f);
 }
 
-// "surface" pushes the value; "surfaceM" sets its destination operand.
-template <int SOURCE>
-void install_source(const std::string &name)
-{
-    set_op_handler(name.c_str(), op_message<SOURCE>);
-    set_op_handler((name + "M").c_str(), op_message_to<SOURCE>);
-}
-
 } // namespace
 
 extern "C" int sl_getshadeparam(Intersection *sv, int source, const char *name, int type, void *data)
@@ -136,12 +128,24 @@ extern "C" int sl_getshadeparam(Intersection *sv, int source, const char *name, 
     return 1;
 }
 
-void install_message_ops()
-{
-    install_source<MSG_SURFACE>("surface");
-    install_source<MSG_DISPLACEMENT>("displacement");
-    install_source<MSG_ATMOSPHERE>("atmosphere");
-    install_source<MSG_LIGHTSOURCE>("lightsource");
-    install_source<MSG_INCIDENT>("incident");
-    install_source<MSG_OPPOSITE>("opposite");
-}
+namespace {
+
+// "surface" pushes the value; "surfaceM" sets its destination operand.
+constexpr OpBinding ROWS[] = {
+    {"surface", op_message<MSG_SURFACE>},
+    {"surfaceM", op_message_to<MSG_SURFACE>},
+    {"displacement", op_message<MSG_DISPLACEMENT>},
+    {"displacementM", op_message_to<MSG_DISPLACEMENT>},
+    {"atmosphere", op_message<MSG_ATMOSPHERE>},
+    {"atmosphereM", op_message_to<MSG_ATMOSPHERE>},
+    {"lightsource", op_message<MSG_LIGHTSOURCE>},
+    {"lightsourceM", op_message_to<MSG_LIGHTSOURCE>},
+    {"incident", op_message<MSG_INCIDENT>},
+    {"incidentM", op_message_to<MSG_INCIDENT>},
+    {"opposite", op_message<MSG_OPPOSITE>},
+    {"oppositeM", op_message_to<MSG_OPPOSITE>},
+};
+
+} // namespace
+
+constexpr OpBindings MESSAGE_OPS = op_bindings(shading::OpModule::Message, ROWS);

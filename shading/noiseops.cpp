@@ -39,25 +39,33 @@ void op_noise(ExecFrame *, ShaderVars *)
 
 // The names end in the inputs' letters: f, ff, v (a point), vf. The triple
 // forms are the same names after "point" (also reached as "color").
-template <NoiseKind KIND>
-void install_family(const std::string &stem)
-{
-    const std::string point = "point" + stem;
-    set_op_handler((stem + "f").c_str(), op_noise<KIND, 1, 1>);
-    set_op_handler((stem + "ff").c_str(), op_noise<KIND, 2, 1>);
-    set_op_handler((stem + "v").c_str(), op_noise<KIND, 3, 1>);
-    set_op_handler((stem + "vf").c_str(), op_noise<KIND, 4, 1>);
-    set_op_handler((point + "f").c_str(), op_noise<KIND, 1, 3>);
-    set_op_handler((point + "ff").c_str(), op_noise<KIND, 2, 3>);
-    set_op_handler((point + "v").c_str(), op_noise<KIND, 3, 3>);
-    set_op_handler((point + "vf").c_str(), op_noise<KIND, 4, 3>);
-}
+constexpr OpBinding ROWS[] = {
+    {"noisef", op_noise<PLAIN, 1, 1>},
+    {"noiseff", op_noise<PLAIN, 2, 1>},
+    {"noisev", op_noise<PLAIN, 3, 1>},
+    {"noisevf", op_noise<PLAIN, 4, 1>},
+    {"pointnoisef", op_noise<PLAIN, 1, 3>},
+    {"pointnoiseff", op_noise<PLAIN, 2, 3>},
+    {"pointnoisev", op_noise<PLAIN, 3, 3>},
+    {"pointnoisevf", op_noise<PLAIN, 4, 3>},
+    {"pnoisef", op_noise<PERIODIC, 1, 1>},
+    {"pnoiseff", op_noise<PERIODIC, 2, 1>},
+    {"pnoisev", op_noise<PERIODIC, 3, 1>},
+    {"pnoisevf", op_noise<PERIODIC, 4, 1>},
+    {"pointpnoisef", op_noise<PERIODIC, 1, 3>},
+    {"pointpnoiseff", op_noise<PERIODIC, 2, 3>},
+    {"pointpnoisev", op_noise<PERIODIC, 3, 3>},
+    {"pointpnoisevf", op_noise<PERIODIC, 4, 3>},
+    {"cellnoisef", op_noise<CELL, 1, 1>},
+    {"cellnoiseff", op_noise<CELL, 2, 1>},
+    {"cellnoisev", op_noise<CELL, 3, 1>},
+    {"cellnoisevf", op_noise<CELL, 4, 1>},
+    {"pointcellnoisef", op_noise<CELL, 1, 3>},
+    {"pointcellnoiseff", op_noise<CELL, 2, 3>},
+    {"pointcellnoisev", op_noise<CELL, 3, 3>},
+    {"pointcellnoisevf", op_noise<CELL, 4, 3>},
+};
 
 } // namespace
 
-void install_noise_ops()
-{
-    install_family<PLAIN>("noise");
-    install_family<PERIODIC>("pnoise");
-    install_family<CELL>("cellnoise");
-}
+constexpr OpBindings NOISE_OPS = op_bindings(shading::OpModule::Noise, ROWS);

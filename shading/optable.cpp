@@ -1,75 +1,45 @@
-// The op table: the rows of opnames.h, with handlers attached by name by the
-// operation modules. Opcodes whose module is not there yet get a handler that
-// reports the operation and ends the run.
+// The op table: the handlers of the operation modules' tables by opcode.
 #include <cstring>
 
-#include "ri/rierror.h"
 #include "shading/interp.h"
 #include "shading/opmodules.h"
 
 OpHandler op_handlers[shading::MAX_OPCODE + 1];
 
+namespace shading {
+
+// Only a failed binding check reaches these, and it does not compile.
+void no_such_shading_operation() {}
+void shading_operation_of_another_module() {}
+void shading_operation_bound_twice() {}
+void shading_operation_without_handler() {}
+
+} // namespace shading
+
 namespace {
 
 bool op_table_built = false;
-bool unavailable_reported[shading::MAX_OPCODE + 1];
 
-void op_unavailable(ExecFrame *f, ShaderVars *)
-{
-    int opcode = static_cast<int>(*f->pc);
-    if (!unavailable_reported[opcode]) {
-        unavailable_reported[opcode] = true;
-        const shading::OpName *n = shading::first_op_name(opcode);
-        ri_error(RIE_UNIMPLEMENT, RIE_ERROR, "Shader operation \"%s\" is not available",
-                 n ? n->name : "?");
-    }
-    f->done = 1;
-}
-
-void install_op_modules()
-{
-    install_control_ops();
-    install_stack_ops();
-    install_arith_ops();
-    install_compare_ops();
-    install_var_ops();
-    install_math_ops();
-    install_geometry_ops();
-    install_color_ops();
-    install_spline_ops();
-    install_filterstep_ops();
-    install_deriv_ops();
-    install_noise_ops();
-    install_string_ops();
-    install_query_ops();
-    install_transform_ops();
-    install_shadeop_ops();
-    install_message_ops();
-    install_light_ops();
-    install_trace_ops();
-    install_texture_ops();
-    install_matrix_ops();
-    install_time_ops();
-}
+// Indexed by OpModule.
+const OpBindings *const OP_MODULES[] = {
+    &CONTROL_OPS, &STACK_OPS, &ARITH_OPS, &COMPARE_OPS, &VAR_OPS, &MATH_OPS,
+    &GEOMETRY_OPS, &COLOR_OPS, &SPLINE_OPS, &FILTERSTEP_OPS, &DERIV_OPS, &NOISE_OPS,
+    &STRING_OPS, &QUERY_OPS, &TRANSFORM_OPS, &SHADEOP_OPS, &MESSAGE_OPS, &LIGHT_OPS,
+    &TRACE_OPS, &TEXTURE_OPS, &MATRIX_OPS, &TIME_OPS,
+};
+static_assert(sizeof(OP_MODULES) / sizeof(OP_MODULES[0]) == size_t(shading::OpModule::Count),
+              "one table per operation module");
 
 } // namespace
-
-void set_op_handler(const char *name, OpHandler handler)
-{
-    const shading::OpName *op = shading::find_op_name(name);
-    if (op) op_handlers[op->opcode] = handler;
-    else ri_error(RIE_BUG, RIE_SEVERE, "No shader operation \"%s\" to attach a handler to", name);
-}
 
 int build_op_table()
 {
     if (!op_table_built) {
         op_table_built = true;
         std::memset(op_handlers, 0, sizeof op_handlers);
-        int n = 0;
-        const shading::OpName *names = shading::op_names(&n);
-        for (int i = 0; i < n; ++i) op_handlers[names[i].opcode] = op_unavailable;
-        install_op_modules();
+        for (const OpBindings *module : OP_MODULES)
+            for (int i = 0; i < module->count; ++i)
+                op_handlers[module->rows[i].opcode] = module->rows[i].handler;
     }
     return shading::OP_NAME_COUNT;
 }
@@ -84,6 +54,5 @@ const OpInfo *find_op(const char *name)
 bool op_available(int opcode)
 {
     build_op_table();
-    return opcode > 0 && opcode <= shading::MAX_OPCODE && op_handlers[opcode] &&
-           op_handlers[opcode] != op_unavailable;
+    return opcode > 0 && opcode <= shading::MAX_OPCODE && op_handlers[opcode];
 }

@@ -134,9 +134,14 @@ extern "C" int sl_rendererinfo(Intersection *, const char *name, int type, void 
     return 0;
 }
 
-void install_query_ops()
-{
-    set_op_handler("optionM", op_query<sl_option>);
-    set_op_handler("attributeM", op_query<sl_attribute>);
-    set_op_handler("rendererinfoM", op_query<sl_rendererinfo>);
-}
+namespace {
+
+constexpr OpBinding ROWS[] = {
+    {"optionM", op_query<sl_option>},
+    {"attributeM", op_query<sl_attribute>},
+    {"rendererinfoM", op_query<sl_rendererinfo>},
+};
+
+} // namespace
+
+constexpr OpBindings QUERY_OPS = op_bindings(shading::OpModule::Query, ROWS);

@@ -147,9 +147,10 @@ void op_dsoop(ExecFrame *f, ShaderVars *)
     }
 }
 
+constexpr OpBinding ROWS[] = {
+    {"dsoop", op_dsoop},
+};
+
 } // namespace
 
-void install_shadeop_ops()
-{
-    set_op_handler("dsoop", op_dsoop);
-}
+constexpr OpBindings SHADEOP_OPS = op_bindings(shading::OpModule::Shadeop, ROWS);

@@ -31,7 +31,6 @@ public:
     void push_word(uint32_t w) { std::memcpy(push_space(1), &w, 4); }
     void push_truth(bool b) { push_word(b ? 1u : 0u); }
     void push_triple(const float *v) { std::memcpy(push_space(3), v, 12); }
-    void push_matrix(const float *m) { std::memcpy(push_space(16), m, 64); }
     void push_string(const char *s);
 
     // The top n words, in place (the top word is the last of them).

@@ -87,16 +87,17 @@ void op_aspline(ExecFrame *f, ShaderVars *)
     opstack::replace(2, r, W);
 }
 
+constexpr OpBinding ROWS[] = {
+    {"spline", op_spline<1, false>},
+    {"pointspline", op_spline<3, false>},  // also colorspline
+    {"splineb", op_spline<1, true>},
+    {"pointsplineb", op_spline<3, true>},  // also colorsplineb
+    {"faspline", op_aspline<1, false>},
+    {"paspline", op_aspline<3, false>},    // also caspline
+    {"fasplineb", op_aspline<1, true>},
+    {"pasplineb", op_aspline<3, true>},    // also casplineb
+};
+
 } // namespace
 
-void install_spline_ops()
-{
-    set_op_handler("spline", op_spline<1, false>);
-    set_op_handler("pointspline", op_spline<3, false>);  // also colorspline
-    set_op_handler("splineb", op_spline<1, true>);
-    set_op_handler("pointsplineb", op_spline<3, true>);  // also colorsplineb
-    set_op_handler("faspline", op_aspline<1, false>);
-    set_op_handler("paspline", op_aspline<3, false>);    // also caspline
-    set_op_handler("fasplineb", op_aspline<1, true>);
-    set_op_handler("pasplineb", op_aspline<3, true>);    // also casplineb
-}
+constexpr OpBindings SPLINE_OPS = op_bindings(shading::OpModule::Spline, ROWS);

@@ -54,18 +54,19 @@ void op_pops(ExecFrame *f, ShaderVars *)
     std::memcpy(to, &id, 4);
 }
 
+constexpr OpBinding ROWS[] = {
+    {"pushif", op_pushif},
+    {"pushiv", op_pushiv},
+    {"pushf", op_push<1>},
+    {"popf", op_pop<1>},
+    {"pushv", op_push<3>},  // also pushc
+    {"popv", op_pop<3>},    // also popc
+    {"pushm", op_push<16>},
+    {"popm", op_pop<16>},
+    {"pushs", op_pushs},
+    {"pops", op_pops},
+};
+
 } // namespace
 
-void install_stack_ops()
-{
-    set_op_handler("pushif", op_pushif);
-    set_op_handler("pushiv", op_pushiv);
-    set_op_handler("pushf", op_push<1>);
-    set_op_handler("popf", op_pop<1>);
-    set_op_handler("pushv", op_push<3>);  // also pushc
-    set_op_handler("popv", op_pop<3>);    // also popc
-    set_op_handler("pushm", op_push<16>);
-    set_op_handler("popm", op_pop<16>);
-    set_op_handler("pushs", op_pushs);
-    set_op_handler("pops", op_pops);
-}
+constexpr OpBindings STACK_OPS = op_bindings(shading::OpModule::Stack, ROWS);

@@ -104,15 +104,16 @@ void op_printf(ExecFrame *, ShaderVars *sv)
     if (sv->whichdisp == 0 && !slstack.failed()) print_shader_text(text.c_str());
 }
 
+constexpr OpBinding ROWS[] = {
+    {"shadername", op_shadername},
+    {"seq", op_seq},
+    {"sne", op_sne},
+    {"match", op_match},
+    {"concat", op_concat},
+    {"format", op_format},
+    {"printf", op_printf},
+};
+
 } // namespace
 
-void install_string_ops()
-{
-    set_op_handler("shadername", op_shadername);
-    set_op_handler("seq", op_seq);
-    set_op_handler("sne", op_sne);
-    set_op_handler("match", op_match);
-    set_op_handler("concat", op_concat);
-    set_op_handler("format", op_format);
-    set_op_handler("printf", op_printf);
-}
+constexpr OpBindings STRING_OPS = op_bindings(shading::OpModule::String, ROWS);

@@ -269,13 +269,18 @@ int sl_textureinfo(const char *texturename, const char *paramname, int type, voi
     return 1;
 }
 
-void install_texture_ops()
-{
-    set_op_handler("ftexture", op_texture<1>);
-    set_op_handler("ctexture", op_texture<3>);
-    set_op_handler("fenvironment", op_point_lookup<ENVIRONMENT, 1>);
-    set_op_handler("cenvironment", op_point_lookup<ENVIRONMENT, 3>);
-    set_op_handler("shadow", op_point_lookup<SHADOW, 1>);
-    set_op_handler("bump", op_bump);
-    set_op_handler("textureinfoM", op_textureinfo);
-}
+namespace {
+
+constexpr OpBinding ROWS[] = {
+    {"ftexture", op_texture<1>},
+    {"ctexture", op_texture<3>},
+    {"fenvironment", op_point_lookup<ENVIRONMENT, 1>},
+    {"cenvironment", op_point_lookup<ENVIRONMENT, 3>},
+    {"shadow", op_point_lookup<SHADOW, 1>},
+    {"bump", op_bump},
+    {"textureinfoM", op_textureinfo},
+};
+
+} // namespace
+
+constexpr OpBindings TEXTURE_OPS = op_bindings(shading::OpModule::Texture, ROWS);

@@ -1,5 +1,5 @@
 // The texture operations of the interpreter (texture, environment, shadow,
-// bump and textureinfo), installed by install_texture_ops (opmodules.h), and
+// bump and textureinfo), bound in TEXTURE_OPS (opmodules.h), and
 // what they share with callers outside the interpreter.
 #pragma once
 #include "shading/texture.h"

@@ -18,10 +18,11 @@ void op_Dtimev(ExecFrame *, ShaderVars *)
     replace(3, Point(0, 0, 0));
 }
 
+constexpr OpBinding ROWS[] = {
+    {"Dtimef", op_Dtimef},
+    {"Dtimev", op_Dtimev},
+};
+
 } // namespace
 
-void install_time_ops()
-{
-    set_op_handler("Dtimef", op_Dtimef);
-    set_op_handler("Dtimev", op_Dtimev);
-}
+constexpr OpBindings TIME_OPS = op_bindings(shading::OpModule::Time, ROWS);

@@ -319,15 +319,16 @@ void op_areashadow(ExecFrame *, ShaderVars *sv)
     push_point(sum * (1.0f / float(n)));
 }
 
+constexpr OpBinding ROWS[] = {
+    {"trace", op_trace},
+    {"visibility", op_visibility},
+    {"rayhittest", op_rayhittest},
+    {"fulltrace", op_fulltrace},
+    {"raylevel", op_raylevel},
+    {"isshadowray", op_isshadowray},
+    {"areashadow", op_areashadow},
+};
+
 } // namespace
 
-void install_trace_ops()
-{
-    set_op_handler("trace", op_trace);
-    set_op_handler("visibility", op_visibility);
-    set_op_handler("rayhittest", op_rayhittest);
-    set_op_handler("fulltrace", op_fulltrace);
-    set_op_handler("raylevel", op_raylevel);
-    set_op_handler("isshadowray", op_isshadowray);
-    set_op_handler("areashadow", op_areashadow);
-}
+constexpr OpBindings TRACE_OPS = op_bindings(shading::OpModule::Trace, ROWS);

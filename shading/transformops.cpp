@@ -181,23 +181,28 @@ const Transformation *object_transformation(const Intersection *sv)
     return static_cast<const GSurface *>(o)->xform.get();
 }
 
-void install_transform_ops()
-{
-    set_op_handler("ptransform", op_transform_code<POINT>);                // also transform
-    set_op_handler("vtransform", op_transform_code<VECTOR>);
-    set_op_handler("ntransform", op_transform_code<NORMAL>);
-    set_op_handler("ptransforms", op_transform_named<POINT, 1, false>);    // also transforms
-    set_op_handler("vtransforms", op_transform_named<VECTOR, 1, false>);
-    set_op_handler("ntransforms", op_transform_named<NORMAL, 1, false>);
-    set_op_handler("ptransformss", op_transform_named<POINT, 2, false>);   // also transform2s, ptransform2s, transformss
-    set_op_handler("vtransformss", op_transform_named<VECTOR, 2, false>);  // also vtransform2s
-    set_op_handler("ntransformss", op_transform_named<NORMAL, 2, false>);  // also ntransform2s
-    set_op_handler("ptransformm", op_transform_named<POINT, 0, true>);     // also transformm
-    set_op_handler("vtransformm", op_transform_named<VECTOR, 0, true>);
-    set_op_handler("ntransformm", op_transform_named<NORMAL, 0, true>);
-    set_op_handler("ptransformms", op_transform_named<POINT, 1, true>);    // also transformms
-    set_op_handler("vtransformms", op_transform_named<VECTOR, 1, true>);
-    set_op_handler("ntransformms", op_transform_named<NORMAL, 1, true>);
-    set_op_handler("mtransforms", op_mtransform<1>);
-    set_op_handler("mtransformss", op_mtransform<2>);
-}
+namespace {
+
+constexpr OpBinding ROWS[] = {
+    {"ptransform", op_transform_code<POINT>},                // also transform
+    {"vtransform", op_transform_code<VECTOR>},
+    {"ntransform", op_transform_code<NORMAL>},
+    {"ptransforms", op_transform_named<POINT, 1, false>},    // also transforms
+    {"vtransforms", op_transform_named<VECTOR, 1, false>},
+    {"ntransforms", op_transform_named<NORMAL, 1, false>},
+    {"ptransformss", op_transform_named<POINT, 2, false>},   // also transform2s, ptransform2s, transformss
+    {"vtransformss", op_transform_named<VECTOR, 2, false>},  // also vtransform2s
+    {"ntransformss", op_transform_named<NORMAL, 2, false>},  // also ntransform2s
+    {"ptransformm", op_transform_named<POINT, 0, true>},     // also transformm
+    {"vtransformm", op_transform_named<VECTOR, 0, true>},
+    {"ntransformm", op_transform_named<NORMAL, 0, true>},
+    {"ptransformms", op_transform_named<POINT, 1, true>},    // also transformms
+    {"vtransformms", op_transform_named<VECTOR, 1, true>},
+    {"ntransformms", op_transform_named<NORMAL, 1, true>},
+    {"mtransforms", op_mtransform<1>},
+    {"mtransformss", op_mtransform<2>},
+};
+
+} // namespace
+
+constexpr OpBindings TRANSFORM_OPS = op_bindings(shading::OpModule::Transform, ROWS);

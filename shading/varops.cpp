@@ -108,20 +108,21 @@ void op_ftom(ExecFrame *, ShaderVars *)
     opstack::replace(1, Matrix4(v));
 }
 
+constexpr OpBinding ROWS[] = {
+    {"apushf", op_apush<1>},
+    {"apopf", op_apop<1>},
+    {"apushv", op_apush<3>},  // also apushc
+    {"apopv", op_apop<3>},    // also apopc
+    {"apushm", op_apush<16>},
+    {"apopm", op_apop<16>},
+    {"apushs", op_apushs},
+    {"apops", op_apops},
+    {"vset", op_cset},        // also cset
+    {"mset", op_mset},
+    {"ftov", op_ftoc},        // also ftoc, ftop
+    {"ftom", op_ftom},
+};
+
 } // namespace
 
-void install_var_ops()
-{
-    set_op_handler("apushf", op_apush<1>);
-    set_op_handler("apopf", op_apop<1>);
-    set_op_handler("apushv", op_apush<3>);  // also apushc
-    set_op_handler("apopv", op_apop<3>);    // also apopc
-    set_op_handler("apushm", op_apush<16>);
-    set_op_handler("apopm", op_apop<16>);
-    set_op_handler("apushs", op_apushs);
-    set_op_handler("apops", op_apops);
-    set_op_handler("vset", op_cset);        // also cset
-    set_op_handler("mset", op_mset);
-    set_op_handler("ftov", op_ftoc);        // also ftoc, ftop
-    set_op_handler("ftom", op_ftom);
-}
+constexpr OpBindings VAR_OPS = op_bindings(shading::OpModule::Var, ROWS);

@@ -83,8 +83,6 @@ TEST(HitLists, AddDequeueAppendSortFree)
     a.sort();
     EXPECT_EQ(distances(a), (std::vector<float>{1, 1, 2, 3}));
     EXPECT_NE(a.head(), tie);   // equal distances keep their order
-    a.mult_linet(2);
-    EXPECT_EQ(distances(a), (std::vector<float>{2, 2, 4, 6}));
     long free_before = hit_records_free();
     a.free_list();
     EXPECT_EQ(a.size(), 0);

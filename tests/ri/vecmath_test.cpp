@@ -23,11 +23,6 @@ TEST(VecMath, NormalizeThresholds)
     EXPECT_FLOAT_EQ(p.normalize(), 5);
     EXPECT_FLOAT_EQ(p.x, 0.6f);
     EXPECT_EQ(clamp(NAN, 0, 1), 0);
-    float r[3], a[3] = {0, 0, 0}, b[3] = {2, 2, 2};
-    vlerp_clamped(r, a, b, NAN);
-    EXPECT_EQ(r[0], 0);
-    vlerp_clamped(r, a, b, 7);
-    EXPECT_EQ(r[0], 2);
 }
 
 TEST(VecMath, RowVectorsAndProductOrder)
@@ -132,8 +127,6 @@ TEST(VecMath, Bounds)
     EXPECT_EQ(b[0], 1); EXPECT_EQ(b[1], 1);
     EXPECT_EQ(b[4], 3); EXPECT_EQ(b[5], 3);
     Bound a(Point(0, 0, 0), Point(1, 1, 1)), c(Point(2, 0, 0), Point(1, 1, 1));
-    EXPECT_TRUE(a.overlaps(c));   // touching on a face
-    EXPECT_FALSE(a.overlaps(c.translated(Point(0.001f, 0, 0))));
     EXPECT_EQ(a.corner(5), Point(1, 0, 1));
     EXPECT_FLOAT_EQ(a.diagonal(), std::sqrt(3.0f));
     Matrix4 t(1.0f);

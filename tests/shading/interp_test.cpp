@@ -253,8 +253,8 @@ TEST(Interpreter, RunawayPushStopsTheRunEvenWhenIgnored)
 
 TEST(Interpreter, EveryNamedOperationIsAvailable)
 {
-    // A shader may hold any named operation: a module left out would end its
-    // runs with "is not available".
+    // A shader may hold any named operation: a module's table left out of the
+    // op table would leave its operations without a handler.
     int n = 0;
     const shading::OpName *names = shading::op_names(&n);
     ASSERT_GT(n, 0);
