@@ -49,7 +49,6 @@ struct WriterState {
     char *memory = nullptr;
     size_t memory_size = 0;
     std::string path;
-    bool open_failed = false;
     bool created = false;                    // the file did not exist before this run wrote it
     std::string block;                       // pending enciphered bytes
     std::vector<Instruction> instructions;
@@ -204,7 +203,6 @@ void close_output()
         std::FILE *out = file.open(w.path) ? std::fopen(file.path().c_str(), "wb") : nullptr;
         if (!out) {
             file.discard();
-            w.open_failed = true;
             std::fflush(stderr);
             std::fprintf(stderr, "murn error: Could not open file \"%s\".\n", w.path.c_str());
             std::fputs("No code generated\n", stderr);
