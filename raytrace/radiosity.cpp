@@ -132,7 +132,7 @@ void refine_element(GSurface *s, RadElement *e)
     while (e->corners == 4 && !e->done) {
         float ea = (e->corner[1]->P - e->corner[0]->P).length();
         float eb = (e->corner[2]->P - e->corner[1]->P).length();
-        if (!(ea >= minsize) && !(eb >= minsize)) {
+        if ((!(ea >= minsize) && !(eb >= minsize)) || !e->may_split()) {
             e->done = 1;
             break;
         }

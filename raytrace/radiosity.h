@@ -41,6 +41,8 @@ struct RadiosityElement {
     // others right after it in the patch's list; with recurse, again until
     // both tested edges are shorter than the surface's element size.
     void subdivide(bool recurse);
+    // Whether splitting it stays within the patch's depth bound.
+    bool may_split() const;
 };
 using RadElement = RadiosityElement;
 
@@ -53,6 +55,7 @@ struct RadiosityPatch {
     float area;
     float umin, vmin, umax, vmax;
     RadElement *elements;
+    int max_split;          // how many times an element may be quartered
 };
 
 // Bytes the statistics charge for one record.

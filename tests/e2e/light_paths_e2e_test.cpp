@@ -209,6 +209,30 @@ TEST(RadiosityControlsE2E, MeshSizesGivenAsOptionsShapeTheMesh)
     EXPECT_NE(coarse, plain);
 }
 
+TEST(RadiosityControlsE2E, SizesThatWouldFillTheMemoryAreBounded)
+{
+    // A patch or element size a millionth of the plate meshed until the
+    // memory ran out; now the mesh stops at its bound and says so once.
+    for (const char *option : {"-patchsize", "-elemsize"}) {
+        velktest::TempDir dir;
+        velktest::RunResult run =
+            e2e::raylume(dir,
+                         e2e::exact_floatdump_options(2, 2) + e2e::pixel_camera(2, 2) +
+                             "WorldBegin\nPolygon \"P\" [0 0 0  0 16 0  16 16 0  16 0 0]\nWorldEnd\n",
+                         {"-radio", "1", "-stats", option, "0.000016"});
+        EXPECT_EQ(run.status, 0) << option;
+        std::smatch m;
+        static const std::regex used("Used ([0-9]+) patches \\([0-9]+k\\), ([0-9]+) elements");
+        ASSERT_TRUE(std::regex_search(run.out, m, used)) << run.out << run.err;
+        EXPECT_LE(std::stol(m[1]), 65536) << option;
+        EXPECT_LE(std::stol(m[2]), 262144) << option;
+        if (std::string(option) == "-patchsize") {
+            EXPECT_EQ(m[1], "65536");
+            EXPECT_NE(run.err.find("Radiosity patch size 1.6e-05 would make"), std::string::npos) << run.err;
+        }
+    }
+}
+
 TEST(RadiosityControlsE2E, NegativeSampleAndStepCountsAreRefused)
 {
     // Wrapped into their 16-bit fields these ran for ever.
