@@ -18,6 +18,7 @@ struct RadVertex {
     RadVertex *next;      // the object's vertex list
     Point Pobj, Nobj;     // object space (unit normal)
     Point P, N;           // world space (unit normal of the front)
+    float u, v;           // the surface parameters it was made at
     Color direct[2];      // front, back
     Color indirect[2];
     Color gathered[2];    // direct light of the gathering under way

@@ -185,6 +185,7 @@ RadVertex *rad_vertex_at(GSurface *s, float u, float v)
     pools().counts.vertices++;
     RadVertex *w = &pools().vertices.back();
     *w = RadVertex{};
+    w->u = u, w->v = v;
     w->Pobj = Pobj;
     w->P = P;
     w->Nobj = normalize(Nobj);

@@ -505,3 +505,85 @@ TEST(SpecularLightE2E, ACylindricalMirrorLightsBothSidesOfItsFold)
     EXPECT_GT(a.lit, 30);
     EXPECT_LT(a.worst, 0.05) << a.where;
 }
+
+namespace {
+
+// The mean of the first channel of an image.
+double mean(const e2e::Image &im)
+{
+    double s = 0;
+    for (int y = 0; y < im.height; ++y)
+        for (int x = 0; x < im.width; ++x) s += im.at(x, y, 0);
+    return s / (im.width * im.height);
+}
+
+// The form factor from a point (unit normal N) to a polygon wholly above its
+// plane: its projected solid angle over pi.
+double form_factor(const V &P, const V &N, const std::vector<V> &q)
+{
+    double total = 0;
+    for (size_t i = 0; i < q.size(); ++i) {
+        V a = q[i] - P, b = q[(i + 1) % q.size()] - P, g = cross(a, b);
+        double lg = std::sqrt(dot(g, g));
+        total += std::atan2(lg, dot(a, b)) * dot(N, g) / lg;
+    }
+    return std::fabs(total) / (2 * PI);
+}
+
+} // namespace
+
+TEST(RadiosityE2E, ALonePlateKeepsItsMeanUnderRadiosity)
+{
+    // Everything the plate sends leaves the scene: no ambient estimate may
+    // bring it back (it came back 100 times over).
+    const std::string scene = "Projection \"orthographic\"\nScreenWindow 0 16 0 16\nTranslate 0 0 5\nWorldBegin\n"
+                              "LightSource \"pointlight\" 1 \"from\" [8 8 -6] \"intensity\" 10\nSurface \"matte\"\n"
+                              "Polygon \"P\" [0 0 0  0 16 0  16 16 0  16 0 0]\nWorldEnd\n";
+    e2e::Render plain = e2e::render_floatdump(e2e::exact_floatdump_options(16, 16) + scene);
+    e2e::Render radio = e2e::render_floatdump(e2e::exact_floatdump_options(16, 16) +
+                                              "Option \"radiosity\" \"steps\" 1 \"patchsize\" 0.3\n" + scene);
+    ASSERT_FALSE(plain.image.empty());
+    ASSERT_FALSE(radio.image.empty()) << radio.run.err;
+    EXPECT_NEAR(mean(radio.image), mean(plain.image), 0.1 * mean(plain.image));
+}
+
+TEST(RadiosityE2E, TheElementsAlongACornerLineGetTheirExactFormFactor)
+{
+    // An emitting wall (x = 0) over a receiving floor (z = 0, facing it),
+    // both 4 square, the floor cut into elements of 0.5: each element's mean
+    // against the mean of the exact point-to-rectangle form factor over it.
+    // The vertices on the corner line took the wall's light at the line,
+    // where the wall has no extent: the elements next to it were 33-49% dark.
+    e2e::Render r = e2e::render_floatdump(
+        e2e::exact_floatdump_options(16, 16) +
+        "Projection \"orthographic\"\nScreenWindow 0 4 0 4\nTranslate 0 0 5\nOption \"radiosity\" \"steps\" 4\n"
+        "WorldBegin\nAttributeBegin\nAttribute \"radiosity\" \"emissioncolor\" [1 1 1] \"zonal\" \"zonal_shoots\"\n"
+        "Polygon \"P\" [0 0 0  0 0 -4  0 4 -4  0 4 0]\nAttributeEnd\n"
+        "AttributeBegin\nAttribute \"radiosity\" \"zonal\" \"zonal_receives\" \"patchsize\" [1]\n"
+        "Surface \"matte\" \"Ka\" 1 \"Kd\" 1\nPolygon \"P\" [0 0 0  0 4 0  4 4 0  4 0 0]\nAttributeEnd\nWorldEnd\n");
+    ASSERT_EQ(r.run.status, 0) << r.run.err;
+    ASSERT_FALSE(r.image.empty());
+    const std::vector<V> wall{{0, 0, 0}, {0, 4, 0}, {0, 4, -4}, {0, 0, -4}};
+    double worst = 0;
+    std::string where;
+    for (int ex = 0; ex < 2; ++ex)
+        for (int ey = 0; ey < 8; ++ey) {
+            double want = 0;
+            const int k = 8;
+            for (int i = 0; i < k; ++i)
+                for (int j = 0; j < k; ++j)
+                    want += form_factor(V{0.5 * (ex + (i + 0.5) / k), 0.5 * (ey + (j + 0.5) / k), 0}, V{0, 0, -1}, wall);
+            want /= k * k;
+            // The element's 2 x 2 pixels (rows run down from y = 4).
+            double got = 0;
+            for (int px = 2 * ex; px < 2 * ex + 2; ++px)
+                for (int py = 2 * ey; py < 2 * ey + 2; ++py) got += r.image.at(px, 15 - py, 0) / 4;
+            double err = std::fabs(got / want - 1);
+            if (err > worst) {
+                worst = err;
+                where = std::to_string(ex) + " " + std::to_string(ey) + ": " + std::to_string(got) + " for " +
+                        std::to_string(want);
+            }
+        }
+    EXPECT_LT(worst, 0.1) << where;
+}
