@@ -6,6 +6,7 @@
 // focusing of the surface.
 #include "shading/specpath.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <unordered_map>
@@ -434,6 +435,16 @@ void find_reflection_points(std::vector<Found> &found)
 {
     const RadPatch *p = ctx.patch;
     const float du = p->umax - p->umin, dv = p->vmax - p->vmin;
+    // The residual is smooth over a patch: where one Newton step from its
+    // middle lands beyond the patch's own extent around it, the patch holds
+    // no point (a singular step, as at a fold, proves nothing).
+    {
+        const float mid[2] = {p->umin + 0.5f * du, p->vmin + 0.5f * dv};
+        Point r;
+        float step[2];
+        if (residual(mid, r) && newton_step(mid, r, step) && !(std::fabs(step[0]) <= du && std::fabs(step[1]) <= dv))
+            return;
+    }
     const float starts[5][2] = {{0.5f, 0.5f}, {0.25f, 0.25f}, {0.75f, 0.25f}, {0.25f, 0.75f}, {0.75f, 0.75f}};
     std::vector<std::pair<float, float>> solved;
     for (int i = 0; i < 5; ++i) {
@@ -493,12 +504,6 @@ Color path_light(LightSource *light, const Found &f, int k, int samples, Interse
     Color c = Cl * f.T * scale;
     return c.x == c.x && c.y == c.y && c.z == c.z ? c : Color();
 }
-
-// One surface patch a light may reach the receiver over.
-struct Target {
-    GSurface *surface;
-    RadPatch *patch;
-};
 
 void set_surface(GSurface *s, RadPatch *p)
 {
@@ -598,26 +603,120 @@ bool may_reach(const Reach &q)
     return !(off > q.spread + std::asin(e / m) + 0.001f);
 }
 
-// The light of one light over each target, averaged over samples, into
-// light_of (one per target). A specular point found by several targets of
-// one surface counts once, for the first. Samples whose light position
-// repeats the previous one (every sample of a point light) reuse its
-// result instead of searching again.
-void specular_path_transfer(LightSource *light, std::vector<Target> &targets, int samples,
-                            std::vector<Color> &light_of)
+// The patches of one surface in a tree of bounds (each node's ball and
+// normal cone hold its children's), so that a search visits only the
+// patches that may reach the receiver, however many there are.
+struct ReachTree {
+    struct Node {
+        Reach bound;
+        int left = -1, right = -1;   // children, or -1 for a leaf
+        RadPatch *patch = nullptr;
+    };
+    std::vector<Node> nodes;
+    size_t patches = 0;
+};
+
+std::unordered_map<const GSurface *, ReachTree> &trees()
 {
-    const size_t n = targets.size();
-    light_of.assign(n, Color());
+    static std::unordered_map<const GSurface *, ReachTree> t;
+    return t;
+}
+
+int build_reach(ReachTree &t, std::vector<std::pair<RadPatch *, Reach>> &leaves, size_t lo, size_t hi)
+{
+    const int at = int(t.nodes.size());
+    t.nodes.emplace_back();
+    if (hi - lo == 1) {
+        t.nodes[at].bound = leaves[lo].second;
+        t.nodes[at].patch = leaves[lo].first;
+        return at;
+    }
+    Bound box = EMPTY_BOUND;
+    Point axes;
+    for (size_t i = lo; i < hi; ++i) {
+        box.extend(leaves[i].second.centre);
+        axes += leaves[i].second.axis;
+    }
+    Reach r = leaves[lo].second;
+    r.centre = Point(0.5f * (box[0] + box[1]), 0.5f * (box[2] + box[3]), 0.5f * (box[4] + box[5]));
+    r.radius = 0;
+    r.spread = 0;
+    r.axis = axes.length() > 0 ? normalize(axes) : Point(0, 0, 1);
+    for (size_t i = lo; i < hi; ++i) {
+        const Reach &q = leaves[i].second;
+        r.radius = std::max(r.radius, (q.centre - r.centre).length() + q.radius);
+        r.spread = q.spread >= 3 || !(axes.length() > 0) ? 4 : std::max(r.spread, angle_between(q.axis, r.axis) + q.spread);
+    }
+    t.nodes[at].bound = r;
+    int k = 0;
+    for (int i = 1; i < 3; ++i)
+        if (box[2 * i + 1] - box[2 * i] > box[2 * k + 1] - box[2 * k]) k = i;
+    const size_t mid = lo + (hi - lo) / 2;
+    auto first = leaves.begin();
+    std::nth_element(first + std::ptrdiff_t(lo), first + std::ptrdiff_t(mid), first + std::ptrdiff_t(hi),
+                     [k](const auto &x, const auto &y) { return x.second.centre[k] < y.second.centre[k]; });
+    const int left = build_reach(t, leaves, lo, mid), right = build_reach(t, leaves, mid, hi);
+    t.nodes[at].left = left;
+    t.nodes[at].right = right;
+    return at;
+}
+
+const ReachTree &reach_tree(GSurface *s)
+{
+    size_t n = 0;
+    for (RadPatch *p = s->rad_patches; p; p = p->next) ++n;
+    ReachTree &t = trees()[s];
+    if (t.patches == n && !t.nodes.empty()) return t;
+    t = ReachTree();
+    t.patches = n;
+    std::vector<std::pair<RadPatch *, Reach>> leaves;
+    for (RadPatch *p = s->rad_patches; p; p = p->next) leaves.emplace_back(p, reach_of(s, p));
+    if (n > 0) build_reach(t, leaves, 0, n);
+    return t;
+}
+
+// The patches of the tree that may reach the receiver from the current
+// light position, in the tree's order.
+void reaching(const ReachTree &t, std::vector<RadPatch *> &out)
+{
+    out.clear();
+    if (t.nodes.empty()) return;
+    std::vector<int> stack{0};
+    while (!stack.empty()) {
+        const ReachTree::Node &n = t.nodes[size_t(stack.back())];
+        stack.pop_back();
+        if (!may_reach(n.bound)) continue;
+        if (n.patch) {
+            out.push_back(n.patch);
+        } else {
+            stack.push_back(n.right);
+            stack.push_back(n.left);
+        }
+    }
+}
+
+// The light of one light over the patches of a surface, averaged over
+// samples, into light_of (per patch that passed light, in the order first
+// met). A specular point found through several patches (a seam, a pole)
+// counts once, for the first. Samples whose light position repeats the
+// previous one (every sample of a point light) reuse its result instead of
+// searching again.
+void specular_path_transfer(LightSource *light, GSurface *surface, int samples,
+                            std::vector<std::pair<RadPatch *, Color>> &light_of)
+{
+    light_of.clear();
     if (light->kind != LIGHT_ORDINARY && light->kind != LIGHT_AREA) return;
-    if (n == 0) return;
+    const ReachTree &tree = reach_tree(surface);
+    if (tree.nodes.empty()) return;
     const Point receiver = ctx.receiver;
     Intersection sv;
-    sv.obj = targets[0].surface;
-    sv.surf = targets[0].surface->attrs;
+    sv.obj = surface;
+    sv.surf = surface->attrs;
     sv.doillum = 1;
-    std::vector<Color> sample(n);
-    std::vector<std::pair<GSurface *, Point>> seen;
+    std::vector<std::pair<RadPatch *, Color>> sample;
+    std::vector<Point> seen;
     std::vector<Found> found;
+    std::vector<RadPatch *> near;
     Point last_source, last_dir;
     bool repeatable = false;
     for (int k = 0; k < samples; ++k) {
@@ -629,37 +728,41 @@ void specular_path_transfer(LightSource *light, std::vector<Target> &targets, in
         const bool distant = L.length() > 0 && !((from - L).length() <= 1e-4f * std::max(L.length(), from.length()));
         if (!(repeatable && source == last_source && L == last_dir)) {
             seen.clear();
-            for (size_t i = 0; i < n; ++i) {
-                sample[i] = Color();
-                set_surface(targets[i].surface, targets[i].patch);
-                ctx.source = source;
-                ctx.distant = distant;
-                ctx.dir = distant ? normalize(L) : Point();
-                if (!may_reach(reach_of(ctx.surface, ctx.patch))) continue;
-                sv.obj = ctx.surface;
-                sv.surf = ctx.surface->attrs;
+            sample.clear();
+            set_surface(surface, surface->rad_patches);
+            ctx.source = source;
+            ctx.distant = distant;
+            ctx.dir = distant ? normalize(L) : Point();
+            reaching(tree, near);
+            for (RadPatch *p : near) {
+                set_surface(surface, p);
                 found.clear();
                 find_reflection_points(found);
-                const RadPatch *p = ctx.patch;
                 Point c0, c1, nn;
-                ctx.scene->surface_point(ctx.surface, p->umin, p->vmin, c0, nn);
-                ctx.scene->surface_point(ctx.surface, p->umax, p->vmax, c1, nn);
+                ctx.scene->surface_point(surface, p->umin, p->vmin, c0, nn);
+                ctx.scene->surface_point(surface, p->umax, p->vmax, c1, nn);
                 const float tol = SAME_POINT * (c1 - c0).length();
+                Color c;
                 for (const Found &f : found) {
                     bool counted = false;
-                    for (const auto &q : seen) counted |= q.first == ctx.surface && (q.second - f.P).length() <= tol;
+                    for (const Point &q : seen) counted |= (q - f.P).length() <= tol;
                     if (counted) continue;
-                    seen.emplace_back(ctx.surface, f.P);
-                    sample[i] += path_light(light, f, k, samples, sv);
+                    seen.push_back(f.P);
+                    c += path_light(light, f, k, samples, sv);
                 }
+                if (c != Color()) sample.emplace_back(p, c);
             }
             last_source = source;
             last_dir = L;
             repeatable = light->kind != LIGHT_AREA;
         }
-        for (size_t i = 0; i < n; ++i) light_of[i] += sample[i];
+        for (const auto &q : sample) {
+            auto it = std::find_if(light_of.begin(), light_of.end(), [&q](const auto &x) { return x.first == q.first; });
+            if (it == light_of.end()) light_of.push_back(q);
+            else it->second += q.second;
+        }
     }
-    for (Color &c : light_of) c = c * (1.0f / float(samples));
+    for (auto &q : light_of) q.second = q.second * (1.0f / float(samples));
 }
 
 Color path_colour(const GSurface *s)
@@ -700,11 +803,26 @@ float scene_bias(SceneAccess *scene)
     return bias;
 }
 
+// The last answer, for the same point asked again.
+struct Memo {
+    Point P, axis;
+    Color result;
+    bool recording = false, set = false;
+};
+
+Memo &memo()
+{
+    static Memo m;
+    return m;
+}
+
 } // namespace
 
 void clear_specular_paths()
 {
     reaches().clear();
+    trees().clear();
+    memo() = Memo();
     frame_bias() = -1;
 }
 
@@ -726,32 +844,36 @@ Color specular_path_light(const Point &P, const Point &axis, GPrimitive *)
         },
         &mirrors);
     const bool recording = scene->radiosity_running();
+    // Without area lights the answer for a point depends on nothing else:
+    // a vertex's samples of the diffuse light ask for it again and again.
+    Memo &m = memo();
+    bool fixed = true;
+    for (LightSource *l = light_list().head; l; l = l->prev) fixed &= l->kind != LIGHT_AREA;
+    if (fixed && m.set && m.P == P && m.axis == axis && m.recording == recording) return m.result;
     Color result;
-    std::vector<Target> targets;
-    std::vector<Color> light_of;
+    std::vector<std::pair<RadPatch *, Color>> light_of;
     for (GSurface *s : mirrors) {
-        targets.clear();
-        for (RadPatch *p = s->rad_patches; p; p = p->next) targets.push_back(Target{s, p});
         Color sum;
         for (LightSource *l = light_list().head; l; l = l->prev) {
             if (l->kind == LIGHT_BOUNCER) continue;
             ctx.receiver = P;
             ctx.receiver_N = axis;
-            specular_path_transfer(l, targets, path_samples(), light_of);
-            for (size_t i = 0; i < targets.size(); ++i) {
-                float cs = channel_sum(light_of[i]);
+            specular_path_transfer(l, s, path_samples(), light_of);
+            for (const auto &q : light_of) {
+                float cs = channel_sum(q.second);
                 if (!(cs > 1e-6f)) continue;
                 // At the mesh vertices a caustic's singular values would
                 // flood the radiosity solution.
-                if (!recording || cs < 100) sum += light_of[i];
+                if (!recording || cs < 100) sum += q.second;
                 if (recording && render_debug_level >= 2)
                     fprintf(stderr,
                             "Recording path: lt %p -> patch %p -> obj %p\n\t Receiver at %g %g %g,  path "
                             "color = %.4g\n",
-                            (void *)l, (void *)targets[i].patch, (void *)s, P.x, P.y, P.z, cs);
+                            (void *)l, (void *)q.first, (void *)s, P.x, P.y, P.z, cs);
             }
         }
         result += sum * path_colour(s);
     }
+    m = Memo{P, axis, result, recording, fixed};
     return result;
 }
