@@ -294,7 +294,8 @@ bool residual(const float *uv, Point &r)
 bool newton_step(const float *uv, const Point &r, float *step)
 {
     const RadPatch *p = ctx.patch;
-    const float hu = 1e-4f * (p->umax - p->umin), hv = 1e-4f * (p->vmax - p->vmin);
+    // Steps no finer than the float parameters resolve, on a small patch.
+    const float hu = std::max(1e-4f * (p->umax - p->umin), 2e-5f), hv = std::max(1e-4f * (p->vmax - p->vmin), 2e-5f);
     // Differences taken towards the inside of the patch.
     const float su = uv[0] + hu > p->umax ? -hu : hu, sv = uv[1] + hv > p->vmax ? -hv : hv;
     float a[2] = {uv[0] + su, uv[1]}, b[2] = {uv[0], uv[1] + sv};
@@ -344,6 +345,9 @@ Descent newton_descent(float *uv)
         }
         if (!moved) break;
     }
+    // A point whose residual is small is a specular point here, wherever
+    // an ill-conditioned next step would go (a nearly focusing mirror).
+    if (r.length() < CONVERGED_RESIDUAL) return CONVERGED;
     if (!newton_step(uv, r, step)) return STUCK;
     if (!(uv[0] + step[0] >= p->umin - eu && uv[0] + step[0] <= p->umax + eu && uv[1] + step[1] >= p->vmin - ev &&
           uv[1] + step[1] <= p->vmax + ev))
@@ -695,6 +699,18 @@ void reaching(const ReachTree &t, std::vector<RadPatch *> &out)
     }
 }
 
+// Whether two points found on the surface are one: closer than tol, or
+// joined by a valley of the residual (where the light nearly focuses the
+// point is ill determined, and the patches meeting there find it apart).
+bool same_point(const Found &a, const Found &b, float tol)
+{
+    if ((a.P - b.P).length() <= tol) return true;
+    if (std::fabs(a.u - b.u) > 0.5f) return false;   // across a seam: no midpoint between
+    const float mid[2] = {0.5f * (a.u + b.u), 0.5f * (a.v + b.v)};
+    Point r;
+    return residual(mid, r) && r.length() < CONVERGED_RESIDUAL;
+}
+
 // The light of one light over the patches of a surface, averaged over
 // samples, into light_of (per patch that passed light, in the order first
 // met). A specular point found through several patches (a seam, a pole)
@@ -714,7 +730,7 @@ void specular_path_transfer(LightSource *light, GSurface *surface, int samples,
     sv.surf = surface->attrs;
     sv.doillum = 1;
     std::vector<std::pair<RadPatch *, Color>> sample;
-    std::vector<Point> seen;
+    std::vector<Found> seen;
     std::vector<Found> found;
     std::vector<RadPatch *> near;
     Point last_source, last_dir;
@@ -745,9 +761,9 @@ void specular_path_transfer(LightSource *light, GSurface *surface, int samples,
                 Color c;
                 for (const Found &f : found) {
                     bool counted = false;
-                    for (const Point &q : seen) counted |= (q - f.P).length() <= tol;
+                    for (const Found &q : seen) counted = counted || same_point(q, f, tol);
                     if (counted) continue;
-                    seen.push_back(f.P);
+                    seen.push_back(f);
                     c += path_light(light, f, k, samples, sv);
                 }
                 if (c != Color()) sample.emplace_back(p, c);
