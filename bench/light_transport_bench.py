@@ -13,8 +13,11 @@ time of each (best of --repeat runs).
 
 Measured on the shared 8-core development machine: caustic 200x200, 131.9 s
 before the specular-path search was reworked, 4.7 s after; mesh, 55.7 s with
-welding by a linear search, 1.7 s with the grid.
-PATCHSIZE_NOTE
+welding by a linear search, 1.7 s with the grid. Caustic 15x15 against the
+mirror's patch size 4, 0.3, 0.1: 0.36 s, 7.7 s, 63.9 s while every pixel
+searched every patch from where the last search ended; 0.02 s, 0.12 s, 0.51 s
+with the patches culled by a tree of their bounds (caustic 200x200 then 3.1 s
+before, 1.0 s after).
 """
 import argparse
 import os

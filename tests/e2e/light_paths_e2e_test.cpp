@@ -1,8 +1,11 @@
 // Light over one specular bounce, rendered by raylume and held against
 // geometric optics: a floor lit only by the "bouncer" light below a
-// refracting plate, a concave mirror and a convex ball, each pixel within
-// 10 percent of the exact irradiance. And the radiosity controls that shape
-// the mesh or would make a solution run without end.
+// refracting plate, a concave mirror, convex balls, a ball lens, a small
+// tilted mirror, a cylindrical mirror's fold and a distant light over a
+// mirror, each pixel against the exact irradiance (ray optics with a
+// numerical Jacobian). Radiosity in an open scene and along a corner line
+// against exact form factors, and the controls that shape the mesh or would
+// make a solution run without end.
 #include <gtest/gtest.h>
 
 #include <cmath>
