@@ -133,8 +133,13 @@ public:
     // The light-side fields of sv for the surface point at (u, v) (the second
     // half of area_sample).
     float area_sample_at(const Point &Q, float u, float v, float time, ShaderVars *sv);
-    // 14: maps a sampled (u, v) in place.
-    virtual void reparam(float &u, float &v) { (void)u, (void)v; }
+    // 14: maps a sampled (u, v) in place; true when uniform (u, v) come out
+    // uniform over the surface's area.
+    virtual bool reparam(float &u, float &v) { return (void)u, (void)v, false; }
+    // The area element |dP/du x dP/dv| at (u, v) in the surface's own space,
+    // and its mean over the parameter square (kept once taken).
+    float area_element(float u, float v, float time);
+    float mean_area_element(float time);
     // 15: fills the block places of the shader parameters named like the
     // surface's vertex variables, interpolated at (u, v).
     virtual void bind_vertex_vars(const ShaderParamLookup &params, char *block, float time, float u, float v);
@@ -166,6 +171,7 @@ public:
     void *rad_blocks = nullptr;
     DicedGrid *subpatch_grid = nullptr;   // the micro-quad grid once diced (owned)
     VertexVarList vertex_vars;
+    float mean_area = -1;                 // mean_area_element once taken
 };
 
 // A retained object: the objects collected between ObjectBegin and ObjectEnd.

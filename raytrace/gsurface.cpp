@@ -1,6 +1,7 @@
 // The shared behaviour of parametric surfaces: construction under the current
 // attributes, bounds, the generic shading-point fill, vertex-variable binding,
 // finite-difference derivatives and area-light sampling.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -384,8 +385,45 @@ float GSurface::area_sample(const Point &Q, int i, int n, float time, ShaderVars
         u = ((float)sample_permutation(i, n, base + 8103) + random_uniform()) / nn;
         v = ((float)sample_permutation(i, n, base + 4219) + random_uniform()) / nn;
     }
-    reparam(u, v);
-    return area_sample_at(Q, u, v, time, sv);
+    const bool by_area = reparam(u, v);
+    float w = area_sample_at(Q, u, v, time, sv);
+    // Uniform (u, v) are not uniform by area (a disk's centre gets as many
+    // samples as its rim): each sample is weighted by its area element.
+    if (!by_area) {
+        const float mean = mean_area_element(time), here = area_element(u, v, time);
+        if (mean > 0 && here >= 0) w *= here / mean;
+    }
+    return w;
+}
+
+float GSurface::area_element(float u, float v, float time)
+{
+    // Differences of eval_point, so that the element belongs to the very
+    // map the samples are placed by.
+    const float h = 1e-3f;
+    const float u0 = std::max(0.0f, u - h), u1 = std::min(1.0f, u + h);
+    const float v0 = std::max(0.0f, v - h), v1 = std::min(1.0f, v + h);
+    Point a, b, c, d;
+    eval_point(u0, v, time, a);
+    eval_point(u1, v, time, b);
+    eval_point(u, v0, time, c);
+    eval_point(u, v1, time, d);
+    const float J = cross(b - a, d - c).length() / ((u1 - u0) * (v1 - v0));
+    return J == J ? J : -1;
+}
+
+float GSurface::mean_area_element(float time)
+{
+    if (mean_area >= 0) return mean_area;
+    const int k = 32;
+    double sum = 0;
+    for (int i = 0; i < k; ++i)
+        for (int j = 0; j < k; ++j) {
+            const float J = area_element((i + 0.5f) / k, (j + 0.5f) / k, time);
+            if (J > 0) sum += J;
+        }
+    mean_area = float(sum / (k * k));
+    return mean_area;
 }
 
 float GSurface::area_sample_at(const Point &Q, float u, float v, float time, ShaderVars *sv)

@@ -1,8 +1,8 @@
 // The 3-d tree that keeps the irradiance records and the caustic photons: the
 // first record is the root on axis 0, every later one goes down (right on a
 // greater coordinate, else left) and hangs on the next axis below the node it
-// reaches. Records known together (a cache file) go in medians first, so the
-// tree stays balanced whatever their order. Walks use an explicit stack, so a
+// reaches. Records known together (a cache file) are built into a balanced
+// subtree, medians first, whatever their order or their repeats. Walks use an explicit stack, so a
 // tree that degenerated into a chain costs no stack depth.
 #pragma once
 #include <algorithm>
@@ -43,15 +43,26 @@ public:
         }
     }
 
-    // Hangs every record of recs, the median of each range on the axis of
-    // its depth first, so that sorted input makes no chain (recs is reordered).
+    // Hangs every record of recs as one balanced tree, the median of each range on
+    // the axis of its depth first; equal keys fall on both sides of their
+    // median, so sorted input or records that all share one position make
+    // no chain (recs is reordered). Walks take either side for a key equal
+    // to the node's, so they find every record.
     void insert_balanced(std::vector<Record *> &recs)
     {
+        if (recs.empty()) return;
         struct Range {
             size_t lo, hi;
             int axis;
+            Node **slot;
         };
-        std::vector<Range> todo{{0, recs.size(), 0}};
+        // A tree already grown takes them as a tree of their own beside it.
+        Node **top = &root_;
+        if (root_) {
+            groves_.push_back(nullptr);
+            top = &groves_.back();
+        }
+        std::vector<Range> todo{{0, recs.size(), 0, top}};
         while (!todo.empty()) {
             Range r = todo.back();
             todo.pop_back();
@@ -59,18 +70,21 @@ public:
             const size_t mid = r.lo + (r.hi - r.lo) / 2;
             const int axis = r.axis;
             auto at = [&recs](size_t i) { return recs.begin() + std::ptrdiff_t(i); };
-            std::nth_element(at(r.lo), at(mid), at(r.hi),
-                             [axis](const Record *a, const Record *b) { return a->P[axis] < b->P[axis]; });
-            std::swap(recs[r.lo], recs[mid]);
-            insert(recs[r.lo]);
-            // The two sides exactly as insert sends them (ties go left), so
-            // every range becomes one subtree.
-            const float pivot = recs[r.lo]->P[axis];
-            const size_t split = size_t(std::partition(at(r.lo + 1), at(r.hi),
-                                                       [axis, pivot](const Record *x) { return !(x->P[axis] > pivot); }) -
-                                        recs.begin());
-            todo.push_back(Range{split, r.hi, (axis + 1) % 3});
-            todo.push_back(Range{r.lo + 1, split, (axis + 1) % 3});
+            // Ties on the axis go by the other coordinates, so that the tree
+            // does not hang on the order the records came in.
+            std::nth_element(at(r.lo), at(mid), at(r.hi), [axis](const Record *a, const Record *b) {
+                for (int k = 0; k < 3; ++k) {
+                    const int i = (axis + k) % 3;
+                    if (a->P[i] != b->P[i]) return a->P[i] < b->P[i];
+                }
+                return false;
+            });
+            nodes_.push_back(Node{recs[mid], nullptr, nullptr, axis});
+            Node *n = &nodes_.back();
+            *r.slot = n;
+            // Below mid nothing is greater, above it nothing is less.
+            todo.push_back(Range{mid + 1, r.hi, (axis + 1) % 3, &n->right});
+            todo.push_back(Range{r.lo, mid, (axis + 1) % 3, &n->left});
         }
     }
 
@@ -79,7 +93,7 @@ public:
     {
         int deepest = 0;
         std::vector<std::pair<const Node *, int>> stack;
-        if (root_) stack.emplace_back(root_, 1);
+        for (const Node *r : roots()) stack.emplace_back(r, 1);
         while (!stack.empty()) {
             auto [n, d] = stack.back();
             stack.pop_back();
@@ -99,7 +113,8 @@ public:
         if (!root_ || max <= 0) return 0;
         std::vector<const Node *> &stack = stack_;
         stack.clear();
-        stack.push_back(root_);
+        const std::vector<const Node *> tops = roots();
+        stack.insert(stack.end(), tops.rbegin(), tops.rend());
         const float r2 = radius * radius;
         while (!stack.empty() && found < max) {
             const Node *n = stack.back();
@@ -120,7 +135,8 @@ public:
     void preorder(F f) const
     {
         std::vector<const Node *> stack;
-        if (root_) stack.push_back(root_);
+        const std::vector<const Node *> tops = roots();
+        stack.insert(stack.end(), tops.rbegin(), tops.rend());
         while (!stack.empty()) {
             const Node *n = stack.back();
             stack.pop_back();
@@ -134,6 +150,7 @@ public:
     void clear()
     {
         nodes_.clear();
+        groves_.clear();
         root_ = nullptr;
     }
     bool empty() const { return root_ == nullptr; }
@@ -141,8 +158,19 @@ public:
     const Node *root() const { return root_; }
 
 private:
+    // The tree of inserts first, then the trees of each balanced batch.
+    std::vector<const Node *> roots() const
+    {
+        std::vector<const Node *> r;
+        if (root_) r.push_back(root_);
+        for (const Node *g : groves_)
+            if (g) r.push_back(g);
+        return r;
+    }
+
     std::deque<Node> nodes_;
     Node *root_ = nullptr;
+    std::deque<Node *> groves_;   // a deque: the slots must not move while filled
     mutable std::vector<const Node *> stack_;
 };
 

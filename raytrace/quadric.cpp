@@ -222,11 +222,12 @@ void GSphere::eval_derivs(float u, float v, float, Point &dPdu, Point &dPdv)
     dPdv = Point(-std::cos(theta) * rp, -std::sin(theta) * rp, radius * dphi * c);
 }
 
-void GSphere::reparam(float &, float &v)
+bool GSphere::reparam(float &, float &v)
 {
     // Uniform in z is uniform in area on a sphere.
-    if (dphi == 0 || radius == 0) return;
+    if (dphi == 0 || radius == 0) return false;
     v = (clamped_asin((height * v + zlo) / radius) - phimin) / dphi;
+    return true;
 }
 
 void GSphere::radiosity_mesh_size(float p, int &nu, int &nv)

@@ -55,7 +55,7 @@ public:
     void eval_normal(float u, float v, float time, Point &N) override;
     void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
     float area_sample(const Point &Q, int i, int n, float time, ShaderVars *sv) override;
-    void reparam(float &u, float &v) override;
+    bool reparam(float &u, float &v) override;
     void radiosity_mesh_size(float patch, int &nu, int &nv) override;
 
     float phimin, phimax, dphi;

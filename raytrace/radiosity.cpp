@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
@@ -85,6 +86,61 @@ void gather_direct(GSurface *s, RadVertex *v, int side)
     v->direct[side] += c;
 }
 
+// The polygon q clipped to the side of the plane through P that N points to.
+std::vector<Point> above_plane(const std::vector<Point> &q, const Point &P, const Point &N)
+{
+    std::vector<Point> out;
+    const size_t n = q.size();
+    for (size_t i = 0; i < n; ++i) {
+        const Point &a = q[i], &b = q[(i + 1) % n];
+        const float da = dot(a - P, N), db = dot(b - P, N);
+        if (da >= 0) out.push_back(a);
+        if ((da >= 0) != (db >= 0)) out.push_back(a + (b - a) * (da / (da - db)));
+    }
+    return out;
+}
+
+// The form factor from a point (unit normal N) to a polygon above its
+// plane: the polygon's projected solid angle over pi, exact by the contour
+// integral, however near the polygon lies.
+float point_polygon_form_factor(const Point &P, const Point &N, const std::vector<Point> &q)
+{
+    const std::vector<Point> c = above_plane(q, P, N);
+    double total = 0;
+    for (size_t i = 0; i < c.size(); ++i) {
+        const Point a = c[i] - P, b = c[(i + 1) % c.size()] - P;
+        const float la = a.length(), lb = b.length();
+        if (!(la > 0) || !(lb > 0)) continue;
+        const Point g = cross(a, b);
+        const float lg = g.length();
+        if (!(lg > 0)) continue;
+        const float angle = std::atan2(lg, dot(a, b));
+        total += double(angle) * double(dot(N, g) / lg);
+    }
+    return float(std::fabs(total) / (2 * PI));
+}
+
+// Where a vertex gathers: on the edge of its surface (a corner line where
+// two walls meet) just inside it, since the light there is the limit from
+// inside (the wall next to it, seen from the corner line itself, has no
+// extent).
+Point gathering_point(GSurface *s, const RadVertex *v)
+{
+    const float step = 1e-4f;
+    const bool edge_u = v->u <= 0 || v->u >= 1, edge_v = v->v <= 0 || v->v >= 1;
+    if (!edge_u && !edge_v) return v->P;
+    const float u = edge_u ? (v->u <= 0 ? step : 1 - step) : v->u;
+    const float w = edge_v ? (v->v <= 0 ? step : 1 - step) : v->v;
+    Point P, N;
+    rad_surface_point(s, u, w, P, N);
+    return P == P ? P : v->P;
+}
+
+// The shooter's light at one vertex side: per stratum of the shooter the
+// exact form factor of the stratum's surface (as flat pieces), when a shadow
+// ray to a random point of it gets through. (The form factor of a disk
+// about the stratum's point, cos cos A / (pi r^2 + A), is far off where the
+// stratum is near: at a corner line.)
 void gather_from_shooter(GSurface *s, RadVertex *v, int side)
 {
     Solution &S = sol();
@@ -93,23 +149,36 @@ void gather_from_shooter(GSurface *s, RadVertex *v, int side)
     next_serial();
     const int n = S.strata;
     const float du = (p->umax - p->umin) / n, dv = (p->vmax - p->vmin) / n;
-    const float share = p->area / float(n * n);
-    const Point Nv = side_normal(v->N, side);
+    const Point Nv = side_normal(v->N, side), Pv = gathering_point(s, v);
     const Color rho = reflectance(s);
+    std::vector<Point> corners;
     for (int a = 0; a < n; ++a)
         for (int b = 0; b < n; ++b) {
+            const float u0 = p->umin + a * du, v0 = p->vmin + b * dv;
             float fu = n == 1 ? 0.5f : random_uniform(), fv = n == 1 ? 0.5f : random_uniform();
-            Point Ps, Ns;
-            rad_surface_point(p->owner, p->umin + (a + fu) * du, p->vmin + (b + fv) * dv, Ps, Ns);
+            Point Ps, Ns, Nc;
+            rad_surface_point(p->owner, u0 + fu * du, v0 + fv * dv, Ps, Ns);
             Ns = side_normal(Ns, S.shooter_side);
-            Point d = Ps - v->P;
+            Point d = Ps - Pv;
             if (!(dot(Ns, d) < 0 && dot(Nv, d) > 0)) continue;
             float r = d.length();
             Color T;
-            transmission(d / r, v->P, S.time, 0.5f, T, r, nullptr);
+            transmission(d / r, Pv, S.time, 1e-3f * r, T, r * (1 - 1e-3f), nullptr);
             if (!(sum(T) > 2.99f)) continue;
-            float cs = -dot(Ns, d) / r, cv = dot(Nv, d) / r;
-            Color c = S.power * (cs * cv * share / (PI * r * r + share)) * rho;
+            // The stratum as k x k flat pieces: a curved one loses little
+            // to its chords.
+            const int k = 3;
+            Point grid[k + 1][k + 1];
+            for (int i = 0; i <= k; ++i)
+                for (int j = 0; j <= k; ++j) rad_surface_point(p->owner, u0 + du * i / k, v0 + dv * j / k, grid[i][j], Nc);
+            float F = 0;
+            for (int i = 0; i < k; ++i)
+                for (int j = 0; j < k; ++j) {
+                    corners = {grid[i][j], grid[i + 1][j], grid[i + 1][j + 1], grid[i][j + 1]};
+                    F += point_polygon_form_factor(Pv, Nv, corners);
+                }
+            if (!(F > 0)) continue;
+            Color c = S.power * F * rho;
             v->indirect[side] += c;
             v->stepped[side] += c;
         }
@@ -132,7 +201,7 @@ void refine_element(GSurface *s, RadElement *e)
     while (e->corners == 4 && !e->done) {
         float ea = (e->corner[1]->P - e->corner[0]->P).length();
         float eb = (e->corner[2]->P - e->corner[1]->P).length();
-        if (!(ea >= minsize) && !(eb >= minsize)) {
+        if ((!(ea >= minsize) && !(eb >= minsize)) || !e->may_split()) {
             e->done = 1;
             break;
         }
@@ -226,7 +295,36 @@ void clear_step(GSurface *, RadVertex *v, int side, void *)
     v->gathered[side] = v->stepped[side] = Color();
 }
 
+// The share of the light a patch side sends out (cosine-weighted over its
+// hemisphere, from points spread over it) that meets the scene's surfaces;
+// the rest leaves the scene for good.
+float closure(RadPatch *p, int side)
+{
+    const Solution &S = sol();
+    const int n = 4;   // n x n rays, one per stratum of the patch
+    float kept = 0;
+    for (int a = 0; a < n; ++a)
+        for (int b = 0; b < n; ++b) {
+            Point P, N;
+            rad_surface_point(p->owner, p->umin + (a + random_uniform()) * (p->umax - p->umin) / n,
+                              p->vmin + (b + random_uniform()) * (p->vmax - p->vmin) / n, P, N);
+            N = side_normal(N, side);
+            // A cosine-weighted direction about N.
+            const Point t = normalize(std::fabs(N.x) < 0.9f ? cross(N, Point(1, 0, 0)) : cross(N, Point(0, 1, 0)));
+            const Point w = cross(N, t);
+            const float r = std::sqrt(random_uniform()), phi = 2 * PI * random_uniform();
+            const Point d = normalize(t * (r * std::cos(phi)) + w * (r * std::sin(phi)) + N * std::sqrt(1 - r * r));
+            Color T;
+            transmission(d, P, S.time, 1e-4f * std::sqrt(p->area), T, 1e30f, nullptr);
+            kept += 1 - std::min(1.0f, std::max(0.0f, sum(T) / 3));
+        }
+    return kept / float(n * n);
+}
+
 // Step 4 of the solution: what was left unshot, spread as ambient light.
+// Only what lands on the scene's surfaces comes back, and of that only what
+// they reflect back onto themselves goes round again: a lone plate gets
+// nothing, a closed room everything.
 void estimate_ambient(GPrimitive *list)
 {
     Solution &S = sol();
@@ -238,12 +336,13 @@ void estimate_ambient(GPrimitive *list)
         list,
         [](GSurface *s, RadPatch *p, int side, void *arg) {
             Acc &a = *static_cast<Acc *>(arg);
+            const GState *g = s->attributes();
+            const int sides = g && (g->flags & GS_TWOSIDED) ? 2 : 1;
+            const float kept = closure(p, side);
             // Surfaces that never shoot keep what they received.
-            if (shoots(s)) a.unshot += p->total[side] - p->shot[side];
-            if (side == 0) {
-                a.reflect += reflectance(s) * p->area;
-                a.area += p->area;
-            }
+            if (shoots(s)) a.unshot += (p->total[side] - p->shot[side]) * kept;
+            a.reflect += reflectance(s) * (p->area * kept / float(sides));
+            if (side == 0) a.area += p->area;
         },
         &acc, 1);
     if (!(acc.area > 0)) return;

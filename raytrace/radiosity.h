@@ -18,6 +18,7 @@ struct RadVertex {
     RadVertex *next;      // the object's vertex list
     Point Pobj, Nobj;     // object space (unit normal)
     Point P, N;           // world space (unit normal of the front)
+    float u, v;           // the surface parameters it was made at
     Color direct[2];      // front, back
     Color indirect[2];
     Color gathered[2];    // direct light of the gathering under way
@@ -41,6 +42,8 @@ struct RadiosityElement {
     // others right after it in the patch's list; with recurse, again until
     // both tested edges are shorter than the surface's element size.
     void subdivide(bool recurse);
+    // Whether splitting it stays within the patch's depth bound.
+    bool may_split() const;
 };
 using RadElement = RadiosityElement;
 
@@ -53,6 +56,7 @@ struct RadiosityPatch {
     float area;
     float umin, vmin, umax, vmax;
     RadElement *elements;
+    int max_split;          // how many times an element may be quartered
 };
 
 // Bytes the statistics charge for one record.

@@ -2,6 +2,7 @@
 // from them, and the vertices at the elements' corners, welded per object.
 // Records come from pools that live until the meshes are freed at the end
 // of the frame.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <deque>
@@ -17,6 +18,9 @@ namespace {
 
 // Vertices closer than this in world space are one.
 const float WELD_DISTANCE = 0.001f;
+// The most patches, and elements, of one surface: the mesh of a size too
+// small for the scene would fill the memory.
+const long MAX_SURFACE_PATCHES = 65536, MAX_SURFACE_ELEMENTS = 262144;
 
 // A cell of the welding grid: the surface and the cell of a world position,
 // cells as wide as the weld distance.
@@ -181,6 +185,7 @@ RadVertex *rad_vertex_at(GSurface *s, float u, float v)
     pools().counts.vertices++;
     RadVertex *w = &pools().vertices.back();
     *w = RadVertex{};
+    w->u = u, w->v = v;
     w->Pobj = Pobj;
     w->P = P;
     w->Nobj = normalize(Nobj);
@@ -223,22 +228,43 @@ void RadiosityElement::subdivide(bool recurse)
         float ea, eb;
         edge_lengths(e, ea, eb);
         // NaN sizes stop the splitting.
-        if (ea >= size && eb >= size && size > 0) e->subdivide(true);
+        if (ea >= size && eb >= size && size > 0 && e->may_split()) e->subdivide(true);
     }
+}
+
+bool RadiosityElement::may_split() const
+{
+    // Quarters of quarters of the patch, down to the depth the surface's
+    // patch count leaves room for.
+    const float pu = patch->umax - patch->umin;
+    return (umax - umin) * float(1 << patch->max_split) > 1.5f * pu;
 }
 
 void mesh_radiosity_grid(GSurface *s, int nu, int nv)
 {
     const GState *g = s->attributes();
     if (!g || g->zonal == 0 || nu < 1 || nv < 1) return;
+    if (double(nu) * double(nv) > double(MAX_SURFACE_PATCHES)) {
+        // Both counts shrink alike: the smallest patches the bound allows.
+        const double f = std::sqrt(double(MAX_SURFACE_PATCHES) / (double(nu) * double(nv)));
+        ri_error_once(RIE_LIMIT, RIE_WARNING,
+                      "Radiosity patch size %g would make %.0f patches of one surface; using patches %.3g times as large",
+                      double(g->rad_patchsize), double(nu) * double(nv), 1 / f);
+        nu = std::max(1, int(nu * f));
+        nv = std::max(1, int(nv * f));
+    }
+    int split_depth = 0;
+    while (split_depth < 20 && double(nu) * double(nv) * std::ldexp(1.0, 2 * (split_depth + 1)) <= MAX_SURFACE_ELEMENTS)
+        ++split_depth;
     for (int i = 0; i < nu; ++i)
         for (int j = 0; j < nv; ++j) {
             RadPatch *p = new_patch();
             p->owner = s;
             p->umin = float(i) / nu, p->umax = float(i + 1) / nu;
             p->vmin = float(j) / nv, p->vmax = float(j + 1) / nv;
+            p->max_split = split_depth;
             p->elements = new_element(p, p->umin, p->vmin, p->umax, p->vmax);
-            p->elements->subdivide(true);
+            if (p->elements->may_split()) p->elements->subdivide(true);
             p->area = 0;
             for (RadElement *e = p->elements; e; e = e->next) p->area += e->area;
             p->next = s->rad_patches;

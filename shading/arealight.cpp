@@ -1,5 +1,7 @@
 // Area lights: the surfaces declared under an AreaLightSource are the light's
 // geometry, sampled at random per light evaluation.
+#include <cmath>
+
 #include "raytrace/gprim.h"
 #include "raytrace/random.h"
 #include "raytrace/surface_hooks.h"
@@ -30,6 +32,11 @@ int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const
 {
     *weight = 0;
     if (npieces <= 0) return 0;
+    if (hold_area_sample && held.set) {
+        sv->Pl = held.Pl, sv->Nl = held.Nl, sv->Ngl = held.Ngl;
+        *weight = held.density * std::fabs(dot(held.Ngl, normalize(held.Pl - look)));
+        return 1;
+    }
     int i = static_cast<int>(random_uniform() * npieces);
     if (i > npieces - 1) i = npieces - 1;
     if (i < 0) i = 0;
@@ -37,5 +44,7 @@ int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const
     current_pixel_sample(pixel_sample, pixel_samples);
     if (pixel_samples < 1) pixel_samples = 1;
     *weight = pieces[i]->area_sample(look, sample + nsamp * pixel_sample, nsamp * pixel_samples, sv->time, sv);
+    const float cosine = std::fabs(dot(sv->Ngl, normalize(sv->Pl - look)));
+    held = HeldSample{sv->Pl, sv->Nl, sv->Ngl, cosine > 0 ? *weight / cosine : 0, true};
     return 1;
 }

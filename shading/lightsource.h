@@ -77,6 +77,14 @@ public:
     int category_looked_up = 0;
     ShaderVars *running_on = nullptr;   // the point the light's shader is running on, or null
     int lit = 0;                     // a light statement ran its body in the current run
+    // While set, an area light's runs reuse the last sample position drawn
+    // (the light seen over a mirror comes from the position the search used).
+    bool hold_area_sample = false;
+    struct HeldSample {
+        Point Pl, Nl, Ngl;
+        float density = 0;           // the sample's weight less its emitter cosine
+        bool set = false;
+    } held;
 };
 
 // Words of one sample-cache entry.

@@ -5,8 +5,8 @@
 
 class GPrimitive;
 
-// Light reaching P along axis through specular paths found for obj: paths
-// are searched and recorded while radiosity runs, and replayed afterwards.
+// Light reaching P along axis over specular paths, searched for P on the
+// patches of the frame's specular surfaces.
 Color specular_path_light(const Point &P, const Point &axis, GPrimitive *obj);
-// Forgets the recorded specular paths (their patches go with the frame).
+// Forgets what was kept about the frame's patches (they go with the frame).
 void clear_specular_paths();

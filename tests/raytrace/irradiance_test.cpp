@@ -184,6 +184,22 @@ TEST(IrradianceFile, SortedRecordsLoadIntoABalancedTree)
     EXPECT_EQ(c.size(), size_t(n));
     EXPECT_LT(c.depth(), 40);
     EXPECT_EQ(gathered_x(c, Point(500, 20, 0), 100, 1.5f).size(), gathered_x(chain, Point(500, 20, 0), 100, 1.5f).size());
+
+    // Records that all share one position (the tree build made a chain of
+    // them, N squared), loaded beside a tree already grown: balanced, and
+    // every one of both is found.
+    std::vector<IrradianceRecord> same(size_t(n), record_at(3, 4, 5));
+    FILE *f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    ASSERT_EQ(std::fwrite(same.data(), sizeof(IrradianceRecord), same.size(), f), same.size());
+    std::fclose(f);
+    IrradianceCache grown;
+    for (int i = 0; i < 10; ++i) grown.insert(record_at(3, 4, float(i)));
+    grown.load(path.c_str());
+    EXPECT_EQ(grown.size(), size_t(n + 10));
+    EXPECT_LT(grown.depth(), 40);
+    EXPECT_EQ(gathered_x(grown, Point(3, 4, 5), 2 * n, 0.5f).size(), size_t(n + 1));
+    EXPECT_EQ(gathered_x(grown, Point(3, 4, 0), 2 * n, 0.5f).size(), size_t(1));
 }
 
 TEST(IrradianceFile, ADirectoryOrAFileLargerThanMemoryIsRefused)

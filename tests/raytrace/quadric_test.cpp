@@ -1,9 +1,11 @@
 // Rays shot straight at each quadric in its own space.
 #include "raytrace/quadric.h"
+#include "raytrace/torus.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <vector>
 
@@ -217,4 +219,76 @@ TEST(Quadrics, SphereAreaSamplesLieOnTheVisibleSide)
         EXPECT_GT(w, 0);
         EXPECT_LT(w, 1);
     }
+}
+
+namespace {
+
+// The area-weighted mean of f over the light samples of s seen from Q: the
+// sample weights less their emitter cosine weigh each sample as uniform
+// sampling by area would.
+double sampled_mean(GSurface &s, const Point &Q, const std::function<double(const Point &)> &f)
+{
+    const int n = 4096;
+    double sum = 0, weights = 0;
+    for (int i = 0; i < n; ++i) {
+        Intersection sv;
+        float w = s.area_sample(Q, i, n, 0, &sv);
+        float c = std::fabs(dot(sv.Ngl, normalize(sv.Pl - Q)));
+        if (!(c > 1e-4f)) continue;
+        sum += w / c * f(sv.Pl);
+        weights += w / c;
+    }
+    EXPECT_NEAR(weights / n, 1, 0.03);
+    return sum / weights;
+}
+
+// The mean of f over a surface of revolution about z whose profile is
+// (radius(t), z(t)) for t in 0..1: area element radius * |profile'|.
+double revolved_mean(const std::function<double(double)> &radius, const std::function<double(double)> &z,
+                     const std::function<double(double, double)> &f)
+{
+    const int k = 20000;
+    double sum = 0, area = 0;
+    for (int i = 0; i < k; ++i) {
+        double t = (i + 0.5) / k, h = 1e-6;
+        double dr = (radius(t + h) - radius(t - h)) / (2 * h), dz = (z(t + h) - z(t - h)) / (2 * h);
+        double dA = std::fabs(radius(t)) * std::sqrt(dr * dr + dz * dz);
+        sum += f(radius(t), z(t)) * dA;
+        area += dA;
+    }
+    return sum / area;
+}
+
+} // namespace
+
+TEST(Quadrics, AreaLightSamplesFallEvenlyByArea)
+{
+    // Uniform parameters put as many samples near a disk's centre as near
+    // its rim; weighted by the area element they average as the area does.
+    const Point Q(0.3f, 0.2f, 5);
+    auto r2 = [](const Point &P) { return double(P.x * P.x + P.y * P.y); };
+    auto zof = [](const Point &P) { return double(P.z); };
+    GDisk disk(0, 1.8f, 360, 0);
+    EXPECT_NEAR(sampled_mean(disk, Q, r2), 1.8 * 1.8 / 2, 0.02);
+    GCone cone(2, 1, 360);
+    EXPECT_NEAR(sampled_mean(cone, Q, zof), revolved_mean([](double t) { return 1 - t; }, [](double t) { return 2 * t; },
+                                                          [](double, double z) { return z; }),
+                0.02);
+    GParaboloid para(1.5f, 0, 2, 360);
+    EXPECT_NEAR(sampled_mean(para, Q, zof),
+                revolved_mean([](double t) { return 1.5 * std::sqrt(t); }, [](double t) { return 2 * t; },
+                              [](double, double z) { return z; }),
+                0.02);
+    GHyperboloid hyper(Point(1, 0, 0), Point(0.2f, 1.5f, 2), 360);
+    EXPECT_NEAR(sampled_mean(hyper, Q, zof),
+                revolved_mean([](double t) { return std::hypot(1 - 0.8 * t, 1.5 * t); }, [](double t) { return 2 * t; },
+                              [](double, double z) { return z; }),
+                0.02);
+    // Seen from inside, a cylinder's samples are uniform in area already.
+    GCylinder cyl(1, 0, 2, 360);
+    EXPECT_NEAR(sampled_mean(cyl, Point(0.1f, 0, 1), zof), 1, 0.02);
+    // A torus: its outer side has more area than its inner side.
+    GTorus torus(2, 1, 0, 360, 360);
+    EXPECT_NEAR(sampled_mean(torus, Q, [](const Point &P) { return double(std::hypot(P.x, P.y)); }),
+                (4 + 0.5) / 2, 0.02);
 }
