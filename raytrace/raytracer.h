@@ -133,7 +133,8 @@ public:
     bool radiosity_running() override;
     void surface_point(GSurface *s, float u, float v, Point &P, Point &N) override;
     void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg) override;
-    void current_pixel_sample(int &index, int &count) override;
+    float sample_area_light(GSurface *const *pieces, int npieces, const Point &look, int sample, int nsamp,
+                            Intersection *sv) override;
 
     // Answers ray queries on the standard input and output until 'q' or the
     // end of the input (in place of the pixel loop).

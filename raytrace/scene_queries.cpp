@@ -83,9 +83,3 @@ void RayTracer::for_each_frame_surface(void (*f)(GSurface *, void *), void *arg)
 {
     for_each_surface(frame_objects, f, arg, 1);
 }
-
-void RayTracer::current_pixel_sample(int &index, int &count)
-{
-    index = sampler.current_sample;
-    count = sampler.samples_per_pixel;
-}

@@ -1,5 +1,6 @@
 #include "shading/lightsource.h"
 
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "ri/tokens.h"
 #include "shading/bindshader.h"
 #include "shading/interp.h"
+#include "shading/scene_access.h"
 #include "shading/stringids.h"
 
 void light_mask_set(uint32_t set[4], int id)
@@ -53,6 +55,24 @@ LightSource::~LightSource() = default;
 void LightSource::add_piece(GSurface *surface)
 {
     if (npieces < AREA_LIGHT_PIECES) pieces[npieces++] = surface;
+}
+
+int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const Point &look, float *weight)
+{
+    *weight = 0;
+    if (npieces <= 0) return 0;
+    if (hold_area_sample && held.set) {
+        sv->Pl = held.Pl, sv->Nl = held.Nl, sv->Ngl = held.Ngl;
+        *weight = held.density * std::fabs(dot(held.Ngl, normalize(held.Pl - look)));
+        return 1;
+    }
+    // Pieces are the ray tracer's surfaces: only its scene samples them.
+    SceneAccess *scene = current_scene();
+    if (!scene) return 0;
+    *weight = scene->sample_area_light(pieces, npieces, look, sample, nsamp, sv);
+    const float cosine = std::fabs(dot(sv->Ngl, normalize(sv->Pl - look)));
+    held = HeldSample{sv->Pl, sv->Nl, sv->Ngl, cosine > 0 ? *weight / cosine : 0, true};
+    return 1;
 }
 
 int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_is_surface,

@@ -105,7 +105,3 @@ public:
 
 // The one list of the program.
 LightSourceList &light_list();
-
-// The render driver's sample of the pixel being shaded and its samples per
-// pixel: area-light samples are stratified over both. Defined by the driver.
-void current_pixel_sample(int &index, int &count);

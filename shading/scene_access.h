@@ -45,8 +45,11 @@ public:
     // Calls f(surface, arg) on every surface of the frame.
     virtual void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg) = 0;
 
-    // The pixel sample being rendered and the samples per pixel.
-    virtual void current_pixel_sample(int &index, int &count) = 0;
+    // Samples one of an area light's pieces, picked at random, as seen from
+    // look: Pl, Nl and Ngl of sv; the sample's weight. Sample `sample` of
+    // nsamp, spread over the pixel's samples.
+    virtual float sample_area_light(GSurface *const *pieces, int npieces, const Point &look, int sample,
+                                    int nsamp, Intersection *sv) = 0;
 };
 
 // Installed by the ray tracer: the scene of the current renderer, null when
