@@ -220,16 +220,6 @@ extern bool link_appends;
 // -1 when the point lies at z below 1e-10, else 0.
 int raster_project(const Point &camera, Point &raster);
 
-// ---- light sets ----------------------------------------------------------
-
-// Bit id of a 128-bit set kept in four words; ids of 128 and more are members.
-inline bool light_set_contains(const uint32_t set[4], int id)
-{
-    if (id < 0) return false;
-    if (id >= 128) return true;
-    return (set[id / 32] >> (id % 32)) & 1u;
-}
-
 // ---- statistics ----------------------------------------------------------
 
 // Objects made of each type (for the statistics), and the bytes charged.

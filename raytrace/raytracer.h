@@ -133,6 +133,16 @@ public:
     bool radiosity_running() override;
     void surface_point(GSurface *s, float u, float v, Point &P, Point &N) override;
     void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg) override;
+    // ---- the rays shaders fire (shader_rays.cpp) ----
+    TracedRay trace_from(const Point &P, const Point &R, float time, int level, float weight) override;
+    bool hit_test(const Point &P, const Point &R, float time, int level, float weight, float &distance,
+                  Point &Phit, Point &Nhit) override;
+    bool shade_nearest(const Point &P, const Point &R, float time, int level, float weight, GPrimitive **slot,
+                       ShadedHit &out) override;
+    bool shadow_transmission(const Point &dir, const Point &to, float time, float sample, float distance,
+                             GPrimitive *first, Color &result, GPrimitive *&blocker) override;
+    GState *surface_attributes(GPrimitive *obj) override;
+    const Transformation *object_transformation(const GPrimitive *obj) override;
     float sample_area_light(GSurface *const *pieces, int npieces, const Point &look, int sample, int nsamp,
                             Intersection *sv) override;
 

@@ -123,3 +123,11 @@ void set_shading_rate(GState *g, float rate);
 StatCounter &gstate_counter();
 // "GStates allocated: ..." line.
 void print_gstate_stats(FILE *out);
+
+// Bit id of a 128-bit light set kept in four words; ids of 128 and more are members.
+inline bool light_set_contains(const uint32_t set[4], int id)
+{
+    if (id < 0) return false;
+    if (id >= 128) return true;
+    return (set[id / 32] >> (id % 32)) & 1u;
+}

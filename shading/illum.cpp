@@ -3,8 +3,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "raytrace/gprim.h"
-#include "raytrace/ray.h"
 #include "ri/renderer.h"
 #include "ri/tokens.h"
 #include "shading/lightsource.h"
@@ -143,23 +141,13 @@ int transmission(const Point &dir, const Point &to, float time, float sample, Co
         result = Color(1, 1, 1);
         return 1;
     }
-    Ray ray(to, dir, time, 1, 1, 0);
-    ray.flags = RAY_SHADOW;
-    ray.set_sample_value(sample);
-    const Options &o = current_renderer->options;
-    float e = (to - o.eye).length();
-    float pw = o.eff_xres > 0 ? std::fabs(o.screen[1] - o.screen[0]) / o.eff_xres : 0;
-    float bias = e * pw * 0.125f;
-    if (!(bias >= o.minshadowbias)) bias = o.minshadowbias;
-    if (bias > o.maxshadowbias) bias = o.maxshadowbias;
-    ray.set_range(bias, distance - bias);
-    if (!scene->occlusion(ray, first)) {
+    GPrimitive *hit = nullptr;
+    if (!scene->shadow_transmission(dir, to, time, sample, distance, first, result, hit)) {
         result = Color(1, 1, 1);
         return 1;
     }
-    result = Color(1, 1, 1) - ray.opacity;
-    if (ray.hit_object) last_blocker = ray.hit_object;
-    if (blocker) *blocker = ray.hit_object;
+    if (hit) last_blocker = hit;
+    if (blocker) *blocker = hit;
     return 1;
 }
 

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <type_traits>
 
-#include "raytrace/gprim.h"
 #include "ri/renderer.h"
 #include "shading/illum.h"
 #include "shading/interp.h"

@@ -5,10 +5,27 @@
 #include "ri/vecmath.h"
 
 class GPrimitive;
+class GState;
+class Transformation;
 class GSurface;
 class Ray;
 struct Intersection;
 struct IntersectionList;
+
+// What a ray a shader traced brought back.
+struct TracedRay {
+    Color color, opacity;
+    GPrimitive *hit = nullptr;   // the object hit, or null
+    float depth = 0;             // the distance to it
+    Point hit_point, to_hit;     // where it ended, and the way there from its origin
+};
+
+// The shaded nearest hit of a ray.
+struct ShadedHit {
+    Color Ci;
+    float distance;
+    Point Phit, Nhit;
+};
 
 class SceneAccess {
 public:
@@ -29,6 +46,27 @@ public:
     virtual void set_shadow_origin(const Intersection *hit) = 0;
     // Counts one shading of a hit: computed, or reused from the ray's hint.
     virtual void count_shading(bool reused) = 0;
+
+    // Rays from a shading point, from P along R at the given ray level.
+    // The shaded colour and opacity seen along the ray.
+    virtual TracedRay trace_from(const Point &P, const Point &R, float time, int level, float weight) = 0;
+    // The nearest hit (unshaded): its distance, position and normal; false on a miss.
+    virtual bool hit_test(const Point &P, const Point &R, float time, int level, float weight, float &distance,
+                          Point &Phit, Point &Nhit) = 0;
+    // The nearest hit shaded; the object in slot (when given) is tried first
+    // and the slot then holds the object hit (or null) while it is shaded.
+    // False on a miss.
+    virtual bool shade_nearest(const Point &P, const Point &R, float time, int level, float weight,
+                               GPrimitive **slot, ShadedHit &out) = 0;
+    // What reaches `to` along dir over distance (first tested first) into
+    // result, and the object that fully blocked it (or null); false, with
+    // nothing set, when the scene holds nothing.
+    virtual bool shadow_transmission(const Point &dir, const Point &to, float time, float sample, float distance,
+                                     GPrimitive *first, Color &result, GPrimitive *&blocker) = 0;
+    // The attributes of the surface an object is, or null.
+    virtual GState *surface_attributes(GPrimitive *obj) = 0;
+    // The object space of the surface an object is, or null.
+    virtual const Transformation *object_transformation(const GPrimitive *obj) = 0;
 
     // Whether photons were stored this frame.
     virtual bool caustics_on() const = 0;

@@ -4,8 +4,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "raytrace/gprim.h"
-#include "raytrace/ray.h"
 #include "ri/renderer.h"
 #include "ri/shader.h"
 #include "shading/illum.h"
@@ -36,43 +34,25 @@ Point miss_point, miss_direction;
 
 const float FAR = 1e38f;
 
-// A ray from the point: one level deeper, from the options' lower distance
-// limit out.
-Ray ray_from(const ShaderVars *sv, const Point &P, const Point &R)
-{
-    Ray ray(P, R, sv->time, sv->level + 1, sv->weight, 0);
-    float lower = current_renderer ? current_renderer->options.minshadowbias : 1e-10f;
-    ray.set_range(lower, FAR);
-    // The pixel's beam goes on widening along the new ray (shading derivatives).
-    if (current_renderer) ray.travelled = (P - current_renderer->options.eye).length();
-    return ray;
-}
-
 GPrimitive **cache_slot(int level)
 {
     return level >= 0 && level < CACHED_LEVELS ? &last_hit[level] : nullptr;
 }
 
-GSurface *as_surface(GPrimitive *o)
-{
-    return o && is_surface_type(o->type) ? static_cast<GSurface *>(o) : nullptr;
-}
-
 // The interior or exterior shader of the object hit runs on the traced
 // colour: exterior when R leaves through the front of the point's surface.
-void run_volume_shader(ShaderVars *sv, const Ray &ray, const Point &R, Color &color)
+void run_volume_shader(ShaderVars *sv, SceneAccess &scene, const TracedRay &ray, const Point &R, Color &color)
 {
-    GSurface *surface = as_surface(ray.hit_object);
-    GState *g = surface ? surface->attributes() : nullptr;
+    GState *g = scene.surface_attributes(ray.hit);
     if (!g) return;
     int use = dot(R, sv->Ng) > 0 ? USE_EXTERIOR : USE_INTERIOR;
     ShaderInstance *inst = g->shaders[use].get();
     if (!inst || !inst->shader) return;   // only the other volume is bound
-    Intersection hit(ray.hit_object, ray.depth, ray.time);
+    Intersection hit(ray.hit, ray.depth, sv->time);
     hit.surf.set(g);
     hit.level = sv->level;
-    hit.Ps = ray.origin + ray.dir * ray.depth;
-    hit.I = ray.dir * ray.depth;
+    hit.Ps = ray.hit_point;
+    hit.I = ray.to_hit;
     hit.Ci = color;
     hit.Oi = ray.opacity;
     hit.doillum = sv->doillum;
@@ -143,11 +123,15 @@ void clear_last_hit_cache()
 Color trace_color(ShaderVars *sv, const Point &P, const Point &R)
 {
     if (!sv->doillum) return Color(0, 0, 0);
-    Ray ray = ray_from(sv, P, R);
-    if (SceneAccess *scene = current_scene()) scene->trace(ray);
-    if (GPrimitive **slot = cache_slot(ray.level)) *slot = ray.hit_object;
+    SceneAccess *scene = current_scene();
+    if (!scene) {
+        if (GPrimitive **slot = cache_slot(sv->level + 1)) *slot = nullptr;
+        return Color(0, 0, 0);
+    }
+    TracedRay ray = scene->trace_from(P, R, sv->time, sv->level + 1, sv->weight);
+    if (GPrimitive **slot = cache_slot(sv->level + 1)) *slot = ray.hit;
     Color color = ray.color;
-    run_volume_shader(sv, ray, R, color);
+    run_volume_shader(sv, *scene, ray, R, color);
     return color;
 }
 
@@ -170,17 +154,8 @@ float ray_hit_test(ShaderVars *sv, const Point &P, const Point &R, Point &Phit, 
     Phit = Nhit = Point(0, 0, 0);
     SceneAccess *scene = current_scene();
     if (!sv->doillum || !scene) return FAR;
-    Ray ray = ray_from(sv, P, R);
-    IntersectionList hits = scene->closest_hit(ray);
     float distance = FAR;
-    if (Intersection *h = hits.head()) {
-        h->Ps = ray.origin + ray.dir * h->linet;
-        if (!h->finished && h->obj) h->obj->fill_hit(h);
-        distance = h->linet;
-        Phit = h->Ps;
-        Nhit = h->Ns;
-    }
-    hits.free_list();
+    scene->hit_test(P, R, sv->time, sv->level + 1, sv->weight, distance, Phit, Nhit);
     return distance;
 }
 
@@ -197,23 +172,21 @@ FullTrace full_trace(ShaderVars *sv, const Point &P, const Point &R)
     int level = sv->level + 1;
     SceneAccess *scene = current_scene();
     int max_level = current_renderer ? current_renderer->options.max_raylevel : 4;
-    Intersection *hit = nullptr;
-    IntersectionList hits;
-    Ray ray = ray_from(sv, P, R);
+    bool hit = false;
+    ShadedHit h;
     if (max_level >= level) {
         GPrimitive **slot = cache_slot(level);
-        if (scene) hits = scene->find_hit(ray, slot ? *slot : nullptr);
-        if (slot) *slot = ray.hit_object;
         miss_point = P;
         miss_direction = R;
-        hit = hits.head();
+        // Shading the hit may trace further, moving the miss bookkeeping deeper.
+        if (scene) hit = scene->shade_nearest(P, R, sv->time, level, sv->weight, slot, h);
+        else if (slot) *slot = nullptr;
     }
     if (hit) {
-        hit->shade_hit(ray);   // may trace further, moving the miss bookkeeping deeper
-        t.hit_color = hit->Ci;
-        t.hit_distance = hit->linet;
-        t.Phit = hit->Ps;
-        t.Nhit = hit->Ns;
+        t.hit_color = h.Ci;
+        t.hit_distance = h.distance;
+        t.Phit = h.Phit;
+        t.Nhit = h.Nhit;
         t.Pmiss = miss_point;
         t.Rmiss = miss_direction;
         t.hit_count = fulltrace_hits;
@@ -221,7 +194,6 @@ FullTrace full_trace(ShaderVars *sv, const Point &P, const Point &R)
         fulltrace_hits = static_cast<float>(level);
         t.hit_count = fulltrace_hits;
     }
-    hits.free_list();
     return t;
 }
 

@@ -4,13 +4,13 @@
 // Current space is world space. Normals go by the transposed inverse.
 #include <cstring>
 
-#include "raytrace/gprim.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
 #include "ri/tokens.h"
 #include "shading/interp.h"
 #include "shading/opmodules.h"
+#include "shading/scene_access.h"
 #include "shading/shadingpoint.h"
 #include "shading/spaces.h"
 
@@ -176,9 +176,8 @@ bool space_matrix(ShaderVars *sv, const char *from, const char *to, bool vector,
 
 const Transformation *object_transformation(const Intersection *sv)
 {
-    const GPrimitive *o = sv ? sv->obj : nullptr;
-    if (!o || !is_surface_type(o->type)) return nullptr;
-    return static_cast<const GSurface *>(o)->xform.get();
+    SceneAccess *scene = sv && sv->obj ? current_scene() : nullptr;
+    return scene ? scene->object_transformation(sv->obj) : nullptr;
 }
 
 namespace {
