@@ -14,7 +14,7 @@
 #include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
 #include "shading/scene_access.h"
-#include "shading/specpath.h"
+#include "raytrace/specpath.h"
 
 class GPrimitive;
 class GHierBound;

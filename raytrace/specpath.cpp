@@ -4,7 +4,7 @@
 // light to the receiver; the light's wavefront (a pencil with two principal
 // curvatures) is carried through each point to scale its intensity by the
 // focusing of the surface.
-#include "shading/specpath.h"
+#include "raytrace/specpath.h"
 
 #include <algorithm>
 #include <cmath>
