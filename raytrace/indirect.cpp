@@ -10,6 +10,7 @@
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/sampling.h"
+#include "raytrace/shade_hits.h"
 #include "shading/shadehit.h"
 
 namespace {
@@ -74,7 +75,7 @@ void RayTracer::indirect_illumination(const Point &P, const Point &axis, float t
             if (Intersection *h = hits.head()) {
                 size_t i = size_t(j) * s.np + k;
                 s.dist[i] = h->linet;
-                h->shade_hit(ray);
+                shade_hit(h, ray);
                 if (!on_area_light(h)) s.color[i] = h->Ci;
             }
             hits.free_list();

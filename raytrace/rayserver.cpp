@@ -10,6 +10,7 @@
 #include "raytrace/hierarchy.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/shade_hits.h"
 #include "shading/illum.h"
 #include "shading/tracing.h"
 
@@ -167,7 +168,7 @@ bool RayServer::fulltrace()
         count_ray(1);
         last_full_hit_ = ray.hit_object;
         if (Intersection *h = hits.head()) {
-            h->shade_hit(ray);
+            shade_hit(h, ray);
             distance = along_query(h->linet, dir);
             put(a, 4, h->Ci);
             put(a, 20, h->Ps);

@@ -143,6 +143,8 @@ public:
                              GPrimitive *first, Color &result, GPrimitive *&blocker) override;
     GState *surface_attributes(GPrimitive *obj) override;
     const Transformation *object_transformation(const GPrimitive *obj) override;
+    void bind_vertex_vars(GPrimitive *obj, const Shader *shader, char *params, float time, float u,
+                          float v) override;
     float sample_area_light(GSurface *const *pieces, int npieces, const Point &look, int sample, int nsamp,
                             Intersection *sv) override;
 

@@ -5,6 +5,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/shade_hits.h"
 #include "shading/shadingpoint.h"
 
 namespace {
@@ -63,7 +64,7 @@ bool RayTracer::shade_nearest(const Point &P, const Point &R, float time, int le
     if (slot) *slot = ray.hit_object;
     Intersection *hit = hits.head();
     if (hit) {
-        hit->shade_hit(ray);
+        shade_hit(hit, ray);
         out.Ci = hit->Ci;
         out.distance = hit->linet;
         out.Phit = hit->Ps;

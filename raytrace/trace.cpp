@@ -9,6 +9,7 @@
 #include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/shade_hits.h"
 #include "ri/rierror.h"
 
 namespace {
@@ -292,7 +293,7 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
             std::memcpy(&bits, &h->linet, sizeof bits);
             seed_random_stream(random_key(ray.draws_key, bits));
         }
-        float o = h->shade_hit(ray);
+        float o = shade_hit(h, ray);
         bool keep = o >= 1e-10f || (camera && !colour_is_zero(h->Ci));
         // The hit may have been shaded past a nearer opaque one found meanwhile.
         if (!keep || !(h->linet <= ray.tmax)) {
@@ -479,7 +480,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         float o;
         if (mode == 3) {
             h->shade_task = SHADE_TASK_SHADOW;
-            o = h->shade_hit(*this);
+            o = shade_hit(h, *this);
         } else if (mode == 2) {
             h->Oi = g->opacity;
             o = mean(h->Oi);

@@ -6,6 +6,7 @@
 
 class GPrimitive;
 class GState;
+class Shader;
 class Transformation;
 class GSurface;
 class Ray;
@@ -67,6 +68,10 @@ public:
     virtual GState *surface_attributes(GPrimitive *obj) = 0;
     // The object space of the surface an object is, or null.
     virtual const Transformation *object_transformation(const GPrimitive *obj) = 0;
+    // Binds the vertex variables of the surface an object is at (u, v) into
+    // the shader's parameter block.
+    virtual void bind_vertex_vars(GPrimitive *obj, const Shader *shader, char *params, float time, float u,
+                                  float v) = 0;
 
     // Whether photons were stored this frame.
     virtual bool caustics_on() const = 0;

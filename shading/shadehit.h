@@ -1,7 +1,6 @@
-// Shading of ray hits: completing the shading point, ray differentials,
-// displacement, surface and atmosphere shaders through the interpreter, and
-// front-to-back compositing of the hits along a ray (Intersection::shade_hit
-// and Intersection::shade are declared with the shading point).
+// Running the shaders of a shading point the ray tracer completed: ray
+// differentials, displacement, surface and atmosphere shaders through the
+// interpreter.
 #pragma once
 #include "shading/shadingpoint.h"
 
@@ -30,3 +29,13 @@ void set_shade_index_counter(int32_t value);
 // Advances the running shade index for a point shaded outside hit shading
 // (the vertices of a displaced grid); answers the new value.
 int32_t next_shade_index();
+
+// Whether the display takes colour (else only coverage is shaded).
+bool display_has_color();
+// The shader bound in a slot of the state, or null.
+Shader *slot_shader(const GState *g, int slot);
+// Runs a hit's displacement and surface shaders (with the neighbours when
+// either asks for them) and, on camera rays with a volume, the atmosphere, on
+// copies of the parameter blocks of g's instances and a fresh scratch area.
+void run_hit_shaders(ShaderVars *sv, const GState *g, Shader *surface_shader, Shader *displacement,
+                     Shader *atmosphere, bool volume, bool camera_ray);

@@ -16,7 +16,6 @@
 class GPrimitive;
 class Glitequad;
 class LightSource;
-class Ray;
 class Shader;
 struct Intersection;
 using ShaderVars = Intersection;
@@ -85,11 +84,6 @@ struct Intersection {
     static void operator delete(void *p);
     // Destroys the record and puts it back on the free list.
     void release() { delete this; }
-
-    // Shades the hit seen along ray; answers its opacity (mean of Oi).
-    float shade_hit(Ray &ray);
-    // Shades this hit and those after it front to back; answers the opacity.
-    float shade(Ray &ray);
 
     // Reserves `count` x 2 derivative scratch slots for one derivative
     // operation whose values are `count` floats; slots past the end of the

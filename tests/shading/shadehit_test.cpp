@@ -8,6 +8,7 @@
 #include "raytrace/quadric.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/shade_hits.h"
 #include "raytrace/surface_hooks.h"
 #include "ri/renderer.h"
 #include "ri/tokens.h"
@@ -126,7 +127,7 @@ TEST_F(Shading, TextShaderColoursTheHit)
     IntersectionList l = hits_of(s, r);
     ASSERT_GE(l.size(), 1);
     Intersection *h = l.head();
-    EXPECT_EQ(h->shade_hit(r), 1.0f);
+    EXPECT_EQ(shade_hit(h, r), 1.0f);
     EXPECT_EQ(h->Ci, Color(1, 0, 0));
     EXPECT_EQ(h->Oi, Color(1, 1, 1));
     EXPECT_NEAR(h->Ps.z, 4, 1e-5);
@@ -146,7 +147,7 @@ TEST_F(Shading, MatteBackFacesAndReuse)
     camera.depth = 4;
     IntersectionList l = hits_of(matte, camera);
     Intersection *h = l.head();
-    EXPECT_EQ(h->shade_hit(camera), 1.0f);
+    EXPECT_EQ(shade_hit(h, camera), 1.0f);
     EXPECT_EQ(h->ismatte, 1);
     EXPECT_EQ(h->Oi, Color(0, 0, 0));
     EXPECT_EQ(camera.alpha, 0.0f);
@@ -155,7 +156,7 @@ TEST_F(Shading, MatteBackFacesAndReuse)
     // A reflection ray shades the matte object.
     Ray bounce(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
     l = hits_of(matte, bounce);
-    EXPECT_EQ(l.head()->shade_hit(bounce), 1.0f);
+    EXPECT_EQ(shade_hit(l.head(), bounce), 1.0f);
     EXPECT_EQ(runs.surface, 1);
     l.free_list();
 
@@ -167,7 +168,7 @@ TEST_F(Shading, MatteBackFacesAndReuse)
     Intersection *far = l.head();
     while (far && far->linet < 0) far = far->next;
     ASSERT_NE(far, nullptr);
-    EXPECT_EQ(far->shade_hit(out), 0.0f);
+    EXPECT_EQ(shade_hit(far, out), 0.0f);
     EXPECT_EQ(far->Oi, Color(0, 0, 0));
     l.free_list();
 
@@ -178,7 +179,7 @@ TEST_F(Shading, MatteBackFacesAndReuse)
     hinted.set_likely_hit(Color(0.25f, 0.5f, 0.75f), Color(1, 1, 1));
     int before = runs.surface;
     l = hits_of(s, hinted);
-    l.head()->shade_hit(hinted);
+    shade_hit(l.head(), hinted);
     EXPECT_EQ(l.head()->Ci, Color(0.25f, 0.5f, 0.75f));
     EXPECT_EQ(runs.surface, before);
     l.free_list();
@@ -194,7 +195,7 @@ TEST_F(Shading, DisplacementSurfaceAtmosphereAndNeighbours)
     Ray camera(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
     IntersectionList l = hits_of(s, camera);
     Intersection *h = l.head();
-    h->shade_hit(camera);
+    shade_hit(h, camera);
     // Displacement and surface each on the two neighbours and the point.
     EXPECT_EQ(runs.displacement, 3);
     EXPECT_EQ(runs.surface, 3);
@@ -208,7 +209,7 @@ TEST_F(Shading, DisplacementSurfaceAtmosphereAndNeighbours)
     // No atmosphere on other rays.
     Ray bounce(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
     l = hits_of(s, bounce);
-    l.head()->shade_hit(bounce);
+    shade_hit(l.head(), bounce);
     EXPECT_EQ(runs.atmosphere, 1);
     EXPECT_EQ(l.head()->Ci, Color(1, 1, 1));
     l.free_list();
@@ -228,7 +229,7 @@ TEST_F(Shading, CompositingStopsWhenLittleWeightIsLeft)
         all.append(one);
     }
     all.sort();
-    float o = all.head()->shade(r);
+    float o = shade_hits(all.head(), r);
     // Weights 1, 1/2, 1/4 ... : the tenth hit leaves 2^-10 <= 0.001.
     EXPECT_EQ(runs.surface, 10);
     EXPECT_NEAR(o, 1 - std::pow(0.5f, 10), 1e-6);

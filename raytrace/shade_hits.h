@@ -1,0 +1,11 @@
+// Shading of ray hits: completing a hit's shading point from its ray and
+// running its shaders, and the front-to-back compositing of a ray's hits.
+#pragma once
+#include "shading/shadingpoint.h"
+
+class Ray;
+
+// Shades the hit seen along ray; answers its opacity (mean of Oi).
+float shade_hit(Intersection *hit, Ray &ray);
+// Shades the hit and those after it front to back; answers the opacity.
+float shade_hits(Intersection *front, Ray &ray);
