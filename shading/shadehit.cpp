@@ -2,7 +2,6 @@
 // interpreter, with the neighbours of the point when a shader asks for them.
 #include "shading/shadehit.h"
 
-#include <cmath>
 #include <cstring>
 #include <new>
 
