@@ -20,6 +20,8 @@ class GPrimitive;
 class GHierBound;
 class GObjInstance;
 class GSurface;
+class Ray;
+struct IntersectionList;
 
 // Kinds of the object stack's levels.
 enum ObjectLevelType {
@@ -122,17 +124,29 @@ public:
     bool caustics_on() const override { return !photon_map.empty(); }
     // The photon density around P (normal N, or null) into result.
     void caustic_irradiance(const Point &P, const Point *N, Color &result) override;
-    // ---- the scene as shading asks for it (scene_queries.cpp) ----
-    bool trace(Ray &ray) override;
-    IntersectionList find_hit(Ray &ray, GPrimitive *likely) override;
-    IntersectionList closest_hit(Ray &ray) override;
-    bool occlusion(Ray &ray, GPrimitive *first) override;
+    // ---- queries over the frame (scene_queries.cpp) ----
+    // A shaded secondary ray: colour, opacity, depth and hit object into ray.
+    bool trace(Ray &ray);
+    // The nearest hit of a secondary ray at the head (unshaded), likely tried
+    // first; the ray is counted. Empty when the scene holds nothing.
+    IntersectionList find_hit(Ray &ray, GPrimitive *likely);
+    // Every hit of a secondary ray within its range, sorted.
+    IntersectionList closest_hit(Ray &ray);
+    // What the occluders along a shadow ray let through, into its opacity
+    // (first is tested before all others); counted as a shadow ray. False,
+    // with the ray untouched, when the scene holds nothing.
+    bool occlusion(Ray &ray, GPrimitive *first);
+    // Counts one shading of a hit: computed, or reused from the ray's hint.
+    void count_shading(bool reused);
+    // Whether the radiosity solution is being computed.
+    bool radiosity_running();
+    // The world position and unit normal of a surface at (u, v).
+    void surface_point(GSurface *s, float u, float v, Point &P, Point &N);
+    // Calls f(surface, arg) on every surface of the frame.
+    void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg);
+    // ---- the scene as shading asks for it ----
     void set_shadow_origin(const Intersection *hit) override;
-    void count_shading(bool reused) override;
     bool radiosity_light(Intersection *hit, Color &C) override;
-    bool radiosity_running() override;
-    void surface_point(GSurface *s, float u, float v, Point &P, Point &N) override;
-    void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg) override;
     // ---- the rays shaders fire (shader_rays.cpp) ----
     TracedRay trace_from(const Point &P, const Point &R, float time, int level, float weight) override;
     bool hit_test(const Point &P, const Point &R, float time, int level, float weight, float &distance,

@@ -13,7 +13,6 @@
 #include "ri/renderer.h"
 #include "ri/shader.h"
 #include "shading/blockarena.h"
-#include "shading/scene_access.h"
 #include "shading/shadehit.h"
 
 namespace {
@@ -172,11 +171,11 @@ float shade_hit(Intersection *sv, Ray &ray)
         sv->shaded = 1;
         sv->Ci = ray.reuse_ci;
         sv->Oi = ray.reuse_oi;
-        if (SceneAccess *scene = current_scene()) scene->count_shading(true);
+        if (RayTracer *rt = RayTracer::current()) rt->count_shading(true);
     }
     if (!sv->shaded) {
         sv->shaded = 1;
-        if (SceneAccess *scene = current_scene()) scene->count_shading(false);
+        if (RayTracer *rt = RayTracer::current()) rt->count_shading(false);
         sv->shade_index = next_shade_index();
         sv->vars_used = 0;
         bool color = display_has_color();

@@ -15,19 +15,19 @@
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
 #include "raytrace/ray.h"
+#include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "ri/ribfile.h"
 #include "shading/illum.h"
 #include "shading/lightsource.h"
 #include "shading/minimise.h"
-#include "shading/scene_access.h"
 #include "shading/shadehit.h"
 
 namespace {
 
 // What one search works on.
 struct SearchContext {
-    SceneAccess *scene = nullptr;
+    RayTracer *scene = nullptr;
     GSurface *surface = nullptr;
     RadPatch *patch = nullptr;
     Point source, receiver, receiver_N;
@@ -801,7 +801,7 @@ float &frame_bias()
     return bias;
 }
 
-float scene_bias(SceneAccess *scene)
+float scene_bias(RayTracer *scene)
 {
     float &bias = frame_bias();
     if (bias > 0) return bias;
@@ -844,7 +844,7 @@ void clear_specular_paths()
 
 Color specular_path_light(const Point &P, const Point &axis, GPrimitive *)
 {
-    SceneAccess *scene = current_scene();
+    RayTracer *scene = RayTracer::current();
     if (!scene) return Color();
     ctx.scene = scene;
     ctx.bias = scene_bias(scene);

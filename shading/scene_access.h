@@ -1,6 +1,8 @@
 // What shading asks of the scene being rendered: rays traced through it,
-// shadow occlusion, caustic and radiosity light, and the surfaces it holds.
-// The ray tracer answers; shading reaches the scene only through this.
+// shadow occlusion, caustic and radiosity light, area-light samples and what
+// shaders need of the object hit. Arguments are points, vectors, colours,
+// shading points and opaque object handles. The ray tracer answers; shading
+// reaches the scene only through this.
 #pragma once
 #include "ri/vecmath.h"
 
@@ -9,9 +11,7 @@ class GState;
 class Shader;
 class Transformation;
 class GSurface;
-class Ray;
 struct Intersection;
-struct IntersectionList;
 
 // What a ray a shader traced brought back.
 struct TracedRay {
@@ -32,21 +32,8 @@ class SceneAccess {
 public:
     virtual ~SceneAccess() = default;
 
-    // A shaded secondary ray: colour, opacity, depth and hit object into ray.
-    virtual bool trace(Ray &ray) = 0;
-    // The nearest hit of a secondary ray at the head (unshaded), likely tried
-    // first; the ray is counted. Empty when the scene holds nothing.
-    virtual IntersectionList find_hit(Ray &ray, GPrimitive *likely) = 0;
-    // Every hit of a secondary ray within its range, sorted.
-    virtual IntersectionList closest_hit(Ray &ray) = 0;
-    // What the occluders along a shadow ray let through, into its opacity
-    // (first is tested before all others); counted as a shadow ray. False,
-    // with the ray untouched, when the scene holds nothing.
-    virtual bool occlusion(Ray &ray, GPrimitive *first) = 0;
     // The shading point whose own grid shadow rays leave from (null: none).
     virtual void set_shadow_origin(const Intersection *hit) = 0;
-    // Counts one shading of a hit: computed, or reused from the ray's hint.
-    virtual void count_shading(bool reused) = 0;
 
     // Rays from a shading point, from P along R at the given ray level.
     // The shaded colour and opacity seen along the ray.
@@ -81,12 +68,6 @@ public:
     // The radiosity solution's light at the hit into C; false when there is
     // no solution for the hit's surface.
     virtual bool radiosity_light(Intersection *hit, Color &C) = 0;
-    // Whether the radiosity solution is being computed.
-    virtual bool radiosity_running() = 0;
-    // The world position and unit normal of a surface at (u, v).
-    virtual void surface_point(GSurface *s, float u, float v, Point &P, Point &N) = 0;
-    // Calls f(surface, arg) on every surface of the frame.
-    virtual void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg) = 0;
 
     // Samples one of an area light's pieces, picked at random, as seen from
     // look: Pl, Nl and Ngl of sv; the sample's weight. Sample `sample` of
