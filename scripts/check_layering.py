@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
 """Checks the library layering of a build: every source compiles once, the
-declared links between the project's libraries form no cycle, and every
+declared links between the project's libraries form no cycle, every
 symbol a library takes from another of them comes from one it declares
-(directly or below)."""
+(directly or below), and no file of a library includes a header of a
+library it does not link.
+
+  check_layering.py [LISTING] [--source LIB=FILE]...
+--source counts FILE as a source of LIB as well."""
 import os
 import re
 import subprocess
@@ -76,8 +80,80 @@ def sources_compiled_twice(build):
     return sorted(src for src, n in seen.items() if n > 1)
 
 
+def compiled_sources(build):
+    """Library -> project-relative sources it compiles (Ninja builds; else none)."""
+    ninja = os.path.join(build, "build.ninja")
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    found = {}
+    if not os.path.exists(ninja):
+        return found
+    for line in open(ninja):
+        m = re.match(r"build \S+\.o: \w+_COMPILER__(\S+)_[A-Za-z]+ (\S+)", line)
+        if m:
+            found.setdefault(m.group(1), set()).add(os.path.relpath(m.group(2), root))
+    return found
+
+
+# Upward includes that are known and wait for the libraries' own include
+# folders; any other fails the check.
+KNOWN_UPWARD = {
+    ("compiler/writer.h", "shading/slstack.h"),
+    ("ri/declparse.h", "ri/declarations.h"),
+    ("shading/texmake.h", "ri/texture_making.h"),
+    ("tools/murnargs_dso.cpp", "ri/declarations.h"),
+    ("tools/murnargs_text.cpp", "shading/loader.h"),
+    ("tools/ribout/request.cpp", "ri/declarations.h"),
+    ("tools/ribout/ri_frame.cpp", "ri/stdtokens.h"),
+    ("tools/ribout/ri_options.cpp", "ri/declarations.h"),
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
+
+
+def header_owners(sources):
+    """Project header -> the library that compiles the source of the same
+    name beside it (headers with no source of their own have no owner)."""
+    owners = {}
+    for lib, files in sources.items():
+        for f in files:
+            owners[os.path.splitext(f)[0] + ".h"] = lib
+    return owners
+
+
+def upward_includes(graph, sources, root):
+    """Lines "file (lib) includes header of lib2, which it does not link"."""
+    owners = header_owners(sources)
+    files = {}
+    for lib, fs in sources.items():
+        for f in fs:
+            files[f] = lib
+    for h, lib in owners.items():
+        if os.path.exists(os.path.join(root, h)):
+            files.setdefault(h, lib)
+    bad = []
+    for f, lib in sorted(files.items()):
+        if lib not in graph:
+            continue
+        reach = below(graph, lib) | {lib}
+        try:
+            text = open(os.path.join(root, f), errors="replace").read()
+        except OSError:
+            continue
+        for inc in INCLUDE.findall(text):
+            owner = owners.get(inc)
+            if owner and owner in graph and owner not in reach and (f, inc) not in KNOWN_UPWARD:
+                bad.append(f"{f} ({lib}) includes {inc} of {owner}, which it does not link")
+    return bad
+
+
 def main():
-    listing = sys.argv[1] if len(sys.argv) > 1 else "build/libraries.txt"
+    args = sys.argv[1:]
+    extra = []
+    while "--source" in args:
+        i = args.index("--source")
+        extra.append(args[i + 1].split("=", 1))
+        del args[i:i + 2]
+    listing = args[0] if args else "build/libraries.txt"
     twice = sources_compiled_twice(os.path.dirname(os.path.abspath(listing)))
     for src in twice:
         print(f"{src} is compiled by more than one target")
@@ -98,6 +174,13 @@ def main():
             if owners and not owners & reach:
                 print(f"{lib} takes {sym} from {', '.join(sorted(owners))}, which it does not link")
                 bad += 1
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    sources = compiled_sources(os.path.dirname(os.path.abspath(listing)))
+    for lib, f in extra:
+        sources.setdefault(lib, set()).add(os.path.relpath(os.path.abspath(f), root))
+    for line in upward_includes(graph, sources, root):
+        print(line)
+        bad += 1
     for lib in sorted(graph):
         print(f"{lib}: {' '.join(sorted(graph[lib])) or '-'}")
     return 1 if bad else 0
