@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "raytrace/random.h"
+#include "sampling/random.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // Area lights: the surfaces declared under an AreaLightSource are the light's
 // geometry, sampled at random per light evaluation.
 #include "raytrace/gprim.h"
-#include "raytrace/random.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
+#include "sampling/random.h"
 #include "shading/lightsource.h"
 
 void add_area_light_geometry(GState *attrs, GSurface *surface)

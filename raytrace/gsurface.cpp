@@ -8,13 +8,13 @@
 #include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/ray.h"
-#include "raytrace/random.h"
-#include "raytrace/sampling.h"
 #include "raytrace/surface_hooks.h"
 #include "ri/declarations.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
+#include "sampling/random.h"
+#include "sampling/sampling.h"
 #include "shading/stringids.h"
 
 GSurface::GSurface(uint16_t t)

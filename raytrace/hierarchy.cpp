@@ -3,12 +3,12 @@
 #include <utility>
 #include <vector>
 
-#include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/sah_build.h"
 #include "raytrace/screen_boxes.h"
 #include "ri/recordpool.h"
 #include "ri/rierror.h"
+#include "sampling/random.h"
 
 namespace {
 

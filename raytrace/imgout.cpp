@@ -9,7 +9,6 @@
 
 #include "platform/files.h"
 #include "platform/image_window.h"
-#include "raytrace/random.h"
 #include "ri/counters.h"
 #include "ri/declarations.h"
 #include "ri/declvalue.h"
@@ -21,6 +20,7 @@
 #include "ri/transformation.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
+#include "sampling/random.h"
 #include "shading/depthfile.h"
 
 namespace {

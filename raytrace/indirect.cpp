@@ -6,11 +6,11 @@
 
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
-#include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
-#include "raytrace/sampling.h"
 #include "raytrace/shade_hits.h"
+#include "sampling/random.h"
+#include "sampling/sampling.h"
 #include "shading/shadehit.h"
 
 namespace {

@@ -6,10 +6,10 @@
 #include "raytrace/gamma.h"
 #include "raytrace/image_order.h"
 #include "raytrace/imgout.h"
-#include "raytrace/random.h"
-#include "raytrace/sampling.h"
 #include "ri/rierror.h"
 #include "ri/transformation.h"
+#include "sampling/random.h"
+#include "sampling/sampling.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <limits>
 
-#include "raytrace/random.h"
-#include "raytrace/sampling.h"
 #include "raytrace/surface_hooks.h"
 #include "ri/renderer.h"
+#include "sampling/random.h"
+#include "sampling/sampling.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "raytrace/quadric.h"
-#include "raytrace/random.h"
-#include "raytrace/sampling.h"
 #include "raytrace/surface_hooks.h"
+#include "sampling/random.h"
+#include "sampling/sampling.h"
 
 namespace {
 

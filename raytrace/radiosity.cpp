@@ -10,9 +10,9 @@
 
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
-#include "raytrace/random.h"
 #include "raytrace/raytracer.h"
 #include "ri/raylume_options.h"
+#include "sampling/random.h"
 #include "shading/bindshader.h"
 #include "shading/illum.h"
 #include "shading/shadehit.h"

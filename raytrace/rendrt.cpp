@@ -10,13 +10,13 @@
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
-#include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/screen_boxes.h"
 #include "ri/counters.h"
 #include "ri/rierror.h"
 #include "ri/vecmath.h"
+#include "sampling/random.h"
 
 namespace {
 

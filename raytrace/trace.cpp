@@ -6,11 +6,11 @@
 #include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
-#include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/shade_hits.h"
 #include "ri/rierror.h"
+#include "sampling/random.h"
 
 namespace {
 

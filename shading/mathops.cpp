@@ -4,8 +4,8 @@
 // result takes the place of the deepest argument.
 #include <cmath>
 
-#include "raytrace/random.h"
 #include "ri/rierror.h"
+#include "sampling/random.h"
 #include "shading/opmodules.h"
 #include "shading/illum.h"
 #include "shading/opstack.h"

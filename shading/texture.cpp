@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "raytrace/sampling.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/searchpath.h"
 #include "ri/tokens.h"
+#include "sampling/sampling.h"
 #include "shading/depthfile.h"
 #include "shading/texfile.h"
 #include "shading/tiffimage.h"

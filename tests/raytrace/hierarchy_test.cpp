@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "raytrace/quadric.h"
-#include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/screen_boxes.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
+#include "sampling/random.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include "raytrace/image_order.h"
 #include "raytrace/imgout.h"
 #include "raytrace/pixel_sampler.h"
-#include "raytrace/random.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
 #include "ri/stdtokens.h"
 #include "ri/tokens.h"
+#include "sampling/random.h"
 #include "tests/ri/error_capture.h"
 #include "tests/support/run_program.h"
 

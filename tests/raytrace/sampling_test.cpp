@@ -1,6 +1,6 @@
 #include "raytrace/gamma.h"
-#include "raytrace/random.h"
-#include "raytrace/sampling.h"
+#include "sampling/random.h"
+#include "sampling/sampling.h"
 
 #include <gtest/gtest.h>
 

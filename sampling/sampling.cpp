@@ -1,8 +1,8 @@
 // Permutation and Poisson-disk tables, made on first use per sample count,
 // and the mappings built on them.
-#include "raytrace/sampling.h"
+#include "sampling/sampling.h"
 
-#include "raytrace/random.h"
+#include "sampling/random.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // Three linear congruential generators feeding a 97-entry shuffle table:
 // the first two make a table entry, the third picks which entry is returned.
-#include "raytrace/random.h"
+#include "sampling/random.h"
 
 #include <cmath>
 
