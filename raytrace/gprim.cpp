@@ -13,12 +13,12 @@ const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT] = {
     "", "sphere", "cone", "disk", "cylinder", "hyperboloid", "paraboloid", "torus", "polygon",
     "generalpolygon", "bilinear", "bicubic", "nurb", "blobby", "triangle", "container", "subpatch", "",
     "obj instance", "composite", "union", "intersection", "difference", "hier bound", "lite subdiv quad",
-    "procedural",
+    "procedural", "instance",
 };
 
 const int GPRIM_TYPE_SIZES[GPRIM_TYPE_COUNT] = {
     0, 140, 132, 132, 128, 192, 132, 132, 116, 124, 196, 300, 120, 128, 144, 0, 112, 0,
-    44, 48, 48, 48, 48, 52, 48, 96,
+    44, 48, 48, 48, 48, 52, 48, 96, 120,
 };
 
 long gprim_type_counts[GPRIM_TYPE_COUNT];
@@ -163,6 +163,7 @@ GObjInstance::GObjInstance()
 
 GObjInstance::~GObjInstance()
 {
+    delete tree;
     free_object_list(first);
     free_object_list(master);
 }

@@ -21,6 +21,7 @@ struct IntersectionList;
 struct RadiosityPatch;     // radiosity module
 struct RadiosityElement;   // radiosity module
 class DicedGrid;          // dicing module
+class GHierBound;         // hierarchy module
 
 // Object type ids.
 enum GPrimType : uint16_t {
@@ -29,8 +30,9 @@ enum GPrimType : uint16_t {
     GP_BICUBIC = 11, GP_NURB = 12, GP_BLOBBY = 13, GP_TRIANGLE = 14, GP_CONTAINER = 15,
     GP_SUBPATCH = 16, GP_LAST_SURFACE = 17, GP_OBJINSTANCE = 18, GP_COMPOSITE = 19, GP_UNION = 20,
     GP_INTERSECTION = 21, GP_DIFFERENCE = 22, GP_HIERBOUND = 23, GP_LITEQUAD = 24, GP_PROCEDURAL = 25,
+    GP_INSTANCE = 26,
 };
-const int GPRIM_TYPE_COUNT = 26;
+const int GPRIM_TYPE_COUNT = 27;
 
 // Name of each type in the statistics, and the bytes charged for one object.
 extern const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT];
@@ -188,6 +190,10 @@ public:
 
     GPrimitive *first = nullptr;    // always empty
     GPrimitive *master = nullptr;   // the definition's objects (owned)
+    // A tree over the master list in the definition's space, made at the
+    // first instance when every object can be shared by reference.
+    GHierBound *tree = nullptr;
+    bool shareable = false;
 };
 
 // A surface copied from a definition for an instance: its transformation,

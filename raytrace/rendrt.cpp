@@ -11,7 +11,9 @@
 #include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
 #include "raytrace/ray.h"
+#include "raytrace/random.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/sah_build.h"
 #include "raytrace/screen_boxes.h"
 #include "ri/counters.h"
 #include "ri/rierror.h"
@@ -45,7 +47,8 @@ public:
     void tile_loop();
 
 private:
-    // The camera hierarchy over the sampled pixels x0..x1, y0..y1.
+    // Builds the frame's camera hierarchy at the first call; then keeps the
+    // random sequence of a tree over the sampled pixels x0..x1, y0..y1.
     void rebuild_camera_hierarchy(int x0, int x1, int y0, int y1);
     // Traces one camera ray; the object hit comes back in hit.
     void trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit);
@@ -65,10 +68,17 @@ private:
 
 void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
 {
-    delete rt_.band_hierarchy;
-    rt_.band_hierarchy = nullptr;
-    if (!boxes_.filled()) boxes_.fill(rt_.frame_objects, o_.sample_bounds[2], o_.sample_bounds[3]);
-    rt_.band_hierarchy = GHierBound::build_over(boxes_.select(x0, x1, y0, y1));
+    if (!boxes_.filled()) {
+        boxes_.fill(rt_.frame_objects, o_.sample_bounds[2], o_.sample_bounds[3]);
+        // One tree over what the whole frame's camera rays may hit: a bucket's
+        // rays meet nothing outside its own selection anyway.
+        const int *sb = o_.sample_bounds;
+        delete rt_.band_hierarchy;
+        rt_.band_hierarchy = build_sah_tree(boxes_.select(sb[0], sb[1], sb[2], sb[3], false));
+    }
+    // A bucket still draws from the random generator what shuffling its own
+    // selection did, so the jitter of every sample stays as it was.
+    for (size_t n = boxes_.count(x0, x1, y0, y1); n >= 2; n--) random_uniform();
 }
 
 void RenderDriver::trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit)

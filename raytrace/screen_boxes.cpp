@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 
 void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
@@ -11,8 +12,9 @@ void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
     tested_count_ = 0;
     for (GPrimitive *o = objects; o; o = o->next) {
         Entry e{o, {0, 0, 0, 0}, false};
-        if (is_surface_type(o->type)) {
-            GState *g = static_cast<GSurface *>(o)->attributes();
+        if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
+            GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
+                                               : static_cast<GSurface *>(o)->attributes();
             if (g && (g->flags & GS_INVISIBLE_PRIMARY)) continue;
             e.tested = true;
             ++tested_count_;
@@ -35,13 +37,12 @@ void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
     filled_ = true;
 }
 
-std::vector<GPrimitive *> ScreenBoxes::select(int x0, int x1, int y0, int y1) const
+std::vector<uint32_t> ScreenBoxes::picked_entries(int x0, int x1, int y0, int y1) const
 {
-    std::vector<GPrimitive *> picked;
+    std::vector<uint32_t> found;
     if (!bands_.empty() && y0 >= row_lo_ && y1 <= row_hi_ && y0 <= y1) {
         // An entry is met in every band it spans; it is taken in the first
         // band of the rectangle that it meets.
-        std::vector<uint32_t> found;
         for (int k = band_of(y0); k <= band_of(y1); k++)
             for (uint32_t i : bands_[size_t(k)]) {
                 const Entry &e = entries_[i];
@@ -49,18 +50,37 @@ std::vector<GPrimitive *> ScreenBoxes::select(int x0, int x1, int y0, int y1) co
                 if (band_of(first) == k && picks(e, x0, x1, y0, y1)) found.push_back(i);
             }
         std::sort(found.begin(), found.end());
-        picked.reserve(found.size());
-        for (uint32_t i : found) picked.push_back(entries_[i].object);
     } else {
-        for (const Entry &e : entries_)
-            if (picks(e, x0, x1, y0, y1)) picked.push_back(e.object);
+        for (size_t i = 0; i < entries_.size(); i++)
+            if (picks(entries_[i], x0, x1, y0, y1)) found.push_back(uint32_t(i));
     }
+    return found;
+}
+
+void ScreenBoxes::count_tests(const std::vector<uint32_t> &found) const
+{
     unsigned long hits = 0;
-    for (GPrimitive *o : picked)
-        if (is_surface_type(o->type)) ++hits;
+    for (uint32_t i : found)
+        if (is_surface_type(entries_[i].object->type)) ++hits;
     // Every visible surface counts as one test per bucket, however it was found.
     RayStats &st = ray_stats();
     st.screen_tests += tested_count_;
     st.screen_hits += hits;
+}
+
+std::vector<GPrimitive *> ScreenBoxes::select(int x0, int x1, int y0, int y1, bool counted) const
+{
+    std::vector<uint32_t> found = picked_entries(x0, x1, y0, y1);
+    std::vector<GPrimitive *> picked;
+    picked.reserve(found.size());
+    for (uint32_t i : found) picked.push_back(entries_[i].object);
+    if (counted) count_tests(found);
     return picked;
+}
+
+size_t ScreenBoxes::count(int x0, int x1, int y0, int y1) const
+{
+    std::vector<uint32_t> found = picked_entries(x0, x1, y0, y1);
+    count_tests(found);
+    return found.size();
 }

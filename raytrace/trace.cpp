@@ -6,6 +6,7 @@
 #include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "ri/rierror.h"
@@ -140,6 +141,7 @@ public:
     // The hits of a popped object in the ray's distances.
     IntersectionList hits_of(GPrimitive *o)
     {
+        if (o->type == GP_INSTANCE) return instance_hits(static_cast<GInstance *>(o), ray_, ex_a_, ex_b_);
         if (!is_surface_type(o->type)) {
             // Containers, solids and cells take the world ray themselves.
             RayStats &st = ray_stats();
@@ -332,21 +334,88 @@ GPrimitive *tracer_root(int which)
 
 } // namespace
 
-IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
+namespace {
+
+// Whether the sample limits of an attribute state pass the ray.
+bool within_limits(const GState *g, const Ray &ray)
+{
+    return !g || (ray.sample_value >= g->detail_values[1] && ray.sample_value < g->detail_values[2]);
+}
+
+// The hits of an object for a ray in its space, limits already passed.
+IntersectionList object_hits(GPrimitive *object, const Ray &ray)
 {
     RayStats &st = ray_stats();
-    st.isect_tests++;
-    if (object->flags & GPF_SAMPLE_LIMITS) {
-        GState *g = is_surface_type(object->type) ? static_cast<GSurface *>(object)->attributes() : nullptr;
-        if (g && !(ray.sample_value >= g->detail_values[1] && ray.sample_value < g->detail_values[2]))
-            return IntersectionList();
-    }
     IntersectionList l = object->intersect(ray);
     if (l.count) st.isect_hits++;
     if (ray.scale != 1)
         for (Intersection *h = l.first; h; h = h->next) h->linet /= ray.scale;
     l.sort();
     return l;
+}
+
+} // namespace
+
+IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
+{
+    ray_stats().isect_tests++;
+    if (object->flags & GPF_SAMPLE_LIMITS) {
+        GState *g = is_surface_type(object->type) ? static_cast<GSurface *>(object)->attributes() : nullptr;
+        if (!within_limits(g, ray)) return IntersectionList();
+    }
+    return object_hits(object, ray);
+}
+
+IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b)
+{
+    // The definition's boxes are met by the ray in its space, its surfaces by
+    // the world ray taken into theirs, as for a copy of each.
+    Ray dray = inst->xform.is_set() ? ray.to_object_space(*inst->xform) : ray;
+    if (!inst->xform.is_set()) dray.scale = 1;
+    dray.tmin = ray.tmin * dray.scale;
+    dray.tmax = ray.tmax * dray.scale;
+    const GState *g = inst->attributes();
+    const bool limited = g && (g->flags & GS_SAMPLE_LIMITS);
+    IntersectionList all;
+    Traversal walk(dray, false, nullptr, nullptr);
+    walk.start(inst->definition->tree);
+    const Transformation *cached = nullptr;
+    bool have_oray = false;
+    Ray oray;
+    while (GPrimitive *o = walk.next(dray.tmax)) {
+        GSurface *s = static_cast<GSurface *>(o);
+        if (ex_a || ex_b) {
+            GSurface *p = inst->placed_if_made(s);
+            if (p && (p == ex_a || p == ex_b)) continue;
+        }
+        const Transformation *t = inst->placed_transformation(s->xform.get());
+        if (t != cached || !have_oray) {
+            cached = t;
+            have_oray = true;
+            if (t) oray = ray.to_object_space(*t);
+            else {
+                oray = ray;
+                oray.scale = 1;
+                oray.tmin = 1e-10f;
+                oray.tmax = 1e38f;
+            }
+        }
+        if (s->has_object_bound_test() && !oray.hits_box(s->object_bound)) continue;
+        ray_stats().isect_tests++;
+        if (limited && !within_limits(g, oray)) continue;
+        IntersectionList l = object_hits(s, oray);
+        // The instance's own surface is made only for a hit within reach.
+        while (Intersection *h = l.dequeue()) {
+            if (!in_range(ray, h)) {
+                h->release();
+                continue;
+            }
+            h->obj = inst->placed(s);
+            all.add(h);
+        }
+    }
+    all.sort();
+    return all;
 }
 
 IntersectionList Ray::intersect_object(GPrimitive *object, int (*callback)(Intersection *, Ray &))
@@ -499,8 +568,9 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     while (!blocked) {
         GPrimitive *o = walk.next(tmax);
         if (!o) break;
-        if (is_surface_type(o->type)) {
-            GState *g = static_cast<GSurface *>(o)->attributes();
+        if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
+            GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
+                                               : static_cast<GSurface *>(o)->attributes();
             if (g && g->casts_shadows == 0) continue;
         }
         IntersectionList l = walk.hits_of(o);

@@ -54,6 +54,61 @@ TEST(RaylumeBackEnd, StatisticsInTheirOrder)
     EXPECT_EQ(r.out.find("Geometry:"), std::string::npos);
 }
 
+namespace {
+
+// The number after a label in the statistics (-1 when missing).
+long stat_after(const std::string &text, const std::string &label)
+{
+    size_t at = text.find(label);
+    return at == std::string::npos ? -1 : std::stol(text.substr(at + label.size()));
+}
+
+} // namespace
+
+TEST(RaylumeBackEnd, CameraTreeOncePerFrameAndInstancesByReference)
+{
+    TempDir dir;
+    // Spheres over the whole picture: small buckets build no more tree nodes than one bucket.
+    std::string spheres;
+    for (int i = 0; i < 60; i++)
+        spheres += "TransformBegin Translate " + std::to_string(i % 8 - 3.5) + " " + std::to_string(i / 8 - 3.5) +
+                   " 0 Sphere 0.3 -0.3 0.3 360 TransformEnd\n";
+    auto nodes = [&](int bucket) {
+        RunResult r = velktest::raylume_rib(
+            dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat 64 64 1\nOption \"limits\" \"bucketsize\" [" +
+                     std::to_string(bucket) + " " + std::to_string(bucket) +
+                     "]\nProjection \"perspective\" \"fov\" 60\nTranslate 0 0 8\nWorldBegin\n" + spheres +
+                     "WorldEnd\n",
+            {"-stats"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return stat_after(r.out, "Hier bounds: ");
+    };
+    long one = nodes(64);
+    EXPECT_GT(one, 0);
+    EXPECT_EQ(nodes(8), one);
+
+    // Instances of a definition of 50 triangles: the definition's triangles
+    // only, however many instances there are.
+    std::string tris;
+    for (int i = 0; i < 50; i++) {
+        std::string x = std::to_string(i % 10 * 0.1), y = std::to_string(i / 10 * 0.1);
+        tris += "TransformBegin Translate " + x + " " + y + " 0 Polygon \"P\" [0 0 0  0.08 0 0  0 0.08 0] TransformEnd\n";
+    }
+    auto geometry = [&](int instances) {
+        std::string rib = "Display \"t.tif\" \"file\" \"rgba\"\nFormat 8 8 1\nTranslate 0 0 30\nWorldBegin\n"
+                          "ObjectBegin 1\n" + tris + "ObjectEnd\n";
+        for (int i = 0; i < instances; i++)
+            rib += "TransformBegin Translate " + std::to_string(i % 10 - 5) + " " + std::to_string(i / 10 - 5) +
+                   " 0 ObjectInstance 1 TransformEnd\n";
+        RunResult r = velktest::raylume_rib(dir, rib + "WorldEnd\n", {"-stats"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("      50 triangles"), std::string::npos) << r.out;
+        return stat_after(r.out, "total gprims   (");
+    };
+    // What grows is the surfaces hit, made for the instance they were met in.
+    EXPECT_LE(geometry(100), geometry(1) + 16);
+}
+
 TEST(RaylumeBackEnd, UnsupportedPrimitivesAreAnnouncedOnce)
 {
     TempDir dir;

@@ -1,0 +1,101 @@
+#include "raytrace/instance.h"
+
+#include "raytrace/hierarchy.h"
+#include "raytrace/ray.h"
+#include "raytrace/sah_build.h"
+#include "ri/renderer.h"
+
+namespace {
+
+// Surfaces whose intersection depends only on their own data, never on a
+// grid diced for them or on their attributes.
+bool shareable_surface(const GPrimitive *o)
+{
+    switch (o->type) {
+    case GP_SPHERE: case GP_CONE: case GP_DISK: case GP_CYLINDER: case GP_HYPERBOLOID: case GP_PARABOLOID:
+    case GP_TORUS: case GP_POLYGON: case GP_GENERALPOLYGON: case GP_BILINEAR: case GP_TRIANGLE: break;
+    default: return false;
+    }
+    if (o->flags & (GPF_DICEABLE | GPF_DISPLACED | GPF_MOVING_CVS)) return false;
+    const GSurface *s = static_cast<const GSurface *>(o);
+    return !(s->xform.is_set() && s->xform->moving());
+}
+
+} // namespace
+
+GInstance::GInstance(GObjInstance *d) : definition(d)
+{
+    type = GP_INSTANCE;
+}
+
+GInstance::~GInstance()
+{
+    for (auto &p : placed_) delete p.second;
+}
+
+GInstance *GInstance::make(GObjInstance *d)
+{
+    Renderer *r = current_renderer;
+    if (!r || !d || !d->master) return nullptr;
+    const GState *g = r->attributes.get();
+    if (!g || ((g->flags & GS_TRUEDISPLACEMENT) && g->shaders[USE_DISPLACEMENT].is_set())) return nullptr;
+    if (r->transformation.is_set() && r->transformation->moving()) return nullptr;
+    if (r->options.radiosity_steps > 0) return nullptr;
+    if (!d->tree) {
+        std::vector<GPrimitive *> objects;
+        d->shareable = true;
+        for (GPrimitive *o = d->master; o; o = o->next) {
+            if (!shareable_surface(o)) d->shareable = false;
+            objects.push_back(o);
+        }
+        if (d->shareable) d->tree = build_sah_tree(objects);
+    }
+    if (!d->shareable) return nullptr;
+    GInstance *inst = new GInstance(d);
+    inst->attrs = r->attributes;
+    inst->xform = r->transformation;
+    Bound b = d->tree->world_bound;
+    const Options &o = r->options;
+    if (inst->xform.is_set()) b = inst->xform->motion_bound_to_world(b, o.shutter_open, o.shutter_close);
+    // The definition's boxes are met through the instance's transformation
+    // but its surfaces through the product of both: a little slack for rounding.
+    b.expand(1e-5f * b.diagonal());
+    inst->world_bound = b;
+    return inst;
+}
+
+const TransformationRef &GInstance::placed_ref(const Transformation *t)
+{
+    // A definition's surfaces mostly share one transformation.
+    if (last_nested_ && last_nested_->first == t) return last_nested_->second;
+    auto it = nested_.find(t);
+    if (it == nested_.end()) it = nested_.emplace(t, nest_transformation(t, xform)).first;
+    last_nested_ = &*it;
+    return it->second;
+}
+
+GSurface *GInstance::placed_if_made(GSurface *s) const
+{
+    auto it = placed_.find(s);
+    return it == placed_.end() ? nullptr : it->second;
+}
+
+GSurface *GInstance::placed(GSurface *s)
+{
+    GSurface *&p = placed_[s];
+    if (!p) {
+        p = static_cast<GSurface *>(s->copy());
+        p->xform = placed_ref(s->xform.get());
+        p->xform2 = p->xform;
+        p->attrs = attrs;
+        p->set_attribute_flags();
+        p->recompute_bounds();
+        p->next = nullptr;
+    }
+    return p;
+}
+
+IntersectionList GInstance::intersect(const Ray &ray)
+{
+    return instance_hits(this, ray, nullptr, nullptr);
+}

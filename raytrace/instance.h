@@ -1,0 +1,47 @@
+// An object instance by reference: one small record per ObjectInstance that
+// names a definition, whose objects keep their single copy and a tree of
+// their own. Rays meet the definition in its space; a hit is handed on as a
+// surface of the instance, made at its first hit from the definition's
+// surface, placed and coloured as a copy of it would be.
+#pragma once
+#include <unordered_map>
+#include <utility>
+
+#include "raytrace/gprim.h"
+
+class GInstance : public GPrimitive {
+public:
+    // An instance of a definition under the renderer's current transformation
+    // and attributes; null when its objects need copies of their own
+    // (solids, diced or displaced surfaces, motion, radiosity).
+    static GInstance *make(GObjInstance *definition);
+    ~GInstance() override;
+
+    void bound(Bound &b) override { b = world_bound; }
+    // Every hit, distances in the ray's units, objects as the instance's surfaces.
+    IntersectionList intersect(const Ray &ray) override;
+
+    GState *attributes() const { return attrs.get(); }
+    // The transformation of the definition's transformation t placed in the instance's.
+    const Transformation *placed_transformation(const Transformation *t) { return placed_ref(t).get(); }
+    const TransformationRef &placed_ref(const Transformation *t);
+    // The instance's surface standing for the definition's surface s (made at first use).
+    GSurface *placed(GSurface *s);
+    // That surface when it was made, else null.
+    GSurface *placed_if_made(GSurface *s) const;
+
+    GObjInstance *definition;
+    GStateRef attrs;
+    TransformationRef xform;
+
+private:
+    explicit GInstance(GObjInstance *definition);
+
+    std::unordered_map<const Transformation *, TransformationRef> nested_;
+    std::pair<const Transformation *const, TransformationRef> *last_nested_ = nullptr;
+    std::unordered_map<GSurface *, GSurface *> placed_;
+};
+
+// The hits of a ray through an instance (trace module), skipping the
+// instance's surfaces ex_a and ex_b.
+IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b);
