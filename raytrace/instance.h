@@ -6,6 +6,7 @@
 #pragma once
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "raytrace/gprim.h"
 
@@ -42,6 +43,9 @@ private:
     std::unordered_map<GSurface *, GSurface *> placed_;
 };
 
-// The hits of a ray through an instance (trace module), skipping the
-// instance's surfaces ex_a and ex_b.
-IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b);
+// The hits of a ray through an instance within the ray's reach (trace
+// module), skipping the instance's surfaces ex_a and ex_b. With pending the
+// hits keep naming the definition's surfaces and are listed there, for the
+// caller to place those it keeps (GInstance::placed); else they are placed.
+IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b,
+                               std::vector<Intersection *> *pending = nullptr);

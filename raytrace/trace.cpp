@@ -1,6 +1,7 @@
 // The traversal of bounding hierarchies and the tracing queries built on it.
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "raytrace/box4.h"
 #include "raytrace/dice.h"
@@ -141,7 +142,11 @@ public:
     // The hits of a popped object in the ray's distances.
     IntersectionList hits_of(GPrimitive *o)
     {
-        if (o->type == GP_INSTANCE) return instance_hits(static_cast<GInstance *>(o), ray_, ex_a_, ex_b_);
+        pending_.clear();
+        if (o->type == GP_INSTANCE) {
+            pending_inst_ = static_cast<GInstance *>(o);
+            return instance_hits(pending_inst_, ray_, ex_a_, ex_b_, &pending_);
+        }
         if (!is_surface_type(o->type)) {
             // Containers, solids and cells take the world ray themselves.
             RayStats &st = ray_stats();
@@ -166,6 +171,19 @@ public:
         }
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
         return hit_test_with_limits(s, oray_);
+    }
+
+    // A hit of the last object that came through an instance becomes a hit
+    // of the instance's own surface: done only for hits that are kept.
+    void place(Intersection *h)
+    {
+        for (size_t i = 0; i < pending_.size(); i++)
+            if (pending_[i] == h) {
+                h->obj = pending_inst_->placed(static_cast<GSurface *>(h->obj));
+                pending_[i] = pending_.back();
+                pending_.pop_back();
+                return;
+            }
     }
 
 private:
@@ -220,6 +238,8 @@ private:
     const Transformation *cached_xform_ = nullptr;
     bool have_oray_ = false;
     Ray oray_;
+    std::vector<Intersection *> pending_;   // hits still naming the definition's surface
+    GInstance *pending_inst_ = nullptr;
 };
 
 bool colour_is_zero(const Color &c) { return c.x == 0 && c.y == 0 && c.z == 0; }
@@ -280,11 +300,13 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
 {
     clear_result(ray);
     IntersectionList kept;
+    Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
     auto judge = [&](Intersection *h) {
         if (!in_range(ray, h)) {
             h->release();
             return;
         }
+        walk.place(h);
         float o = h->shade_hit(ray);
         bool keep = o >= 1e-10f || (camera && !colour_is_zero(h->Ci));
         // The hit may have been shaded past a nearer opaque one found meanwhile.
@@ -303,7 +325,6 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         if (l.count) st.likely_hits[lv]++;
         while (Intersection *h = l.dequeue()) judge(h);
     }
-    Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
     walk.start(root);
     while (GPrimitive *o = walk.next(ray.tmax)) {
         IntersectionList l = walk.hits_of(o);
@@ -366,7 +387,8 @@ IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
     return object_hits(object, ray);
 }
 
-IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b)
+IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b,
+                               std::vector<Intersection *> *pending)
 {
     // The definition's boxes are met by the ray in its space, its surfaces by
     // the world ray taken into theirs, as for a copy of each.
@@ -404,13 +426,13 @@ IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a
         ray_stats().isect_tests++;
         if (limited && !within_limits(g, oray)) continue;
         IntersectionList l = object_hits(s, oray);
-        // The instance's own surface is made only for a hit within reach.
         while (Intersection *h = l.dequeue()) {
             if (!in_range(ray, h)) {
                 h->release();
                 continue;
             }
-            h->obj = inst->placed(s);
+            if (pending) pending->push_back(h);
+            else h->obj = inst->placed(s);
             all.add(h);
         }
     }
@@ -475,11 +497,13 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
     hit_object = nullptr;
     depth = 1e38f;
     IntersectionList accepted;
+    Traversal walk(*this, true, likely, nullptr);
     auto judge = [&](Intersection *h) {
         if (!in_range(*this, h)) {
             h->release();
             return;
         }
+        walk.place(h);
         tmax = h->linet;
         if (!h->incsg) hit_object = h->obj;
         accepted.add(h);
@@ -492,7 +516,6 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
         if (l.count) st.likely_hits[lv]++;
         while (Intersection *h = l.dequeue()) judge(h);
     }
-    Traversal walk(*this, true, likely, nullptr);
     walk.start(root);
     while (GPrimitive *o = walk.next(tmax)) {
         IntersectionList l = walk.hits_of(o);
@@ -511,8 +534,12 @@ IntersectionList Ray::closest_hit(GPrimitive *root)
     while (GPrimitive *o = walk.next(tmax)) {
         IntersectionList l = walk.hits_of(o);
         while (Intersection *h = l.dequeue()) {
-            if (in_range(*this, h)) all.add(h);
-            else h->release();
+            if (!in_range(*this, h)) {
+                h->release();
+                continue;
+            }
+            walk.place(h);
+            all.add(h);
         }
     }
     all.sort();
@@ -524,11 +551,13 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     clear_result(*this);
     IntersectionList kept;
     bool blocked = false;
+    Traversal walk(*this, false, first, exclude);
     auto judge = [&](Intersection *h) {
         if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }
+        walk.place(h);
         GState *g = hit_attributes(h);
         int mode = g ? g->casts_shadows : 1;
         if (mode == 0) {
@@ -563,7 +592,6 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         if (l.count) st.shadow_likely_hits++;
         while (Intersection *h = l.dequeue()) judge(h);
     }
-    Traversal walk(*this, false, first, exclude);
     walk.start(root);
     while (!blocked) {
         GPrimitive *o = walk.next(tmax);
