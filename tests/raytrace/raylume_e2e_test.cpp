@@ -63,6 +63,15 @@ long stat_after(const std::string &text, const std::string &label)
     return at == std::string::npos ? -1 : std::stol(text.substr(at + label.size()));
 }
 
+// The number that starts the line holding a label (-1 when missing).
+long stat_line(const std::string &text, const std::string &label)
+{
+    size_t at = text.find(label);
+    if (at == std::string::npos) return -1;
+    size_t start = text.rfind('\n', at);
+    return std::stol(text.substr(start == std::string::npos ? 0 : start + 1));
+}
+
 } // namespace
 
 TEST(RaylumeBackEnd, CameraTreeOncePerFrameAndInstancesByReference)
@@ -107,6 +116,28 @@ TEST(RaylumeBackEnd, CameraTreeOncePerFrameAndInstancesByReference)
     };
     // What grows is the surfaces hit, made for the instance they were met in.
     EXPECT_LE(geometry(100), geometry(1) + 16);
+}
+
+TEST(RaylumeBackEnd, AFarControlPointLeavesTheOtherRaysAlone)
+{
+    // One control point at 1e20 throws the diced cells beside the border out
+    // as slivers; their boxes must stay as thin as they are.
+    std::string points;
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++)
+            points += (i == 1 && j == 1 ? std::string("1e20") : std::to_string(i - 1.5)) + " " +
+                      std::to_string(j - 1.5) + " " + std::to_string(0.3 * ((i + j) % 2)) + " ";
+    TempDir dir;
+    RunResult r = velktest::raylume_rib(
+        dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat 32 24 1\nProjection \"perspective\" \"fov\" 40\n"
+             "Translate 0 0 8\nWorldBegin\nRotate -30 1 0 0\n"
+             "NuPatch 4 4 [0 0 0 0 1 1 1 1] 0 1 4 4 [0 0 0 0 1 1 1 1] 0 1 \"P\" [" + points + "]\nWorldEnd\n",
+        {"-stats"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    long rays = stat_line(r.out, " primary rays");
+    long boxes = stat_line(r.out, " bounding box tests performed");
+    ASSERT_GT(rays, 0) << r.out;
+    EXPECT_LT(boxes, 100 * rays) << r.out;
 }
 
 TEST(RaylumeBackEnd, UnsupportedPrimitivesAreAnnouncedOnce)
