@@ -289,6 +289,20 @@ bool GHierBound::same_selection(int kind_a, int kind_b, GPrimitive *objects)
     return true;
 }
 
+bool GHierBound::camera_sees_as_secondary(GPrimitive *objects)
+{
+    const uint32_t bits = GS_INVISIBLE_PRIMARY | GS_INVISIBLE_SECONDARY;
+    for (GPrimitive *o = objects; o; o = o->next) {
+        GState *g = nullptr;
+        if (o->type == GP_INSTANCE) g = static_cast<GInstance *>(o)->attributes();
+        else if (is_surface_type(o->type)) g = static_cast<GSurface *>(o)->attributes();
+        if (!g) continue;
+        uint32_t f = g->flags & bits;
+        if (f != 0 && f != bits) return false;
+    }
+    return true;
+}
+
 void GHierBound::skip_shuffle(int kind, GPrimitive *objects)
 {
     size_t n = 0;

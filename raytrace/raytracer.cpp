@@ -87,7 +87,7 @@ void RayTracer::add_object(GPrimitive *object)
 
 void RayTracer::free_hierarchies()
 {
-    delete band_hierarchy;
+    if (band_hierarchy != secondary_hierarchy && band_hierarchy != shadow_hierarchy) delete band_hierarchy;
     if (shadow_hierarchy != secondary_hierarchy) delete shadow_hierarchy;
     delete secondary_hierarchy;
     band_hierarchy = secondary_hierarchy = shadow_hierarchy = nullptr;

@@ -71,10 +71,15 @@ void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
     if (!boxes_.filled()) {
         boxes_.fill(rt_.frame_objects, o_.sample_bounds[2], o_.sample_bounds[3]);
         // One tree over what the whole frame's camera rays may hit: a bucket's
-        // rays meet nothing outside its own selection anyway.
+        // rays meet nothing outside its own selection anyway. Usually that is
+        // the secondary tree (what lies off the frame no camera ray meets).
         const int *sb = o_.sample_bounds;
-        delete rt_.band_hierarchy;
-        rt_.band_hierarchy = build_sah_tree(boxes_.select(sb[0], sb[1], sb[2], sb[3], false));
+        if (rt_.band_hierarchy != rt_.secondary_hierarchy && rt_.band_hierarchy != rt_.shadow_hierarchy)
+            delete rt_.band_hierarchy;
+        if (rt_.secondary_hierarchy && GHierBound::camera_sees_as_secondary(rt_.frame_objects))
+            rt_.band_hierarchy = rt_.secondary_hierarchy;
+        else
+            rt_.band_hierarchy = build_sah_tree(boxes_.select(sb[0], sb[1], sb[2], sb[3], false));
     }
     // A bucket still draws from the random generator what shuffling its own
     // selection did, so the jitter of every sample stays as it was.

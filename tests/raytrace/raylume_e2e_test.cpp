@@ -82,19 +82,22 @@ TEST(RaylumeBackEnd, CameraTreeOncePerFrameAndInstancesByReference)
     for (int i = 0; i < 60; i++)
         spheres += "TransformBegin Translate " + std::to_string(i % 8 - 3.5) + " " + std::to_string(i / 8 - 3.5) +
                    " 0 Sphere 0.3 -0.3 0.3 360 TransformEnd\n";
-    auto nodes = [&](int bucket) {
+    auto nodes = [&](int bucket, int size = 64, const char *which = "Hier bounds: ") {
         RunResult r = velktest::raylume_rib(
-            dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat 64 64 1\nOption \"limits\" \"bucketsize\" [" +
+            dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat " + std::to_string(size) + " " +
+                     std::to_string(size) + " 1\nOption \"limits\" \"bucketsize\" [" +
                      std::to_string(bucket) + " " + std::to_string(bucket) +
                      "]\nProjection \"perspective\" \"fov\" 60\nTranslate 0 0 8\nWorldBegin\n" + spheres +
                      "WorldEnd\n",
             {"-stats"});
         EXPECT_EQ(r.status, 0) << r.err;
-        return stat_after(r.out, "Hier bounds: ");
+        return stat_after(r.out, which);
     };
     long one = nodes(64);
     EXPECT_GT(one, 0);
     EXPECT_EQ(nodes(8), one);
+    // A picture of a few pixels holds no more tree than a larger one.
+    EXPECT_LE(nodes(64, 4, " outstanding, "), nodes(8, 64, " outstanding, "));
 
     // Instances of a definition of 50 triangles: the definition's triangles
     // only, however many instances there are.
