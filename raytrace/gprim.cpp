@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "raytrace/hierarchy.h"
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -164,6 +165,7 @@ GObjInstance::GObjInstance()
 GObjInstance::~GObjInstance()
 {
     delete tree;
+    free_placed_surfaces(placed);
     free_object_list(first);
     free_object_list(master);
 }

@@ -22,6 +22,7 @@ struct RadiosityPatch;     // radiosity module
 struct RadiosityElement;   // radiosity module
 class DicedGrid;          // dicing module
 class GHierBound;         // hierarchy module
+struct PlacedSurfaces;    // instance module
 
 // Object type ids.
 enum GPrimType : uint16_t {
@@ -51,6 +52,7 @@ enum GPrimFlag : uint16_t {
     GPF_NEGATED = 0x0020,         // a quadric's negative sweep or reversed z: normal negated
     GPF_BOUND_TEST = 0x0040,      // test the object-space box before intersecting
     GPF_SAMPLE_LIMITS = 0x0080,   // answers only rays within the sample limits
+    GPF_PLACED = 0x0100,          // an instance's copy of a definition's surface
     GPF_MOVING_CVS = 0x0200,      // second set of control points
     GPF_UNLINKED = 0x4000,        // never enters an object list
 };
@@ -194,6 +196,7 @@ public:
     // first instance when every object can be shared by reference.
     GHierBound *tree = nullptr;
     bool shareable = false;
+    PlacedSurfaces *placed = nullptr;   // the instances' copies of the surfaces
 };
 
 // A surface copied from a definition for an instance: its transformation,

@@ -23,15 +23,59 @@ bool shareable_surface(const GPrimitive *o)
 
 } // namespace
 
+// A copy of one surface and the instance it stands for now, with the camera
+// ray that last used it.
+struct PlacedSlot {
+    GSurface *copy;
+    GInstance *inst;
+    uint32_t used;
+};
+
+struct PlacedSurfaces {
+    std::unordered_map<GSurface *, std::vector<PlacedSlot *>> by_surface;
+    ~PlacedSurfaces()
+    {
+        for (auto &e : by_surface)
+            for (PlacedSlot *slot : e.second) {
+                stamps().erase(slot->copy);
+                delete slot->copy;
+                delete slot;
+            }
+    }
+    // Each copy's slot, for a hint that comes back.
+    static std::unordered_map<const GPrimitive *, PlacedSlot *> &stamps()
+    {
+        static std::unordered_map<const GPrimitive *, PlacedSlot *> all;
+        return all;
+    }
+};
+
+namespace {
+
+uint32_t camera_rays = 0;
+// Camera rays a copy stays with its instance after its last use: in-flight
+// hits and hints belong to the current and the previous one.
+const uint32_t IDLE_RAYS = 2;
+
+} // namespace
+
+void free_placed_surfaces(PlacedSurfaces *p) { delete p; }
+
+void placed_surfaces_tick() { camera_rays++; }
+
+void placed_surface_touch(GPrimitive *o)
+{
+    if (!(o->flags & GPF_PLACED)) return;
+    auto it = PlacedSurfaces::stamps().find(o);
+    if (it != PlacedSurfaces::stamps().end()) it->second->used = camera_rays;
+}
+
 GInstance::GInstance(GObjInstance *d) : definition(d)
 {
     type = GP_INSTANCE;
 }
 
-GInstance::~GInstance()
-{
-    for (auto &p : placed_) delete p.second;
-}
+GInstance::~GInstance() = default;
 
 GInstance *GInstance::make(GObjInstance *d)
 {
@@ -76,22 +120,42 @@ const TransformationRef &GInstance::placed_ref(const Transformation *t)
 
 GSurface *GInstance::placed_if_made(GSurface *s) const
 {
-    auto it = placed_.find(s);
-    return it == placed_.end() ? nullptr : it->second;
+    if (!definition->placed) return nullptr;
+    auto it = definition->placed->by_surface.find(s);
+    if (it == definition->placed->by_surface.end()) return nullptr;
+    for (PlacedSlot *slot : it->second)
+        if (slot->inst == this) return slot->copy;
+    return nullptr;
 }
 
 GSurface *GInstance::placed(GSurface *s)
 {
-    GSurface *&p = placed_[s];
-    if (!p) {
-        p = static_cast<GSurface *>(s->copy());
-        p->xform = placed_ref(s->xform.get());
-        p->xform2 = p->xform;
-        p->attrs = attrs;
-        p->set_attribute_flags();
-        p->recompute_bounds();
-        p->next = nullptr;
+    if (!definition->placed) definition->placed = new PlacedSurfaces;
+    std::vector<PlacedSlot *> &slots = definition->placed->by_surface[s];
+    PlacedSlot *idle = nullptr;
+    for (PlacedSlot *slot : slots) {
+        if (slot->inst == this) {
+            slot->used = camera_rays;
+            return slot->copy;
+        }
+        if (!idle && camera_rays - slot->used >= IDLE_RAYS) idle = slot;
     }
+    if (!idle) {
+        idle = new PlacedSlot{static_cast<GSurface *>(s->copy()), nullptr, 0};
+        idle->copy->next = nullptr;
+        slots.push_back(idle);
+        PlacedSurfaces::stamps()[idle->copy] = idle;
+    }
+    // Placed and coloured as a copy made at the instance was.
+    GSurface *p = idle->copy;
+    idle->inst = this;
+    idle->used = camera_rays;
+    p->xform = placed_ref(s->xform.get());
+    p->xform2 = p->xform;
+    p->attrs = attrs;
+    p->set_attribute_flags();
+    p->flags |= GPF_PLACED;
+    p->recompute_bounds();
     return p;
 }
 

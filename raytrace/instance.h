@@ -1,8 +1,10 @@
 // An object instance by reference: one small record per ObjectInstance that
 // names a definition, whose objects keep their single copy and a tree of
 // their own. Rays meet the definition in its space; a hit is handed on as a
-// surface of the instance, made at its first hit from the definition's
-// surface, placed and coloured as a copy of it would be.
+// surface of the instance: a copy of the definition's surface placed and
+// coloured by the instance. The definition keeps those copies per surface
+// and hands one that no ray of the last camera rays used to the next
+// instance that needs it, so they stay as few as the rays in flight need.
 #pragma once
 #include <unordered_map>
 #include <utility>
@@ -26,9 +28,9 @@ public:
     // The transformation of the definition's transformation t placed in the instance's.
     const Transformation *placed_transformation(const Transformation *t) { return placed_ref(t).get(); }
     const TransformationRef &placed_ref(const Transformation *t);
-    // The instance's surface standing for the definition's surface s (made at first use).
+    // The instance's surface standing for the definition's surface s.
     GSurface *placed(GSurface *s);
-    // That surface when it was made, else null.
+    // That surface when the instance holds one now, else null.
     GSurface *placed_if_made(GSurface *s) const;
 
     GObjInstance *definition;
@@ -40,8 +42,15 @@ private:
 
     std::unordered_map<const Transformation *, TransformationRef> nested_;
     std::pair<const Transformation *const, TransformationRef> *last_nested_ = nullptr;
-    std::unordered_map<GSurface *, GSurface *> placed_;
 };
+
+// The copies a definition keeps for its instances (owned by the definition).
+struct PlacedSurfaces;
+void free_placed_surfaces(PlacedSurfaces *p);
+// One more camera ray: copies unused for a while may serve other instances.
+void placed_surfaces_tick();
+// A copy kept from an earlier camera ray (the likely hit) is in use still.
+void placed_surface_touch(GPrimitive *o);
 
 // The hits of a ray through an instance within the ray's reach (trace
 // module), skipping the instance's surfaces ex_a and ex_b. With pending the

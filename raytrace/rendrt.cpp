@@ -10,6 +10,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 #include "raytrace/random.h"
 #include "raytrace/raytracer.h"
@@ -126,6 +127,9 @@ void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
             std::fabs(smp_.sample_y() - likely_.y) <= likely_.tolerance)
             hint = &likely_;
         GPrimitive *hit = nullptr;
+        // An instance's surface held as the likely hit stays with its instance.
+        placed_surfaces_tick();
+        if (likely_.object) placed_surface_touch(likely_.object);
         trace(s, hint, r, hit);
         if (use_likely && hit != likely_.object) {
             likely_.object = hit;
