@@ -592,6 +592,9 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
         Color c, op;
         float a;
         resolve_pixel(samples[i], c, op, a);
+        // Dither (and an imager's draws) by the pixel, not by the order
+        // pixels go out in, which a crop window changes.
+        seed_random_stream(pixel_random_key(first_x + i, y, o.frame_number, RANDOM_FOR_DITHER));
         run_imager(float(first_x + i) + 0.5f, float(y) + 0.5f, c, op, a);
         if (colour && (mode & DISPLAY_RGB)) {
             unsigned char *px = colour + size_t(i) * size_t(pb);
@@ -609,10 +612,7 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
             for (int k = 0; k < 3; ++k) store_value(c[k], colour_quant_, bits_out, px, channel_index[k]);
             if (alpha_out) {
                 // Coverage is not dithered: full coverage stays exactly full.
-                // The draw is still taken so that the random sequence the
-                // sampling shares, and with it the picture, stays as it was.
                 float alpha = (op.x + op.y + op.z) / 3.0f;
-                if (dither) random_signed();
                 store_value(alpha, colour_quant_, bits_out, px, channel_index[3]);
             }
         }

@@ -56,7 +56,7 @@ void PixelSampler::setup_fixed()
 {
     const Options &o = *options_;
     samples_per_pixel = xs_ * ys_;
-    jitter_on = !(xs_ < 2 && ys_ < 2);
+    jitter_on = o.hider_jitter && !(xs_ < 2 && ys_ < 2);
     // The centre cell first, then the others along the curve.
     const int ci = (xs_ - 1) / 2, cj = (ys_ - 1) / 2;
     auto add_cell = [this](int i, int j) {
@@ -164,12 +164,24 @@ void PixelSampler::start_pixels()
     samples_per_pass = adaptive_ ? 4 : xs_ * ys_;
     time_stratum = (o.shutter_close - o.shutter_open) / float(samples_per_pass);
     pixel_seed = 0;
+    frame_ = o.frame_number;
+}
+
+void PixelSampler::start_pixel(int x, int y)
+{
+    pixel_key_ = pixel_random_key(x, y, frame_, RANDOM_FOR_SAMPLES);
+    pixel_seed = int32_t(uint32_t(pixel_key_ >> 32));
+    jitter_cursor = int(pixel_key_ % uint64_t(ADAPTIVE_OFFSETS));
 }
 
 void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
 {
     current_sample = k;
     const Options &o = *options_;
+    // Each sample draws on its own, so that the pixel's value does not hang
+    // on how many draws the shading of the samples before it took.
+    out.draws_key = random_key(pixel_key_, uint64_t(uint32_t(k)));
+    seed_random_stream(out.draws_key);
     // Time.
     float time = o.shutter_open;
     if (o.shutter_close != o.shutter_open)
@@ -238,6 +250,7 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
     out.dir = dir;
     out.time = time;
     float along = dot(dir, forward);
+    out.depth_scale = along;
     float c = along != 0 ? 1.0f / along : 1e38f;
     out.tmin = c * o.near_clip;
     out.tmax = c * o.far_clip;

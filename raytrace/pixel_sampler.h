@@ -23,6 +23,8 @@ struct CameraSample {
     float time = 0;
     float tmin = 1e-10f, tmax = 1e38f;
     float sample_value = 0.5f;
+    float depth_scale = 1;    // camera-space z per unit of distance along the ray
+    uint64_t draws_key = 0;   // what the random draws of the sample's hits start from
 };
 
 // What tracing one camera ray gave.
@@ -39,8 +41,12 @@ public:
     void setup(const Options &options, int filter_radius);
     // Frees the tables.
     void release();
-    // Before the pixel loop: samples per pass, time strata, first seed.
+    // Before the pixel loop: samples per pass, time strata, the frame's key.
     void start_pixels();
+    // Before the first sample of pixel (x, y): its seeds and random draws
+    // come from the pixel and the frame alone, so that a crop of the frame
+    // renders each pixel as the whole frame does.
+    void start_pixel(int x, int y);
     bool adaptive() const { return adaptive_; }
 
     // The camera ray of sample k of pixel (x, y).
@@ -50,7 +56,7 @@ public:
     float sample_y() const { return sample_y_; }
     // Adds a traced sample to the rows of out; 1 when the pixel needs no more samples.
     int accumulate(ImageOutput &out, int x, int y, int k, const SampleResult &r);
-    // After the last sample of a pixel.
+    // After a query of the ray server, which has no pixels.
     void next_pixel() { pixel_seed = int32_t(uint32_t(pixel_seed) + 1u); }
 
     // "Variance sampling histogram:" with the pixels per sample count and the
@@ -68,7 +74,7 @@ public:
     float time_stratum = 0;
     int32_t pixel_seed = 0;
     int current_sample = 0;                  // k of the last sample_pixel (area-light strata)
-    int jitter_cursor = 0;                   // kept from frame to frame
+    int jitter_cursor = 0;                   // next adaptive offset, from the pixel on
 
 private:
     void setup_fixed();
@@ -80,6 +86,8 @@ private:
     int xs_ = 2, ys_ = 2;
     float sx_ = 0.5f, sy_ = 0.5f;
     float sample_x_ = 0, sample_y_ = 0;
+    int frame_ = 0;
+    uint64_t pixel_key_ = 0;
     // Sums of the adaptive pixel.
     Color sum_color_, sum_opacity_;
     float sum_alpha_ = 0;

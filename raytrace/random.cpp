@@ -16,6 +16,9 @@ struct Generator {
     bool initialised = false;
     int32_t x1 = 0, x2 = 0, x3 = 0;
     float table[TABLE_SIZE] = {};
+    // A keyed sequence, free to restart.
+    bool keyed = false;
+    RandomStream stream{0};
 };
 
 Generator &generator()
@@ -52,6 +55,17 @@ void initialise(Generator &g)
     g.initialised = true;
 }
 
+// The 64-bit finaliser of the splitmix generator: every input bit reaches
+// every output bit.
+uint64_t mix64(uint64_t z)
+{
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    return z ^ (z >> 31);
+}
+
+const uint64_t GOLDEN = 0x9e3779b97f4a7c15ull;
+
 // Folds the top four bits back into the low byte.
 uint32_t fold(uint32_t h)
 {
@@ -68,11 +82,41 @@ void seed_random(int32_t seed)
     // -|seed| computed without overflow for the most negative integer.
     g.seed = seed < 0 ? seed : -seed;
     g.initialised = false;
+    g.keyed = false;
+}
+
+void seed_random_stream(uint64_t key)
+{
+    Generator &g = generator();
+    g.keyed = true;
+    g.stream = RandomStream(key);
+}
+
+// A counter through the 64-bit mix.
+RandomStream::RandomStream(uint64_t key) : counter_(mix64(key)) {}
+
+float RandomStream::next()
+{
+    counter_ += GOLDEN;
+    // 24 bits: every value is a float, the largest just below 1.
+    return float(mix64(counter_) >> 40) * (1.0f / 16777216.0f);
+}
+
+uint64_t random_key(uint64_t key, uint64_t value)
+{
+    return mix64(key ^ mix64(value + GOLDEN));
+}
+
+uint64_t pixel_random_key(int x, int y, int frame, RandomPurpose purpose)
+{
+    uint64_t xy = (uint64_t(uint32_t(x)) << 32) | uint32_t(y);
+    return random_key(random_key(purpose, uint64_t(uint32_t(frame))), xy);
 }
 
 float random_uniform()
 {
     Generator &g = generator();
+    if (g.keyed) return g.stream.next();
     if (!g.initialised || g.seed < 0) initialise(g);
     step1(g);
     step2(g);

@@ -113,6 +113,9 @@ public:
     GPrimitive *hit_object = nullptr;
     int has_hint = 0;
     Color reuse_ci, reuse_oi;
+    // Camera rays: the key that the random draws of each hit's shading
+    // start from (0: they go on from the current sequence).
+    uint64_t draws_key = 0;
 };
 
 inline Ray &Ray::operator=(const Ray &o)
@@ -137,6 +140,7 @@ inline Ray &Ray::operator=(const Ray &o)
     depth = o.depth;
     hit_object = o.hit_object;
     has_hint = 0;
+    draws_key = 0;
     return *this;
 }
 

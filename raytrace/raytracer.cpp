@@ -304,7 +304,7 @@ RtVoid RiBegin(RtToken)
     RiColor(white);
     if (!started) {
         started = true;
-        seed_random(5234);
+        seed_random(RANDOM_START_SEED);
         register_builtin_lights();
     }
 }

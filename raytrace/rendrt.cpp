@@ -11,8 +11,8 @@
 #include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
 #include "raytrace/instance.h"
-#include "raytrace/ray.h"
 #include "raytrace/random.h"
+#include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/sah_build.h"
 #include "raytrace/screen_boxes.h"
@@ -21,9 +21,6 @@
 #include "ri/vecmath.h"
 
 namespace {
-
-// Rows of a band of the scan-line loop (the camera hierarchy covers one band).
-const int BAND_ROWS = 128;
 
 double wall_seconds()
 {
@@ -48,43 +45,40 @@ public:
     void tile_loop();
 
 private:
-    // Builds the frame's camera hierarchy at the first call; then keeps the
-    // random sequence of a tree over the sampled pixels x0..x1, y0..y1.
-    void rebuild_camera_hierarchy(int x0, int x1, int y0, int y1);
+    // The camera hierarchy of the frame.
+    void build_camera_hierarchy();
     // Traces one camera ray; the object hit comes back in hit.
     void trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit);
     // Shoots the samples of pixel (x, y) until it is done.
     void shoot_pixel(int x, int y, bool use_likely);
     // Row y is final: out it goes, or, where tiles were drawn as they
-    // finished, the columns of it that no tile drew (tiles of the given size).
-    void finish_tiled_row(int y, int tile);
+    // finished, the columns of it that no tile drew.
+    void finish_tiled_row(int y);
+    // The first pixel of the tile that holds pixel p, on a grid from origin.
+    int tile_start(int p, int origin) const { return origin + (p - origin) / tile_ * tile_; }
 
     RayTracer &rt_;
     Options &o_;
     ImageOutput &out_;
     PixelSampler &smp_;
     LikelyHit likely_;
-    ScreenBoxes boxes_;   // the frame's raster boxes, filled at the first bucket
+    int tile_ = 64, grid_x_ = 0, grid_y_ = 0;   // the tiles: size, and the frame's first sampled pixel
 };
 
-void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
+void RenderDriver::build_camera_hierarchy()
 {
-    if (!boxes_.filled()) {
-        boxes_.fill(rt_.frame_objects, o_.sample_bounds[2], o_.sample_bounds[3]);
-        // One tree over what the whole frame's camera rays may hit: a bucket's
-        // rays meet nothing outside its own selection anyway. Usually that is
-        // the secondary tree (what lies off the frame no camera ray meets).
-        const int *sb = o_.sample_bounds;
-        if (rt_.band_hierarchy != rt_.secondary_hierarchy && rt_.band_hierarchy != rt_.shadow_hierarchy)
-            delete rt_.band_hierarchy;
-        if (rt_.secondary_hierarchy && GHierBound::camera_sees_as_secondary(rt_.frame_objects))
-            rt_.band_hierarchy = rt_.secondary_hierarchy;
-        else
-            rt_.band_hierarchy = build_sah_tree(boxes_.select(sb[0], sb[1], sb[2], sb[3], false));
+    // One tree over what the frame's camera rays may hit. Usually that is the
+    // secondary tree: what lies off the frame no camera ray meets.
+    if (rt_.band_hierarchy != rt_.secondary_hierarchy && rt_.band_hierarchy != rt_.shadow_hierarchy)
+        delete rt_.band_hierarchy;
+    if (rt_.secondary_hierarchy && GHierBound::camera_sees_as_secondary(rt_.frame_objects)) {
+        rt_.band_hierarchy = rt_.secondary_hierarchy;
+        return;
     }
-    // A bucket still draws from the random generator what shuffling its own
-    // selection did, so the jitter of every sample stays as it was.
-    for (size_t n = boxes_.count(x0, x1, y0, y1); n >= 2; n--) random_uniform();
+    const int *sb = o_.sample_bounds;
+    ScreenBoxes boxes;
+    boxes.fill(rt_.frame_objects, sb[2], sb[3]);
+    rt_.band_hierarchy = build_sah_tree(boxes.select(sb[0], sb[1], sb[2], sb[3]));
 }
 
 void RenderDriver::trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit)
@@ -92,13 +86,16 @@ void RenderDriver::trace(const CameraSample &s, const LikelyHit *likely, SampleR
     Ray ray(s.origin, s.dir, s.time, 0, 1, 0);
     ray.set_range(s.tmin, s.tmax);
     ray.set_sample_value(s.sample_value);
+    ray.draws_key = s.draws_key;
     ray.depth = PIXEL_NO_DEPTH;
     if (likely) ray.set_likely_hit(likely->ci, likely->oi);
     ray.trace_camera(likely ? likely->object : nullptr);
     r.color = ray.color;
     r.opacity = ray.opacity;
     r.alpha = ray.alpha;
-    r.depth = ray.depth;
+    // Depth maps hold camera-space z, which shadow lookups compare against,
+    // not the distance along the ray.
+    r.depth = ray.depth < PIXEL_NO_DEPTH ? ray.depth * s.depth_scale : ray.depth;
     hit = ray.hit_object;
 }
 
@@ -120,6 +117,10 @@ void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
 {
     CameraSample s;
     SampleResult r;
+    smp_.start_pixel(x, y);
+    // Shading is reused within the pixel only: what the pixel before it hit
+    // depends on the order the pixels are rendered in.
+    likely_ = LikelyHit();
     for (int k = 0; k < smp_.samples_per_pixel; ++k) {
         smp_.sample_pixel(x, y, k, s);
         const LikelyHit *hint = nullptr;
@@ -141,7 +142,6 @@ void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
         }
         if (smp_.accumulate(out_, x, y, k, r)) break;
     }
-    smp_.next_pixel();
 }
 
 void RenderDriver::band_loop()
@@ -150,7 +150,7 @@ void RenderDriver::band_loop()
     const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
     const int radius = out_.filter_radius;
     for (int y = y0; y <= y1; ++y) {
-        if ((y - y0) % BAND_ROWS == 0) rebuild_camera_hierarchy(x0, x1, y, std::min(y + BAND_ROWS, y1));
+        if (y == y0) build_camera_hierarchy();
         for (int x = x0; x <= x1; ++x) shoot_pixel(x, y, false);
         if ((y - y0) % 32 == 0) out_.print_progress(y1 > y0 ? float(y - y0) / float(y1 - y0) : 1.0f);
         // The row a filter radius above can take no more samples.
@@ -170,7 +170,7 @@ void RenderDriver::window_loop()
 {
     const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
     const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
-    rebuild_camera_hierarchy(x0, x1, y0, y1);
+    build_camera_hierarchy();
     const int total = y1 - y0 + 1;
     int rows_done = 0;
     bool first = true;
@@ -195,7 +195,7 @@ void RenderDriver::window_loop()
     }
 }
 
-void RenderDriver::finish_tiled_row(int y, int tile)
+void RenderDriver::finish_tiled_row(int y)
 {
     if (!out_.tile_draw) {
         out_.emit_row(y);
@@ -206,14 +206,15 @@ void RenderDriver::finish_tiled_row(int y, int tile)
     const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
     const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
     const int radius = out_.filter_radius;
-    const int ty = y0 + (y - y0) / tile * tile, th = std::min(tile, y1 - ty + 1);
-    const bool drawn_rows = y >= ty + radius && y < ty + th - radius;
+    const int ty = tile_start(y, grid_y_);
+    const int ty0 = std::max(ty, y0), ty1 = std::min(ty + tile_ - 1, y1);
+    const bool drawn_rows = y >= ty0 + radius && y <= ty1 - radius;
     int undrawn = x0;   // first column of the run not drawn yet
-    for (int tx = x0; drawn_rows && tx <= x1; tx += tile) {
-        const int tw = std::min(tile, x1 - tx + 1);
-        if (tx + radius >= tx + tw - radius) continue;
-        if (undrawn < tx + radius) out_.draw_window_rows(y, y + 1, undrawn, tx + radius, true);
-        undrawn = tx + tw - radius;
+    for (int tx = tile_start(x0, grid_x_); drawn_rows && tx <= x1; tx += tile_) {
+        const int tx0 = std::max(tx, x0), tx1 = std::min(tx + tile_ - 1, x1);
+        if (tx0 + radius > tx1 - radius) continue;
+        if (undrawn < tx0 + radius) out_.draw_window_rows(y, y + 1, undrawn, tx0 + radius, true);
+        undrawn = tx1 + 1 - radius;
     }
     if (undrawn <= x1) out_.draw_window_rows(y, y + 1, undrawn, x1 + 1, true);
 }
@@ -226,44 +227,43 @@ void RenderDriver::tile_loop()
     int tile = 256;
     if (o_.xres <= 512 || o_.yres <= 512) tile = 128;
     if (out_.kind == DISPLAY_WINDOW || out_.kind == DISPLAY_DRIVER || o_.xres <= 256 || o_.yres <= 256) tile = 64;
-    const int bx = std::max(o_.bucketsize[0], 1), by = std::max(o_.bucketsize[1], 1);
+    tile_ = tile;
+    // Tiles lie on the whole frame's grid and walk its order, so that a crop
+    // adds each pixel's filtered samples up in the same order as the whole
+    // frame does, and so to the same floats.
+    grid_x_ = x0 - o_.crop_bounds[0];
+    grid_y_ = y0 - o_.crop_bounds[2];
+    build_camera_hierarchy();
     const double total = double(x1 - x0 + 1) * double(y1 - y0 + 1);
     double done_pixels = 0;
     int next_emit = o_.crop_bounds[2];
-    for (int ty = y0; ty <= y1; ty += tile) {
-        const int th = std::min(tile, y1 - ty + 1);
-        for (int tx = x0; tx <= x1; tx += tile) {
-            const int tw = std::min(tile, x1 - tx + 1);
-            ImageOrder order(tw, th);
-            int block_x = -1, block_y = -1;
+    for (int ty = tile_start(y0, grid_y_); ty <= y1; ty += tile) {
+        const int ty0 = std::max(ty, y0), ty1 = std::min(ty + tile - 1, y1);
+        for (int tx = tile_start(x0, grid_x_); tx <= x1; tx += tile) {
+            const int tx0 = std::max(tx, x0), tx1 = std::min(tx + tile - 1, x1);
+            ImageOrder order(tile, tile);
             int i, j;
             while (order.next(i, j)) {
                 const int x = tx + i, y = ty + j;
-                RI_ASSERT(x >= x0 && x <= x1 && y >= y0 && y <= y1, "rendrt");
-                if (i / bx != block_x || j / by != block_y) {
-                    block_x = i / bx;
-                    block_y = j / by;
-                    int bx0 = tx + block_x * bx, by0 = ty + block_y * by;
-                    rebuild_camera_hierarchy(bx0, std::min(bx0 + bx - 1, x1), by0, std::min(by0 + by - 1, y1));
-                }
+                if (x < tx0 || x > tx1 || y < ty0 || y > ty1) continue;
                 shoot_pixel(x, y, true);
             }
-            done_pixels += double(tw) * double(th);
+            done_pixels += double(tx1 - tx0 + 1) * double(ty1 - ty0 + 1);
             out_.print_progress(float(done_pixels / total));
             if (out_.tile_draw)
-                out_.draw_window_rows(ty + radius, ty + th - radius, tx + radius, tx + tw - radius, false);
+                out_.draw_window_rows(ty0 + radius, ty1 + 1 - radius, tx0 + radius, tx1 + 1 - radius, false);
             else
                 out_.poll_window();
         }
         // Rows more than a filter radius above the next row of tiles are final.
         const int finished = std::min(ty + tile - radius - 1, o_.crop_bounds[3]);
         for (; next_emit <= finished; ++next_emit) {
-            finish_tiled_row(next_emit, tile);
+            finish_tiled_row(next_emit);
             out_.release_row(next_emit);
         }
     }
     for (; next_emit <= o_.crop_bounds[3]; ++next_emit) {
-        finish_tiled_row(next_emit, tile);
+        finish_tiled_row(next_emit);
         out_.release_row(next_emit);
     }
 }
@@ -294,6 +294,9 @@ void RayTracer::render_frame()
     if (!o.rayserver && !output.open()) return;
     const bool talk = o.verbosity > 0;
 
+    // What a frame draws before its pixels (adaptive offsets, photons,
+    // radiosity) is the same whichever frames or crops came before it.
+    seed_random(RANDOM_START_SEED);
     sampler.setup(o, output.filter_radius);
     render_start_time = wall_seconds();
     free_hierarchies();

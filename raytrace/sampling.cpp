@@ -65,11 +65,13 @@ const uint16_t *permutations(int n)
     bool fresh;
     uint16_t *table = table_for(state().perms, n, size_t(SAMPLE_TABLE_ROWS) * n, "permutations", fresh);
     if (!fresh) return table;
+    // From n alone, not from whatever pixel first asks for the table.
+    RandomStream random(random_key(RANDOM_FOR_TABLES, uint64_t(n)));
     for (int r = 0; r < SAMPLE_TABLE_ROWS; ++r) {
         uint16_t *row = table + size_t(r) * n;
         for (int i = 0; i < n; ++i) row[i] = uint16_t(i);
         for (int m = n; m >= 2; --m) {
-            int j = int(random_uniform() * m);
+            int j = int(random.next() * float(m));
             uint16_t t = row[j];
             row[j] = row[m - 1];
             row[m - 1] = t;
@@ -83,13 +85,14 @@ const float *pdisk_sets(int n)
     bool fresh;
     float *table = table_for(state().pdisk, n, size_t(SAMPLE_TABLE_ROWS) * n * 2, "pdisk_samples", fresh);
     if (!fresh) return table;
+    RandomStream random(random_key(RANDOM_FOR_TABLES, uint64_t(n) << 32));
     for (int r = 0; r < SAMPLE_TABLE_ROWS; ++r) {
         float *set = table + size_t(r) * n * 2;
         for (int i = 0; i < n; ++i) {
             float best_d = -1.0f;
             for (int c = 0; c < 10; ++c) {
-                float u = random_uniform();
-                float v = random_uniform();
+                float u = random.next();
+                float v = random.next();
                 float d = 1000.0f;
                 for (int p = 0; p < i; ++p) {
                     float e = std::fabs(u - set[2 * p]) + std::fabs(v - set[2 * p + 1]);

@@ -1,6 +1,7 @@
 // Sample patterns: stratified permutations that decorrelate the samples of a
 // pixel, Poisson-disk sets, the concentric square-to-disk map and directions
-// in a cone. All draws come from the global generator (raytrace/random.h).
+// in a cone. The tables are made from streams of their own, one per sample
+// count; every other draw comes from the global generator (raytrace/random.h).
 #pragma once
 #include "ri/vecmath.h"
 

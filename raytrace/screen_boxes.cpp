@@ -37,12 +37,13 @@ void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
     filled_ = true;
 }
 
-std::vector<uint32_t> ScreenBoxes::picked_entries(int x0, int x1, int y0, int y1) const
+std::vector<GPrimitive *> ScreenBoxes::select(int x0, int x1, int y0, int y1) const
 {
-    std::vector<uint32_t> found;
+    std::vector<GPrimitive *> picked;
     if (!bands_.empty() && y0 >= row_lo_ && y1 <= row_hi_ && y0 <= y1) {
         // An entry is met in every band it spans; it is taken in the first
         // band of the rectangle that it meets.
+        std::vector<uint32_t> found;
         for (int k = band_of(y0); k <= band_of(y1); k++)
             for (uint32_t i : bands_[size_t(k)]) {
                 const Entry &e = entries_[i];
@@ -50,37 +51,18 @@ std::vector<uint32_t> ScreenBoxes::picked_entries(int x0, int x1, int y0, int y1
                 if (band_of(first) == k && picks(e, x0, x1, y0, y1)) found.push_back(i);
             }
         std::sort(found.begin(), found.end());
+        picked.reserve(found.size());
+        for (uint32_t i : found) picked.push_back(entries_[i].object);
     } else {
-        for (size_t i = 0; i < entries_.size(); i++)
-            if (picks(entries_[i], x0, x1, y0, y1)) found.push_back(uint32_t(i));
+        for (const Entry &e : entries_)
+            if (picks(e, x0, x1, y0, y1)) picked.push_back(e.object);
     }
-    return found;
-}
-
-void ScreenBoxes::count_tests(const std::vector<uint32_t> &found) const
-{
     unsigned long hits = 0;
-    for (uint32_t i : found)
-        if (is_surface_type(entries_[i].object->type)) ++hits;
+    for (GPrimitive *o : picked)
+        if (is_surface_type(o->type)) ++hits;
     // Every visible surface counts as one test per bucket, however it was found.
     RayStats &st = ray_stats();
     st.screen_tests += tested_count_;
     st.screen_hits += hits;
-}
-
-std::vector<GPrimitive *> ScreenBoxes::select(int x0, int x1, int y0, int y1, bool counted) const
-{
-    std::vector<uint32_t> found = picked_entries(x0, x1, y0, y1);
-    std::vector<GPrimitive *> picked;
-    picked.reserve(found.size());
-    for (uint32_t i : found) picked.push_back(entries_[i].object);
-    if (counted) count_tests(found);
     return picked;
-}
-
-size_t ScreenBoxes::count(int x0, int x1, int y0, int y1) const
-{
-    std::vector<uint32_t> found = picked_entries(x0, x1, y0, y1);
-    count_tests(found);
-    return found.size();
 }

@@ -16,10 +16,7 @@ public:
     bool filled() const { return filled_; }
     // The objects a camera ray inside [x0, x1] x [y0, y1] may hit, in list order:
     // visible surfaces whose box meets the rectangle, and every other object.
-    // Counted: the tests go into the ray statistics.
-    std::vector<GPrimitive *> select(int x0, int x1, int y0, int y1, bool counted = true) const;
-    // How many objects select would pick (counted).
-    size_t count(int x0, int x1, int y0, int y1) const;
+    std::vector<GPrimitive *> select(int x0, int x1, int y0, int y1) const;
 
 private:
     struct Entry {
@@ -33,11 +30,6 @@ private:
     {
         return !e.tested || (e.box[0] <= x1 && e.box[1] >= x0 && e.box[2] <= y1 && e.box[3] >= y0);
     }
-
-    // Indices of the entries select picks, ascending.
-    std::vector<uint32_t> picked_entries(int x0, int x1, int y0, int y1) const;
-    // Adds one bucket's screen tests of the picked entries to the statistics.
-    void count_tests(const std::vector<uint32_t> &found) const;
 
     static const int BAND_ROWS = 16;
     std::vector<Entry> entries_;

@@ -8,6 +8,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/instance.h"
+#include "raytrace/random.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "ri/rierror.h"
@@ -307,6 +308,14 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
             return;
         }
         walk.place(h);
+        // The hits of a camera ray are shaded in the order the camera
+        // hierarchy finds them, which hangs on the crop window: each hit's
+        // draws start from the sample and the hit alone.
+        if (camera && ray.draws_key) {
+            uint32_t bits;
+            std::memcpy(&bits, &h->linet, sizeof bits);
+            seed_random_stream(random_key(ray.draws_key, bits));
+        }
         float o = h->shade_hit(ray);
         bool keep = o >= 1e-10f || (camera && !colour_is_zero(h->Ci));
         // The hit may have been shaded past a nearer opaque one found meanwhile.
@@ -549,15 +558,16 @@ IntersectionList Ray::closest_hit(GPrimitive *root)
 bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclude)
 {
     clear_result(*this);
+    GPrimitive *exclude_b = nullptr;
     IntersectionList kept;
     bool blocked = false;
-    Traversal walk(*this, false, first, exclude);
+    Traversal *walkp = nullptr;   // the walk, once the likely blocker is done
     auto judge = [&](Intersection *h) {
         if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }
-        walk.place(h);
+        if (walkp) walkp->place(h);
         GState *g = hit_attributes(h);
         int mode = g ? g->casts_shadows : 1;
         if (mode == 0) {
@@ -586,23 +596,34 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         }
     };
     RayStats &st = ray_stats();
+    // The likely blocker answers alone when it blocks. When it is hit without
+    // blocking, its hits go and the walk meets it again in its turn, so the
+    // hits kept are those of a walk without it.
+    if (first && (first->flags & GPF_SAMPLE_LIMITS)) first = nullptr;
     if (first) {
         st.shadow_likely_tries++;
         IntersectionList l = intersect_object(first);
         if (l.count) st.shadow_likely_hits++;
+        else if (first != exclude) exclude_b = first;
         while (Intersection *h = l.dequeue()) judge(h);
+        if (!blocked) kept.free_list();
     }
-    walk.start(root);
-    while (!blocked) {
-        GPrimitive *o = walk.next(tmax);
-        if (!o) break;
-        if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
-            GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
-                                               : static_cast<GSurface *>(o)->attributes();
-            if (g && g->casts_shadows == 0) continue;
+    if (!blocked) {
+        Traversal walk(*this, false, exclude, exclude_b);
+        walkp = &walk;
+        walk.start(root);
+        while (!blocked) {
+            GPrimitive *o = walk.next(tmax);
+            if (!o) break;
+            if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
+                GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
+                                                   : static_cast<GSurface *>(o)->attributes();
+                if (g && g->casts_shadows == 0) continue;
+            }
+            IntersectionList l = walk.hits_of(o);
+            while (Intersection *h = l.dequeue()) judge(h);
         }
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) judge(h);
+        walkp = nullptr;
     }
     kept.sort();
     composite(*this, kept, false);

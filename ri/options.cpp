@@ -50,6 +50,7 @@ void Options::set_defaults()
     display_type = NewToken("tiff");
     display_mode = NewToken("rgba");
     hider = HIDER_HIDDEN;
+    hider_jitter = 1;
     relative_detail = 1;
     othreshold = Color(1);
     look_behind = 1;

@@ -63,6 +63,7 @@ struct OptionValues {
     RtToken display_type;
     RtToken display_mode;
     uint8_t hider;
+    uint8_t hider_jitter;               // samples jittered within their cells ("jitter" of the hider)
     float relative_detail;
     Color othreshold;
     int look_behind;

@@ -35,6 +35,20 @@ void structure_comment(RibReader &r, const std::string &name) {
 
 bool is_letter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
+// The arguments of a binary request whose code was never defined (the reader
+// has told so): everything up to the next request goes unread.
+void skip_arguments(RibReader &r) {
+    RibToken t;
+    for (;;) {
+        int kind = r.next_token(t);
+        if (kind == RIB_END) return;
+        if (kind == RIB_IDENT || kind == RIB_STRUCTURE) {
+            r.push_back(t);
+            return;
+        }
+    }
+}
+
 } // namespace
 
 void parse_rib(RibReader &r) {
@@ -66,6 +80,10 @@ void parse_rib(RibReader &r) {
             r.skip_line();
             continue;
         case RIB_IDENT: {
+            if (t.text.empty()) {
+                skip_arguments(r);
+                continue;
+            }
             RibFrameFilter &f = rib_frame_filter;
             if (t.text == "FrameBegin") {
                 frame++;

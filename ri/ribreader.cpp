@@ -18,6 +18,8 @@ int RibReader::verbosity = 1;
 namespace {
 
 const char PROTOCOL_BOTCH[] = "Binary RIB protocol botch: request not recognized";
+const char UNDEFINED_REQUEST[] = "Binary RIB protocol botch: request code %d was never defined; its arguments are skipped";
+const char UNDEFINED_STRING[] = "Binary RIB protocol botch: string id %d was never defined";
 const char TRUNCATED[] = "Binary RIB protocol botch: input ends inside a value";
 const int MAX_DEFINITION_DEPTH = 8;
 
@@ -214,7 +216,9 @@ int RibReader::next_token(RibToken &tok) {
         bool too_long = false;
         if (c == '#') {
             next_char();
-            if (lookahead_ == '#') {
+            // Between a request and its arguments a structure comment is
+            // just a comment (writers put them between any two lines).
+            if (lookahead_ == '#' && request_line_ == 0) {
                 tok.text = "#";
                 return tok.kind = RIB_STRUCTURE;
             }
@@ -399,8 +403,11 @@ int RibReader::binary_token(int byte, RibToken &tok) {
     }
     case 0xa6: {
         if (!item_bytes(1, v, tok)) return 1;
+        // An undefined code is an identifier without a name, whose
+        // arguments the request loop skips.
         auto it = request_codes_.find(static_cast<int>(v));
-        if (it == request_codes_.end()) syntax_error(PROTOCOL_BOTCH);
+        if (it == request_codes_.end() || !*it->second)
+            ri_error(RIE_SYNTAX, RIE_ERROR, UNDEFINED_REQUEST, static_cast<int>(v));
         else tok.text = it->second;
         tok.kind = RIB_IDENT;
         return 1;
@@ -429,8 +436,10 @@ int RibReader::binary_token(int byte, RibToken &tok) {
     }
     case 0xcf: case 0xd0: {
         if (!item_bytes(byte == 0xcf ? 1 : 2, v, tok)) return 1;
+        // A handle of its own kind, so that it is told even on the line of
+        // the syntax error before it.
         auto it = string_handles_.find(static_cast<int>(v));
-        if (it == string_handles_.end()) syntax_error(PROTOCOL_BOTCH);
+        if (it == string_handles_.end()) ri_error(RIE_BADHANDLE, RIE_ERROR, UNDEFINED_STRING, static_cast<int>(v));
         else tok.text = it->second;
         tok.kind = RIB_STRING;
         return 1;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "ri/declarations.h"
+#include "ri/declvalue.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/same_string.h"
@@ -185,7 +186,7 @@ RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tok
     if (Renderer *r = option_check()) r->display(name, type, mode, n, tokens, params);
 }
 
-RtVoid RiHiderV(RtToken type, RtInt, RtToken[], RtPointer[])
+RtVoid RiHiderV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -196,6 +197,11 @@ RtVoid RiHiderV(RtToken type, RtInt, RtToken[], RtPointer[])
         ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "Painter's algorithm for hidden surface not supported");
     } else {
         ri_error(RIE_BADTOKEN, RIE_ERROR, "RiHider given bad type \"%s\"", type);
+        return;
+    }
+    for (int i = 0; i < n; i++) {
+        const Declaration *d = declarations().lookup(tokens[i]);
+        if (d && is(d->name(), "jitter")) r->options.hider_jitter = decl_int(d, params[i]) != 0;
     }
 }
 

@@ -135,8 +135,9 @@ void specular(const Point &P, const Point &N, const Point &V, float roughness, C
 }
 
 int transmission(const Point &dir, const Point &to, float time, float sample, Color &result, float distance,
-                 GPrimitive *first)
+                 GPrimitive *first, GPrimitive **blocker)
 {
+    if (blocker) *blocker = nullptr;
     SceneAccess *scene = current_scene();
     if (!scene) {
         result = Color(1, 1, 1);
@@ -158,6 +159,7 @@ int transmission(const Point &dir, const Point &to, float time, float sample, Co
     }
     result = Color(1, 1, 1) - ray.opacity;
     if (ray.hit_object) last_blocker = ray.hit_object;
+    if (blocker) *blocker = ray.hit_object;
     return 1;
 }
 

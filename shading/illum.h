@@ -22,7 +22,8 @@ void specular(const Point &P, const Point &N, const Point &V, float roughness, C
 
 // What reaches the point `to` along dir over distance through the shadow
 // hierarchy (first tested first): result per channel (1 unoccluded); 1.
+// blocker, when given, gets the object that fully blocked the ray, else null.
 int transmission(const Point &dir, const Point &to, float time, float sample, Color &result,
-                 float distance, GPrimitive *first);
+                 float distance, GPrimitive *first, GPrimitive **blocker = nullptr);
 // The last object that fully blocked a shadow ray, or null.
 GPrimitive *last_shadow_blocker();

@@ -16,6 +16,7 @@
 #include "shading/scene_access.h"
 #include "shading/shadingpoint.h"
 #include "shading/stackpoints.h"
+#include "shading/tracing.h"
 
 namespace {
 
@@ -83,7 +84,10 @@ bool illuminate_core(ShaderVars *sv, float distance)
     Color filter(1, 1, 1);
     SceneAccess *scene = current_scene();
     if (scene) scene->set_shadow_origin(sv);
-    transmission(normalize(-sv->L), sv->Ps, sv->time, sv->detail, filter, distance, nullptr);
+    GPrimitive *&last = light_blocker(light);
+    GPrimitive *blocker;
+    transmission(normalize(-sv->L), sv->Ps, sv->time, sv->detail, filter, distance, last, &blocker);
+    if (blocker) last = blocker;
     if (scene) scene->set_shadow_origin(nullptr);
     sv->shadowfilter = filter;
     return filter.x + filter.y + filter.z >= 0.001f;

@@ -28,14 +28,10 @@ float *SLStack::scratch_words()
     return scratch_;
 }
 
-float *SLStack::push_space(int n)
+float *SLStack::push_failed()
 {
-    if (failed_ || n > MAX_SPAN || top - n < 0) {
-        overflow();
-        return scratch_words();
-    }
-    top -= n;
-    return num + top;
+    overflow();
+    return scratch_words();
 }
 
 void SLStack::push_string(const char *s)
@@ -47,21 +43,10 @@ void SLStack::push_string(const char *s)
     str[--stop] = s;
 }
 
-float *SLStack::top_ptr(int n)
+float *SLStack::top_failed()
 {
-    if (failed_ || n > MAX_SPAN || top + n > floor) {
-        underflow();
-        return scratch_words();
-    }
-    return num + top;
-}
-
-uint32_t SLStack::pop_word()
-{
-    uint32_t w;
-    std::memcpy(&w, top_ptr(1), 4);
-    drop(1);
-    return w;
+    underflow();
+    return scratch_words();
 }
 
 const char *SLStack::pop_string()
@@ -83,14 +68,10 @@ const char **SLStack::string_top_ptr()
     return str + stop;
 }
 
-void SLStack::drop(int n)
+// A failed stack stays as it is; a bad count is an underflow.
+void SLStack::drop_failed()
 {
-    if (failed_) return;
-    if (n < 0 || top + n > floor) {
-        underflow();
-        return;
-    }
-    top += n;
+    if (!failed_) underflow();
 }
 
 void SLStack::drop_strings(int n)

@@ -19,7 +19,13 @@ public:
     };
 
     // n new words on top (x first at the lowest address), uninitialised.
-    float *push_space(int n);
+    // The checks stay inline: the interpreter pushes and pops on every op.
+    float *push_space(int n)
+    {
+        if (__builtin_expect(failed_ || n > MAX_SPAN || top - n < 0, 0)) return push_failed();
+        top -= n;
+        return num + top;
+    }
     void push_float(float f) { *push_space(1) = f; }
     // One word with the given bits (truth values are the words 1 and 0).
     void push_word(uint32_t w) { std::memcpy(push_space(1), &w, 4); }
@@ -29,18 +35,39 @@ public:
     void push_string(const char *s);
 
     // The top n words, in place (the top word is the last of them).
-    float *top_ptr(int n = 1);
-    float pop_float() { float f = *top_ptr(1); drop(1); return f; }
-    uint32_t pop_word();
+    float *top_ptr(int n = 1)
+    {
+        if (__builtin_expect(failed_ || n > MAX_SPAN || top + n > floor, 0)) return top_failed();
+        return num + top;
+    }
+    // The top n words, removed (read them before the next push).
+    float *pop_span(int n)
+    {
+        if (__builtin_expect(failed_ || n > MAX_SPAN || top + n > floor, 0)) return top_failed();
+        float *p = num + top;
+        top += n;
+        return p;
+    }
+    float pop_float() { return *pop_span(1); }
+    uint32_t pop_word()
+    {
+        uint32_t w;
+        std::memcpy(&w, pop_span(1), 4);
+        return w;
+    }
     // True when the popped word is non-zero (so -0.0 is true).
     bool pop_truth() { return pop_word() != 0; }
-    void pop_triple(float *v) { std::memcpy(v, top_ptr(3), 12); drop(3); }
-    void pop_matrix(float *m) { std::memcpy(m, top_ptr(16), 64); drop(16); }
+    void pop_triple(float *v) { std::memcpy(v, pop_span(3), 12); }
+    void pop_matrix(float *m) { std::memcpy(m, pop_span(16), 64); }
     const char *pop_string();
     // The top string slot, in place.
     const char **string_top_ptr();
     // Removes n words (checked like a pop).
-    void drop(int n);
+    void drop(int n)
+    {
+        if (__builtin_expect(failed_ || n < 0 || top + n > floor, 0)) return drop_failed();
+        top += n;
+    }
     void drop_strings(int n);
 
     // Takes a block of bytes for a shader's locals (rounded up to an even
@@ -72,6 +99,9 @@ public:
 private:
     void overflow();
     void underflow();
+    float *push_failed();
+    float *top_failed();
+    void drop_failed();
     float *scratch_words();
     bool failed_ = false;
     float scratch_[MAX_SPAN];

@@ -36,8 +36,7 @@ template <int WORDS>
 void op_pop(ExecFrame *f, ShaderVars *)
 {
     char *to = next_operand(f);
-    std::memcpy(to, slstack.top_ptr(WORDS), 4 * WORDS);
-    slstack.drop(WORDS);
+    std::memcpy(to, slstack.pop_span(WORDS), 4 * WORDS);
 }
 
 void op_pushs(ExecFrame *f, ShaderVars *)

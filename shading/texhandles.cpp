@@ -1,5 +1,7 @@
 #include "shading/texhandles.h"
 
+#include <cstdint>
+
 #include "ri/renderer.h"
 #include "ri/symtab.h"
 #include "ri/tokens.h"
@@ -14,6 +16,26 @@ SymbolTable *&table()
 {
     static SymbolTable *t = new SymbolTable(TEXTURE_TABLE_BUCKETS);
     return t;
+}
+
+// The textures of the names met last, by the interned name's address: a
+// lookup of a name already met needs neither the interning nor the table.
+// Emptied with the table.
+struct Memo {
+    const char *name = nullptr;
+    Texture *texture = nullptr;
+};
+const unsigned MEMO_SLOTS = 64;
+Memo memo[MEMO_SLOTS];
+
+Memo &memo_slot(const char *name)
+{
+    return memo[(reinterpret_cast<uintptr_t>(name) >> 3) % MEMO_SLOTS];
+}
+
+void forget_memo()
+{
+    for (Memo &m : memo) m = Memo();
 }
 
 const Options *options()
@@ -32,6 +54,9 @@ Texture *find_texture(const char *name)
 Texture *get_texture(const char *name, bool for_texture)
 {
     if (!name || !*name) return nullptr;
+    // Only an interned name is remembered: its text never changes.
+    Memo &m = memo_slot(name);
+    if (m.name == name) return m.texture->ready ? m.texture : nullptr;
     Texture *t = find_texture(name);
     if (!t) {
         // The entry stays after a failed open, so the file is reported and
@@ -41,6 +66,7 @@ Texture *get_texture(const char *name, bool for_texture)
         const Options *o = options();
         t->open(name, o ? o->texture_path : nullptr, for_texture);
     }
+    if (t->key() == name) m = Memo{name, t};
     return t->ready ? t : nullptr;
 }
 
@@ -90,6 +116,7 @@ void print_texture_stats(FILE *out)
                      texture_memory_now() / 1024);
     }
     // Files may change between frames (shadow maps are remade): start afresh.
+    forget_memo();
     delete table();
     table() = new SymbolTable(TEXTURE_TABLE_BUCKETS);
 }

@@ -357,6 +357,64 @@ void Texture::use_depth_map(DepthMap &map)
 
 // ---- sampling ------------------------------------------------------------------
 
+namespace {
+
+// One stored sample as a float, as sample_to_unit has it, but with the given
+// scale of 32-bit integers.
+inline float stored_sample(const unsigned char *p, int bits, bool is_float, double int32_scale)
+{
+    if (bits == 8) return float(*p * (1.0 / 255.0));
+    if (bits == 16) {
+        uint16_t v;
+        std::memcpy(&v, p, 2);
+        return float(v * (1.0 / 65535.0));
+    }
+    if (is_float) {
+        float v;
+        std::memcpy(&v, p, 4);
+        return v;
+    }
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return float(v * int32_scale);
+}
+
+// How a texture's samples are stored; a texture of 32-bit integers scales
+// them by 2^-32.
+struct SampleCoding {
+    int bits;
+    bool is_float;
+    double int32_scale;
+    size_t bytes;
+
+    SampleCoding(const PixelLayout &layout, int texture_bits)
+        : is_float(layout.is_float()), bytes(layout.bytes_per_sample())
+    {
+        const bool wide = texture_bits == 32 && !is_float;
+        bits = wide ? 32 : layout.bits;
+        int32_scale = wide ? 1.0 / 4294967296.0 : 1.0 / 4294967295.0;
+    }
+};
+
+// Samples first..end-1 of the texel at byte offset of a tile.
+inline void read_samples(const TileCacheEntry &e, size_t offset, const SampleCoding &c, int first, int end,
+                         float *out)
+{
+    if (e.empty_shadow) {
+        for (int s = first; s < end; ++s) out[s] = 1e30f;
+        return;
+    }
+    const unsigned char *p = e.buffer.get() + offset + size_t(first) * c.bytes;
+    if (c.bits == 8) {
+        // The common case, without a test per sample.
+        for (int s = first; s < end; ++s, ++p) out[s] = float(*p * (1.0 / 255.0));
+        return;
+    }
+    for (int s = first; s < end; ++s, p += c.bytes) out[s] = stored_sample(p, c.bits, c.is_float, c.int32_scale);
+}
+
+} // namespace
+
 bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
 {
     if (!depth_map.empty()) {
@@ -366,22 +424,14 @@ bool Texture::get_texel(const MipLevel &L, int x, int y, float *out)
     const int tx = x / L.tile_width * L.tile_width, ty = y / L.tile_length * L.tile_length;
     TileCacheEntry *e = get_tile(L, tx, ty);
     if (!e) return false;
-    const unsigned char *p = e->buffer.get() + (size_t(y - ty) * L.tile_width + (x - tx)) * bytes_per_texel;
-    const size_t bps = layout.bytes_per_sample();
-    for (int s = 0; s < samples; ++s, p += bps) {
-        if (e->empty_shadow) {
-            out[s] = 1e30f;
-            continue;
-        }
-        if (bits == 32 && !layout.is_float()) {
-            uint32_t v;
-            std::memcpy(&v, p, 4);
-            out[s] = float(v * (1.0 / 4294967296.0));
-        } else {
-            out[s] = sample_to_unit(p, layout);
-        }
-    }
+    texel_samples(L, *e, x - tx, y - ty, 0, samples, out);
     return true;
+}
+
+void Texture::texel_samples(const MipLevel &L, const TileCacheEntry &e, int x, int y, int first, int end,
+                            float *out) const
+{
+    read_samples(e, (size_t(y) * L.tile_width + x) * bytes_per_texel, SampleCoding(layout, bits), first, end, out);
 }
 
 void Texture::sample_level(const MipLevel &L, float s, float t, const TextureArgs &a, float *out)
@@ -399,9 +449,33 @@ void Texture::sample_level(const MipLevel &L, float s, float t, const TextureArg
         x0 += dx, x1 += dx, y0 += dy, y1 += dy;
     }
     float t00[MAX_TEXEL_SAMPLES], t10[MAX_TEXEL_SAMPLES], t01[MAX_TEXEL_SAMPLES], t11[MAX_TEXEL_SAMPLES];
-    if (!get_texel(L, x0, y0, t00) || !get_texel(L, x1, y0, t10) || !get_texel(L, x0, y1, t01) ||
-        !get_texel(L, x1, y1, t11))
-        return fill_channels(out, a, a.fill);
+    if (!depth_map.empty()) {
+        get_texel(L, x0, y0, t00), get_texel(L, x1, y0, t10), get_texel(L, x0, y1, t01), get_texel(L, x1, y1, t11);
+    } else {
+        // Only the channels asked for are read, and the four texels mostly
+        // share a tile: it is fetched once for them (counted as the hits the
+        // repeated fetches would be).
+        const int first = std::min(std::max(a.first_channel, 0), samples);
+        const int end = std::min(std::max(a.first_channel + a.channels, first), samples);
+        const SampleCoding coding(layout, bits);
+        TileCacheEntry *e = nullptr;
+        int etx = -1, ety = -1;
+        auto texel = [&](int px, int py, float *to) {
+            const int tx = px / L.tile_width * L.tile_width, ty = py / L.tile_length * L.tile_length;
+            if (e && tx == etx && ty == ety) {
+                ++probes;
+                ++hits;
+            } else {
+                e = get_tile(L, tx, ty);
+                if (!e) return false;
+                etx = tx, ety = ty;
+            }
+            read_samples(*e, (size_t(py - ty) * L.tile_width + (px - tx)) * bytes_per_texel, coding, first, end, to);
+            return true;
+        };
+        if (!texel(x0, y0, t00) || !texel(x1, y0, t10) || !texel(x0, y1, t01) || !texel(x1, y1, t11))
+            return fill_channels(out, a, a.fill);
+    }
     for (int c = 0; c < a.channels; ++c) {
         int ch = a.first_channel + c;
         out[c] = ch < samples ? fy * (fx * t11[ch] + (1 - fx) * t01[ch]) + (1 - fy) * ((1 - fx) * t00[ch] + fx * t10[ch])

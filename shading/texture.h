@@ -68,6 +68,9 @@ public:
     // x 1/65535, 32-bit x 2^-32, floats as stored); false when its tile
     // cannot be read.
     bool get_texel(const MipLevel &level, int x, int y, float *out);
+    // Samples first..end-1 of texel (x, y) of a tile held by e, into out[first..end-1].
+    void texel_samples(const MipLevel &level, const TileCacheEntry &e, int x, int y, int first, int end,
+                       float *out) const;
     // The cache entry holding the tile at (x, y) of a level, reading it on a
     // miss; null when it cannot be read (shading/tilecache.cpp).
     TileCacheEntry *get_tile(const MipLevel &level, int x, int y);

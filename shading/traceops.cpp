@@ -129,6 +129,11 @@ void op_isshadowray(ExecFrame *, ShaderVars *sv)
 
 } // namespace
 
+GPrimitive *&light_blocker(const LightSource *light)
+{
+    return light_blockers()[light];
+}
+
 void clear_last_hit_cache()
 {
     for (GPrimitive *&o : last_hit) o = nullptr;
@@ -152,16 +157,11 @@ Color visibility(ShaderVars *sv, const Point &P0, const Point &P1)
     float distance = dir.length();
     // Only a light shader has a light whose blockers are worth remembering.
     LightSource *light = sv->shadetype == USE_LIGHT ? sv->ls : nullptr;
-    GPrimitive *first = nullptr;
-    if (light) {
-        auto it = light_blockers().find(light);
-        if (it != light_blockers().end()) first = it->second;
-    }
+    GPrimitive *first = light ? light_blocker(light) : nullptr;
     Color result(1, 1, 1);
-    GPrimitive *before = last_shadow_blocker();
-    transmission(normalize(dir), P0, sv->time, sv->detail, result, distance, first);
-    GPrimitive *after = last_shadow_blocker();
-    if (light && after != before) light_blockers()[light] = after;
+    GPrimitive *blocker;
+    transmission(normalize(dir), P0, sv->time, sv->detail, result, distance, first, &blocker);
+    if (light && blocker) light_blocker(light) = blocker;
     return result;
 }
 

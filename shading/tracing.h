@@ -6,10 +6,16 @@
 #include "ri/vecmath.h"
 
 struct Intersection;
+class GPrimitive;
+class LightSource;
 
 // Forgets the objects last hit per ray level and the lights' last blockers
 // (the ray tracer calls this when a world ends: the objects go with it).
 void clear_last_hit_cache();
+
+// The object that last fully blocked a shadow ray of a light (null at first),
+// which its next shadow ray tests first: neighbouring points mostly share it.
+GPrimitive *&light_blocker(const LightSource *light);
 
 // The colour seen from P along R, with the interior or exterior shader of
 // the object hit run on it.

@@ -145,3 +145,69 @@ TEST(PixelValues, FiltersNarrowerThanTheSampleSpacingStillShowThePicture)
         }
     }
 }
+
+TEST(PixelValues, FourCropWindowsJoinedAreTheWholeFrameBitForBit)
+{
+    // Anti-aliased edges, an area light's shadows and a shader's random
+    // numbers, dithered to 8 bits: each crop must render its pixels exactly
+    // as the whole frame does, whatever the sampling and the filter.
+    velktest::TempDir dir;
+    for (const char *shader : {"light panel() { illuminate(P, N, 1.5707963) Cl = 6 / (L . L); }\n",
+                               "surface noisy() { Oi = Os; Ci = Os * Cs * (0.5 + random()); }\n"}) {
+        std::string name = std::string(shader).substr(shader[0] == 'l' ? 6 : 8);
+        velktest::RunResult c = velktest::murn_compile(dir, name.substr(0, name.find('(')), shader);
+        ASSERT_EQ(c.status, 0) << c.err;
+    }
+    const std::string scene = "Format 40 32 1\nProjection \"perspective\" \"fov\" 45\n"
+                              "Translate 0 -0.5 6\nRotate -20 1 0 0\nWorldBegin\n"
+                              "Attribute \"light\" \"shadows\" \"on\"\n"
+                              "AttributeBegin\nAttribute \"light\" \"nsamples\" [4]\nTranslate 0 3 0\n"
+                              "Rotate 90 1 0 0\nAreaLightSource \"panel\" 1\nDisk 0 0.8 360\nAttributeEnd\n"
+                              "Illuminate 1 1\nSurface \"matte\"\nPolygon \"P\" [-4 0 -4  -4 0 4  4 0 4  4 0 -4]\n"
+                              "Translate 0 1 0\nSphere 0.7 -0.7 0.7 360\n"
+                              "Translate 1.5 0 0\nSurface \"noisy\"\nSphere 0.5 -0.5 0.5 360\nWorldEnd\n";
+    // Crops split at 15 of 40 columns and 20 of 32 rows.
+    struct Crop {
+        const char *window;
+        int x0, y0;
+    };
+    const Crop crops[] = {{"0 0.375 0 0.625", 0, 0}, {"0.375 1 0 0.625", 15, 0},
+                          {"0 0.375 0.625 1", 0, 20}, {"0.375 1 0.625 1", 15, 20}};
+    for (const char *sampling : {"", "PixelSamples 3 2\nPixelFilter \"catmull-rom\" 3 3\nHider \"hidden\" \"jitter\" [0]\n",
+                                 "PixelSamples 4 4\nPixelFilter \"sinc\" 4 4\n", "PixelVariance 0.02\n"}) {
+        SCOPED_TRACE(sampling);
+        auto render = [&](const std::string &crop) {
+            velktest::RunResult run = e2e::raylume(dir, "Option \"searchpath\" \"shader\" [\".:&\"]\n"
+                                                        "Display \"f.tif\" \"file\" \"rgba\"\n" +
+                                                            crop + sampling + scene);
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(run.err, "");
+            return e2e::read_tiff(dir.path() + "/f.tif");
+        };
+        e2e::Image whole = render("");
+        ASSERT_EQ(whole.values.size(), size_t(40 * 32 * 4));
+        e2e::Image joined = whole;
+        std::fill(joined.values.begin(), joined.values.end(), -1.0f);
+        for (const Crop &crop : crops) {
+            e2e::Image part = render(std::string("CropWindow ") + crop.window + "\n");
+            ASSERT_FALSE(part.empty()) << crop.window;
+            for (int y = 0; y < part.height; ++y)
+                for (int x = 0; x < part.width; ++x)
+                    for (int c = 0; c < 4; ++c)
+                        joined.values[(size_t(crop.y0 + y) * 40 + size_t(crop.x0 + x)) * 4 + size_t(c)] =
+                            part.at(x, y, c);
+        }
+        int differ = 0, edge = 0;
+        for (size_t i = 0; i < whole.values.size(); i += 4) {
+            for (size_t c = 0; c < 4; ++c)
+                if (joined.values[i + c] != whole.values[i + c]) {
+                    ++differ;
+                    break;
+                }
+            edge += whole.values[i + 3] > 0 && whole.values[i + 3] < 255;
+        }
+        EXPECT_EQ(differ, 0);
+        EXPECT_GT(edge, 0);   // there are anti-aliased edges to get wrong
+    }
+}
+

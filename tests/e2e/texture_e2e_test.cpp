@@ -335,23 +335,46 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
 
 TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProjection)
 {
-    // A square 2 units in front of the ground (z = 0) is drawn into a depth
-    // map from each light camera; the ground alone is then shaded by the map
-    // and seen from the pixel camera, one world unit a pixel.
+    // Squares in front of the ground (z = 0) are drawn into a depth map from
+    // each light camera; the ground alone is then shaded by the map and seen
+    // from the pixel camera, one world unit a pixel.
+    struct Rect {
+        float x0, x1, y0, y1;
+    };
+    auto square = [](Rect r, float z) {
+        std::ostringstream s;
+        s << "Polygon \"P\" [" << r.x0 << " " << r.y0 << " " << z << "  " << r.x1 << " " << r.y0 << " " << z << "  "
+          << r.x1 << " " << r.y1 << " " << z << "  " << r.x0 << " " << r.y1 << " " << z << "]\n";
+        return s.str();
+    };
+    // A light 8 above (8, 8) with a 90 degree square map: squares whose
+    // shadows fall on the given rectangles of the ground, which lies 1.3
+    // times as far as they do, on the axis and at angles out to the map's
+    // corner (54.7 degrees).
+    const std::vector<Rect> wide_shadows = {{7, 9, 7, 9}, {11, 13, 11, 13}, {1, 3, 13, 15}, {0, 2, 7, 9}, {14, 16, 0, 2}};
+    std::string wide_squares;
+    for (Rect r : wide_shadows) {
+        auto in = [](float g) { return 8 + (g - 8) / 1.3f; };
+        wide_squares += square({in(r.x0), in(r.x1), in(r.y0), in(r.y1)}, -8 + 8 / 1.3f);
+    }
     struct Light {
-        const char *what, *camera, *occluder;
-        float x0, x1, y0, y1;   // the world rectangle its shadow must cover
+        const char *what, *camera;
+        std::string occluders;
+        std::vector<Rect> shadows;   // the world rectangles the shadows must cover
     };
     const Light lights[] = {
         {"orthographic, wide screen window", "Format 64 64 1\nProjection \"orthographic\"\n"
                                              "ScreenWindow -8 8 -8 8\nTranslate -8 -8 5\n",
-         "4 9 -2  8 9 -2  8 13 -2  4 13 -2", 4, 8, 9, 13},
+         square({4, 8, 9, 13}, -2), {{4, 8, 9, 13}}},
         {"orthographic, map twice as wide as high", "Format 64 32 1\nProjection \"orthographic\"\n"
                                                     "Scale 0.25 0.25 1\nTranslate -8 -8 5\n",
-         "9 5 -2  13 5 -2  13 8 -2  9 8 -2", 9, 13, 5, 8},
+         square({9, 13, 5, 8}, -2), {{9, 13, 5, 8}}},
         {"perspective spot, 96 x 64", "Format 96 64 1\nProjection \"perspective\" \"fov\" 90\n"
                                       "Translate -8 -8 4\n",
-         "6 7 -2  8 7 -2  8 9 -2  6 9 -2", 4, 8, 6, 10},
+         square({6, 8, 7, 9}, -2), {{4, 8, 6, 10}}},
+        {"perspective, 90 degrees, out to the corners", "Format 64 64 1\nProjection \"perspective\" \"fov\" 90\n"
+                                                         "Translate -8 -8 8\n",
+         wide_squares, wide_shadows},
     };
     velktest::TempDir dir;
     compile(dir, "lit",
@@ -364,8 +387,8 @@ TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProj
         velktest::RunResult run = e2e::raylume(dir,
             "Option \"searchpath\" \"shader\" [\".:&\"]\n"
             "FrameBegin 1\nDisplay \"light.z\" \"zfile\" \"z\"\nPixelSamples 1 1\nPixelFilter \"box\" 1 1\n" +
-            std::string(light.camera) + "WorldBegin\nSurface \"constant\"\nPolygon \"P\" [" + light.occluder +
-            "]\n" + ground + "WorldEnd\nFrameEnd\n"
+            std::string(light.camera) + "WorldBegin\nSurface \"constant\"\n" + light.occluders + ground +
+            "WorldEnd\nFrameEnd\n"
             "MakeShadow \"light.z\" \"light.shad\"\n"
             "FrameBegin 2\n" + e2e::exact_floatdump_options(16, 16) + e2e::pixel_camera(16, 16) +
             "WorldBegin\nSurface \"lit\" \"string map\" \"light.shad\"\n" + ground + "WorldEnd\nFrameEnd\n");
@@ -380,7 +403,8 @@ TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProj
             for (int x = 0; x < 16; ++x) {
                 float wx = float(x) + 0.5f, wy = float(15 - row) + 0.5f;
                 bool dark = im.at(x, row, 0) == 0.0f;
-                bool expected = wx > light.x0 && wx < light.x1 && wy > light.y0 && wy < light.y1;
+                bool expected = false;
+                for (const Rect &r : light.shadows) expected |= wx > r.x0 && wx < r.x1 && wy > r.y0 && wy < r.y1;
                 wrong += dark != expected;
                 picture += dark ? (expected ? '#' : 'X') : (expected ? 'o' : '.');
             }

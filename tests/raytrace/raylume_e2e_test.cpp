@@ -2,6 +2,7 @@
 // unsupported primitives, solids and dropped input.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,36 @@ TEST(RaylumeBackEnd, AFarControlPointLeavesTheOtherRaysAlone)
     long boxes = stat_line(r.out, " bounding box tests performed");
     ASSERT_GT(rays, 0) << r.out;
     EXPECT_LT(boxes, 100 * rays) << r.out;
+}
+
+// A wall behind a ball, two shadow-casting lights: each light's shadow rays
+// test the object that last blocked it first.
+TEST(RaylumeBackEnd, ShadowRaysOfALightTryItsLastBlockerFirst)
+{
+    TempDir dir;
+    RunResult r = velktest::raylume_rib(dir,
+                         "Display \"t.tif\" \"file\" \"rgba\"\nFormat 32 32 1\n"
+                         "Projection \"perspective\" \"fov\" 60\nTranslate 0 0 4\n"
+                         "WorldBegin\nAttribute \"light\" \"shadows\" \"on\"\n"
+                         "LightSource \"pointlight\" 1 \"from\" [3 0 -4] \"intensity\" 40\n"
+                         "LightSource \"spotlight\" 2 \"from\" [-3 0 -4] \"to\" [0 0 0] "
+                         "\"coneangle\" 1 \"intensity\" 40\n"
+                         "Surface \"matte\"\nPolygon \"P\" [-9 -9 0 9 -9 0 9 9 0 -9 9 0]\n"
+                         "Translate 0 0 -2\nSphere 1 -1 1 360\nWorldEnd\n",
+                         {"-stats"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    long rays = 0, tries = 0;
+    double obscured = 0, rate = 0;
+    size_t at = r.out.find(" shadow rays cast");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.rfind('\n', at) + 1, "%ld shadow rays cast, %lf", &rays, &obscured), 2);
+    at = r.out.find("Tried likely hit ");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + at, "Tried likely hit %ld times, %lf%% hit rate", &tries, &rate), 2);
+    // Every ray after a light's first blocked one tries it.
+    EXPECT_GT(obscured, 5);
+    EXPECT_GT(tries, rays / 2);
+    EXPECT_GT(rate, 5);
 }
 
 TEST(RaylumeBackEnd, UnsupportedPrimitivesAreAnnouncedOnce)

@@ -134,6 +134,15 @@ TEST_F(SamplerTest, FixedCellsAndTheirFilterWeights)
         EXPECT_GE(sampler.sample_y(), 5.0f);
         EXPECT_LE(sampler.sample_y(), 6.0f);
     }
+    // Without the hider's jitter the samples keep to their cells' centres.
+    options.hider_jitter = 0;
+    prepare(3, 3);
+    EXPECT_FALSE(sampler.jitter_on);
+    for (int k = 0; k < 9; ++k) {
+        sampler.sample_pixel(2, 5, k, s);
+        EXPECT_NEAR(sampler.sample_x(), 2.5f + sampler.jitter_x[size_t(k)], 1e-6f) << k;
+        EXPECT_NEAR(sampler.sample_y(), 5.5f + sampler.jitter_y[size_t(k)], 1e-6f) << k;
+    }
 }
 
 // A radial sinc cut at 2: its lobes cancel over its disk.

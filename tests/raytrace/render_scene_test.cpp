@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <cmath>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -89,8 +91,18 @@ TEST_F(SceneRender, SphereCoversTheMiddleAndIsFilteredAtItsEdge)
     EXPECT_TRUE(partial);
 }
 
-TEST_F(SceneRender, DepthFileHoldsTheDistanceToTheSphere)
+TEST_F(SceneRender, DepthOutputsHoldCameraSpaceZOfTheSphere)
 {
+    // The camera-space z where each pixel's centre ray meets the sphere
+    // (centre 5 ahead, radius 1), not the distance along the ray.
+    const float t = std::tan(20.0f * 3.14159265f / 180.0f);
+    // The discriminant of the hit (negative: a miss) and the z.
+    auto sphere_z = [t](int x, int y, float &disc) {
+        float u = (float(x) + 0.5f - 16) / 12 * t, v = (12 - float(y) - 0.5f) / 12 * t;
+        float d2 = 1 + u * u + v * v;
+        disc = 25 - 24 * d2;
+        return disc < 0 ? 1e30f : (5 - std::sqrt(disc)) / d2;
+    };
     velktest::RunResult r = raylume("PixelSamples 1 1\nDisplay \"d.z\" \"zfile\" \"z\"\n");
     ASSERT_EQ(r.status, 0) << r.err;
     int w = 0, h = 0;
@@ -101,11 +113,26 @@ TEST_F(SceneRender, DepthFileHoldsTheDistanceToTheSphere)
     std::vector<float> depth(size_t(w * h));
     EXPECT_TRUE(zfile_read_rows(z, depth.size(), depth.data()));
     zfile_close(z);
-    // The pixel right of the middle: its centre ray meets the sphere just past 4.
-    float d = depth[size_t(12 * w + 16)];
-    EXPECT_GT(d, 4.0f);
-    EXPECT_LT(d, 4.1f);
-    EXPECT_EQ(depth[0], 1e30f);
+    // The z of "rgbz" is the same depth.
+    r = raylume("PixelSamples 1 1\nDisplay \"d\" \"floatdump\" \"rgbz\"\n", {"-silent"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream dump(r.out.substr(r.out.find("32 24")));
+    std::string word;
+    dump >> word >> word >> word;
+    int near_edge = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            float disc, rgbz[4] = {};
+            const float expected = sphere_z(x, y, disc);
+            for (float &v : rgbz) dump >> v;
+            ASSERT_TRUE(dump) << x << " " << y;
+            const float got = depth[size_t(y * w + x)];
+            EXPECT_NEAR(rgbz[3], got, 1e-4f * got) << x << " " << y;   // printed to 6 digits
+            if (std::fabs(disc) < 0.1f) continue;   // grazing the silhouette: either way
+            EXPECT_NEAR(got, expected, 1e-3f) << x << " " << y;
+            near_edge += expected > 4.6f;
+        }
+    EXPECT_GT(near_edge, 8);
 }
 
 TEST_F(SceneRender, AdaptiveSamplingRefinesOnlyTheEdge)

@@ -225,7 +225,7 @@ TEST_F(Scene, MatteStopsCameraCompositing)
 
 TEST_F(Scene, ShadowRaysByShadowMode)
 {
-    sphere_at(10, 0.5f);
+    GSphere *half = sphere_at(10, 0.5f);
     RiAttributeBegin();
     const char *none = "none";
     RiAttribute("render", "casts_shadows", &none, RI_NULL);
@@ -251,6 +251,18 @@ TEST_F(Scene, ShadowRaysByShadowMode)
     Ray t(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
     EXPECT_TRUE(t.trace_occlusion(list, wall));
     EXPECT_EQ(ray_stats().isect_tests, tests);
+
+    // A likely blocker answers only rays within its sample limits, and one
+    // hit without blocking counts once.
+    wall->flags |= GPF_SAMPLE_LIMITS;
+    wall->attributes()->detail_values[1] = 0.5f;
+    for (GPrimitive *first : {static_cast<GPrimitive *>(wall), static_cast<GPrimitive *>(half)}) {
+        Ray u(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
+        u.flags = RAY_SHADOW;
+        u.set_sample_value(0.25f);
+        EXPECT_FALSE(u.trace_occlusion(list, first));
+        EXPECT_NEAR(u.opacity.x, 0.75f, 1e-5);
+    }
 }
 
 TEST_F(Scene, TraversalHeapGrowsForFlatScenes)

@@ -132,6 +132,12 @@ TEST(RibDispatch, OptionRequestsSetTheOptions) {
     EXPECT_EQ(errors.reports[1].message, "ColorSamples not currently implemented");
     EXPECT_EQ(errors.reports[2].message, "Painter's algorithm for hidden surface not supported");
     EXPECT_EQ(r->options.hider, 2);
+    // The hidden hider's "jitter" turns jittering within the sample cells off and on.
+    EXPECT_EQ(r->options.hider_jitter, 1);
+    read_rib("Hider \"hidden\" \"jitter\" [0]\n");
+    EXPECT_EQ(r->options.hider_jitter, 0);
+    read_rib("Hider \"hidden\" \"float jitter\" 1\n");
+    EXPECT_EQ(r->options.hider_jitter, 1);
 }
 
 TEST(RibDispatch, ShortListsDropTheRequest) {

@@ -166,6 +166,15 @@ TEST(RaylumeRib, RequestErrorsFromStandardInput) {
     // The world is rendered all the same.
     EXPECT_NE(r.out.find("Done computing image."), std::string::npos);
     EXPECT_EQ(r.status, 0);
+    // A structure comment between a request and its arguments is a comment;
+    // between requests it is still read as one.
+    r = raylume(dir, {"-silent"},
+                "Format 1 1 1\nDisplay \"d\" \"floatdump\" \"rgb\"\nQuantize \"rgba\" 0 0 0 0\n"
+                "PixelFilter \"box\" 1 1\nWorldBegin\nColor\n##Shaders constant\n[1 0 0]\nSurface\n"
+                "##Include \"x.rib\"\n\"constant\"\nSphere\n##CameraOrientation 1 2 3\n5 -5 5\n##BoundingBox\n360\n"
+                "WorldEnd\n##Include 5\n");
+    EXPECT_EQ(r.err, "ERROR: stdin (18): Syntax error\n    --> Quoted string expected\n");
+    EXPECT_EQ(r.out, "1 1 rgb\n1 0 0 \n");
 }
 
 TEST(RaylumeRib, UnterminatedItemsAndRealFFBytes) {
@@ -191,13 +200,18 @@ TEST(RaylumeRib, UnterminatedItemsAndRealFFBytes) {
 
 TEST(RaylumeRib, BinaryEncodingAndGzip) {
     TempDir dir;
-    // 0xcc defines request 1 as "Bad", used through 0xa6; 0xa6 2 is undefined.
-    std::string bin = B({0xcc, 0x01, 0x93}) + "Bad" + "\n" + B({0xa6, 0x01}) + "\n" + B({0xa6, 0x02}) + "\n" +
+    // 0xcc defines request 1 as "Bad", used through 0xa6; 0xa6 2 is undefined:
+    // its arguments (an array, a string, a number and a string id never
+    // defined, told as well) are skipped.
+    std::string bin = B({0xcc, 0x01, 0x93}) + "Bad" + "\n" + B({0xa6, 0x01}) + "\n" + B({0xa6, 0x02}) +
+                      B({0xc8, 0x01, 0, 0, 0, 0, 0x93}) + "abc" + B({0x81, 0x01, 0x00, 0xcf, 0x09}) + "\n" +
                       B({0xcd, 0x07, 0x92}) + "Sx" + "\n" + "Surface " + B({0xcf, 0x07}) + "\n" +
                       "Color " + B({0xc8, 0x02, 0, 0, 0, 0, 0, 0, 0, 0}) + "\n";
     std::string expected =
         "ERROR: t.rib (2): Syntax error\n    --> \"Bad\" is not a valid RenderMan 3.1 RIB request\n"
-        "ERROR: t.rib (3): Syntax error\n    --> Binary RIB protocol botch: request not recognized\n"
+        "ERROR: t.rib (3): Syntax error\n"
+        "    --> Binary RIB protocol botch: request code 2 was never defined; its arguments are skipped\n"
+        "ERROR: t.rib (3): Bad handle\n    --> Binary RIB protocol botch: string id 9 was never defined\n"
         "ERROR: t.rib (5): Cannot load requested shader\n    --> Sx\n"
         "ERROR: t.rib (6): Syntax error\n    --> Number expected\n"
         "ERROR: t.rib (6): Required parameters not provided\n    --> Badly structured Color\n";

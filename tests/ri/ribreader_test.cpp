@@ -107,8 +107,10 @@ TEST(RibTokens, DefinitionsBelongToTheirStream) {
     EXPECT_EQ(tokens_of(B({0xcf, 0x02})), "\":");
     ASSERT_EQ(rec.errors().size(), 2u);
     EXPECT_EQ(rec.errors()[0].code, RIE_SYNTAX);
-    EXPECT_EQ(rec.errors()[0].message, "Binary RIB protocol botch: request not recognized");
-    EXPECT_EQ(rec.errors()[1].message, "Binary RIB protocol botch: request not recognized");
+    EXPECT_EQ(rec.errors()[0].message,
+              "Binary RIB protocol botch: request code 5 was never defined; its arguments are skipped");
+    EXPECT_EQ(rec.errors()[1].code, RIE_BADHANDLE);
+    EXPECT_EQ(rec.errors()[1].message, "Binary RIB protocol botch: string id 2 was never defined");
 }
 
 TEST(RibTokens, UndecodableBytesAreTokensNotEndOfInput) {

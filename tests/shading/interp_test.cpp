@@ -32,6 +32,31 @@ TEST(SLStack, LimitsAreReportedAndNothingOutsideIsTouched)
     EXPECT_FALSE(st.failed());
     EXPECT_EQ(st.depth(), 0);
 
+    // A span pop takes the top words at once, the top word last.
+    st.runs++;
+    const float three[3] = {7, 8, 9};
+    st.push_triple(three);
+    st.push_float(6);
+    EXPECT_EQ(st.pop_span(1)[0], 6.0f);
+    const float *span = st.pop_span(3);
+    EXPECT_EQ(span[0], 7.0f);
+    EXPECT_EQ(span[2], 9.0f);
+    EXPECT_EQ(st.depth(), 0);
+    EXPECT_FALSE(st.failed());
+    // One word short: an underflow, zeros, and the stack stays.
+    st.push_float(5);
+    st.set_floor();
+    st.push_float(4);
+    span = st.pop_span(2);
+    EXPECT_EQ(span[0], 0.0f);
+    EXPECT_EQ(span[1], 0.0f);
+    EXPECT_TRUE(st.failed());
+    EXPECT_EQ(st.depth(), 2);
+    EXPECT_EQ(capture.reports.back().message, "SL interpreter stack underflow");
+    st.runs--;
+    st.restore_marks(marks);
+    EXPECT_FALSE(st.failed());
+
     // Pops below the floor of the run underflow; the popped value is harmless.
     st.runs++;
     st.push_float(3);

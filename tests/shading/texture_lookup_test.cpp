@@ -7,8 +7,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
+#include "ri/tokens.h"
 #include "shading/depthfile.h"
 #include "shading/texhandles.h"
 #include "shading/texture.h"
@@ -155,6 +157,37 @@ TEST(TextureLookup, ChannelsBeyondTheTextureTakeTheFill)
     EXPECT_NEAR(r[0], 100 / 255.0f, 1e-6f);
     EXPECT_NEAR(r[1], 150 / 255.0f, 1e-6f);
     EXPECT_EQ(r[2], 0.5f);
+
+    // Wider samples come back as stored: 16-bit over 65535, 32-bit integers
+    // over 2^32, floats as they are.
+    struct Wide {
+        int bits, format;
+        double one, scale;   // sample 1's value; what a stored unit is worth
+    } wide[] = {{16, 1, 1000, 1 / 65535.0}, {32, 1, 3e8, 1 / 4294967296.0}, {32, 3, 0.125, 1}};
+    for (const Wide &w : wide) {
+        SCOPED_TRACE(w.bits * 10 + w.format);
+        std::vector<unsigned char> bytes(16 * 16 * 3 * size_t(w.bits / 8));
+        for (size_t i = 0; i < 16 * 16 * 3; ++i) {
+            double v = w.one * double(i % 3 + 1);
+            if (w.bits == 16) {
+                uint16_t u = uint16_t(v);
+                std::memcpy(&bytes[2 * i], &u, 2);
+            } else if (w.format == 1) {
+                uint32_t u = uint32_t(v);
+                std::memcpy(&bytes[4 * i], &u, 4);
+            } else {
+                float f = float(v);
+                std::memcpy(&bytes[4 * i], &f, 4);
+            }
+        }
+        std::string wpic = dir.path() + "/wide.tif", wtex = dir.path() + "/wide" + std::to_string(&w - wide) + ".tex";
+        textest::write_picture(wpic, bytes.data(), 16, 16, 3, w.bits, w.format);
+        make_texture_file(wpic.c_str(), wtex.c_str(), "clamp", "clamp", RiBoxFilter, 1, 1, 0, nullptr, nullptr);
+        texture_lookup(wtex.c_str(), corners, r, a);
+        EXPECT_EQ(r[0], float(2 * w.one * w.scale));
+        EXPECT_EQ(r[1], float(3 * w.one * w.scale));
+        EXPECT_EQ(r[2], 0.5f);
+    }
 }
 
 TEST(TextureLookup, ScanlinePicturesBecomeAnInMemoryPyramid)
@@ -401,6 +434,18 @@ TEST(TextureLookup, FrameEndForgetsTexturesAndPrintsStatistics)
     current_renderer = saved;
     make_grey_texture(dir, "v", 16, 16, [](int, int) { return 200; });
     EXPECT_NEAR(at(tex, 0.5f, 0.5f), 200 / 255.0f, 1e-6f);
+
+    // An interned name, which lookups remember, is forgotten as well.
+    const char *name = NewToken(tex.c_str());
+    TextureArgs a;
+    float corners[8] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f}, v = -1;
+    texture_lookup(name, corners, &v, a);
+    EXPECT_NEAR(v, 200 / 255.0f, 1e-6f);
+    EXPECT_EQ(get_texture(name, true), find_texture(tex.c_str()));
+    fresh_table();
+    make_grey_texture(dir, "v", 16, 16, [](int, int) { return 30; });
+    texture_lookup(name, corners, &v, a);
+    EXPECT_NEAR(v, 30 / 255.0f, 1e-6f);
 }
 
 TEST(TextureLookup, HashOfNames)
