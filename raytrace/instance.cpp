@@ -27,6 +27,7 @@ bool shareable_surface(const GPrimitive *o)
 // ray that last used it.
 struct PlacedSlot {
     GSurface *copy;
+    GSurface *surface;   // the definition's
     GInstance *inst;
     uint32_t used;
 };
@@ -118,14 +119,12 @@ const TransformationRef &GInstance::placed_ref(const Transformation *t)
     return it->second;
 }
 
-GSurface *GInstance::placed_if_made(GSurface *s) const
+GSurface *GInstance::surface_of(const GPrimitive *o) const
 {
-    if (!definition->placed) return nullptr;
-    auto it = definition->placed->by_surface.find(s);
-    if (it == definition->placed->by_surface.end()) return nullptr;
-    for (PlacedSlot *slot : it->second)
-        if (slot->inst == this) return slot->copy;
-    return nullptr;
+    if (!o || !(o->flags & GPF_PLACED)) return nullptr;
+    auto it = PlacedSurfaces::stamps().find(o);
+    if (it == PlacedSurfaces::stamps().end() || it->second->inst != this) return nullptr;
+    return it->second->surface;
 }
 
 GSurface *GInstance::placed(GSurface *s)
@@ -141,7 +140,7 @@ GSurface *GInstance::placed(GSurface *s)
         if (!idle && camera_rays - slot->used >= IDLE_RAYS) idle = slot;
     }
     if (!idle) {
-        idle = new PlacedSlot{static_cast<GSurface *>(s->copy()), nullptr, 0};
+        idle = new PlacedSlot{static_cast<GSurface *>(s->copy()), s, nullptr, 0};
         idle->copy->next = nullptr;
         slots.push_back(idle);
         PlacedSurfaces::stamps()[idle->copy] = idle;

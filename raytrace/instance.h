@@ -30,8 +30,8 @@ public:
     const TransformationRef &placed_ref(const Transformation *t);
     // The instance's surface standing for the definition's surface s.
     GSurface *placed(GSurface *s);
-    // That surface when the instance holds one now, else null.
-    GSurface *placed_if_made(GSurface *s) const;
+    // The definition's surface that o stands for in this instance now, else null.
+    GSurface *surface_of(const GPrimitive *o) const;
 
     GObjInstance *definition;
     GStateRef attrs;

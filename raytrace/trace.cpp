@@ -413,12 +413,11 @@ IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a
     const Transformation *cached = nullptr;
     bool have_oray = false;
     Ray oray;
+    // The excluded surfaces, as the definition's surfaces they stand for here.
+    const GSurface *skip_a = inst->surface_of(ex_a), *skip_b = inst->surface_of(ex_b);
     while (GPrimitive *o = walk.next(dray.tmax)) {
         GSurface *s = static_cast<GSurface *>(o);
-        if (ex_a || ex_b) {
-            GSurface *p = inst->placed_if_made(s);
-            if (p && (p == ex_a || p == ex_b)) continue;
-        }
+        if (s == skip_a || s == skip_b) continue;
         const Transformation *t = inst->placed_transformation(s->xform.get());
         if (t != cached || !have_oray) {
             cached = t;
