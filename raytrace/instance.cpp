@@ -28,7 +28,7 @@ bool shareable_surface(const GPrimitive *o)
 struct PlacedSlot {
     GSurface *copy;
     GSurface *surface;   // the definition's
-    GInstance *inst;
+    uint64_t inst;       // the instance's serial number
     uint32_t used;
 };
 
@@ -54,6 +54,9 @@ struct PlacedSurfaces {
 namespace {
 
 uint32_t camera_rays = 0;
+// Instances are told apart by number: a definition kept for later frames
+// outlives the instances of one, and a new one may take an old one's address.
+uint64_t instances_made = 0;
 // Camera rays a copy stays with its instance after its last use: in-flight
 // hits and hints belong to the current and the previous one.
 const uint32_t IDLE_RAYS = 2;
@@ -71,7 +74,7 @@ void placed_surface_touch(GPrimitive *o)
     if (it != PlacedSurfaces::stamps().end()) it->second->used = camera_rays;
 }
 
-GInstance::GInstance(GObjInstance *d) : definition(d)
+GInstance::GInstance(GObjInstance *d) : definition(d), serial(++instances_made)
 {
     type = GP_INSTANCE;
 }
@@ -123,7 +126,7 @@ GSurface *GInstance::surface_of(const GPrimitive *o) const
 {
     if (!o || !(o->flags & GPF_PLACED)) return nullptr;
     auto it = PlacedSurfaces::stamps().find(o);
-    if (it == PlacedSurfaces::stamps().end() || it->second->inst != this) return nullptr;
+    if (it == PlacedSurfaces::stamps().end() || it->second->inst != serial) return nullptr;
     return it->second->surface;
 }
 
@@ -133,21 +136,21 @@ GSurface *GInstance::placed(GSurface *s)
     std::vector<PlacedSlot *> &slots = definition->placed->by_surface[s];
     PlacedSlot *idle = nullptr;
     for (PlacedSlot *slot : slots) {
-        if (slot->inst == this) {
+        if (slot->inst == serial) {
             slot->used = camera_rays;
             return slot->copy;
         }
         if (!idle && camera_rays - slot->used >= IDLE_RAYS) idle = slot;
     }
     if (!idle) {
-        idle = new PlacedSlot{static_cast<GSurface *>(s->copy()), s, nullptr, 0};
+        idle = new PlacedSlot{static_cast<GSurface *>(s->copy()), s, 0, 0};
         idle->copy->next = nullptr;
         slots.push_back(idle);
         PlacedSurfaces::stamps()[idle->copy] = idle;
     }
     // Placed and coloured as a copy made at the instance was.
     GSurface *p = idle->copy;
-    idle->inst = this;
+    idle->inst = serial;
     idle->used = camera_rays;
     p->xform = placed_ref(s->xform.get());
     p->xform2 = p->xform;

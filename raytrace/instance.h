@@ -6,6 +6,7 @@
 // and hands one that no ray of the last camera rays used to the next
 // instance that needs it, so they stay as few as the rays in flight need.
 #pragma once
+#include <cstdint>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -34,6 +35,7 @@ public:
     GSurface *surface_of(const GPrimitive *o) const;
 
     GObjInstance *definition;
+    const uint64_t serial;
     GStateRef attrs;
     TransformationRef xform;
 
