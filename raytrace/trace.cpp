@@ -143,11 +143,8 @@ public:
     // The hits of a popped object in the ray's distances.
     IntersectionList hits_of(GPrimitive *o)
     {
-        pending_.clear();
-        if (o->type == GP_INSTANCE) {
-            pending_inst_ = static_cast<GInstance *>(o);
-            return instance_hits(pending_inst_, ray_, ex_a_, ex_b_, &pending_);
-        }
+        placing_ = o->type == GP_INSTANCE ? static_cast<GInstance *>(o) : nullptr;
+        if (placing_) return instance_hits(placing_, ray_, ex_a_, ex_b_, true);
         if (!is_surface_type(o->type)) {
             // Containers, solids and cells take the world ray themselves.
             RayStats &st = ray_stats();
@@ -174,17 +171,11 @@ public:
         return hit_test_with_limits(s, oray_);
     }
 
-    // A hit of the last object that came through an instance becomes a hit
-    // of the instance's own surface: done only for hits that are kept.
+    // A hit of the last object, when that was an instance, becomes a hit of
+    // the instance's own surface: done only for hits that are kept.
     void place(Intersection *h)
     {
-        for (size_t i = 0; i < pending_.size(); i++)
-            if (pending_[i] == h) {
-                h->obj = pending_inst_->placed(static_cast<GSurface *>(h->obj));
-                pending_[i] = pending_.back();
-                pending_.pop_back();
-                return;
-            }
+        if (placing_) h->obj = placing_->placed(static_cast<GSurface *>(h->obj));
     }
 
 private:
@@ -239,8 +230,7 @@ private:
     const Transformation *cached_xform_ = nullptr;
     bool have_oray_ = false;
     Ray oray_;
-    std::vector<Intersection *> pending_;   // hits still naming the definition's surface
-    GInstance *pending_inst_ = nullptr;
+    GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces
 };
 
 bool colour_is_zero(const Color &c) { return c.x == 0 && c.y == 0 && c.z == 0; }
@@ -397,7 +387,7 @@ IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
 }
 
 IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b,
-                               std::vector<Intersection *> *pending)
+                               bool unplaced)
 {
     // The definition's boxes are met by the ray in its space, its surfaces by
     // the world ray taken into theirs, as for a copy of each.
@@ -422,8 +412,14 @@ IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a
         if (t != cached || !have_oray) {
             cached = t;
             have_oray = true;
-            if (t) oray = ray.to_object_space(*t);
-            else {
+            if (t == inst->xform.get()) {
+                // Surfaces placed by the definition's own space: the ray in it.
+                oray = dray;
+                oray.tmin = 1e-10f;
+                oray.tmax = 1e38f;
+            } else if (t) {
+                oray = ray.to_object_space(*t);
+            } else {
                 oray = ray;
                 oray.scale = 1;
                 oray.tmin = 1e-10f;
@@ -439,8 +435,7 @@ IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a
                 h->release();
                 continue;
             }
-            if (pending) pending->push_back(h);
-            else h->obj = inst->placed(s);
+            if (!unplaced) h->obj = inst->placed(s);
             all.add(h);
         }
     }
