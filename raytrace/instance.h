@@ -51,7 +51,8 @@ struct PlacedSurfaces;
 void free_placed_surfaces(PlacedSurfaces *p);
 // One more camera ray: copies unused for a while may serve other instances.
 void placed_surfaces_tick();
-// A copy kept from an earlier camera ray (the likely hit) is in use still.
+// A copy kept from an earlier ray (a likely hit, a last blocker) is in use
+// again; nothing for other objects.
 void placed_surface_touch(GPrimitive *o);
 
 // The hits of a ray through an instance within the ray's reach (trace

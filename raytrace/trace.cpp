@@ -447,6 +447,9 @@ IntersectionList Ray::intersect_object(GPrimitive *object, int (*callback)(Inter
 {
     IntersectionList l;
     if (!object) return l;
+    // A hint kept from an earlier ray may be an instance's copy: it must not
+    // be placed anew while its hits are in hand.
+    placed_surface_touch(object);
     if (object->type == GP_HIERBOUND) {
         if (!hits_box(object->world_bound)) return l;
         l = object->intersect(*this);
