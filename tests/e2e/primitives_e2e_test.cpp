@@ -159,6 +159,28 @@ TEST(PrimitivePixels, AnInstancePlacesTheDefinitionsTransformationsInsideItsOwn)
         EXPECT_EQ(instanced.values[i], written.values[i]) << "pixel " << i / 4 % 24 << ", " << i / 96;
 }
 
+TEST(Primitives, InstancesOfADefinitionKeptForLaterFramesTakeEachFramesState)
+{
+    velktest::TempDir dir;
+    std::string frames = "ObjectBegin 1\nSphere 1 -1 1 360\nObjectEnd\n";
+    const char *colours[2] = {"1 0 0", "0 0 1"};
+    for (int f = 1; f <= 2; f++)
+        frames += "FrameBegin " + std::to_string(f) + "\nDisplay \"f" + std::to_string(f) +
+                  ".tif\" \"file\" \"rgba\"\nFormat 16 16 1\nPixelSamples 1 1\nProjection \"perspective\" "
+                  "\"fov\" 40\nTranslate 0 0 5\nWorldBegin\nSurface \"constant\"\nAttributeBegin\nColor [" +
+                  colours[f - 1] + "]\nTranslate " + std::to_string(f - 1) + " 0 0\nObjectInstance 1\n"
+                  "AttributeEnd\nWorldEnd\nFrameEnd\n";
+    velktest::RunResult run = e2e::raylume(dir, frames);
+    ASSERT_EQ(run.status, 0) << run.err;
+    e2e::Image first = e2e::read_tiff(dir.path() + "/f1.tif"), second = e2e::read_tiff(dir.path() + "/f2.tif");
+    ASSERT_FALSE(first.empty() || second.empty());
+    // The middle of the first frame's red ball, then of the second's blue one.
+    EXPECT_GT(first.at(8, 8, 0), 200);
+    EXPECT_LT(first.at(8, 8, 2), 30);
+    EXPECT_LT(second.at(11, 8, 0), 30);
+    EXPECT_GT(second.at(11, 8, 2), 200);
+}
+
 namespace {
 
 const std::string PROCEDURAL_PATH = "Option \"searchpath\" \"procedural\" [\"" VELK_PROCEDURAL_DIR "\"]\n";
