@@ -9,6 +9,7 @@
 #include "ri/reader_state.h"
 #include "ri/requests.h"
 #include "ri/ribreader.h"
+#include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/searchpath.h"
 
@@ -133,9 +134,11 @@ RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPoint
     }
     if (!rib_frame_filter.active) return;
     if (archive_depth >= MAX_ARCHIVE_DEPTH) {
-        ri_error(RIE_LIMIT, RIE_ERROR, "ReadArchive nested more than %d deep: %s", MAX_ARCHIVE_DEPTH, name);
+        ri_error_once(RIE_LIMIT, RIE_ERROR, "ReadArchive nested more than %d deep: %s", MAX_ARCHIVE_DEPTH, name);
         return;
     }
+    // An archive that reads itself twice doubles at each level.
+    if (current_renderer && !current_renderer->may_expand()) return;
     archive_depth++;
     read_rib_file(path.c_str(), archive_path, RibReader::verbosity, 1);
     archive_depth--;

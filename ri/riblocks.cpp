@@ -76,6 +76,7 @@ RtVoid RiWorldBegin(void)
         ri_error(RIE_NESTING, RIE_SEVERE, "RiWorldBegin called at inappropriate level");
         return;
     }
+    r->expansions = 0;
     r->world_begin();
     RiAttributeBegin();
     r->transformation.clear();
