@@ -125,6 +125,21 @@ int read_rib_fd(int fd, const char *name) {
     return 0;
 }
 
+int rib_archive_depth() {
+    return archive_depth;
+}
+
+bool is_unknown_option(const char *arg) {
+    if (arg[0] != '-' || arg[1] == '\0') return false;
+    // A file whose name begins with '-' is still read.
+    if (FILE *f = std::fopen(arg, "rb")) {
+        std::fclose(f);
+        return false;
+    }
+    ri_error(RIE_BADTOKEN, RIE_ERROR, "Unknown option %s (-h lists the options)", arg);
+    return true;
+}
+
 RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPointer[]) {
     const char *archive_path = current_archive_path();
     std::string path;

@@ -232,12 +232,15 @@ TEST_F(Pevrin, StandardInputWithTheResolutionOfTheCommandLine)
     EXPECT_EQ(p.height, 8);
 }
 
-TEST_F(Pevrin, UnknownOptionIsTheFirstFileAndHelpPrintsTheUsage)
+TEST_F(Pevrin, UnknownOptionsAndMissingFilesFailAndHelpPrintsTheUsage)
 {
     velktest::RunResult r = velktest::run({velktest::program("pevrin"), "-nowait", "-bogus"}, options());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("File not found"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("-bogus"), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Unknown option -bogus"), std::string::npos) << r.err;
+
+    r = velktest::run({velktest::program("pevrin"), "-nowait", "nosuch.rib"}, options());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("File not found\n    --> nosuch.rib"), std::string::npos) << r.err;
 
     r = velktest::run({velktest::program("pevrin"), "-h"}, options());
     EXPECT_EQ(r.status, 0);
