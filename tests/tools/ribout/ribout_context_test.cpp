@@ -143,11 +143,41 @@ TEST(RiboutContext, PipesAndFailuresToOpen)
     EXPECT_TRUE(starts_with(text, "##RenderMan RIB-Structure 1.0\n"));
     EXPECT_EQ(text.substr(text.size() - 12), "WorldBegin\n\n");
 
-    EXPECT_EXIT(RiBegin("/no/such/directory/x.rib"), testing::ExitedWithCode(1),
-                "^Error making RIB file: bad filename\n$");
+    // Failures are the program's to handle: reported through the error
+    // handler and RiLastError, and the calls return.
+    testing::internal::CaptureStderr();
+    RiLastError = 0;
+    RiBegin("/no/such/directory/x.rib");
+    EXPECT_EQ(RiLastError, RIE_NOFILE);
+    RiSphere(1, -1, 1, 360, RI_NULL);
+    RiEnd();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "RI error 3: Error making RIB file \"/no/such/directory/x.rib\": No such file or directory\n");
     // A pipe command that cannot start or that fails is reported at the end.
-    EXPECT_EXIT((RiBegin("|/no/such/program -x"), RiEnd()), testing::ExitedWithCode(1),
-                "Error opening pipe to /no/such/program -x\n$");
-    EXPECT_EXIT((RiBegin("|cat > /no/such/directory/x.rib"), RiEnd()), testing::ExitedWithCode(1),
-                "Error writing RIB to pipe cat > /no/such/directory/x.rib: the command ended with status [1-9]");
+    const struct {
+        const char *name, *message;
+    } pipes[] = {
+        {"|/no/such/program -x", "RI error 2: Error opening pipe to /no/such/program -x\n"},
+        {"|cat > /no/such/directory/x.rib",
+         "RI error 2: Error writing RIB to pipe cat > /no/such/directory/x.rib: the command ended with status 2\n"},
+    };
+    for (const auto &p : pipes) {
+        RiLastError = 0;
+        testing::internal::CaptureStderr();
+        RiBegin(p.name);
+        RiWorldBegin();
+        RiEnd();
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(RiLastError, RIE_SYSTEM) << p.name;
+        EXPECT_NE(err.find(p.message), std::string::npos) << err;
+    }
+    // The handler the program chose is the one called.
+    RiErrorHandler(RiErrorIgnore);
+    testing::internal::CaptureStderr();
+    RiLastError = 0;
+    RiBegin("/no/such/directory/x.rib");
+    RiEnd();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(RiLastError, RIE_NOFILE);
+    RiErrorHandler(RiErrorPrint);
 }
