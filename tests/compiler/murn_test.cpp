@@ -279,7 +279,7 @@ TEST(Murn, AnInterruptRemovesTheOutputAndExits1)
     close(fd);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(dir.read("err.txt"), "*** Compilation interruped.  Aborting.\n");
+    EXPECT_EQ(dir.read("err.txt"), "*** Compilation interrupted.  Aborting.\n");
     EXPECT_EQ(dir.read("out.murn"), "old");   // not written by this run: kept
 }
 

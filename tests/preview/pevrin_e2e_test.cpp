@@ -192,7 +192,7 @@ TEST_F(Pevrin, FrontBufferDumpsAndNoDisplay)
         {velktest::program("pevrin"), "-nowait", "-dumprgba", dir.write("nowin.rib", scene("nowin.tif", "1 0 0", ""))}, o);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err.find("SEVERE ERROR: "), 0u) << r.err;
-    EXPECT_NE(r.err.find("nowin.rib (4): Nesting error\n    --> Could not open a window: the X display "
+    EXPECT_NE(r.err.find("nowin.rib (4): System error\n    --> Could not open a window with an OpenGL context: the X display "
                          "\"unix:64999\" named by DISPLAY could not be opened\n"),
               std::string::npos)
         << r.err;

@@ -175,7 +175,7 @@ TEST(Murnpeek, RefusedShadersAreReportedAndSkipped)
 
     dir.write("fake.intelnt.murn", "not a library\n");
     r = peek(dir, {"fake"});
-    EXPECT_EQ(r.err.rfind("Found DSO ./fake.intelnt.murn, but couln't dlopen: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("Found DSO ./fake.intelnt.murn, but couldn't dlopen: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("\nmurnpeek: Bad compiled shader ./fake.intelnt.murn: cannot be loaded\n"),
               std::string::npos);
 
