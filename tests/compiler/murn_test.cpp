@@ -85,6 +85,14 @@ TEST(Murn, CompilesWithProgressMessages)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(dir.read("other.murn"), PLASTIC_MURN);
 
+    // The compiled shader goes to the current folder, not beside the source.
+    mkdir((dir.path() + "/src").c_str(), 0755);
+    dir.write("src/lamp.sl", "light lamp() { }\n");
+    r = run_murn(dir, {"-q", "src/lamp.sl"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(dir.exists("lamp.murn"));
+    EXPECT_FALSE(dir.exists("src/lamp.murn"));
+
     r = run_murn(dir, {"-v", "-dso", "plastic.sl"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "murn: the -dso flag is not supported on intelnt\n"

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -207,8 +208,14 @@ TEST(Readme, UsingItCommandsWorkAsWritten)
     stop = true;
     closer.join();
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    for (const char *f : {"ball.tif", "stripes.murn", "striped.tif", "ball.tx", "mapped.tif", "hello.tif"})
+    for (const char *f : {"ball.tif", "stripes.murn", "striped.tif", "card.tx", "mapped.tif", "hello.tif"})
         EXPECT_TRUE(root.exists(std::string("mywork/") + f)) << f;
+    // The ball wears the card all over: its middle (the sphere's pole, the
+    // texture's first row) is not left black.
+    e2e::Image mapped = e2e::read_tiff(root.path() + "/mywork/mapped.tif");
+    ASSERT_FALSE(mapped.empty());
+    for (int y : {120, 110, 100})
+        EXPECT_GT(std::max({mapped.at(160, y, 0), mapped.at(160, y, 1), mapped.at(160, y, 2)}), 40) << y;
     EXPECT_NE(r.out.find("surface \"stripes\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("surface \"plastic\""), std::string::npos) << r.out;
     EXPECT_EQ(r.err.find("WARNING"), std::string::npos) << r.err;
