@@ -17,6 +17,9 @@ void ri_error_once(int code, int severity, const char *format, ...)
 
 // The installed handler (RiErrorPrint at start).
 RtErrorHandler ri_current_error_handler();
+// Installs a handler without the RI call (for programs that carry another RI
+// binding); answers the one it replaces.
+RtErrorHandler ri_set_error_handler(RtErrorHandler handler);
 
 // Internal consistency check: reports "Assertion failed in %s, line %d" (RI
 // error 14) with the module's base name and ends the program.
