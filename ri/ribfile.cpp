@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/files.h"
 #include "ri/paramlist.h"
 #include "ri/reader_state.h"
 #include "ri/requests.h"
@@ -97,10 +98,12 @@ int read_rib_file(const char *name, const char *, int verbosity, int report_miss
     RibReader::verbosity = verbosity;
     const char *shown = name ? name : "stdin";
     RibReader r;
-    bool opened = name ? r.open(name) : r.open_fd(0, "stdin");
+    // A folder opens, and reads as nothing at all.
+    bool folder = name && velk::is_directory(name);
+    bool opened = !folder && (name ? r.open(name) : r.open_fd(0, "stdin"));
     if (!opened) {
         if (render_debug_level >= 2 || (report_missing && verbosity != 0))
-            ri_error(RIE_NOFILE, RIE_ERROR, "%s", shown);
+            ri_error(RIE_NOFILE, RIE_ERROR, folder ? "%s is a folder" : "%s", shown);
         return -1;
     }
     if (verbosity > 1) std::fprintf(stderr, "[%s]\n", shown);

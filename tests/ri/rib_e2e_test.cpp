@@ -95,6 +95,10 @@ TEST(RaylumeCommandLine, MissingFilesAndLateOptions) {
     EXPECT_EQ(r.status, 1);
     r = raylume(dir, {"e.rib"});
     EXPECT_EQ(r.status, 0);
+    // A folder is not a file to read.
+    r = raylume(dir, {"."});
+    EXPECT_EQ(r.err, "ERROR: File not found\n    --> . is a folder\n");
+    EXPECT_EQ(r.status, 1);
     // An unknown option before the files is refused, unless it names a file.
     r = raylume(dir, {"-bogus", "e.rib"});
     EXPECT_EQ(r.err, "ERROR: Invalid token\n    --> Unknown option -bogus (-h lists the options)\n");
