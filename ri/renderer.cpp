@@ -49,8 +49,10 @@ bool Renderer::may_expand()
         return true;
     }
     if (expansions++ == options.max_expansions)
-        ri_error(RIE_LIMIT, RIE_ERROR,
-                 "More than %d archives and procedurals expanded in one frame (\"limits\" \"expansions\"): the rest are left out",
+        // Not "Program limit": a nesting limit met on the same line would hide it.
+        ri_error(RIE_NOMEM, RIE_ERROR,
+                 "More than %d archives and procedurals expanded in one frame (\"limits\" \"expansions\"): "
+                 "the rest are left out to keep memory bounded",
                  options.max_expansions);
     return false;
 }
