@@ -16,18 +16,28 @@ both, and the ratios raylume / POV-Ray (the CPU and wall ratios are the
 medians of the per-round ratios). The load average before and after the run
 tells how busy the machine was.
 
+Other kinds of scene (--kinds, all by default): one 10,000-triangle object
+instanced 1,000 times (ObjectBegin/ObjectInstance against #declare/object);
+mirror and glass spheres over a floor with rays five deep; 20,000 spheres
+painted with an image; 10,000 spheres under eight shadowed point lights; and
+2,000 bicubic patches.
+
 POV-Ray comes from Debian's povray package; this script installs it when it
-is missing (nothing else does).
+is missing (nothing else does). Every run happens in a temporary directory,
+and POV-Ray's message streams are switched off (-GA), so nothing is left behind.
 
     bench/compare_povray.py [--raylume build/bin/raylume] [--counts 1000,100000]
-                            [--no-mesh] [--million] [--repeat 3] [--keep DIR]
+                            [--no-mesh] [--million] [--kinds instanced,mirrors,...]
+                            [--repeat 3] [--keep DIR]
 """
 import argparse
 import math
 import os
 import random
+import resource
 import shutil
 import statistics
+import struct
 import subprocess
 import sys
 import tempfile
@@ -157,6 +167,209 @@ def pov_mesh(points, triangles):
     return "\n".join(lines) + "\n"
 
 
+# ---- the other kinds of scene ---------------------------------------------
+
+KINDS = ["instanced", "mirrors", "textured", "lights", "patches"]
+
+# The instanced object: a small bumpy torus of 100 x 50 quads (10,000 triangles).
+THING_RING, THING_TUBE, THING_MAJOR, THING_MINOR = 100, 50, 0.3, 0.1
+
+
+def thing_mesh():
+    points = []
+    for i in range(THING_RING):
+        a = 2 * math.pi * i / THING_RING
+        for j in range(THING_TUBE):
+            b = 2 * math.pi * j / THING_TUBE
+            r = THING_MINOR * (1 + 0.15 * math.sin(7 * a) * math.sin(4 * b))
+            x = (THING_MAJOR + r * math.cos(b)) * math.cos(a)
+            y = (THING_MAJOR + r * math.cos(b)) * math.sin(a)
+            z = r * math.sin(b)
+            points.append((x, y * 0.5 - z * 0.866, y * 0.866 + z * 0.5))
+
+    def index(i, j):
+        return (i % THING_RING) * THING_TUBE + j % THING_TUBE
+
+    triangles = []
+    for i in range(THING_RING):
+        for j in range(THING_TUBE):
+            a, b, c, d = index(i, j), index(i + 1, j), index(i + 1, j + 1), index(i, j + 1)
+            triangles += [(a, b, c), (a, c, d)]
+    return points, triangles
+
+
+def grid_places(seed, grid):
+    rng = random.Random(seed)
+    out = []
+    for i in range(grid):
+        for j in range(grid):
+            for k in range(grid):
+                x, y, z = -4.5 + 9.0 * i / grid, -3.2 + 6.4 * j / grid, -2.7 + 5.4 * k / grid
+                out.append((x, y, z, (rng.random(), rng.random(), rng.random())))
+    return out
+
+
+def write_instanced(seed, grid, rib_path, pov_path):
+    points, triangles = thing_mesh()
+    places = grid_places(seed, grid)
+    rib = list(RIB_HEAD)
+    rib.append("ObjectBegin 1")
+    rib.append("PointsPolygons [%s] [%s]" % (" ".join("3" for _ in triangles),
+                                             " ".join("%d %d %d" % t for t in triangles)))
+    rib.append('"P" [%s]' % " ".join("%.5f %.5f %.5f" % p for p in points))
+    rib.append("ObjectEnd")
+    for x, y, z, c in places:
+        rib.append("AttributeBegin Color [%.3f %.3f %.3f] Translate %g %g %g ObjectInstance 1 AttributeEnd"
+                   % (c + (x, y, z)))
+    rib.append("WorldEnd")
+    pov = pov_head()
+    pov.append("#declare Thing = mesh2 {")
+    pov.append("  vertex_vectors { %d, %s }" % (len(points), ", ".join("<%.5f, %.5f, %.5f>" % p for p in points)))
+    pov.append("  face_indices { %d, %s } }" % (len(triangles), ", ".join("<%d, %d, %d>" % t for t in triangles)))
+    for x, y, z, c in places:
+        pov.append("object { Thing translate <%g, %g, %g> pigment { rgb <%.3f, %.3f, %.3f> } finish { Plastic } }"
+                   % ((x, y, z) + c))
+    with open(rib_path, "w") as f:
+        f.write("\n".join(rib) + "\n")
+    with open(pov_path, "w") as f:
+        f.write("\n".join(pov) + "\n")
+
+
+GLASS_SL = """surface benchglass(float Kr = 0.1, Kt = 0.9, eta = 1.5)
+{
+    normal Nn = normalize(N);
+    vector In = normalize(I);
+    normal Nf = faceforward(Nn, In);
+    float ratio = Nn.In < 0 ? 1 / eta : eta;
+    Oi = 1;
+    Ci = Kr * trace(P, reflect(In, Nf)) + Kt * trace(P, refract(In, Nf, ratio));
+}
+"""
+
+
+def write_mirrors(seed, rib_path, pov_path):
+    rng = random.Random(seed)
+    balls = []
+    for i in range(6):
+        for j in range(5):
+            x, z = -5 + 2 * i + rng.uniform(-0.3, 0.3), -3 + 1.6 * j + rng.uniform(-0.3, 0.3)
+            balls.append((x, -1.0, z, 0.7, (i + j) % 2 == 0))
+    with open(os.path.join(os.path.dirname(rib_path), "benchglass.sl"), "w") as f:
+        f.write(GLASS_SL)
+    rib = [line for line in RIB_HEAD if not line.startswith("Surface")]
+    rib.insert(3, 'Option "render" "max_raylevel" 5')
+    rib.insert(3, 'Option "searchpath" "shader" [".:&"]')
+    rib += ["AttributeBegin", "Color [0.7 0.7 0.6]", 'Surface "matte"',
+            "Polygon \"P\" [-20 -1.7 -20  20 -1.7 -20  20 -1.7 20  -20 -1.7 20]", "AttributeEnd"]
+    pov = pov_head()
+    pov[1] = "global_settings { assumed_gamma 1.0 ambient_light rgb 1 max_trace_level 5 }"
+    pov.append("polygon { 5, <-20, -1.7, -20>, <20, -1.7, -20>, <20, -1.7, 20>, <-20, -1.7, 20>, <-20, -1.7, -20> "
+               "pigment { rgb <0.7, 0.7, 0.6> } finish { ambient 0.1 diffuse 1 } }")
+    for x, y, z, r, mirror in balls:
+        rib.append("AttributeBegin")
+        rib.append('Surface "mirror" "Kr" 0.9' if mirror else 'Surface "benchglass"')
+        rib.append("Translate %.4f %.4f %.4f Sphere %g %g %g 360" % (x, y, z, r, -r, r))
+        rib.append("AttributeEnd")
+        if mirror:
+            pov.append("sphere { <%.4f, %.4f, %.4f>, %g pigment { rgb 1 } finish { ambient 0 diffuse 0 "
+                       "specular 0.5 roughness 0.05 reflection 0.9 } }" % (x, y, z, r))
+        else:
+            pov.append("sphere { <%.4f, %.4f, %.4f>, %g pigment { rgbf <1, 1, 1, 0.9> } finish { ambient 0 "
+                       "diffuse 0 reflection 0.1 } interior { ior 1.5 } }" % (x, y, z, r))
+    rib.append("WorldEnd")
+    with open(rib_path, "w") as f:
+        f.write("\n".join(rib) + "\n")
+    with open(pov_path, "w") as f:
+        f.write("\n".join(pov) + "\n")
+
+
+def write_picture(path_tif, path_ppm, size=256):
+    """A checked and graded picture, as an uncompressed RGB TIFF and as a PPM."""
+    rows = bytearray()
+    for y in range(size):
+        for x in range(size):
+            check = ((x // 32) + (y // 32)) % 2
+            rows += bytes((int(255 * x / size), 200 if check else 60, int(255 * y / size)))
+    with open(path_ppm, "wb") as f:
+        f.write(b"P6\n%d %d\n255\n" % (size, size) + bytes(rows))
+    entries = [(256, 3, 1, size), (257, 3, 1, size), (258, 3, 3, 8 + 12 * 10 + 6), (259, 3, 1, 1),
+               (262, 3, 1, 2), (273, 4, 1, 8 + 12 * 10 + 6 + 6), (277, 3, 1, 3), (278, 3, 1, size),
+               (279, 4, 1, len(rows)), (284, 3, 1, 1)]
+    ifd = struct.pack("<H", len(entries))
+    for tag, kind, count, value in entries:
+        ifd += struct.pack("<HHI", tag, kind, count) + (struct.pack("<HH", value, 0) if kind == 3 and count == 1
+                                                         else struct.pack("<I", value))
+    ifd += struct.pack("<I", 0)
+    with open(path_tif, "wb") as f:
+        f.write(b"II*\x00" + struct.pack("<I", 8) + ifd + struct.pack("<HHH", 8, 8, 8) + bytes(rows))
+
+
+def write_textured(seed, rib_path, pov_path):
+    balls = spheres(20000, seed)
+    write_picture(os.path.join(os.path.dirname(rib_path), "picture.tif"),
+                  os.path.join(os.path.dirname(pov_path), "picture.ppm"))
+    rib = [line if not line.startswith("Surface") else
+           'Surface "paintedplastic" "Kd" 0.6 "Ks" 0.4 "roughness" 0.1 "texturename" "picture.tx"'
+           for line in RIB_HEAD]
+    pov = pov_head()
+    pov.append('#declare Paint = pigment { image_map { ppm "picture.ppm" map_type 1 } }')
+    for x, y, z, r, _ in balls:
+        rib.append("TransformBegin Translate %.4f %.4f %.4f Sphere %.5f %.5f %.5f 360 TransformEnd" % (x, y, z, r, -r, r))
+        pov.append("sphere { <%.4f, %.4f, %.4f>, %.5f pigment { Paint scale %.5f translate <%.4f, %.4f, %.4f> } "
+                   "finish { Plastic } }" % (x, y, z, r, r, x, y, z))
+    rib.append("WorldEnd")
+    with open(rib_path, "w") as f:
+        f.write("\n".join(rib) + "\n")
+    with open(pov_path, "w") as f:
+        f.write("\n".join(pov) + "\n")
+
+
+LIGHTS = [(-6, 8, -10), (6, 8, -10), (-6, -8, -10), (6, -8, -10), (0, 10, 0), (-10, 0, -4), (10, 0, -4), (0, 0, -14)]
+
+
+def write_lights(seed, rib_path, pov_path):
+    balls = spheres(10000, seed)
+    rib = [line for line in RIB_HEAD if not line.startswith('LightSource "pointlight"')]
+    at = rib.index('Attribute "light" "shadows" "on"') + 1
+    for n, p in enumerate(LIGHTS):
+        rib.insert(at + n, 'LightSource "pointlight" %d "from" [%g %g %g] "intensity" 40' % ((n + 2,) + p))
+    pov = [line for line in pov_head() if not line.startswith("light_source")]
+    for p in LIGHTS:
+        pov.append("light_source { <%g, %g, %g> color rgb 0.16 }" % p)
+    for x, y, z, r, c in balls:
+        rib.append("AttributeBegin Color [%.3f %.3f %.3f] Translate %.4f %.4f %.4f Sphere %.5f %.5f %.5f 360 "
+                   "AttributeEnd" % (c + (x, y, z, r, -r, r)))
+        pov.append("sphere { <%.4f, %.4f, %.4f>, %.5f pigment { rgb <%.3f, %.3f, %.3f> } finish { Plastic } }"
+                   % ((x, y, z, r) + c))
+    rib.append("WorldEnd")
+    with open(rib_path, "w") as f:
+        f.write("\n".join(rib) + "\n")
+    with open(pov_path, "w") as f:
+        f.write("\n".join(pov) + "\n")
+
+
+def write_patches(seed, rib_path, pov_path):
+    rng = random.Random(seed)
+    rib = list(RIB_HEAD)
+    rib.append("Basis \"bezier\" 3 \"bezier\" 3")
+    pov = pov_head()
+    for _ in range(2000):
+        cx, cy, cz = rng.uniform(-5, 5), rng.uniform(-3.5, 3.5), rng.uniform(-3, 3)
+        size = rng.uniform(0.25, 0.45)
+        pts = [(cx + size * (i / 3.0 - 0.5), cy + size * (j / 3.0 - 0.5),
+                cz + size * rng.uniform(-0.4, 0.4)) for j in range(4) for i in range(4)]
+        c = (rng.random(), rng.random(), rng.random())
+        rib.append("AttributeBegin Color [%.3f %.3f %.3f] Patch \"bicubic\" \"P\" [%s] AttributeEnd"
+                   % (c + (" ".join("%.4f %.4f %.4f" % p for p in pts),)))
+        pov.append("bicubic_patch { type 1 flatness 0 u_steps 3 v_steps 3 %s pigment { rgb <%.3f, %.3f, %.3f> } "
+                   "finish { Plastic } }" % ((", ".join("<%.4f, %.4f, %.4f>" % p for p in pts),) + c))
+    rib.append("WorldEnd")
+    with open(rib_path, "w") as f:
+        f.write("\n".join(rib) + "\n")
+    with open(pov_path, "w") as f:
+        f.write("\n".join(pov) + "\n")
+
+
 def ensure_povray():
     if shutil.which("povray"):
         return "povray"
@@ -171,13 +384,18 @@ def ensure_povray():
     return "povray"
 
 
-def run_measured(argv, workdir):
+def run_measured(argv, workdir, cap_mb):
     """(CPU seconds, wall seconds, peak resident KB, exit status) of one run,
-    from the child's own usage record; its output goes to files in workdir."""
+    from the child's own usage record; its output goes to files in workdir.
+    The child's address space is capped at cap_mb (a shared machine)."""
+    def cap():
+        limit = cap_mb * 1024 * 1024
+        resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+
     start = time.monotonic()
     with open(os.path.join(workdir, "stdout.txt"), "wb") as out, \
          open(os.path.join(workdir, "stderr.txt"), "wb") as err:
-        proc = subprocess.Popen(argv, cwd=workdir, stdout=out, stderr=err)
+        proc = subprocess.Popen(argv, cwd=workdir, stdout=out, stderr=err, preexec_fn=cap if cap_mb > 0 else None)
         _, status, usage = os.wait4(proc.pid, 0)
     wall = time.monotonic() - start
     return usage.ru_utime + usage.ru_stime, wall, usage.ru_maxrss, os.waitstatus_to_exitcode(status)
@@ -227,6 +445,27 @@ def scenes(args):
         yield "%d spheres" % n, write_spheres, (n, args.seed)
         if n == 100000 and not args.no_mesh:
             yield "%dk tri mesh" % (MESH_RING * MESH_TUBE * 2 // 1000), write_mesh, ()
+    writers = {"instanced": write_instanced, "mirrors": write_mirrors, "textured": write_textured,
+               "lights": write_lights, "patches": write_patches}
+    for kind in [k for k in args.kinds.split(",") if k]:
+        if kind not in writers:
+            sys.exit("unknown kind of scene %r (of %s)" % (kind, ",".join(KINDS)))
+        if kind == "instanced":
+            yield "instanced %d" % args.grid ** 3, write_instanced, (args.seed, args.grid)
+        else:
+            yield kind, writers[kind], (args.seed,)
+
+
+def prepare_raylume(raylume, workdir):
+    """Compiles the scene's own shader and makes its texture with the tools
+    built beside raylume."""
+    tools = os.path.dirname(raylume)
+    if os.path.exists(os.path.join(workdir, "benchglass.sl")):
+        subprocess.run([os.path.join(tools, "murn"), "-q", "benchglass.sl"], cwd=workdir, check=True,
+                       stdout=subprocess.DEVNULL)
+    if os.path.exists(os.path.join(workdir, "picture.tif")):
+        subprocess.run([os.path.join(tools, "tavrel"), "picture.tif", "picture.tx"], cwd=workdir, check=True,
+                       stdout=subprocess.DEVNULL)
 
 
 def load_average():
@@ -240,6 +479,10 @@ def main():
                         help="sphere counts; the mesh follows the 100000 scene")
     parser.add_argument("--no-mesh", action="store_true", help="leave out the triangle mesh")
     parser.add_argument("--million", action="store_true", help="add 1,000,000 spheres (about 1 GB each)")
+    parser.add_argument("--kinds", default=",".join(KINDS),
+                        help="other kinds of scene, of " + ",".join(KINDS) + " (empty for none)")
+    parser.add_argument("--grid", type=int, default=10, help="instances along each axis (grid^3 in all)")
+    parser.add_argument("--cap-mb", type=int, default=2048, help="address-space cap of each run (0: none)")
     parser.add_argument("--repeat", type=int, default=3, help="rounds per scene (median taken)")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--keep", help="directory that keeps the scenes and images of the last round")
@@ -249,7 +492,7 @@ def main():
         sys.exit("no raylume at %s (build first)" % args.raylume)
     povray = ensure_povray()
     pov_argv = [povray, "+Iscene.pov", "+Obench.png", "+FN", "+W%d" % WIDTH, "+H%d" % HEIGHT,
-                "-A", "+WT1", "-D", "-P", "-V", "+GA0"]
+                "-A", "+WT1", "-D", "-P", "-V", "-GA"]
 
     print("load average before: %s (%d cores); medians of %d alternating rounds"
           % (load_average(), os.cpu_count() or 0, args.repeat))
@@ -261,12 +504,13 @@ def main():
             os.makedirs(rl_dir)
             os.makedirs(pov_dir)
             write_in_child(writer, *writer_args, os.path.join(rl_dir, "scene.rib"), os.path.join(pov_dir, "scene.pov"))
+            prepare_raylume(args.raylume, rl_dir)
             rl_runs, pov_runs, notes = [], [], []
             for r in range(args.repeat):
                 order = [("raylume", rl_dir), ("povray", pov_dir)]
                 for who, wd in order if r % 2 == 0 else order[::-1]:
                     argv = [args.raylume, "scene.rib"] if who == "raylume" else pov_argv
-                    m = run_measured(argv, wd)
+                    m = run_measured(argv, wd, args.cap_mb)
                     (rl_runs if who == "raylume" else pov_runs).append(m)
                     if m[3] != 0:
                         notes.append("%s exit status %d" % (who, m[3]))

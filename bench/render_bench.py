@@ -33,7 +33,6 @@ def scene(count, seed):
     """RIB text of count spheres in a fixed volume; their total volume stays
     about the same whatever the count, so every scene covers the picture alike."""
     rng = random.Random(seed)
-    radius = 0.9 * (10.0 / count) ** (1.0 / 3.0)
     lines = [
         "##RenderMan RIB",
         "Format 640 480 1",
@@ -45,14 +44,7 @@ def scene(count, seed):
         'LightSource "pointlight" 1 "from" [-6 8 -10] "intensity" 200',
         'Surface "matte"',
     ]
-    for _ in range(count):
-        x, y, z = rng.uniform(-5, 5), rng.uniform(-3.5, 3.5), rng.uniform(-3, 3)
-        r = radius * rng.uniform(0.6, 1.4)
-        lines.append("AttributeBegin")
-        lines.append("Color [%.3f %.3f %.3f]" % (rng.random(), rng.random(), rng.random()))
-        lines.append("Translate %.4f %.4f %.4f" % (x, y, z))
-        lines.append("Sphere %.5f %.5f %.5f 360" % (r, -r, r))
-        lines.append("AttributeEnd")
+    lines += spheres_of(count, rng)
     lines.append("WorldEnd")
     return "\n".join(lines) + "\n"
 

@@ -56,7 +56,7 @@ namespace {
 
 extern "C" void compiler_on_interrupt(int)
 {
-    std::fputs("*** Compilation interruped.  Aborting.\n", stderr);
+    std::fputs("*** Compilation interrupted.  Aborting.\n", stderr);
     if (interrupt_output[0])
         std::remove(interrupt_output);
     std::_Exit(1);

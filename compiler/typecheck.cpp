@@ -306,7 +306,7 @@ int LightStatementNode::type_check(int)
             error("bad arguments to illuminate");
         break;
     default:
-        error("unknown lighting type \"amience\"");
+        error("unknown lighting type \"ambience\"");
         break;
     }
     check_node_list(body, 0);

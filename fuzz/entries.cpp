@@ -86,6 +86,9 @@ int rib(const uint8_t *data, size_t size)
 {
     std::string path = scratch_file("in.rib", data, size);
     begin_renderer(false);
+    // Archives are found beside the input, so that it can read itself.
+    const char *here = scratch_dir().c_str();
+    RiOption(const_cast<RtToken>("searchpath"), const_cast<RtToken>("archive"), &here, RI_NULL);
     read_rib_file(path.c_str(), nullptr, 0, 1);
     RiEnd();
     return 0;

@@ -4,11 +4,13 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -33,6 +35,98 @@ void close_fd(int &fd)
         ::close(fd);
         fd = -1;
     }
+}
+
+// Process groups of children that must not outlive us: killed when we exit
+// or are ended by a signal that can be caught. A fixed table, so that the
+// signal handler touches nothing that allocates.
+const int MAX_GROUPS = 64;
+volatile sig_atomic_t live_groups[MAX_GROUPS];
+
+void kill_live_groups()
+{
+    for (int i = 0; i < MAX_GROUPS; i++)
+        if (live_groups[i] > 0) ::kill(-live_groups[i], SIGKILL);
+}
+
+void on_ending_signal(int sig)
+{
+    kill_live_groups();
+    std::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+void watch_ending(void)
+{
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    std::atexit(kill_live_groups);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        struct sigaction old {};
+        sigaction(sig, nullptr, &old);
+        // A signal the program ignores or handles itself stays its own.
+        if (old.sa_handler == SIG_DFL) std::signal(sig, on_ending_signal);
+    }
+}
+
+void note_group(int pgid, bool live)
+{
+    for (int i = 0; i < MAX_GROUPS; i++) {
+        if (live ? live_groups[i] == 0 : live_groups[i] == pgid) {
+            live_groups[i] = live ? pgid : 0;
+            return;
+        }
+    }
+}
+
+// Starts argv in a process group of its own that dies with us: posix_spawn
+// cannot ask for the parent-death signal, so fork and exec. The exec error
+// comes back through a close-on-exec pipe. The pid, or -1 with errno's code
+// in err.
+pid_t spawn_own_group(char *const args[], int in_fd, int out_fd, int &err)
+{
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        err = errno;
+        return -1;
+    }
+    pid_t parent = ::getpid();
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        err = errno;
+        ::close(report[0]);
+        ::close(report[1]);
+        return -1;
+    }
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) std::signal(sig, SIG_DFL);
+        if (in_fd >= 0) ::dup2(in_fd, 0);
+        if (out_fd >= 0) ::dup2(out_fd, 1);
+        ::execvp(args[0], args);
+        int e = errno;
+        if (::write(report[1], &e, sizeof e) < 0) {}
+        ::_exit(127);
+    }
+    ::close(report[1]);
+    int e = 0;
+    ssize_t n;
+    do {
+        n = ::read(report[0], &e, sizeof e);
+    } while (n < 0 && errno == EINTR);
+    ::close(report[0]);
+    if (n == sizeof e) {
+        int status;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+        err = e;
+        return -1;
+    }
+    // Set here too, so that a kill right after start reaches the group.
+    ::setpgid(pid, pid);
+    return pid;
 }
 
 } // namespace
@@ -69,6 +163,30 @@ bool ChildProcess::start(const std::vector<std::string> &argv, int pipes)
         return false;
     }
 
+    std::vector<char *> args;
+    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+
+    if (pipes & OWN_GROUP) {
+        watch_ending();
+        int err = 0;
+        pid_t pid = spawn_own_group(args.data(), in_pipe[0], out_pipe[1], err);
+        if (in_pipe[0] >= 0) ::close(in_pipe[0]);
+        if (out_pipe[1] >= 0) ::close(out_pipe[1]);
+        if (pid < 0) {
+            error_ = std::strerror(err);
+            if (in_pipe[1] >= 0) ::close(in_pipe[1]);
+            if (out_pipe[0] >= 0) ::close(out_pipe[0]);
+            return false;
+        }
+        note_group(pid, true);
+        pid_ = pid;
+        own_group_ = true;
+        in_fd_ = in_pipe[1];
+        out_fd_ = out_pipe[0];
+        return true;
+    }
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     // dup2 onto the standard descriptors clears their close-on-exec flag.
@@ -77,14 +195,6 @@ bool ChildProcess::start(const std::vector<std::string> &argv, int pipes)
 
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
-    if (pipes & OWN_GROUP) {
-        posix_spawnattr_setpgroup(&attr, 0);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-    }
-
-    std::vector<char *> args;
-    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
 
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, args[0], &actions, &attr, args.data(), environ);
@@ -100,7 +210,7 @@ bool ChildProcess::start(const std::vector<std::string> &argv, int pipes)
         return false;
     }
     pid_ = pid;
-    own_group_ = (pipes & OWN_GROUP) != 0;
+    own_group_ = false;
     in_fd_ = in_pipe[1];
     out_fd_ = out_pipe[0];
     return true;
@@ -163,6 +273,12 @@ std::string ChildProcess::read_all_output()
     return text;
 }
 
+void ChildProcess::forget()
+{
+    if (own_group_) note_group(pid_, false);
+    pid_ = -1;
+}
+
 int ChildProcess::wait()
 {
     close_pipes();
@@ -172,7 +288,7 @@ int ChildProcess::wait()
     do {
         r = ::waitpid(pid_, &status, 0);
     } while (r < 0 && errno == EINTR);
-    pid_ = -1;
+    forget();
     if (r < 0) return -1;
     return status_code(status);
 }
@@ -183,14 +299,21 @@ int ChildProcess::wait_within(int timeout_ms)
     if (pid_ <= 0) return -1;
     const int step_ms = 10;
     for (int waited = 0;; waited += step_ms) {
+        if (own_group_) {
+            // Ended, but not yet reaped: what it left running in its group
+            // goes too, while the group's number cannot be reused.
+            siginfo_t info {};
+            if (::waitid(P_PID, id_t(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid_)
+                ::kill(-pid_, SIGKILL);
+        }
         int status = 0;
         pid_t r = ::waitpid(pid_, &status, WNOHANG);
         if (r == pid_) {
-            pid_ = -1;
+            forget();
             return status_code(status);
         }
         if (r < 0 && errno != EINTR) {
-            pid_ = -1;
+            forget();
             return -1;
         }
         if (waited >= timeout_ms) break;

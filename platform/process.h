@@ -14,7 +14,8 @@ public:
     // are inherited.
     enum Pipes { NO_PIPES = 0, PIPE_INPUT = 1, PIPE_OUTPUT = 2, PIPE_BOTH = 3 };
     // Added to the pipes: the child leads a process group of its own, so
-    // that stopping it stops what it started too.
+    // that stopping it stops what it started too; the group is killed when
+    // we exit or a signal ends us, and the child dies with us.
     enum { OWN_GROUP = 4 };
 
     ChildProcess() = default;
@@ -56,6 +57,8 @@ public:
 
 private:
     void close_pipes();
+    // The child has been waited for.
+    void forget();
     int pid_ = -1;
     bool own_group_ = false;
     int in_fd_ = -1;    // our end of the child's standard input

@@ -144,7 +144,7 @@ bool GlRenderer::create_window()
         } else if (why.find("current") != std::string::npos) {
             ri_error(RIE_SYSTEM, RIE_SEVERE, "Could not make the window's OpenGL context current: %s", why.c_str());
         } else {
-            ri_error(RIE_NESTING, RIE_SEVERE, "Could not open a window: %s", why.c_str());
+            ri_error(RIE_SYSTEM, RIE_SEVERE, "Could not open a window with an OpenGL context: %s", why.c_str());
         }
         return false;
     }

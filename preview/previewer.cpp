@@ -107,7 +107,10 @@ int previewer_parse_options(int argc, char **argv)
     int i = 1;
     while (i < argc) {
         const PreviewOption *o = find_option(argv[i]);
-        if (!o) break;
+        if (!o) {
+            if (is_unknown_option(argv[i])) std::exit(1);
+            break;
+        }
         if (o->values > argc - i - 1) {
             ri_error(RIE_MISSINGDATA, RIE_ERROR, "Option %s takes %d value%s", argv[i], o->values,
                      o->values == 1 ? "" : "s");
@@ -152,11 +155,14 @@ int previewer_main(int argc, char **argv)
     new_gl_renderer();
     read_rc_file();
     int first = previewer_parse_options(argc, argv);
+    // A file that cannot be read fails the run, after the others are read.
+    int status = 0;
     if (first >= argc) {
         read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);
     } else {
-        for (int i = first; i < argc; i++) read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1);
+        for (int i = first; i < argc; i++)
+            if (read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1) != 0) status = 1;
     }
     RiEnd();
-    return 0;
+    return status;
 }

@@ -31,7 +31,7 @@ bool GlRenderer::procedural_detail(const RtBound bound, float &detail)
     }
     const int *sb = options.sample_bounds;
     if (xmax < sb[0] || xmin > sb[1] + 1 || ymax < sb[2] || ymin > sb[3] + 1) return false;
-    float area = (xmax - xmin + 2) * (ymax - ymin + 2);
+    float area = (xmax - xmin) * (ymax - ymin);
     float most = float(options.xres) * float(options.yres);
     detail = area < most ? area : most;
     return true;
@@ -40,7 +40,8 @@ bool GlRenderer::procedural_detail(const RtBound bound, float &detail)
 void GlRenderer::add_procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
 {
     float detail = 0;
-    if (!skip_primitive() && drawing_world() && subdivfunc && procedural_detail(bound, detail)) {
+    if (!skip_primitive() && drawing_world() && subdivfunc && procedural_detail(bound, detail) &&
+        may_expand()) {
         ++procedural_depth;
         subdivfunc(data, detail);
         --procedural_depth;

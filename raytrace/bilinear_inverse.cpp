@@ -138,6 +138,21 @@ float loose_side_reach(float extent)
     return (float)(LOOSE_ULPS * FLT_EPSILON) * extent;
 }
 
+float loose_sides_extent(const Point *const corner[4], unsigned sides)
+{
+    static const struct {
+        unsigned bit;
+        int a, b;
+    } side[4] = {{SIDE_V0, 0, 1}, {SIDE_V1, 2, 3}, {SIDE_U0, 0, 2}, {SIDE_U1, 1, 3}};
+    float extent = 0;
+    for (const auto &s : side) {
+        if (!(sides & s.bit)) continue;
+        for (int k = 0; k < 3; k++)
+            extent = std::max(extent, std::max(std::fabs((*corner[s.a])[k]), std::fabs((*corner[s.b])[k])));
+    }
+    return extent;
+}
+
 bool near_quad_side(const Point2d c[4], unsigned sides, double tolerance, double &u, double &v)
 {
     // Each side from its (u, v) = 0 end, with the fixed parameter's value.
@@ -184,10 +199,9 @@ Intersection *quad_ray_hit(const Ray &ray, const Point &p00, const Point &p10, c
     double u, v;
     if (!bilinear_hit_d(q, u, v)) {
         if (!loose_sides) return nullptr;
-        // Rounding apart is relative to the size of the coordinates.
-        float extent = 0;
-        for (const Point *c : corner)
-            for (int k = 0; k < 3; k++) extent = std::max(extent, std::fabs((*c)[k]));
+        // Rounding apart is relative to the size of the loose sides'
+        // coordinates: a far corner elsewhere must not widen them.
+        float extent = loose_sides_extent(corner, loose_sides);
         if (!near_quad_side(q, loose_sides, loose_side_reach(extent), u, v)) return nullptr;
     }
     float fu = (float)u, fv = (float)v;

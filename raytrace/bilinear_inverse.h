@@ -32,6 +32,9 @@ const unsigned SIDE_V0 = 1, SIDE_V1 = 2, SIDE_U0 = 4, SIDE_U1 = 8;
 // How far outside its loose sides a quadrilateral whose corner coordinates
 // reach extent in magnitude still takes rays.
 float loose_side_reach(float extent);
+// The largest coordinate magnitude of the corners (p00, p10, p01, p11) on
+// the given sides: only they are rounded apart from a neighbour's.
+float loose_sides_extent(const Point *const corner[4], unsigned sides);
 
 // Whether the origin lies within tolerance of one of the given sides of the
 // projected quadrilateral, and the (u, v) of the nearest point there.

@@ -86,12 +86,16 @@ void Glitequad::bound(Bound &b)
     b.extend(lower[1]);
     b.extend(upper[0]);
     b.extend(upper[1]);
-    float grow = 0.01f * b.diagonal();
+    // A sliver thrown far out by a distant vertex keeps its padding to the
+    // scale of its width: padded by its length in every axis it would be met
+    // by every ray of the frame.
+    float e[3] = {b[1] - b[0], b[3] - b[2], b[5] - b[4]};
+    float width = e[0] + e[1] + e[2] - std::max(e[0], std::max(e[1], e[2]));
+    float grow = 0.01f * std::min(b.diagonal(), 100 * width);
     // A tiny cell far from the origin may be met further out at the border.
     if (border) {
-        float extent = 0;
-        for (int k = 0; k < 6; k++) extent = std::max(extent, std::fabs(b[k]));
-        grow = std::max(grow, loose_side_reach(extent));
+        const Point *corner[4] = {&lower[0], &lower[1], &upper[0], &upper[1]};
+        grow = std::max(grow, loose_side_reach(loose_sides_extent(corner, border)));
     }
     b.expand(grow);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "raytrace/hierarchy.h"
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -13,12 +14,12 @@ const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT] = {
     "", "sphere", "cone", "disk", "cylinder", "hyperboloid", "paraboloid", "torus", "polygon",
     "generalpolygon", "bilinear", "bicubic", "nurb", "blobby", "triangle", "container", "subpatch", "",
     "obj instance", "composite", "union", "intersection", "difference", "hier bound", "lite subdiv quad",
-    "procedural",
+    "procedural", "instance",
 };
 
 const int GPRIM_TYPE_SIZES[GPRIM_TYPE_COUNT] = {
     0, 140, 132, 132, 128, 192, 132, 132, 116, 124, 196, 300, 120, 128, 144, 0, 112, 0,
-    44, 48, 48, 48, 48, 52, 48, 96,
+    44, 48, 48, 48, 48, 52, 48, 96, 120,
 };
 
 long gprim_type_counts[GPRIM_TYPE_COUNT];
@@ -167,6 +168,8 @@ GObjInstance::GObjInstance()
 
 GObjInstance::~GObjInstance()
 {
+    delete tree;
+    free_placed_surfaces(placed);
     free_object_list(first);
     free_object_list(master);
 }

@@ -21,6 +21,8 @@ struct IntersectionList;
 struct RadiosityPatch;     // radiosity module
 struct RadiosityElement;   // radiosity module
 class DicedGrid;          // dicing module
+class GHierBound;         // hierarchy module
+struct PlacedSurfaces;    // instance module
 
 // Object type ids.
 enum GPrimType : uint16_t {
@@ -29,8 +31,9 @@ enum GPrimType : uint16_t {
     GP_BICUBIC = 11, GP_NURB = 12, GP_BLOBBY = 13, GP_TRIANGLE = 14, GP_CONTAINER = 15,
     GP_SUBPATCH = 16, GP_LAST_SURFACE = 17, GP_OBJINSTANCE = 18, GP_COMPOSITE = 19, GP_UNION = 20,
     GP_INTERSECTION = 21, GP_DIFFERENCE = 22, GP_HIERBOUND = 23, GP_LITEQUAD = 24, GP_PROCEDURAL = 25,
+    GP_INSTANCE = 26,
 };
-const int GPRIM_TYPE_COUNT = 26;
+const int GPRIM_TYPE_COUNT = 27;
 
 // Name of each type in the statistics, and the bytes charged for one object.
 extern const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT];
@@ -49,6 +52,7 @@ enum GPrimFlag : uint16_t {
     GPF_NEGATED = 0x0020,         // a quadric's negative sweep or reversed z: normal negated
     GPF_BOUND_TEST = 0x0040,      // test the object-space box before intersecting
     GPF_SAMPLE_LIMITS = 0x0080,   // answers only rays within the sample limits
+    GPF_PLACED = 0x0100,          // an instance's copy of a definition's surface
     GPF_MOVING_CVS = 0x0200,      // second set of control points
     GPF_UNLINKED = 0x4000,        // never enters an object list
 };
@@ -189,6 +193,11 @@ public:
 
     GPrimitive *first = nullptr;    // always empty
     GPrimitive *master = nullptr;   // the definition's objects (owned)
+    // A tree over the master list in the definition's space, made at the
+    // first instance when every object can be shared by reference.
+    GHierBound *tree = nullptr;
+    bool shareable = false;
+    PlacedSurfaces *placed = nullptr;   // the instances' copies of the surfaces
 };
 
 // A surface copied from a definition for an instance: its transformation,

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 #include "raytrace/sah_build.h"
 #include "raytrace/screen_boxes.h"
@@ -23,8 +24,11 @@ bool is_node(const GPrimitive *o) { return o && o->type == GP_HIERBOUND; }
 // Whether an object belongs in a hierarchy of a kind other than the camera's.
 bool selected(GPrimitive *o, int kind)
 {
-    if (!is_surface_type(o->type) || kind == HIER_ALL) return true;
-    GState *g = static_cast<GSurface *>(o)->attributes();
+    if (kind == HIER_ALL) return true;
+    GState *g;
+    if (o->type == GP_INSTANCE) g = static_cast<GInstance *>(o)->attributes();
+    else if (is_surface_type(o->type)) g = static_cast<GSurface *>(o)->attributes();
+    else return true;
     switch (kind) {
     case HIER_SECONDARY: return !(g && (g->flags & GS_INVISIBLE_SECONDARY));
     case HIER_SHADOW: return !(g && g->casts_shadows == 0);
@@ -62,7 +66,7 @@ void GHierBound::operator delete(void *p) { node_pool().give_back(p); }
 
 bool has_live_bound(const GPrimitive *o)
 {
-    if (o->type == GP_HIERBOUND) return false;
+    if (o->type == GP_HIERBOUND || o->type == GP_INSTANCE) return false;
     if (!is_surface_type(o->type)) return true;
     // Dicing replaces a surface's box by its grid's, and may do so again.
     return o->type == GP_BICUBIC || o->type == GP_NURB || o->type == GP_SUBPATCH ||
@@ -282,6 +286,20 @@ bool GHierBound::same_selection(int kind_a, int kind_b, GPrimitive *objects)
     if (kind_a == HIER_CAMERA || kind_b == HIER_CAMERA) return kind_a == kind_b;
     for (GPrimitive *o = objects; o; o = o->next)
         if (selected(o, kind_a) != selected(o, kind_b)) return false;
+    return true;
+}
+
+bool GHierBound::camera_sees_as_secondary(GPrimitive *objects)
+{
+    const uint32_t bits = GS_INVISIBLE_PRIMARY | GS_INVISIBLE_SECONDARY;
+    for (GPrimitive *o = objects; o; o = o->next) {
+        GState *g = nullptr;
+        if (o->type == GP_INSTANCE) g = static_cast<GInstance *>(o)->attributes();
+        else if (is_surface_type(o->type)) g = static_cast<GSurface *>(o)->attributes();
+        if (!g) continue;
+        uint32_t f = g->flags & bits;
+        if (f != 0 && f != bits) return false;
+    }
     return true;
 }
 

@@ -38,6 +38,9 @@ public:
     static GHierBound *build_over(std::vector<GPrimitive *> picked);
     // Whether two kinds pick the same objects of a list (one tree serves both).
     static bool same_selection(int kind_a, int kind_b, GPrimitive *objects);
+    // Whether camera rays see every object of a list as secondary rays do
+    // (then the secondary tree serves them).
+    static bool camera_sees_as_secondary(GPrimitive *objects);
     // Draws from the random generator what shuffling the objects of a list
     // for a kind would, for a tree that is shared instead of built.
     static void skip_shuffle(int kind, GPrimitive *objects);

@@ -50,23 +50,38 @@ float GProcedural::detail() const
     const Options *op = frame_options();
     if (!op) return 1e38f;
     const Options &o = *op;
-    Bound cb = o.camera.is_set() ? o.camera->bound_to_world(world_bound, o.shutter_open) : world_bound;
-    if (cb[0] <= 0 && cb[1] >= 0 && cb[2] <= 0 && cb[3] >= 0 && cb[4] <= 0 && cb[5] >= 0) return 1e38f;
     float most = (float)o.eff_xres * (float)o.eff_yres;
     bool ortho = o.projection == PROJ_ORTHOGRAPHIC;
-    // Corners beside or behind the eye have no projection: the whole image.
-    if (!ortho && !(cb[4] >= 1e-10f)) return most;
+    // The bound's own corners, through the procedural's transformation (at
+    // each of its keys over the shutter) and the camera: the padded boxes
+    // kept for tracing would overstate the area.
+    const int steps = xform.is_set() && xform->moving() ? 10 : 0;
     float x0 = 1e30f, x1 = -1e30f, y0 = 1e30f, y1 = -1e30f;
-    for (int i = 0; i < 8; i++) {
-        Point c = cb.corner(i);
-        float z = ortho ? 1 : c.z;
-        x0 = std::fmin(x0, c.x / z), x1 = std::fmax(x1, c.x / z);
-        y0 = std::fmin(y0, c.y / z), y1 = std::fmax(y1, c.y / z);
+    bool eye_inside = false, behind = false;
+    for (int j = 0; j <= steps; j++) {
+        float t = o.shutter_open + j * (o.shutter_close - o.shutter_open) * 0.1f;
+        Bound cb = EMPTY_BOUND;
+        for (int i = 0; i < 8; i++) {
+            Point c = given.corner(i);
+            if (xform.is_set()) xform->point_to_world(c.data(), t);
+            if (o.camera.is_set()) o.camera->point_to_world(c.data(), o.shutter_open);
+            cb.extend(c);
+            // Corners beside or behind the eye have no projection: the whole image.
+            if (!ortho && !(c.z >= 1e-10f)) {
+                behind = true;
+                continue;
+            }
+            float z = ortho ? 1 : c.z;
+            x0 = std::fmin(x0, c.x / z), x1 = std::fmax(x1, c.x / z);
+            y0 = std::fmin(y0, c.y / z), y1 = std::fmax(y1, c.y / z);
+        }
+        eye_inside = eye_inside || (cb[0] <= 0 && cb[1] >= 0 && cb[2] <= 0 && cb[3] >= 0 && cb[4] <= 0 && cb[5] >= 0);
     }
+    if (eye_inside) return 1e38f;
+    if (behind) return most;
     float pw = (o.screen[1] - o.screen[0]) / (float)o.eff_xres;
     float ph = (o.screen[3] - o.screen[2]) / (float)o.eff_yres;
-    float w = std::fabs((x1 - x0) / pw) + 2, h = std::fabs((y1 - y0) / ph) + 2;
-    float area = w * h;
+    float area = std::fabs((x1 - x0) / pw) * std::fabs((y1 - y0) / ph);
     return area < most ? area : most;
 }
 
@@ -75,6 +90,11 @@ void GProcedural::expand()
     Renderer *r = current_renderer;
     GPrimitive **list = scene_object_list();
     if (!subdivide || !r || !list) return;
+    // Nothing is made past the frame's bound on expansions: the rest renders.
+    if (!r->may_expand()) {
+        expanded = true;
+        return;
+    }
     float d = detail();
     GPrimitive *saved_list = *list;
     *list = nullptr;

@@ -5,6 +5,7 @@
 
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
+#include "raytrace/instance.h"
 #include "raytrace/primitive_makers.h"
 #include "raytrace/ray.h"
 #include "raytrace/surface_hooks.h"
@@ -86,7 +87,7 @@ void RayTracer::add_object(GPrimitive *object)
 
 void RayTracer::free_hierarchies()
 {
-    delete band_hierarchy;
+    if (band_hierarchy != secondary_hierarchy && band_hierarchy != shadow_hierarchy) delete band_hierarchy;
     if (shadow_hierarchy != secondary_hierarchy) delete shadow_hierarchy;
     delete secondary_hierarchy;
     band_hierarchy = secondary_hierarchy = shadow_hierarchy = nullptr;
@@ -206,6 +207,11 @@ void RayTracer::object_instance(RtObjectHandle handle)
         if (d.first == handle) master = d.first;
     if (!master) {
         ri_error(RIE_BADHANDLE, RIE_ERROR, "Object handle no longer valid");
+        return;
+    }
+    // Shared by reference where it can be; else copied.
+    if (GInstance *inst = GInstance::make(master)) {
+        inst->link(scene_object_list(), 1);
         return;
     }
     // The temporary instance copies the master's objects; it never owns them.

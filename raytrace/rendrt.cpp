@@ -10,8 +10,10 @@
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/sah_build.h"
 #include "raytrace/screen_boxes.h"
 #include "ri/counters.h"
 #include "ri/rierror.h"
@@ -19,9 +21,6 @@
 #include "sampling/random.h"
 
 namespace {
-
-// Rows of a band of the scan-line loop (the camera hierarchy covers one band).
-const int BAND_ROWS = 128;
 
 double wall_seconds()
 {
@@ -46,8 +45,8 @@ public:
     void tile_loop();
 
 private:
-    // The camera hierarchy over the sampled pixels x0..x1, y0..y1.
-    void rebuild_camera_hierarchy(int x0, int x1, int y0, int y1);
+    // The camera hierarchy of the frame.
+    void build_camera_hierarchy();
     // Traces one camera ray; the object hit comes back in hit.
     void trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit);
     // Shoots the samples of pixel (x, y) until it is done.
@@ -64,15 +63,22 @@ private:
     PixelSampler &smp_;
     LikelyHit likely_;
     int tile_ = 64, grid_x_ = 0, grid_y_ = 0;   // the tiles: size, and the frame's first sampled pixel
-    ScreenBoxes boxes_;   // the frame's raster boxes, filled at the first bucket
 };
 
-void RenderDriver::rebuild_camera_hierarchy(int x0, int x1, int y0, int y1)
+void RenderDriver::build_camera_hierarchy()
 {
-    delete rt_.band_hierarchy;
-    rt_.band_hierarchy = nullptr;
-    if (!boxes_.filled()) boxes_.fill(rt_.frame_objects, o_.sample_bounds[2], o_.sample_bounds[3]);
-    rt_.band_hierarchy = GHierBound::build_over(boxes_.select(x0, x1, y0, y1));
+    // One tree over what the frame's camera rays may hit. Usually that is the
+    // secondary tree: what lies off the frame no camera ray meets.
+    if (rt_.band_hierarchy != rt_.secondary_hierarchy && rt_.band_hierarchy != rt_.shadow_hierarchy)
+        delete rt_.band_hierarchy;
+    if (rt_.secondary_hierarchy && GHierBound::camera_sees_as_secondary(rt_.frame_objects)) {
+        rt_.band_hierarchy = rt_.secondary_hierarchy;
+        return;
+    }
+    const int *sb = o_.sample_bounds;
+    ScreenBoxes boxes;
+    boxes.fill(rt_.frame_objects, sb[2], sb[3]);
+    rt_.band_hierarchy = build_sah_tree(boxes.select(sb[0], sb[1], sb[2], sb[3]));
 }
 
 void RenderDriver::trace(const CameraSample &s, const LikelyHit *likely, SampleResult &r, GPrimitive *&hit)
@@ -122,6 +128,9 @@ void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
             std::fabs(smp_.sample_y() - likely_.y) <= likely_.tolerance)
             hint = &likely_;
         GPrimitive *hit = nullptr;
+        // An instance's surface held as the likely hit stays with its instance.
+        placed_surfaces_tick();
+        if (likely_.object) placed_surface_touch(likely_.object);
         trace(s, hint, r, hit);
         if (use_likely && hit != likely_.object) {
             likely_.object = hit;
@@ -141,7 +150,7 @@ void RenderDriver::band_loop()
     const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
     const int radius = out_.filter_radius;
     for (int y = y0; y <= y1; ++y) {
-        if ((y - y0) % BAND_ROWS == 0) rebuild_camera_hierarchy(x0, x1, y, std::min(y + BAND_ROWS, y1));
+        if (y == y0) build_camera_hierarchy();
         for (int x = x0; x <= x1; ++x) shoot_pixel(x, y, false);
         if ((y - y0) % 32 == 0) out_.print_progress(y1 > y0 ? float(y - y0) / float(y1 - y0) : 1.0f);
         // The row a filter radius above can take no more samples.
@@ -161,7 +170,7 @@ void RenderDriver::window_loop()
 {
     const int x0 = o_.sample_bounds[0], x1 = o_.sample_bounds[1];
     const int y0 = o_.sample_bounds[2], y1 = o_.sample_bounds[3];
-    rebuild_camera_hierarchy(x0, x1, y0, y1);
+    build_camera_hierarchy();
     const int total = y1 - y0 + 1;
     int rows_done = 0;
     bool first = true;
@@ -224,7 +233,7 @@ void RenderDriver::tile_loop()
     // frame does, and so to the same floats.
     grid_x_ = x0 - o_.crop_bounds[0];
     grid_y_ = y0 - o_.crop_bounds[2];
-    const int bx = std::max(o_.bucketsize[0], 1), by = std::max(o_.bucketsize[1], 1);
+    build_camera_hierarchy();
     const double total = double(x1 - x0 + 1) * double(y1 - y0 + 1);
     double done_pixels = 0;
     int next_emit = o_.crop_bounds[2];
@@ -233,18 +242,10 @@ void RenderDriver::tile_loop()
         for (int tx = tile_start(x0, grid_x_); tx <= x1; tx += tile) {
             const int tx0 = std::max(tx, x0), tx1 = std::min(tx + tile - 1, x1);
             ImageOrder order(tile, tile);
-            int block_x = -1, block_y = -1;
             int i, j;
             while (order.next(i, j)) {
                 const int x = tx + i, y = ty + j;
                 if (x < tx0 || x > tx1 || y < ty0 || y > ty1) continue;
-                if (i / bx != block_x || j / by != block_y) {
-                    block_x = i / bx;
-                    block_y = j / by;
-                    const int bx0 = tx + block_x * bx, by0 = ty + block_y * by;
-                    rebuild_camera_hierarchy(std::max(bx0, x0), std::min(bx0 + bx - 1, x1), std::max(by0, y0),
-                                             std::min(by0 + by - 1, y1));
-                }
                 shoot_pixel(x, y, true);
             }
             done_pixels += double(tx1 - tx0 + 1) * double(ty1 - ty0 + 1);

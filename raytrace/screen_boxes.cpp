@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 
 void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
@@ -11,8 +12,9 @@ void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
     tested_count_ = 0;
     for (GPrimitive *o = objects; o; o = o->next) {
         Entry e{o, {0, 0, 0, 0}, false};
-        if (is_surface_type(o->type)) {
-            GState *g = static_cast<GSurface *>(o)->attributes();
+        if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
+            GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
+                                               : static_cast<GSurface *>(o)->attributes();
             if (g && (g->flags & GS_INVISIBLE_PRIMARY)) continue;
             e.tested = true;
             ++tested_count_;

@@ -1,11 +1,13 @@
 // The traversal of bounding hierarchies and the tracing queries built on it.
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "raytrace/box4.h"
 #include "raytrace/dice.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
+#include "raytrace/instance.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/shade_hits.h"
@@ -142,6 +144,8 @@ public:
     // The hits of a popped object in the ray's distances.
     IntersectionList hits_of(GPrimitive *o)
     {
+        placing_ = o->type == GP_INSTANCE ? static_cast<GInstance *>(o) : nullptr;
+        if (placing_) return instance_hits(placing_, ray_, ex_a_, ex_b_, true);
         if (!is_surface_type(o->type)) {
             // Containers, solids and cells take the world ray themselves.
             RayStats &st = ray_stats();
@@ -166,6 +170,13 @@ public:
         }
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
         return hit_test_with_limits(s, oray_);
+    }
+
+    // A hit of the last object, when that was an instance, becomes a hit of
+    // the instance's own surface: done only for hits that are kept.
+    void place(Intersection *h)
+    {
+        if (placing_) h->obj = placing_->placed(static_cast<GSurface *>(h->obj));
     }
 
 private:
@@ -220,6 +231,7 @@ private:
     const Transformation *cached_xform_ = nullptr;
     bool have_oray_ = false;
     Ray oray_;
+    GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces
 };
 
 bool colour_is_zero(const Color &c) { return c.x == 0 && c.y == 0 && c.z == 0; }
@@ -280,11 +292,13 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
 {
     clear_result(ray);
     IntersectionList kept;
+    Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
     auto judge = [&](Intersection *h) {
         if (!in_range(ray, h)) {
             h->release();
             return;
         }
+        walk.place(h);
         // The hits of a camera ray are shaded in the order the camera
         // hierarchy finds them, which hangs on the crop window: each hit's
         // draws start from the sample and the hit alone.
@@ -311,7 +325,6 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         if (l.count) st.likely_hits[lv]++;
         while (Intersection *h = l.dequeue()) judge(h);
     }
-    Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
     walk.start(root);
     while (GPrimitive *o = walk.next(ray.tmax)) {
         IntersectionList l = walk.hits_of(o);
@@ -342,15 +355,18 @@ GPrimitive *tracer_root(int which)
 
 } // namespace
 
-IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
+namespace {
+
+// Whether the sample limits of an attribute state pass the ray.
+bool within_limits(const GState *g, const Ray &ray)
+{
+    return !g || (ray.sample_value >= g->detail_values[1] && ray.sample_value < g->detail_values[2]);
+}
+
+// The hits of an object for a ray in its space, limits already passed.
+IntersectionList object_hits(GPrimitive *object, const Ray &ray)
 {
     RayStats &st = ray_stats();
-    st.isect_tests++;
-    if (object->flags & GPF_SAMPLE_LIMITS) {
-        GState *g = is_surface_type(object->type) ? static_cast<GSurface *>(object)->attributes() : nullptr;
-        if (g && !(ray.sample_value >= g->detail_values[1] && ray.sample_value < g->detail_values[2]))
-            return IntersectionList();
-    }
     IntersectionList l = object->intersect(ray);
     if (l.count) st.isect_hits++;
     if (ray.scale != 1)
@@ -359,10 +375,82 @@ IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
     return l;
 }
 
+} // namespace
+
+IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
+{
+    ray_stats().isect_tests++;
+    if (object->flags & GPF_SAMPLE_LIMITS) {
+        GState *g = is_surface_type(object->type) ? static_cast<GSurface *>(object)->attributes() : nullptr;
+        if (!within_limits(g, ray)) return IntersectionList();
+    }
+    return object_hits(object, ray);
+}
+
+IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b,
+                               bool unplaced)
+{
+    // The definition's boxes are met by the ray in its space, its surfaces by
+    // the world ray taken into theirs, as for a copy of each.
+    Ray dray = inst->xform.is_set() ? ray.to_object_space(*inst->xform) : ray;
+    if (!inst->xform.is_set()) dray.scale = 1;
+    dray.tmin = ray.tmin * dray.scale;
+    dray.tmax = ray.tmax * dray.scale;
+    const GState *g = inst->attributes();
+    const bool limited = g && (g->flags & GS_SAMPLE_LIMITS);
+    IntersectionList all;
+    Traversal walk(dray, false, nullptr, nullptr);
+    walk.start(inst->definition->tree);
+    const Transformation *cached = nullptr;
+    bool have_oray = false;
+    Ray oray;
+    // The excluded surfaces, as the definition's surfaces they stand for here.
+    const GSurface *skip_a = inst->surface_of(ex_a), *skip_b = inst->surface_of(ex_b);
+    while (GPrimitive *o = walk.next(dray.tmax)) {
+        GSurface *s = static_cast<GSurface *>(o);
+        if (s == skip_a || s == skip_b) continue;
+        const Transformation *t = inst->placed_transformation(s->xform.get());
+        if (t != cached || !have_oray) {
+            cached = t;
+            have_oray = true;
+            if (t == inst->xform.get()) {
+                // Surfaces placed by the definition's own space: the ray in it.
+                oray = dray;
+                oray.tmin = 1e-10f;
+                oray.tmax = 1e38f;
+            } else if (t) {
+                oray = ray.to_object_space(*t);
+            } else {
+                oray = ray;
+                oray.scale = 1;
+                oray.tmin = 1e-10f;
+                oray.tmax = 1e38f;
+            }
+        }
+        if (s->has_object_bound_test() && !oray.hits_box(s->object_bound)) continue;
+        ray_stats().isect_tests++;
+        if (limited && !within_limits(g, oray)) continue;
+        IntersectionList l = object_hits(s, oray);
+        while (Intersection *h = l.dequeue()) {
+            if (!in_range(ray, h)) {
+                h->release();
+                continue;
+            }
+            if (!unplaced) h->obj = inst->placed(s);
+            all.add(h);
+        }
+    }
+    all.sort();
+    return all;
+}
+
 IntersectionList Ray::intersect_object(GPrimitive *object, int (*callback)(Intersection *, Ray &))
 {
     IntersectionList l;
     if (!object) return l;
+    // A hint kept from an earlier ray may be an instance's copy: it must not
+    // be placed anew while its hits are in hand.
+    placed_surface_touch(object);
     if (object->type == GP_HIERBOUND) {
         if (!hits_box(object->world_bound)) return l;
         l = object->intersect(*this);
@@ -416,11 +504,13 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
     hit_object = nullptr;
     depth = 1e38f;
     IntersectionList accepted;
+    Traversal walk(*this, true, likely, nullptr);
     auto judge = [&](Intersection *h) {
         if (!in_range(*this, h)) {
             h->release();
             return;
         }
+        walk.place(h);
         tmax = h->linet;
         if (!h->incsg) hit_object = h->obj;
         accepted.add(h);
@@ -433,7 +523,6 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
         if (l.count) st.likely_hits[lv]++;
         while (Intersection *h = l.dequeue()) judge(h);
     }
-    Traversal walk(*this, true, likely, nullptr);
     walk.start(root);
     while (GPrimitive *o = walk.next(tmax)) {
         IntersectionList l = walk.hits_of(o);
@@ -452,8 +541,12 @@ IntersectionList Ray::closest_hit(GPrimitive *root)
     while (GPrimitive *o = walk.next(tmax)) {
         IntersectionList l = walk.hits_of(o);
         while (Intersection *h = l.dequeue()) {
-            if (in_range(*this, h)) all.add(h);
-            else h->release();
+            if (!in_range(*this, h)) {
+                h->release();
+                continue;
+            }
+            walk.place(h);
+            all.add(h);
         }
     }
     all.sort();
@@ -466,11 +559,13 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     GPrimitive *exclude_b = nullptr;
     IntersectionList kept;
     bool blocked = false;
+    Traversal *walkp = nullptr;   // the walk, once the likely blocker is done
     auto judge = [&](Intersection *h) {
         if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }
+        if (walkp) walkp->place(h);
         GState *g = hit_attributes(h);
         int mode = g ? g->casts_shadows : 1;
         if (mode == 0) {
@@ -513,17 +608,20 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     }
     if (!blocked) {
         Traversal walk(*this, false, exclude, exclude_b);
+        walkp = &walk;
         walk.start(root);
         while (!blocked) {
             GPrimitive *o = walk.next(tmax);
             if (!o) break;
-            if (is_surface_type(o->type)) {
-                GState *g = static_cast<GSurface *>(o)->attributes();
+            if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
+                GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
+                                                   : static_cast<GSurface *>(o)->attributes();
                 if (g && g->casts_shadows == 0) continue;
             }
             IntersectionList l = walk.hits_of(o);
             while (Intersection *h = l.dequeue()) judge(h);
         }
+        walkp = nullptr;
     }
     kept.sort();
     composite(*this, kept, false);

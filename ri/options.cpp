@@ -79,6 +79,9 @@ void Options::set_defaults()
     resolution_unit = nullptr;
     rowsperstrip = 0;
     derivmemory = 2048;
+    program_seconds = 600;
+    program_bytes = 1073741824;
+    max_expansions = 100000;
     windowid = 0;
     windowlocation[0] = windowlocation[1] = 0;
     windowdpy = windowrc = windowstyle = windowvi = windowcmap = 0;

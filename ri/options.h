@@ -86,6 +86,9 @@ struct OptionValues {
     RtToken resolution_unit;
     int rowsperstrip;
     int derivmemory;                    // bytes
+    int program_seconds;                // a RunProgram answer's longest time
+    int program_bytes;                  // and largest size
+    int max_expansions;                 // procedural expansions in one frame
     intptr_t windowid;                  // window handles are pointer-sized
     int windowlocation[2];
     intptr_t windowdpy, windowrc, windowstyle, windowvi, windowcmap;

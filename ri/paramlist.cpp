@@ -13,7 +13,7 @@ RtPointer varargs_values[PARAM_TABLE_SIZE];
 
 namespace {
 
-const char TOO_MANY_PAIRS[] = "Parsed too many token/value pairs: Contact kesp";
+const char TOO_MANY_PAIRS[] = "Parsed too many token/value pairs: the first %d are taken, the rest ignored";
 
 void wrong_amount(RtToken token, int found, int64_t expected)
 {
@@ -39,7 +39,7 @@ bool next_param(RibReader &reader, const RibParamList &list, RtToken &token, Dec
     }
     if (list.n >= MAX_PARAM_PAIRS) {
         reader.push_back(t);
-        ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS);
+        ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS, MAX_PARAM_PAIRS);
         return false;
     }
     token = NewToken(t.text.c_str());
@@ -205,7 +205,7 @@ int collect_varargs(va_list ap) {
         RtToken token = va_arg(ap, RtToken);
         if (!token) break;
         if (n >= PARAM_TABLE_SIZE - 1) {
-            ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS);
+            ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS, PARAM_TABLE_SIZE - 1);
             break;
         }
         varargs_tokens[n] = token;

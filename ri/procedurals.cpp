@@ -5,12 +5,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
 #include "platform/dynlib.h"
 #include "platform/process.h"
 #include "ri/renderer.h"
+#include "ri/rib_answer.h"
 #include "ri/ri.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
@@ -40,38 +42,39 @@ typedef RtVoid (*FreeFunc)(RtPointer blind);
 // long it may take to end once it has answered.
 const int ANSWER_SILENCE_MS = 60000;
 const int AFTER_ANSWER_MS = 2000;
-// The byte that ends a program's answer.
-const char END_OF_ANSWER = '\377';
 
-// Reads a program's answer: its output up to the end-of-answer byte or the
-// end of its output. False when it stayed silent too long.
-bool read_answer(velk::ChildProcess &child, std::string &answer)
+enum AnswerEnd { ANSWER_DONE, ANSWER_SILENT, ANSWER_TOO_LONG, ANSWER_TOO_LARGE };
+
+double now_seconds()
 {
-    char buffer[4096];
-    for (;;) {
-        long n = child.read_output_within(buffer, sizeof buffer, ANSWER_SILENCE_MS);
-        if (n == -2) return false;
-        if (n <= 0) return true;
-        const char *end = static_cast<const char *>(std::memchr(buffer, END_OF_ANSWER, size_t(n)));
-        answer.append(buffer, end ? size_t(end - buffer) : size_t(n));
-        if (end) return true;
-    }
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-// Reads RIB held in memory, through a scratch file, under the name that
-// messages give it.
-void read_rib_bytes(const std::string &rib, const char *name)
+// Reads a program's answer into out: its output up to the end-of-answer
+// byte (where a request may begin) or the end of its output, within the
+// time and size bounds.
+AnswerEnd read_answer(velk::ChildProcess &child, FILE *out, double seconds, long bytes)
 {
-    FILE *scratch = std::tmpfile();
-    if (!scratch) {
-        ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram could not keep the program's answer");
-        return;
+    unsigned char buffer[65536];
+    RibAnswerScanner scanner;
+    const double until = now_seconds() + seconds;
+    long total = 0;
+    for (;;) {
+        double left_ms = (until - now_seconds()) * 1000;
+        if (left_ms <= 0) return ANSWER_TOO_LONG;
+        int wait_ms = left_ms < ANSWER_SILENCE_MS ? int(left_ms) + 1 : ANSWER_SILENCE_MS;
+        long n = child.read_output_within(buffer, sizeof buffer, wait_ms);
+        if (n == -2) return wait_ms == ANSWER_SILENCE_MS ? ANSWER_SILENT : ANSWER_TOO_LONG;
+        if (n <= 0) return ANSWER_DONE;
+        long end = scanner.scan(buffer, size_t(n));
+        long keep = end >= 0 ? end : n;
+        if (keep > bytes - total) return ANSWER_TOO_LARGE;
+        std::fwrite(buffer, 1, size_t(keep), out);
+        total += keep;
+        if (end >= 0) return ANSWER_DONE;
     }
-    std::fwrite(rib.data(), 1, rib.size(), scratch);
-    std::fflush(scratch);
-    std::rewind(scratch);
-    read_rib_fd(fileno(scratch), name);
-    std::fclose(scratch);
 }
 
 } // namespace
@@ -101,16 +104,39 @@ RtVoid RiProcRunProgram(RtPointer data, RtFloat detail)
     // The request is all it gets: a program that loops over requests sees
     // the end of its input after answering and ends.
     child.close_input();
-    std::string answer;
-    bool silent = false;
-    if (!read_answer(child, answer)) silent = true;
-    child.wait_within(silent ? 0 : AFTER_ANSWER_MS);
-    if (silent) {
-        ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram: program \"%s\" sent nothing for %d seconds", program,
-                 ANSWER_SILENCE_MS / 1000);
+    FILE *answer = std::tmpfile();
+    if (!answer) {
+        child.wait_within(0);
+        ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram could not keep the program's answer");
         return;
     }
-    read_rib_bytes(answer, program);
+    const Options *o = current_renderer ? &current_renderer->options : nullptr;
+    const int seconds = o ? o->program_seconds : 600;
+    const long bytes = o ? o->program_bytes : 1073741824L;
+    AnswerEnd how = read_answer(child, answer, seconds, bytes);
+    child.wait_within(how == ANSWER_DONE ? AFTER_ANSWER_MS : 0);
+    switch (how) {
+    case ANSWER_DONE:
+        std::fflush(answer);
+        std::rewind(answer);
+        read_rib_fd(fileno(answer), program);
+        break;
+    case ANSWER_SILENT:
+        ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram: program \"%s\" sent nothing for %d seconds", program,
+                 ANSWER_SILENCE_MS / 1000);
+        break;
+    case ANSWER_TOO_LONG:
+        ri_error(RIE_LIMIT, RIE_ERROR,
+                 "RiProcRunProgram: program \"%s\" did not end its answer within %d seconds; it was stopped",
+                 program, seconds);
+        break;
+    case ANSWER_TOO_LARGE:
+        ri_error(RIE_LIMIT, RIE_ERROR,
+                 "RiProcRunProgram: program \"%s\" answered more than %ld bytes without ending; it was stopped",
+                 program, bytes);
+        break;
+    }
+    std::fclose(answer);
 }
 
 RtVoid RiProcDynamicLoad(RtPointer data, RtFloat detail)

@@ -16,16 +16,18 @@ int main(int argc, char **argv) {
     SessionOptions session;
     int first = parse_options(argc, argv, session);
     if (RayTracer *tracer = RayTracer::current()) tracer->session = session;
+    // A file that cannot be read fails the run, after the others are read.
+    int status = 0;
     if (first >= argc) {
         read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);
     } else {
         for (int i = first; i < argc; i++)
-            read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1);
+            if (read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1) != 0) status = 1;
     }
     if (session.bell) {
         std::printf("\a\n");
         std::fflush(stdout);
     }
     RiEnd();
-    return 0;
+    return status;
 }

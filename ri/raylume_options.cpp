@@ -131,7 +131,10 @@ int parse_options(int argc, char **argv, SessionOptions &session) {
     int i = 1;
     while (i < argc) {
         const CommandOption *o = find_option(argv[i]);
-        if (!o) break;
+        if (!o) {
+            if (is_unknown_option(argv[i])) std::exit(1);
+            break;
+        }
         if (o->operands < 0) {
             i = display_option(argc, argv, i, session);
             continue;

@@ -42,6 +42,21 @@ int space_code(RtToken name)
 
 } // namespace
 
+bool Renderer::may_expand()
+{
+    if (expansions < options.max_expansions) {
+        ++expansions;
+        return true;
+    }
+    if (expansions++ == options.max_expansions)
+        // Not "Program limit": a nesting limit met on the same line would hide it.
+        ri_error(RIE_NOMEM, RIE_ERROR,
+                 "More than %d archives and procedurals expanded in one frame (\"limits\" \"expansions\"): "
+                 "the rest are left out to keep memory bounded",
+                 options.max_expansions);
+    return false;
+}
+
 void ri_report(int code, int severity)
 {
     RtErrorHandler handler = ri_current_error_handler();

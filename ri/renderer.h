@@ -152,6 +152,11 @@ public:
     int32_t solid_depth = 0;
     int32_t object_solid_depth = 0;       // solid_depth when the open object definition began
     int procedural_depth = 0;             // procedurals being subdivided (no frame or world requests)
+    long expansions = 0;                  // archives read and procedurals expanded in this world block
+    // Counts one more archive read or procedural expansion; false past the
+    // options' bound for a world block (reported once), so that archives and
+    // procedurals that copy themselves end.
+    bool may_expand();
     Options options;
     Options *options_stack = nullptr;     // saved at frame begin
     GStateRef attributes;

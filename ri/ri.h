@@ -38,6 +38,121 @@ typedef RtVoid (*RtArchiveCallback)(RtToken type, const char *format, ...);
 #define RI_INFINITY 1.0e38f
 #define RI_EPSILON 1.0e-10f
 
+/* The standard tokens of the C binding, X(variable, text); each holds its
+   text, interned by the renderer once RiBegin has run. */
+#define VELK_RI_TOKENS(X) \
+    X(RI_FRAMEBUFFER, "framebuffer") \
+    X(RI_FILE, "file") \
+    X(RI_RGB, "rgb") \
+    X(RI_RGBA, "rgba") \
+    X(RI_RGBZ, "rgbz") \
+    X(RI_RGBAZ, "rgbaz") \
+    X(RI_A, "a") \
+    X(RI_Z, "z") \
+    X(RI_AZ, "az") \
+    X(RI_PERSPECTIVE, "perspective") \
+    X(RI_ORTHOGRAPHIC, "orthographic") \
+    X(RI_HIDDEN, "hidden") \
+    X(RI_PAINT, "paint") \
+    X(RI_CONSTANT, "constant") \
+    X(RI_SMOOTH, "smooth") \
+    X(RI_FLATNESS, "flatness") \
+    X(RI_FOV, "fov") \
+    X(RI_AMBIENTLIGHT, "ambientlight") \
+    X(RI_POINTLIGHT, "pointlight") \
+    X(RI_DISTANTLIGHT, "distantlight") \
+    X(RI_SPOTLIGHT, "spotlight") \
+    X(RI_INTENSITY, "intensity") \
+    X(RI_LIGHTCOLOR, "lightcolor") \
+    X(RI_FROM, "from") \
+    X(RI_TO, "to") \
+    X(RI_CONEANGLE, "coneangle") \
+    X(RI_CONEDELTAANGLE, "conedeltaangle") \
+    X(RI_BEAMDISTRIBUTION, "beamdistribution") \
+    X(RI_MATTE, "matte") \
+    X(RI_METAL, "metal") \
+    X(RI_SHINYMETAL, "shinymetal") \
+    X(RI_PLASTIC, "plastic") \
+    X(RI_PAINTEDPLASTIC, "paintedplastic") \
+    X(RI_KA, "Ka") \
+    X(RI_KD, "Kd") \
+    X(RI_KS, "Ks") \
+    X(RI_ROUGHNESS, "roughness") \
+    X(RI_KR, "Kr") \
+    X(RI_TEXTURENAME, "texturename") \
+    X(RI_SPECULARCOLOR, "specularcolor") \
+    X(RI_DEPTHCUE, "depthcue") \
+    X(RI_FOG, "fog") \
+    X(RI_BUMPY, "bumpy") \
+    X(RI_MINDISTANCE, "mindistance") \
+    X(RI_MAXDISTANCE, "maxdistance") \
+    X(RI_BACKGROUND, "background") \
+    X(RI_DISTANCE, "distance") \
+    X(RI_AMPLITUDE, "amplitude") \
+    X(RI_RASTER, "raster") \
+    X(RI_SCREEN, "screen") \
+    X(RI_CAMERA, "camera") \
+    X(RI_WORLD, "world") \
+    X(RI_OBJECT, "object") \
+    X(RI_CURRENT, "current") \
+    X(RI_SHADER, "shader") \
+    X(RI_EYE, "eye") \
+    X(RI_NDC, "NDC") \
+    X(RI_INSIDE, "inside") \
+    X(RI_OUTSIDE, "outside") \
+    X(RI_LH, "lh") \
+    X(RI_RH, "rh") \
+    X(RI_P, "P") \
+    X(RI_PZ, "Pz") \
+    X(RI_PW, "Pw") \
+    X(RI_N, "N") \
+    X(RI_NP, "Np") \
+    X(RI_CS, "Cs") \
+    X(RI_OS, "Os") \
+    X(RI_S, "s") \
+    X(RI_T, "t") \
+    X(RI_ST, "st") \
+    X(RI_BILINEAR, "bilinear") \
+    X(RI_BICUBIC, "bicubic") \
+    X(RI_LINEAR, "linear") \
+    X(RI_CUBIC, "cubic") \
+    X(RI_PRIMITIVE, "primitive") \
+    X(RI_INTERSECTION, "intersection") \
+    X(RI_UNION, "union") \
+    X(RI_DIFFERENCE, "difference") \
+    X(RI_WRAP, "wrap") \
+    X(RI_NOWRAP, "nowrap") \
+    X(RI_PERIODIC, "periodic") \
+    X(RI_NONPERIODIC, "nonperiodic") \
+    X(RI_CLAMP, "clamp") \
+    X(RI_BLACK, "black") \
+    X(RI_IGNORE, "ignore") \
+    X(RI_PRINT, "print") \
+    X(RI_ABORT, "abort") \
+    X(RI_HANDLER, "handler") \
+    X(RI_COMMENT, "comment") \
+    X(RI_STRUCTURE, "structure") \
+    X(RI_VERBATIM, "verbatim") \
+    X(RI_WIDTH, "width") \
+    X(RI_CONSTANTWIDTH, "constantwidth") \
+    X(RI_IDENTIFIER, "identifier") \
+    X(RI_NAME, "name")
+#define VELK_DECLARE_RI_TOKEN(var, text) extern RtToken var;
+VELK_RI_TOKENS(VELK_DECLARE_RI_TOKEN)
+#undef VELK_DECLARE_RI_TOKEN
+
+/* Error codes and severities given to error handlers */
+enum RiErrorCode {
+    RIE_NOERROR = 0, RIE_NOMEM = 1, RIE_SYSTEM = 2, RIE_NOFILE = 3, RIE_BADFILE = 4,
+    RIE_VERSION = 5, RIE_DISKFULL = 6,
+    RIE_INCAPABLE = 11, RIE_UNIMPLEMENT = 12, RIE_LIMIT = 13, RIE_BUG = 14,
+    RIE_NOTSTARTED = 23, RIE_NESTING = 24, RIE_NOTOPTIONS = 25, RIE_NOTATTRIBS = 26,
+    RIE_NOTPRIMS = 27, RIE_ILLSTATE = 28, RIE_BADMOTION = 29, RIE_BADSOLID = 30,
+    RIE_BADTOKEN = 41, RIE_RANGE = 42, RIE_CONSISTENCY = 43, RIE_BADHANDLE = 44,
+    RIE_NOSHADER = 45, RIE_MISSINGDATA = 46, RIE_SYNTAX = 47, RIE_MATH = 61
+};
+enum RiErrorSeverity { RIE_INFO = 0, RIE_WARNING = 1, RIE_ERROR = 2, RIE_SEVERE = 3 };
+
 /* Standard bases for RiBasis and their steps */
 extern RtBasis RiBezierBasis, RiBSplineBasis, RiCatmullRomBasis, RiHermiteBasis, RiPowerBasis;
 #define RI_BEZIERSTEP ((RtInt)3)

@@ -5,10 +5,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/files.h"
 #include "ri/paramlist.h"
 #include "ri/reader_state.h"
 #include "ri/requests.h"
 #include "ri/ribreader.h"
+#include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/searchpath.h"
 
@@ -114,10 +116,12 @@ int read_rib_file(const char *name, const char *, int verbosity, int report_miss
     RibReader::verbosity = verbosity;
     const char *shown = name ? name : "stdin";
     RibReader r;
-    bool opened = name ? r.open(name) : r.open_fd(0, "stdin");
+    // A folder opens, and reads as nothing at all.
+    bool folder = name && velk::is_directory(name);
+    bool opened = !folder && (name ? r.open(name) : r.open_fd(0, "stdin"));
     if (!opened) {
         if (render_debug_level >= 2 || (report_missing && verbosity != 0))
-            ri_error(RIE_NOFILE, RIE_ERROR, "%s", shown);
+            ri_error(RIE_NOFILE, RIE_ERROR, folder ? "%s is a folder" : "%s", shown);
         return -1;
     }
     if (verbosity > 1) std::fprintf(stderr, "[%s]\n", shown);
@@ -142,6 +146,21 @@ int read_rib_fd(int fd, const char *name) {
     return 0;
 }
 
+int rib_archive_depth() {
+    return archive_depth;
+}
+
+bool is_unknown_option(const char *arg) {
+    if (arg[0] != '-' || arg[1] == '\0') return false;
+    // A file whose name begins with '-' is still read.
+    if (FILE *f = std::fopen(arg, "rb")) {
+        std::fclose(f);
+        return false;
+    }
+    ri_error(RIE_BADTOKEN, RIE_ERROR, "Unknown option %s (-h lists the options)", arg);
+    return true;
+}
+
 RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPointer[]) {
     const char *archive_path = current_archive_path();
     std::string path;
@@ -151,9 +170,11 @@ RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPoint
     }
     if (!rib_frame_filter.active) return;
     if (archive_depth >= MAX_ARCHIVE_DEPTH) {
-        ri_error(RIE_LIMIT, RIE_ERROR, "ReadArchive nested more than %d deep: %s", MAX_ARCHIVE_DEPTH, name);
+        ri_error_once(RIE_LIMIT, RIE_ERROR, "ReadArchive nested more than %d deep: %s", MAX_ARCHIVE_DEPTH, name);
         return;
     }
+    // An archive that reads itself twice doubles at each level.
+    if (current_renderer && !current_renderer->may_expand()) return;
     archive_depth++;
     read_rib_file(path.c_str(), archive_path, RibReader::verbosity, 1);
     archive_depth--;

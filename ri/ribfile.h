@@ -24,6 +24,12 @@ constexpr int MAX_ARCHIVE_DEPTH = 32;
 // verbosity. A file that cannot be opened is reported when report_missing is
 // set and verbosity is not 0, or at a render debug level of 2 or more; then -1.
 int read_rib_file(const char *name, const char *archive_path, int verbosity, int report_missing);
+// How many ReadArchive files are being read, one inside the other.
+int rib_archive_depth();
+
+// For the programs' command lines: true (after reporting it) when arg looks
+// like an option, none of the program's, and names no file.
+bool is_unknown_option(const char *arg);
 
 // Reads the rc file, $VELKHOME/.raylumerc (else $HOME/.raylumerc), as RIB
 // with the current archive path and verbosity; a missing file is silent, and

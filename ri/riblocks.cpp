@@ -1,5 +1,6 @@
 // The block procedures: RiEnd, RiContext, frames and worlds, attribute blocks.
 #include "ri/renderer.h"
+#include "ri/ribfile.h"
 #include "ri/rierror.h"
 
 void ri_pop_transformation(Renderer *r);   // ritransform.cpp
@@ -76,6 +77,9 @@ RtVoid RiWorldBegin(void)
         ri_error(RIE_NESTING, RIE_SEVERE, "RiWorldBegin called at inappropriate level");
         return;
     }
+    // A world inside an archive does not start the count again: an archive
+    // that reads itself would never reach the bound.
+    if (rib_archive_depth() == 0) r->expansions = 0;
     r->world_begin();
     RiAttributeBegin();
     r->transformation.clear();

@@ -92,6 +92,12 @@ RtErrorHandler RiErrorHandler(RtErrorHandler handler) {
 
 RtVoid RiErrorIgnore(RtInt code, RtInt, const char *) { RiLastError = code; }
 
+RtErrorHandler ri_set_error_handler(RtErrorHandler handler) {
+    RtErrorHandler was = installed_handler;
+    installed_handler = handler;
+    return was;
+}
+
 RtVoid RiErrorPrint(RtInt code, RtInt severity, const char *message) {
     // An error repeated on one RIB line is shown once; "Invalid token" errors
     // with their own message are always shown, and so are severe errors, which

@@ -3,18 +3,7 @@
 #pragma once
 #include "ri/ri.h"
 
-// RI error codes.
-enum RiErrorCode {
-    RIE_NOMEM = 1, RIE_SYSTEM = 2, RIE_NOFILE = 3, RIE_BADFILE = 4,
-    RIE_INCAPABLE = 11, RIE_UNIMPLEMENT = 12, RIE_LIMIT = 13, RIE_BUG = 14,
-    RIE_NOTSTARTED = 23, RIE_NESTING = 24, RIE_NOTOPTIONS = 25, RIE_NOTATTRIBS = 26,
-    RIE_NOTPRIMS = 27, RIE_ILLSTATE = 28, RIE_BADMOTION = 29, RIE_BADSOLID = 30,
-    RIE_BADTOKEN = 41, RIE_RANGE = 42, RIE_CONSISTENCY = 43, RIE_BADHANDLE = 44,
-    RIE_NOSHADER = 45, RIE_MISSINGDATA = 46, RIE_SYNTAX = 47, RIE_MATH = 61
-};
-
-// Severities.
-enum RiErrorSeverity { RIE_INFO = 0, RIE_WARNING = 1, RIE_ERROR = 2, RIE_SEVERE = 3 };
+// The error codes and severities are those of ri.h.
 
 // Formats the message (printf rules, cut at 1024 characters), sets the current
 // object name and calls the installed handler.
@@ -28,6 +17,9 @@ void ri_error_once(int code, int severity, const char *format, ...)
 
 // The installed handler (RiErrorPrint at start).
 RtErrorHandler ri_current_error_handler();
+// Installs a handler without the RI call (for programs that carry another RI
+// binding); answers the one it replaces.
+RtErrorHandler ri_set_error_handler(RtErrorHandler handler);
 
 // Internal consistency check: reports "Assertion failed in %s, line %d" (RI
 // error 14) with the module's base name and ends the program.

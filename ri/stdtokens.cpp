@@ -3,6 +3,14 @@
 #include "ri/declarations.h"
 #include "ri/tokens.h"
 
+// The C binding's token variables. Weak, so that a program that links the
+// RIB writer as well takes the writer's.
+extern "C" {
+#define VELK_DEFINE_RI_TOKEN(var, text) __attribute__((weak)) RtToken var = nullptr;
+VELK_RI_TOKENS(VELK_DEFINE_RI_TOKEN)
+#undef VELK_DEFINE_RI_TOKEN
+}
+
 namespace tok {
 #define VELK_DEFINE_TOKEN(var, text, decl) RtToken var = nullptr;
 VELK_STANDARD_TOKENS(VELK_DEFINE_TOKEN)
@@ -17,4 +25,8 @@ void predeclare_tokens()
 #define VELK_PREDECLARE_TOKEN(var, text, decl) tok::var = (decl) ? RiDeclare(text, decl) : NewToken(text);
     VELK_STANDARD_TOKENS(VELK_PREDECLARE_TOKEN)
 #undef VELK_PREDECLARE_TOKEN
+    // Interned, so that they compare by identity with the renderer's tokens.
+#define VELK_INTERN_RI_TOKEN(var, text) var = NewToken(text);
+    VELK_RI_TOKENS(VELK_INTERN_RI_TOKEN)
+#undef VELK_INTERN_RI_TOKEN
 }

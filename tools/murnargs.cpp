@@ -102,7 +102,7 @@ int murnargs_open(const char *name)
     if (which == 1) {
         s.lib = velk::dynlib_open(found.c_str());
         if (!s.lib) {
-            std::fprintf(stderr, "Found DSO %s, but couln't dlopen: %s\n", found.c_str(), velk::dynlib_last_error());
+            std::fprintf(stderr, "Found DSO %s, but couldn't dlopen: %s\n", found.c_str(), velk::dynlib_last_error());
             s.error = found + ": cannot be loaded";
             return -1;
         }

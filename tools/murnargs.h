@@ -4,6 +4,7 @@
 // at a time, in process-wide state.
 #pragma once
 #include <string>
+#include <vector>
 
 // Type and kind codes (murnargs_type_name gives their words).
 enum MurnargsType {
@@ -36,6 +37,12 @@ struct MurnargsParam {
     std::string text;                   // a string default
     int flags = 0;                      // MA_HAS_DEFAULT
     int array_length = 0;               // 0 when not an array
+    std::vector<float> array_values;    // every element of a numeric array default
+    // Whether the default is known: a default the initialisation code
+    // computes may depend on the shading point (a global, random()), and
+    // one whose code could not be run is not known.
+    enum Known { KNOWN, PER_POINT, NOT_KNOWN };
+    Known known = KNOWN;
 
     // The default: the values for numbers, the text for a string; null when
     // none was read.

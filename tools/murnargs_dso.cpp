@@ -36,13 +36,24 @@ MurnargsParam param_of(const PARAM_INFO &info)
     }
     p.array_length = info.howmany >= 2 ? info.howmany : 0;
     if (info.initval) p.flags |= MA_HAS_DEFAULT;
-    if (!info.initval || info.isarray) return p;
+    if (!info.initval) return p;
     const float *f = static_cast<const float *>(info.initval);
     int n = 0;
     switch (p.type) {
     case MA_FLOAT: n = 1; break;
     case MA_MATRIX: n = 16; break;
     case MA_POINT: case MA_VECTOR: case MA_NORMAL: case MA_COLOR: n = 3; break;
+    default: break;
+    }
+    if (info.isarray) {
+        // A numeric array's default holds every element.
+        if (n && info.howmany > 0) {
+            p.array_values.assign(f, f + size_t(n) * size_t(info.howmany));
+            p.defaulted = true;
+        }
+        return p;
+    }
+    switch (p.type) {
     case MA_STRING:
         // A string default is the text itself.
         p.text = static_cast<const char *>(info.initval);

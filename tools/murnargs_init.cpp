@@ -1,197 +1,141 @@
 // The values a text shader's parameters really start with. Defaults written
-// as expressions ("point p = (4,5,6)", "float s = sin(1)") are computed by the
-// shader's initialisation code, and the declarations in the file hold
-// placeholders. Each initialisation section that does constant work only is
-// worked out here, the way the interpreter would, on a stack of values.
-#include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <map>
+// as expressions ("point p = (4,5,6)", "float twice = k * 2") are computed by
+// the shader's initialisation code, and the declarations in the file hold
+// placeholders. The code is run by the renderer's own loader and
+// interpreter, so the inspector computes exactly what a render starts with.
+// It is run on a few shading points made up of different values: a default
+// that comes out differently (it reads a global, or calls random()) is only
+// known per shading point.
+#include <cstdio>
+#include <cstring>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "shading/opnames.h"
+#include "ri/rierror.h"
+#include "ri/shader.h"
+#include "ri/stdtokens.h"
+#include "shading/interp.h"
+#include "shading/loader.h"
+#include "shading/slstack.h"
 #include "shading/shaderfile.h"
 #include "shading/shaderfile_words.h"
+#include "shading/shadingpoint.h"
+#include "shading/stringids.h"
 #include "tools/murnargs_readers.h"
 
 namespace {
 
-using Value = std::vector<float>;
-
-// Values by component count of a parameter type (0: not a number).
-int width_of(int type)
+// The parameters (by index in the file) that an initialisation section computes.
+std::set<size_t> computed_params(const char *path)
 {
-    switch (type) {
-    case MA_FLOAT: return 1;
-    case MA_POINT: case MA_VECTOR: case MA_NORMAL: case MA_COLOR: return 3;
-    case MA_MATRIX: return 16;
-    default: return 0;
+    std::set<size_t> computed;
+    ShaderFileReader in;
+    if (!in.open(path)) return computed;
+    std::string line;
+    while (in.peek() != -1) {
+        line.clear();
+        while (in.peek() != -1 && in.peek() != '\n') line += static_cast<char>(in.get_char());
+        if (line == shaderfile::ENCRYPTED_WORD) in.start_deciphering();
+        in.get_char();
+        std::istringstream words(line);
+        std::string word;
+        if (line.empty() || line[0] == '\t' || !(words >> word)) continue;
+        if (word == shaderfile::CODE_WORD) break;
+        long index;
+        if (word == shaderfile::INITCODE_WORD && words >> index && index >= 0) computed.insert(size_t(index));
     }
+    return computed;
 }
 
-struct UnaryFunction {
-    const char *name;
-    float (*f)(float);
-};
+bool run_failed = false;
 
-const UnaryFunction UNARY[] = {
-    {"sin", [](float x) { return std::sin(x); }},   {"cos", [](float x) { return std::cos(x); }},
-    {"tan", [](float x) { return std::tan(x); }},   {"asin", [](float x) { return std::asin(x); }},
-    {"acos", [](float x) { return std::acos(x); }}, {"atan", [](float x) { return std::atan(x); }},
-    {"exp", [](float x) { return std::exp(x); }},   {"log", [](float x) { return std::log(x); }},
-    {"sqrt", [](float x) { return std::sqrt(x); }}, {"inversesqrt", [](float x) { return 1 / std::sqrt(x); }},
-    {"floor", [](float x) { return std::floor(x); }}, {"ceil", [](float x) { return std::ceil(x); }},
-    {"round", [](float x) { return std::round(x); }}, {"abs", [](float x) { return std::fabs(x); }},
-    {"sign", [](float x) { return float((x > 0) - (x < 0)); }},
-    {"radians", [](float x) { return x * float(M_PI / 180); }},
-    {"degrees", [](float x) { return x * float(180 / M_PI); }},
-};
-
-struct BinaryFunction {
-    const char *name;
-    float (*f)(float, float);   // (first operand, second operand)
-};
-
-const BinaryFunction BINARY[] = {
-    {"add", [](float a, float b) { return a + b; }},  {"sub", [](float a, float b) { return a - b; }},
-    {"mul", [](float a, float b) { return a * b; }},  {"div", [](float a, float b) { return a / b; }},
-    {"pow", [](float a, float b) { return std::pow(a, b); }},
-    {"atan2", [](float a, float b) { return std::atan2(a, b); }},
-    {"mod", [](float a, float b) { return a - b * std::floor(a / b); }},
-    {"fmin", [](float a, float b) { return std::fmin(a, b); }}, {"vmin", [](float a, float b) { return std::fmin(a, b); }},
-    {"fmax", [](float a, float b) { return std::fmax(a, b); }}, {"vmax", [](float a, float b) { return std::fmax(a, b); }},
-};
-
-// True when op is the operation of a name (any name sharing its opcode).
-bool is_op(const shading::OpName *op, const char *name)
+void note_failure(RtInt, RtInt severity, const char *)
 {
-    const shading::OpName *named = shading::find_op_name(name);
-    return named && named->opcode == op->opcode;
+    if (severity >= RIE_ERROR) run_failed = true;
 }
 
-// Arithmetic names carry the operand kinds after the operation ("addvf"):
-// the part that names the operation. Only the stack forms of numbers and
-// triples (no operands, no matrices).
-const BinaryFunction *binary_function(const shading::OpName *op)
+// The interpreter's run loop (run_shader_code) over the initialisation code,
+// with the same operation handlers, but bounded: code that loops without end
+// fails instead of keeping the inspector from ending.
+void run_bounded(Shader *shader, ShaderVars *sv, char *params)
 {
-    std::string name = op->name;
-    for (const BinaryFunction &b : BINARY) {
-        std::string n = b.name;
-        if (is_op(op, b.name)) return &b;
-        bool arithmetic = n == "add" || n == "sub" || n == "mul" || n == "div";
-        if (!arithmetic || op->operands != 0 || name.size() != n.size() + 2 || name.compare(0, n.size(), n) != 0)
-            continue;
-        if (name.find_first_not_of("fvc", n.size()) == std::string::npos) return &b;
-    }
-    return nullptr;
-}
-
-class Section {
-public:
-    explicit Section(const std::map<std::string, MurnargsParam *> *params) : params_(params) {}
-
-    // Works one instruction; false when it is not constant work.
-    bool step(const std::string &name, const std::vector<std::string> &operands)
-    {
-        const shading::OpName *op = shading::find_op_name(name.c_str());
-        if (!op) return false;
-        if (is_op(op, "return")) return true;
-        // Numbers follow pushif and pushiv; other ops take their symbol operands.
-        if (is_op(op, "pushif") || is_op(op, "pushiv")) {
-            Value v;
-            for (const std::string &o : operands) v.push_back(std::strtof(o.c_str(), nullptr));
-            if (v.empty()) return false;
-            stack_.push_back(v);
-            return true;
-        }
-        if (operands.size() != size_t(op->operands)) return false;
-        if (is_op(op, "pushf") || is_op(op, "pushv") || is_op(op, "pushm")) {
-            MurnargsParam *p = param(operands);
-            if (!p) return false;
-            stack_.emplace_back(p->values, p->values + width_of(p->type));
-            return true;
-        }
-        if (is_op(op, "popf") || is_op(op, "popv") || is_op(op, "popm")) return pop_into(param(operands));
-        if (is_op(op, "ftov")) {
-            if (stack_.empty() || stack_.back().size() != 1) return false;
-            stack_.back().assign(3, stack_.back()[0]);
-            return true;
-        }
-        if (is_op(op, "negf") || is_op(op, "negv")) {
-            if (stack_.empty()) return false;
-            for (float &x : stack_.back()) x = -x;
-            return true;
-        }
-        for (const UnaryFunction &u : UNARY) {
-            if (!is_op(op, u.name)) continue;
-            if (stack_.empty() || stack_.back().size() != 1) return false;
-            stack_.back()[0] = u.f(stack_.back()[0]);
-            return true;
-        }
-        if (const BinaryFunction *b = binary_function(op)) {
-            if (stack_.size() < 2) return false;
-            Value first = stack_.back();
-            stack_.pop_back();
-            Value second = stack_.back();
-            stack_.pop_back();
-            size_t n = std::max(first.size(), second.size());
-            if ((first.size() != n && first.size() != 1) || (second.size() != n && second.size() != 1)) return false;
-            Value r(n);
-            for (size_t i = 0; i < n; i++) r[i] = b->f(first[first.size() == 1 ? 0 : i], second[second.size() == 1 ? 0 : i]);
-            stack_.push_back(r);
-            return true;
-        }
-        return false;
-    }
-
-    // The values the section gave, by parameter.
-    const std::map<MurnargsParam *, Value> &results() const { return results_; }
-
-private:
-    MurnargsParam *param(const std::vector<std::string> &operands)
-    {
-        if (operands.size() != 1) return nullptr;
-        auto it = params_->find(operands[0]);
-        if (it == params_->end() || it->second->array_length > 0 || width_of(it->second->type) == 0) return nullptr;
-        return it->second;
-    }
-
-    // A matrix is popped from 16 numbers (the first popped is the first element).
-    bool pop_into(MurnargsParam *p)
-    {
-        if (!p || stack_.empty()) return false;
-        size_t w = size_t(width_of(p->type));
-        Value v;
-        if (stack_.back().size() == w) {
-            v = stack_.back();
-            stack_.pop_back();
-        } else if (w == 16) {
-            for (int i = 0; i < 16; i++) {
-                if (stack_.empty() || stack_.back().size() != 1) return false;
-                v.push_back(stack_.back()[0]);
-                stack_.pop_back();
+    const std::vector<uint32_t> &code = shader->init_code;
+    SLStack &st = slstack;
+    SLStack::Marks marks = st.save_marks();
+    st.runs++;
+    const uint32_t *init = shader->local_init.empty() ? nullptr : shader->local_init.data();
+    char *locals = st.reserve(shader->local_size, init);
+    if (locals) {
+        ExecFrame f;
+        f.pc = code.data();
+        f.params = params;
+        f.locals = locals;
+        f.code_start = code.data();
+        f.code_end = code.data() + code.size();
+        f.done = 0;
+        f.base[SEG_GLOBAL] = reinterpret_cast<char *>(sv);
+        f.base[SEG_PARAM] = params;
+        f.base[SEG_LOCAL] = locals;
+        f.shader = shader;
+        long steps = 10000000;
+        while (!f.done) {
+            if (--steps < 0) {
+                run_failed = true;
+                break;
             }
-        } else {
-            return false;
+            op_handlers[*f.pc](&f, sv);
+            if (++f.pc >= f.code_end || st.failed()) break;
         }
-        results_[p] = v;
-        return true;
+    } else {
+        run_failed = true;
     }
+    if (st.failed()) run_failed = true;
+    st.runs--;
+    st.restore_marks(marks);
+}
 
-    const std::map<std::string, MurnargsParam *> *params_;
-    std::vector<Value> stack_;
-    std::map<MurnargsParam *, Value> results_;
-};
-
-void commit(const Section &s)
+// A made-up shading point: every global holds values of its own for run k.
+void fill_point(Intersection &sv, Shader *s, int k)
 {
-    for (const auto &r : s.results()) {
-        MurnargsParam *p = r.first;
-        for (size_t i = 0; i < r.second.size(); i++) p->values[i] = r.second[i];
-        p->defaulted = true;
-        p->flags |= MA_HAS_DEFAULT;
+    const ShadingGlobal *g = shading_globals();
+    for (int i = 0; i < SHADING_GLOBAL_COUNT; i++) {
+        int n = g[i].type == PtFLOAT ? 1 : g[i].type == PtMATRIX ? 16 : 3;
+        if (g[i].type == PtSTRING) continue;
+        float *f = global_field(g[i], &sv);
+        for (int j = 0; j < n; j++) f[j] = 0.25f + 0.125f * float(k) + 0.03125f * float(j) + 0.0078125f * float(i);
+    }
+    sv.weight = 1;
+    sv.ncomps = 3;
+    sv.thisshader = s;
+    sv.vars_used = static_cast<uint32_t>(s->flags);
+}
+
+// Runs the initialisation code on point k: the parameter block it leaves,
+// or an empty one when the run failed.
+std::vector<uint32_t> run_init(Shader *s, int k)
+{
+    ShaderInstance instance(s);
+    Intersection sv;
+    fill_point(sv, s, k);
+    DerivScratch scratch(&sv);
+    run_failed = false;
+    RtErrorHandler was = ri_set_error_handler(note_failure);
+    run_bounded(s, &sv, instance.params());
+    ri_set_error_handler(was);
+    if (run_failed) return {};
+    return instance.block;
+}
+
+// Number of floats of a parameter's value (strings: none).
+int floats_of(const PARAM_INFO &p)
+{
+    switch (p.type) {
+    case PtFLOAT: return 1;
+    case PtPOINT: case PtVECTOR: case PtNORMAL: case PtCOLOR: return 3;
+    case PtMATRIX: return 16;
+    default: return 0;
     }
 }
 
@@ -199,47 +143,67 @@ void commit(const Section &s)
 
 void murnargs_evaluate_init(const char *path, MurnargsShader &shader)
 {
-    ShaderFileReader in;
-    if (!in.open(path)) return;
-    // The parameters whose values are known: a section that is not constant
-    // work leaves its parameter (numbered after "initcode") unknown.
-    std::map<std::string, MurnargsParam *> known;
-    for (MurnargsParam &p : shader.params) known[p.name] = &p;
-    std::string line;
-    bool in_section = false, constant = false;
-    long index = -1;
-    Section section(&known);
-    auto finish = [&]() {
-        if (in_section && constant) commit(section);
-        if (in_section && !constant && index >= 0 && size_t(index) < shader.params.size())
-            known.erase(shader.params[size_t(index)].name);
-        in_section = false;
-    };
-    while (in.peek() != -1) {
-        line.clear();
-        while (in.peek() != -1 && in.peek() != '\n') line += static_cast<char>(in.get_char());
-        // The rest of an enciphered shader is read deciphered.
-        if (line == shaderfile::ENCRYPTED_WORD) in.start_deciphering();
-        in.get_char();
-        std::istringstream words(line);
-        std::string op;
-        if (!(words >> op)) continue;
-        if (line[0] != '\t') {
-            finish();
-            if (op == shaderfile::CODE_WORD) break;
-            if (op == shaderfile::INITCODE_WORD) {
-                in_section = true;
-                constant = true;
-                std::string number;
-                index = words >> number ? std::strtol(number.c_str(), nullptr, 10) : -1;
-                section = Section(&known);
+    std::set<size_t> computed = computed_params(path);
+    if (computed.empty()) return;
+    // Until the code has run, a computed default is not known.
+    for (size_t i : computed)
+        if (i < shader.params.size()) shader.params[i].known = MurnargsParam::NOT_KNOWN;
+    RtErrorHandler was = ri_set_error_handler(note_failure);
+    run_failed = false;
+    // Without a renderer the named spaces are the written ones: a point
+    // default stays in the space the file names.
+    predeclare_tokens();
+    build_op_table();
+    Shader *s = read_text_shader(shader.name.c_str(), path);
+    ri_set_error_handler(was);
+    if (!s || run_failed || s->init_code.empty()) return;
+    const int RUNS = 3;
+    std::vector<uint32_t> blocks[RUNS];
+    for (int k = 0; k < RUNS; k++) {
+        blocks[k] = run_init(s, k);
+        if (blocks[k].empty() && s->param_size > 0) return;
+    }
+    for (size_t i : computed) {
+        if (i >= shader.params.size() || !s->params || !s->params[i].name) continue;
+        const PARAM_INFO &info = s->params[i];
+        MurnargsParam &p = shader.params[i];
+        int count = info.howmany > 0 ? info.howmany : 1;
+        if (info.type == PtSTRING && count == 1 && size_t(info.offset) + 4 <= size_t(s->param_size)) {
+            // Strings are held by their ids; a string is the same on every point.
+            uint32_t id[RUNS];
+            for (int k = 0; k < RUNS; k++)
+                std::memcpy(&id[k], reinterpret_cast<const char *>(blocks[k].data()) + info.offset, 4);
+            const char *text = string_from_id(id[0]);
+            if (id[1] != id[0] || id[2] != id[0] || !text) {
+                p.known = id[1] != id[0] || id[2] != id[0] ? MurnargsParam::PER_POINT : MurnargsParam::NOT_KNOWN;
+                continue;
             }
+            p.known = MurnargsParam::KNOWN;
+            p.defaulted = true;
+            p.flags |= MA_HAS_DEFAULT;
+            p.text = text;
             continue;
         }
-        if (!in_section || !constant) continue;
-        std::vector<std::string> operands;
-        for (std::string o; words >> o;) operands.push_back(o);
-        constant = section.step(op, operands);
+        int n = floats_of(info);
+        if (n == 0 || info.offset < 0 || size_t(info.offset) + size_t(n * count) * 4 > size_t(s->param_size)) continue;
+        std::vector<float> v[RUNS];
+        for (int k = 0; k < RUNS; k++) {
+            const char *at = reinterpret_cast<const char *>(blocks[k].data()) + info.offset;
+            v[k].resize(size_t(n * count));
+            std::memcpy(v[k].data(), at, v[k].size() * 4);
+        }
+        bool same = true;
+        for (int k = 1; k < RUNS; k++)
+            same = same && std::memcmp(v[k].data(), v[0].data(), v[0].size() * 4) == 0;
+        if (!same) {
+            p.known = MurnargsParam::PER_POINT;
+            continue;
+        }
+        p.known = MurnargsParam::KNOWN;
+        p.defaulted = true;
+        p.flags |= MA_HAS_DEFAULT;
+        p.array_values.clear();
+        if (p.array_length > 0) p.array_values = v[0];
+        else for (int j = 0; j < n && j < 16; j++) p.values[j] = v[0][size_t(j)];
     }
-    finish();
 }

@@ -40,6 +40,27 @@ void print_triple(const MurnargsParam &p, const char *default_space)
 // The default of one parameter, ending its line.
 void print_default(const MurnargsParam &p)
 {
+    if (p.known == MurnargsParam::PER_POINT) {
+        std::printf("only known per shading point\n");
+        return;
+    }
+    if (p.known == MurnargsParam::NOT_KNOWN) {
+        std::printf("not known (computed by code that cannot run here)\n");
+        return;
+    }
+    if (!p.array_values.empty()) {
+        // Arrays: every element, the triples and matrices in brackets of their own.
+        size_t n = p.type == MA_FLOAT ? 1 : p.type == MA_MATRIX ? 16 : 3;
+        std::printf("[");
+        for (size_t i = 0; i < p.array_values.size(); ++i) {
+            if (i > 0) std::printf(" ");
+            if (n > 1 && i % n == 0) std::printf("[");
+            std::printf("%g", static_cast<double>(p.array_values[i]));
+            if (n > 1 && i % n == n - 1) std::printf("]");
+        }
+        std::printf("]\n");
+        return;
+    }
     if (!p.default_value()) {
         std::printf("\n");
         return;

@@ -112,7 +112,7 @@ int main(int argc, char **argv)
     Settings s;
     parse(argc, argv, s);
     if (s.files.size() < 2) {
-        std::fputs("tavrel: both input and output filenames requred\n", stderr);
+        std::fputs("tavrel: both input and output filenames required\n", stderr);
         return 255;
     }
     if (int(s.shadow) + int(s.envcube) + int(s.envlatl) > 1) usage();

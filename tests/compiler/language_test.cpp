@@ -153,7 +153,7 @@ TEST(Grammar, LightStatementsAndTheirScopes)
                                     "pushc\tCl ", "addC\tc ", "popc\tc ", "jump\t0", "label 1"}))
         << ::testing::PrintToString(code);
     EXPECT_TRUE(contains_run(code, {"illuminance_start", "label 2", "illuminance1\t3"}));
-    EXPECT_NE(errors_of("light l() { ambience() Cl = 1; }").find("unknown lighting type \"amience\""),
+    EXPECT_NE(errors_of("light l() { ambience() Cl = 1; }").find("unknown lighting type \"ambience\""),
               std::string::npos);
     EXPECT_NE(errors_of("light l() { solar(P) Cl = 1; }").find("bad arguments to solar"),
               std::string::npos);

@@ -85,6 +85,14 @@ TEST(Murn, CompilesWithProgressMessages)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(dir.read("other.murn"), PLASTIC_MURN);
 
+    // The compiled shader goes to the current folder, not beside the source.
+    mkdir((dir.path() + "/src").c_str(), 0755);
+    dir.write("src/lamp.sl", "light lamp() { }\n");
+    r = run_murn(dir, {"-q", "src/lamp.sl"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(dir.exists("lamp.murn"));
+    EXPECT_FALSE(dir.exists("src/lamp.murn"));
+
     r = run_murn(dir, {"-v", "-dso", "plastic.sl"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "murn: the -dso flag is not supported on intelnt\n"
@@ -363,7 +371,7 @@ TEST(Murn, AnInterruptRemovesTheOutputAndExits1)
     close(fd);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(dir.read("err.txt"), "*** Compilation interruped.  Aborting.\n");
+    EXPECT_EQ(dir.read("err.txt"), "*** Compilation interrupted.  Aborting.\n");
     EXPECT_EQ(dir.read("out.murn"), "old");   // not written by this run: kept
 }
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -71,6 +72,73 @@ TEST(Install, InstalledRaylumeFindsItsOwnShadersFirst)
     ASSERT_FALSE(green.empty());
     EXPECT_LT(green.at(8, 8, 0), 5);
     EXPECT_GT(green.at(8, 8, 1), 250);
+}
+
+// An RI program in the C binding's style, built against the installed header
+// and RIB writer: standard token names, a filter function, error codes and
+// RiLastError after an output that cannot be made.
+const char RI_PROGRAM[] = R"(#include <ri/ri.h>
+#include <stdio.h>
+#include <string.h>
+int main(int argc, char **argv)
+{
+    RtColor orange = {1, 0.5f, 0};
+    RtPoint square[4] = {{-1, -1, 0}, {-1, 1, 0}, {1, 1, 0}, {1, -1, 0}};
+    RtColor corners[4] = {{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}};
+    RtFloat fov = 40, kd = 0.9f, intensity = 1;
+    RtPoint from = {0, 0, -1}, to = {0, 0, 0};
+    if (argc > 1) {
+        RiErrorHandler(RiErrorIgnore);
+        RiBegin(argv[1]);
+        RiEnd();
+        return RiLastError == RIE_NOFILE ? 7 : 1;
+    }
+    RiBegin(RI_NULL);
+    RiDisplay("c.tif", RI_FILE, RI_RGB, RI_NULL);
+    RiFormat(16, 16, 1);
+    RiPixelFilter(RiGaussianFilter, 2, 2);
+    RiProjection(RI_PERSPECTIVE, RI_FOV, &fov, RI_NULL);
+    RiTranslate(0, 0, 4);
+    RiWorldBegin();
+    RiLightSource(RI_DISTANTLIGHT, RI_INTENSITY, &intensity, RI_FROM, from, RI_TO, to, RI_NULL);
+    RiColor(orange);
+    RiSurface(RI_MATTE, RI_KD, &kd, RI_NULL);
+    RiPolygon(4, RI_P, (RtPointer)square, RI_CS, (RtPointer)corners, RI_NULL);
+    RiWorldEnd();
+    RiEnd();
+    return strcmp(RI_ORTHOGRAPHIC, "orthographic") == 0 && RIE_SEVERE == 3 ? 0 : 1;
+}
+)";
+
+TEST(Install, CProgramsInTheBindingsStyleBuildAgainstTheInstalledHeader)
+{
+    TempDir prefix, work;
+    RunResult inst = velktest::run({"/usr/bin/env", "cmake", "--install", velktest::build_path(""), "--prefix",
+                                    prefix.path()});
+    ASSERT_EQ(inst.status, 0) << inst.out << inst.err;
+    work.write("prog.c", RI_PROGRAM);
+    RunResult cc = velktest::run(
+        {"/bin/sh", "-c",
+         "cc -std=c99 -pedantic -Wall -Werror prog.c -I'" + prefix.path() + "/include/velk' -L'" + prefix.path() +
+#ifdef VELK_SANITIZED
+             "/lib' -fsanitize=address,undefined"
+#else
+             "/lib'"
+#endif
+             " -lribout -lri_common -lplatform -lstdc++ -lm -o prog"},
+        plain_env(work));
+    ASSERT_EQ(cc.status, 0) << cc.out << cc.err;
+    RunResult r = velktest::run({"/bin/sh", "-c", "./prog | '" + prefix.path() + "/bin/raylume'"}, plain_env(work));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    e2e::Image im = e2e::read_tiff(work.path() + "/c.tif");
+    ASSERT_FALSE(im.empty());
+    EXPECT_GT(im.at(8, 8, 0), 150);   // the vertex colours, lit by the matte surface
+    EXPECT_LT(im.at(8, 8, 1), 5);
+    // An output that cannot be made is the program's to handle.
+    r = velktest::run({work.path() + "/prog", "/no/such/folder/x.rib"}, plain_env(work));
+    EXPECT_EQ(r.status, 7) << r.err;
+    EXPECT_EQ(r.err, "");
 }
 
 // The indented lines of the README's "Using it" section, in order.
@@ -140,8 +208,14 @@ TEST(Readme, UsingItCommandsWorkAsWritten)
     stop = true;
     closer.join();
     ASSERT_EQ(r.status, 0) << r.out << r.err;
-    for (const char *f : {"ball.tif", "stripes.murn", "striped.tif", "ball.tx", "mapped.tif", "hello.tif"})
+    for (const char *f : {"ball.tif", "stripes.murn", "striped.tif", "card.tx", "mapped.tif", "hello.tif"})
         EXPECT_TRUE(root.exists(std::string("mywork/") + f)) << f;
+    // The ball wears the card all over: its middle (the sphere's pole, the
+    // texture's first row) is not left black.
+    e2e::Image mapped = e2e::read_tiff(root.path() + "/mywork/mapped.tif");
+    ASSERT_FALSE(mapped.empty());
+    for (int y : {120, 110, 100})
+        EXPECT_GT(std::max({mapped.at(160, y, 0), mapped.at(160, y, 1), mapped.at(160, y, 2)}), 40) << y;
     EXPECT_NE(r.out.find("surface \"stripes\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("surface \"plastic\""), std::string::npos) << r.out;
     EXPECT_EQ(r.err.find("WARNING"), std::string::npos) << r.err;

@@ -159,6 +159,28 @@ TEST(PrimitivePixels, AnInstancePlacesTheDefinitionsTransformationsInsideItsOwn)
         EXPECT_EQ(instanced.values[i], written.values[i]) << "pixel " << i / 4 % 24 << ", " << i / 96;
 }
 
+TEST(Primitives, InstancesOfADefinitionKeptForLaterFramesTakeEachFramesState)
+{
+    velktest::TempDir dir;
+    std::string frames = "ObjectBegin 1\nSphere 1 -1 1 360\nObjectEnd\n";
+    const char *colours[2] = {"1 0 0", "0 0 1"};
+    for (int f = 1; f <= 2; f++)
+        frames += "FrameBegin " + std::to_string(f) + "\nDisplay \"f" + std::to_string(f) +
+                  ".tif\" \"file\" \"rgba\"\nFormat 16 16 1\nPixelSamples 1 1\nProjection \"perspective\" "
+                  "\"fov\" 40\nTranslate 0 0 5\nWorldBegin\nSurface \"constant\"\nAttributeBegin\nColor [" +
+                  colours[f - 1] + "]\nTranslate " + std::to_string(f - 1) + " 0 0\nObjectInstance 1\n"
+                  "AttributeEnd\nWorldEnd\nFrameEnd\n";
+    velktest::RunResult run = e2e::raylume(dir, frames);
+    ASSERT_EQ(run.status, 0) << run.err;
+    e2e::Image first = e2e::read_tiff(dir.path() + "/f1.tif"), second = e2e::read_tiff(dir.path() + "/f2.tif");
+    ASSERT_FALSE(first.empty() || second.empty());
+    // The middle of the first frame's red ball, then of the second's blue one.
+    EXPECT_GT(first.at(8, 8, 0), 200);
+    EXPECT_LT(first.at(8, 8, 2), 30);
+    EXPECT_LT(second.at(11, 8, 0), 30);
+    EXPECT_GT(second.at(11, 8, 2), 200);
+}
+
 namespace {
 
 const std::string PROCEDURAL_PATH = "Option \"searchpath\" \"procedural\" [\"" VELK_PROCEDURAL_DIR "\"]\n";
@@ -200,14 +222,15 @@ TEST(ProceduralPixels, ProgramIsRunWithTheDetailAndItsRibIsRendered)
     std::string note = dir.path() + "/request.txt";
     e2e::Image im = render(procedural_at_centre("RunProgram", std::string(VELK_RIB_PROGRAM) + " " + note, "5 rest"));
     expect_coverage(im, disk_at_centre);
-    // Run once, with the bound's area in pixels: 10 by 10 and a pixel on
-    // each side (a little more for the box's growth in world space).
+    // Run once, with the bound's area in pixels: 10 by 10.
     std::string line = dir.read("request.txt");
     ASSERT_FALSE(line.empty());
     EXPECT_EQ(line.substr(line.find(' ')), " 5 rest\n");
-    double detail = std::atof(line.c_str());
-    EXPECT_GE(detail, 12 * 12);
-    EXPECT_LE(detail, 13 * 13);
+    EXPECT_NEAR(std::atof(line.c_str()), 100, 0.01);
+    // A flat 6 by 3 bound turned a quarter: 3 by 6 pixels.
+    render("AttributeBegin\nTranslate 8 8 10\nRotate 90 0 0 1\nProcedural \"RunProgram\" [\"" +
+           std::string(VELK_RIB_PROGRAM) + " " + note + "\" \"1\"] [-3 3 -1.5 1.5 0 0]\nAttributeEnd\n");
+    EXPECT_NEAR(std::atof(dir.read("request.txt").c_str()), 18, 0.01);
 }
 
 TEST(ProceduralPixels, GeneratorAnswersEndWithTheFFByte)
@@ -233,6 +256,111 @@ TEST(ProceduralPixels, GeneratorAnswersEndWithTheFFByte)
                                           "WorldEnd\n");
     EXPECT_EQ(r.run.err, "ERROR: sh " + faulty + " (1): Syntax error\n    --> \"Spheer\" is not a valid RenderMan 3.1 "
                          "RIB request\n");
+}
+
+TEST(ProceduralPixels, BinaryAnswersEndOnlyWhereARequestMayBegin)
+{
+    velktest::TempDir dir;
+    // Radius 4.9999995 as a binary float (40 9f ff ff), -5 as a two-byte
+    // fixed-point number (ff fb), names holding the byte in an ASCII string,
+    // a binary string and a comment; the generator stays on after the \377.
+    const std::string generator = dir.write(
+        "binary.sh", "read d r\n"
+                     "printf 'Attribute \"identifier\" \"name\" \"a\\377b\"\\n# \\377\\n'\n"
+                     "printf 'Attribute \"identifier\" \"name\" \\222\\377\\377\\n'\n"
+                     "printf 'Sphere \\244\\100\\237\\377\\377 \\201\\377\\373 \\200\\005 360\\n\\377'\n"
+                     "exec sleep 1000\n");
+    e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                          "WorldBegin\nSurface \"constant\"\n" +
+                                          procedural_at_centre("RunProgram", "sh " + generator, "5") + "WorldEnd\n");
+    EXPECT_EQ(r.run.err, "");
+    expect_coverage(r.image, disk_at_centre);
+}
+
+TEST(ProceduralPixels, EndlessAnswersAreStoppedAndTheRestRenders)
+{
+    velktest::TempDir dir;
+    // One answers without end, one trickles; each notes its process id.
+    const std::string note = "echo $$ > " + dir.path() + "/pid\n";
+    const std::string flood = dir.write("flood.sh", "read d r\n" + note + "while :; do echo '# more'; done\n");
+    const std::string trickle =
+        dir.write("trickle.sh", "read d r\n" + note + "while :; do echo '# more'; sleep 0.1; done\n");
+    const std::string limits = "Option \"limits\" \"integer programanswer\" [64] \"integer programtime\" [1]\n";
+    const struct {
+        std::string script, message;
+    } cases[] = {
+        {flood, "answered more than 65536 bytes without ending; it was stopped"},
+        {trickle, "did not end its answer within 1 seconds; it was stopped"},
+    };
+    for (const auto &c : cases) {
+        e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                              limits + "WorldBegin\nSurface \"constant\"\n" +
+                                              procedural_at_centre("RunProgram", "sh " + c.script, "5") +
+                                              e2e::unit_disk(1, 1) + "WorldEnd\n");
+        EXPECT_EQ(r.run.status, 0);
+        EXPECT_NE(r.run.err.find(c.message), std::string::npos) << r.run.err;
+        ASSERT_FALSE(r.image.empty());
+        EXPECT_TRUE(covered(r.image, 1, 1));
+        EXPECT_EQ(coverage(r.image), 1);
+        std::string pid = dir.read("pid");
+        ASSERT_FALSE(pid.empty());
+        std::string stat = dir.read("/proc/" + pid.substr(0, pid.size() - 1) + "/stat");
+        EXPECT_TRUE(stat.empty() || stat.find(") Z") != std::string::npos) << stat;
+    }
+}
+
+TEST(ProceduralPixels, GeneratorsDoNotOutliveAnEndedRenderer)
+{
+    velktest::TempDir dir;
+    const std::string silent = dir.write("silent.sh", "read d r\necho $$ > silent.pid\nexec sleep 1000\n");
+    dir.write("scene.rib", e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) + "WorldBegin\n" +
+                               procedural_at_centre("RunProgram", "sh " + silent, "5") + "WorldEnd\n");
+    for (const char *how : {"TERM", "KILL"}) {
+        // The renderer is ended while it waits for the answer.
+        velktest::RunResult run = velktest::run(
+            {"/bin/sh", "-c",
+             "rm -f silent.pid; " + velktest::program("raylume") + " -silent scene.rib > /dev/null & r=$!; "
+             "while [ ! -s silent.pid ]; do sleep 0.05; done; kill -" + how + " $r; wait $r; sleep 0.3; "
+             "p=$(cat silent.pid); if [ -d /proc/$p ] && ! grep -q ') Z' /proc/$p/stat; then echo left $p; "
+             "kill -9 $p; fi"},
+            [&] {
+                velktest::RunOptions o;
+                o.cwd = dir.path();
+                o.timeout_seconds = 30;
+                return o;
+            }());
+        EXPECT_EQ(run.out, "") << how;
+        EXPECT_FALSE(run.timed_out);
+    }
+}
+
+TEST(ProceduralPixels, SelfCopyingProceduralsStopAtTheFrameBound)
+{
+    velktest::TempDir dir;
+    // The archive names itself twice; the generator emits two copies of itself.
+    const std::string archive = dir.path() + "/twice.rib";
+    const std::string copy = "Procedural \"DelayedReadArchive\" [\"" + archive + "\"] [-5 5 -5 5 -5 5]\n";
+    dir.write("twice.rib", copy + copy);
+    const std::string program = "Procedural \"RunProgram\" [\"sh " + dir.path() + "/twice.sh\" \"\"] [-5 5 -5 5 -5 5]\n";
+    dir.write("twice.sh", "read d r\ncat <<'END'\n" + program + program + "END\n");
+    // And a plain archive that reads itself twice.
+    const std::string read = "ReadArchive \"" + dir.path() + "/read.rib\"\n";
+    dir.write("read.rib", read + read);
+    for (const std::string &start : {copy, program, read}) {
+        e2e::Render r = e2e::render_floatdump(e2e::exact_floatdump_options(W, H) + e2e::pixel_camera(W, H) +
+                                              "Option \"limits\" \"integer expansions\" [100]\n"
+                                              "WorldBegin\nSurface \"constant\"\nAttributeBegin\nTranslate 8 8 10\n" +
+                                              start + "AttributeEnd\n" + e2e::unit_disk(1, 1) + "WorldEnd\n");
+        EXPECT_EQ(r.run.status, 0) << start;
+        // Reported even after the nesting limit has been (on the same line).
+        const std::string message = "More than 100 archives and procedurals expanded in one frame";
+        size_t at = r.run.err.find(message);
+        EXPECT_NE(at, std::string::npos) << start << r.run.err;
+        EXPECT_EQ(r.run.err.find(message, at + 1), std::string::npos) << start;
+        // The rest renders.
+        ASSERT_FALSE(r.image.empty()) << start;
+        EXPECT_TRUE(covered(r.image, 1, 1)) << start;
+    }
 }
 
 TEST(ProceduralPixels, LibraryCallsBackIntoTheRenderer)

@@ -151,7 +151,7 @@ TEST_F(Backend, ObjectsAreNumberedEvenWithoutAWindow)
 TEST_F(Backend, CommandLineSettingsAndTheFirstFile)
 {
     const char *args[] = {"pevrin", "-nowait", "-fc", "touch x", "-sync", "5", "-frames", "2", "3",
-                          "-res", "64", "32", "-lines", "-bogus", "scene.rib"};
+                          "-res", "64", "32", "-lines", "first.rib", "-v"};
     std::vector<char *> argv;
     for (const char *a : args) argv.push_back(const_cast<char *>(a));
     EXPECT_EQ(previewer_parse_options(int(argv.size()), argv.data()), 13);

@@ -258,9 +258,8 @@ TEST_F(Drawing, ProceduralsInViewAreSubdividedAndAllAreFreed)
     EXPECT_EQ(freed, 3);
     ASSERT_EQ(subdivided.size(), 2u);
     // A unit box 4.5 away under a 90 degree view of 15 pixels per unit at
-    // distance 1: about 3.3 pixels a side, widened by a pixel each way.
-    EXPECT_GT(subdivided[0], 4 * 4);
-    EXPECT_LT(subdivided[0], 6 * 6);
+    // distance 1: 10/3 pixels a side.
+    EXPECT_NEAR(subdivided[0], 100.0f / 9, 0.01f);
     EXPECT_EQ(subdivided[1], 1e38f);
     EXPECT_EQ(r->total_polygons, 2 * 128);
 }

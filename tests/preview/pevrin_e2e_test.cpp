@@ -192,7 +192,7 @@ TEST_F(Pevrin, FrontBufferDumpsAndNoDisplay)
         {velktest::program("pevrin"), "-nowait", "-dumprgba", dir.write("nowin.rib", scene("nowin.tif", "1 0 0", ""))}, o);
     EXPECT_EQ(r.status, 255);
     EXPECT_EQ(r.err.find("SEVERE ERROR: "), 0u) << r.err;
-    EXPECT_NE(r.err.find("nowin.rib (4): Nesting error\n    --> Could not open a window: the X display "
+    EXPECT_NE(r.err.find("nowin.rib (4): System error\n    --> Could not open a window with an OpenGL context: the X display "
                          "\"unix:64999\" named by DISPLAY could not be opened\n"),
               std::string::npos)
         << r.err;
@@ -241,12 +241,15 @@ TEST_F(Pevrin, StandardInputWithTheResolutionOfTheCommandLine)
     EXPECT_EQ(p.height, 8);
 }
 
-TEST_F(Pevrin, UnknownOptionIsTheFirstFileAndHelpPrintsTheUsage)
+TEST_F(Pevrin, UnknownOptionsAndMissingFilesFailAndHelpPrintsTheUsage)
 {
     velktest::RunResult r = velktest::run({velktest::program("pevrin"), "-nowait", "-bogus"}, options());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.err.find("File not found"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("-bogus"), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Unknown option -bogus"), std::string::npos) << r.err;
+
+    r = velktest::run({velktest::program("pevrin"), "-nowait", "nosuch.rib"}, options());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("File not found\n    --> nosuch.rib"), std::string::npos) << r.err;
 
     r = velktest::run({velktest::program("pevrin"), "-h"}, options());
     EXPECT_EQ(r.status, 0);

@@ -65,14 +65,31 @@ TEST_F(Pevrin, ProgramsAnswerTheDetailAndArgumentsWithRib)
         {"-nowait", "-unlit", "-dumprgba"},
         picture_of("p.tif", "Procedural \"RunProgram\" [\"" + program + "\" \"0 0 1\"] [-0.5 0.5 -0.5 0.5 1 1]\n"));
     EXPECT_EQ(r.status, 0) << r.err;
-    // The bound covers 20 x 20 pixels, widened by one on each side.
-    EXPECT_EQ(dir.read("request.txt"), "484 0 0 1\n");
+    // The bound covers 20 x 20 pixels.
+    EXPECT_EQ(dir.read("request.txt"), "400 0 0 1\n");
     expect_square(picture("p.tif"), 2);
 
     r = run({"-nowait", "-dumprgba"},
             picture_of("q.tif", "Procedural \"RunProgram\" [\"/no/such/program\" \"\"] [-1 1 -1 1 1 1]\n"));
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("RiProcRunProgram could not run program \"/no/such/program\""), std::string::npos) << r.err;
+}
+
+TEST_F(Pevrin, SelfCopyingArchivesStopAtTheFrameBound)
+{
+    // The archive names itself twice.
+    const std::string copy = "Procedural \"DelayedReadArchive\" [\"twice.rib\"] [-0.5 0.5 -0.5 0.5 1 1]\n";
+    dir.write("twice.rib", copy + copy);
+    velktest::RunResult r = run({"-nowait", "-unlit", "-dumprgba"},
+                                "Option \"limits\" \"integer expansions\" [20]\n" +
+                                    picture_of("t.tif", copy + "Color [1 0 0]\n" + SQUARE));
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string message = "More than 20 archives and procedurals expanded in one frame";
+    size_t at = r.err.find(message);
+    EXPECT_NE(at, std::string::npos) << r.err.substr(0, 2000);
+    EXPECT_EQ(r.err.find(message, at + 1), std::string::npos);
+    // The rest is drawn.
+    expect_square(picture("t.tif"), 0);
 }
 
 TEST_F(Pevrin, PluginLibrariesOnTheProceduralPathDrawThroughTheProgram)

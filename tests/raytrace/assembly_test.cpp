@@ -47,6 +47,15 @@ protected:
         l.free_list();
         return t;
     }
+    // The surface a ray along z from o meets first.
+    static GSurface *hit_surface(Point o)
+    {
+        Ray r(o, Point(0, 0, 1), 0, 0, 1, 0);
+        IntersectionList l = r.closest_hit(objects());
+        GSurface *s = l.head() ? static_cast<GSurface *>(l.head()->obj) : nullptr;
+        l.free_list();
+        return s;
+    }
 };
 
 } // namespace
@@ -228,9 +237,53 @@ TEST_F(Assembly, InstancesAreCopiesPlacedByTheCurrentTransformation)
     // placed by the transformation current at its instance.
     EXPECT_EQ(hits(Point(10, 0, -5), Point(0, 0, 1)).size(), 2u);
     EXPECT_EQ(hits(Point(0, 0, -5), Point(0, 0, 1)).size(), 2u);
-    GPrimitive *a = objects(), *b = a->next;
+    // What a ray meets is a surface of its own instance, the same one each time.
+    GSurface *a = hit_surface(Point(10, 0, -5)), *b = hit_surface(Point(0, 0, -5));
+    ASSERT_TRUE(a && b);
     EXPECT_NE(a, b);
-    EXPECT_NE(static_cast<GSurface *>(a)->xform.get(), static_cast<GSurface *>(b)->xform.get());
+    EXPECT_EQ(a, hit_surface(Point(10, 0, -5)));
+    EXPECT_NE(a->xform.get(), b->xform.get());
+}
+
+TEST_F(Assembly, InstancesShareTheDefinitionsGeometry)
+{
+    RtObjectHandle h = RiObjectBegin();
+    for (int i = 0; i < 30; i++) {
+        RiTranslate(3, 0, 0);
+        RiSphere(0.5f, -0.5f, 0.5f, 360, RI_NULL);
+    }
+    RiObjectEnd();
+    const long before = geometry_memory().current;
+    RtColor colours[2] = {{1, 0, 0}, {0, 0, 1}};
+    for (int i = 0; i < 200; i++) {
+        RiAttributeBegin();
+        RiColor(colours[i % 2]);
+        RiTranslate(0, 0, (float)(i % 2) * 10);
+        RiTranslate(0, 10.0f * (float)(i / 2), 0);
+        RiObjectInstance(h);
+        RiAttributeEnd();
+    }
+    // A record per instance, not a copy of each sphere.
+    EXPECT_LT(geometry_memory().current - before, 30 * GPRIM_TYPE_SIZES[GP_SPHERE]);
+    EXPECT_EQ(count(), 200);
+    // The nearer instance hides the farther one; both have their hits, each
+    // coloured and placed by its own instance, the nearer first.
+    Ray r(Point(15, 990, -5), Point(0, 0, 1), 0, 0, 1, 0);
+    IntersectionList l = r.closest_hit(objects());
+    ASSERT_EQ(l.size(), 4);
+    EXPECT_NEAR(l.head()->linet, 4.5f, 1e-4f);
+    GSurface *nearer = static_cast<GSurface *>(l.head()->obj);
+    GSurface *farther = static_cast<GSurface *>(l.last->obj);
+    EXPECT_NEAR(l.last->linet, 15.5f, 1e-4f);
+    EXPECT_EQ(nearer->attributes()->color, Color(1, 0, 0));
+    EXPECT_EQ(farther->attributes()->color, Color(0, 0, 1));
+    l.free_list();
+    // A surface tried first as the likely hit is not met again through its instance.
+    Ray again(Point(15, 990, -5), Point(0, 0, 1), 0, 0, 1, 0);
+    l = again.find_hit(objects(), nearer);
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l.head()->obj, nearer);
+    l.free_list();
 }
 
 TEST_F(Assembly, ObjectStackOverflowIsRefused)

@@ -110,10 +110,8 @@ TEST_F(Procedurals, ExpandOnTheFirstRayIntoTheirOwnObjects)
     EXPECT_EQ(RayTracer::current()->world_objects, p);
     EXPECT_EQ(p->next, nullptr);
     // The bound seen from the eye: x and y in [-0.25, 0.25] at fov 90 over
-    // 100 pixels is 25 pixels, and one more on each side; transforming the
-    // box grows it by a hundredth of its diagonal.
-    EXPECT_GE(last_detail, 27 * 27);
-    EXPECT_LE(last_detail, 29 * 29);
+    // 100 pixels is 25 pixels.
+    EXPECT_NEAR(last_detail, 25 * 25, 0.01f);
     hits();
     EXPECT_EQ(subdivide_calls, 1);
     // Released, the next ray expands again.

@@ -55,6 +55,97 @@ TEST(RaylumeBackEnd, StatisticsInTheirOrder)
     EXPECT_EQ(r.out.find("Geometry:"), std::string::npos);
 }
 
+namespace {
+
+// The number after a label in the statistics (-1 when missing).
+long stat_after(const std::string &text, const std::string &label)
+{
+    size_t at = text.find(label);
+    return at == std::string::npos ? -1 : std::stol(text.substr(at + label.size()));
+}
+
+// The number that starts the line holding a label (-1 when missing).
+long stat_line(const std::string &text, const std::string &label)
+{
+    size_t at = text.find(label);
+    if (at == std::string::npos) return -1;
+    size_t start = text.rfind('\n', at);
+    return std::stol(text.substr(start == std::string::npos ? 0 : start + 1));
+}
+
+} // namespace
+
+TEST(RaylumeBackEnd, CameraTreeOncePerFrameAndInstancesByReference)
+{
+    TempDir dir;
+    // Spheres over the whole picture: small buckets build no more tree nodes than one bucket.
+    std::string spheres;
+    for (int i = 0; i < 60; i++)
+        spheres += "TransformBegin Translate " + std::to_string(i % 8 - 3.5) + " " + std::to_string(i / 8 - 3.5) +
+                   " 0 Sphere 0.3 -0.3 0.3 360 TransformEnd\n";
+    auto nodes = [&](int bucket, int size = 64, const char *which = "Hier bounds: ") {
+        RunResult r = velktest::raylume_rib(
+            dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat " + std::to_string(size) + " " +
+                     std::to_string(size) + " 1\nOption \"limits\" \"bucketsize\" [" +
+                     std::to_string(bucket) + " " + std::to_string(bucket) +
+                     "]\nProjection \"perspective\" \"fov\" 60\nTranslate 0 0 8\nWorldBegin\n" + spheres +
+                     "WorldEnd\n",
+            {"-stats"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return stat_after(r.out, which);
+    };
+    long one = nodes(64);
+    EXPECT_GT(one, 0);
+    EXPECT_EQ(nodes(8), one);
+    // A picture of a few pixels holds no more tree than a larger one.
+    EXPECT_LE(nodes(64, 4, " outstanding, "), nodes(8, 64, " outstanding, "));
+
+    // Instances of a definition of 50 triangles: the definition's triangles
+    // only, however many instances there are.
+    std::string tris;
+    for (int i = 0; i < 50; i++) {
+        std::string x = std::to_string(i % 10 * 0.1), y = std::to_string(i / 10 * 0.1);
+        tris += "TransformBegin Translate " + x + " " + y + " 0 Polygon \"P\" [0 0 0  0.08 0 0  0 0.08 0] TransformEnd\n";
+    }
+    auto geometry = [&](int instances, int size) {
+        std::string rib = "Display \"t.tif\" \"file\" \"rgba\"\nFormat " + std::to_string(size) + " " +
+                          std::to_string(size) + " 1\nTranslate 0 0 30\nWorldBegin\n"
+                          "ObjectBegin 1\n" + tris + "ObjectEnd\n";
+        for (int i = 0; i < instances; i++)
+            rib += "TransformBegin Translate " + std::to_string(i % 10 - 5) + " " + std::to_string(i / 10 - 5) +
+                   " 0 ObjectInstance 1 TransformEnd\n";
+        RunResult r = velktest::raylume_rib(dir, rib + "WorldEnd\n", {"-stats"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find("      50 triangles"), std::string::npos) << r.out;
+        return stat_after(r.out, "total gprims   (");
+    };
+    // The copies that stand for an instance's surfaces in hits are few, however
+    // many instances and pixels there are.
+    EXPECT_LE(geometry(100, 64), geometry(1, 8) + 16);
+}
+
+TEST(RaylumeBackEnd, AFarControlPointLeavesTheOtherRaysAlone)
+{
+    // One control point at 1e20 throws the diced cells beside the border out
+    // as slivers; their boxes must stay as thin as they are.
+    std::string points;
+    for (int j = 0; j < 4; j++)
+        for (int i = 0; i < 4; i++)
+            points += (i == 1 && j == 1 ? std::string("1e20") : std::to_string(i - 1.5)) + " " +
+                      std::to_string(j - 1.5) + " " + std::to_string(0.3 * ((i + j) % 2)) + " ";
+    TempDir dir;
+    RunResult r = velktest::raylume_rib(
+        dir, "Display \"t.tif\" \"file\" \"rgba\"\nFormat 32 24 1\nProjection \"perspective\" \"fov\" 40\n"
+             "Translate 0 0 8\nWorldBegin\nRotate -30 1 0 0\n"
+             "NuPatch 4 4 [0 0 0 0 1 1 1 1] 0 1 4 4 [0 0 0 0 1 1 1 1] 0 1 \"P\" [" + points + "]\nWorldEnd\n",
+        {"-stats"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    long rays = stat_line(r.out, " primary rays");
+    long boxes = stat_line(r.out, " bounding box tests performed");
+    ASSERT_GT(rays, 0) << r.out;
+    EXPECT_LT(boxes, 100 * rays) << r.out;
+}
+
 // A wall behind a ball, two shadow-casting lights: each light's shadow rays
 // test the object that last blocked it first.
 TEST(RaylumeBackEnd, ShadowRaysOfALightTryItsLastBlockerFirst)

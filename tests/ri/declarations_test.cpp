@@ -127,6 +127,11 @@ TEST(Declarations, StandardTokens)
     EXPECT_EQ(tok::P, NewToken("P"));
     EXPECT_EQ(tok::catmull_rom, NewToken("catmull-rom"));
     EXPECT_EQ(tok::category, NewToken("__category"));
+    // The C binding's names are the renderer's interned tokens.
+    EXPECT_EQ(RI_P, tok::P);
+    EXPECT_EQ(RI_KD, tok::Kd);
+    EXPECT_EQ(RI_NONPERIODIC, NewToken("nonperiodic"));
+    EXPECT_EQ(RI_ST, NewToken("st"));
     Declaration *p = declarations().lookup("P");
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->detail, DETAIL_VERTEX);

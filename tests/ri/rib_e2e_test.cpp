@@ -84,11 +84,28 @@ TEST(RaylumeCommandLine, MissingFilesAndLateOptions) {
     RunResult r = raylume(dir, {"nosuch.rib"});
     EXPECT_EQ(r.err, "ERROR: File not found\n    --> nosuch.rib\n");
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.status, 0);
-    // An option after the first file name is a file name too.
+    EXPECT_EQ(r.status, 1);
+    // An option after the first file name is a file name too; the files after
+    // a missing one are still read, and the run fails.
     dir.write("e.rib", "");
-    r = raylume(dir, {"e.rib", "-v"});
-    EXPECT_EQ(r.err, "ERROR: File not found\n    --> -v\n");
+    dir.write("s.rib", "Spheer\n");
+    r = raylume(dir, {"e.rib", "-v", "s.rib"});
+    EXPECT_EQ(r.err, "ERROR: File not found\n    --> -v\nERROR: s.rib (1): Syntax error\n"
+                     "    --> \"Spheer\" is not a valid RenderMan 3.1 RIB request\n");
+    EXPECT_EQ(r.status, 1);
+    r = raylume(dir, {"e.rib"});
+    EXPECT_EQ(r.status, 0);
+    // A folder is not a file to read.
+    r = raylume(dir, {"."});
+    EXPECT_EQ(r.err, "ERROR: File not found\n    --> . is a folder\n");
+    EXPECT_EQ(r.status, 1);
+    // An unknown option before the files is refused, unless it names a file.
+    r = raylume(dir, {"-bogus", "e.rib"});
+    EXPECT_EQ(r.err, "ERROR: Invalid token\n    --> Unknown option -bogus (-h lists the options)\n");
+    EXPECT_EQ(r.status, 1);
+    dir.write("-e.rib", "");
+    r = raylume(dir, {"-e.rib"});
+    EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.status, 0);
     // "-d" takes a following number only: a file name stays a file.
     r = raylume(dir, {"-d", "scene.rib"});
@@ -104,7 +121,7 @@ TEST(RaylumeCommandLine, VerbosityControlsReports) {
     TempDir dir;
     RunResult r = raylume(dir, {"-silent", "nosuch.rib"});
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     // At verbose level a file is announced and long files show their progress.
     std::string rib;
     for (int i = 0; i < 25000; i++) rib += "version 3.03\n";

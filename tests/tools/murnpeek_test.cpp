@@ -28,7 +28,7 @@ const char SURFACE_REPORT[] =
     "    \"p0\" \"uniform point\"\n\t\tDefault value: \"current\" [1 2 3]\n"
     "    \"map\" \"uniform string\"\n\t\tDefault value: \"wood.tx\"\n"
     "    \"v\" \"varying vector\"\n\t\tDefault value: \"current\" [0 0 0]\n"
-    "    \"weights\" \"uniform float[3]\"\n\t\tDefault value: \n"
+    "    \"weights\" \"uniform float[3]\"\n\t\tDefault value: [1 2 3]\n"
     "    \"xf\" \"uniform matrix\"\n\t\tDefault value: [ 1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1 ]\n"
     "    \"glow\" \"output varying float\"\n\t\tDefault value: 2e+06\n"
     "\n";
@@ -53,7 +53,10 @@ TEST(Murnpeek, DefaultsComputedByInitialisationCode)
     const std::string params =
         "(point p2 = (4, 5, 6); float s = sin(1); float pw = pow(2, 3) + 1;\n"
         " matrix m = (1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);\n"
-        " vector v = 2 - vector(1, 0, 0); float neg = -pw; string q = \"a\\\"b\";)\n{\n    Ci = s;\n}\n";
+        " vector v = 2 - vector(1, 0, 0); float neg = -pw; string q = \"a\\\"b\";\n"
+        " float c = clamp(5, 0, 1); float mx = mix(0, 10, 0.25); float sm = smoothstep(0, 1, 0.25);\n"
+        " float twice = pw * 2; float arr[3] = {1, 2, 3}; color cs[2] = {color(1, 0, 0), 0.5};\n"
+        " float r = random(); float px = xcomp(P); color tint = Cs * 2;)\n{\n    Ci = s;\n}\n";
     ASSERT_EQ(compile(dir, "init", "surface init" + params), "");
     ASSERT_EQ(compile(dir, "initc", "surface initc" + params, "-crypt"), "");
     const std::string values =
@@ -63,7 +66,18 @@ TEST(Murnpeek, DefaultsComputedByInitialisationCode)
         "    \"m\" \"uniform matrix\"\n\t\tDefault value: [ 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 ]\n"
         "    \"v\" \"uniform vector\"\n\t\tDefault value: \"current\" [1 2 2]\n"
         "    \"neg\" \"uniform float\"\n\t\tDefault value: -9\n"
-        "    \"q\" \"uniform string\"\n\t\tDefault value: \"a\\\"b\"\n\n";
+        "    \"q\" \"uniform string\"\n\t\tDefault value: \"a\\\"b\"\n"
+        // Worked out by the renderer's own operations.
+        "    \"c\" \"uniform float\"\n\t\tDefault value: 1\n"
+        "    \"mx\" \"uniform float\"\n\t\tDefault value: 2.5\n"
+        "    \"sm\" \"uniform float\"\n\t\tDefault value: 0.15625\n"
+        "    \"twice\" \"uniform float\"\n\t\tDefault value: 18\n"
+        "    \"arr\" \"uniform float[3]\"\n\t\tDefault value: [1 2 3]\n"
+        "    \"cs\" \"uniform color[2]\"\n\t\tDefault value: [[1 0 0] [0.5 0.5 0.5]]\n"
+        // Different at every shading point: no number is made up.
+        "    \"r\" \"uniform float\"\n\t\tDefault value: only known per shading point\n"
+        "    \"px\" \"uniform float\"\n\t\tDefault value: only known per shading point\n"
+        "    \"tint\" \"uniform color\"\n\t\tDefault value: only known per shading point\n\n";
     velktest::RunResult r = peek(dir, {"init", "initc"});
     EXPECT_EQ(r.out, "surface \"init\"\n" + values + "surface \"initc\"\n" + values);
     EXPECT_EQ(r.err, "");
@@ -155,7 +169,7 @@ TEST(Murnpeek, NativeShaderLibraries)
               "    \"from\" \"uniform point\"\n\t\tDefault value: \"shader\" [0 1 -2]\n"
               "    \"texname\" \"uniform string\"\n\t\tDefault value: \"spot.tx\"\n"
               "    \"xform\" \"uniform matrix\"\n\t\tDefault value: [ 2 0 0 0 0 2 0 0 0 0 2 0 1 2 3 1 ]\n"
-              "    \"weights\" \"uniform float[3]\"\n\t\tDefault value: \n"
+              "    \"weights\" \"uniform float[3]\"\n\t\tDefault value: [1 2 3]\n"
               "    \"Nout\" \"output varying normal\"\n\t\tDefault value: \n"
               "    \"dir\" \"uniform vector\"\n\t\tDefault value: \"current\" [0 0 1]\n"
               "    \"h\" \"unknown unknown\"\n\t\tDefault value: \n\n");
@@ -175,7 +189,7 @@ TEST(Murnpeek, RefusedShadersAreReportedAndSkipped)
 
     dir.write("fake.intelnt.murn", "not a library\n");
     r = peek(dir, {"fake"});
-    EXPECT_EQ(r.err.rfind("Found DSO ./fake.intelnt.murn, but couln't dlopen: ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.rfind("Found DSO ./fake.intelnt.murn, but couldn't dlopen: ", 0), 0u) << r.err;
     EXPECT_NE(r.err.find("\nmurnpeek: Bad compiled shader ./fake.intelnt.murn: cannot be loaded\n"),
               std::string::npos);
 

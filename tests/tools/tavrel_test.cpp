@@ -72,7 +72,7 @@ TEST(Tavrel, UsageAndCommandLineMistakes)
 
     r = tavrel(dir, {"p.tif"});
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.err, "tavrel: both input and output filenames requred\n");
+    EXPECT_EQ(r.err, "tavrel: both input and output filenames required\n");
 
     r = tavrel(dir, {"-shadow", "-envlatl", "a", "b"});
     EXPECT_EQ(r.status, 0);

@@ -1,5 +1,6 @@
 #include "tools/ribout/context.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,10 +25,11 @@ bool same_name(const Context *c, const char *name)
     return c->named && c->name == name;
 }
 
-[[noreturn]] void fail(const std::string &message)
+// The program decides what a failure means: it is told through the error
+// handler and RiLastError, and the call returns.
+void fail(int code, const std::string &message)
 {
-    std::fputs(message.c_str(), stderr);
-    std::exit(1);
+    report_error(code, RIE_ERROR, message.c_str());
 }
 
 } // namespace
@@ -128,9 +130,11 @@ Context *push_context(const char *name)
             // After the bar stands a command line as a user types it.
             std::vector<std::string> argv =
                 program ? std::vector<std::string>{name} : velk::shell_command(name + 1);
-            if (!c->out.open_pipe(argv)) fail(std::string("Error opening pipe to ") + (program ? name : name + 1) + "\n");
+            if (!c->out.open_pipe(argv))
+                fail(RIE_SYSTEM, std::string("Error opening pipe to ") + (program ? name : name + 1));
         } else if (!c->out.open_file(name)) {
-            fail("Error making RIB file: bad filename\n");
+            // The context stays, writing nowhere, so that the calls up to RiEnd pair up.
+            fail(RIE_NOFILE, std::string("Error making RIB file \"") + name + "\": " + std::strerror(errno));
         }
     }
     c->next = contexts;
@@ -145,12 +149,16 @@ void end_current()
     if (!c) return;
     int status = 0;
     bool pipe = c->out.is_pipe();
-    if (!c->out.close(&status) && pipe) {
+    bool closed = c->out.close(&status);
+    if (!closed && !pipe && c->named) {
+        fail(RIE_SYSTEM, "Error writing RIB file \"" + c->name + "\": the old file, if any, is kept");
+    } else if (!closed && pipe) {
         const char *command = c->name[0] == '|' ? c->name.c_str() + 1 : c->name.c_str();
         // The shell answers 126 and 127 for a command it could not start.
-        if (status == 126 || status == 127) fail(std::string("Error opening pipe to ") + command + "\n");
-        fail(std::string("Error writing RIB to pipe ") + command + ": the command ended with status " +
-             std::to_string(status) + (status == 0 ? " before reading all of it" : "") + "\n");
+        if (status == 126 || status == 127) fail(RIE_SYSTEM, std::string("Error opening pipe to ") + command);
+        else
+            fail(RIE_SYSTEM, std::string("Error writing RIB to pipe ") + command + ": the command ended with status " +
+                                 std::to_string(status) + (status == 0 ? " before reading all of it" : ""));
     }
     for (Context **link = &contexts; *link; link = &(*link)->next) {
         if (*link == c) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "ri/ri.h"
 
 namespace velk { class ChildProcess; }
 
@@ -61,13 +62,17 @@ struct Context {
 
 // The current context, or null.
 Context *current();
-// Pushes a new context and makes it current; ends the program with a message
-// when its output cannot be opened.
+// Pushes a new context and makes it current; when its output cannot be
+// opened, that is reported through the error handler and the context
+// writes nowhere.
 Context *push_context(const char *name);
 // Closes the current context's output and removes the context; none is
-// current afterwards. A pipe whose command failed ends the program with a
-// message.
+// current afterwards. A pipe whose command failed is reported through the
+// error handler.
 void end_current();
+// Sets RiLastError and calls the installed error handler.
+void report_error(int code, int severity, const char *message);
+
 // Makes the context of that name current; false when there is none.
 bool select_context(const char *name);
 

@@ -38,6 +38,16 @@ volatile int procedural_called = 0;
 
 } // namespace
 
+namespace ribout {
+
+void report_error(int code, int severity, const char *message)
+{
+    RiLastError = code;
+    if (current_handler) current_handler(code, severity, message);
+}
+
+} // namespace ribout
+
 extern "C" {
 
 RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
@@ -70,8 +80,9 @@ RtErrorHandler RiErrorHandler(RtErrorHandler handler)
     return was;
 }
 
-// The writer reports nothing through the error handlers; they exist so that
-// programs can name them.
+RtInt RiLastError = 0;
+
+// The writer reports only outputs that cannot be opened or written.
 RtVoid RiErrorIgnore(RtInt, RtInt, const char *) {}
 
 RtVoid RiErrorPrint(RtInt code, RtInt, const char *message)

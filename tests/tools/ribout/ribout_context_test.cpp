@@ -3,6 +3,9 @@
 
 #include <cstdlib>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include "ri/ri.h"
 #include "tests/support/run_program.h"
 #include "tests/tools/ribout/ribout_support.h"
@@ -156,11 +159,56 @@ TEST(RiboutContext, PipesAndFailuresToOpen)
     RiEnd();
     EXPECT_EQ(dir.read(kept), text);
 
-    EXPECT_EXIT(RiBegin("/no/such/directory/x.rib"), testing::ExitedWithCode(1),
-                "^Error making RIB file: bad filename\n$");
+    // Failures are the program's to handle: reported through the error
+    // handler and RiLastError, and the calls return.
+    testing::internal::CaptureStderr();
+    RiLastError = 0;
+    RiBegin("/no/such/directory/x.rib");
+    EXPECT_EQ(RiLastError, RIE_NOFILE);
+    RiSphere(1, -1, 1, 360, RI_NULL);
+    RiEnd();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "RI error 3: Error making RIB file \"/no/such/directory/x.rib\": No such file or directory\n");
+    // A file that cannot be written in full (files limited to 200 bytes) is
+    // reported at RiEnd, and the old one stays.
+    auto write_beyond_the_limit = [&] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = {200, 200};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        RiLastError = 0;
+        RiBegin(kept.c_str());
+        for (int i = 0; i < 100; ++i) RiSphere(1, -1, 1, 360, RI_NULL);
+        RiEnd();
+        std::exit(RiLastError);
+    };
+    EXPECT_EXIT(write_beyond_the_limit(),
+        testing::ExitedWithCode(RIE_SYSTEM), "Error writing RIB file .*kept.rib");
+    EXPECT_EQ(dir.read(kept), text);
     // A pipe command that cannot start or that fails is reported at the end.
-    EXPECT_EXIT((RiBegin("|/no/such/program -x"), RiEnd()), testing::ExitedWithCode(1),
-                "Error opening pipe to /no/such/program -x\n$");
-    EXPECT_EXIT((RiBegin("|cat > /no/such/directory/x.rib"), RiEnd()), testing::ExitedWithCode(1),
-                "Error writing RIB to pipe cat > /no/such/directory/x.rib: the command ended with status [1-9]");
+    const struct {
+        const char *name, *message;
+    } pipes[] = {
+        {"|/no/such/program -x", "RI error 2: Error opening pipe to /no/such/program -x\n"},
+        {"|cat > /no/such/directory/x.rib",
+         "RI error 2: Error writing RIB to pipe cat > /no/such/directory/x.rib: the command ended with status 2\n"},
+    };
+    for (const auto &p : pipes) {
+        RiLastError = 0;
+        testing::internal::CaptureStderr();
+        RiBegin(p.name);
+        RiWorldBegin();
+        RiEnd();
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(RiLastError, RIE_SYSTEM) << p.name;
+        EXPECT_NE(err.find(p.message), std::string::npos) << err;
+    }
+    // The handler the program chose is the one called.
+    RiErrorHandler(RiErrorIgnore);
+    testing::internal::CaptureStderr();
+    RiLastError = 0;
+    RiBegin("/no/such/directory/x.rib");
+    RiEnd();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(RiLastError, RIE_NOFILE);
+    RiErrorHandler(RiErrorPrint);
 }
