@@ -100,8 +100,6 @@ KNOWN_UPWARD = {
     ("compiler/writer.h", "shading/slstack.h"),
     ("ri/declparse.h", "ri/declarations.h"),
     ("shading/texmake.h", "ri/texture_making.h"),
-    ("tools/murnargs_dso.cpp", "ri/declarations.h"),
-    ("tools/murnargs_text.cpp", "shading/loader.h"),
     ("tools/ribout/request.cpp", "ri/declarations.h"),
     ("tools/ribout/ri_frame.cpp", "ri/stdtokens.h"),
     ("tools/ribout/ri_options.cpp", "ri/declarations.h"),
