@@ -108,19 +108,27 @@ KNOWN_UPWARD = {
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 
 
-def header_owners(sources):
-    """Project header -> the library that compiles the source of the same
-    name beside it (headers with no source of their own have no owner)."""
-    owners = {}
+def header_owners(sources, root):
+    """Project header -> the library that owns it: the one compiling the
+    source of the same name beside it, else the only library compiling
+    sources in its folder (else it has no owner)."""
+    owners, folders = {}, {}
     for lib, files in sources.items():
         for f in files:
             owners[os.path.splitext(f)[0] + ".h"] = lib
+            folders.setdefault(os.path.dirname(f), set()).add(lib)
+    for folder, libs in folders.items():
+        if len(libs) != 1 or not os.path.isdir(os.path.join(root, folder)):
+            continue
+        for name in os.listdir(os.path.join(root, folder)):
+            if name.endswith(".h"):
+                owners.setdefault(os.path.join(folder, name), next(iter(libs)))
     return owners
 
 
 def upward_includes(graph, sources, root):
     """Lines "file (lib) includes header of lib2, which it does not link"."""
-    owners = header_owners(sources)
+    owners = header_owners(sources, root)
     files = {}
     for lib, fs in sources.items():
         for f in fs:

@@ -1,2 +1,4 @@
-// Shading reaching up into the ray tracer: the layering check must refuse it.
+// Shading reaching up into the ray tracer: the layering check must refuse
+// both includes (a header with a source of its own, and one without).
 #include "raytrace/ray.h"
+#include "raytrace/surface_hooks.h"
