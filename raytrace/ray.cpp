@@ -167,7 +167,14 @@ bool Ray::hits_box(const Bound &box) const
 
 Ray Ray::to_object_space(const Transformation &t) const
 {
-    Ray r(*this);
+    Ray r;
+    to_object_space(t, r);
+    return r;
+}
+
+void Ray::to_object_space(const Transformation &t, Ray &r) const
+{
+    r = *this;
     // One look-up of the matrix serves both the origin and the direction.
     float tmp[16];
     const float *m = t.matrix_at(TM_INVERSE, time, tmp);
@@ -176,7 +183,6 @@ Ray Ray::to_object_space(const Transformation &t) const
     r.scale = r.dir.normalize();
     r.tmin = 1e-10f;
     r.tmax = 1e38f;
-    return r;
 }
 
 // ---- statistics ----------------------------------------------------------
