@@ -266,6 +266,11 @@ int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const Sample
     const bool inside = x >= cx0 && x <= cx1 && y >= cy0 && y <= cy1;
     if (!adaptive_) {
         const int spp = samples_per_pixel, kk = k % spp;
+        // A cell the filter gives no weight is left as it is, unless the
+        // sample is not finite (its zero-weighted value still reaches it).
+        const bool finite = std::isfinite(r.color.x) && std::isfinite(r.color.y) && std::isfinite(r.color.z) &&
+                            std::isfinite(r.opacity.x) && std::isfinite(r.opacity.y) &&
+                            std::isfinite(r.opacity.z) && std::isfinite(r.alpha);
         for (int j = 0; j < span_; ++j) {
             int ny = y + j - radius_;
             if (ny < cy0 || ny > cy1) continue;
@@ -275,6 +280,7 @@ int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const Sample
                 int nx = x + i - radius_;
                 if (nx < cx0 || nx > cx1) continue;
                 float w = filter_weights[size_t(j * span_ + i) * spp + kk];
+                if (w == 0 && finite) continue;
                 PixelSample &p = row[nx];
                 p.color += w * r.color;
                 p.opacity += w * r.opacity;

@@ -167,13 +167,22 @@ bool Ray::hits_box(const Bound &box) const
 
 Ray Ray::to_object_space(const Transformation &t) const
 {
-    Ray r(*this);
-    t.point_from_world(origin.data(), r.origin.data(), time);
-    t.vector_from_world(dir.data(), r.dir.data(), time);
+    Ray r;
+    to_object_space(t, r);
+    return r;
+}
+
+void Ray::to_object_space(const Transformation &t, Ray &r) const
+{
+    r = *this;
+    // One look-up of the matrix serves both the origin and the direction.
+    float tmp[16];
+    const float *m = t.matrix_at(TM_INVERSE, time, tmp);
+    point_times_matrix(origin.data(), m, r.origin.data());
+    vector_times_matrix(dir.data(), m, r.dir.data());
     r.scale = r.dir.normalize();
     r.tmin = 1e-10f;
     r.tmax = 1e38f;
-    return r;
 }
 
 // ---- statistics ----------------------------------------------------------

@@ -67,6 +67,8 @@ public:
     // time: unit direction, scale = the direction's length before
     // normalising, default limits, no hint.
     Ray to_object_space(const Transformation &t) const;
+    // The same into r (another ray), which may be kept from ray to ray.
+    void to_object_space(const Transformation &t, Ray &r) const;
 
     // The hits of one object, distances in this ray's units, sorted; callback
     // (when given) sees each hit until it answers a negative value.

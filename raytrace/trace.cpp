@@ -160,7 +160,7 @@ public:
         if (s->xform.get() != cached_xform_ || !have_oray_) {
             cached_xform_ = s->xform.get();
             have_oray_ = true;
-            if (cached_xform_) oray_ = ray_.to_object_space(*cached_xform_);
+            if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
             else {
                 oray_ = ray_;
                 oray_.scale = 1;

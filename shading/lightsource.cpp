@@ -75,6 +75,28 @@ int LightSource::random_area_sample(ShaderVars *sv, int sample, int nsamp, const
     return 1;
 }
 
+void LightSource::place_origin(ShaderVars *sv)
+{
+    float origin[3] = {0, 0, 0}, z[3] = {0, 0, 1};
+    if (xform->moving()) {
+        xform->point_to_world(origin, sv->Pl.data(), sv->time);
+        xform->vector_to_world(z, sv->Nl.data(), sv->time);
+        return;
+    }
+    // Every shaded point asks again: the answer is kept while the matrix stays.
+    float tmp[16];
+    const float *m = xform->matrix_at(TM_M, sv->time, tmp);
+    Placement &pl = placement;
+    if (!pl.set || std::memcmp(pl.m, m, sizeof pl.m) != 0) {
+        std::memcpy(pl.m, m, sizeof pl.m);
+        xform->point_to_world(origin, pl.origin.data(), sv->time);
+        xform->vector_to_world(z, pl.axis.data(), sv->time);
+        pl.set = true;
+    }
+    sv->Pl = pl.origin;
+    sv->Nl = pl.axis;
+}
+
 int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_is_surface,
                      int sample, int nsamp, ShaderVars *sv)
 {
@@ -122,9 +144,7 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     if (kind == LIGHT_AREA) {
         has_source = random_area_sample(sv, sample, nsamp, Ps, &weight) != 0;
     } else if (xform.is_set()) {
-        float origin[3] = {0, 0, 0}, z[3] = {0, 0, 1};
-        xform->point_to_world(origin, sv->Pl.data(), sv->time);
-        xform->vector_to_world(z, sv->Nl.data(), sv->time);
+        place_origin(sv);
     }
     sv->Cl = Color(0, 0, 0);
     sv->Ol = Color(1, 1, 1);

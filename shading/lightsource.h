@@ -46,6 +46,8 @@ public:
     // shader answered non-zero; otherwise Cl is black.
     int run(const Point &Ps, const Point &axis, float cosangle, int ps_is_surface, int sample,
             int samples, ShaderVars *sv);
+    // Sets Pl and Nl of sv: the origin and z axis of the light's shader space.
+    void place_origin(ShaderVars *sv);
     // Picks one of the area pieces at random and samples it as seen from look:
     // sets Pl (and Nl, Ngl) of sv and the weight; 0 when there is no piece.
     int random_area_sample(ShaderVars *sv, int sample, int samples, const Point &look, float *weight);
@@ -63,6 +65,13 @@ public:
     ShaderInstanceRef instance;
     GStateRef gstate;                // attribute state at declaration
     TransformationRef xform;         // the light's shader space
+    // The origin and z axis of a still shader space in the world, kept with
+    // the matrix they came from.
+    struct Placement {
+        float m[16];
+        Point origin, axis;
+        bool set = false;
+    } placement;
     struct LevelCache {
         Point P, axis;
         float cosangle;

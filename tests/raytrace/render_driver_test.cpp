@@ -48,6 +48,35 @@ TEST(ImageOrder, VisitsEveryCellOnceAlongNeighbours)
     }
 }
 
+TEST(ImageOrder, KeptWalksRepeatWhileOthersRun)
+{
+    // A grid walked again gives the same cells, though another grid's walk
+    // starts in the middle of it; a grid too large to keep walks the same curve.
+    auto walk_of = [](int w, int h) {
+        std::vector<std::pair<int, int>> cells;
+        ImageOrder order(w, h);
+        int x, y;
+        while (order.next(x, y)) cells.push_back({x, y});
+        EXPECT_FALSE(order.next(x, y));
+        return cells;
+    };
+    const auto first = walk_of(16, 16);
+    ImageOrder again(16, 16);
+    std::vector<std::pair<int, int>> second;
+    int x, y;
+    for (int k = 0; again.next(x, y); k++) {
+        second.push_back({x, y});
+        if (k == 100) {
+            EXPECT_EQ(walk_of(5, 3).size(), 15u);
+        }
+    }
+    EXPECT_EQ(first, second);
+    const auto wide = walk_of(300, 2);
+    const std::set<std::pair<int, int>> distinct(wide.begin(), wide.end());
+    EXPECT_EQ(distinct.size(), 600u);
+    EXPECT_EQ(wide.size(), 600u);
+}
+
 class SamplerTest : public testing::Test {
 protected:
     void SetUp() override
