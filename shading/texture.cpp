@@ -396,6 +396,16 @@ struct SampleCoding {
     }
 };
 
+// The value of each 8-bit sample, float(b * (1.0 / 255.0)).
+struct ByteValues {
+    float value[256] = {};
+    constexpr ByteValues()
+    {
+        for (int b = 0; b < 256; ++b) value[b] = float(b * (1.0 / 255.0));
+    }
+};
+constexpr ByteValues BYTE_VALUES;
+
 // Samples first..end-1 of the texel at byte offset of a tile.
 inline void read_samples(const TileCacheEntry &e, size_t offset, const SampleCoding &c, int first, int end,
                          float *out)
@@ -407,7 +417,7 @@ inline void read_samples(const TileCacheEntry &e, size_t offset, const SampleCod
     const unsigned char *p = e.buffer.get() + offset + size_t(first) * c.bytes;
     if (c.bits == 8) {
         // The common case, without a test per sample.
-        for (int s = first; s < end; ++s, ++p) out[s] = float(*p * (1.0 / 255.0));
+        for (int s = first; s < end; ++s, ++p) out[s] = BYTE_VALUES.value[*p];
         return;
     }
     for (int s = first; s < end; ++s, p += c.bytes) out[s] = stored_sample(p, c.bits, c.is_float, c.int32_scale);
