@@ -65,6 +65,18 @@ bool ImageOrder::walk(int &x, int &y)
             y = cy;
             return true;
         }
+        // The curve fills each aligned 2^b square in one run of 4^b cells:
+        // skip the largest such run starting here that lies wholly outside.
+        const int64_t at = index_ - 1;
+        for (int b = 30; b > 0; --b) {
+            const int64_t run = int64_t(1) << (2 * b);
+            if (run > total_ || (at & (run - 1)) != 0) continue;
+            const int mask = ~((1 << b) - 1);
+            if ((cx & mask) >= w_ || (cy & mask) >= h_) {
+                index_ = at + run;
+                break;
+            }
+        }
     }
     return false;
 }

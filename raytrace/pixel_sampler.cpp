@@ -40,6 +40,31 @@ void PixelSampler::setup(const Options &o, int filter_radius)
     adaptive_ = o.pixel_variance != 0;
     if (adaptive_) setup_adaptive();
     else setup_fixed();
+    find_weighted_cells();
+}
+
+void PixelSampler::find_weighted_cells()
+{
+    lo_i_ = lo_j_ = 0;
+    hi_i_ = hi_j_ = span_ - 1;
+    if (adaptive_ || filter_weights.empty()) return;
+    int li = span_, hi = -1, lj = span_, hj = -1;
+    const size_t spp = size_t(samples_per_pixel);
+    for (int n = 0; n < span_ * span_; ++n)
+        for (size_t k = 0; k < spp; ++k)
+            if (filter_weights[size_t(n) * spp + k] != 0) {
+                int i = n % span_, j = n / span_;
+                li = std::min(li, i);
+                hi = std::max(hi, i);
+                lj = std::min(lj, j);
+                hj = std::max(hj, j);
+                break;
+            }
+    if (hi < 0) return;
+    lo_i_ = li;
+    hi_i_ = hi;
+    lo_j_ = lj;
+    hi_j_ = hj;
 }
 
 void PixelSampler::release()
@@ -266,17 +291,19 @@ int PixelSampler::accumulate(ImageOutput &out, int x, int y, int k, const Sample
     const bool inside = x >= cx0 && x <= cx1 && y >= cy0 && y <= cy1;
     if (!adaptive_) {
         const int spp = samples_per_pixel, kk = k % spp;
-        // A cell the filter gives no weight is left as it is, unless the
-        // sample is not finite (its zero-weighted value still reaches it).
+        // A zero weight adds nothing to a finite sample, so only the weighted
+        // cells are visited (a wide table around a box filter is mostly zeros).
         const bool finite = std::isfinite(r.color.x) && std::isfinite(r.color.y) && std::isfinite(r.color.z) &&
                             std::isfinite(r.opacity.x) && std::isfinite(r.opacity.y) &&
                             std::isfinite(r.opacity.z) && std::isfinite(r.alpha);
-        for (int j = 0; j < span_; ++j) {
+        const int j0 = finite ? lo_j_ : 0, j1 = finite ? hi_j_ : span_ - 1;
+        const int i0 = finite ? lo_i_ : 0, i1 = finite ? hi_i_ : span_ - 1;
+        for (int j = j0; j <= j1; ++j) {
             int ny = y + j - radius_;
             if (ny < cy0 || ny > cy1) continue;
             PixelSample *row = out.row(ny);
             if (!row) continue;
-            for (int i = 0; i < span_; ++i) {
+            for (int i = i0; i <= i1; ++i) {
                 int nx = x + i - radius_;
                 if (nx < cx0 || nx > cx1) continue;
                 float w = filter_weights[size_t(j * span_ + i) * spp + kk];

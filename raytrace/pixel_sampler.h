@@ -83,6 +83,9 @@ private:
     const Options *options_ = nullptr;
     bool adaptive_ = false;
     int radius_ = 1, span_ = 3;
+    // The cells (rows lo_j..hi_j, columns lo_i..hi_i) where some weight is not zero.
+    int lo_i_ = 0, hi_i_ = 2, lo_j_ = 0, hi_j_ = 2;
+    void find_weighted_cells();
     int xs_ = 2, ys_ = 2;
     float sx_ = 0.5f, sy_ = 0.5f;
     float sample_x_ = 0, sample_y_ = 0;

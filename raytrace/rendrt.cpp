@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <utility>
+#include <vector>
 #include <sys/time.h>
 
 #include "raytrace/gprim.h"
@@ -234,6 +236,14 @@ void RenderDriver::tile_loop()
     grid_x_ = x0 - o_.crop_bounds[0];
     grid_y_ = y0 - o_.crop_bounds[2];
     build_camera_hierarchy();
+    // Every tile walks the same curve: walked once here.
+    std::vector<std::pair<int, int>> tile_order;
+    tile_order.reserve(size_t(tile) * size_t(tile));
+    {
+        ImageOrder order(tile, tile);
+        int i, j;
+        while (order.next(i, j)) tile_order.emplace_back(i, j);
+    }
     const double total = double(x1 - x0 + 1) * double(y1 - y0 + 1);
     double done_pixels = 0;
     int next_emit = o_.crop_bounds[2];
@@ -241,9 +251,7 @@ void RenderDriver::tile_loop()
         const int ty0 = std::max(ty, y0), ty1 = std::min(ty + tile - 1, y1);
         for (int tx = tile_start(x0, grid_x_); tx <= x1; tx += tile) {
             const int tx0 = std::max(tx, x0), tx1 = std::min(tx + tile - 1, x1);
-            ImageOrder order(tile, tile);
-            int i, j;
-            while (order.next(i, j)) {
+            for (const auto &[i, j] : tile_order) {
                 const int x = tx + i, y = ty + j;
                 if (x < tx0 || x > tx1 || y < ty0 || y > ty1) continue;
                 shoot_pixel(x, y, true);

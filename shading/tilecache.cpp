@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "ri/renderer.h"
@@ -23,8 +24,15 @@ std::vector<TileCacheEntry> &cache()
     return *slots;
 }
 
-// The entry of the previous successful access.
-TileCacheEntry *last_tile = nullptr;
+// The entries of the two previous successful accesses (a blend between
+// mipmap levels alternates between two tiles).
+TileCacheEntry *last_tile = nullptr, *other_tile = nullptr;
+
+void remember_tile(TileCacheEntry *e)
+{
+    if (e != last_tile) other_tile = last_tile;
+    last_tile = e;
+}
 
 void create_cache()
 {
@@ -113,6 +121,7 @@ void forget_texture_tiles(const Texture *texture)
             e.level = nullptr;
         }
     if (last_tile && !last_tile->texture) last_tile = nullptr;
+    if (other_tile && !other_tile->texture) other_tile = nullptr;
 }
 
 TileCacheEntry *Texture::get_tile(const MipLevel &level, int x, int y)
@@ -125,6 +134,11 @@ TileCacheEntry *Texture::get_tile(const MipLevel &level, int x, int y)
         ++hits;
         return last_tile;
     }
+    if (other_tile && holds(*other_tile, level, x, y)) {
+        ++hits;
+        std::swap(last_tile, other_tile);
+        return last_tile;
+    }
     if (cache().empty()) create_cache();
     std::vector<TileCacheEntry> &slots = cache();
     const uint32_t n = uint32_t(slots.size());
@@ -135,7 +149,7 @@ TileCacheEntry *Texture::get_tile(const MipLevel &level, int x, int y)
         slot = (slot ^ ((hash >> shift) + 13)) % n;
     TileCacheEntry *e = &slots[slot];
     if (holds(*e, level, x, y)) {
-        last_tile = e;
+        remember_tile(e);
         ++hits;
         return e;
     }
@@ -204,6 +218,6 @@ TileCacheEntry *Texture::get_tile(const MipLevel &level, int x, int y)
         }
         e->empty_shadow = i == count;
     }
-    last_tile = e;
+    remember_tile(e);
     return e;
 }

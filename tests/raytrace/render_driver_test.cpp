@@ -23,8 +23,18 @@ namespace {
 
 TEST(ImageOrder, VisitsEveryCellOnceAlongNeighbours)
 {
-    for (auto size : std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {8, 8}, {7, 2}, {64, 64}, {0, 4}}) {
+    for (auto size : std::vector<std::pair<int, int>>{{1, 1}, {3, 5}, {8, 8}, {7, 2}, {64, 64}, {0, 4}, {33, 70}}) {
+        // The order is that of the enclosing power-of-two square, cut down.
+        int side = 2;
+        while (side < std::max(size.first, size.second)) side <<= 1;
+        std::vector<std::pair<int, int>> cut, walked;
+        ImageOrder square(side, side);
+        for (int sx, sy; square.next(sx, sy);)
+            if (sx < size.first && sy < size.second) cut.emplace_back(sx, sy);
         ImageOrder order(size.first, size.second);
+        for (int wx, wy; order.next(wx, wy);) walked.emplace_back(wx, wy);
+        EXPECT_EQ(walked, cut);
+        order = ImageOrder(size.first, size.second);
         std::set<std::pair<int, int>> seen;
         int x, y, px = 0, py = 0;
         bool first = true;
