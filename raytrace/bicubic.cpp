@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "raytrace/bilinear.h"
 #include "raytrace/dice.h"
@@ -157,6 +158,28 @@ void GBicubicPatch::eval_point(float u, float v, float time, Point &P)
     if (w) {
         float d = blend(a, b, w);
         if (d != 0) P = P / d;
+    }
+}
+
+void GBicubicPatch::eval_grid(int nu, int nv, float time, Point *out)
+{
+    const float *ub = attrs.is_set() && attrs->ubasis ? attrs->ubasis : &RiBezierBasis[0][0];
+    const float *vb = attrs.is_set() && attrs->vbasis ? attrs->vbasis : &RiBezierBasis[0][0];
+    float g[3][16];
+    points_at(time, g);
+    std::vector<float> a(4 * (size_t)(nu + 1));
+    for (int j = 0; j <= nu; j++) basis_row(ub, (float)j / nu, false, &a[4 * j]);
+    for (int i = 0; i <= nv; i++) {
+        float b[4];
+        basis_row(vb, (float)i / nv, false, b);
+        for (int j = 0; j <= nu; j++) {
+            Point &P = out[j + (nu + 1) * i];
+            for (int k = 0; k < 3; k++) P[k] = blend(&a[4 * j], b, g[k]);
+            if (w) {
+                float d = blend(&a[4 * j], b, w);
+                if (d != 0) P = P / d;
+            }
+        }
     }
 }
 

@@ -22,6 +22,8 @@ public:
     void fill_hit(Intersection *sv) override;
     GPrimitive *copy() override { return new GBicubicPatch(*this); }
     void eval_point(float u, float v, float time, Point &P) override;
+    // The basis weights of each column and row taken once.
+    void eval_grid(int nu, int nv, float time, Point *out) override;
     void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
     // Vertex data (16 values) through the bases, the rest as on any surface.
     void vertex_var_value(const VVData *vv, int words, float u, float v, float *out) override;
