@@ -252,7 +252,8 @@ GPrimitive *build_cell_tree(DicedGrid &g, int c0, int c1, int r0, int r1)
         for (int r = r0; r < r1; r++)
             for (int c = c0; c < c1; c++) node->add_child(g.cell(c + g.nu * r));
     }
-    node->recompute();
+    // add_child has set the lanes; only the node's own box is left.
+    node->bound(node->world_bound);
     return node;
 }
 

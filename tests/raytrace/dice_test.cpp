@@ -253,6 +253,8 @@ TEST_F(Dicing, CellTreesHoldEveryCellOnceWithAtMostFourFixedChildren)
             for (int k = 0; k < n->child_count(); k++) {
                 GPrimitive *ch = n->children[k];
                 for (int b = 0; b < 6; b += 2) {
+                    EXPECT_EQ(n->lo[b / 2][k], ch->world_bound[b]);
+                    EXPECT_EQ(n->hi[b / 2][k], ch->world_bound[b + 1]);
                     EXPECT_LE(n->world_bound[b], ch->world_bound[b]);
                     EXPECT_GE(n->world_bound[b + 1], ch->world_bound[b + 1]);
                 }
