@@ -161,7 +161,7 @@ TEST_F(Bicubic, EqualWeightsLeaveShapeAndBox)
     delete two;
 }
 
-TEST_F(Bicubic, GridPointsAreExactlyThePointsOneByOne)
+TEST_F(Bicubic, GridPointsAndKeptNormalsAreExactlyTheValuesOneByOne)
 {
     std::vector<float> P = flat_points(-1, 0.5f, 0.7f), Q = flat_points(0.2f, 0, 0.6f), Pw;
     for (int i = 0; i < 16; i++) {
@@ -173,7 +173,14 @@ TEST_F(Bicubic, GridPointsAreExactlyThePointsOneByOne)
     GBicubicPatch *plain = patch(tok::P, P.data()), *weighted = patch(tok::Pw, Pw.data());
     GBicubicPatch *moving = patch(tok::P, P.data()), *key = patch(tok::P, Q.data());
     ASSERT_TRUE(plain && weighted && moving && key);
+    // A normal kept from before the patch took its second key is not given again.
+    Point before, after, fresh;
+    moving->eval_normal(0.3f, 0.6f, 0.35f, before);
     moving->set_motion_key(*key);
+    moving->eval_normal(0.3f, 0.6f, 0.35f, after);
+    moving->GSurface::eval_normal(0.3f, 0.6f, 0.35f, fresh);
+    EXPECT_TRUE(after.x == fresh.x && after.y == fresh.y && after.z == fresh.z);
+    EXPECT_FALSE(after.x == before.x && after.y == before.y && after.z == before.z);
     for (GBicubicPatch *p : {plain, weighted, moving}) {
         for (float time : {0.0f, 0.35f}) {
             const int nu = 5, nv = 3;
