@@ -1,8 +1,10 @@
 #include "raytrace/bicubic.h"
 
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "raytrace/bilinear.h"
 #include "raytrace/dice.h"
@@ -37,6 +39,19 @@ float blend(const float a[4], const float b[4], const float *m)
     return s;
 }
 
+std::atomic<uint64_t> next_serial{1};
+
+// The last normal a thread evaluated on a patch.
+struct KeptNormal {
+    uint64_t serial = 0;
+    float u = 0, v = 0, time = 0;
+    float open = 0, close = 0;   // the shutter the keys were blended over
+    Point N;
+};
+thread_local KeptNormal kept_normal;
+
+bool same_bits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
 float *copy_floats(const float *src, int n)
 {
     if (!src) return nullptr;
@@ -49,7 +64,7 @@ float *copy_floats(const float *src, int n)
 
 GBicubicPatch::GBicubicPatch(RtInt n, RtToken tokens[], RtPointer values[], int uc, int un, int vr, int vn)
     : GSurface(GP_BICUBIC), ucol((int16_t)uc), nu((int16_t)(un > 0 ? un : 1)), vrow((int16_t)vr),
-      nv((int16_t)(vn > 0 ? vn : 1))
+      nv((int16_t)(vn > 0 ? vn : 1)), serial_(next_serial++)
 {
     build_vertex_var_list(vertex_vars, 16, 4, 1, POSITION_ANY, n, tokens, values);
     if (float *p = take_position_values(vertex_vars, tok::P, 48)) {
@@ -84,7 +99,7 @@ GBicubicPatch::GBicubicPatch(RtInt n, RtToken tokens[], RtPointer values[], int 
 
 GBicubicPatch::GBicubicPatch(const GBicubicPatch &o)
     : GSurface(o), w(copy_floats(o.w, 16)), G2(copy_floats(o.G2, 48)), ucol(o.ucol), nu(o.nu), vrow(o.vrow),
-      nv(o.nv), has_points(o.has_points)
+      nv(o.nv), has_points(o.has_points), serial_(next_serial++)
 {
     std::memcpy(G, o.G, sizeof G);
     if (w) vvdata_memory().add(WEIGHT_BYTES);
@@ -107,6 +122,7 @@ void GBicubicPatch::set_motion_key(const GBicubicPatch &other)
     }
     std::memcpy(G2, other.G, sizeof G);
     flags |= GPF_MOVING_CVS;
+    serial_ = next_serial++;
 }
 
 bool GBicubicPatch::well_formed() const
@@ -160,6 +176,28 @@ void GBicubicPatch::eval_point(float u, float v, float time, Point &P)
     }
 }
 
+void GBicubicPatch::eval_grid(int nu, int nv, float time, Point *out)
+{
+    const float *ub = attrs.is_set() && attrs->ubasis ? attrs->ubasis : &RiBezierBasis[0][0];
+    const float *vb = attrs.is_set() && attrs->vbasis ? attrs->vbasis : &RiBezierBasis[0][0];
+    float g[3][16];
+    points_at(time, g);
+    std::vector<float> a(4 * (size_t)(nu + 1));
+    for (int j = 0; j <= nu; j++) basis_row(ub, (float)j / nu, false, &a[4 * j]);
+    for (int i = 0; i <= nv; i++) {
+        float b[4];
+        basis_row(vb, (float)i / nv, false, b);
+        for (int j = 0; j <= nu; j++) {
+            Point &P = out[j + (nu + 1) * i];
+            for (int k = 0; k < 3; k++) P[k] = blend(&a[4 * j], b, g[k]);
+            if (w) {
+                float d = blend(&a[4 * j], b, w);
+                if (d != 0) P = P / d;
+            }
+        }
+    }
+}
+
 void GBicubicPatch::eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv)
 {
     if (!w) {
@@ -178,6 +216,23 @@ void GBicubicPatch::eval_derivs(float u, float v, float time, Point &dPdu, Point
         if (dot(dPdu, dPdu) >= 1e-10f && dot(dPdv, dPdv) >= 1e-10f) return;
     }
     GSurface::eval_derivs(u, v, time, dPdu, dPdv);
+}
+
+void GBicubicPatch::eval_normal(float u, float v, float time, Point &N)
+{
+    const Options *o = current_renderer ? &current_renderer->options : nullptr;
+    float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
+    KeptNormal &k = kept_normal;
+    if (k.serial == serial_ && same_bits(k.u, u) && same_bits(k.v, v) && same_bits(k.time, time) &&
+        same_bits(k.open, open) && same_bits(k.close, close)) {
+        N = k.N;
+        return;
+    }
+    GSurface::eval_normal(u, v, time, N);
+    k.serial = serial_;
+    k.u = u, k.v = v, k.time = time;
+    k.open = open, k.close = close;
+    k.N = N;
 }
 
 void GBicubicPatch::bicubic_eval_var(float u, float v, const float *data, int n, int stride, float *out) const

@@ -22,7 +22,11 @@ public:
     void fill_hit(Intersection *sv) override;
     GPrimitive *copy() override { return new GBicubicPatch(*this); }
     void eval_point(float u, float v, float time, Point &P) override;
+    // The basis weights of each column and row taken once.
+    void eval_grid(int nu, int nv, float time, Point *out) override;
     void eval_derivs(float u, float v, float time, Point &dPdu, Point &dPdv) override;
+    // The last answer is kept: a hit's normal is asked for again by its shadow rays.
+    void eval_normal(float u, float v, float time, Point &N) override;
     // Vertex data (16 values) through the bases, the rest as on any surface.
     void vertex_var_value(const VVData *vv, int words, float u, float v, float *out) override;
 
@@ -41,6 +45,8 @@ public:
     bool has_points = false;
 
 private:
+    uint64_t serial_;   // names this patch's shape in the kept normal (a new one per key)
+
     // The control points at a time (one key, or both blended) into out.
     void points_at(float time, float out[3][16]) const;
     // Basis weights along u and v.

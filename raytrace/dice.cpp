@@ -252,7 +252,8 @@ GPrimitive *build_cell_tree(DicedGrid &g, int c0, int c1, int r0, int r1)
         for (int r = r0; r < r1; r++)
             for (int c = c0; c < c1; c++) node->add_child(g.cell(c + g.nu * r));
     }
-    node->recompute();
+    // add_child has set the lanes; only the node's own box is left.
+    node->bound(node->world_bound);
     return node;
 }
 
@@ -532,9 +533,7 @@ void GSurface::choose_dice_rates(int n)
 
     // One probe point: its world position, its raster position and whether
     // it projects.
-    auto probe = [&](float u, float v, Point &W, Point &R) {
-        Point P;
-        eval_point(u, v, open, P);
+    auto project = [&](const Point &P, Point &W, Point &R) {
         W = P;
         if (xform.is_set()) xform->point_to_world(P.data(), W.data(), open);
         Point C = W;
@@ -547,13 +546,20 @@ void GSurface::choose_dice_rates(int n)
         C.z = dist;
         return raster_project(C, R) == 0;
     };
+    auto probe = [&](float u, float v, Point &W, Point &R) {
+        Point P;
+        eval_point(u, v, open, P);
+        return project(P, W, R);
+    };
 
     // The probe lattice: world points and their raster positions.
     Point world[MAX_LATTICE + 1][MAX_LATTICE + 1];
     Point raster[MAX_LATTICE + 1][MAX_LATTICE + 1];
     bool visible[MAX_LATTICE + 1][MAX_LATTICE + 1];
+    Point lattice[(MAX_LATTICE + 1) * (MAX_LATTICE + 1)];
+    eval_grid(n, n, open, lattice);
     for (int j = 0; j <= n; j++)
-        for (int i = 0; i <= n; i++) visible[j][i] = probe((float)i / n, (float)j / n, world[j][i], raster[j][i]);
+        for (int i = 0; i <= n; i++) visible[j][i] = project(lattice[i + (n + 1) * j], world[j][i], raster[j][i]);
 
     int nu = 1, nv = 1;
     Point W[MAX_LATTICE + 1], R[MAX_LATTICE + 1];
@@ -611,10 +617,7 @@ void GSurface::choose_dice_rates(int n)
     size_t count = (size_t)w * (nv + 1);
     std::vector<Point> verts(moving ? 2 * count : count);
     for (int set = 0; set < (moving ? 2 : 1); set++) {
-        float time = set ? close : open;
-        for (int i = 0; i <= nv; i++)
-            for (int j = 0; j <= nu; j++)
-                eval_point((float)j / nu, (float)i / nv, time, verts[set * count + j + w * i]);
+        eval_grid(nu, nv, set ? close : open, &verts[set * count]);
     }
     std::vector<Point> normals;
     if (displaced) {

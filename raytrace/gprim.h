@@ -127,6 +127,9 @@ public:
 
     // 9: the object-space point at (u, v); the base form is the origin.
     virtual void eval_point(float u, float v, float time, Point &P);
+    // The points at (j / nu, i / nv) for j in 0..nu, i in 0..nv, point (j, i)
+    // at out[j + (nu + 1) i]: eval_point's values, computed as a whole.
+    virtual void eval_grid(int nu, int nv, float time, Point *out);
     // 10: the normal at (u, v): dPdu x dPdv.
     virtual void eval_normal(float u, float v, float time, Point &N);
     // 11: dPdu and dPdv by finite differences of eval_point.

@@ -355,6 +355,12 @@ void GSurface::eval_point(float, float, float, Point &P)
     P = Point();
 }
 
+void GSurface::eval_grid(int nu, int nv, float time, Point *out)
+{
+    for (int i = 0; i <= nv; i++)
+        for (int j = 0; j <= nu; j++) eval_point((float)j / nu, (float)i / nv, time, out[j + (nu + 1) * i]);
+}
+
 void GSurface::eval_normal(float u, float v, float time, Point &N)
 {
     Point du, dv;

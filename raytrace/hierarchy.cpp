@@ -66,7 +66,8 @@ void GHierBound::operator delete(void *p) { node_pool().give_back(p); }
 
 bool has_live_bound(const GPrimitive *o)
 {
-    if (o->type == GP_HIERBOUND || o->type == GP_INSTANCE) return false;
+    // A grid cell's box is fixed while its tree stands (both go together).
+    if (o->type == GP_HIERBOUND || o->type == GP_INSTANCE || o->type == GP_LITEQUAD) return false;
     if (!is_surface_type(o->type)) return true;
     // Dicing replaces a surface's box by its grid's, and may do so again.
     return o->type == GP_BICUBIC || o->type == GP_NURB || o->type == GP_SUBPATCH ||

@@ -196,29 +196,39 @@ private:
     }
 
     // The four boxes of a node are tested together; a child whose box may
-    // have changed since the build is tested on its own box.
+    // have changed since the build is tested on its own box, read afresh
+    // into a copy of the lanes.
     void push_children(GHierBound *h)
     {
         int n = 0;
         while (n < 4 && h->children[n]) n++;
         const unsigned valid = (1u << n) - 1;
-        unsigned live = h->live & valid, plain = valid & ~live;
+        unsigned live = h->live & valid, test = valid;
         if (ex_a_ || ex_b_)
             for (int i = 0; i < n; i++)
-                if (h->children[i] == ex_a_ || h->children[i] == ex_b_) plain &= ~(1u << i), live &= ~(1u << i);
+                if (h->children[i] == ex_a_ || h->children[i] == ex_b_) test &= ~(1u << i), live &= ~(1u << i);
+        if (!test) return;
         float entry[4], exit[4];
-        unsigned todo = live;
-        if (plain) {
-            unsigned hit = (unsigned)slab4(slabs_, h->lo, h->hi, entry, exit) & plain;
-            box_tests_ += bit_count(plain);
-            box_hits_ += bit_count(hit);
-            todo |= hit;
+        unsigned hit;
+        if (live) {
+            alignas(16) float lo[3][4], hi[3][4];
+            std::memcpy(lo, h->lo, sizeof lo);
+            std::memcpy(hi, h->hi, sizeof hi);
+            for (unsigned m = live; m; m &= m - 1) {
+                int i = __builtin_ctz(m);
+                const Bound &b = h->children[i]->world_bound;
+                for (int a = 0; a < 3; a++) lo[a][i] = b[2 * a], hi[a][i] = b[2 * a + 1];
+            }
+            hit = (unsigned)slab4(slabs_, lo, hi, entry, exit) & test;
+        } else {
+            hit = (unsigned)slab4(slabs_, h->lo, h->hi, entry, exit) & test;
         }
+        box_tests_ += bit_count(test);
+        box_hits_ += bit_count(hit);
         // In slot order, as the children were always pushed.
-        for (; todo; todo &= todo - 1) {
-            int i = __builtin_ctz(todo);
-            if (live & (1u << i)) push(h->children[i]);
-            else push_range(h->children[i], entry[i], exit[i]);
+        for (; hit; hit &= hit - 1) {
+            int i = __builtin_ctz(hit);
+            push_range(h->children[i], entry[i], exit[i]);
         }
     }
 

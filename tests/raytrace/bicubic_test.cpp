@@ -161,6 +161,43 @@ TEST_F(Bicubic, EqualWeightsLeaveShapeAndBox)
     delete two;
 }
 
+TEST_F(Bicubic, GridPointsAndKeptNormalsAreExactlyTheValuesOneByOne)
+{
+    std::vector<float> P = flat_points(-1, 0.5f, 0.7f), Q = flat_points(0.2f, 0, 0.6f), Pw;
+    for (int i = 0; i < 16; i++) {
+        P[3 * i + 2] = 0.3f * (float)((i * 7) % 5) - 0.4f;
+        float w = 0.5f + 0.25f * (float)(i % 4);
+        Pw.insert(Pw.end(), {P[3 * i] * w, P[3 * i + 1] * w, P[3 * i + 2] * w, w});
+    }
+    RiBasis(RiCatmullRomBasis, 1, RiBSplineBasis, 1);
+    GBicubicPatch *plain = patch(tok::P, P.data()), *weighted = patch(tok::Pw, Pw.data());
+    GBicubicPatch *moving = patch(tok::P, P.data()), *key = patch(tok::P, Q.data());
+    ASSERT_TRUE(plain && weighted && moving && key);
+    // A normal kept from before the patch took its second key is not given again.
+    Point before, after, fresh;
+    moving->eval_normal(0.3f, 0.6f, 0.35f, before);
+    moving->set_motion_key(*key);
+    moving->eval_normal(0.3f, 0.6f, 0.35f, after);
+    moving->GSurface::eval_normal(0.3f, 0.6f, 0.35f, fresh);
+    EXPECT_TRUE(after.x == fresh.x && after.y == fresh.y && after.z == fresh.z);
+    EXPECT_FALSE(after.x == before.x && after.y == before.y && after.z == before.z);
+    for (GBicubicPatch *p : {plain, weighted, moving}) {
+        for (float time : {0.0f, 0.35f}) {
+            const int nu = 5, nv = 3;
+            std::vector<Point> grid((nu + 1) * (nv + 1));
+            p->eval_grid(nu, nv, time, grid.data());
+            for (int i = 0; i <= nv; i++)
+                for (int j = 0; j <= nu; j++) {
+                    Point one;
+                    p->eval_point((float)j / nu, (float)i / nv, time, one);
+                    const Point &g = grid[j + (nu + 1) * i];
+                    EXPECT_TRUE(g.x == one.x && g.y == one.y && g.z == one.z) << j << " " << i;
+                }
+        }
+    }
+    for (GBicubicPatch *p : {plain, weighted, moving, key}) delete p;
+}
+
 TEST_F(Bicubic, DegenerateEdgeFallsBackToDifferences)
 {
     // Every point of the first row at the origin: dPdu vanishes along v = 0.

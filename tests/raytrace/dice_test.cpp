@@ -224,7 +224,7 @@ TEST_F(Dicing, HitsReportGridParametersOfTheirCell)
     h->release();
 }
 
-TEST_F(Dicing, CellTreesHoldEveryCellOnceWithAtMostFourChildren)
+TEST_F(Dicing, CellTreesHoldEveryCellOnceWithAtMostFourFixedChildren)
 {
     for (auto size : {std::make_pair(2, 2), std::make_pair(5, 1), std::make_pair(3, 7), std::make_pair(16, 16)}) {
         int nu = size.first, nv = size.second;
@@ -248,9 +248,13 @@ TEST_F(Dicing, CellTreesHoldEveryCellOnceWithAtMostFourChildren)
             }
             GHierBound *n = static_cast<GHierBound *>(o);
             EXPECT_GE(n->child_count(), 2);
+            // Cells keep their boxes: every node tests its lanes together.
+            EXPECT_EQ(n->live, 0);
             for (int k = 0; k < n->child_count(); k++) {
                 GPrimitive *ch = n->children[k];
                 for (int b = 0; b < 6; b += 2) {
+                    EXPECT_EQ(n->lo[b / 2][k], ch->world_bound[b]);
+                    EXPECT_EQ(n->hi[b / 2][k], ch->world_bound[b + 1]);
                     EXPECT_LE(n->world_bound[b], ch->world_bound[b]);
                     EXPECT_GE(n->world_bound[b + 1], ch->world_bound[b + 1]);
                 }

@@ -162,6 +162,17 @@ TEST_F(Scene, NearestAndAllHitsThroughAHierarchy)
     for (int i = 0; i < 4; i++) EXPECT_NEAR(d[i], expect[i], 1e-4f);
     some.free_list();
     delete h;
+
+    // A child whose box may change after the build is met by its box of now.
+    GSphere *moved = static_cast<GSphere *>(list);
+    moved->flags |= GPF_DICEABLE;
+    h = GHierBound::build(HIER_ALL, list, 0, 0, 0, 0);
+    moved->world_bound = Bound(50, 51, 50, 51, 50, 51);
+    Ray past(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+    IntersectionList rest = past.closest_hit(h);
+    EXPECT_EQ(rest.size(), 16);
+    rest.free_list();
+    delete h;
 }
 
 TEST_F(Scene, CameraRaysCompositeFrontToBack)
