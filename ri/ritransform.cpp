@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <vector>
 
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -311,13 +312,13 @@ RtVoid RiMotionBeginV(RtInt n, RtFloat times[])
 
 RtVoid RiMotionBegin(RtInt n, ...)
 {
-    float times[10];
-    int k = n < 0 ? 0 : n > 10 ? 10 : n;
+    // Every time is read: the block needs the last one, however many there are.
+    std::vector<float> times(n > 0 ? size_t(n) : 0);
     va_list ap;
     va_start(ap, n);
-    for (int i = 0; i < k; i++) times[i] = (float)va_arg(ap, double);
+    for (float &t : times) t = (float)va_arg(ap, double);
     va_end(ap);
-    RiMotionBeginV(n, times);
+    RiMotionBeginV(n, times.empty() ? nullptr : times.data());
 }
 
 RtVoid RiMotionEnd(void)

@@ -213,8 +213,13 @@ TEST(Primitives, MotionBlockCountsPrimitives)
     RiProcedural((RtPointer) "a", box, nullptr, nullptr);
     RiProcedural((RtPointer) "b", box, nullptr, nullptr);
     RiMotionEnd();
+    // A C call with more times than any table keeps its real last time.
+    RiMotionBegin(12, 0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, 0.9, 0.95, 1.0);
+    EXPECT_EQ(r->motion_time_values[1], 1.0f);
+    RiMotionEnd();
     RiWorldEnd();
-    EXPECT_TRUE(errors.reports.empty());
+    ASSERT_EQ(errors.reports.size(), 2u);   // the two-key note, and the block left empty
+    errors.reports.clear();
     EXPECT_TRUE(r->saw("sphere 1"));
     EXPECT_TRUE(r->saw("sphere 2"));
     EXPECT_TRUE(r->saw("procedural a"));
