@@ -1,4 +1,7 @@
 // The traversal of bounding hierarchies and the tracing queries built on it.
+#include <emmintrin.h>
+
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -98,6 +101,22 @@ unsigned bit_count(unsigned mask4)
 {
     static const unsigned char bits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     return bits[mask4 & 15];
+}
+
+// Bit i set when slot i holds one of the two objects (null matches empty
+// slots, which the caller masks off): a pointer matches when both its
+// 32-bit halves do.
+unsigned slots_holding(GPrimitive *const kids[4], const GPrimitive *a, const GPrimitive *b)
+{
+    const __m128i pa = _mm_set1_epi64x((long long)(uintptr_t)a), pb = _mm_set1_epi64x((long long)(uintptr_t)b);
+    auto pair = [&](const void *two) {
+        __m128i k = _mm_loadu_si128(static_cast<const __m128i *>(two));
+        __m128i ea = _mm_cmpeq_epi32(k, pa), eb = _mm_cmpeq_epi32(k, pb);
+        ea = _mm_and_si128(ea, _mm_shuffle_epi32(ea, _MM_SHUFFLE(2, 3, 0, 1)));
+        eb = _mm_and_si128(eb, _mm_shuffle_epi32(eb, _MM_SHUFFLE(2, 3, 0, 1)));
+        return (unsigned)_mm_movemask_pd(_mm_castsi128_pd(_mm_or_si128(ea, eb)));
+    };
+    return pair(kids) | pair(kids + 2) << 2;
 }
 
 // One walk over a root: hierarchy nodes open into their children, surfaces
@@ -203,11 +222,11 @@ private:
         GPrimitive *const *kids = h->children;
         const unsigned valid = h->used;
         unsigned live = h->live & valid, test = valid;
-        if (ex_a_ || ex_b_)
-            for (unsigned m = valid; m; m &= m - 1) {
-                int i = __builtin_ctz(m);
-                if (kids[i] == ex_a_ || kids[i] == ex_b_) test &= ~(1u << i), live &= ~(1u << i);
-            }
+        if (ex_a_ || ex_b_) {
+            const unsigned out = slots_holding(kids, ex_a_, ex_b_);
+            test &= ~out;
+            live &= ~out;
+        }
         if (!test) return;
         __m128 entry4, exit4;
         unsigned hit;
