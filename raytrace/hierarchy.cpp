@@ -93,9 +93,11 @@ void GHierBound::recompute()
 {
     bound(world_bound);
     live = 0;
+    used = 0;
     for (int i = 0; i < 4; i++) {
         GPrimitive *c = children[i];
         set_lane(i, c ? c->world_bound : EMPTY_BOUND);
+        if (c) used |= uint8_t(1u << i);
         if (c && has_live_bound(c)) live |= uint8_t(1u << i);
     }
 }
@@ -152,6 +154,7 @@ bool GHierBound::add_child(GPrimitive *object)
         if (!children[i]) {
             children[i] = object;
             set_lane(i, object->world_bound);
+            used |= uint8_t(1u << i);
             if (has_live_bound(object)) live |= uint8_t(1u << i);
             return true;
         }
@@ -172,6 +175,7 @@ void place(GHierBound *n, int i, GPrimitive *object, const Bound &q)
 {
     n->children[i] = object;
     n->set_lane(i, q);
+    n->used |= uint8_t(1u << i);
     n->live = uint8_t(n->live & ~(1u << i));
     if (has_live_bound(object)) n->live |= uint8_t(1u << i);
 }
@@ -246,6 +250,7 @@ void GHierBound::insert(GPrimitive *object, const Bound &q)
         }
         m->recompute();
         n->live = 0;
+        n->used = 0;
         place(n, 0, object, q);
         place(n, 1, m, m->world_bound);
         n->world_bound = grown;

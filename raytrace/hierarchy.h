@@ -61,6 +61,8 @@ public:
     // Lanes whose child may change its box after the tree is built
     // (containers and displaced surfaces): their box is read from the child.
     uint8_t live = 0;
+    // Slots holding a child, bit i for slot i (always the first few).
+    uint8_t used = 0;
 };
 
 // 2 (dx dy + dz (dx + dy)).

@@ -1,4 +1,7 @@
 // The traversal of bounding hierarchies and the tracing queries built on it.
+#include <emmintrin.h>
+
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -98,6 +101,22 @@ unsigned bit_count(unsigned mask4)
 {
     static const unsigned char bits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     return bits[mask4 & 15];
+}
+
+// Bit i set when slot i holds one of the two objects (null matches empty
+// slots, which the caller masks off): a pointer matches when both its
+// 32-bit halves do.
+unsigned slots_holding(GPrimitive *const kids[4], const GPrimitive *a, const GPrimitive *b)
+{
+    const __m128i pa = _mm_set1_epi64x((long long)(uintptr_t)a), pb = _mm_set1_epi64x((long long)(uintptr_t)b);
+    auto pair = [&](const void *two) {
+        __m128i k = _mm_loadu_si128(static_cast<const __m128i *>(two));
+        __m128i ea = _mm_cmpeq_epi32(k, pa), eb = _mm_cmpeq_epi32(k, pb);
+        ea = _mm_and_si128(ea, _mm_shuffle_epi32(ea, _MM_SHUFFLE(2, 3, 0, 1)));
+        eb = _mm_and_si128(eb, _mm_shuffle_epi32(eb, _MM_SHUFFLE(2, 3, 0, 1)));
+        return (unsigned)_mm_movemask_pd(_mm_castsi128_pd(_mm_or_si128(ea, eb)));
+    };
+    return pair(kids) | pair(kids + 2) << 2;
 }
 
 // One walk over a root: hierarchy nodes open into their children, surfaces
@@ -200,15 +219,16 @@ private:
     // into a copy of the lanes.
     void push_children(GHierBound *h)
     {
-        int n = 0;
-        while (n < 4 && h->children[n]) n++;
-        const unsigned valid = (1u << n) - 1;
+        GPrimitive *const *kids = h->children;
+        const unsigned valid = h->used;
         unsigned live = h->live & valid, test = valid;
-        if (ex_a_ || ex_b_)
-            for (int i = 0; i < n; i++)
-                if (h->children[i] == ex_a_ || h->children[i] == ex_b_) test &= ~(1u << i), live &= ~(1u << i);
+        if (ex_a_ || ex_b_) {
+            const unsigned out = slots_holding(kids, ex_a_, ex_b_);
+            test &= ~out;
+            live &= ~out;
+        }
         if (!test) return;
-        float entry[4], exit[4];
+        __m128 entry4, exit4;
         unsigned hit;
         if (live) {
             alignas(16) float lo[3][4], hi[3][4];
@@ -216,20 +236,31 @@ private:
             std::memcpy(hi, h->hi, sizeof hi);
             for (unsigned m = live; m; m &= m - 1) {
                 int i = __builtin_ctz(m);
-                const Bound &b = h->children[i]->world_bound;
+                const Bound &b = kids[i]->world_bound;
                 for (int a = 0; a < 3; a++) lo[a][i] = b[2 * a], hi[a][i] = b[2 * a + 1];
             }
-            hit = (unsigned)slab4(slabs_, lo, hi, entry, exit) & test;
+            hit = (unsigned)slab4(slabs_, lo, hi, entry4, exit4) & test;
         } else {
-            hit = (unsigned)slab4(slabs_, h->lo, h->hi, entry, exit) & test;
+            hit = (unsigned)slab4(slabs_, h->lo, h->hi, entry4, exit4) & test;
         }
         box_tests_ += bit_count(test);
         box_hits_ += bit_count(hit);
+        // Boxes wholly outside the ray's range are not pushed.
+        hit &= (unsigned)_mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(exit4, _mm_set1_ps(ray_.tmin)),
+                                                    _mm_cmple_ps(entry4, _mm_set1_ps(ray_.tmax))));
+        alignas(16) float entry[4];
+        _mm_store_ps(entry, entry4);
         // In slot order, as the children were always pushed.
-        for (; hit; hit &= hit - 1) {
-            int i = __builtin_ctz(hit);
-            push_range(h->children[i], entry[i], exit[i]);
-        }
+        if (best_first_)
+            for (; hit; hit &= hit - 1) {
+                int i = __builtin_ctz(hit);
+                heap_.push_heap(kids[i], entry[i]);
+            }
+        else
+            for (; hit; hit &= hit - 1) {
+                int i = __builtin_ctz(hit);
+                heap_.push_stack(kids[i], entry[i]);
+            }
     }
 
     Ray &ray_;

@@ -40,7 +40,8 @@ protected:
 };
 
 // Every object under a node, with how often it appears; checks the node
-// invariants on the way (children packed first, boxes enclosing children).
+// invariants on the way (children packed first and marked used, boxes
+// enclosing children).
 void collect(GPrimitive *o, std::map<GPrimitive *, int> &seen, int &nodes)
 {
     if (o->type != GP_HIERBOUND) {
@@ -50,7 +51,9 @@ void collect(GPrimitive *o, std::map<GPrimitive *, int> &seen, int &nodes)
     nodes++;
     GHierBound *h = static_cast<GHierBound *>(o);
     bool gap = false;
-    for (GPrimitive *c : h->children) {
+    for (int slot = 0; slot < 4; slot++) {
+        GPrimitive *c = h->children[slot];
+        EXPECT_EQ((h->used >> slot) & 1, c ? 1 : 0) << "slot " << slot;
         if (!c) {
             gap = true;
             continue;
@@ -114,13 +117,17 @@ TEST_F(Hierarchy, InsertionNeverOverfillsANode)
 {
     GHierBound h;
     std::vector<GSphere *> s;
-    for (int i = 0; i < 5; i++) s.push_back(sphere_at(i * 3.0f, 0, 0));
+    for (int i = 0; i < 40; i++) s.push_back(sphere_at((i % 7) * 3.0f, (float)(i % 3), i * 0.5f));
     for (GSphere *o : s) h.insert(o, o->world_bound);
     std::map<GPrimitive *, int> seen;
     int nodes = 0;
     collect(&h, seen, nodes);
-    EXPECT_EQ(seen.size(), 5u);
-    EXPECT_GE(nodes, 2);
+    EXPECT_EQ(seen.size(), 40u);
+    EXPECT_GE(nodes, 10);
+    // A node filled one child at a time marks its slots too.
+    GHierBound one;
+    for (int i = 0; i < 3; i++) EXPECT_TRUE(one.add_child(s[i]));
+    EXPECT_EQ(one.used, 7);
 }
 
 TEST_F(Hierarchy, KindsSelectTheirObjects)
