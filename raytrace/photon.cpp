@@ -15,10 +15,10 @@
 #include "raytrace/raytracer.h"
 #include "sampling/random.h"
 #include "sampling/sampling.h"
-#include "shading/bindshader.h"
 #include "ri/counters.h"
 #include "ri/rierror.h"
 #include "shading/lightsource.h"
+#include "shading/reflectance.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ int PhotonShooter::follow(LightSource *light, int sample, int samples, int count
             power *= 0.75f;
         }
         GState *g = h->surf.get();
-        Color reflectance = g ? g->rad_averagecolor * radiosity_diffuse(g) : Color(1, 1, 1);
+        Color reflectance = g ? g->rad_averagecolor * surface_reflectance(g, Reflectance::DIFFUSE) : Color(1, 1, 1);
         power = power * reflectance;
         intensity *= mean(reflectance);
         Point from = h->Ps;

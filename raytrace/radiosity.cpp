@@ -13,8 +13,8 @@
 #include "raytrace/raytracer.h"
 #include "ri/raylume_options.h"
 #include "sampling/random.h"
-#include "shading/bindshader.h"
 #include "shading/illum.h"
+#include "shading/reflectance.h"
 #include "shading/shadehit.h"
 
 namespace {
@@ -48,11 +48,12 @@ Solution &sol()
 
 float sum(const Color &c) { return c.x + c.y + c.z; }
 
-// The surface's reflectance for radiosity: its average colour times "Kd".
+// The surface's reflectance for radiosity: its average colour times the
+// diffuse reflectance its shader gives.
 Color reflectance(GSurface *s)
 {
     GState *g = s->attributes();
-    return g ? g->rad_averagecolor * radiosity_diffuse(g) : Color(1, 1, 1);
+    return g ? g->rad_averagecolor * surface_reflectance(g, Reflectance::DIFFUSE) : Color(1, 1, 1);
 }
 
 Point side_normal(const Point &N, int side) { return side ? -N : N; }
@@ -496,7 +497,7 @@ bool find_patch(Color &result, Intersection *sv)
         if (g->flags & GS_RAD_EMITTER) result += g->rad_emissioncolor;
         for (int i = 0; i < 3; ++i)
             if (g->rad_averagecolor[i] > 0.001f) result[i] /= g->rad_averagecolor[i];
-        float ka = radiosity_ambient(const_cast<GState *>(g));
+        float ka = surface_reflectance(g, Reflectance::AMBIENT);
         if (ka > 0) result = result * (1 / ka);
     }
     return true;

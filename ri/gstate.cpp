@@ -77,7 +77,6 @@ void GState::init_defaults()
     rad_specularcolor = Color(0);
     rad_refractioncolor = Color(0);
     refraction_index = 1;
-    rad_diffuse = rad_ambient = 1;
     udivisions = vdivisions = 0;
     representation = GEOREP_PRIMITIVE;
     area_light = nullptr;
@@ -134,8 +133,6 @@ void GState::copy_fields(const GState &o)
     rad_specularcolor = o.rad_specularcolor;
     rad_refractioncolor = o.rad_refractioncolor;
     refraction_index = o.refraction_index;
-    rad_diffuse = o.rad_diffuse;
-    rad_ambient = o.rad_ambient;
     udivisions = o.udivisions;
     vdivisions = o.vdivisions;
     representation = o.representation;

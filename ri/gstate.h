@@ -103,7 +103,6 @@ public:
     Color rad_specularcolor;
     Color rad_refractioncolor;
     float refraction_index;
-    float rad_diffuse, rad_ambient;   // radiosity reflectances: "Kd" and "Ka" of the surface shader
     uint16_t udivisions, vdivisions;
     int representation;
     LightSource *area_light;       // the area light being defined (its surfaces follow), or null

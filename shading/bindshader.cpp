@@ -87,15 +87,6 @@ void bind_parameter(Renderer *r, Shader *s, char *block, RtToken token, RtPointe
                  s->name);
 }
 
-float float_param(Shader *s, char *block, const char *name, float otherwise)
-{
-    int offset = 0, type = 0;
-    if (!block || !s->find_param(NewToken(name), &offset, &type) || type != PtFLOAT) return otherwise;
-    float f;
-    std::memcpy(&f, block + offset, 4);
-    return f;
-}
-
 // The request of each use and the kind of shader it takes (SHADER_USES order).
 struct UseKind {
     const char *request;
@@ -208,11 +199,6 @@ RtPointer bind_shader(Renderer *r, RtToken name, int use, RtInt n, RtToken token
     if (!s->init_code.empty() || s->init) run_shader_init(s, use, block);
     for (int i = 0; i < n; ++i)
         if (tokens && tokens[i]) bind_parameter(r, s, block, tokens[i], values ? values[i] : nullptr);
-    if (use == USE_SURFACE) {
-        GState *g = r->attributes.get();
-        radiosity_diffuse(g) = float_param(s, block, "Kd", 1.0f);
-        radiosity_ambient(g) = float_param(s, block, "Ka", 1.0f);
-    }
     return light;
 }
 

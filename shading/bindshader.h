@@ -25,11 +25,3 @@ void run_shader_init(Shader *shader, int use, char *block);
 struct PARAM_INFO;
 class Transformation;
 void convert_param_values(const Transformation *t, const PARAM_INFO *p, float *v, float time, bool to_world);
-
-// The radiosity reflectances that "Kd" and "Ka" of the surface shader set.
-inline float &radiosity_diffuse(GState *g);
-inline float &radiosity_ambient(GState *g);
-
-#include "ri/gstate.h"
-inline float &radiosity_diffuse(GState *g) { return g->rad_diffuse; }
-inline float &radiosity_ambient(GState *g) { return g->rad_ambient; }

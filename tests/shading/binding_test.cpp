@@ -4,6 +4,7 @@
 #include "ri/tokens.h"
 #include "shading/bindshader.h"
 #include "shading/lightsource.h"
+#include "shading/reflectance.h"
 #include "shading/stringids.h"
 #include "tests/ri/error_capture.h"
 #include "tests/shading/shader_support.h"
@@ -75,9 +76,10 @@ TEST_F(Binding, ParametersOverrideDefaultsAndInitCode)
     EXPECT_STREQ(string_from_id(sid), "grid.tex");
     // The initialisation code ran.
     EXPECT_EQ(block_float(b, 32), 7.0f);
-    // "Kd" of the surface sets the diffuse reflectance; no "Ka" leaves 1.
-    EXPECT_EQ(radiosity_diffuse(g), 0.5f);
-    EXPECT_EQ(radiosity_ambient(g), 1.0f);
+    // "Kd" of the surface is its diffuse reflectance; no "Ka" leaves 1.
+    EXPECT_EQ(surface_reflectance(g, Reflectance::DIFFUSE), 0.5f);
+    EXPECT_EQ(surface_reflectance(g, Reflectance::AMBIENT), 1.0f);
+    EXPECT_EQ(surface_reflectance(nullptr, Reflectance::DIFFUSE), 1.0f);
 }
 
 TEST_F(Binding, BadParametersAreReportedAndSkipped)
@@ -99,7 +101,7 @@ TEST_F(Binding, BadParametersAreReportedAndSkipped)
     EXPECT_EQ(block_float(b, 36), 2.0f);   // the array took both values
     EXPECT_EQ(block_float(b, 40), 3.0f);
     EXPECT_EQ(block_float(b, 0), 3.0f);    // an integer fills a float
-    EXPECT_EQ(radiosity_diffuse(current_renderer->attributes.get()), 3.0f);
+    EXPECT_EQ(surface_reflectance(current_renderer->attributes.get(), Reflectance::DIFFUSE), 3.0f);
 }
 
 TEST_F(Binding, MissingShadersAndDeformations)
@@ -146,6 +148,11 @@ TEST_F(Binding, CopyOnWriteOfTheAttributeState)
     RiSurface("plain", RI_NULL);
     EXPECT_FALSE(outer->shaders[USE_SURFACE].is_set());
     EXPECT_TRUE(current_renderer->attributes->shaders[USE_SURFACE].is_set());
+    // The reflectance is the bound instance's, in this state only.
+    RtFloat quarter = 0.25f;
+    RiSurface("bindme", "Kd", &quarter, RI_NULL);
+    EXPECT_EQ(surface_reflectance(current_renderer->attributes.get(), Reflectance::DIFFUSE), 0.25f);
+    EXPECT_EQ(surface_reflectance(outer, Reflectance::DIFFUSE), 1.0f);
     RiAttributeEnd();
     EXPECT_FALSE(current_renderer->attributes->shaders[USE_SURFACE].is_set());
 }
