@@ -83,6 +83,7 @@ uint32_t grid_clock()
 
 void Glitequad::bound(Bound &b, size_t second) const
 {
+    const Point *upper = this->upper();
     b = Bound(lower[0]);
     b.extend(lower[1]);
     b.extend(upper[0]);
@@ -109,6 +110,7 @@ void Glitequad::bound(Bound &b, size_t second) const
 
 Point Glitequad::interpolate(float u, float v) const
 {
+    const Point *upper = this->upper();
     return bilerp_points(lower[0], lower[1], upper[0], upper[1], u, v);
 }
 
@@ -177,7 +179,7 @@ void DicedGrid::build(GSurface *surface, int nu_, int nv_, std::vector<Point> ve
         for (int j = 0; j < nu_; j++) {
             Glitequad *c = cell(j + nu_ * i);
             c->lower = &vertices[j + w * i];
-            c->upper = &vertices[j + w * (i + 1)];
+            c->row_stride = (uint16_t)w;
             c->col = (int16_t)j;
             c->row = (int16_t)i;
             c->border = (uint8_t)((i == 0 ? SIDE_V0 : 0) | (i == nv_ - 1 ? SIDE_V1 : 0) | (j == 0 ? SIDE_U0 : 0) |
@@ -294,11 +296,12 @@ IntersectionList DicedGrid::hits(GSurface *surface, const Ray &ray) const
     auto test_cell = [&](int k) {
         st.isect_tests++;
         const Glitequad *c = cell(k);
+        const Point *upper = c->upper();
         Intersection *h =
             second ? quad_ray_hit(ray, at(c->lower[0], c->lower[second]), at(c->lower[1], c->lower[second + 1]),
-                                  at(c->upper[0], c->upper[second]), at(c->upper[1], c->upper[second + 1]), surface,
+                                  at(upper[0], upper[second]), at(upper[1], upper[second + 1]), surface,
                                   c->border)
-                   : quad_ray_hit(ray, c->lower[0], c->lower[1], c->upper[0], c->upper[1], surface, c->border);
+                   : quad_ray_hit(ray, c->lower[0], c->lower[1], upper[0], upper[1], surface, c->border);
         if (!h) return;
         st.isect_hits++;
         if (!(h->linet >= ray.tmin && h->linet <= ray.tmax)) {
@@ -418,7 +421,7 @@ void set_shadow_origin(const Intersection *hit)
     s->eval_normal(hit->gu, hit->gv, hit->time, n);
     if (s->xform.is_set()) s->xform->normal_to_world(n.data(), N.data(), hit->time);
     else N = n;
-    float diag = (c->upper[1] - c->lower[0]).length();
+    float diag = (c->upper()[1] - c->lower[0]).length();
     if (s->xform.is_set()) diag = s->xform->length_to_world(diag, hit->time);
     if (!(diag > 0) || !std::isfinite(diag)) return;
     shadow_origin.N = N;
@@ -432,7 +435,7 @@ bool shadow_self_hit(const Intersection *h, const Point &dir)
         return false;
     const GSurface *s = static_cast<const GSurface *>(h->obj);
     const Glitequad *c = h->whichpiece;
-    Point f = cross(c->upper[1] - c->lower[0], c->upper[0] - c->lower[1]), F = f;
+    Point f = cross(c->upper()[1] - c->lower[0], c->upper()[0] - c->lower[1]), F = f;
     if (s->xform.is_set()) s->xform->normal_to_world(f.data(), F.data(), h->time);
     return dot(shadow_origin.N, dir) * dot(F, dir) > 0;
 }

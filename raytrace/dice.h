@@ -25,9 +25,12 @@ public:
     // Bilinear blend of the corners at (u, v).
     Point interpolate(float u, float v) const;
 
+    // Corners (j,i+1), (j+1,i+1): the next row of vertices.
+    const Point *upper() const { return lower + row_stride; }
+
     const Point *lower = nullptr;   // corners (j,i), (j+1,i)
-    const Point *upper = nullptr;   // corners (j,i+1), (j+1,i+1)
     int16_t col = 0, row = 0;
+    uint16_t row_stride = 0;        // vertices in a row (nu + 1)
     uint8_t border = 0;   // its sides on the grid's border (SIDE_ bits), met loosely
 };
 

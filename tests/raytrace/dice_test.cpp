@@ -264,6 +264,11 @@ TEST_F(Dicing, CellTreesHoldEveryCellOnceWithAtMostFourFixedChildren)
         }
         EXPECT_EQ((int)leaves.size(), nu * nv);
         for (int k = 0; k < nu * nv; k++) EXPECT_EQ(leaves.count(k), 1u);
+        // A cell and its share of the tree stay a few words: a scene of
+        // patches once held three times its grids' vertices in them.
+        EXPECT_LE(sizeof(Glitequad), 16u);
+        EXPECT_EQ(g.nodes.capacity(), g.nodes.size());
+        EXPECT_LE(g.nodes.size(), (size_t)(nu * nv / 2 + 1));
     }
 }
 
