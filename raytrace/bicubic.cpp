@@ -258,8 +258,8 @@ void GBicubicPatch::vertex_var_value(const VVData *vv, int words, float u, float
 
 void GBicubicPatch::bound(Bound &b)
 {
-    if (subpatch_grid && subpatch_grid->root) {
-        b = subpatch_grid->root->world_bound;
+    if (subpatch_grid && subpatch_grid->built()) {
+        b = subpatch_grid->bound;
         return;
     }
     b = EMPTY_BOUND;

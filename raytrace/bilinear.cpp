@@ -87,8 +87,8 @@ bool GBilinearPatch::well_formed() const
 
 void GBilinearPatch::bound(Bound &b)
 {
-    if (subpatch_grid && subpatch_grid->root) {
-        b = subpatch_grid->root->world_bound;
+    if (subpatch_grid && subpatch_grid->built()) {
+        b = subpatch_grid->bound;
         return;
     }
     b = Bound(P00);

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "raytrace/bilinear_inverse.h"
+#include "raytrace/box4.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/surface_hooks.h"
@@ -80,8 +81,9 @@ uint32_t grid_clock()
 
 // ---- cells ---------------------------------------------------------------
 
-void Glitequad::bound(Bound &b)
+void Glitequad::bound(Bound &b, size_t second) const
 {
+    const Point *upper = this->upper();
     b = Bound(lower[0]);
     b.extend(lower[1]);
     b.extend(upper[0]);
@@ -98,39 +100,18 @@ void Glitequad::bound(Bound &b)
         grow = std::max(grow, loose_side_reach(loose_sides_extent(corner, border)));
     }
     b.expand(grow);
-}
-
-IntersectionList Glitequad::intersect(const Ray &ray)
-{
-    IntersectionList l;
-    l.add(quad_ray_hit(ray, lower[0], lower[1], upper[0], upper[1], this, border));
-    return l;
+    if (second) {
+        b.extend(lower[second]);
+        b.extend(lower[second + 1]);
+        b.extend(upper[second]);
+        b.extend(upper[second + 1]);
+    }
 }
 
 Point Glitequad::interpolate(float u, float v) const
 {
+    const Point *upper = this->upper();
     return bilerp_points(lower[0], lower[1], upper[0], upper[1], u, v);
-}
-
-void MovingGlitequad::bound(Bound &b)
-{
-    Glitequad::bound(b);
-    b.extend(lower2[0]);
-    b.extend(lower2[1]);
-    b.extend(upper2[0]);
-    b.extend(upper2[1]);
-}
-
-IntersectionList MovingGlitequad::intersect(const Ray &ray)
-{
-    const Options *o = frame_options();
-    float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
-    float m = close != open ? (ray.time - open) / (close - open) : ray.time - open;
-    auto at = [m](const Point &a, const Point &b) { return a * (1 - m) + b * m; };
-    IntersectionList l;
-    l.add(quad_ray_hit(ray, at(lower[0], lower2[0]), at(lower[1], lower2[1]), at(upper[0], upper2[0]),
-                   at(upper[1], upper2[1]), this, border));
-    return l;
 }
 
 // ---- grids ---------------------------------------------------------------
@@ -140,15 +121,46 @@ DicedGrid::DicedGrid(GSurface *surface, int nu_, int nv_, std::vector<Point> ver
     build(surface, nu_, nv_, std::move(verts), std::move(norms));
 }
 
-Glitequad *DicedGrid::cell(int k) const
-{
-    return moving_ ? static_cast<Glitequad *>(&moving_[k]) : &still_[k];
-}
-
 int64_t DicedGrid::memory() const
 {
     return (int64_t)CELL_BYTES * cell_count() + (int64_t)VERTEX_BYTES * (int64_t)(vertices.size() + normals.size());
 }
+
+namespace {
+
+// Nodes the tree over a w x h block of cells takes (see build_cell_tree).
+size_t cell_tree_nodes(int w, int h)
+{
+    if (w * h == 1) return 0;
+    if (w * h <= 4) return 1;
+    int wl = w / 2, hl = h / 2;
+    if (w >= 2 && h >= 2)
+        return 1 + cell_tree_nodes(wl, hl) + cell_tree_nodes(w - wl, hl) + cell_tree_nodes(wl, h - hl) +
+               cell_tree_nodes(w - wl, h - hl);
+    if (h < w) return 1 + cell_tree_nodes(wl, h) + cell_tree_nodes(w - wl, h);
+    return 1 + cell_tree_nodes(w, hl) + cell_tree_nodes(w, h - hl);
+}
+
+size_t second_set(const DicedGrid &g)
+{
+    return g.moving ? (size_t)(g.nu + 1) * (g.nv + 1) : 0;
+}
+
+void set_lane(GridNode &node, int i, int32_t child, const Bound &b)
+{
+    node.child[i] = child;
+    for (int a = 0; a < 3; a++) {
+        node.lo[a][i] = b[2 * a];
+        node.hi[a][i] = b[2 * a + 1];
+    }
+}
+
+Bound lane_bound(const GridNode &node, int i)
+{
+    return Bound(node.lo[0][i], node.hi[0][i], node.lo[1][i], node.hi[1][i], node.lo[2][i], node.hi[2][i]);
+}
+
+} // namespace
 
 void DicedGrid::build(GSurface *surface, int nu_, int nv_, std::vector<Point> verts, std::vector<Point> norms)
 {
@@ -162,42 +174,35 @@ void DicedGrid::build(GSurface *surface, int nu_, int nv_, std::vector<Point> ve
     normals = std::move(norms);
     moving = vertices.size() == 2 * set;
     int n = nu_ * nv_, w = nu_ + 1;
-    if (moving) moving_.reset(new MovingGlitequad[n]);
-    else still_.reset(new Glitequad[n]);
-    int linked = 0;
+    cells_.reset(new Glitequad[n]);
     for (int i = 0; i < nv_; i++)
         for (int j = 0; j < nu_; j++) {
-            int k = j + nu_ * i;
-            Glitequad *c = cell(k);
+            Glitequad *c = cell(j + nu_ * i);
             c->lower = &vertices[j + w * i];
-            c->upper = &vertices[j + w * (i + 1)];
+            c->row_stride = (uint16_t)w;
             c->col = (int16_t)j;
             c->row = (int16_t)i;
             c->border = (uint8_t)((i == 0 ? SIDE_V0 : 0) | (i == nv_ - 1 ? SIDE_V1 : 0) | (j == 0 ? SIDE_U0 : 0) |
                                   (j == nu_ - 1 ? SIDE_U1 : 0));
-            if (moving) {
-                MovingGlitequad *m = static_cast<MovingGlitequad *>(c);
-                m->lower2 = &vertices[set + j + w * i];
-                m->upper2 = &vertices[set + j + w * (i + 1)];
-            }
-            c->bound(c->world_bound);
-            c->next = k + 1 < n ? cell(k + 1) : nullptr;
         }
-    for (GPrimitive *c = cell(0); c; c = c->next) linked++;
-    if (linked < n) ri_assert_failed("dice", 436);
     if (n > 4) {
-        root = build_cell_tree(*this, 0, nu_, 0, nv_);
-        surface->object_bound = root->world_bound;
+        nodes.reserve(cell_tree_nodes(nu_, nv_));
+        build_cell_tree(*this, 0, nu_, 0, nv_, bound);
     } else {
-        root = cell(0);
-        Bound b = EMPTY_BOUND;
-        for (int k = 0; k < n; k++) b.merge(cell(k)->world_bound);
-        surface->object_bound = b;
+        // The cells are tested one by one, each on its own box.
+        nodes.resize(1);
+        bound = EMPTY_BOUND;
+        for (int k = 0; k < 4; k++) {
+            Bound b = EMPTY_BOUND;
+            if (k < n) cell(k)->bound(b, second_set(*this));
+            set_lane(nodes[0], k, k < n ? ~k : GRID_NO_CHILD, b);
+            if (k < n) bound.merge(b);
+        }
     }
+    surface->object_bound = bound;
     state = 1;
     int box[4];
     surface->screen_bound(box);
-
     GridStats &st = grid_stats();
     st.memory.add(memory());
     st.grids.add(1);
@@ -219,45 +224,129 @@ void DicedGrid::release()
         st.grids.subtract(1);
         dicing_stats().pieces.subtract(cell_count());
     }
-    if (root && root->type == GP_HIERBOUND) delete root;
-    root = nullptr;
-    still_.reset();
-    moving_.reset();
+    std::vector<GridNode>().swap(nodes);
+    cells_.reset();
     std::vector<Point>().swap(vertices);
     std::vector<Point>().swap(normals);
     state = 0;
 }
 
-GPrimitive *build_cell_tree(DicedGrid &g, int c0, int c1, int r0, int r1)
+int32_t build_cell_tree(DicedGrid &g, int c0, int c1, int r0, int r1, Bound &b)
 {
     if (!(c1 > c0 && r1 > r0)) ri_assert_failed("dice", 306);
     int w = c1 - c0, h = r1 - r0;
-    if (w * h == 1) return g.cell(c0 + g.nu * r0);
-    GHierBound *node = new GHierBound;
+    size_t second = second_set(g);
+    if (w * h == 1) {
+        int k = c0 + g.nu * r0;
+        g.cell(k)->bound(b, second);
+        return ~k;
+    }
+    int32_t index = (int32_t)g.nodes.size();
+    g.nodes.emplace_back();
+    int32_t kids[4];
+    Bound boxes[4];
+    int n = 0;
     if (w * h > 4) {
         int cm = (c0 + c1) / 2, rm = (r0 + r1) / 2;
         if (w >= 2 && h >= 2) {
-            node->add_child(build_cell_tree(g, c0, cm, r0, rm));
-            node->add_child(build_cell_tree(g, cm, c1, r0, rm));
-            node->add_child(build_cell_tree(g, c0, cm, rm, r1));
-            node->add_child(build_cell_tree(g, cm, c1, rm, r1));
+            kids[n] = build_cell_tree(g, c0, cm, r0, rm, boxes[n]), n++;
+            kids[n] = build_cell_tree(g, cm, c1, r0, rm, boxes[n]), n++;
+            kids[n] = build_cell_tree(g, c0, cm, rm, r1, boxes[n]), n++;
+            kids[n] = build_cell_tree(g, cm, c1, rm, r1, boxes[n]), n++;
         } else if (h < w) {
-            node->add_child(build_cell_tree(g, c0, cm, r0, r1));
-            node->add_child(build_cell_tree(g, cm, c1, r0, r1));
+            kids[n] = build_cell_tree(g, c0, cm, r0, r1, boxes[n]), n++;
+            kids[n] = build_cell_tree(g, cm, c1, r0, r1, boxes[n]), n++;
         } else {
-            node->add_child(build_cell_tree(g, c0, c1, r0, rm));
-            node->add_child(build_cell_tree(g, c0, c1, rm, r1));
+            kids[n] = build_cell_tree(g, c0, c1, r0, rm, boxes[n]), n++;
+            kids[n] = build_cell_tree(g, c0, c1, rm, r1, boxes[n]), n++;
         }
     } else {
         for (int r = r0; r < r1; r++)
-            for (int c = c0; c < c1; c++) node->add_child(g.cell(c + g.nu * r));
+            for (int c = c0; c < c1; c++) {
+                int k = c + g.nu * r;
+                g.cell(k)->bound(boxes[n], second);
+                kids[n++] = ~k;
+            }
     }
-    // add_child has set the lanes; only the node's own box is left.
-    node->bound(node->world_bound);
-    return node;
+    // The recursion may have moved the nodes.
+    GridNode &node = g.nodes[index];
+    b = EMPTY_BOUND;
+    for (int i = 0; i < 4; i++) {
+        set_lane(node, i, i < n ? kids[i] : GRID_NO_CHILD, i < n ? boxes[i] : EMPTY_BOUND);
+        if (i < n) b = bbox_union(b, boxes[i]);
+    }
+    return index;
 }
 
 // ---- tracing -------------------------------------------------------------
+
+IntersectionList DicedGrid::hits(GSurface *surface, const Ray &ray) const
+{
+    IntersectionList all;
+    if (!built()) return all;
+    RayStats &st = ray_stats();
+    size_t second = second_set(*this);
+    float m = 0;
+    if (second) {
+        const Options *o = frame_options();
+        float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
+        m = close != open ? (ray.time - open) / (close - open) : ray.time - open;
+    }
+    auto at = [m](const Point &a, const Point &b) { return a * (1 - m) + b * m; };
+    auto test_cell = [&](int k) {
+        st.isect_tests++;
+        const Glitequad *c = cell(k);
+        const Point *upper = c->upper();
+        Intersection *h =
+            second ? quad_ray_hit(ray, at(c->lower[0], c->lower[second]), at(c->lower[1], c->lower[second + 1]),
+                                  at(upper[0], upper[second]), at(upper[1], upper[second + 1]), surface,
+                                  c->border)
+                   : quad_ray_hit(ray, c->lower[0], c->lower[1], upper[0], upper[1], surface, c->border);
+        if (!h) return;
+        st.isect_hits++;
+        if (!(h->linet >= ray.tmin && h->linet <= ray.tmax)) {
+            h->release();
+            return;
+        }
+        h->whichpiece = cell(k);
+        all.add(h);
+    };
+    auto in_range = [&ray](float entry, float exit) { return exit >= ray.tmin && entry <= ray.tmax; };
+    if (cell_count() <= 4) {
+        for (int i = 0; i < 4 && nodes[0].child[i] != GRID_NO_CHILD; i++) {
+            float entry, exit;
+            if (ray.box_range(lane_bound(nodes[0], i), entry, exit) && in_range(entry, exit))
+                test_cell(~nodes[0].child[i]);
+        }
+    } else {
+        // Every hit in range is kept, so the order of the walk does not matter.
+        RaySlabs slabs(ray.origin, ray.dir);
+        int32_t stack[256];
+        int top = 0;
+        stack[top++] = 0;
+        unsigned long tests = 0, passed = 0;
+        while (top > 0) {
+            const GridNode &node = nodes[stack[--top]];
+            unsigned valid = 0;
+            for (int i = 0; i < 4 && node.child[i] != GRID_NO_CHILD; i++) valid |= 1u << i;
+            float entry[4], exit[4];
+            unsigned hit = (unsigned)slab4(slabs, node.lo, node.hi, entry, exit) & valid;
+            tests += __builtin_popcount(valid);
+            passed += __builtin_popcount(hit);
+            for (; hit; hit &= hit - 1) {
+                int i = __builtin_ctz(hit);
+                if (!in_range(entry[i], exit[i])) continue;
+                int32_t child = node.child[i];
+                if (child >= 0) stack[top++] = child;
+                else test_cell(~child);
+            }
+        }
+        st.box_tests += tests;
+        st.box_hits += passed;
+    }
+    all.sort();
+    return all;
+}
 
 IntersectionList intersect_grid(GSurface *surface, const Ray &ray, int lattice)
 {
@@ -267,11 +356,9 @@ IntersectionList intersect_grid(GSurface *surface, const Ray &ray, int lattice)
     DicedGrid *g = surface->subpatch_grid;
     if (!g || !g->built()) return IntersectionList();
     g->last_use = grid_clock();
-    IntersectionList l = r.closest_hit(g->root);
+    IntersectionList l = g->hits(surface, r);
     for (Intersection *h = l.first; h; h = h->next) {
-        Glitequad *c = static_cast<Glitequad *>(h->obj);
-        h->obj = surface;
-        h->whichpiece = c;
+        const Glitequad *c = h->whichpiece;
         h->gu = h->u = (c->col + h->gu) / (float)g->nu;
         h->gv = h->v = (c->row + h->gv) / (float)g->nv;
     }
@@ -334,7 +421,7 @@ void set_shadow_origin(const Intersection *hit)
     s->eval_normal(hit->gu, hit->gv, hit->time, n);
     if (s->xform.is_set()) s->xform->normal_to_world(n.data(), N.data(), hit->time);
     else N = n;
-    float diag = (c->upper[1] - c->lower[0]).length();
+    float diag = (c->upper()[1] - c->lower[0]).length();
     if (s->xform.is_set()) diag = s->xform->length_to_world(diag, hit->time);
     if (!(diag > 0) || !std::isfinite(diag)) return;
     shadow_origin.N = N;
@@ -348,7 +435,7 @@ bool shadow_self_hit(const Intersection *h, const Point &dir)
         return false;
     const GSurface *s = static_cast<const GSurface *>(h->obj);
     const Glitequad *c = h->whichpiece;
-    Point f = cross(c->upper[1] - c->lower[0], c->upper[0] - c->lower[1]), F = f;
+    Point f = cross(c->upper()[1] - c->lower[0], c->upper()[0] - c->lower[1]), F = f;
     if (s->xform.is_set()) s->xform->normal_to_world(f.data(), F.data(), h->time);
     return dot(shadow_origin.N, dir) * dot(F, dir) > 0;
 }

@@ -5,6 +5,7 @@
 // are reclaimed least recently used when their memory passes "limits"
 // "geommemory"; the shading serial number is their last-use stamp.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -14,34 +15,33 @@
 #include "raytrace/surface_hooks.h"
 
 // One cell of a grid: the four corners (j,i), (j+1,i), (j,i+1), (j+1,i+1).
-class Glitequad : public GPrimitive {
+// A plain record: its box lives in a lane of the grid's tree, and the grid
+// intersects it.
+class Glitequad {
 public:
-    Glitequad() { type = GP_LITEQUAD; }
-    // The box of the corners grown on every side by 0.01 of its diagonal.
-    void bound(Bound &b) override;
-    // The hit of the ray (in the grid's space) with the cell as object, the
-    // cell's own (u, v) in gu, gv.
-    IntersectionList intersect(const Ray &ray) override;
+    // The box of the corners grown on every side by 0.01 of its diagonal; a
+    // moving cell's (second: how far the close set lies) takes in both sets.
+    void bound(Bound &b, size_t second = 0) const;
     // Bilinear blend of the corners at (u, v).
     Point interpolate(float u, float v) const;
 
+    // Corners (j,i+1), (j+1,i+1): the next row of vertices.
+    const Point *upper() const { return lower + row_stride; }
+
     const Point *lower = nullptr;   // corners (j,i), (j+1,i)
-    const Point *upper = nullptr;   // corners (j,i+1), (j+1,i+1)
     int16_t col = 0, row = 0;
+    uint16_t row_stride = 0;        // vertices in a row (nu + 1)
     uint8_t border = 0;   // its sides on the grid's border (SIDE_ bits), met loosely
 };
 
-// A cell of a moving surface: the same corners in the shutter-close set.
-class MovingGlitequad : public Glitequad {
-public:
-    // The box of both sets of corners.
-    void bound(Bound &b) override;
-    // The cell between its two positions at the ray's time.
-    IntersectionList intersect(const Ray &ray) override;
-
-    const Point *lower2 = nullptr;
-    const Point *upper2 = nullptr;
+// A node of a grid's tree: up to four children (a node's index, ~cell, or
+// GRID_NO_CHILD) whose boxes sit side by side, lane i for child i.
+struct GridNode {
+    alignas(16) float lo[3][4];
+    alignas(16) float hi[3][4];
+    int32_t child[4];
 };
+const int32_t GRID_NO_CHILD = INT32_MIN;
 
 // The micro-quad grid of one surface, owned by it through its grid pointer.
 class DicedGrid {
@@ -61,11 +61,18 @@ public:
     bool built() const { return state == 1; }
     int cell_count() const { return nu * nv; }
     // Cell k of the row-order list.
-    Glitequad *cell(int k) const;
+    Glitequad *cell(int k) const { return &cells_[k]; }
     // Bytes charged to grid memory while built.
     int64_t memory() const;
+    // Every hit of the ray (in the grid's space) within its range, nearest
+    // first, each naming the surface as object and the cell as piece with
+    // the cell's own (u, v) in gu, gv.
+    IntersectionList hits(GSurface *surface, const Ray &ray) const;
 
-    GPrimitive *root = nullptr;        // a tree node, or the first cell of a grid of at most 4
+    // The tree, root first; a grid of at most 4 cells has only the root,
+    // whose lanes are tested one by one.
+    std::vector<GridNode> nodes;
+    Bound bound;                       // the box of every cell
     std::vector<Point> vertices;       // vertex (j,i) at j + (nu+1) i; a moving surface's close set follows
     std::vector<Point> normals;        // displaced normals, or empty
     int16_t nu = 0, nv = 0;
@@ -74,8 +81,7 @@ public:
     uint32_t last_use = 0;             // shading serial number of the last build or trace
 
 private:
-    std::unique_ptr<Glitequad[]> still_;
-    std::unique_ptr<MovingGlitequad[]> moving_;
+    std::unique_ptr<Glitequad[]> cells_;
 };
 
 // The hits of a surface through its grid, dicing it first (probe lattice of
@@ -83,9 +89,10 @@ private:
 // and the cell as piece, (gu, gv) over the grid. intersect_grid(surface, ray)
 // dices with the smallest lattice.
 IntersectionList intersect_grid(GSurface *surface, const Ray &ray, int lattice);
-// The tree over the cells of columns [c0, c1) and rows [r0, r1): one cell
-// alone, else a hierarchy node of quadrants, halves or the cells themselves.
-GPrimitive *build_cell_tree(DicedGrid &grid, int c0, int c1, int r0, int r1);
+// The tree over the cells of columns [c0, c1) and rows [r0, r1), appended
+// to the grid's nodes: one cell alone (~cell), else a node (its index) of
+// quadrants, halves or the cells themselves; b takes its box.
+int32_t build_cell_tree(DicedGrid &grid, int c0, int c1, int r0, int r1, Bound &b);
 // The dicing rate of one lattice row or column of a surface.
 int edge_dice_rate(const GSurface *surface, float measure, float raster_length, int n, bool binary);
 // Frees grids of the list's surfaces until grid memory is under the limit

@@ -240,8 +240,8 @@ void GNurbPatch::eval_derivs(float u, float v, float time, Point &dPdu, Point &d
 
 void GNurbPatch::bound(Bound &b)
 {
-    if (subpatch_grid && subpatch_grid->built() && subpatch_grid->root) {
-        b = subpatch_grid->root->world_bound;
+    if (subpatch_grid && subpatch_grid->built()) {
+        b = subpatch_grid->bound;
         return;
     }
     const NurbsData &d = *data;

@@ -105,7 +105,7 @@ TEST_F(Bicubic, RaysMeetTheDicedPatch)
     // The grid's box is the object's box from now on.
     Bound b;
     p->bound(b);
-    EXPECT_EQ(b[0], p->subpatch_grid->root->world_bound[0]);
+    EXPECT_EQ(b[0], p->subpatch_grid->bound[0]);
     Ray beside(Point(1.5f, 0.5f, -5), Point(0, 0, 1), 0, 0, 1, 0);
     l = p->intersect(beside);
     EXPECT_EQ(l.count, 0);

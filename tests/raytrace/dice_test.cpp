@@ -188,7 +188,9 @@ TEST_F(Dicing, FlatSquareFacingTheCameraIsOneCell)
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->nu, 1);
     EXPECT_EQ(g->nv, 1);
-    EXPECT_EQ(g->root, g->cell(0));
+    EXPECT_EQ(g->nodes.size(), 1u);
+    EXPECT_EQ(g->nodes[0].child[0], ~0);
+    EXPECT_EQ(g->nodes[0].child[1], GRID_NO_CHILD);
     EXPECT_EQ(h->obj, &s);
     EXPECT_EQ(h->whichpiece, g->cell(0));
     EXPECT_NEAR(h->linet, 5, 1e-5);
@@ -215,7 +217,7 @@ TEST_F(Dicing, HitsReportGridParametersOfTheirCell)
     DicedGrid *g = s.subpatch_grid;
     ASSERT_EQ(g->nu, 4);
     ASSERT_EQ(g->nv, 4);
-    EXPECT_EQ(g->root->type, GP_HIERBOUND);
+    EXPECT_GT(g->nodes.size(), 1u);
     Glitequad *c = h->whichpiece;
     EXPECT_EQ(c->col, 1);
     EXPECT_EQ(c->row, 2);
@@ -233,36 +235,40 @@ TEST_F(Dicing, CellTreesHoldEveryCellOnceWithAtMostFourFixedChildren)
         for (int i = 0; i <= nv; i++)
             for (int j = 0; j <= nu; j++) s.eval_point((float)j / nu, (float)i / nv, 0, verts[j + (nu + 1) * i]);
         DicedGrid g(&s, nu, nv, verts, {});
-        std::multiset<GPrimitive *> leaves;
-        std::vector<GPrimitive *> todo{g.root};
-        if (nu * nv <= 4) {
-            todo.clear();
-            for (GPrimitive *c = g.root; c; c = c->next) leaves.insert(c);
-        }
+        std::multiset<int> leaves;
+        ASSERT_FALSE(g.nodes.empty());
+        std::vector<std::pair<int32_t, Bound>> todo{{0, g.bound}};
         while (!todo.empty()) {
-            GPrimitive *o = todo.back();
+            auto [at, box] = todo.back();
             todo.pop_back();
-            if (o->type != GP_HIERBOUND) {
-                leaves.insert(o);
+            if (at < 0) {
+                leaves.insert(~at);
+                Bound b;
+                g.cell(~at)->bound(b);
+                for (int k = 0; k < 6; k++) EXPECT_EQ(box[k], b[k]);
                 continue;
             }
-            GHierBound *n = static_cast<GHierBound *>(o);
-            EXPECT_GE(n->child_count(), 2);
-            // Cells keep their boxes: every node tests its lanes together.
-            EXPECT_EQ(n->live, 0);
-            for (int k = 0; k < n->child_count(); k++) {
-                GPrimitive *ch = n->children[k];
+            const GridNode &n = g.nodes[at];
+            int count = 0;
+            while (count < 4 && n.child[count] != GRID_NO_CHILD) count++;
+            EXPECT_GE(count, nu * nv == 1 ? 1 : 2);
+            for (int k = count; k < 4; k++) EXPECT_EQ(n.child[k], GRID_NO_CHILD);
+            for (int k = 0; k < count; k++) {
+                Bound lane(n.lo[0][k], n.hi[0][k], n.lo[1][k], n.hi[1][k], n.lo[2][k], n.hi[2][k]);
                 for (int b = 0; b < 6; b += 2) {
-                    EXPECT_EQ(n->lo[b / 2][k], ch->world_bound[b]);
-                    EXPECT_EQ(n->hi[b / 2][k], ch->world_bound[b + 1]);
-                    EXPECT_LE(n->world_bound[b], ch->world_bound[b]);
-                    EXPECT_GE(n->world_bound[b + 1], ch->world_bound[b + 1]);
+                    EXPECT_LE(box[b], lane[b]);
+                    EXPECT_GE(box[b + 1], lane[b + 1]);
                 }
-                todo.push_back(ch);
+                todo.push_back({n.child[k], lane});
             }
         }
         EXPECT_EQ((int)leaves.size(), nu * nv);
-        for (int k = 0; k < nu * nv; k++) EXPECT_EQ(leaves.count(g.cell(k)), 1u);
+        for (int k = 0; k < nu * nv; k++) EXPECT_EQ(leaves.count(k), 1u);
+        // A cell and its share of the tree stay a few words: a scene of
+        // patches once held three times its grids' vertices in them.
+        EXPECT_LE(sizeof(Glitequad), 16u);
+        EXPECT_EQ(g.nodes.capacity(), g.nodes.size());
+        EXPECT_LE(g.nodes.size(), (size_t)(nu * nv / 2 + 1));
     }
 }
 
