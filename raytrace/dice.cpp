@@ -329,8 +329,11 @@ IntersectionList DicedGrid::hits(GSurface *surface, const Ray &ray) const
             const GridNode &node = nodes[stack[--top]];
             unsigned valid = 0;
             for (int i = 0; i < 4 && node.child[i] != GRID_NO_CHILD; i++) valid |= 1u << i;
+            __m128 near, far;
+            unsigned hit = (unsigned)slab4(slabs, node.lo, node.hi, near, far) & valid;
             float entry[4], exit[4];
-            unsigned hit = (unsigned)slab4(slabs, node.lo, node.hi, entry, exit) & valid;
+            _mm_storeu_ps(entry, near);
+            _mm_storeu_ps(exit, far);
             tests += __builtin_popcount(valid);
             passed += __builtin_popcount(hit);
             for (; hit; hit &= hit - 1) {
