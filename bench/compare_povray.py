@@ -70,31 +70,37 @@ def spheres(count, seed):
     return out
 
 
-def torus_mesh():
-    """(points, triangles) of the bumpy torus, in world space; the points are
-    rounded as both scene files write them."""
-    ct, st = math.cos(MESH_TILT), math.sin(MESH_TILT)
+def bumpy_torus(ring, tube, major, minor, bump, waves, tilt):
+    """(points, triangles) of a torus of ring x tube quads whose tube radius
+    swells by bump along waves = (around, across), tilted about x by
+    tilt = (cos, sin)."""
+    ct, st = tilt
     points = []
-    for i in range(MESH_RING):
-        a = 2 * math.pi * i / MESH_RING
-        for j in range(MESH_TUBE):
-            b = 2 * math.pi * j / MESH_TUBE
-            r = MESH_MINOR * (1 + 0.12 * math.sin(9 * a) * math.sin(5 * b))
-            x = (MESH_MAJOR + r * math.cos(b)) * math.cos(a)
-            y = (MESH_MAJOR + r * math.cos(b)) * math.sin(a)
+    for i in range(ring):
+        a = 2 * math.pi * i / ring
+        for j in range(tube):
+            b = 2 * math.pi * j / tube
+            r = minor * (1 + bump * math.sin(waves[0] * a) * math.sin(waves[1] * b))
+            x = (major + r * math.cos(b)) * math.cos(a)
+            y = (major + r * math.cos(b)) * math.sin(a)
             z = r * math.sin(b)
             points.append((x, y * ct - z * st, y * st + z * ct))
 
     def index(i, j):
-        return (i % MESH_RING) * MESH_TUBE + j % MESH_TUBE
+        return (i % ring) * tube + j % tube
 
     triangles = []
-    for i in range(MESH_RING):
-        for j in range(MESH_TUBE):
+    for i in range(ring):
+        for j in range(tube):
             a, b, c, d = index(i, j), index(i + 1, j), index(i + 1, j + 1), index(i, j + 1)
-            triangles.append((a, b, c))
-            triangles.append((a, c, d))
+            triangles += [(a, b, c), (a, c, d)]
     return points, triangles
+
+
+def torus_mesh():
+    """The bench's bumpy torus, in world space."""
+    return bumpy_torus(MESH_RING, MESH_TUBE, MESH_MAJOR, MESH_MINOR, 0.12, (9, 5),
+                       (math.cos(MESH_TILT), math.sin(MESH_TILT)))
 
 
 RIB_HEAD = [
@@ -176,26 +182,7 @@ THING_RING, THING_TUBE, THING_MAJOR, THING_MINOR = 100, 50, 0.3, 0.1
 
 
 def thing_mesh():
-    points = []
-    for i in range(THING_RING):
-        a = 2 * math.pi * i / THING_RING
-        for j in range(THING_TUBE):
-            b = 2 * math.pi * j / THING_TUBE
-            r = THING_MINOR * (1 + 0.15 * math.sin(7 * a) * math.sin(4 * b))
-            x = (THING_MAJOR + r * math.cos(b)) * math.cos(a)
-            y = (THING_MAJOR + r * math.cos(b)) * math.sin(a)
-            z = r * math.sin(b)
-            points.append((x, y * 0.5 - z * 0.866, y * 0.866 + z * 0.5))
-
-    def index(i, j):
-        return (i % THING_RING) * THING_TUBE + j % THING_TUBE
-
-    triangles = []
-    for i in range(THING_RING):
-        for j in range(THING_TUBE):
-            a, b, c, d = index(i, j), index(i + 1, j), index(i + 1, j + 1), index(i, j + 1)
-            triangles += [(a, b, c), (a, c, d)]
-    return points, triangles
+    return bumpy_torus(THING_RING, THING_TUBE, THING_MAJOR, THING_MINOR, 0.15, (7, 4), (0.5, 0.866))
 
 
 def grid_places(seed, grid):
