@@ -8,10 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <cstdio>
 #include <mutex>
-#include <set>
 
 namespace velk {
 
@@ -81,29 +83,62 @@ bool open_for_reading_here(const char *path)
 namespace {
 
 // Temporary files not yet put in place; an exit (a severe error ends the
-// program) removes them.
+// program) or an ending signal removes them. A fixed table of names the
+// signal handler can read without taking the lock or allocating.
+const int MAX_PENDING = 256;
 std::mutex pending_lock;
-std::set<std::string> *pending = nullptr;
+std::atomic<char *> pending[MAX_PENDING];
 
 void remove_pending()
 {
-    std::lock_guard<std::mutex> hold(pending_lock);
-    if (!pending) return;
-    for (const std::string &p : *pending) unlink(p.c_str());
-    pending->clear();
+    for (std::atomic<char *> &slot : pending)
+        if (char *p = slot.exchange(nullptr)) unlink(p);   // left to the exit: the handler may not free
+}
+
+struct sigaction previous[NSIG];
+
+void on_ending_signal(int sig)
+{
+    remove_pending();
+    const struct sigaction &old = previous[sig];
+    if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler != SIG_DFL && old.sa_handler != SIG_IGN) {
+        old.sa_handler(sig);
+        return;
+    }
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+void watch_ending()
+{
+    atexit(remove_pending);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaction(sig, nullptr, &previous[sig]);
+        // A signal the program ignores stays ignored.
+        if (previous[sig].sa_handler != SIG_IGN) signal(sig, on_ending_signal);
+    }
+    // Past the file size limit a write fails and is reported, instead of the
+    // signal ending the program with the temporary file left behind.
+    struct sigaction fsz;
+    if (sigaction(SIGXFSZ, nullptr, &fsz) == 0 && fsz.sa_handler == SIG_DFL) signal(SIGXFSZ, SIG_IGN);
 }
 
 void note_pending(const std::string &path, bool live)
 {
     std::lock_guard<std::mutex> hold(pending_lock);
-    if (!pending) {
-        pending = new std::set<std::string>;   // kept to the very end of the program
-        atexit(remove_pending);
+    static bool watching = false;
+    if (!watching) {
+        watching = true;
+        watch_ending();
     }
-    if (live)
-        pending->insert(path);
-    else
-        pending->erase(path);
+    for (std::atomic<char *> &slot : pending) {
+        char *p = slot.load();
+        if (live ? p == nullptr : (p && path == p)) {
+            slot.store(live ? strdup(path.c_str()) : nullptr);
+            if (!live) free(p);
+            return;
+        }
+    }
 }
 
 } // namespace

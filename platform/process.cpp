@@ -49,9 +49,17 @@ void kill_live_groups()
         if (live_groups[i] > 0) ::kill(-live_groups[i], SIGKILL);
 }
 
+// The handlers found before ours, called after it (the output files clean up there too).
+struct sigaction previous[NSIG];
+
 void on_ending_signal(int sig)
 {
     kill_live_groups();
+    const struct sigaction &old = previous[sig];
+    if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler != SIG_DFL && old.sa_handler != SIG_IGN) {
+        old.sa_handler(sig);
+        return;
+    }
     std::signal(sig, SIG_DFL);
     ::raise(sig);
 }
@@ -63,10 +71,9 @@ void watch_ending(void)
     installed = true;
     std::atexit(kill_live_groups);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-        struct sigaction old {};
-        sigaction(sig, nullptr, &old);
-        // A signal the program ignores or handles itself stays its own.
-        if (old.sa_handler == SIG_DFL) std::signal(sig, on_ending_signal);
+        sigaction(sig, nullptr, &previous[sig]);
+        // A signal the program ignores stays ignored.
+        if (previous[sig].sa_handler != SIG_IGN) std::signal(sig, on_ending_signal);
     }
 }
 

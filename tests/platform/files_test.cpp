@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -85,21 +86,33 @@ TEST(OutputFile, TheTargetChangesOnlyWhenTheFileIsCommitted)
 
 TEST(OutputFile, AnExitLeavesNoTemporaryFile)
 {
-    velktest::TempDir dir;
-    const std::string target = dir.write("keep.tif", "kept");
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        velk::OutputFile *file = new velk::OutputFile;   // never destroyed: the exit must clean up
-        if (!file->open(target)) _exit(2);
-        write_to(file->path(), "unfinished");
-        std::exit(1);
+    // A severe error's exit, a kill, a write past the file size limit.
+    enum Ending { EXIT, TERM, FULL };
+    for (Ending ending : {EXIT, TERM, FULL}) {
+        velktest::TempDir dir;
+        const std::string target = dir.write("keep.tif", "kept");
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            velk::OutputFile *file = new velk::OutputFile;   // never destroyed: the exit must clean up
+            if (!file->open(target)) _exit(2);
+            if (ending == FULL) {
+                struct rlimit small = {4, 4};
+                setrlimit(RLIMIT_FSIZE, &small);
+            }
+            write_to(file->path(), "unfinished");
+            if (ending == TERM) raise(SIGTERM);
+            std::exit(1);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (ending == TERM)
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+        else
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << ending << " " << status;
+        EXPECT_EQ(dir.read("keep.tif"), "kept");
+        EXPECT_EQ(listing(dir), "keep.tif\n") << ending;
     }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_EQ(dir.read("keep.tif"), "kept");
-    EXPECT_EQ(listing(dir), "keep.tif\n");
 }
 
 TEST(OutputFile, SameFileGoesByDeviceAndInode)
