@@ -22,6 +22,7 @@
 #include "ri/tokens.h"
 #include "sampling/random.h"
 #include "shading/depthfile.h"
+#include "shading/texture.h"
 
 namespace {
 
@@ -539,6 +540,13 @@ void ImageOutput::report_unwritten(const ImageTiff &file) const
 
 void ImageOutput::close()
 {
+    // A texture the frame read keeps its bytes: the picture is dropped instead.
+    if ((tiff_.is_open() || zfile_) && texture_file_in_use(output_name.c_str())) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a texture this frame read; it is not replaced",
+                 output_name.c_str());
+        abandon();
+        return;
+    }
     if (tiff_.is_open() && !tiff_.close()) report_unwritten(tiff_);
     if (zfile_) {
         bool ok = zfile_close(zfile_) && zfile_out_.commit();

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/files.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/searchpath.h"
@@ -110,6 +111,13 @@ bool texture_verbose()
 Texture *first_texture()
 {
     return texture_list;
+}
+
+bool texture_file_in_use(const char *path)
+{
+    for (Texture *t = texture_list; t; t = t->list_next)
+        if (t->path && velk::same_file(t->path, path)) return true;
+    return false;
 }
 
 Texture::Texture(const char *table_name) : SymbolEntry(table_name)

@@ -139,6 +139,8 @@ bool wrap_coordinate(float &v, int mode);
 
 // The newest texture, the head of the list of all textures.
 Texture *first_texture();
+// True when a texture of this frame was read from the file at path (by any name).
+bool texture_file_in_use(const char *path);
 
 // Wrap codes of a wrap text: the first word (a prefix of "periodic", "clamp"
 // or "black") for both; a second word after a blank or comma sets t. An

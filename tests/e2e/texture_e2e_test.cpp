@@ -288,8 +288,9 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
 {
     // Frame 1 renders the depths seen from above (a small disk 2 units in
     // front of a large one); the later frames shade the large disk alone by
-    // the depth file itself, by a map made from it, and by the depth file
-    // again after a map was refused its place.
+    // the depth file itself, by a map made from it (again after a frame that
+    // reads the map was refused to replace it), and by the depth file again
+    // after a map was refused its place.
     velktest::TempDir dir;
     compile(dir, "lit",
             "surface lit(string map = \"\") {\n"
@@ -307,17 +308,22 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
         "WorldBegin\nSurface \"constant\"\nTransformBegin\nTranslate 0 0 -2\nDisk 0 0.5 360\nTransformEnd\n"
         "Disk 0 10 360\nWorldEnd\nFrameEnd\n" + shaded_by("light.z") +
         "MakeShadow \"light.z\" \"light.shad\"\n" + shaded_by("light.shad") +
+        "FrameBegin 3\nDisplay \"light.shad\" \"file\" \"rgba\"\n" + camera +
+        "WorldBegin\nSurface \"lit\" \"string map\" \"light.shad\"\nDisk 0 10 360\nWorldEnd\nFrameEnd\n" +
+        shaded_by("light.shad") +
         "MakeShadow \"light.z\" \"light.z\"\nMakeShadow \"light.z\" \"scene.rib\"\n" + shaded_by("light.z"));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("MakeShadow: the output \"light.z\" is also an input"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("MakeShadow: the output \"scene.rib\" is also an input"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("Display: the output \"light.shad\" is a texture this frame read"), std::string::npos)
+        << run.err;
     EXPECT_EQ(dir.read("scene.rib").rfind("Option \"searchpath\"", 0), 0u);
     std::vector<Image> frames;
     for (size_t at = run.out.find("16 16 rgba"); at != std::string::npos; at = run.out.find("16 16 rgba", at + 1))
         frames.push_back(parse_dump(run.out.substr(at)));
-    ASSERT_EQ(frames.size(), 3u) << run.out;
-    const char *maps[] = {"the depth file", "a map made from it", "the depth file kept"};
-    for (int f = 0; f < 3; ++f) {
+    ASSERT_EQ(frames.size(), 4u) << run.out;
+    const char *maps[] = {"the depth file", "a map made from it", "the map kept", "the depth file kept"};
+    for (int f = 0; f < 4; ++f) {
         SCOPED_TRACE(maps[f]);
         const Image &im = frames[size_t(f)];
         ASSERT_EQ(im.width, 16);
