@@ -2,6 +2,7 @@
 // nodes and messages carry the source file and line as written.
 #pragma once
 #include <cstdio>
+#include <vector>
 
 namespace murn {
 
@@ -9,6 +10,9 @@ namespace murn {
 extern int current_line;
 // The source file named by the last line marker (interned), null before one.
 extern const char *current_file;
+// Every file a line marker named since the scan started (interned, once each):
+// the source and what it includes.
+extern std::vector<const char *> marked_files;
 
 // Starts scanning in from its beginning with line 1 and no file.
 void scanner_start(std::FILE *in);

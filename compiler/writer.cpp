@@ -12,6 +12,7 @@
 
 #include "compiler/driver.h"
 #include "compiler/intern.h"
+#include "compiler/lexer.h"
 #include "compiler/messages.h"
 #include "compiler/murntypes.h"
 #include "compiler/nodes.h"
@@ -189,10 +190,15 @@ void close_output()
     w.file = nullptr;
     // A failed compilation leaves whatever is at the path untouched: the code
     // goes to a file beside it, renamed over it once complete.
-    if (!error_flag && !source_path.empty() && velk::same_file(source_path.c_str(), w.path.c_str())) {
+    // Nor does it take the place of the source or of a file the source includes.
+    const char *source = !source_path.empty() && velk::same_file(source_path.c_str(), w.path.c_str())
+                             ? source_path.c_str() : nullptr;
+    for (const char *f : marked_files)
+        if (!source && velk::same_file(f, w.path.c_str())) source = f;
+    if (!error_flag && source) {
         std::fflush(stderr);
         std::fprintf(stderr, "murn error: The output \"%s\" is the source file \"%s\".\n", w.path.c_str(),
-                     source_path.c_str());
+                     source);
         std::fputs("No code generated\n", stderr);
         std::fflush(stderr);
         error_flag = 1;

@@ -175,6 +175,14 @@ TEST(Murn, FailuresLeaveNoFile)
                              "\" is the source file \"plastic.sl\".\nNo code generated\n");
         EXPECT_EQ(dir.read("plastic.sl"), PLASTIC);
     }
+    // Nor a file the source includes.
+    mkdir((dir.path() + "/inc").c_str(), 0755);
+    dir.write("inc/shade.h", "#define SHADE 1\n");
+    dir.write("uses.sl", "#include \"shade.h\"\nsurface u() { Ci = SHADE; }\n");
+    r = run_murn(dir, {"-q", "-Iinc", "-o", "inc/./shade.h", "uses.sl"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "murn error: The output \"inc/./shade.h\" is the source file \"inc/shade.h\".\nNo code generated\n");
+    EXPECT_EQ(dir.read("inc/shade.h"), "#define SHADE 1\n");
     std::string fifo = dir.path() + "/pipe.murn";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     r = run_murn(dir, {"-q", "-o", "pipe.murn", "bad.sl"});
