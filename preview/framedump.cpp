@@ -69,6 +69,13 @@ void GlRenderer::dump_frame()
     window_->read_rgba(0, 0, w, h, from, rgba.get());
 
     const char *name = options.display_name ? options.display_name : "ri.tif";
+    // A dump never takes the place of something still being read: the RIB, an archive.
+    auto being_read = [](const char *file) {
+        if (!velk::open_for_reading_here(file)) return false;
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file being read; it is not written", file);
+        return true;
+    };
+    if (being_read(name)) return;
     TiffImageInfo info;
     info.width = w;
     info.height = h;
@@ -128,6 +135,7 @@ void GlRenderer::dump_frame()
     bool ortho = options.projection == PROJ_ORTHOGRAPHIC;
     for (size_t k = 0; k < size_t(w) * h; k++) depth[k] = gl_depth_to_camera(depth[k], n, f, ortho);
     std::string zname = zfile_name(name);
+    if (being_read(zname.c_str())) return;
     // The map covers the crop window's part of the screen window, as drawn.
     const float *sw = options.screen, *cw = options.crop;
     const float window[4] = {sw[0] + (sw[1] - sw[0]) * cw[0], sw[0] + (sw[1] - sw[0]) * cw[1],

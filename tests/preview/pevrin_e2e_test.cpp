@@ -229,6 +229,15 @@ TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
     EXPECT_NE(cut.err.find("Could not write file \"out.zfile\""), std::string::npos) << cut.err;
     EXPECT_EQ(dir.read("out.zfile"), z);
     EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "moved.rib\nout\nout.zfile\nscene.rib\n");
+
+    // Neither dump takes the place of the RIB being read.
+    for (std::string rib : {"self", "self.zfile"}) {
+        const std::string text = scene("self", "1 0 0", square(-0.5f, 0.5f, 0.2f, 0.8f));
+        velktest::RunResult own =
+            velktest::run({velktest::program("pevrin"), "-dumprgbaz", "-unlit", dir.write(rib, text)}, options());
+        EXPECT_NE(own.err.find("Display: the output \"" + rib + "\" is a file being read"), std::string::npos) << own.err;
+        EXPECT_EQ(dir.read(rib), text);
+    }
 }
 
 TEST_F(Pevrin, StandardInputWithTheResolutionOfTheCommandLine)
