@@ -13,12 +13,20 @@ namespace {
 // One radiosity dump: the direct (1), indirect (2) or whole (3) light.
 void dump_radiosity(GPrimitive *list, const char *name, int parts)
 {
+    // The RIB or an archive still being read keeps its place.
+    if (velk::open_for_reading_here(name)) {
+        fprintf(stderr, "Radiosity error: %s is a file being read; it is not written\n", name);
+        return;
+    }
     velk::OutputFile file;
     FILE *f = file.open(name) ? fopen(file.path().c_str(), "w") : nullptr;
-    if (!f) return;
-    write_radiosity_rib(list, f, parts);
-    const bool written = !ferror(f);
-    if (fclose(f) == 0 && written) file.commit();
+    bool written = f != nullptr;
+    if (f) {
+        write_radiosity_rib(list, f, parts);
+        written = !ferror(f);
+        written = fclose(f) == 0 && written && file.commit();
+    }
+    if (!written) fprintf(stderr, "Radiosity error: could not write %s\n", name);
 }
 
 } // namespace

@@ -116,6 +116,11 @@ void IrradianceCache::load(const char *filename)
 void IrradianceCache::save(const char *filename) const
 {
     if (!filename || !*filename || tree_.empty()) return;
+    // The RIB or an archive still being read keeps its place.
+    if (velk::open_for_reading_here(filename)) {
+        std::fprintf(stderr, "Indirect error: save file %s is a file being read; it is not written\n", filename);
+        return;
+    }
     bool rib = ends_with_rib(filename);
     velk::OutputFile file;
     FILE *f = file.open(filename) ? std::fopen(file.path().c_str(), rib ? "w" : "wb") : nullptr;

@@ -413,4 +413,11 @@ TEST(IndirectRender, ASavedCacheSeedsTheNextFrame)
     ASSERT_EQ(second.status, 0) << second.err;
     EXPECT_NE(second.out.find("Indirect illumination stats:"), std::string::npos) << second.out;
     EXPECT_LT(stat_number(second.out, "fully shaded indirects"), computed) << second.out;
+
+    // A save file that is the RIB being read is not written.
+    std::string own = std::string(FEW_SAMPLES) + "Option \"indirect\" \"savefile\" \"./scene.rib\"\n";
+    velktest::RunResult third = e2e::raylume(dir, enclosed_disk(own, true));
+    EXPECT_NE(third.err.find("Indirect error: save file ./scene.rib is a file being read"), std::string::npos)
+        << third.err;
+    EXPECT_EQ(dir.read("scene.rib"), enclosed_disk(own, true));
 }

@@ -324,6 +324,14 @@ TEST(RadiosityRender, StatisticsAndDumpsOfTheSolution)
     EXPECT_NE(dt.str().find("\"Cs\" [ 1 1 1 1 1 1 1 1 1 1 1 1 ]"), std::string::npos);
     EXPECT_EQ(it.str().find("\"Cs\" [ 1 1 1 1 1 1 1 1 1 1 1 1 ]"), std::string::npos);
 
+    // A dump never takes the place of the RIB being read.
+    dir.write("rad.out", scene);
+    velktest::RunOptions here;
+    here.cwd = dir.path();
+    velktest::RunResult own = velktest::run({velktest::program("raylume"), "-silent", "-radout", "rad.out"}, here);
+    EXPECT_NE(own.err.find("Radiosity error: rad.out is a file being read"), std::string::npos) << own.err;
+    EXPECT_EQ(dir.read("rad.out"), scene);
+
     // Without steps there is no solution and no block.
     velktest::RunResult none = e2e::raylume(dir, emitter_scene(0), {"-stats"});
     EXPECT_EQ(none.out.find("Radiosity:"), std::string::npos);
