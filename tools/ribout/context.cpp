@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/process.h"
 
 namespace ribout {
@@ -132,6 +133,9 @@ Context *push_context(const char *name)
                 program ? std::vector<std::string>{name} : velk::shell_command(name + 1);
             if (!c->out.open_pipe(argv))
                 fail(RIE_SYSTEM, std::string("Error opening pipe to ") + (program ? name : name + 1));
+        } else if (velk::open_for_reading_here(name)) {
+            // The RIB being read (or an archive) keeps its place; the context writes nowhere.
+            fail(RIE_CONSISTENCY, std::string("Error making RIB file \"") + name + "\": it is a file being read");
         } else if (!c->out.open_file(name)) {
             // The context stays, writing nowhere, so that the calls up to RiEnd pair up.
             fail(RIE_NOFILE, std::string("Error making RIB file \"") + name + "\": " + std::strerror(errno));

@@ -169,6 +169,20 @@ TEST(RiboutContext, PipesAndFailuresToOpen)
     RiEnd();
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "RI error 3: Error making RIB file \"/no/such/directory/x.rib\": No such file or directory\n");
+    // Nor does the RIB take the place of a file being read.
+    std::FILE *reading = std::fopen(kept.c_str(), "r");
+    ASSERT_NE(reading, nullptr);
+    const std::string same = dir.path() + "/./kept.rib";
+    testing::internal::CaptureStderr();
+    RiLastError = 0;
+    RiBegin(same.c_str());
+    EXPECT_EQ(RiLastError, RIE_CONSISTENCY);
+    RiWorldBegin();
+    RiEnd();
+    std::fclose(reading);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "RI error 43: Error making RIB file \"" + same + "\": it is a file being read\n");
+    EXPECT_EQ(dir.read(kept), text);
     // A file that cannot be written in full (files limited to 200 bytes) is
     // reported at RiEnd, and the old one stays.
     auto write_beyond_the_limit = [&] {
