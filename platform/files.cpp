@@ -14,6 +14,8 @@
 #include <cstring>
 #include <cstdio>
 #include <mutex>
+#include <set>
+#include <utility>
 
 namespace velk {
 
@@ -78,6 +80,35 @@ bool open_for_reading_here(const char *path)
     }
     closedir(dir);
     return found;
+}
+
+namespace {
+
+std::mutex inputs_lock;
+std::set<std::pair<dev_t, ino_t>> inputs;
+
+} // namespace
+
+void remember_input(const char *path)
+{
+    struct stat st;
+    if (!path || stat(path, &st) != 0) return;
+    std::lock_guard<std::mutex> hold(inputs_lock);
+    inputs.insert({st.st_dev, st.st_ino});
+}
+
+bool was_input(const char *path)
+{
+    struct stat st;
+    if (!path || stat(path, &st) != 0) return false;
+    std::lock_guard<std::mutex> hold(inputs_lock);
+    return inputs.count({st.st_dev, st.st_ino}) != 0;
+}
+
+void forget_inputs()
+{
+    std::lock_guard<std::mutex> hold(inputs_lock);
+    inputs.clear();
 }
 
 namespace {

@@ -27,6 +27,12 @@ bool same_file(const char *a, const char *b);
 // or descriptor: a RIB file being read, standard input, a texture).
 bool open_for_reading_here(const char *path);
 
+// Files read and closed again (RIB archives) that an output must not replace
+// until forget_inputs: the frame's inputs.
+void remember_input(const char *path);
+bool was_input(const char *path);
+void forget_inputs();
+
 // An output file written beside its target and renamed over it only when
 // complete: until commit() the target stays as it was, and a failure, a
 // discard() or the program's exit removes the temporary file. A target that

@@ -540,9 +540,10 @@ void ImageOutput::report_unwritten(const ImageTiff &file) const
 
 void ImageOutput::close()
 {
-    // A texture the frame read keeps its bytes: the picture is dropped instead.
-    if ((tiff_.is_open() || zfile_) && texture_file_in_use(output_name.c_str())) {
-        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a texture this frame read; it is not replaced",
+    // A texture or an archive the frame read keeps its bytes: the picture is dropped instead.
+    if ((tiff_.is_open() || zfile_) &&
+        (texture_file_in_use(output_name.c_str()) || velk::was_input(output_name.c_str()))) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file this frame read; it is not replaced",
                  output_name.c_str());
         abandon();
         return;

@@ -9,6 +9,7 @@
 #include <vector>
 #include <sys/time.h>
 
+#include "platform/files.h"
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
@@ -342,6 +343,8 @@ void RayTracer::render_frame()
         else driver.tile_loop();
     }
     output.close();
+    // What was read so far belongs to this frame only.
+    velk::forget_inputs();
 
     free_hierarchies();
     finish_global_illumination();

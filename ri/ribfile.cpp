@@ -125,6 +125,7 @@ int read_rib_file(const char *name, const char *, int verbosity, int report_miss
         return -1;
     }
     if (verbosity > 1) std::fprintf(stderr, "[%s]\n", shown);
+    if (name) velk::remember_input(name);
     parse_rib(r);
     r.close();
     return 0;

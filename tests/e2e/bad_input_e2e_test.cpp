@@ -115,6 +115,15 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
         EXPECT_NE(r.err.find("Display: the output \"scene.rib\" is a file being read"), std::string::npos) << r.err;
         EXPECT_EQ(dir.read("scene.rib"), rib);
     }
+    // Nor of an archive the frame read.
+    dir.write("part.rib", covering_disk());
+    velktest::RunOptions opts;
+    opts.cwd = dir.path();
+    dir.write("scene.rib", "Display \"part.rib\" \"file\" \"rgba\"\n" + e2e::pixel_camera(W, H) +
+                               "WorldBegin\nReadArchive \"part.rib\"\nWorldEnd\n");
+    velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
+    EXPECT_NE(r.err.find("Display: the output \"part.rib\" is a file this frame read"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("part.rib"), covering_disk());
 }
 
 TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)

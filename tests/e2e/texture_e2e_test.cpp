@@ -315,7 +315,7 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.err.find("MakeShadow: the output \"light.z\" is also an input"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("MakeShadow: the output \"scene.rib\" is also an input"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("Display: the output \"light.shad\" is a texture this frame read"), std::string::npos)
+    EXPECT_NE(run.err.find("Display: the output \"light.shad\" is a file this frame read"), std::string::npos)
         << run.err;
     EXPECT_EQ(dir.read("scene.rib").rfind("Option \"searchpath\"", 0), 0u);
     std::vector<Image> frames;
