@@ -12,6 +12,7 @@
 
 #include "platform/arch.h"
 #include "platform/dynlib.h"
+#include "platform/files.h"
 #include "ri/declarations.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -460,6 +461,7 @@ Shader *TextShaderLoader::make_shader()
 Shader *TextShaderLoader::load()
 {
     if (!rd_.open(path_.c_str(), stream_)) return nullptr;
+    velk::remember_input(path_.c_str());   // no picture of this frame replaces it
     build_op_table();
     register_global_variables();
     NameTable &table = global_variable_table();

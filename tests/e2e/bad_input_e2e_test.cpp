@@ -115,15 +115,22 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
         EXPECT_NE(r.err.find("Display: the output \"scene.rib\" is a file being read"), std::string::npos) << r.err;
         EXPECT_EQ(dir.read("scene.rib"), rib);
     }
-    // Nor of an archive the frame read.
+    // Nor of an archive or a shader the frame read.
     dir.write("part.rib", covering_disk());
+    ASSERT_EQ(velktest::murn_compile(dir, "flat", "surface flat() { Ci = 1; }\n").status, 0);
+    const std::string shader = dir.read("flat.murn");
     velktest::RunOptions opts;
     opts.cwd = dir.path();
-    dir.write("scene.rib", "Display \"part.rib\" \"file\" \"rgba\"\n" + e2e::pixel_camera(W, H) +
-                               "WorldBegin\nReadArchive \"part.rib\"\nWorldEnd\n");
-    velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
-    EXPECT_NE(r.err.find("Display: the output \"part.rib\" is a file this frame read"), std::string::npos) << r.err;
-    EXPECT_EQ(dir.read("part.rib"), covering_disk());
+    for (const char *input : {"part.rib", "flat.murn"}) {
+        dir.write("scene.rib", "Option \"searchpath\" \"shader\" [\".:&\"]\nDisplay \"" + std::string(input) +
+                                   "\" \"file\" \"rgba\"\n" + e2e::pixel_camera(W, H) +
+                                   "WorldBegin\nSurface \"flat\"\nReadArchive \"part.rib\"\nWorldEnd\n");
+        velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
+        EXPECT_NE(r.err.find("Display: the output \"" + std::string(input) + "\" is a file this frame read"),
+                  std::string::npos) << r.err;
+        EXPECT_EQ(dir.read("part.rib"), covering_disk());
+        EXPECT_EQ(dir.read("flat.murn"), shader);
+    }
 }
 
 TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)
