@@ -120,17 +120,26 @@ const int MAX_PENDING = 256;
 std::mutex pending_lock;
 std::atomic<char *> pending[MAX_PENDING];
 
-void remove_pending()
+// A signal handler may not free: it leaves the names to the ending process.
+void remove_pending(bool release)
 {
     for (std::atomic<char *> &slot : pending)
-        if (char *p = slot.exchange(nullptr)) unlink(p);   // left to the exit: the handler may not free
+        if (char *p = slot.exchange(nullptr)) {
+            unlink(p);
+            if (release) free(p);
+        }
+}
+
+void remove_pending_at_exit()
+{
+    remove_pending(true);
 }
 
 struct sigaction previous[NSIG];
 
 void on_ending_signal(int sig)
 {
-    remove_pending();
+    remove_pending(false);
     const struct sigaction &old = previous[sig];
     if (!(old.sa_flags & SA_SIGINFO) && old.sa_handler != SIG_DFL && old.sa_handler != SIG_IGN) {
         old.sa_handler(sig);
@@ -142,7 +151,7 @@ void on_ending_signal(int sig)
 
 void watch_ending()
 {
-    atexit(remove_pending);
+    atexit(remove_pending_at_exit);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         sigaction(sig, nullptr, &previous[sig]);
         // A signal the program ignores stays ignored.
