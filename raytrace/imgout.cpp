@@ -25,6 +25,12 @@
 #include "shading/texture.h"
 
 namespace {
+int unwritten = 0;   // pictures refused or not written in full
+} // namespace
+
+int unwritten_outputs() { return unwritten; }
+
+namespace {
 
 bool host_little_endian()
 {
@@ -262,6 +268,7 @@ bool ImageOutput::open()
     if ((kind == DISPLAY_FILE || kind == DISPLAY_ZFILE) && velk::open_for_reading_here(output_name.c_str())) {
         ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file being read; the frame is not rendered",
                  output_name.c_str());
+        ++unwritten;
         o.render_enabled = 0;
         return false;
     }
@@ -531,6 +538,7 @@ bool ImageOutput::open_driver()
 
 void ImageOutput::report_unwritten(const ImageTiff &file) const
 {
+    ++unwritten;
     if (file.complaint().empty())
         ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
     else
@@ -545,6 +553,7 @@ void ImageOutput::close()
         (texture_file_in_use(output_name.c_str()) || velk::was_input(output_name.c_str()))) {
         ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file this frame read; it is not replaced",
                  output_name.c_str());
+        ++unwritten;
         abandon();
         return;
     }
@@ -553,7 +562,10 @@ void ImageOutput::close()
         bool ok = zfile_close(zfile_) && zfile_out_.commit();
         zfile_ = nullptr;
         zfile_out_.discard();
-        if (!ok) ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+        if (!ok) {
+            ++unwritten;
+            ri_error(RIE_BADFILE, RIE_ERROR, "Could not write file \"%s\"", output_name.c_str());
+        }
     }
     driver_.close();
 }

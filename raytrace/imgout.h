@@ -145,3 +145,7 @@ private:
     std::vector<PixelSample> blank_;
     std::vector<unsigned char> colour_row_, depth_row_, block_;
 };
+
+// Pictures of this run that were refused or could not be written in full;
+// the program's exit status tells a script so.
+int unwritten_outputs();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "raytrace/imgout.h"
 #include "raytrace/raytracer.h"
 #include "ri/raylume_options.h"
 #include "ri/reader_state.h"
@@ -29,5 +30,7 @@ int main(int argc, char **argv) {
         std::fflush(stdout);
     }
     RiEnd();
+    // A picture that could not be written fails the run too.
+    if (unwritten_outputs() > 0) status = 1;
     return status;
 }

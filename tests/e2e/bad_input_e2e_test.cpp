@@ -99,6 +99,7 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
         EXPECT_EQ(r.err.rfind("ERROR: scene.rib (", 0), 0u) << r.err;
         EXPECT_NE(r.err.find("): Bad file\n    --> Could not write file \"keep\""), std::string::npos) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
+        EXPECT_EQ(r.status, 1);   // a script can tell the picture was not made
         EXPECT_EQ(dir.read("keep"), "the old picture");
         EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "keep\nscene.rib\n");
     }
@@ -113,6 +114,7 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
                                                        velktest::program("raylume")}, opts)
                                       : velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
         EXPECT_NE(r.err.find("Display: the output \"scene.rib\" is a file being read"), std::string::npos) << r.err;
+        EXPECT_EQ(r.status, 1);
         EXPECT_EQ(dir.read("scene.rib"), rib);
     }
     // Nor of an archive or a shader the frame read.

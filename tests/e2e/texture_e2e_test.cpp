@@ -312,7 +312,7 @@ TEST(TexturedPixels, ADepthMapRenderedMadeIntoAShadowMapAndLookedUp)
         "WorldBegin\nSurface \"lit\" \"string map\" \"light.shad\"\nDisk 0 10 360\nWorldEnd\nFrameEnd\n" +
         shaded_by("light.shad") +
         "MakeShadow \"light.z\" \"light.z\"\nMakeShadow \"light.z\" \"scene.rib\"\n" + shaded_by("light.z"));
-    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(run.status, 1) << run.err;   // a refused picture fails the run
     EXPECT_NE(run.err.find("MakeShadow: the output \"light.z\" is also an input"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("MakeShadow: the output \"scene.rib\" is also an input"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("Display: the output \"light.shad\" is a file this frame read"), std::string::npos)
