@@ -237,8 +237,9 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
     sample_y_ = py;
 
     // Camera frame, at the sample's time when the camera moves.
-    Point eye = o.eye, forward = o.view_dir, right = o.cam_xaxis, up = o.cam_yaxis;
+    Point eye = o.eye, forward = o.view_dir, right = o.cam_xaxis, up = o.cam_yaxis, zgrad = o.cam_zgrad;
     if (o.camera.is_set() && o.camera->moving()) {
+        zgrad = camera_z_gradient(o.camera, time);
         const float zero[3] = {0, 0, 0}, zx[3] = {0, 0, 1}, xx[3] = {1, 0, 0}, yx[3] = {0, 1, 0};
         o.camera->point_from_world(zero, eye.data(), time);
         o.camera->vector_from_world(zx, forward.data(), time);
@@ -275,7 +276,7 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
     out.dir = dir;
     out.time = time;
     float along = dot(dir, forward);
-    out.depth_scale = along;
+    out.depth_scale = dot(dir, zgrad);
     float c = along != 0 ? 1.0f / along : 1e38f;
     out.tmin = c * o.near_clip;
     out.tmax = c * o.far_clip;
