@@ -275,8 +275,9 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
     out.origin = origin;
     out.dir = dir;
     out.time = time;
-    float along = dot(dir, forward);
-    out.depth_scale = dot(dir, zgrad);
+    // Clipping planes lie at camera-space z, as depths do.
+    float along = dot(dir, zgrad);
+    out.depth_scale = along;
     float c = along != 0 ? 1.0f / along : 1e38f;
     out.tmin = c * o.near_clip;
     out.tmax = c * o.far_clip;
