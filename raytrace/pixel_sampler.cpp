@@ -237,8 +237,9 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
     sample_y_ = py;
 
     // Camera frame, at the sample's time when the camera moves.
-    Point eye = o.eye, forward = o.view_dir, right = o.cam_xaxis, up = o.cam_yaxis;
+    Point eye = o.eye, forward = o.view_dir, right = o.cam_xaxis, up = o.cam_yaxis, zgrad = o.cam_zgrad;
     if (o.camera.is_set() && o.camera->moving()) {
+        zgrad = camera_z_gradient(o.camera, time);
         const float zero[3] = {0, 0, 0}, zx[3] = {0, 0, 1}, xx[3] = {1, 0, 0}, yx[3] = {0, 1, 0};
         o.camera->point_from_world(zero, eye.data(), time);
         o.camera->vector_from_world(zx, forward.data(), time);
@@ -274,7 +275,8 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
     out.origin = origin;
     out.dir = dir;
     out.time = time;
-    float along = dot(dir, forward);
+    // Clipping planes lie at camera-space z, as depths do.
+    float along = dot(dir, zgrad);
     out.depth_scale = along;
     float c = along != 0 ? 1.0f / along : 1e38f;
     out.tmin = c * o.near_clip;

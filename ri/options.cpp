@@ -244,6 +244,15 @@ void Options::end_world()
     perspective_taken = 0;
 }
 
+Point camera_z_gradient(const TransformationRef &camera, float t)
+{
+    if (!camera.is_set()) return Point(0, 0, 1);
+    // Row vectors: camera z is the third column of world to camera.
+    float tmp[16];
+    const float *m = camera->matrix_at(TM_M, t, tmp);
+    return Point(m[2], m[6], m[10]);
+}
+
 static int clampi(int v, int lo, int hi)
 {
     return v < lo ? lo : v > hi ? hi : v;
@@ -381,6 +390,7 @@ void Options::prepare_world(const TransformationRef &current)
         cam_xaxis = Point::from(xaxis);
         cam_yaxis = Point::from(yaxis);
     }
+    cam_zgrad = camera_z_gradient(camera, shutter_open);
     view_dir.normalize();
     if (projection == PROJ_PERSPECTIVE) {
         cam_xaxis.normalize();

@@ -118,6 +118,7 @@ struct OptionValues {
     float inv_xsamples, inv_ysamples;
     float max_pixel_size;
     Point eye, view_dir, cam_xaxis, cam_yaxis;
+    Point cam_zgrad;   // gradient of camera z in world space (scaled cameras included)
     float lens_radius, lens_diameter;
     int crop_bounds[4];                 // xmin xmax ymin ymax, pixels
     int crop_width, crop_height;
@@ -168,3 +169,7 @@ private:
     // Turns RiPerspective at the end of the camera transformation into the projection.
     void take_camera_perspective();
 };
+
+// The world vector whose dot product with an offset from the eye gives that
+// offset's camera-space z under the camera transformation at time t.
+Point camera_z_gradient(const TransformationRef &camera, float t);

@@ -3,6 +3,7 @@
 // the camera transformation, and spaces named before the world.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tests/support/render_support.h"
@@ -122,4 +123,42 @@ TEST_F(CameraSpaces, SpacesNamedBeforeTheWorldFollowTheCamera)
     const float want[3][3] = {{0, 0, 5}, {-1, 0, 5}, {0, 0, 5}};
     for (int x = 0; x < 3; ++x)
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(im.at(x, 0, c), want[x][c], 1e-4f) << x << ", " << c;
+}
+
+TEST_F(CameraSpaces, ClippingPlanesCutAtCameraSpaceZWhateverTheCameraScale)
+{
+    // A ground tilted away through the clipping planes; a camera scaled to
+    // other units sees the same picture, and with its planes scaled alike
+    // must clip it along the same rows.
+    compile("camz", "surface camz() { Ci = color(zcomp(transform(\"camera\", P))); Oi = 1; }\n");
+    const std::string world = "Surface \"camz\"\nPolygon \"P\" [-40 -20 -5  40 -20 -5  40 20 15  -40 20 15]\n";
+    struct Camera {
+        const char *scale;
+        float near, far;
+    } cameras[] = {{"", 4.5f, 5.5f}, {"Scale 0.5 0.5 0.5\n", 2.25f, 2.75f}, {"Scale 1 1 2\n", 9, 11}};
+    std::vector<bool> first;
+    for (const Camera &c : cameras) {
+        SCOPED_TRACE(c.scale);
+        e2e::Image im = render(16, 12, std::string("Projection \"perspective\" \"fov\" 60\n") + c.scale + "Clipping " +
+                                           std::to_string(c.near) + " " + std::to_string(c.far) + "\n",
+                               world);
+        ASSERT_EQ(im.values.size(), size_t(16 * 12 * 4));
+        std::vector<bool> seen;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                seen.push_back(im.at(x, y, 3) > 0);
+                if (seen.back()) {
+                    EXPECT_GE(im.at(x, y, 0), c.near) << x << ", " << y;
+                    EXPECT_LE(im.at(x, y, 0), c.far) << x << ", " << y;
+                }
+            }
+        if (first.empty()) {
+            first = seen;
+            int count = int(std::count(seen.begin(), seen.end(), true));
+            EXPECT_GT(count, 16);
+            EXPECT_LT(count, 16 * 11);
+        } else {
+            EXPECT_EQ(seen, first);
+        }
+    }
 }

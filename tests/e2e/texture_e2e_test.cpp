@@ -381,6 +381,13 @@ TEST(TexturedPixels, ShadowsFallWhereTheOccluderHidesTheLightWhateverTheMapsProj
         {"perspective, 90 degrees, out to the corners", "Format 64 64 1\nProjection \"perspective\" \"fov\" 90\n"
                                                          "Translate -8 -8 8\n",
          wide_squares, wide_shadows},
+        // A scaled camera: its depths are in its own units, as its matrices are.
+        {"perspective, camera in half units", "Format 64 64 1\nProjection \"perspective\" \"fov\" 90\n"
+                                              "Scale 0.5 0.5 0.5\nTranslate -8 -8 8\n",
+         wide_squares, wide_shadows},
+        {"orthographic, camera stretched in depth", "Format 64 64 1\nProjection \"orthographic\"\n"
+                                                    "ScreenWindow -8 8 -8 8\nScale 1 1 3\nTranslate -8 -8 5\n",
+         square({4, 8, 9, 13}, -2), {{4, 8, 9, 13}}},
     };
     velktest::TempDir dir;
     compile(dir, "lit",
