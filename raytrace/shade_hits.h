@@ -7,5 +7,3 @@ class Ray;
 
 // Shades the hit seen along ray; answers its opacity (mean of Oi).
 float shade_hit(Intersection *hit, Ray &ray);
-// Shades the hit and those after it front to back; answers the opacity.
-float shade_hits(Intersection *front, Ray &ray);

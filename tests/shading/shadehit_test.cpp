@@ -215,28 +215,6 @@ TEST_F(Shading, DisplacementSurfaceAtmosphereAndNeighbours)
     l.free_list();
 }
 
-TEST_F(Shading, CompositingStopsWhenLittleWeightIsLeft)
-{
-    RiSurface("t_colour", RI_NULL);
-    RtColor grey = {0.5f, 0.5f, 0.5f};
-    RiColor(grey);
-    std::vector<GSphere *> walls;
-    for (int i = 0; i < 16; ++i) walls.push_back(sphere_at(3.0f * (i + 1), 0.5f));
-    Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, 1, 1, 0);
-    IntersectionList all;
-    for (GSphere *w : walls) {
-        IntersectionList one = hits_of(w, r);
-        all.append(one);
-    }
-    all.sort();
-    float o = shade_hits(all.head(), r);
-    // Weights 1, 1/2, 1/4 ... : the tenth hit leaves 2^-10 <= 0.001.
-    EXPECT_EQ(runs.surface, 10);
-    EXPECT_NEAR(o, 1 - std::pow(0.5f, 10), 1e-6);
-    EXPECT_NEAR(all.head()->Ci.x, 0.25f * 2 * (1 - std::pow(0.5f, 10)), 1e-5);
-    all.free_list();
-}
-
 TEST_F(Shading, IlluminationRoutines)
 {
     RiTranslate(0, 0, 10);
