@@ -1,44 +1,13 @@
 #include "raytrace/image_order.h"
 
-#include <map>
-#include <utility>
-
-namespace {
-
-// Grids up to this many cells keep their walk.
-const int64_t KEPT_CELLS = 1 << 16;
-
-} // namespace
-
 ImageOrder::ImageOrder(int w, int h) : w_(w), h_(h), side_(2)
 {
     int m = w > h ? w : h;
     while (side_ < m && side_ < (1 << 30)) side_ <<= 1;
     total_ = (w < 1 || h < 1) ? 0 : int64_t(side_) * side_;
-    if (total_ == 0 || total_ > KEPT_CELLS) return;
-    thread_local std::map<std::pair<int, int>, std::vector<uint32_t>> kept;
-    auto found = kept.find({w, h});
-    if (found == kept.end()) {
-        std::vector<uint32_t> cells;
-        int x, y;
-        while (walk(x, y)) cells.push_back(uint32_t(x) | uint32_t(y) << 16);
-        index_ = 0;
-        found = kept.emplace(std::make_pair(w, h), std::move(cells)).first;
-    }
-    cells_ = &found->second;
 }
 
 bool ImageOrder::next(int &x, int &y)
-{
-    if (!cells_) return walk(x, y);
-    if (cell_ >= cells_->size()) return false;
-    uint32_t c = (*cells_)[cell_++];
-    x = int(c & 0xffffu);
-    y = int(c >> 16);
-    return true;
-}
-
-bool ImageOrder::walk(int &x, int &y)
 {
     while (index_ < total_) {
         // Distance along the curve to cell, by quadrants from the smallest up.

@@ -1,9 +1,7 @@
 // A walk over the cells of a w x h grid along a Hilbert curve, so that
 // consecutive cells are neighbours (sample cells of a pixel, pixels of a tile).
 #pragma once
-#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 class ImageOrder {
 public:
@@ -14,13 +12,6 @@ public:
     bool next(int &x, int &y);
 
 private:
-    // The next cell walked along the curve itself.
-    bool walk(int &x, int &y);
-
     int w_, h_, side_;
     int64_t index_ = 0, total_;
-    // The cells of a small grid, x and y in 16 bits each, kept for every
-    // later walk of that grid (one per tile).
-    const std::vector<uint32_t> *cells_ = nullptr;
-    size_t cell_ = 0;
 };

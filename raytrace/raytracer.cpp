@@ -11,7 +11,6 @@
 #include "raytrace/surface_hooks.h"
 #include "raytrace/trimcurve.h"
 #include "ri/gstate.h"
-#include "ri/ribfile.h"
 #include "ri/rierror.h"
 #include "ri/shader.h"
 #include "ri/transformation.h"
