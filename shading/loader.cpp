@@ -24,6 +24,7 @@
 #include "shading/shaderfile.h"
 #include "shading/shaderfile_words.h"
 #include "shading/stringids.h"
+#include "shading/varsused.h"
 
 namespace {
 
@@ -42,6 +43,29 @@ const char *light_view_name(const std::string &name)
     for (const auto &p : pairs)
         if (name == p[0]) return p[1];
     return nullptr;
+}
+
+// Lookups that take the neighbours only to size their filter from one
+// point: given corners (this many positional floats) need none.
+struct CornerCall {
+    const char *op;
+    int corners;
+};
+const CornerCall CORNER_CALLS[] = {
+    {"ftexture", 8}, {"ctexture", 8}, {"fenvironment", 4}, {"cenvironment", 4}, {"shadow", 4},
+};
+
+// The bits a lookup adds, given its positional count when that is a constant
+// (negative when not): texture() over the point's own s and t sizes its
+// filter from du and dv, and given corners need nothing of the neighbours.
+uint32_t lookup_flags(const std::string &op, uint32_t flags, float positional)
+{
+    for (const CornerCall &c : CORNER_CALLS)
+        if (op == c.op) {
+            bool own_st = c.corners == 8 && positional == 0;
+            if (own_st || positional == float(c.corners)) return flags & ~uint32_t(VU_NEIGHBOURS);
+        }
+    return flags;
 }
 
 uint32_t float_word(float f)
@@ -337,6 +361,10 @@ void TextShaderLoader::read_operand(CodeArray &code)
 void TextShaderLoader::read_code(CodeArray &code)
 {
     std::string t;
+    // The immediate values of the last two instructions when both were
+    // pushif (the positional count, then the argument count, of a lookup).
+    float pushed[2] = {-1, -1};
+    int pushes = 0;
     for (;;) {
         int k = rd_.next_token(t);
         if (k == TOK_END) return;
@@ -353,6 +381,7 @@ void TextShaderLoader::read_code(CodeArray &code)
                 continue;
             }
             code.labels[static_cast<long>(n)] = code.words.size();
+            pushes = 0;
             continue;
         }
         const OpInfo *op = k == TOK_IDENT ? find_op(t.c_str()) : nullptr;
@@ -361,9 +390,11 @@ void TextShaderLoader::read_code(CodeArray &code)
             continue;
         }
         code.words.push_back(static_cast<uint32_t>(op->opcode));
-        flags_ |= static_cast<int>(op->flags);
-        if (t == "pushif" || t == "pushiv") {
-            int n = t == "pushif" ? 1 : 3;
+        flags_ |= static_cast<int>(lookup_flags(t, op->flags, pushes == 2 ? pushed[0] : -1));
+        const bool pushif = t == "pushif";
+        if (!pushif) pushes = 0;
+        if (pushif || t == "pushiv") {
+            int n = pushif ? 1 : 3;
             for (int i = 0; i < n; ++i) {
                 float f = 0;
                 if (!read_number(f)) {
@@ -371,8 +402,14 @@ void TextShaderLoader::read_code(CodeArray &code)
                     rd_.next_token(bad);
                     error("Bad argument: %s", bad);
                     refused_ = true;
+                    f = -1;
                 }
                 code.words.push_back(float_word(f));
+                if (pushif) {
+                    pushed[0] = pushed[1];
+                    pushed[1] = f;
+                    pushes = pushes < 2 ? pushes + 1 : 2;
+                }
             }
         } else if (op->label) {
             float n = -1;

@@ -231,6 +231,34 @@ TEST(Loader, FlagsAndLightView)
     EXPECT_EQ(s->flags, 0x8 | 0x1008 | 0x1018);
 }
 
+// A lookup asks for the neighbour runs only when its constant positional
+// count means it measures its own coordinates' neighbours.
+TEST(Loader, LookupsTakeNeighboursByPositionalCount)
+{
+    velktest::TempDir dir;
+    struct Case {
+        const char *op, *before;
+        bool neighbours;
+    } cases[] = {
+        {"ctexture", "\tpushif\t0 \n\tpushif\t0 \n", false},   // the point's own s, t
+        {"ftexture", "\tpushif\t8 \n\tpushif\t10 \n", false},  // four corners
+        {"ctexture", "\tpushif\t2 \n\tpushif\t2 \n", true},    // given s, t
+        {"ctexture", "\tpushif\t0 \nlabel 1\n\tpushif\t0 \n", true},
+        {"ctexture", "\tpushf\tKd \n\tpushif\t0 \n", true},
+        {"shadow", "\tpushif\t4 \n\tpushif\t4 \n", false},
+        {"cenvironment", "\tpushif\t1 \n\tpushif\t1 \n", true},
+    };
+    int n = 0;
+    for (const Case &c : cases) {
+        std::string name = "look" + std::to_string(n++);
+        Shader *s = load_text(dir, name.c_str(),
+                              "surface " + name + "\nparam\tfloat\tKd\t1\ncode\n" + c.before + "\t" + c.op +
+                                  "\n\treturn\n");
+        ASSERT_NE(s, nullptr) << name;
+        EXPECT_EQ((s->flags & VU_NEIGHBOURS) != 0, c.neighbours) << c.op << " after " << c.before;
+    }
+}
+
 // A repeated variable resolves to its first declaration; a shader's own
 // variable named like a global hides the global.
 TEST(Loader, RepeatedNamesResolveToTheFirst)
