@@ -157,6 +157,14 @@ TEST(TextureLookup, ChannelsBeyondTheTextureTakeTheFill)
     EXPECT_NEAR(r[0], 100 / 255.0f, 1e-6f);
     EXPECT_NEAR(r[1], 150 / 255.0f, 1e-6f);
     EXPECT_EQ(r[2], 0.5f);
+    // Channels within the texture, read straight from the tile.
+    a.channels = 2;
+    r[2] = -1;
+    texture_lookup(tex.c_str(), corners, r, a);
+    EXPECT_NEAR(r[0], 100 / 255.0f, 1e-6f);
+    EXPECT_NEAR(r[1], 150 / 255.0f, 1e-6f);
+    EXPECT_EQ(r[2], -1);
+    a.channels = 3;
 
     // Wider samples come back as stored: 16-bit over 65535, 32-bit integers
     // over 2^32, floats as they are.
