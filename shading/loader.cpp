@@ -397,17 +397,17 @@ void TextShaderLoader::read_code(CodeArray &code)
             int n = pushif ? 1 : 3;
             for (int i = 0; i < n; ++i) {
                 float f = 0;
-                if (!read_number(f)) {
+                bool read = read_number(f);
+                if (!read) {
                     std::string bad;
                     rd_.next_token(bad);
                     error("Bad argument: %s", bad);
                     refused_ = true;
-                    f = -1;
                 }
                 code.words.push_back(float_word(f));
                 if (pushif) {
                     pushed[0] = pushed[1];
-                    pushed[1] = f;
+                    pushed[1] = read ? f : -1;
                     pushes = pushes < 2 ? pushes + 1 : 2;
                 }
             }

@@ -505,7 +505,8 @@ void Texture::sample_level(const MipLevel &L, float s, float t, const TextureArg
                 a.first_channel + a.channels <= samples) {
                 // The common 8-bit texture: the four texels blended straight from the tile.
                 const float *v = BYTE_VALUES.value;
-                const unsigned char *p00 = e->buffer.get() + at, *p10 = p00 + right, *p01 = p00 + down, *p11 = p01 + right;
+                const unsigned char *p00 = e->buffer.get() + at, *p10 = p00 + right;
+                const unsigned char *p01 = p00 + down, *p11 = p01 + right;
                 for (int c = 0; c < a.channels; ++c) {
                     const int ch = a.first_channel + c;
                     out[c] = fy * (fx * v[p11[ch]] + (1 - fx) * v[p01[ch]]) +
