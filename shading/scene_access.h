@@ -31,7 +31,7 @@ public:
     virtual ~SceneAccess() = default;
 
     // The shading point whose own grid shadow rays leave from (null: none).
-    virtual void set_shadow_origin(const ShadingPoint *hit) = 0;
+    virtual void set_shadow_origin(const ShadingPoint *point) = 0;
 
     // Rays from a shading point, from P along R at the given ray level.
     // The shaded colour and opacity seen along the ray.
@@ -63,9 +63,9 @@ public:
     // The photon density around P (normal N, or null) into result.
     virtual void caustic_irradiance(const Point &P, const Point *N, Color &result) = 0;
 
-    // The radiosity solution's light at the hit into C; false when there is
-    // no solution for the hit's surface.
-    virtual bool radiosity_light(ShadingPoint *hit, Color &C) = 0;
+    // The radiosity solution's light at the point into C; false when there is
+    // no solution for its object's surface.
+    virtual bool radiosity_light(ShadingPoint *point, Color &C) = 0;
 
     // Samples one of an area light's pieces, picked at random, as seen from
     // look: Pl, Nl and Ngl of sv; the sample's weight. Sample `sample` of
