@@ -10,12 +10,9 @@
 struct Intersection : ShadingPoint {
     // Empty form: no object, fresh handles, no walk.
     Intersection() = default;
-    // Hit form: object o hit at distance lt at shutter time tm.
-    Intersection(SceneObject *o, float lt, float tm) : linet(lt)
-    {
-        obj = o;
-        time = tm;
-    }
+    // Hit form: object o hit at distance lt at shutter time tm. Made for
+    // every hit of every ray: kept inline.
+    [[gnu::always_inline]] Intersection(SceneObject *o, float lt, float tm) : ShadingPoint(o, tm), linet(lt) {}
     // A hit made at a shading point: its fields, no hit data of its own.
     explicit Intersection(const ShadingPoint &sp) : ShadingPoint(sp) {}
     // Copies every field; the handles gain references.

@@ -69,6 +69,8 @@ struct LightSourceListWalker {
 
 struct ShadingPoint {
     ShadingPoint() = default;
+    // A point on object o at shutter time tm.
+    ShadingPoint(SceneObject *o, float tm) : obj(o), time(tm) {}
     // Copies every field; the handles gain references.
     ShadingPoint(const ShadingPoint &) = default;
     ShadingPoint &operator=(const ShadingPoint &) = default;
