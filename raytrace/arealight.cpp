@@ -19,13 +19,14 @@ bool light_set_has_area_light(const GState *attrs)
     return false;
 }
 
-float RayTracer::sample_area_light(GSurface *const *pieces, int npieces, const Point &look, int sample, int nsamp,
-                                   Intersection *sv)
+float RayTracer::sample_area_light(SceneObject *const *pieces, int npieces, const Point &look, int sample, int nsamp,
+                                   ShadingPoint *sv)
 {
     int i = static_cast<int>(random_uniform() * npieces);
     if (i > npieces - 1) i = npieces - 1;
     if (i < 0) i = 0;
     const int pixel_sample = sampler.current_sample;
     const int pixel_samples = sampler.samples_per_pixel < 1 ? 1 : sampler.samples_per_pixel;
-    return pieces[i]->area_sample(look, sample + nsamp * pixel_sample, nsamp * pixel_samples, sv->time, sv);
+    return static_cast<GSurface *>(pieces[i])->area_sample(look, sample + nsamp * pixel_sample,
+                                                           nsamp * pixel_samples, sv->time, sv);
 }

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <utility>
 
+#include "raytrace/gprim.h"
+
 namespace {
 
 // How many units of rounding of the corners a loose side reaches outwards.

@@ -3,6 +3,7 @@
 // of the irradiance cache.
 #include <cstring>
 
+#include "raytrace/gprim.h"
 #include "raytrace/raytracer.h"
 #include "ri/shader.h"
 #include "ri/tokens.h"
@@ -14,7 +15,7 @@ float channel_sum(const Color &c) { return c.x + c.y + c.z; }
 
 int run_bouncer(ShaderVars *sv, char *)
 {
-    sv->Cl = specular_path_light(sv->Ps, sv->gather_axis, sv->obj);
+    sv->Cl = specular_path_light(sv->Ps, sv->gather_axis, gprim(sv->obj));
     return channel_sum(sv->Cl) > 0;
 }
 

@@ -361,7 +361,7 @@ IntersectionList intersect_grid(GSurface *surface, const Ray &ray, int lattice)
     g->last_use = grid_clock();
     IntersectionList l = g->hits(surface, r);
     for (Intersection *h = l.first; h; h = h->next) {
-        const Glitequad *c = h->whichpiece;
+        const Glitequad *c = grid_cell(h->whichpiece);
         h->gu = h->u = (c->col + h->gu) / (float)g->nu;
         h->gv = h->v = (c->row + h->gv) / (float)g->nv;
     }
@@ -414,12 +414,12 @@ bool undisplaced_grid(const GPrimitive *o)
 
 } // namespace
 
-void set_shadow_origin(const Intersection *hit)
+void set_shadow_origin(const ShadingPoint *hit)
 {
     shadow_origin.active = false;
-    if (!hit || !hit->whichpiece || !undisplaced_grid(hit->obj)) return;
+    if (!hit || !hit->whichpiece || !undisplaced_grid(gprim(hit->obj))) return;
     GSurface *s = static_cast<GSurface *>(hit->obj);
-    const Glitequad *c = hit->whichpiece;
+    const Glitequad *c = grid_cell(hit->whichpiece);
     Point n, N;
     s->eval_normal(hit->gu, hit->gv, hit->time, n);
     if (s->xform.is_set()) s->xform->normal_to_world(n.data(), N.data(), hit->time);
@@ -434,10 +434,11 @@ void set_shadow_origin(const Intersection *hit)
 
 bool shadow_self_hit(const Intersection *h, const Point &dir)
 {
-    if (!shadow_origin.active || !h->whichpiece || !(h->linet < shadow_origin.reach) || !undisplaced_grid(h->obj))
+    if (!shadow_origin.active || !h->whichpiece || !(h->linet < shadow_origin.reach) ||
+        !undisplaced_grid(gprim(h->obj)))
         return false;
     const GSurface *s = static_cast<const GSurface *>(h->obj);
-    const Glitequad *c = h->whichpiece;
+    const Glitequad *c = grid_cell(h->whichpiece);
     Point f = cross(c->upper()[1] - c->lower[0], c->upper()[0] - c->lower[1]), F = f;
     if (s->xform.is_set()) s->xform->normal_to_world(f.data(), F.data(), h->time);
     return dot(shadow_origin.N, dir) * dot(F, dir) > 0;

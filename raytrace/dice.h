@@ -16,8 +16,8 @@
 
 // One cell of a grid: the four corners (j,i), (j+1,i), (j,i+1), (j+1,i+1).
 // A plain record: its box lives in a lane of the grid's tree, and the grid
-// intersects it.
-class Glitequad {
+// intersects it. Shading holds a cell as a SceneCell handle.
+class Glitequad : public SceneCell {
 public:
     // The box of the corners grown on every side by 0.01 of its diagonal; a
     // moving cell's (second: how far the close set lies) takes in both sets.
@@ -33,6 +33,9 @@ public:
     uint16_t row_stride = 0;        // vertices in a row (nu + 1)
     uint8_t border = 0;   // its sides on the grid's border (SIDE_ bits), met loosely
 };
+
+// The cell behind a shading point's handle.
+inline const Glitequad *grid_cell(const SceneCell *c) { return static_cast<const Glitequad *>(c); }
 
 // A node of a grid's tree: up to four children (a node's index, ~cell, or
 // GRID_NO_CHILD) whose boxes sit side by side, lane i for child i.
@@ -103,7 +106,7 @@ void reclaim_grid_memory(GPrimitive *list, int repeat);
 bool grid_normal_at(const GSurface *surface, float gu, float gv, Point &N);
 
 // The start of the shadow rays traced next: a hit on a surface, or null.
-void set_shadow_origin(const Intersection *hit);
+void set_shadow_origin(const ShadingPoint *hit);
 // Whether shadow hit h, of a ray along dir (world space), leaves a cell of an
 // undisplaced grid from behind within a few cells of a start on such a grid:
 // the flat cells of a curved surface pass just above points near its

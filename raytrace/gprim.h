@@ -14,7 +14,7 @@
 #include "ri/primvars.h"
 #include "ri/transformation.h"
 #include "ri/vecmath.h"
-#include "shading/shadingpoint.h"
+#include "raytrace/hit.h"
 
 class Ray;
 struct IntersectionList;
@@ -60,7 +60,8 @@ enum GPrimFlag : uint16_t {
 // Attribute-state flag bits read here (beyond those gstate.h names).
 const uint32_t GS_SAMPLE_LIMITS = 0x4000000;
 
-class GPrimitive {
+// Shading holds an object as a SceneObject handle; gprim() turns it back.
+class GPrimitive : public SceneObject {
 public:
     GPrimitive() = default;
     GPrimitive(const GPrimitive &o) : type(o.type), flags(o.flags), world_bound(o.world_bound) {}
@@ -98,6 +99,10 @@ protected:
     // flagged unlinked; counts it under its type.
     void link_into(GPrimitive **list, bool at_head);
 };
+
+// The object behind a shading point's handle.
+inline GPrimitive *gprim(SceneObject *o) { return static_cast<GPrimitive *>(o); }
+inline const GPrimitive *gprim(const SceneObject *o) { return static_cast<const GPrimitive *>(o); }
 
 // One shader parameter as vertex-variable binding looks it up.
 class ShaderParamLookup {

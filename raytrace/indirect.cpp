@@ -21,7 +21,7 @@ const float PI = 3.14159265358979f;
 // bounced colour of its own).
 bool on_area_light(const Intersection *h)
 {
-    if (!h->obj || !is_surface_type(h->obj->type)) return false;
+    if (!h->obj || !is_surface_type(gprim(h->obj)->type)) return false;
     const GState *g = static_cast<GSurface *>(h->obj)->attributes();
     return g && g->area_light;
 }

@@ -60,8 +60,8 @@ Intersection *PhotonShooter::first_hit(Ray &ray, IntersectionList &hits)
     if (!h) return nullptr;
     h->time = ray.time;
     h->Ps = ray.origin + ray.dir * h->linet;
-    if (h->obj && is_surface_type(h->obj->type)) h->surf = static_cast<GSurface *>(h->obj)->attrs;
-    if (!h->finished && h->obj) h->obj->fill_hit(h);
+    if (h->obj && is_surface_type(gprim(h->obj)->type)) h->surf = static_cast<GSurface *>(h->obj)->attrs;
+    if (!h->finished && h->obj) gprim(h->obj)->fill_hit(h);
     return h;
 }
 

@@ -449,11 +449,11 @@ void RayTracer::radiosity()
     S.ready = true;
 }
 
-bool find_patch(Color &result, Intersection *sv)
+bool find_patch(Color &result, ShadingPoint *sv)
 {
     Solution &S = sol();
     result = Color();
-    if (!sv->obj || !is_surface_type(sv->obj->type)) return false;
+    if (!sv->obj || !is_surface_type(gprim(sv->obj)->type)) return false;
     GSurface *s = static_cast<GSurface *>(sv->obj);
     // The mesh was made over the parameters of the surface's own map (those
     // its vertex data follows); polygons give other u and v to shaders.

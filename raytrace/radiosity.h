@@ -11,7 +11,7 @@
 
 class GPrimitive;
 class GSurface;
-struct Intersection;
+struct ShadingPoint;
 
 // One mesh corner of an object, both sides lit separately.
 struct RadVertex {
@@ -104,7 +104,7 @@ bool radiosity_running();
 void gather_at_vertex(GSurface *s, RadVertex *v, int side);
 // The radiosity at a shading point into result; false (reported) when no
 // patch holds its parameters.
-bool find_patch(Color &result, Intersection *sv);
+bool find_patch(Color &result, ShadingPoint *sv);
 // Lights the vertex at (u, v) of the surface between vertices a and b:
 // interpolated from them, then gathered afresh.
 void subdivide_element(GSurface *s, RadVertex *a, RadVertex *b, float u, float v);

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "ri/vecmath.h"
-#include "shading/shadingpoint.h"
+#include "raytrace/hit.h"
 
 class GPrimitive;
 class Transformation;

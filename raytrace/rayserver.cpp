@@ -144,7 +144,7 @@ bool RayServer::hit()
         if (Intersection *h = hits.head()) {
             distance = along_query(h->linet, dir);
             h->Ps = ray.origin + ray.dir * h->linet;
-            if (!h->finished && h->obj) h->obj->fill_hit(h);
+            if (!h->finished && h->obj) gprim(h->obj)->fill_hit(h);
             put(a, 4, h->Ps);
             put(a, 16, normalize(h->Ns));
         }

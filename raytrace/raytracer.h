@@ -145,22 +145,22 @@ public:
     // Calls f(surface, arg) on every surface of the frame.
     void for_each_frame_surface(void (*f)(GSurface *, void *), void *arg);
     // ---- the scene as shading asks for it ----
-    void set_shadow_origin(const Intersection *hit) override;
-    bool radiosity_light(Intersection *hit, Color &C) override;
+    void set_shadow_origin(const ShadingPoint *hit) override;
+    bool radiosity_light(ShadingPoint *hit, Color &C) override;
     // ---- the rays shaders fire (shader_rays.cpp) ----
     TracedRay trace_from(const Point &P, const Point &R, float time, int level, float weight) override;
     bool hit_test(const Point &P, const Point &R, float time, int level, float weight, float &distance,
                   Point &Phit, Point &Nhit) override;
-    bool shade_nearest(const Point &P, const Point &R, float time, int level, float weight, GPrimitive **slot,
+    bool shade_nearest(const Point &P, const Point &R, float time, int level, float weight, SceneObject **slot,
                        ShadedHit &out) override;
     bool shadow_transmission(const Point &dir, const Point &to, float time, float sample, float distance,
-                             GPrimitive *first, Color &result, GPrimitive *&blocker) override;
-    GState *surface_attributes(GPrimitive *obj) override;
-    const Transformation *object_transformation(const GPrimitive *obj) override;
-    void bind_vertex_vars(GPrimitive *obj, const Shader *shader, char *params, float time, float u,
+                             SceneObject *first, Color &result, SceneObject *&blocker) override;
+    GState *surface_attributes(SceneObject *obj) override;
+    const Transformation *object_transformation(const SceneObject *obj) override;
+    void bind_vertex_vars(SceneObject *obj, const Shader *shader, char *params, float time, float u,
                           float v) override;
-    float sample_area_light(GSurface *const *pieces, int npieces, const Point &look, int sample, int nsamp,
-                            Intersection *sv) override;
+    float sample_area_light(SceneObject *const *pieces, int npieces, const Point &look, int sample, int nsamp,
+                            ShadingPoint *sv) override;
 
     // Answers ray queries on the standard input and output until 'q' or the
     // end of the input (in place of the pixel loop).

@@ -49,7 +49,7 @@ bool RayTracer::occlusion(Ray &ray, GPrimitive *first)
     return true;
 }
 
-void RayTracer::set_shadow_origin(const Intersection *hit)
+void RayTracer::set_shadow_origin(const ShadingPoint *hit)
 {
     ::set_shadow_origin(hit);
 }
@@ -60,9 +60,9 @@ void RayTracer::count_shading(bool reused)
     else ray_stats().shading_calcs++;
 }
 
-bool RayTracer::radiosity_light(Intersection *hit, Color &C)
+bool RayTracer::radiosity_light(ShadingPoint *hit, Color &C)
 {
-    if (!radiosity_results_ready() || !hit->obj || !is_surface_type(hit->obj->type) ||
+    if (!radiosity_results_ready() || !hit->obj || !is_surface_type(gprim(hit->obj)->type) ||
         !static_cast<GSurface *>(hit->obj)->rad_patches)
         return false;
     find_patch(C, hit);

@@ -153,7 +153,7 @@ void set_derivatives(Intersection *sv, GSurface *s, const Ray &ray)
 
 float shade_hit(Intersection *sv, Ray &ray)
 {
-    GSurface *surface = sv->obj && is_surface_type(sv->obj->type) ? static_cast<GSurface *>(sv->obj) : nullptr;
+    GSurface *surface = sv->obj && is_surface_type(gprim(sv->obj)->type) ? static_cast<GSurface *>(sv->obj) : nullptr;
     if (surface) sv->surf = surface->attrs;
     sv->level = ray.level;
     sv->indirectlevel = ray.indirect_level;
@@ -180,8 +180,9 @@ float shade_hit(Intersection *sv, Ray &ray)
         sv->vars_used = 0;
         bool color = display_has_color();
         Shader *surface_shader = color ? slot_shader(g, USE_SURFACE) : nullptr;
-        Shader *displacement = sv->shade_task == SHADE_TASK_NORMAL && !(sv->obj && (sv->obj->flags & GPF_DISPLACED))
-                                   ? slot_shader(g, USE_DISPLACEMENT) : nullptr;
+        Shader *displacement =
+            sv->shade_task == SHADE_TASK_NORMAL && !(sv->obj && (gprim(sv->obj)->flags & GPF_DISPLACED))
+                ? slot_shader(g, USE_DISPLACEMENT) : nullptr;
         Shader *atmosphere = nullptr;
         bool volume = false;
         if (sv->shade_task == SHADE_TASK_NORMAL && color) {
@@ -204,7 +205,7 @@ float shade_hit(Intersection *sv, Ray &ray)
         if (sv->vars_used & VU_NEIGHBOURS) sv->vars_used |= VU_DPDU_DPDV;
 
         sv->Ps = ray.origin + ray.dir * sv->linet;
-        if (!sv->finished && sv->obj) sv->obj->fill_hit(sv);
+        if (!sv->finished && sv->obj) gprim(sv->obj)->fill_hit(sv);
         if (g && !(g->flags & GS_TWOSIDED) && dot(sv->Ng, ray.dir) > 0) {
             sv->Ci = sv->Oi = Color(0, 0, 0);
             sv->dist = sv->I.length();
@@ -230,9 +231,9 @@ float shade_hit(Intersection *sv, Ray &ray)
     return o;
 }
 
-void RayTracer::bind_vertex_vars(GPrimitive *obj, const Shader *shader, char *params, float time, float u,
+void RayTracer::bind_vertex_vars(SceneObject *obj, const Shader *shader, char *params, float time, float u,
                                  float v)
 {
-    if (is_surface_type(obj->type))
+    if (is_surface_type(gprim(obj)->type))
         static_cast<GSurface *>(obj)->bind_vertex_vars(ShaderParams(shader), params, time, u, v);
 }

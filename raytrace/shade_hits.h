@@ -1,7 +1,7 @@
 // Shading of ray hits: completing a hit's shading point from its ray and
 // running its shaders, and the front-to-back compositing of a ray's hits.
 #pragma once
-#include "shading/shadingpoint.h"
+#include "raytrace/hit.h"
 
 class Ray;
 

@@ -33,7 +33,6 @@ TracedRay RayTracer::trace_from(const Point &P, const Point &R, float time, int 
     t.color = ray.color;
     t.opacity = ray.opacity;
     t.hit = ray.hit_object;
-    t.depth = ray.depth;
     t.hit_point = ray.origin + ray.dir * ray.depth;
     t.to_hit = ray.dir * ray.depth;
     return t;
@@ -47,7 +46,7 @@ bool RayTracer::hit_test(const Point &P, const Point &R, float time, int level, 
     Intersection *h = hits.head();
     if (h) {
         h->Ps = ray.origin + ray.dir * h->linet;
-        if (!h->finished && h->obj) h->obj->fill_hit(h);
+        if (!h->finished && h->obj) gprim(h->obj)->fill_hit(h);
         distance = h->linet;
         Phit = h->Ps;
         Nhit = h->Ns;
@@ -57,10 +56,10 @@ bool RayTracer::hit_test(const Point &P, const Point &R, float time, int level, 
 }
 
 bool RayTracer::shade_nearest(const Point &P, const Point &R, float time, int level, float weight,
-                              GPrimitive **slot, ShadedHit &out)
+                              SceneObject **slot, ShadedHit &out)
 {
     Ray ray = ray_from(P, R, time, level, weight);
-    IntersectionList hits = find_hit(ray, slot ? *slot : nullptr);
+    IntersectionList hits = find_hit(ray, slot ? gprim(*slot) : nullptr);
     if (slot) *slot = ray.hit_object;
     Intersection *hit = hits.head();
     if (hit) {
@@ -75,7 +74,7 @@ bool RayTracer::shade_nearest(const Point &P, const Point &R, float time, int le
 }
 
 bool RayTracer::shadow_transmission(const Point &dir, const Point &to, float time, float sample, float distance,
-                                    GPrimitive *first, Color &result, GPrimitive *&blocker)
+                                    SceneObject *first, Color &result, SceneObject *&blocker)
 {
     Ray ray(to, dir, time, 1, 1, 0);
     ray.flags = RAY_SHADOW;
@@ -87,19 +86,19 @@ bool RayTracer::shadow_transmission(const Point &dir, const Point &to, float tim
     if (!(bias >= o.minshadowbias)) bias = o.minshadowbias;
     if (bias > o.maxshadowbias) bias = o.maxshadowbias;
     ray.set_range(bias, distance - bias);
-    if (!occlusion(ray, first)) return false;
+    if (!occlusion(ray, gprim(first))) return false;
     result = Color(1, 1, 1) - ray.opacity;
     blocker = ray.hit_object;
     return true;
 }
 
-GState *RayTracer::surface_attributes(GPrimitive *obj)
+GState *RayTracer::surface_attributes(SceneObject *obj)
 {
-    return obj && is_surface_type(obj->type) ? static_cast<GSurface *>(obj)->attributes() : nullptr;
+    return obj && is_surface_type(gprim(obj)->type) ? static_cast<GSurface *>(obj)->attributes() : nullptr;
 }
 
-const Transformation *RayTracer::object_transformation(const GPrimitive *obj)
+const Transformation *RayTracer::object_transformation(const SceneObject *obj)
 {
-    if (!obj || !is_surface_type(obj->type)) return nullptr;
+    if (!obj || !is_surface_type(gprim(obj)->type)) return nullptr;
     return static_cast<const GSurface *>(obj)->xform.get();
 }

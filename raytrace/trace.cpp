@@ -323,7 +323,7 @@ bool in_range(const Ray &ray, const Intersection *h)
 // The attribute state of a hit's object (null for objects without one).
 GState *hit_attributes(const Intersection *h)
 {
-    if (!h->obj || !is_surface_type(h->obj->type)) return nullptr;
+    if (!h->obj || !is_surface_type(gprim(h->obj)->type)) return nullptr;
     return static_cast<GSurface *>(h->obj)->attributes();
 }
 
@@ -376,7 +376,7 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
     composite(ray, kept, camera);
     if (Intersection *first = kept.head()) {
         ray.depth = first->dist;
-        if (!first->incsg) ray.hit_object = first->obj;
+        if (!first->incsg) ray.hit_object = gprim(first->obj);
     }
     bool any = kept.count > 0;
     kept.free_list();
@@ -553,7 +553,7 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
         }
         walk.place(h);
         tmax = h->linet;
-        if (!h->incsg) hit_object = h->obj;
+        if (!h->incsg) hit_object = gprim(h->obj);
         accepted.add(h);
     };
     RayStats &st = ray_stats();
@@ -631,7 +631,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         kept.add(h);
         if (o > 0.9999f) {
             blocked = true;
-            if (!h->incsg) hit_object = h->obj;
+            if (!h->incsg) hit_object = gprim(h->obj);
         }
     };
     RayStats &st = ray_stats();

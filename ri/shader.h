@@ -14,8 +14,8 @@ namespace velk { struct DynLib; }
 
 // Runs a shader (or its initialisation) on a shading point with a parameter
 // block (the same declaration as the shading point's header).
-struct Intersection;
-using ShaderVars = Intersection;
+struct ShadingPoint;
+using ShaderVars = ShadingPoint;
 using ShaderRunFunc = int (*)(ShaderVars *sv, char *params);
 
 // Bytes of one element of a parameter type in a parameter block (a string is

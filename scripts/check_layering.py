@@ -3,7 +3,8 @@
 declared links between the project's libraries form no cycle, every
 symbol a library takes from another of them comes from one it declares
 (directly or below), and no file of a library includes a header of a
-library it does not link.
+library it does not link, nor declares ahead a type only such a library
+defines.
 
   check_layering.py [LISTING] [--source LIB=FILE]...
 --source counts FILE as a source of LIB as well."""
@@ -107,6 +108,18 @@ KNOWN_UPWARD = {
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 
+# Types declared ahead of a library above that are known and wait for the
+# libraries' own include folders; any other fails the check.
+KNOWN_UPWARD_NAMES = {
+    ("ri/gstate.h", "LightSource"),
+    ("ri/gstate.h", "TrimLoops"),
+    ("ri/shader.h", "ShadingPoint"),
+}
+
+DEFINITION = re.compile(r"^\s*(?:typedef\s+)?(?:class|struct)\s+(\w+)\s*(?:final\s*)?(?::[^;{]*)?\{", re.M)
+FORWARD = re.compile(r"^\s*(?:class|struct)\s+(\w+)\s*;", re.M)
+COMMENT = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"', re.S)
+
 
 def header_owners(sources, root):
     """Project header -> the library that owns it: the one compiling the
@@ -126,9 +139,8 @@ def header_owners(sources, root):
     return owners
 
 
-def upward_includes(graph, sources, root):
-    """Lines "file (lib) includes header of lib2, which it does not link"."""
-    owners = header_owners(sources, root)
+def library_files(sources, owners, root):
+    """Project file -> its library: the sources, then the owned headers."""
     files = {}
     for lib, fs in sources.items():
         for f in fs:
@@ -136,6 +148,13 @@ def upward_includes(graph, sources, root):
     for h, lib in owners.items():
         if os.path.exists(os.path.join(root, h)):
             files.setdefault(h, lib)
+    return files
+
+
+def upward_includes(graph, sources, root):
+    """Lines "file (lib) includes header of lib2, which it does not link"."""
+    owners = header_owners(sources, root)
+    files = library_files(sources, owners, root)
     bad = []
     for f, lib in sorted(files.items()):
         if lib not in graph:
@@ -149,6 +168,38 @@ def upward_includes(graph, sources, root):
             owner = owners.get(inc)
             if owner and owner in graph and owner not in reach and (f, inc) not in KNOWN_UPWARD:
                 bad.append(f"{f} ({lib}) includes {inc} of {owner}, which it does not link")
+    return bad
+
+
+def upward_names(graph, sources, root):
+    """Lines "file (lib) declares type of lib2, which it does not link": a
+    type declared ahead that only libraries the file's does not reach define
+    in their headers."""
+    owners = header_owners(sources, root)
+    files = library_files(sources, owners, root)
+    defined = {}
+    for h, lib in owners.items():
+        if lib not in graph:
+            continue
+        try:
+            text = COMMENT.sub(" ", open(os.path.join(root, h), errors="replace").read())
+        except OSError:
+            continue
+        for name in DEFINITION.findall(text):
+            defined.setdefault(name, set()).add(lib)
+    bad = []
+    for f, lib in sorted(files.items()):
+        if lib not in graph:
+            continue
+        reach = below(graph, lib) | {lib}
+        try:
+            text = COMMENT.sub(" ", open(os.path.join(root, f), errors="replace").read())
+        except OSError:
+            continue
+        for name in sorted(set(FORWARD.findall(text))):
+            libs = defined.get(name, set())
+            if libs and not libs & reach and (f, name) not in KNOWN_UPWARD_NAMES:
+                bad.append(f"{f} ({lib}) declares {name} of {', '.join(sorted(libs))}, which it does not link")
     return bad
 
 
@@ -184,7 +235,7 @@ def main():
     sources = compiled_sources(os.path.dirname(os.path.abspath(listing)))
     for lib, f in extra:
         sources.setdefault(lib, set()).add(os.path.relpath(os.path.abspath(f), root))
-    for line in upward_includes(graph, sources, root):
+    for line in upward_includes(graph, sources, root) + upward_names(graph, sources, root):
         print(line)
         bad += 1
     for lib in sorted(graph):

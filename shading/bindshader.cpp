@@ -140,7 +140,7 @@ void convert_param_values(const Transformation *t, const PARAM_INFO *p, float *v
 void run_shader_init(Shader *shader, int use, char *block)
 {
     Renderer *r = current_renderer;
-    Intersection sv;
+    ShadingPoint sv;
     if (r) {
         sv.surf = r->attributes;
         sv.time = r->options.shutter_open;

@@ -210,7 +210,7 @@ extern "C" const char *sl_format(const char *format, ...)
     return r;
 }
 
-extern "C" void sl_printf(Intersection *sv, const char *format, ...)
+extern "C" void sl_printf(ShadingPoint *sv, const char *format, ...)
 {
     if (sv && sv->whichdisp != 0) return;
     std::string text;

@@ -39,12 +39,12 @@ const char *format_from_args(const char *format, va_list args);
 // ray server owns the standard output), else the standard output.
 void print_shader_text(const char *text);
 
-struct Intersection;
+struct ShadingPoint;
 extern "C" {
 // Joins the strings given up to the first null (at most 100); interned.
 const char *sl_concat(const char *s0, ...);
 // Formats with values from the call; interned.
 const char *sl_format(const char *format, ...);
 // Formats and prints, except in a derivative-neighbour run of sv.
-void sl_printf(Intersection *sv, const char *format, ...);
+void sl_printf(ShadingPoint *sv, const char *format, ...);
 }

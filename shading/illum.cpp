@@ -10,7 +10,7 @@
 
 namespace {
 
-GPrimitive *last_blocker = nullptr;
+SceneObject *last_blocker = nullptr;
 
 bool lights_point(const ShaderVars *sv, const LightSource *l)
 {
@@ -133,7 +133,7 @@ void specular(const Point &P, const Point &N, const Point &V, float roughness, C
 }
 
 int transmission(const Point &dir, const Point &to, float time, float sample, Color &result, float distance,
-                 GPrimitive *first, GPrimitive **blocker)
+                 SceneObject *first, SceneObject **blocker)
 {
     if (blocker) *blocker = nullptr;
     SceneAccess *scene = current_scene();
@@ -141,7 +141,7 @@ int transmission(const Point &dir, const Point &to, float time, float sample, Co
         result = Color(1, 1, 1);
         return 1;
     }
-    GPrimitive *hit = nullptr;
+    SceneObject *hit = nullptr;
     if (!scene->shadow_transmission(dir, to, time, sample, distance, first, result, hit)) {
         result = Color(1, 1, 1);
         return 1;
@@ -151,7 +151,7 @@ int transmission(const Point &dir, const Point &to, float time, float sample, Co
     return 1;
 }
 
-GPrimitive *last_shadow_blocker()
+SceneObject *last_shadow_blocker()
 {
     return last_blocker;
 }

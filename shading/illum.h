@@ -4,8 +4,6 @@
 #pragma once
 #include "shading/shadingpoint.h"
 
-class GPrimitive;
-
 // x^y without overflow: for x > 0 exp(y ln x), 0 when that is below e^-87;
 // for x <= 0 only whole powers of at least 1, else 0. Never NaN for a
 // non-NaN x (1^inf is 1).
@@ -24,6 +22,6 @@ void specular(const Point &P, const Point &N, const Point &V, float roughness, C
 // hierarchy (first tested first): result per channel (1 unoccluded); 1.
 // blocker, when given, gets the object that fully blocked the ray, else null.
 int transmission(const Point &dir, const Point &to, float time, float sample, Color &result,
-                 float distance, GPrimitive *first, GPrimitive **blocker = nullptr);
+                 float distance, SceneObject *first, SceneObject **blocker = nullptr);
 // The last object that fully blocked a shadow ray, or null.
-GPrimitive *last_shadow_blocker();
+SceneObject *last_shadow_blocker();

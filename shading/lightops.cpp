@@ -83,8 +83,8 @@ bool illuminate_core(ShaderVars *sv, float distance)
     Color filter(1, 1, 1);
     SceneAccess *scene = current_scene();
     if (scene) scene->set_shadow_origin(sv);
-    GPrimitive *&last = light_blocker(light);
-    GPrimitive *blocker;
+    SceneObject *&last = light_blocker(light);
+    SceneObject *blocker;
     transmission(normalize(-sv->L), sv->Ps, sv->time, sv->detail, filter, distance, last, &blocker);
     if (blocker) last = blocker;
     if (scene) scene->set_shadow_origin(nullptr);

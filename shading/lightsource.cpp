@@ -52,7 +52,7 @@ LightSource::LightSource(Shader *s, int area_flag)
 
 LightSource::~LightSource() = default;
 
-void LightSource::add_piece(GSurface *surface)
+void LightSource::add_piece(SceneObject *surface)
 {
     if (npieces < AREA_LIGHT_PIECES) pieces[npieces++] = surface;
 }

@@ -12,7 +12,7 @@
 #include "ri/transformation.h"
 #include "shading/shadingpoint.h"
 
-class GSurface;
+struct SceneObject;
 
 // Light kinds.
 enum { LIGHT_AMBIENT = 0, LIGHT_ORDINARY = 1, LIGHT_AREA = 2, LIGHT_BOUNCER = 5 };
@@ -55,7 +55,7 @@ public:
     // negates, "*" matches any category, items split at commas).
     bool category_matches(const char *request);
     // Adds an area surface (at most AREA_LIGHT_PIECES).
-    void add_piece(GSurface *surface);
+    void add_piece(SceneObject *surface);
 
     LightSource *prev;               // the light declared before this one
     int kind;
@@ -79,7 +79,7 @@ public:
     } cache[LIGHT_CACHE_LEVELS];
     std::vector<float> samples;      // LIGHT_CACHE_LEVELS x nsamples entries of Pl, L, Cl, reached
     int npieces = 0;
-    GSurface *pieces[AREA_LIGHT_PIECES] = {};
+    SceneObject *pieces[AREA_LIGHT_PIECES] = {};
     int outside_world = 0;           // declared before the world block
     int nsamples;
     const char *category = nullptr;

@@ -119,7 +119,7 @@ void op_message_to(ExecFrame *f, ShaderVars *sv)
 
 } // namespace
 
-extern "C" int sl_getshadeparam(Intersection *sv, int source, const char *name, int type, void *data)
+extern "C" int sl_getshadeparam(ShadingPoint *sv, int source, const char *name, int type, void *data)
 {
     if (!sv || !data) return 0;
     const char *found = find_message(sv, source, name, type);

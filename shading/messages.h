@@ -2,7 +2,7 @@
 // same shading point.
 #pragma once
 
-struct Intersection;
+struct ShadingPoint;
 
 // Where a message goes, in the order of the operations.
 enum MessageSource {
@@ -16,5 +16,5 @@ extern "C" {
 // then, else 0 with data unchanged. The lightsource is the light of the
 // current illuminance step; incident and opposite are the volume shaders on
 // either side of the surface.
-int sl_getshadeparam(Intersection *sv, int source, const char *name, int type, void *data);
+int sl_getshadeparam(ShadingPoint *sv, int source, const char *name, int type, void *data);
 }

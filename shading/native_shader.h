@@ -32,10 +32,10 @@ extern "C" {
 #endif
 
 /* The size a library must report in svsize (paraminfosize: VELK_PARAM_INFO_SIZE). */
-#define VELK_SHADERVARS_SIZE 688
+#define VELK_SHADERVARS_SIZE 632
 
 /* The shading point a shader runs on; its layout is the renderer's. */
-typedef struct Intersection ShaderVars;
+typedef struct ShadingPoint ShaderVars;
 
 /* A shader's run and init entry points. */
 typedef int (*NativeShaderFunc)(ShaderVars *sv, char *params);

@@ -7,14 +7,14 @@
 // 32-bit string id.
 #pragma once
 
-struct Intersection;
+struct ShadingPoint;
 
 extern "C" {
 // "Format", "DepthOfField" (float[3]), "Shutter", "Clipping" (float[2]).
-int sl_option(Intersection *sv, const char *name, int type, void *data, int count);
+int sl_option(ShadingPoint *sv, const char *name, int type, void *data, int count);
 // "ShadingRate", "Matte", "Sides", "displacementbound:sphere" and kin (float);
 // "identifier:name", "displacementbound:coordinatesystem" (string).
-int sl_attribute(Intersection *sv, const char *name, int type, void *data, int count);
+int sl_attribute(ShadingPoint *sv, const char *name, int type, void *data, int count);
 // "renderer", "versionstring" (string), "version" (float[4]).
-int sl_rendererinfo(Intersection *sv, const char *name, int type, void *data, int count);
+int sl_rendererinfo(ShadingPoint *sv, const char *name, int type, void *data, int count);
 }

@@ -40,7 +40,7 @@ int answer_string(int type, int count, void *data, const char *text)
 
 // Query operations: pop the type code, then the name; write through the
 // operand (a whole array when it names one); push 1.0 or 0.0.
-template <int (*QUERY)(Intersection *, const char *, int, void *, int)>
+template <int (*QUERY)(ShadingPoint *, const char *, int, void *, int)>
 void op_query(ExecFrame *f, ShaderVars *sv)
 {
     const uint32_t word = next_word(f);
@@ -94,7 +94,7 @@ const AttributeQuery ATTRIBUTE_QUERIES[] = {
 
 } // namespace
 
-extern "C" int sl_option(Intersection *, const char *name, int type, void *data, int count)
+extern "C" int sl_option(ShadingPoint *, const char *name, int type, void *data, int count)
 {
     Renderer *r = current_renderer;
     if (!r || !data) return 0;
@@ -107,7 +107,7 @@ extern "C" int sl_option(Intersection *, const char *name, int type, void *data,
     return 0;
 }
 
-extern "C" int sl_attribute(Intersection *sv, const char *name, int type, void *data, int count)
+extern "C" int sl_attribute(ShadingPoint *sv, const char *name, int type, void *data, int count)
 {
     const GState *g = sv ? sv->surf.get() : nullptr;
     if (!g || !data) return 0;
@@ -120,7 +120,7 @@ extern "C" int sl_attribute(Intersection *sv, const char *name, int type, void *
     return v.is_string ? answer_string(type, count, data, v.string) : answer_number(type, count, data, v.number);
 }
 
-extern "C" int sl_rendererinfo(Intersection *, const char *name, int type, void *data, int count)
+extern "C" int sl_rendererinfo(ShadingPoint *, const char *name, int type, void *data, int count)
 {
     if (!data) return 0;
     if (is(name, "renderer")) return answer_string(type, count, data, "VELK");

@@ -6,19 +6,17 @@
 #pragma once
 #include "ri/vecmath.h"
 
-class GPrimitive;
 class GState;
 class Shader;
 class Transformation;
-class GSurface;
-struct Intersection;
+struct SceneObject;
+struct ShadingPoint;
 
 // What a ray a shader traced brought back.
 struct TracedRay {
     Color color, opacity;
-    GPrimitive *hit = nullptr;   // the object hit, or null
-    float depth = 0;             // the distance to it
-    Point hit_point, to_hit;     // where it ended, and the way there from its origin
+    SceneObject *hit = nullptr;   // the object hit, or null
+    Point hit_point, to_hit;      // where it ended, and the way there from its origin
 };
 
 // The shaded nearest hit of a ray.
@@ -33,7 +31,7 @@ public:
     virtual ~SceneAccess() = default;
 
     // The shading point whose own grid shadow rays leave from (null: none).
-    virtual void set_shadow_origin(const Intersection *hit) = 0;
+    virtual void set_shadow_origin(const ShadingPoint *point) = 0;
 
     // Rays from a shading point, from P along R at the given ray level.
     // The shaded colour and opacity seen along the ray.
@@ -45,19 +43,19 @@ public:
     // and the slot then holds the object hit (or null) while it is shaded.
     // False on a miss.
     virtual bool shade_nearest(const Point &P, const Point &R, float time, int level, float weight,
-                               GPrimitive **slot, ShadedHit &out) = 0;
+                               SceneObject **slot, ShadedHit &out) = 0;
     // What reaches `to` along dir over distance (first tested first) into
     // result, and the object that fully blocked it (or null); false, with
     // nothing set, when the scene holds nothing.
     virtual bool shadow_transmission(const Point &dir, const Point &to, float time, float sample, float distance,
-                                     GPrimitive *first, Color &result, GPrimitive *&blocker) = 0;
+                                     SceneObject *first, Color &result, SceneObject *&blocker) = 0;
     // The attributes of the surface an object is, or null.
-    virtual GState *surface_attributes(GPrimitive *obj) = 0;
+    virtual GState *surface_attributes(SceneObject *obj) = 0;
     // The object space of the surface an object is, or null.
-    virtual const Transformation *object_transformation(const GPrimitive *obj) = 0;
+    virtual const Transformation *object_transformation(const SceneObject *obj) = 0;
     // Binds the vertex variables of the surface an object is at (u, v) into
     // the shader's parameter block.
-    virtual void bind_vertex_vars(GPrimitive *obj, const Shader *shader, char *params, float time, float u,
+    virtual void bind_vertex_vars(SceneObject *obj, const Shader *shader, char *params, float time, float u,
                                   float v) = 0;
 
     // Whether photons were stored this frame.
@@ -65,15 +63,15 @@ public:
     // The photon density around P (normal N, or null) into result.
     virtual void caustic_irradiance(const Point &P, const Point *N, Color &result) = 0;
 
-    // The radiosity solution's light at the hit into C; false when there is
-    // no solution for the hit's surface.
-    virtual bool radiosity_light(Intersection *hit, Color &C) = 0;
+    // The radiosity solution's light at the point into C; false when there is
+    // no solution for its object's surface.
+    virtual bool radiosity_light(ShadingPoint *point, Color &C) = 0;
 
     // Samples one of an area light's pieces, picked at random, as seen from
     // look: Pl, Nl and Ngl of sv; the sample's weight. Sample `sample` of
     // nsamp, spread over the pixel's samples.
-    virtual float sample_area_light(GSurface *const *pieces, int npieces, const Point &look, int sample,
-                                    int nsamp, Intersection *sv) = 0;
+    virtual float sample_area_light(SceneObject *const *pieces, int npieces, const Point &look, int sample,
+                                    int nsamp, ShadingPoint *sv) = 0;
 };
 
 // Installed by the ray tracer: the scene of the current renderer, null when

@@ -45,15 +45,15 @@ float *new_scratch()
 // The two neighbour records of sv in the arena, with their own parameter
 // blocks when the shaders may change them.
 struct Neighbours {
-    Intersection *du = nullptr, *dv = nullptr;
+    ShadingPoint *du = nullptr, *dv = nullptr;
     char *du_blocks[SHADER_SLOTS] = {};
     char *dv_blocks[SHADER_SLOTS] = {};
 
-    Neighbours(Intersection *sv, bool own_blocks)
+    Neighbours(ShadingPoint *sv, bool own_blocks)
     {
         BlockArena &arena = shading_arena();
-        du = ::new (arena.take(sizeof(Intersection))) Intersection;
-        dv = ::new (arena.take(sizeof(Intersection))) Intersection;
+        du = ::new (arena.take(sizeof(ShadingPoint))) ShadingPoint;
+        dv = ::new (arena.take(sizeof(ShadingPoint))) ShadingPoint;
         split_ray_differentials(sv, du, dv);
         for (int slot = 0; slot < SHADER_SLOTS; ++slot) {
             int n = shader_slot_size(sv->surf.get(), slot);
@@ -65,8 +65,8 @@ struct Neighbours {
     }
     ~Neighbours()
     {
-        du->~Intersection();
-        dv->~Intersection();
+        du->~ShadingPoint();
+        dv->~ShadingPoint();
     }
 };
 

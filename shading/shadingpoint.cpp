@@ -1,8 +1,6 @@
 #include "shading/shadingpoint.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -10,52 +8,9 @@
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 
-// ---- the hit pool --------------------------------------------------------
-
-namespace {
-
-// Free records, linked through their first word.
-struct FreeHit {
-    FreeHit *next;
-};
-FreeHit *freed_intersections = nullptr;
-long records_made = 0;
-long records_free = 0;
-
-} // namespace
-
-void *Intersection::operator new(size_t size)
-{
-    if (size == sizeof(Intersection) && freed_intersections) {
-        FreeHit *h = freed_intersections;
-        freed_intersections = h->next;
-        records_free--;
-        return h;
-    }
-    void *p = std::malloc(size < sizeof(FreeHit) ? sizeof(FreeHit) : size);
-    if (!p) {
-        ri_error(RIE_NOMEM, RIE_SEVERE, "out of core memory");
-        throw std::bad_alloc();
-    }
-    records_made++;
-    return p;
-}
-
-void Intersection::operator delete(void *p)
-{
-    if (!p) return;
-    FreeHit *h = static_cast<FreeHit *>(p);
-    h->next = freed_intersections;
-    freed_intersections = h;
-    records_free++;
-}
-
-long hit_records_made() { return records_made; }
-long hit_records_free() { return records_free; }
-
 // ---- shading globals -----------------------------------------------------
 
-#define GLOBAL(name, field, type, bits) {name, (uint32_t)offsetof(Intersection, field), type, bits}
+#define GLOBAL(name, field, type, bits) {name, (uint32_t)offsetof(ShadingPoint, field), type, bits}
 
 const ShadingGlobal *shading_globals()
 {
@@ -170,7 +125,7 @@ DerivScratch::~DerivScratch()
     sv_->highestscratch = saved_mark_;
 }
 
-const float *Intersection::deriv_exchange(const float *value, int count)
+const float *ShadingPoint::deriv_exchange(const float *value, int count)
 {
     int base = highestscratch;
     // The slot numbers advance in every run, so the n-th derivative operation
@@ -197,11 +152,9 @@ const float *Intersection::deriv_exchange(const float *value, int count)
     return slots;
 }
 
-// Layout facts the pool and native shaders rely on.
+// Layout facts native shaders rely on.
 static_assert(sizeof(Point) == 3 * sizeof(float), "points are three packed floats");
-static_assert(offsetof(Intersection, next) == 0, "the free list links through the first word");
-static_assert(offsetof(Intersection, linet) < offsetof(Intersection, obj) &&
-                  offsetof(Intersection, Ps) < offsetof(Intersection, Ci) &&
-                  offsetof(Intersection, paramblock) < offsetof(Intersection, lsw) &&
-                  offsetof(Intersection, clight) + sizeof(void *) == sizeof(Intersection),
+static_assert(offsetof(ShadingPoint, obj) == 0 && offsetof(ShadingPoint, Ps) < offsetof(ShadingPoint, Ci) &&
+                  offsetof(ShadingPoint, paramblock) < offsetof(ShadingPoint, lsw) &&
+                  offsetof(ShadingPoint, clight) + sizeof(void *) == sizeof(ShadingPoint),
               "fields keep their order");

@@ -1,8 +1,9 @@
-// The shading point: one record that is at once a ray hit (kept in hit lists
-// by the tracing core) and the point every shader runs on. Compiled shaders
-// address its fields through the table of shading globals below; native
-// shaders are built against its exact layout, so the record is standard-layout
-// with its fields in a fixed order, and its size is what they must report.
+// The shading point: the record every shader runs on, with the globals it
+// sees and the state of its runs. The renderer fills it; its own objects
+// appear here only as opaque handles. Compiled shaders address its fields
+// through the table of shading globals below; native shaders are built
+// against its exact layout, so the record is standard-layout with its fields
+// in a fixed order, and its size is what they must report.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -13,22 +14,26 @@
 #include "ri/vecmath.h"
 #include "shading/varsused.h"
 
-class GPrimitive;
-class Glitequad;
 class LightSource;
 class Shader;
-struct Intersection;
-using ShaderVars = Intersection;
+struct ShadingPoint;
+using ShaderVars = ShadingPoint;
+
+// What shading holds of the renderer's own records: handles it passes back
+// to the scene and never looks into. The renderer's objects and grid cells
+// derive from these.
+struct SceneObject {};
+struct SceneCell {};
 
 // The run routine of a shader (interpreter or native library): runs on one
 // shading point with a parameter block. Light shaders answer whether the light
 // reaches the point; other shaders' answers are not used.
 using ShaderRunFunc = int (*)(ShaderVars *sv, char *params);
 
-// Values of Intersection::shade_task.
+// Values of ShadingPoint::shade_task.
 enum { SHADE_TASK_NORMAL = 0, SHADE_TASK_SHADOW = 2 };
 
-// Values of Intersection::whichdisp: the main run and the two neighbour runs.
+// Values of ShadingPoint::whichdisp: the main run and the two neighbour runs.
 enum { DISP_MAIN = 0, DISP_DU = 1, DISP_DV = 2 };
 
 // What a derivative operation answers in a neighbour run, or when
@@ -62,28 +67,19 @@ struct LightSourceListWalker {
     float weight() const { return sampweight; }
 };
 
-struct Intersection {
-    // Empty form: no object, fresh handles, no walk.
-    Intersection() = default;
-    // Hit form: object o hit at distance lt at shutter time tm.
-    Intersection(GPrimitive *o, float lt, float tm) : linet(lt), obj(o), time(tm) {}
+struct ShadingPoint {
+    ShadingPoint() = default;
+    // A point on object o at shutter time tm.
+    ShadingPoint(SceneObject *o, float tm) : obj(o), time(tm) {}
     // Copies every field; the handles gain references.
-    Intersection(const Intersection &) = default;
-    Intersection &operator=(const Intersection &) = default;
-    void copy_from(const Intersection &o) { *this = o; }
+    ShadingPoint(const ShadingPoint &) = default;
+    ShadingPoint &operator=(const ShadingPoint &) = default;
     // Releases ssx, then surf.
-    ~Intersection()
+    ~ShadingPoint()
     {
         ssx.clear();
         surf.clear();
     }
-
-    // Records come from the hit pool: a pop of its free list, else a new record.
-    static void *operator new(size_t size);
-    // Back onto the free list; never returned to the system.
-    static void operator delete(void *p);
-    // Destroys the record and puts it back on the free list.
-    void release() { delete this; }
 
     // Reserves `count` x 2 derivative scratch slots for one derivative
     // operation whose values are `count` floats; slots past the end of the
@@ -94,17 +90,11 @@ struct Intersection {
     // stored neighbour values, the +du group first, then the +dv group.
     const float *deriv_exchange(const float *value, int count);
 
-    Intersection *next = nullptr;     // hit list or free list link
-    float linet = 0;                  // distance along the ray
-    GPrimitive *obj = nullptr;        // object hit
-    GStateRef surf;                   // attribute state of the hit
-    Point Pobj;                       // hit point in object space
+    SceneObject *obj = nullptr;       // object shaded
+    GStateRef surf;                   // attribute state of the object
     Point Ng;                         // geometric normal
     float gu = 0, gv = 0;             // global parametric coordinates
     float u = 0, v = 0;               // surface parameters
-    int16_t v1 = 0, v2 = 0, v3 = 0, v4 = 0;   // primitive-specific (vertex indices)
-    float i1 = 0, i2 = 0, i3 = 0;             // primitive-specific
-    int32_t incsg = 0;                // inside-CSG marker
     Point Ps;                         // shading position P
     Point Ns;                         // shading normal N
     Point dPdu, dPdv;
@@ -146,7 +136,7 @@ struct Intersection {
     uint32_t vars_used = 0;           // VarsUsed bits of the point's shaders
     int32_t shade_task = SHADE_TASK_NORMAL;
     int32_t finished = 0, has_user_verts = 0, shaded = 0;
-    Glitequad *whichpiece = nullptr;  // grid cell hit
+    SceneCell *whichpiece = nullptr;  // grid cell hit
     char *paramblock[5] = {};         // parameter blocks by use
     float *scratch = nullptr;         // derivative scratch of the current run
     int32_t highestscratch = 0;       // next free scratch slot, in floats
@@ -154,16 +144,7 @@ struct Intersection {
     LightSource *clight = nullptr;    // light of the current illuminance step
 };
 
-static_assert(std::is_standard_layout<Intersection>::value, "field offsets must be fixed");
-// The size native shaders must report (the 32-bit original was 612 bytes).
-const int SHADERVARS_SIZE = (int)sizeof(Intersection);
-
-// ---- the hit pool --------------------------------------------------------
-
-// Records made from the system so far (the pool never shrinks).
-long hit_records_made();
-// Records waiting on the free list.
-long hit_records_free();
+static_assert(std::is_standard_layout<ShadingPoint>::value, "field offsets must be fixed");
 
 // ---- shading globals -----------------------------------------------------
 

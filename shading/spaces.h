@@ -4,7 +4,7 @@
 #pragma once
 
 class Transformation;
-struct Intersection;
+struct ShadingPoint;
 
 // True when name is a space a shader may use.
 bool known_space(const char *name);
@@ -12,7 +12,7 @@ bool known_space(const char *name);
 // named space to another at the point's time. An unknown name is reported
 // ("illegal transform space in shader"); false then and when no matrix
 // results.
-bool space_matrix(Intersection *sv, const char *from, const char *to, bool vector, float out[16]);
+bool space_matrix(ShadingPoint *sv, const char *from, const char *to, bool vector, float out[16]);
 // The object transformation of the point's object; null when the point has
 // no object.
-const Transformation *object_transformation(const Intersection *sv);
+const Transformation *object_transformation(const ShadingPoint *sv);

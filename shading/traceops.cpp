@@ -19,12 +19,12 @@ namespace {
 
 // Ray levels with a last-hit slot.
 const int CACHED_LEVELS = 15;
-GPrimitive *last_hit[16];
+SceneObject *last_hit[16];
 
 // The last object that blocked a shadow ray of each light in this world.
-std::unordered_map<const LightSource *, GPrimitive *> &light_blockers()
+std::unordered_map<const LightSource *, SceneObject *> &light_blockers()
 {
-    static std::unordered_map<const LightSource *, GPrimitive *> blockers;
+    static std::unordered_map<const LightSource *, SceneObject *> blockers;
     return blockers;
 }
 
@@ -34,7 +34,7 @@ Point miss_point, miss_direction;
 
 const float FAR = 1e38f;
 
-GPrimitive **cache_slot(int level)
+SceneObject **cache_slot(int level)
 {
     return level >= 0 && level < CACHED_LEVELS ? &last_hit[level] : nullptr;
 }
@@ -48,7 +48,9 @@ void run_volume_shader(ShaderVars *sv, SceneAccess &scene, const TracedRay &ray,
     int use = dot(R, sv->Ng) > 0 ? USE_EXTERIOR : USE_INTERIOR;
     ShaderInstance *inst = g->shaders[use].get();
     if (!inst || !inst->shader) return;   // only the other volume is bound
-    Intersection hit(ray.hit, ray.depth, sv->time);
+    ShadingPoint hit;
+    hit.obj = ray.hit;
+    hit.time = sv->time;
     hit.surf.set(g);
     hit.level = sv->level;
     hit.Ps = ray.hit_point;
@@ -109,14 +111,14 @@ void op_isshadowray(ExecFrame *, ShaderVars *sv)
 
 } // namespace
 
-GPrimitive *&light_blocker(const LightSource *light)
+SceneObject *&light_blocker(const LightSource *light)
 {
     return light_blockers()[light];
 }
 
 void clear_last_hit_cache()
 {
-    for (GPrimitive *&o : last_hit) o = nullptr;
+    for (SceneObject *&o : last_hit) o = nullptr;
     light_blockers().clear();
 }
 
@@ -125,11 +127,11 @@ Color trace_color(ShaderVars *sv, const Point &P, const Point &R)
     if (!sv->doillum) return Color(0, 0, 0);
     SceneAccess *scene = current_scene();
     if (!scene) {
-        if (GPrimitive **slot = cache_slot(sv->level + 1)) *slot = nullptr;
+        if (SceneObject **slot = cache_slot(sv->level + 1)) *slot = nullptr;
         return Color(0, 0, 0);
     }
     TracedRay ray = scene->trace_from(P, R, sv->time, sv->level + 1, sv->weight);
-    if (GPrimitive **slot = cache_slot(sv->level + 1)) *slot = ray.hit;
+    if (SceneObject **slot = cache_slot(sv->level + 1)) *slot = ray.hit;
     Color color = ray.color;
     run_volume_shader(sv, *scene, ray, R, color);
     return color;
@@ -141,9 +143,9 @@ Color visibility(ShaderVars *sv, const Point &P0, const Point &P1)
     float distance = dir.length();
     // Only a light shader has a light whose blockers are worth remembering.
     LightSource *light = sv->shadetype == USE_LIGHT ? sv->ls : nullptr;
-    GPrimitive *first = light ? light_blocker(light) : nullptr;
+    SceneObject *first = light ? light_blocker(light) : nullptr;
     Color result(1, 1, 1);
-    GPrimitive *blocker;
+    SceneObject *blocker;
     transmission(normalize(dir), P0, sv->time, sv->detail, result, distance, first, &blocker);
     if (light && blocker) light_blocker(light) = blocker;
     return result;
@@ -175,7 +177,7 @@ FullTrace full_trace(ShaderVars *sv, const Point &P, const Point &R)
     bool hit = false;
     ShadedHit h;
     if (max_level >= level) {
-        GPrimitive **slot = cache_slot(level);
+        SceneObject **slot = cache_slot(level);
         miss_point = P;
         miss_direction = R;
         // Shading the hit may trace further, moving the miss bookkeeping deeper.
@@ -211,19 +213,19 @@ void last_fulltrace(float &hit_count, Point &Pmiss, Point &Rmiss)
     Rmiss = miss_direction;
 }
 
-extern "C" void sl_trace(Intersection *sv, const float *P, const float *R, float *color)
+extern "C" void sl_trace(ShadingPoint *sv, const float *P, const float *R, float *color)
 {
     Color c = trace_color(sv, Point::from(P), Point::from(R));
     std::memcpy(color, c.data(), 12);
 }
 
-extern "C" void sl_visibility(Intersection *sv, const float *P0, const float *P1, float *transmission)
+extern "C" void sl_visibility(ShadingPoint *sv, const float *P0, const float *P1, float *transmission)
 {
     Color c = visibility(sv, Point::from(P0), Point::from(P1));
     std::memcpy(transmission, c.data(), 12);
 }
 
-extern "C" float sl_rayhittest(Intersection *sv, const float *P, const float *R, float *Phit, float *Nhit)
+extern "C" float sl_rayhittest(ShadingPoint *sv, const float *P, const float *R, float *Phit, float *Nhit)
 {
     Point ph, nh;
     float d = ray_hit_test(sv, Point::from(P), Point::from(R), ph, nh);
@@ -232,7 +234,7 @@ extern "C" float sl_rayhittest(Intersection *sv, const float *P, const float *R,
     return d;
 }
 
-extern "C" float sl_fulltrace(Intersection *sv, const float *P, const float *R, float *hitcolor,
+extern "C" float sl_fulltrace(ShadingPoint *sv, const float *P, const float *R, float *hitcolor,
                               float *hitdist, float *Phit, float *Nhit, float *Pmiss, float *Rmiss)
 {
     FullTrace t = full_trace(sv, Point::from(P), Point::from(R));
@@ -245,12 +247,12 @@ extern "C" float sl_fulltrace(Intersection *sv, const float *P, const float *R, 
     return t.hit_count;
 }
 
-extern "C" float sl_raylevel(Intersection *sv)
+extern "C" float sl_raylevel(ShadingPoint *sv)
 {
     return static_cast<float>(sv->level);
 }
 
-extern "C" float sl_isshadowray(Intersection *sv)
+extern "C" float sl_isshadowray(ShadingPoint *sv)
 {
     return sv->shade_task == SHADE_TASK_SHADOW ? 1.0f : 0.0f;
 }

@@ -5,8 +5,8 @@
 #pragma once
 #include "ri/vecmath.h"
 
-struct Intersection;
-class GPrimitive;
+struct ShadingPoint;
+struct SceneObject;
 class LightSource;
 
 // Forgets the objects last hit per ray level and the lights' last blockers
@@ -15,16 +15,16 @@ void clear_last_hit_cache();
 
 // The object that last fully blocked a shadow ray of a light (null at first),
 // which its next shadow ray tests first: neighbouring points mostly share it.
-GPrimitive *&light_blocker(const LightSource *light);
+SceneObject *&light_blocker(const LightSource *light);
 
 // The colour seen from P along R, with the interior or exterior shader of
 // the object hit run on it.
-Color trace_color(Intersection *sv, const Point &P, const Point &R);
+Color trace_color(ShadingPoint *sv, const Point &P, const Point &R);
 // What reaches P0 from P1.
-Color visibility(Intersection *sv, const Point &P0, const Point &P1);
+Color visibility(ShadingPoint *sv, const Point &P0, const Point &P1);
 // The distance to the nearest hit from P along R with its position and
 // normal; 1e38 and zeros on a miss.
-float ray_hit_test(Intersection *sv, const Point &P, const Point &R, Point &Phit, Point &Nhit);
+float ray_hit_test(ShadingPoint *sv, const Point &P, const Point &R, Point &Phit, Point &Nhit);
 
 struct FullTrace {
     Color hit_color;
@@ -34,7 +34,7 @@ struct FullTrace {
     float hit_count;
 };
 // The shaded hit from P along R and the bookkeeping of the rays that missed.
-FullTrace full_trace(Intersection *sv, const Point &P, const Point &R);
+FullTrace full_trace(ShadingPoint *sv, const Point &P, const Point &R);
 // Starts the bookkeeping afresh for a full trace from P along R made outside
 // any shader: no hits counted, that ray as the one that missed.
 void reset_fulltrace(const Point &P, const Point &R);
@@ -43,11 +43,11 @@ void last_fulltrace(float &hit_count, Point &Pmiss, Point &Rmiss);
 
 extern "C" {
 // The same for native shaders; triples are three floats.
-void sl_trace(Intersection *sv, const float *P, const float *R, float *color);
-void sl_visibility(Intersection *sv, const float *P0, const float *P1, float *transmission);
-float sl_rayhittest(Intersection *sv, const float *P, const float *R, float *Phit, float *Nhit);
-float sl_fulltrace(Intersection *sv, const float *P, const float *R, float *hitcolor, float *hitdist,
+void sl_trace(ShadingPoint *sv, const float *P, const float *R, float *color);
+void sl_visibility(ShadingPoint *sv, const float *P0, const float *P1, float *transmission);
+float sl_rayhittest(ShadingPoint *sv, const float *P, const float *R, float *Phit, float *Nhit);
+float sl_fulltrace(ShadingPoint *sv, const float *P, const float *R, float *hitcolor, float *hitdist,
                    float *Phit, float *Nhit, float *Pmiss, float *Rmiss);
-float sl_raylevel(Intersection *sv);
-float sl_isshadowray(Intersection *sv);
+float sl_raylevel(ShadingPoint *sv);
+float sl_isshadowray(ShadingPoint *sv);
 }

@@ -174,7 +174,7 @@ bool space_matrix(ShaderVars *sv, const char *from, const char *to, bool vector,
                                             vector ? 1 : 0, out, sv->time) != 0;
 }
 
-const Transformation *object_transformation(const Intersection *sv)
+const Transformation *object_transformation(const ShadingPoint *sv)
 {
     SceneAccess *scene = sv && sv->obj ? current_scene() : nullptr;
     return scene ? scene->object_transformation(sv->obj) : nullptr;

@@ -1,4 +1,4 @@
-// The bits of Intersection::vars_used: which globals and operations a shader
+// The bits of ShadingPoint::vars_used: which globals and operations a shader
 // uses. Apart from the shading point so the op table can name them without it.
 #pragma once
 #include <cstdint>

@@ -97,7 +97,7 @@ void run_bounded(Shader *shader, ShaderVars *sv, char *params)
 }
 
 // A made-up shading point: every global holds values of its own for run k.
-void fill_point(Intersection &sv, Shader *s, int k)
+void fill_point(ShadingPoint &sv, Shader *s, int k)
 {
     const ShadingGlobal *g = shading_globals();
     for (int i = 0; i < SHADING_GLOBAL_COUNT; i++) {
@@ -117,7 +117,7 @@ void fill_point(Intersection &sv, Shader *s, int k)
 std::vector<uint32_t> run_init(Shader *s, int k)
 {
     ShaderInstance instance(s);
-    Intersection sv;
+    ShadingPoint sv;
     fill_point(sv, s, k);
     DerivScratch scratch(&sv);
     run_failed = false;

@@ -218,7 +218,7 @@ TEST_F(Dicing, HitsReportGridParametersOfTheirCell)
     ASSERT_EQ(g->nu, 4);
     ASSERT_EQ(g->nv, 4);
     EXPECT_GT(g->nodes.size(), 1u);
-    Glitequad *c = h->whichpiece;
+    const Glitequad *c = grid_cell(h->whichpiece);
     EXPECT_EQ(c->col, 1);
     EXPECT_EQ(c->row, 2);
     EXPECT_NEAR(h->gu, 1.5f / 4, 1e-6);

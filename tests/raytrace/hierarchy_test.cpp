@@ -181,7 +181,8 @@ TEST_F(Hierarchy, TreesFindWhatTheObjectListFinds)
         auto nearest = [&](GPrimitive *root) {
             Ray r(from, dir, 0, 1, 1, 0);
             IntersectionList l = r.find_hit(root);
-            std::pair<GPrimitive *, float> got(l.head() ? l.head()->obj : nullptr, l.head() ? l.head()->linet : 0);
+            std::pair<GPrimitive *, float> got(l.head() ? gprim(l.head()->obj) : nullptr,
+                                               l.head() ? l.head()->linet : 0);
             l.free_list();
             return got;
         };

@@ -27,7 +27,7 @@ protected:
         Ray r(Point(x, y, 5), DOWN, 0, 0, 1, 0);
         IntersectionList l = r.closest_hit(objects());
         std::vector<GPrimitive *> o;
-        for (Intersection *h = l.head(); h; h = h->next) o.push_back(h->obj);
+        for (Intersection *h = l.head(); h; h = h->next) o.push_back(gprim(h->obj));
         l.free_list();
         return o;
     }
@@ -40,7 +40,7 @@ protected:
         l.free_list();
         if (h) {
             h->vars_used = vars_used;
-            h->obj->fill_hit(h);
+            gprim(h->obj)->fill_hit(h);
         }
         return h;
     }

@@ -93,6 +93,40 @@ TEST(HitLists, AddDequeueAppendSortFree)
     a.free_list();
 }
 
+TEST(HitLists, PoolRecyclesRecordsAndCopiesKeepReferences)
+{
+    Intersection *a = new Intersection;
+    a->release();
+    long made = hit_records_made();
+    long free_before = hit_records_free();
+    Intersection *b = new Intersection(nullptr, 1, 0);
+    EXPECT_EQ(hit_records_made(), made);   // taken from the free list
+    EXPECT_EQ(hit_records_free(), free_before - 1);
+    // A recycled record starts fresh.
+    EXPECT_EQ(b->next, nullptr);
+    EXPECT_FALSE(b->surf.is_set());
+    EXPECT_EQ(b->whichpiece, nullptr);
+    EXPECT_EQ(b->shade_task, 0);
+
+    GState *g = new GState;
+    b->surf.set(g);
+    b->linet = 2.5f;
+    b->time = 0.5f;
+    Intersection *c = new Intersection;
+    c->copy_from(*b);
+    EXPECT_EQ(g->refcount, 2);
+    EXPECT_EQ(c->linet, 2.5f);
+    EXPECT_EQ(c->time, 0.5f);
+    // A hit made at a shading point takes its fields, not hit data.
+    Intersection *d = new Intersection(static_cast<const ShadingPoint &>(*c));
+    EXPECT_EQ(d->linet, 0.0f);
+    EXPECT_EQ(d->time, 0.5f);
+    EXPECT_EQ(g->refcount, 3);
+    b->release();
+    c->release();
+    d->release();
+}
+
 TEST(Rays, SlabTest)
 {
     Bound box(-1, 1, -1, 1, -1, 1);

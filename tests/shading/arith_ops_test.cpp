@@ -81,7 +81,7 @@ TEST(ArithOps, MatricesMultiplyTopByBeneath)
 
     // A singular divisor gives the zero matrix, reported in the main run only.
     velktest::ErrorCapture capture;
-    Intersection sv;
+    ShadingPoint sv;
     sv.whichdisp = DISP_DU;
     optest::Results res = run_ops("pushif 99;pushm S;pushm A;divmm;popm m;popf s", sv, decls);
     EXPECT_EQ(capture.count(), 0u);

@@ -132,7 +132,7 @@ TEST(Interpreter, ControlOperations)
                           "\tpushiv\t0 0 1\n\tpopc\tCi \n"
                           "\treturn\n");
     ASSERT_NE(s, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     int depth = slstack.depth();
     run(s, sv);
     EXPECT_EQ(slstack.depth(), depth);
@@ -156,7 +156,7 @@ TEST(Interpreter, JumpToLabelZeroAndTruthOfMinusZero)
                           "\tpopf\tCi \n\tpopf\tOi \n"
                           "\treturn\n");
     ASSERT_NE(t, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     sv.Cs = Color(0, 0, 0);
     sv.Ci = Color(9, 9, 9);
     sv.Oi = Color(9, 9, 9);
@@ -181,7 +181,7 @@ TEST(Interpreter, LogicOperations)
                           "\tpushf\tmz \n\tnot\n\tpopf\tt \n"
                           "\treturn\n");
     ASSERT_NE(s, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     run(s, sv);
     uint32_t w[4];
     std::memcpy(&w[0], &sv.u, 4);
@@ -204,7 +204,7 @@ TEST(Interpreter, ReturnAreaEndsOnlyNeighbourRuns)
                           "\tpushiv\t2 2 2\n\tpopc\tCi \n"
                           "\treturn\n");
     ASSERT_NE(s, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     sv.whichdisp = DISP_DU;
     run(s, sv);
     EXPECT_EQ(sv.Ci, Color(1, 1, 1));
@@ -228,7 +228,7 @@ TEST(Interpreter, CopiesAndStrings)
                           "\treturn\n");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->has_output_params, 1);
-    Intersection sv;
+    ShadingPoint sv;
     std::vector<uint32_t> block = run(s, sv);
     EXPECT_EQ(sv.Ci, Color(0.25f, 0.5f, 0.75f));
     EXPECT_EQ(sv.u, 7.0f);
@@ -242,7 +242,7 @@ TEST(Interpreter, RunawayPushStopsTheRunEvenWhenIgnored)
                           "surface runaway\ncode\nlabel 0\n\tpushif\t1\n\tjump\t0\n\treturn\n");
     ASSERT_NE(s, nullptr);
     velktest::ErrorCapture capture;
-    Intersection sv;
+    ShadingPoint sv;
     int depth = slstack.depth();
     run(s, sv);
     EXPECT_TRUE(capture.has_message("SL interpreter stack overflow"));

@@ -22,7 +22,7 @@ int native_light(ShaderVars *sv, char *)
 class LightOps : public testing::Test {
 protected:
     velktest::TempDir dir;
-    Intersection sv;
+    ShadingPoint sv;
     int shade_index = 1000;
 
     void SetUp() override

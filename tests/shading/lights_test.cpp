@@ -137,7 +137,7 @@ TEST_F(Lights, WalksVisitEachKindAndEverySample)
     RiAttribute("light", "nsamples", &sixteen, RI_NULL);
     RiLightSource("lit", RI_NULL);
     RiLightSource("amb", RI_NULL);
-    Intersection sv;
+    ShadingPoint sv;
     LightSourceListWalker w;
     int visits = 0;
     for (w.start(light_list(), &sv, 0); !w.end(); w.step()) {
@@ -168,7 +168,7 @@ TEST_F(Lights, RunsAreCachedPerLevelAndWeighted)
     RtFloat two = 2;
     RtLightHandle h = RiLightSource("lit", "intensity", &two, RI_NULL);
     LightSource *l = static_cast<LightSource *>(h);
-    Intersection sv;
+    ShadingPoint sv;
     sv.shade_index = 5;
     sv.level = 1;
     Point P(0, 0, 1), axis(0, 0, -1);

@@ -150,7 +150,7 @@ TEST(Loader, InstructionRecovery)
     ASSERT_NE(s, nullptr);
     EXPECT_TRUE(errors.has_message("Bad instruction: frobnicate"));
     EXPECT_TRUE(errors.has_message("Bad instruction: 1"));
-    Intersection sv;
+    ShadingPoint sv;
     run(s, sv);
     EXPECT_EQ(sv.Ci, Color(0, 1, 0));
     errors.clear();
@@ -196,7 +196,7 @@ TEST(Loader, CodeWordsLabelsAndInitCode)
     EXPECT_EQ(s->code[0], uint32_t(find_op("pushif")->opcode));
     EXPECT_EQ(word_float(s->code[1]), 1.5f);
     EXPECT_EQ(s->code[3], 8u);   // label 9 at word 2: byte offset 8
-    EXPECT_EQ(s->code[5], segment_address(SEG_GLOBAL, offsetof(Intersection, Ps)));
+    EXPECT_EQ(s->code[5], segment_address(SEG_GLOBAL, offsetof(ShadingPoint, Ps)));
     EXPECT_EQ(s->code[6], uint32_t(find_op("return")->opcode));
     // Init code labels are fixed up in the init code itself.
     ASSERT_EQ(s->init_code.size(), 8u);
@@ -213,21 +213,21 @@ TEST(Loader, FlagsAndLightView)
                           "\tilluminate1\t0\nlabel 0\n\treturn\n");
     ASSERT_NE(l, nullptr);
     EXPECT_EQ(l->kind, SH_LIGHT);
-    EXPECT_EQ(l->code[1], segment_address(SEG_GLOBAL, offsetof(Intersection, Pl)));
-    EXPECT_EQ(l->code[3], segment_address(SEG_GLOBAL, offsetof(Intersection, Ps)));
-    EXPECT_EQ(l->code[5], segment_address(SEG_GLOBAL, offsetof(Intersection, Nl)));
-    EXPECT_EQ(l->code[7], segment_address(SEG_GLOBAL, offsetof(Intersection, sl)));
+    EXPECT_EQ(l->code[1], segment_address(SEG_GLOBAL, offsetof(ShadingPoint, Pl)));
+    EXPECT_EQ(l->code[3], segment_address(SEG_GLOBAL, offsetof(ShadingPoint, Ps)));
+    EXPECT_EQ(l->code[5], segment_address(SEG_GLOBAL, offsetof(ShadingPoint, Nl)));
+    EXPECT_EQ(l->code[7], segment_address(SEG_GLOBAL, offsetof(ShadingPoint, sl)));
     EXPECT_EQ(l->flags, 0x2000 | 0x10);
     // A parameter named like the light's own copy leaves the global view alone.
     Shader *p = load_text(dir, "pview",
                           "light pview\nparam\tfloat\tsl\t1\ncode\n\tpushf\ts \n\tpushf\tsl \n\treturn\n");
     ASSERT_NE(p, nullptr);
-    EXPECT_EQ(p->code[1], segment_address(SEG_GLOBAL, offsetof(Intersection, sl)));
+    EXPECT_EQ(p->code[1], segment_address(SEG_GLOBAL, offsetof(ShadingPoint, sl)));
     EXPECT_EQ(p->code[3], segment_address(SEG_PARAM, 0));
     Shader *s = load_text(dir, "sview",
                           "surface sview\ncode\n\tpushf\tP \n\tpushf\tdu \n\tDuf\n\tftexture\n\treturn\n");
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->code[1], segment_address(SEG_GLOBAL, offsetof(Intersection, Ps)));
+    EXPECT_EQ(s->code[1], segment_address(SEG_GLOBAL, offsetof(ShadingPoint, Ps)));
     EXPECT_EQ(s->flags, 0x8 | 0x1008 | 0x1018);
 }
 
@@ -286,7 +286,7 @@ TEST(Loader, EncipheredFileReadsLikeItsPlainForm)
     std::string head = "version VELK 2.5.0g\nencrypted\n";
     Shader *s = load_text(dir, "enc", encipher_after(head + body, head.size()));
     ASSERT_NE(s, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     std::vector<uint32_t> block = run(s, sv);
     EXPECT_EQ(sv.Ci, Color(0.5f, 0.25f, 1));
     EXPECT_STREQ(string_from_id(block[0]), "encrypted");

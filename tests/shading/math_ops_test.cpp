@@ -87,7 +87,7 @@ TEST(GeometryOps, FacingReflectionRefraction)
     };
     check_cases(cases);
     // Two-argument faceforward goes by Ng, not by N itself.
-    Intersection sv;
+    ShadingPoint sv;
     sv.Ng = Point(0, 0, -1);
     optest::Results res = run_ops("pushiv 0 0 -1;pushiv 0 0 1;faceforward;popc c", sv);
     EXPECT_EQ(res.c(), Point(0, 0, -1));
@@ -97,7 +97,7 @@ TEST(GeometryOps, FresnelTermsAndTheirStackLayout)
 {
     // Normal incidence into eta 1.5: Kr 0.04, Kt 2.25 x 0.96; R up, T on
     // through with the (d - c) shift.
-    Intersection sv;
+    ShadingPoint sv;
     optest::Results res = run_ops("pushif 99;pushif 1.5;pushiv 0 0 1;pushiv 0 0 -1;fresnel4;"
                                   "popf r;popf u;popc c;popv L;popf s", sv);
     EXPECT_NEAR(res.r(), 0.04f, 1e-6);

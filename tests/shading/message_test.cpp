@@ -35,7 +35,7 @@ TEST(MessagePassing, ShadersOfThePoint)
         ASSERT_NE(v, nullptr);
         g->shaders[slots[i]].set(new ShaderInstance(v));
     }
-    Intersection sv;
+    ShadingPoint sv;
     sv.surf.set(g);
     sv.Ng = Point(0, 0, 1);
     sv.I = Point(0, 0, 1);   // leaving through the front: incident is the interior

@@ -21,7 +21,7 @@ TEST(NoiseOps, ShapesPeriodsAndCells)
         "    cell1 = cellnoise(2.9995); cell2 = cellnoise(3.2); cell3 = cellnoise(2.998);\n"
         "}\n");
     ASSERT_NE(s, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     sv.s = 0.3f;
     sv.t = 1.7f;
     sv.Ps = Point(0.25f, 3.5f, -2.2f);

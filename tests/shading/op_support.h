@@ -29,7 +29,7 @@ struct Results {
 
 // Loads "code" (instructions separated by ';') with the result variables
 // and the extra declarations, and runs it on sv.
-inline Results run_ops(const std::string &code, Intersection &sv, const std::string &decls = "")
+inline Results run_ops(const std::string &code, ShadingPoint &sv, const std::string &decls = "")
 {
     static int serial = 0;
     velktest::TempDir dir;
@@ -48,7 +48,7 @@ inline Results run_ops(const std::string &code, Intersection &sv, const std::str
 
 inline Results run_ops(const std::string &code, const std::string &decls = "")
 {
-    Intersection sv;
+    ShadingPoint sv;
     return run_ops(code, sv, decls);
 }
 
@@ -73,7 +73,7 @@ template <size_t N>
 void check_cases(const FloatCase (&cases)[N], const std::string &decls = "")
 {
     for (const FloatCase &fc : cases) {
-        Intersection sv;
+        ShadingPoint sv;
         Results res = run_ops(std::string("pushif 99;") + fc.code + ";popf r;popf s", sv, decls);
         EXPECT_NEAR(res.r(), fc.expected, tolerance(fc.expected)) << fc.code;
         EXPECT_EQ(sv.s, 99.0f) << "stack balance: " << fc.code;
@@ -84,7 +84,7 @@ template <size_t N>
 void check_cases(const TripleCase (&cases)[N], const std::string &decls = "")
 {
     for (const TripleCase &tc : cases) {
-        Intersection sv;
+        ShadingPoint sv;
         Results res = run_ops(std::string("pushif 99;") + tc.code + ";popc c;popf s", sv, decls);
         for (int i = 0; i < 3; ++i)
             EXPECT_NEAR(res.c()[i], tc.expected[i], tolerance(tc.expected[i])) << tc.code << " [" << i << "]";

@@ -45,7 +45,7 @@ TEST(OpsFromCompiler, SuiteOfLibraryCalls)
     ASSERT_NE(s, nullptr);
 
     velktest::ErrorCapture capture;
-    Intersection sv;
+    ShadingPoint sv;
     std::vector<uint32_t> block = shadertest::run(s, sv);
     auto param = [&](const char *name, int i = 0) { return sltest::param(s, block, name)[i]; };
     EXPECT_EQ(param("f_mod"), 2.0f);
@@ -102,7 +102,7 @@ surface moreops(output float m_comp = 0, m_set = 0, m_mix = 0, m_eq = 0, m_ne = 
 )");
     ASSERT_NE(s, nullptr);
     velktest::ErrorCapture capture;
-    Intersection sv;
+    ShadingPoint sv;
     std::vector<uint32_t> block = shadertest::run(s, sv);
     auto param = [&](const char *name) { return sltest::param_float(s, block, name); };
     EXPECT_EQ(param("m_comp"), 7.0f);

@@ -99,7 +99,7 @@ TEST(QueryOps, AnswersGoOnlyIntoDestinationsOfTheirTypeAndSize)
     g->flags |= GS_TWOSIDED;
     g->displacement_bound = 0.5f;
     g->identifier = NewToken("ball");
-    Intersection sv;
+    ShadingPoint sv;
     sv.surf.set(g);
     auto block = shadertest::run(s, sv);
     current_renderer = saved;
@@ -123,7 +123,7 @@ TEST(QueryOps, AnswersGoOnlyIntoDestinationsOfTheirTypeAndSize)
     EXPECT_STREQ(string_from_id(id), "2.5.0.7");
     float f = 3;
     EXPECT_EQ(sl_attribute(&sv, "identifier:name", PtFLOAT, &f, 1), 0);   // string only
-    Intersection bare;   // no attribute state
+    ShadingPoint bare;   // no attribute state
     EXPECT_EQ(sl_attribute(&bare, "ShadingRate", PtFLOAT, &f, 1), 0);
     EXPECT_EQ(f, 3);
 }

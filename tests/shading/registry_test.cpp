@@ -80,7 +80,7 @@ TEST(NativeShader, LoadsAndRuns)
     EXPECT_EQ(s->params[1].space, NewToken("rgb"));
     ASSERT_NE(s->init, nullptr);
     std::vector<uint32_t> block(4, 0);
-    Intersection sv;
+    ShadingPoint sv;
     s->init(&sv, reinterpret_cast<char *>(block.data()));
     s->run(&sv, reinterpret_cast<char *>(block.data()));
     EXPECT_EQ(sv.Ci, Color(0.5f, 0, 0));

@@ -221,7 +221,7 @@ TEST_F(Shading, IlluminationRoutines)
     RtLightHandle light = RiLightSource("t_point", RI_NULL);
     ASSERT_NE(light, nullptr);
     RiIdentity();
-    Intersection sv;
+    ShadingPoint sv;
     sv.surf = current_renderer->attributes;
     sv.doillum = 1;
     sv.shade_index = 77;
@@ -301,7 +301,7 @@ TEST_F(Shading, BouncerAndSpecularModel)
     Shader *point = find_shader("t_point");
     LightSource *bouncer = new LightSource(point, LIGHT_BOUNCER);
     RiIdentity();
-    Intersection sv;
+    ShadingPoint sv;
     sv.surf = current_renderer->attributes;
     sv.doillum = 1;
     Color C;
@@ -362,7 +362,7 @@ TEST_F(Shading, AreaLightSamplesItsSurfaces)
     EXPECT_TRUE(light_set_has_area_light(bulb->attributes()));
     EXPECT_FALSE(light_set_has_area_light(current_renderer->attributes.get()));
 
-    Intersection sv;
+    ShadingPoint sv;
     sv.surf = bulb->attrs;
     LightSourceListWalker w;
     int visits = 0;

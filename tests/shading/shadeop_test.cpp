@@ -39,7 +39,7 @@ TEST(Shadeops, CallsEveryResultKindAndInitsOnce)
     int *init_calls = static_cast<int *>(velk::dynlib_symbol(lib, "shadeop_init_calls"));
     ASSERT_NE(init_calls, nullptr);
     velktest::ErrorCapture errors;
-    Intersection sv;
+    ShadingPoint sv;
     int depth = slstack.depth(), sdepth = slstack.string_depth();
     for (int run = 0; run < 2; ++run) {
         auto block = shadertest::run(s, sv);
@@ -76,7 +76,7 @@ TEST(Shadeops, FailedLookupsAreReportedOnce)
         "\tpopf\tv \n" + dsoop("fff", "good", "lib", "0\t") + "\tpopf\ts \n\treturn\n");
     ASSERT_NE(s, nullptr);
     velktest::ErrorCapture errors;
-    Intersection sv;
+    ShadingPoint sv;
     for (int run = 0; run < 2; ++run) {
         sv.u = sv.v = sv.s = -1;
         shadertest::run(s, sv);

@@ -23,7 +23,7 @@ inline Shader *load_text(const velktest::TempDir &dir, const std::string &name,
 }
 
 // Runs the shader's main code on sv with a copy of its defaults; answers the block.
-inline std::vector<uint32_t> run(Shader *s, Intersection &sv)
+inline std::vector<uint32_t> run(Shader *s, ShadingPoint &sv)
 {
     std::vector<uint32_t> block = s->defaults;
     block.push_back(0);

@@ -12,7 +12,7 @@ TEST(ShadingGlobals, TableBindsNamesToFields)
     EXPECT_STREQ(g[0].name, "Ci");
     EXPECT_STREQ(g[SHADING_GLOBAL_COUNT - 1].name, "tl");
 
-    Intersection sv;
+    ShadingPoint sv;
     sv.Ps = Point(1, 2, 3);
     sv.shade_du = 0.25f;
     sv.Ci = Color(0.5f, 0.5f, 0.5f);
@@ -30,12 +30,12 @@ TEST(ShadingGlobals, TableBindsNamesToFields)
     EXPECT_EQ(find_shading_global(nullptr), nullptr);
 
     // Every entry lies inside the record.
-    for (int i = 0; i < SHADING_GLOBAL_COUNT; i++) EXPECT_LT(g[i].offset + 4u, sizeof(Intersection)) << g[i].name;
+    for (int i = 0; i < SHADING_GLOBAL_COUNT; i++) EXPECT_LT(g[i].offset + 4u, sizeof(ShadingPoint)) << g[i].name;
 }
 
 TEST(ShadingGlobals, LightShaderView)
 {
-    Intersection sv;
+    ShadingPoint sv;
     const struct {
         const char *name;
         float *field;
@@ -53,44 +53,27 @@ TEST(ShadingPoint, CopiesKeepTheirOwnReferences)
 {
     GState *g = new GState;
     Transformation *x = new Transformation;
-    Intersection *a = new Intersection(nullptr, 2.5f, 0.5f);
+    ShadingPoint *a = new ShadingPoint;
     a->surf.set(g);
     a->ssx.set(x);
     a->Cs = Color(1, 0, 0);
-    Intersection *b = new Intersection;
-    b->copy_from(*a);
+    a->time = 0.5f;
+    ShadingPoint *b = new ShadingPoint;
+    *b = *a;
     EXPECT_EQ(g->refcount, 2);
     EXPECT_EQ(x->refcount, 2);
-    EXPECT_EQ(b->linet, 2.5f);
     EXPECT_EQ(b->time, 0.5f);
     EXPECT_EQ(b->Cs, Color(1, 0, 0));
-    a->release();
+    delete a;
     // The copy still holds valid handles.
     EXPECT_EQ(g->refcount, 1);
     EXPECT_EQ(b->surf->color, Color(1, 1, 1));
-    b->release();
-}
-
-TEST(ShadingPoint, PoolRecyclesRecords)
-{
-    Intersection *a = new Intersection;
-    a->release();
-    long made = hit_records_made();
-    long free_before = hit_records_free();
-    Intersection *b = new Intersection(nullptr, 1, 0);
-    EXPECT_EQ(hit_records_made(), made);   // taken from the free list
-    EXPECT_EQ(hit_records_free(), free_before - 1);
-    // A recycled record starts fresh.
-    EXPECT_EQ(b->next, nullptr);
-    EXPECT_FALSE(b->surf.is_set());
-    EXPECT_EQ(b->whichpiece, nullptr);
-    EXPECT_EQ(b->shade_task, 0);
-    b->release();
+    delete b;
 }
 
 TEST(ShadingPoint, DerivativeNeighbourProtocol)
 {
-    Intersection sv;
+    ShadingPoint sv;
     DerivScratch area(&sv);
     sv.doareaops = 1;
     const float du_value = 3, dv_value = 5;
@@ -128,7 +111,7 @@ TEST(ShadingPoint, DerivativeNeighbourProtocol)
 
 TEST(ShadingPoint, ScratchGrowsAndIsRestored)
 {
-    Intersection sv;
+    ShadingPoint sv;
     sv.doareaops = 1;
     float outer[4] = {};
     sv.scratch = outer;

@@ -118,7 +118,7 @@ TEST(FilterstepOps, FiltersAndParameters)
                 0.5 + (1.5 / 4 / 256 - 2.5 / 3 / 64 + 0.25), 1e-5);
 
     velktest::ErrorCapture capture;
-    Intersection sv;
+    ShadingPoint sv;
     optest::Results res = run_ops("pushif 99;pushif 1;pushs $_str_8;pushif 0.7;pushif 0.5;pushif 2;"
                                   "filterstep2;popf r;popf u", sv, NAMES);
     EXPECT_EQ(res.r(), 1.0f);
@@ -159,12 +159,12 @@ double integrated_step(const char *filter, double edge, double s, double w)
 // +dv neighbour (u) and the point itself (u): filtered over the change du.
 float filterstep_over_u(float edge, float u, float du, const char *filter_name)
 {
-    Intersection sv;
+    ShadingPoint sv;
     sv.u = u;
     sv.shade_du = sv.shade_dv = 0.1f;
     sv.doareaops = 1;
     DerivScratch scratch(&sv);
-    Intersection nu = sv, nv = sv;
+    ShadingPoint nu = sv, nv = sv;
     nu.u = u + du;
     nu.whichdisp = DISP_DU;
     nv.whichdisp = DISP_DV;
@@ -231,7 +231,7 @@ Point triple_at(const optest::Results &res, int word)
 
 // Runs the +du and +dv neighbours and then the main run of one point: the
 // neighbours move u and P along x, and P along y.
-optest::Results run_neighbours_and_main(Intersection &sv, optest::Results *placeholder = nullptr)
+optest::Results run_neighbours_and_main(ShadingPoint &sv, optest::Results *placeholder = nullptr)
 {
     sv.u = 0.5f;
     sv.Ps = Point(0, 0, 0);
@@ -239,7 +239,7 @@ optest::Results run_neighbours_and_main(Intersection &sv, optest::Results *place
     sv.shade_dv = 0.2f;
     sv.doareaops = 1;
     DerivScratch scratch(&sv);
-    Intersection nu = sv, nv = sv;
+    ShadingPoint nu = sv, nv = sv;
     nu.u = 0.6f;
     nu.Ps = Point(0.1f, 0, 0);
     nu.whichdisp = DISP_DU;
@@ -257,7 +257,7 @@ optest::Results run_neighbours_and_main(Intersection &sv, optest::Results *place
 
 TEST(DerivOps, NeighbourRunsFeedTheMainRun)
 {
-    Intersection sv;
+    ShadingPoint sv;
     optest::Results placeholder;
     optest::Results res = run_neighbours_and_main(sv, &placeholder);
     EXPECT_FLOAT_EQ(placeholder.at(DU_U), DERIV_PLACEHOLDER);
@@ -280,7 +280,7 @@ TEST(DerivOps, NeighbourRunsFeedTheMainRun)
 
 TEST(DerivOps, CalculatenormalFollowsTheOrientation)
 {
-    Intersection sv;
+    ShadingPoint sv;
     sv.surf.set(new GState);
     sv.surf->orientation = 1;   // inside out against a right-handed object
     optest::Results res = run_neighbours_and_main(sv);
@@ -289,7 +289,7 @@ TEST(DerivOps, CalculatenormalFollowsTheOrientation)
 
 TEST(DerivOps, PlaceholdersWithoutDerivatives)
 {
-    Intersection sv;
+    ShadingPoint sv;
     sv.u = 0.5f;
     sv.Ps = Point(1, 2, 3);
     optest::Results res = run_ops(DERIV_CODE, sv, DERIV_DECLS);

@@ -55,7 +55,7 @@ TEST(StringOps, ComparisonsConcatFormatAndPrintf)
         "    printf(\"x=%f c=%c\\n\", 1.5, Cs);\n"
         "}\n");
     ASSERT_NE(s, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     sv.Cs = Color(1, 0.5f, 0);
     int depth = slstack.depth(), sdepth = slstack.string_depth();
     testing::internal::CaptureStdout();

@@ -33,11 +33,11 @@ const float FINE = 0, COARSE = 100 / 255.0f;
 
 // Runs a shader on the +du and +dv neighbours (which move s and t by the
 // steps given) and then on the point itself, as hit shading does.
-std::vector<uint32_t> run_with_neighbours(Shader *s, Intersection &sv, float ds, float dt)
+std::vector<uint32_t> run_with_neighbours(Shader *s, ShadingPoint &sv, float ds, float dt)
 {
     sv.doareaops = 1;
     DerivScratch scratch(&sv);
-    Intersection nu = sv, nv = sv;
+    ShadingPoint nu = sv, nv = sv;
     nu.whichdisp = DISP_DU;
     nu.s += ds;
     nv.whichdisp = DISP_DV;
@@ -73,7 +73,7 @@ TEST(TextureOps, FilterRegionOfEachForm)
     };
 
     // Without neighbours nothing is measured: every form reads level 0 at (s, t).
-    Intersection plain;
+    ShadingPoint plain;
     plain.s = plain.t = S10;
     std::vector<uint32_t> block = shadertest::run(sh, plain);
     EXPECT_NEAR(param_float(sh, block, "st"), FINE, 1e-5f);
@@ -82,7 +82,7 @@ TEST(TextureOps, FilterRegionOfEachForm)
     // With neighbours three texels apart the region covers level 1.
     set("w", 1);
     set("b", 3.0f / 64);
-    Intersection sv;
+    ShadingPoint sv;
     sv.s = sv.t = S10;
     sv.du = sv.dv = 3.0f / 64;
     sv.dsdu = sv.dtdv = 1;
@@ -125,7 +125,7 @@ TEST(TextureOps, ChannelsFillAndUnusableFiles)
     sh->defaults[1] = string_id(missing.c_str());
     ErrorLog log;
     for (int run = 0; run < 2; ++run) {
-        Intersection sv;
+        ShadingPoint sv;
         std::vector<uint32_t> block = shadertest::run(sh, sv);
         Point all = param_triple(sh, block, "all"), shifted = param_triple(sh, block, "shifted");
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(all[c], 60 * (c + 1) / 255.0f, 1e-6f);
@@ -184,7 +184,7 @@ TEST(TextureOps, EnvironmentShadowAndBump)
         ASSERT_TRUE(sh->find_param(NewToken("at"), &offset, &type));
         Point at(0.25f, -0.25f, 3);
         std::memcpy(reinterpret_cast<char *>(sh->defaults.data()) + offset, at.data(), 12);
-        Intersection sv;
+        ShadingPoint sv;
         std::vector<uint32_t> block = shadertest::run(sh, sv);
         EXPECT_NEAR(param_triple(sh, block, "c").x, 40 * (i + 1) / 255.0f, 1e-5f) << i;
         EXPECT_NEAR(param_triple(sh, block, "c").y, 10 / 255.0f, 1e-5f);
@@ -244,7 +244,7 @@ TEST(TextureOps, TextureInfo)
     sh->defaults[1] = string_id(shad.c_str());
     sh->defaults[2] = string_id(gone.c_str());
     ErrorLog log;
-    Intersection sv;
+    ShadingPoint sv;
     std::vector<uint32_t> block = shadertest::run(sh, sv);
     EXPECT_EQ(log.only(), "Could not find texture file \"" + gone + "\"");
     EXPECT_EQ(param_float(sh, block, "known"), 1.0f);

@@ -21,7 +21,7 @@ protected:
     velktest::TempDir dir;
     GPrimitive *list = nullptr;
     GHierBound *hierarchy = nullptr;
-    Intersection sv;
+    ShadingPoint sv;
 
     void SetUp() override
     {

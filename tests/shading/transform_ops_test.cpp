@@ -60,7 +60,7 @@ TEST(TransformOps, NamedSpacesAndMatrices)
         "    bym = transform(matrix(1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 20, 30, 1), \"squash\", P);\n"
         "}\n");
     ASSERT_NE(s, nullptr);
-    Intersection sv;
+    ShadingPoint sv;
     sv.Ps = Point(1, 2, 3);
     sv.I = Point(0, 0, 1);
     sv.Ns = Point(1, 1, 0);
@@ -95,7 +95,7 @@ TEST(TransformOps, SpaceCodes)
 {
     CameraScene scene;
     RiTranslate(0, 1, 0);
-    Intersection sv;
+    ShadingPoint sv;
     sv.ssx = current_renderer->transformation;
     sv.Ps = Point(1, 2, 3);
     velktest::TempDir dir;
