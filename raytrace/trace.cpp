@@ -119,6 +119,11 @@ unsigned slots_holding(GPrimitive *const kids[4], const GPrimitive *a, const GPr
     return pair(kids) | pair(kids + 2) << 2;
 }
 
+class Traversal;
+template <class Judge>
+void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b, Judge &judge,
+                   const bool *stop);
+
 // One walk over a root: hierarchy nodes open into their children, surfaces
 // come out one by one, nearest entry first (or last pushed first).
 class Traversal {
@@ -150,6 +155,7 @@ public:
     {
         while (!heap_.empty()) {
             if (best_first_ && heap_.top_key() > cut) return nullptr;
+            if (best_first_) popped_key_ = heap_.top_key();
             GPrimitive *o = best_first_ ? heap_.pop_min() : heap_.pop_last();
             if (o->type == GP_HIERBOUND) {
                 push_children(static_cast<GHierBound *>(o));
@@ -160,11 +166,28 @@ public:
         return nullptr;
     }
 
-    // The hits of a popped object in the ray's distances.
-    IntersectionList hits_of(GPrimitive *o)
+    // Hands the hits of a popped object to judge, in the ray's distances and
+    // nearest first. An instance is walked nearest first and each hit handed
+    // on once no nearer one can follow, so that a hit judge finds opaque
+    // (lowering the ray's tmax) cuts the rest of the walk short; so does
+    // *stop turning true.
+    template <class Judge> void judge_hits(GPrimitive *o, Judge &judge, const bool *stop = nullptr)
     {
         placing_ = o->type == GP_INSTANCE ? static_cast<GInstance *>(o) : nullptr;
-        if (placing_) return instance_hits(placing_, ray_, ex_a_, ex_b_, true);
+        if (placing_) {
+            walk_instance(placing_, ray_, ex_a_, ex_b_, judge, stop);
+            return;
+        }
+        IntersectionList l = hits_of(o);
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+
+    // The entry distance of the object next() returned last (nearest first only).
+    float popped_key() const { return popped_key_; }
+
+    // The hits of a popped object other than an instance, in the ray's distances.
+    IntersectionList hits_of(GPrimitive *o)
+    {
         if (!is_surface_type(o->type)) {
             // Containers, solids and cells take the world ray themselves.
             RayStats &st = ray_stats();
@@ -273,7 +296,9 @@ private:
     bool have_oray_ = false;
     Ray oray_;
     GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces
+    float popped_key_ = 0;
 };
+
 
 bool colour_is_zero(const Color &c) { return c.x == 0 && c.y == 0 && c.z == 0; }
 
@@ -368,8 +393,7 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
     }
     walk.start(root);
     while (GPrimitive *o = walk.next(ray.tmax)) {
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) judge(h);
+        walk.judge_hits(o, judge);
     }
     drop_beyond(kept, ray.tmax);
     kept.sort();
@@ -428,26 +452,61 @@ IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
     return object_hits(object, ray);
 }
 
-IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b,
-                               bool unplaced)
+namespace {
+
+// Inserts a hit into a list sorted by distance, after those at the same distance.
+void insert_sorted(IntersectionList &l, Intersection *h)
 {
-    // The definition's boxes are met by the ray in its space, its surfaces by
-    // the world ray taken into theirs, as for a copy of each.
+    if (!l.first || l.last->linet <= h->linet) {
+        l.add(h);
+        return;
+    }
+    h->next = nullptr;
+    Intersection **at = &l.first;
+    while ((*at)->linet <= h->linet) at = &(*at)->next;
+    h->next = *at;
+    *at = h;
+    l.count++;
+}
+
+// The definition's boxes are met by the ray in its space, its surfaces by
+// the world ray taken into theirs, as for a copy of each. Hits are held
+// until the walk's next entry lies beyond them (a little slack for the
+// rounding between the two spaces), then judged in the order of distance,
+// which is the order a sorted list of all of them would give.
+template <class Judge>
+void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b, Judge &judge,
+                   const bool *stop)
+{
     Ray dray = inst->xform.is_set() ? ray.to_object_space(*inst->xform) : ray;
     if (!inst->xform.is_set()) dray.scale = 1;
     dray.tmin = ray.tmin * dray.scale;
     dray.tmax = ray.tmax * dray.scale;
     const GState *g = inst->attributes();
     const bool limited = g && (g->flags & GS_SAMPLE_LIMITS);
-    IntersectionList all;
-    Traversal walk(dray, false, nullptr, nullptr);
+    const float SLACK = 1e-5f;
+    IntersectionList pending;
+    // Judges the held hits nearer than d; false once judging should stop.
+    auto hand_on = [&](float d) {
+        while (pending.first && pending.first->linet < d) {
+            judge(pending.dequeue());
+            if (stop && *stop) return false;
+        }
+        return true;
+    };
+    Traversal walk(dray, true, nullptr, nullptr);
     walk.start(inst->definition->tree);
     const Transformation *cached = nullptr;
     bool have_oray = false;
     Ray oray;
     // The excluded surfaces, as the definition's surfaces they stand for here.
     const GSurface *skip_a = inst->surface_of(ex_a), *skip_b = inst->surface_of(ex_b);
-    while (GPrimitive *o = walk.next(dray.tmax)) {
+    bool going = true;
+    while (GPrimitive *o = walk.next(ray.tmax * dray.scale * (1 + SLACK))) {
+        const float entry = walk.popped_key() / dray.scale;
+        if (!(going = hand_on(entry * (1 - SLACK)))) break;
+        // Judging may have brought the ray's end nearer than this entry.
+        if (entry > ray.tmax * (1 + SLACK)) break;
         GSurface *s = static_cast<GSurface *>(o);
         if (s == skip_a || s == skip_b) continue;
         const Transformation *t = inst->placed_transformation(s->xform.get());
@@ -473,15 +532,28 @@ IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a
         if (limited && !within_limits(g, oray)) continue;
         IntersectionList l = object_hits(s, oray);
         while (Intersection *h = l.dequeue()) {
-            if (!in_range(ray, h)) {
-                h->release();
-                continue;
-            }
-            if (!unplaced) h->obj = inst->placed(s);
-            all.add(h);
+            if (!in_range(ray, h)) h->release();
+            else insert_sorted(pending, h);
         }
     }
-    all.sort();
+    if (going) hand_on(1e38f * 2);
+    pending.free_list();
+}
+
+} // namespace
+
+IntersectionList instance_hits(GInstance *inst, const Ray &ray)
+{
+    IntersectionList all;
+    auto keep = [&](Intersection *h) {
+        if (!in_range(ray, h)) {
+            h->release();
+            return;
+        }
+        h->obj = inst->placed(static_cast<GSurface *>(h->obj));
+        all.add(h);
+    };
+    walk_instance(inst, ray, nullptr, nullptr, keep, nullptr);
     return all;
 }
 
@@ -566,8 +638,7 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
     }
     walk.start(root);
     while (GPrimitive *o = walk.next(tmax)) {
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) judge(h);
+        walk.judge_hits(o, judge);
     }
     accepted.sort();
     if (accepted.head()) depth = accepted.head()->linet;
@@ -580,15 +651,15 @@ IntersectionList Ray::closest_hit(GPrimitive *root)
     Traversal walk(*this, true, nullptr, nullptr);
     walk.start(root);
     while (GPrimitive *o = walk.next(tmax)) {
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) {
+        auto keep = [&](Intersection *h) {
             if (!in_range(*this, h)) {
                 h->release();
-                continue;
+                return;
             }
             walk.place(h);
             all.add(h);
-        }
+        };
+        walk.judge_hits(o, keep);
     }
     all.sort();
     return all;
@@ -659,8 +730,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
                                                    : static_cast<GSurface *>(o)->attributes();
                 if (g && g->casts_shadows == 0) continue;
             }
-            IntersectionList l = walk.hits_of(o);
-            while (Intersection *h = l.dequeue()) judge(h);
+            walk.judge_hits(o, judge, &blocked);
         }
         walkp = nullptr;
     }

@@ -124,6 +124,41 @@ TEST(RaylumeBackEnd, CameraTreeOncePerFrameAndInstancesByReference)
     EXPECT_LE(geometry(100, 64), geometry(1, 8) + 16);
 }
 
+// A translucent square in front of a stack of opaque ones, as instances and
+// as plain surfaces: the same picture, and the instance's walk stops at the
+// first opaque layer instead of testing the whole stack.
+TEST(RaylumeBackEnd, AnInstanceIsWalkedNoFurtherThanItsNearestOpaqueHit)
+{
+    TempDir dir;
+    const std::string front = "Polygon \"P\" [-5 -5 0  5 -5 0  5 5 0  -5 5 0]\n";
+    std::string stack;
+    for (int i = 1; i <= 11; i++) {
+        std::string z = std::to_string(0.1 * i);
+        stack += "Polygon \"P\" [-5 -5 " + z + "  5 -5 " + z + "  5 5 " + z + "  -5 5 " + z + "]\n";
+    }
+    auto render = [&](bool instanced) {
+        std::string rib = "Display \"t.tif\" \"file\" \"rgba\"\nFormat 16 16 1\nPixelSamples 1 1\n"
+                          "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 8\nWorldBegin\n"
+                          "Attribute \"light\" \"shadows\" \"on\"\n"
+                          "LightSource \"pointlight\" 1 \"from\" [0 3 -4] \"intensity\" 30\nSurface \"matte\"\n";
+        if (instanced)
+            rib += "ObjectBegin 1\n" + front + "ObjectEnd\nObjectBegin 2\n" + stack + "ObjectEnd\n"
+                   "AttributeBegin Opacity [0.5 0.5 0.5] Color [1 0 0] ObjectInstance 1 AttributeEnd\n"
+                   "ObjectInstance 2\n";
+        else
+            rib += "AttributeBegin Opacity [0.5 0.5 0.5] Color [1 0 0]\n" + front + "AttributeEnd\n" + stack;
+        RunResult r = velktest::raylume_rib(dir, rib + "WorldEnd\n", {"-stats"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        long rays = stat_line(r.out, " primary rays"), tests = stat_line(r.out, " intersection tests performed");
+        EXPECT_GT(rays, 0) << r.out;
+        EXPECT_LT(tests, 8 * rays) << r.out;
+        return dir.read("t.tif");
+    };
+    std::string copies = render(false), instances = render(true);
+    EXPECT_FALSE(copies.empty());
+    EXPECT_TRUE(copies == instances);
+}
+
 TEST(RaylumeBackEnd, AFarControlPointLeavesTheOtherRaysAlone)
 {
     // One control point at 1e20 throws the diced cells beside the border out
