@@ -214,6 +214,9 @@ public:
         return hit_test_with_limits(s, oray_);
     }
 
+    // The instance whose hits judge_hits handed on last, else null.
+    GInstance *placing() const { return placing_; }
+
     // A hit of the last object, when that was an instance, becomes a hit of
     // the instance's own surface: done only for hits that are kept.
     void place(Intersection *h)
@@ -672,12 +675,15 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     IntersectionList kept;
     bool blocked = false;
     Traversal *walkp = nullptr;   // the walk, once the likely blocker is done
+    GInstance *hint = first && first->type == GP_INSTANCE ? static_cast<GInstance *>(first) : nullptr;
     auto judge = [&](Intersection *h) {
         if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }
+        GInstance *from = walkp ? walkp->placing() : hint;
         if (walkp) walkp->place(h);
+        else if (hint) h->obj = hint->placed(static_cast<GSurface *>(h->obj));
         GState *g = hit_attributes(h);
         int mode = g ? g->casts_shadows : 1;
         if (mode == 0) {
@@ -702,7 +708,9 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         kept.add(h);
         if (o > 0.9999f) {
             blocked = true;
-            if (!h->incsg) hit_object = h->obj;
+            // A blocker within an instance is remembered as the instance: the
+            // next ray is more likely blocked by it than by the one surface.
+            if (!h->incsg) hit_object = from ? from : h->obj;
         }
     };
     RayStats &st = ray_stats();
@@ -712,10 +720,21 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     if (first && (first->flags & GPF_SAMPLE_LIMITS)) first = nullptr;
     if (first) {
         st.shadow_likely_tries++;
-        IntersectionList l = intersect_object(first);
-        if (l.count) st.shadow_likely_hits++;
+        int count = 0;
+        if (hint) {
+            // Walked as the walk would, ending at its first blocker.
+            auto counted = [&](Intersection *h) {
+                count++;
+                judge(h);
+            };
+            walk_instance(hint, *this, exclude, nullptr, counted, &blocked);
+        } else {
+            IntersectionList l = intersect_object(first);
+            count = l.count;
+            while (Intersection *h = l.dequeue()) judge(h);
+        }
+        if (count) st.shadow_likely_hits++;
         else if (first != exclude) exclude_b = first;
-        while (Intersection *h = l.dequeue()) judge(h);
         if (!blocked) kept.free_list();
     }
     if (!blocked) {
