@@ -499,7 +499,7 @@ void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive
     };
     Traversal walk(dray, true, nullptr, nullptr);
     walk.start(inst->definition->tree);
-    const Transformation *cached = nullptr;
+    const Transformation *cached = nullptr, *own = nullptr, *t = nullptr;
     bool have_oray = false;
     Ray oray;
     // The excluded surfaces, as the definition's surfaces they stand for here.
@@ -512,7 +512,11 @@ void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive
         if (entry > ray.tmax * (1 + SLACK)) break;
         GSurface *s = static_cast<GSurface *>(o);
         if (s == skip_a || s == skip_b) continue;
-        const Transformation *t = inst->placed_transformation(s->xform.get());
+        // The definition's surfaces mostly share one transformation.
+        if (s->xform.get() != own || !have_oray) {
+            own = s->xform.get();
+            t = inst->placed_transformation(own);
+        }
         if (t != cached || !have_oray) {
             cached = t;
             have_oray = true;
