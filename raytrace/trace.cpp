@@ -119,7 +119,6 @@ unsigned slots_holding(GPrimitive *const kids[4], const GPrimitive *a, const GPr
     return pair(kids) | pair(kids + 2) << 2;
 }
 
-class Traversal;
 template <class Judge>
 void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b, Judge &judge,
                    const bool *stop);
@@ -301,7 +300,6 @@ private:
     GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces
     float popped_key_ = 0;
 };
-
 
 bool colour_is_zero(const Color &c) { return c.x == 0 && c.y == 0 && c.z == 0; }
 
@@ -679,7 +677,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     IntersectionList kept;
     bool blocked = false;
     Traversal *walkp = nullptr;   // the walk, once the likely blocker is done
-    GInstance *hint = first && first->type == GP_INSTANCE ? static_cast<GInstance *>(first) : nullptr;
+    GInstance *hint = nullptr;    // the likely blocker, when an instance
     auto judge = [&](Intersection *h) {
         if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
@@ -722,6 +720,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     // blocking, its hits go and the walk meets it again in its turn, so the
     // hits kept are those of a walk without it.
     if (first && (first->flags & GPF_SAMPLE_LIMITS)) first = nullptr;
+    if (first && first->type == GP_INSTANCE) hint = static_cast<GInstance *>(first);
     if (first) {
         st.shadow_likely_tries++;
         int count = 0;
