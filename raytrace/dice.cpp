@@ -280,6 +280,14 @@ int32_t build_cell_tree(DicedGrid &g, int c0, int c1, int r0, int r1, Bound &b)
 
 // ---- tracing -------------------------------------------------------------
 
+namespace {
+
+// Set bits of a four-bit mask, read from a table of nibbles (the target
+// has no population-count instruction; the library's is a call).
+inline unsigned bits4(unsigned mask4) { return unsigned(0x4332322132212110ull >> (4 * (mask4 & 15))) & 7; }
+
+} // namespace
+
 IntersectionList DicedGrid::hits(GSurface *surface, const Ray &ray) const
 {
     IntersectionList all;
@@ -331,14 +339,13 @@ IntersectionList DicedGrid::hits(GSurface *surface, const Ray &ray) const
             for (int i = 0; i < 4 && node.child[i] != GRID_NO_CHILD; i++) valid |= 1u << i;
             __m128 near, far;
             unsigned hit = (unsigned)slab4(slabs, node.lo, node.hi, near, far) & valid;
-            float entry[4], exit[4];
-            _mm_storeu_ps(entry, near);
-            _mm_storeu_ps(exit, far);
-            tests += __builtin_popcount(valid);
-            passed += __builtin_popcount(hit);
+            tests += bits4(valid);
+            passed += bits4(hit);
+            // Boxes wholly outside the ray's range are passed over.
+            hit &= (unsigned)_mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(far, _mm_set1_ps(ray.tmin)),
+                                                        _mm_cmple_ps(near, _mm_set1_ps(ray.tmax))));
             for (; hit; hit &= hit - 1) {
                 int i = __builtin_ctz(hit);
-                if (!in_range(entry[i], exit[i])) continue;
                 int32_t child = node.child[i];
                 if (child >= 0) stack[top++] = child;
                 else test_cell(~child);

@@ -157,11 +157,13 @@ GSurface *GInstance::placed(GSurface *s)
     p->attrs = attrs;
     p->set_attribute_flags();
     p->flags |= GPF_PLACED;
-    p->recompute_bounds();
+    // The copy's own box in the definition stays; no tree holds the copy, so
+    // the instance's box serves as its world box (it contains the surface).
+    p->world_bound = world_bound;
     return p;
 }
 
 IntersectionList GInstance::intersect(const Ray &ray)
 {
-    return instance_hits(this, ray, nullptr, nullptr);
+    return instance_hits(this, ray);
 }

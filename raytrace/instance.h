@@ -56,8 +56,5 @@ void placed_surfaces_tick();
 void placed_surface_touch(GPrimitive *o);
 
 // The hits of a ray through an instance within the ray's reach (trace
-// module), skipping the instance's surfaces ex_a and ex_b. Unplaced, the
-// hits keep naming the definition's surfaces, for the caller to place those
-// it keeps (GInstance::placed).
-IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b,
-                               bool unplaced = false);
+// module), sorted, as hits of the instance's surfaces.
+IntersectionList instance_hits(GInstance *inst, const Ray &ray);

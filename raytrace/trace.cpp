@@ -119,6 +119,10 @@ unsigned slots_holding(GPrimitive *const kids[4], const GPrimitive *a, const GPr
     return pair(kids) | pair(kids + 2) << 2;
 }
 
+template <class Judge>
+void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b, Judge &judge,
+                   const bool *stop);
+
 // One walk over a root: hierarchy nodes open into their children, surfaces
 // come out one by one, nearest entry first (or last pushed first).
 class Traversal {
@@ -150,6 +154,7 @@ public:
     {
         while (!heap_.empty()) {
             if (best_first_ && heap_.top_key() > cut) return nullptr;
+            if (best_first_) popped_key_ = heap_.top_key();
             GPrimitive *o = best_first_ ? heap_.pop_min() : heap_.pop_last();
             if (o->type == GP_HIERBOUND) {
                 push_children(static_cast<GHierBound *>(o));
@@ -160,11 +165,28 @@ public:
         return nullptr;
     }
 
-    // The hits of a popped object in the ray's distances.
-    IntersectionList hits_of(GPrimitive *o)
+    // Hands the hits of a popped object to judge, in the ray's distances and
+    // nearest first. An instance is walked nearest first and each hit handed
+    // on once no nearer one can follow, so that a hit judge finds opaque
+    // (lowering the ray's tmax) cuts the rest of the walk short; so does
+    // *stop turning true.
+    template <class Judge> void judge_hits(GPrimitive *o, Judge &judge, const bool *stop = nullptr)
     {
         placing_ = o->type == GP_INSTANCE ? static_cast<GInstance *>(o) : nullptr;
-        if (placing_) return instance_hits(placing_, ray_, ex_a_, ex_b_, true);
+        if (placing_) {
+            walk_instance(placing_, ray_, ex_a_, ex_b_, judge, stop);
+            return;
+        }
+        IntersectionList l = hits_of(o);
+        while (Intersection *h = l.dequeue()) judge(h);
+    }
+
+    // The entry distance of the object next() returned last (nearest first only).
+    float popped_key() const { return popped_key_; }
+
+    // The hits of a popped object other than an instance, in the ray's distances.
+    IntersectionList hits_of(GPrimitive *o)
+    {
         if (!is_surface_type(o->type)) {
             // Containers, solids and cells take the world ray themselves.
             RayStats &st = ray_stats();
@@ -190,6 +212,9 @@ public:
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
         return hit_test_with_limits(s, oray_);
     }
+
+    // The instance whose hits judge_hits handed on last, else null.
+    GInstance *placing() const { return placing_; }
 
     // A hit of the last object, when that was an instance, becomes a hit of
     // the instance's own surface: done only for hits that are kept.
@@ -273,6 +298,7 @@ private:
     bool have_oray_ = false;
     Ray oray_;
     GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces
+    float popped_key_ = 0;
 };
 
 bool colour_is_zero(const Color &c) { return c.x == 0 && c.y == 0 && c.z == 0; }
@@ -368,8 +394,7 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
     }
     walk.start(root);
     while (GPrimitive *o = walk.next(ray.tmax)) {
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) judge(h);
+        walk.judge_hits(o, judge);
     }
     drop_beyond(kept, ray.tmax);
     kept.sort();
@@ -428,29 +453,68 @@ IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
     return object_hits(object, ray);
 }
 
-IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b,
-                               bool unplaced)
+namespace {
+
+// Inserts a hit into a list sorted by distance, after those at the same distance.
+void insert_sorted(IntersectionList &l, Intersection *h)
 {
-    // The definition's boxes are met by the ray in its space, its surfaces by
-    // the world ray taken into theirs, as for a copy of each.
+    if (!l.first || l.last->linet <= h->linet) {
+        l.add(h);
+        return;
+    }
+    h->next = nullptr;
+    Intersection **at = &l.first;
+    while ((*at)->linet <= h->linet) at = &(*at)->next;
+    h->next = *at;
+    *at = h;
+    l.count++;
+}
+
+// The definition's boxes are met by the ray in its space, its surfaces by
+// the world ray taken into theirs, as for a copy of each. Hits are held
+// until the walk's next entry lies beyond them (a little slack for the
+// rounding between the two spaces), then judged in the order of distance,
+// which is the order a sorted list of all of them would give.
+template <class Judge>
+void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b, Judge &judge,
+                   const bool *stop)
+{
     Ray dray = inst->xform.is_set() ? ray.to_object_space(*inst->xform) : ray;
     if (!inst->xform.is_set()) dray.scale = 1;
     dray.tmin = ray.tmin * dray.scale;
     dray.tmax = ray.tmax * dray.scale;
     const GState *g = inst->attributes();
     const bool limited = g && (g->flags & GS_SAMPLE_LIMITS);
-    IntersectionList all;
-    Traversal walk(dray, false, nullptr, nullptr);
+    const float SLACK = 1e-5f;
+    IntersectionList pending;
+    // Judges the held hits nearer than d; false once judging should stop.
+    auto hand_on = [&](float d) {
+        while (pending.first && pending.first->linet < d) {
+            judge(pending.dequeue());
+            if (stop && *stop) return false;
+        }
+        return true;
+    };
+    Traversal walk(dray, true, nullptr, nullptr);
     walk.start(inst->definition->tree);
-    const Transformation *cached = nullptr;
+    const Transformation *cached = nullptr, *own = nullptr, *t = nullptr;
     bool have_oray = false;
     Ray oray;
     // The excluded surfaces, as the definition's surfaces they stand for here.
     const GSurface *skip_a = inst->surface_of(ex_a), *skip_b = inst->surface_of(ex_b);
-    while (GPrimitive *o = walk.next(dray.tmax)) {
+    bool going = true;
+    while (GPrimitive *o = walk.next(ray.tmax * dray.scale * (1 + SLACK))) {
+        const float entry = walk.popped_key() / dray.scale;
+        if (!(going = hand_on(entry * (1 - SLACK)))) break;
+        // Judging may have brought the ray's end nearer than this entry.
+        if (entry > ray.tmax * (1 + SLACK)) break;
         GSurface *s = static_cast<GSurface *>(o);
         if (s == skip_a || s == skip_b) continue;
-        const Transformation *t = inst->placed_transformation(s->xform.get());
+        // The definition's surfaces mostly share one transformation.
+        if (s->xform.get() != own || !have_oray) {
+            own = s->xform.get();
+            t = inst->placed_transformation(own);
+        }
         if (t != cached || !have_oray) {
             cached = t;
             have_oray = true;
@@ -473,15 +537,28 @@ IntersectionList instance_hits(GInstance *inst, const Ray &ray, GPrimitive *ex_a
         if (limited && !within_limits(g, oray)) continue;
         IntersectionList l = object_hits(s, oray);
         while (Intersection *h = l.dequeue()) {
-            if (!in_range(ray, h)) {
-                h->release();
-                continue;
-            }
-            if (!unplaced) h->obj = inst->placed(s);
-            all.add(h);
+            if (!in_range(ray, h)) h->release();
+            else insert_sorted(pending, h);
         }
     }
-    all.sort();
+    if (going) hand_on(1e38f * 2);
+    pending.free_list();
+}
+
+} // namespace
+
+IntersectionList instance_hits(GInstance *inst, const Ray &ray)
+{
+    IntersectionList all;
+    auto keep = [&](Intersection *h) {
+        if (!in_range(ray, h)) {
+            h->release();
+            return;
+        }
+        h->obj = inst->placed(static_cast<GSurface *>(h->obj));
+        all.add(h);
+    };
+    walk_instance(inst, ray, nullptr, nullptr, keep, nullptr);
     return all;
 }
 
@@ -566,8 +643,7 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
     }
     walk.start(root);
     while (GPrimitive *o = walk.next(tmax)) {
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) judge(h);
+        walk.judge_hits(o, judge);
     }
     accepted.sort();
     if (accepted.head()) depth = accepted.head()->linet;
@@ -580,15 +656,15 @@ IntersectionList Ray::closest_hit(GPrimitive *root)
     Traversal walk(*this, true, nullptr, nullptr);
     walk.start(root);
     while (GPrimitive *o = walk.next(tmax)) {
-        IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) {
+        auto keep = [&](Intersection *h) {
             if (!in_range(*this, h)) {
                 h->release();
-                continue;
+                return;
             }
             walk.place(h);
             all.add(h);
-        }
+        };
+        walk.judge_hits(o, keep);
     }
     all.sort();
     return all;
@@ -601,12 +677,15 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     IntersectionList kept;
     bool blocked = false;
     Traversal *walkp = nullptr;   // the walk, once the likely blocker is done
+    GInstance *hint = nullptr;    // the likely blocker, when an instance
     auto judge = [&](Intersection *h) {
         if (blocked || !in_range(*this, h) || shadow_self_hit(h, dir)) {
             h->release();
             return;
         }
+        GInstance *from = walkp ? walkp->placing() : hint;
         if (walkp) walkp->place(h);
+        else if (hint) h->obj = hint->placed(static_cast<GSurface *>(h->obj));
         GState *g = hit_attributes(h);
         int mode = g ? g->casts_shadows : 1;
         if (mode == 0) {
@@ -631,7 +710,9 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         kept.add(h);
         if (o > 0.9999f) {
             blocked = true;
-            if (!h->incsg) hit_object = gprim(h->obj);
+            // A blocker within an instance is remembered as the instance: the
+            // next ray is more likely blocked by it than by the one surface.
+            if (!h->incsg) hit_object = from ? from : gprim(h->obj);
         }
     };
     RayStats &st = ray_stats();
@@ -639,12 +720,24 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     // blocking, its hits go and the walk meets it again in its turn, so the
     // hits kept are those of a walk without it.
     if (first && (first->flags & GPF_SAMPLE_LIMITS)) first = nullptr;
+    if (first && first->type == GP_INSTANCE) hint = static_cast<GInstance *>(first);
     if (first) {
         st.shadow_likely_tries++;
-        IntersectionList l = intersect_object(first);
-        if (l.count) st.shadow_likely_hits++;
+        int count = 0;
+        if (hint) {
+            // Walked as the walk would, ending at its first blocker.
+            auto counted = [&](Intersection *h) {
+                count++;
+                judge(h);
+            };
+            walk_instance(hint, *this, exclude, nullptr, counted, &blocked);
+        } else {
+            IntersectionList l = intersect_object(first);
+            count = l.count;
+            while (Intersection *h = l.dequeue()) judge(h);
+        }
+        if (count) st.shadow_likely_hits++;
         else if (first != exclude) exclude_b = first;
-        while (Intersection *h = l.dequeue()) judge(h);
         if (!blocked) kept.free_list();
     }
     if (!blocked) {
@@ -659,8 +752,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
                                                    : static_cast<GSurface *>(o)->attributes();
                 if (g && g->casts_shadows == 0) continue;
             }
-            IntersectionList l = walk.hits_of(o);
-            while (Intersection *h = l.dequeue()) judge(h);
+            walk.judge_hits(o, judge, &blocked);
         }
         walkp = nullptr;
     }

@@ -124,6 +124,41 @@ TEST(RaylumeBackEnd, CameraTreeOncePerFrameAndInstancesByReference)
     EXPECT_LE(geometry(100, 64), geometry(1, 8) + 16);
 }
 
+// A translucent square in front of a stack of opaque ones, as instances and
+// as plain surfaces: the same picture, and the instance's walk stops at the
+// first opaque layer instead of testing the whole stack.
+TEST(RaylumeBackEnd, AnInstanceIsWalkedNoFurtherThanItsNearestOpaqueHit)
+{
+    TempDir dir;
+    const std::string front = "Polygon \"P\" [-5 -5 0  5 -5 0  5 5 0  -5 5 0]\n";
+    std::string stack;
+    for (int i = 1; i <= 11; i++) {
+        std::string z = std::to_string(0.1 * i);
+        stack += "Polygon \"P\" [-5 -5 " + z + "  5 -5 " + z + "  5 5 " + z + "  -5 5 " + z + "]\n";
+    }
+    auto render = [&](bool instanced) {
+        std::string rib = "Display \"t.tif\" \"file\" \"rgba\"\nFormat 16 16 1\nPixelSamples 1 1\n"
+                          "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 8\nWorldBegin\n"
+                          "Attribute \"light\" \"shadows\" \"on\"\n"
+                          "LightSource \"pointlight\" 1 \"from\" [0 3 -4] \"intensity\" 30\nSurface \"matte\"\n";
+        if (instanced)
+            rib += "ObjectBegin 1\n" + front + "ObjectEnd\nObjectBegin 2\n" + stack + "ObjectEnd\n"
+                   "AttributeBegin Opacity [0.5 0.5 0.5] Color [1 0 0] ObjectInstance 1 AttributeEnd\n"
+                   "ObjectInstance 2\n";
+        else
+            rib += "AttributeBegin Opacity [0.5 0.5 0.5] Color [1 0 0]\n" + front + "AttributeEnd\n" + stack;
+        RunResult r = velktest::raylume_rib(dir, rib + "WorldEnd\n", {"-stats"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        long rays = stat_line(r.out, " primary rays"), tests = stat_line(r.out, " intersection tests performed");
+        EXPECT_GT(rays, 0) << r.out;
+        EXPECT_LT(tests, 8 * rays) << r.out;
+        return dir.read("t.tif");
+    };
+    std::string copies = render(false), instances = render(true);
+    EXPECT_FALSE(copies.empty());
+    EXPECT_TRUE(copies == instances);
+}
+
 TEST(RaylumeBackEnd, AFarControlPointLeavesTheOtherRaysAlone)
 {
     // One control point at 1e20 throws the diced cells beside the border out
@@ -147,33 +182,48 @@ TEST(RaylumeBackEnd, AFarControlPointLeavesTheOtherRaysAlone)
 }
 
 // A wall behind a ball, two shadow-casting lights: each light's shadow rays
-// test the object that last blocked it first.
+// test the object that last blocked it first. A blocker inside an instance is
+// remembered as the instance, not as the one small surface that blocked.
 TEST(RaylumeBackEnd, ShadowRaysOfALightTryItsLastBlockerFirst)
 {
     TempDir dir;
-    RunResult r = velktest::raylume_rib(dir,
-                         "Display \"t.tif\" \"file\" \"rgba\"\nFormat 32 32 1\n"
-                         "Projection \"perspective\" \"fov\" 60\nTranslate 0 0 4\n"
-                         "WorldBegin\nAttribute \"light\" \"shadows\" \"on\"\n"
-                         "LightSource \"pointlight\" 1 \"from\" [3 0 -4] \"intensity\" 40\n"
-                         "LightSource \"spotlight\" 2 \"from\" [-3 0 -4] \"to\" [0 0 0] "
-                         "\"coneangle\" 1 \"intensity\" 40\n"
-                         "Surface \"matte\"\nPolygon \"P\" [-9 -9 0 9 -9 0 9 9 0 -9 9 0]\n"
-                         "Translate 0 0 -2\nSphere 1 -1 1 360\nWorldEnd\n",
-                         {"-stats"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    long rays = 0, tries = 0;
-    double obscured = 0, rate = 0;
-    size_t at = r.out.find(" shadow rays cast");
-    ASSERT_NE(at, std::string::npos) << r.out;
-    ASSERT_EQ(std::sscanf(r.out.c_str() + r.out.rfind('\n', at) + 1, "%ld shadow rays cast, %lf", &rays, &obscured), 2);
-    at = r.out.find("Tried likely hit ");
-    ASSERT_NE(at, std::string::npos) << r.out;
-    ASSERT_EQ(std::sscanf(r.out.c_str() + at, "Tried likely hit %ld times, %lf%% hit rate", &tries, &rate), 2);
-    // Every ray after a light's first blocked one tries it.
-    EXPECT_GT(obscured, 5);
-    EXPECT_GT(tries, rays / 2);
-    EXPECT_GT(rate, 5);
+    auto rate_with = [&](const std::string &blocker, bool blocks_both) {
+        RunResult r = velktest::raylume_rib(dir,
+                             "Display \"t.tif\" \"file\" \"rgba\"\nFormat 32 32 1\n"
+                             "Projection \"perspective\" \"fov\" 60\nTranslate 0 0 4\n"
+                             "WorldBegin\nAttribute \"light\" \"shadows\" \"on\"\n"
+                             "LightSource \"pointlight\" 1 \"from\" [3 0 -4] \"intensity\" 40\n"
+                             "LightSource \"spotlight\" 2 \"from\" [-3 0 -4] \"to\" [0 0 0] "
+                             "\"coneangle\" 1 \"intensity\" 40\n"
+                             "Surface \"matte\"\nPolygon \"P\" [-9 -9 0 9 -9 0 9 9 0 -9 9 0]\n"
+                             "Translate 0 0 -2\n" + blocker + "WorldEnd\n",
+                             {"-stats"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        long rays = 0, tries = 0;
+        double obscured = 0, rate = 0;
+        size_t at = r.out.find(" shadow rays cast");
+        EXPECT_NE(at, std::string::npos) << r.out;
+        if (at == std::string::npos) return 0.0;
+        EXPECT_EQ(std::sscanf(r.out.c_str() + r.out.rfind('\n', at) + 1, "%ld shadow rays cast, %lf", &rays, &obscured), 2);
+        at = r.out.find("Tried likely hit ");
+        EXPECT_NE(at, std::string::npos) << r.out;
+        if (at == std::string::npos) return 0.0;
+        EXPECT_EQ(std::sscanf(r.out.c_str() + at, "Tried likely hit %ld times, %lf%% hit rate", &tries, &rate), 2);
+        EXPECT_GT(obscured, 5);
+        // Every ray after a light's first blocked one tries it.
+        if (blocks_both) {
+            EXPECT_GT(tries, rays / 2);
+        }
+        return rate;
+    };
+    EXPECT_GT(rate_with("Sphere 1 -1 1 360\n", true), 5);
+    std::string plate = "ObjectBegin 1\n";
+    for (int i = 0; i < 400; i++) {
+        std::string x = std::to_string(-0.5 + 0.05 * (i % 20)), y = std::to_string(-0.5 + 0.05 * (i / 20));
+        plate += "TransformBegin Translate " + x + " " + y + " 0 Polygon \"P\" [0 0 0  0.05 0 0  0.05 0.05 0  0 0.05 0] TransformEnd\n";
+    }
+    // A plate of 400 small squares, its shadow amid the wall.
+    EXPECT_GT(rate_with(plate + "ObjectEnd\nTranslate 1.5 0 0 ObjectInstance 1\n", false), 10);
 }
 
 TEST(RaylumeBackEnd, UnsupportedPrimitivesAreAnnouncedOnce)
