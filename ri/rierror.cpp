@@ -12,7 +12,7 @@ int rib_current_line = 0;
 
 namespace {
 
-RtErrorHandler installed_handler = RiErrorPrint;
+RtErrorHandler installed_handler = ri_print_error;
 RiObjectNameSource object_name_source = nullptr;
 // The object name in effect for the error being reported.
 const char *current_object_name = nullptr;
@@ -85,12 +85,7 @@ void ri_error_once(int code, int severity, const char *format, ...) {
 
 RtErrorHandler ri_current_error_handler() { return installed_handler; }
 
-RtErrorHandler RiErrorHandler(RtErrorHandler handler) {
-    installed_handler = handler ? handler : RiErrorPrint;
-    return installed_handler;
-}
-
-RtVoid RiErrorIgnore(RtInt code, RtInt, const char *) { RiLastError = code; }
+void ri_ignore_error(RtInt code, RtInt, const char *) { RiLastError = code; }
 
 RtErrorHandler ri_set_error_handler(RtErrorHandler handler) {
     RtErrorHandler was = installed_handler;
@@ -98,7 +93,7 @@ RtErrorHandler ri_set_error_handler(RtErrorHandler handler) {
     return was;
 }
 
-RtVoid RiErrorPrint(RtInt code, RtInt severity, const char *message) {
+void ri_print_error(RtInt code, RtInt severity, const char *message) {
     // An error repeated on one RIB line is shown once; "Invalid token" errors
     // with their own message are always shown, and so are severe errors, which
     // end the program.
@@ -124,8 +119,8 @@ RtVoid RiErrorPrint(RtInt code, RtInt severity, const char *message) {
     RiLastError = code;
 }
 
-RtVoid RiErrorAbort(RtInt code, RtInt severity, const char *message) {
-    RiErrorPrint(code, severity, message);
+void ri_abort_error(RtInt code, RtInt severity, const char *message) {
+    ri_print_error(code, severity, message);
     if (severity >= RIE_ERROR) std::exit(-1);
 }
 

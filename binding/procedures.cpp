@@ -1,0 +1,91 @@
+// The fixed forms of the RI procedures: each goes to the program's back end.
+#include <string>
+
+#include "binding/backend.h"
+#include "binding/writer_backend.h"
+#include "ri/rierror.h"
+
+namespace {
+
+const RiBackend *installed = nullptr;
+bool handler_chosen = false;   // the program named a handler
+
+const char *standard_handler_name(RtErrorHandler handler)
+{
+    return handler == RiErrorIgnore  ? "ignore"
+           : handler == RiErrorPrint ? "print"
+           : handler == RiErrorAbort ? "abort"
+                                     : nullptr;
+}
+
+// Until the program names a handler, the standard print handler reports.
+void default_handler()
+{
+    if (!handler_chosen) ri_set_error_handler(RiErrorPrint);
+}
+
+} // namespace
+
+void ri_install_backend(const RiBackend *backend)
+{
+    installed = backend;
+    default_handler();
+}
+
+const RiBackend &ri_backend()
+{
+    return installed ? *installed : rib_writer_backend();
+}
+
+extern "C" {
+
+#define VELK_RI_FORWARD(R, N, P, A) \
+    R Ri##N P { return ri_backend().N A; }
+VELK_RI_FORWARDED(VELK_RI_FORWARD)
+#undef VELK_RI_FORWARD
+
+RtVoid RiBegin(RtToken name)
+{
+    default_handler();
+    ri_backend().Begin(name);
+}
+
+RtVoid RiEnd(void)
+{
+    ri_backend().End();
+}
+
+RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
+{
+    // The standard procedurals are the back end's own.
+    const RiBackend &b = ri_backend();
+    RtProcSubdivFunc subdivide = subdivfunc == RiProcDelayedReadArchive ? b.ProcDelayedReadArchive
+                                 : subdivfunc == RiProcRunProgram       ? b.ProcRunProgram
+                                 : subdivfunc == RiProcDynamicLoad      ? b.ProcDynamicLoad
+                                                                        : subdivfunc;
+    b.Procedural(data, bound, subdivide, freefunc == RiProcFree ? b.ProcFree : freefunc);
+}
+
+RtErrorHandler RiErrorHandler(RtErrorHandler handler)
+{
+    default_handler();
+    handler_chosen = true;
+    return ri_backend().ErrorHandler(handler, standard_handler_name(handler));
+}
+
+RtVoid RiErrorIgnore(RtInt code, RtInt severity, const char *message)
+{
+    ri_backend().ErrorIgnore(code, severity, message);
+}
+
+RtVoid RiErrorPrint(RtInt code, RtInt severity, const char *message)
+{
+    ri_backend().ErrorPrint(code, severity, message);
+}
+
+RtVoid RiErrorAbort(RtInt code, RtInt severity, const char *message)
+{
+    ri_backend().ErrorAbort(code, severity, message);
+}
+
+} // extern "C"
