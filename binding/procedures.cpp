@@ -39,24 +39,34 @@ const RiBackend &ri_backend()
 
 extern "C" {
 
-#define VELK_RI_FORWARD(R, N, P, A) \
-    R Ri##N P { return ri_backend().N A; }
+// Once an error has ended the run, the calls up to the program's return do nothing.
+#define VELK_RI_FORWARD(R, N, P, A)               \
+    R Ri##N P                                     \
+    {                                             \
+        using Result = R;                         \
+        if (ri_run_end_status()) return Result(); \
+        return ri_backend().N A;                  \
+    }
 VELK_RI_FORWARDED(VELK_RI_FORWARD)
 #undef VELK_RI_FORWARD
 
 RtVoid RiBegin(RtToken name)
 {
     default_handler();
+    if (ri_run_end_status()) return;
     ri_backend().Begin(name);
 }
 
 RtVoid RiEnd(void)
 {
+    // A run that an error ended keeps its renderer: nothing more is drawn or written.
+    if (ri_run_end_status()) return;
     ri_backend().End();
 }
 
 RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
 {
+    if (ri_run_end_status()) return;
     // The standard procedurals are the back end's own.
     const RiBackend &b = ri_backend();
     RtProcSubdivFunc subdivide = subdivfunc == RiProcDelayedReadArchive ? b.ProcDelayedReadArchive

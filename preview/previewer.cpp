@@ -154,15 +154,19 @@ int previewer_main(int argc, char **argv)
 {
     new_gl_renderer();
     read_rc_file();
+    // An error that ends the run ends the program with its status.
+    if (int ended = ri_run_end_status()) return ended;
     int first = previewer_parse_options(argc, argv);
     // A file that cannot be read fails the run, after the others are read.
     int status = 0;
     if (first >= argc) {
         read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);
     } else {
-        for (int i = first; i < argc; i++)
+        for (int i = first; i < argc && !ri_run_end_status(); i++)
             if (read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1) != 0) status = 1;
     }
+    if (int ended = ri_run_end_status()) return ended;
     RiEnd();
+    if (int ended = ri_run_end_status()) return ended;
     return status;
 }

@@ -59,6 +59,7 @@ void parse_rib(RibReader &r) {
     int frame = -1;
     RibToken t;
     for (;;) {
+        if (ri_run_end_status()) return;   // an error ended the run
         int kind = r.next_token(t);
         if (kind == RIB_END) break;
         switch (kind) {

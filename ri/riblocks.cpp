@@ -34,8 +34,10 @@ RtVoid ri_front::Context(RtContextHandle handle)
 RtVoid ri_front::End(void)
 {
     Renderer *r = current_renderer;
-    if (!r || r->level != LEVEL_GLOBAL)
+    if (!r || r->level != LEVEL_GLOBAL) {
         ri_error(RIE_NESTING, RIE_SEVERE, "RiEnd called at inappropriate level");
+        if (ri_run_end_status()) return;   // the renderer stays as it is
+    }
     if (r) {
         delete r;
         current_renderer = nullptr;

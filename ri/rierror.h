@@ -23,11 +23,18 @@ RtErrorHandler ri_set_error_handler(RtErrorHandler handler);
 
 // The renderers' standard handlers: ignore notes the code in RiLastError;
 // print writes the severity, the RIB file and line, the code's text and the
-// message, dropping an error repeated on one line; abort prints and ends the
-// program from severity "error" up.
+// message, dropping an error repeated on one line, and ends the run on a
+// severe error; abort prints and ends the run from severity "error" up.
 void ri_ignore_error(RtInt code, RtInt severity, const char *message);
 void ri_print_error(RtInt code, RtInt severity, const char *message);
 void ri_abort_error(RtInt code, RtInt severity, const char *message);
+
+// Ends the run with a status (the first one given stands): the RI procedures
+// do nothing more, the RIB reader stops, no more errors are reported, and the
+// program's main returns the status. Libraries never end the process.
+void ri_end_run(int status);
+// The status the run was ended with, 0 while it goes on.
+int ri_run_end_status();
 
 // Internal consistency check: reports "Assertion failed in %s, line %d" (RI
 // error 14) with the module's base name and ends the program.

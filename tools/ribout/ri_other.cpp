@@ -42,6 +42,7 @@ namespace ribout {
 
 void report_error(int code, int severity, const char *message)
 {
+    if (ri_run_end_status()) return;
     RiLastError = code;
     if (RtErrorHandler handler = ri_current_error_handler()) handler(code, severity, message);
 }
