@@ -19,6 +19,7 @@ int main(int argc, char **argv) {
     if (int ended = ri_run_end_status()) return ended;
     SessionOptions session;
     int first = parse_options(argc, argv, session);
+    if (session.end_status >= 0) return session.end_status;
     if (RayTracer *tracer = RayTracer::current()) tracer->session = session;
     // A file that cannot be read fails the run, after the others are read.
     int status = 0;
