@@ -1,6 +1,4 @@
 // The fixed forms of the RI procedures: each goes to the program's back end.
-#include <string>
-
 #include "binding/backend.h"
 #include "binding/writer_backend.h"
 #include "ri/rierror.h"
@@ -8,7 +6,6 @@
 namespace {
 
 const RiBackend *installed = nullptr;
-bool handler_chosen = false;   // the program named a handler
 
 const char *standard_handler_name(RtErrorHandler handler)
 {
@@ -18,10 +15,11 @@ const char *standard_handler_name(RtErrorHandler handler)
                                      : nullptr;
 }
 
-// Until the program names a handler, the standard print handler reports.
+// The error reporting starts with the renderers' print handler; the binding
+// puts the standard one in its place, which prints as the back end does.
 void default_handler()
 {
-    if (!handler_chosen) ri_set_error_handler(RiErrorPrint);
+    if (ri_current_error_handler() == ri_print_error) ri_set_error_handler(RiErrorPrint);
 }
 
 } // namespace
@@ -79,7 +77,6 @@ RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, 
 RtErrorHandler RiErrorHandler(RtErrorHandler handler)
 {
     default_handler();
-    handler_chosen = true;
     return ri_backend().ErrorHandler(handler, standard_handler_name(handler));
 }
 
