@@ -33,7 +33,8 @@ void archive_record(RtToken type, const char *text);
 // Opens a new output and makes it current: standard output for a null name;
 // a pipe into "raylume", "raylumev", "pevrin" or "prman" for those names, or
 // into the command after a leading '|'; else a file. Writes the header and the
-// standard declarations. A failure to open ends the program (status 1).
+// standard declarations. A failure to open is reported through the error
+// handler, and the output writes nowhere.
 void ribout_begin(const char *name);
 // Ends the request stream of the current output, closes it and forgets it.
 void ribout_end();
