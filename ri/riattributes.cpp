@@ -53,7 +53,7 @@ RtVoid ri_front::Opacity(RtColor color)
 }
 
 RtVoid ri_front::TextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2,
-                            RtFloat s3, RtFloat t3, RtFloat s4, RtFloat t4)
+                                    RtFloat s3, RtFloat t3, RtFloat s4, RtFloat t4)
 {
     Renderer *r = attribute_check();
     if (!r) return;

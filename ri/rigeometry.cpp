@@ -45,7 +45,7 @@ RtVoid ri_front::ConeV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n
 }
 
 RtVoid ri_front::CylinderV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
-                   RtInt n, RtToken tokens[], RtPointer params[])
+                           RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_cylinder(radius, zmin, zmax, thetamax, n, tokens, params);
 }
@@ -56,25 +56,25 @@ RtVoid ri_front::DiskV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n
 }
 
 RtVoid ri_front::HyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax,
-                      RtInt n, RtToken tokens[], RtPointer params[])
+                              RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_hyperboloid(point1, point2, thetamax, n, tokens, params);
 }
 
 RtVoid ri_front::ParaboloidV(RtFloat rmax, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
-                     RtInt n, RtToken tokens[], RtPointer params[])
+                             RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_paraboloid(rmax, zmin, zmax, thetamax, n, tokens, params);
 }
 
 RtVoid ri_front::SphereV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
-                 RtInt n, RtToken tokens[], RtPointer params[])
+                         RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_sphere(radius, zmin, zmax, thetamax, n, tokens, params);
 }
 
 RtVoid ri_front::TorusV(RtFloat majorrad, RtFloat minorrad, RtFloat phimin, RtFloat phimax, RtFloat thetamax,
-                RtInt n, RtToken tokens[], RtPointer params[])
+                        RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_torus(majorrad, minorrad, phimin, phimax, thetamax, n, tokens, params);
@@ -96,7 +96,7 @@ RtVoid ri_front::PointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], Rt
 }
 
 RtVoid ri_front::PointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], RtInt verts[],
-                                RtInt n, RtToken tokens[], RtPointer params[])
+                                        RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_points_general_polygons(npolys, nloops, nverts, verts, n, tokens, params);
@@ -119,21 +119,21 @@ RtVoid ri_front::PatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer param
 }
 
 RtVoid ri_front::PatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwrap,
-                    RtInt n, RtToken tokens[], RtPointer params[])
+                            RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_patch_mesh(type, nu, uwrap, nv, vwrap, n, tokens, params);
 }
 
 RtVoid ri_front::NuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat umax,
-                  RtInt nv, RtInt vorder, RtFloat vknot[], RtFloat vmin, RtFloat vmax,
-                  RtInt n, RtToken tokens[], RtPointer params[])
+                          RtInt nv, RtInt vorder, RtFloat vknot[], RtFloat vmin, RtFloat vmax,
+                          RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_nu_patch(nu, uorder, uknot, umin, umax, nv, vorder, vknot, vmin, vmax, n, tokens, params);
 }
 
 RtVoid ri_front::CurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap,
-                 RtInt n, RtToken tokens[], RtPointer params[])
+                         RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_curves(type, ncurves, nvertices, wrap, n, tokens, params);
 }
@@ -144,8 +144,8 @@ RtVoid ri_front::PointsV(RtInt npoints, RtInt n, RtToken tokens[], RtPointer par
 }
 
 RtVoid ri_front::SubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt vertices[],
-                          RtInt ntags, RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[],
-                          RtInt n, RtToken tokens[], RtPointer params[])
+                                  RtInt ntags, RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[],
+                                  RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_subdivision_mesh(scheme, nfaces, nvertices, vertices, ntags, tags, nargs, intargs, floatargs,
@@ -153,7 +153,7 @@ RtVoid ri_front::SubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[
 }
 
 RtVoid ri_front::BlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt[],
-                 RtInt nstr, RtToken str[], RtInt n, RtToken tokens[], RtPointer params[])
+                         RtInt nstr, RtToken str[], RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_blobby(nleaf, ncode, code, nflt, flt, nstr, str, n, tokens, params);
 }
@@ -201,7 +201,7 @@ RtVoid ri_front::Basis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
 }
 
 RtVoid ri_front::TrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[],
-                   RtFloat amin[], RtFloat amax[], RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
+                           RtFloat amin[], RtFloat amax[], RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
 {
     Renderer *r = renderer_or_report();
     if (!r || !first_motion_spec(r)) return;

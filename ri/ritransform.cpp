@@ -177,7 +177,7 @@ RtVoid ri_front::Scale(RtFloat sx, RtFloat sy, RtFloat sz)
 }
 
 RtVoid ri_front::Skew(RtFloat angle, RtFloat dx1, RtFloat dy1, RtFloat dz1,
-              RtFloat dx2, RtFloat dy2, RtFloat dz2)
+                      RtFloat dx2, RtFloat dy2, RtFloat dz2)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;

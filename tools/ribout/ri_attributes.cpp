@@ -37,7 +37,7 @@ RtVoid rib_writer::Color(RtColor color) { ribout::float_array_request("Color", 3
 RtVoid rib_writer::Opacity(RtColor color) { ribout::float_array_request("Opacity", 3, color); }
 
 RtVoid rib_writer::TextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2, RtFloat s3, RtFloat t3, RtFloat s4,
-                            RtFloat t4)
+                                      RtFloat t4)
 {
     Request().text("TextureCoordinates [ %g %g %g %g %g %g %g %g ]\n", d(s1), d(t1), d(s2), d(t2), d(s3), d(t3),
                    d(s4), d(t4));

@@ -56,7 +56,7 @@ void quadric(Request &r, RtInt n, RtToken tokens[], RtPointer params[])
 
 
 RtVoid rib_writer::SphereV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
-                 RtPointer params[])
+                           RtPointer params[])
 {
     Request r;
     r.text("Sphere %g %g %g %g", d(radius), d(zmin), d(zmax), d(thetamax));
@@ -71,7 +71,7 @@ RtVoid rib_writer::ConeV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt
 }
 
 RtVoid rib_writer::CylinderV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
-                   RtPointer params[])
+                             RtPointer params[])
 {
     Request r;
     r.text("Cylinder %g %g %g %g", d(radius), d(zmin), d(zmax), d(thetamax));
@@ -79,7 +79,7 @@ RtVoid rib_writer::CylinderV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat
 }
 
 RtVoid rib_writer::ParaboloidV(RtFloat rmax, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
-                     RtPointer params[])
+                               RtPointer params[])
 {
     Request r;
     r.text("Paraboloid %g %g %g %g", d(rmax), d(zmin), d(zmax), d(thetamax));
@@ -94,7 +94,7 @@ RtVoid rib_writer::DiskV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt
 }
 
 RtVoid rib_writer::HyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax, RtInt n, RtToken tokens[],
-                      RtPointer params[])
+                                RtPointer params[])
 {
     Request r;
     r.text("Hyperboloid %g %g %g %g %g %g %g", d(point1[0]), d(point1[1]), d(point1[2]), d(point2[0]),
@@ -103,7 +103,7 @@ RtVoid rib_writer::HyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax
 }
 
 RtVoid rib_writer::TorusV(RtFloat majorrad, RtFloat minorrad, RtFloat phimin, RtFloat phimax, RtFloat thetamax, RtInt n,
-                RtToken tokens[], RtPointer params[])
+                          RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Torus %g %g %g %g %g", d(majorrad), d(minorrad), d(phimin), d(phimax), d(thetamax));
@@ -128,7 +128,7 @@ RtVoid rib_writer::GeneralPolygonV(RtInt nloops, RtInt nverts[], RtInt n, RtToke
 }
 
 RtVoid rib_writer::PointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[],
-                         RtPointer params[])
+                                   RtPointer params[])
 {
     Request r;
     long nv = total(nverts, npolys);
@@ -142,7 +142,7 @@ RtVoid rib_writer::PointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], 
 }
 
 RtVoid rib_writer::PointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], RtInt verts[], RtInt n,
-                                RtToken tokens[], RtPointer params[])
+                                          RtToken tokens[], RtPointer params[])
 {
     Request r;
     long loops = total(nloops, npolys);
@@ -165,7 +165,7 @@ RtVoid rib_writer::PatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer par
 
 // A mesh of an unknown type is reported and not written at all.
 RtVoid rib_writer::PatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwrap, RtInt n, RtToken tokens[],
-                    RtPointer params[])
+                              RtPointer params[])
 {
     Request r;
     bool bicubic = is(type, "bicubic");
@@ -183,7 +183,7 @@ RtVoid rib_writer::PatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, R
 }
 
 RtVoid rib_writer::NuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat umax, RtInt nv, RtInt vorder,
-                  RtFloat vknot[], RtFloat vmin, RtFloat vmax, RtInt n, RtToken tokens[], RtPointer params[])
+                            RtFloat vknot[], RtFloat vmin, RtFloat vmax, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("NuPatch %d %d ", nu, uorder);
@@ -196,7 +196,7 @@ RtVoid rib_writer::NuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umi
 }
 
 RtVoid rib_writer::TrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[], RtFloat amin[], RtFloat amax[],
-                   RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
+                             RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
 {
     Request r;
     long curves = total(ncurves, nloops);
@@ -221,7 +221,7 @@ RtVoid rib_writer::TrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFlo
 }
 
 RtVoid rib_writer::CurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap, RtInt n, RtToken tokens[],
-                 RtPointer params[])
+                           RtPointer params[])
 {
     Request r;
     bool periodic = is(wrap, "periodic");
@@ -255,8 +255,8 @@ RtVoid rib_writer::PointsV(RtInt npoints, RtInt n, RtToken tokens[], RtPointer p
 }
 
 RtVoid rib_writer::SubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt vertices[], RtInt ntags,
-                          RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[], RtInt n,
-                          RtToken tokens[], RtPointer params[])
+                                    RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[], RtInt n,
+                                    RtToken tokens[], RtPointer params[])
 {
     Request r;
     long nv = total(nvertices, nfaces);
@@ -285,7 +285,7 @@ RtVoid rib_writer::SubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertice
 }
 
 RtVoid rib_writer::BlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt[], RtInt nstr, RtToken strs[],
-                 RtInt n, RtToken tokens[], RtPointer params[])
+                           RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Blobby %d ", nleaf);

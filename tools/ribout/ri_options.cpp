@@ -124,19 +124,19 @@ RtVoid rib_writer::OptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer pa
 }
 
 RtVoid rib_writer::MakeTextureV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
-                      RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+                                RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     make_texture("MakeTexture", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
 }
 
 RtVoid rib_writer::MakeBumpV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
-                   RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+                             RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     make_texture("MakeBump", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
 }
 
 RtVoid rib_writer::MakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterFunc filter, RtFloat swidth,
-                                 RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+                                           RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     const char *f = filter_word(filter, "MakeLatLongEnvironment");
     if (!f) return;
@@ -147,8 +147,8 @@ RtVoid rib_writer::MakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterF
 }
 
 RtVoid rib_writer::MakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtString ny, RtString pz, RtString nz,
-                                  RtString tex, RtFloat fov, RtFilterFunc filter, RtFloat swidth,
-                                  RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+                                            RtString tex, RtFloat fov, RtFilterFunc filter, RtFloat swidth,
+                                            RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     const char *f = filter_word(filter, "MakeCubeFaceEnvironment");
     if (!f) return;
