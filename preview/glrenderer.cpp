@@ -23,6 +23,7 @@
 #include "preview/glparams.h"
 #include "ri/declvalue.h"
 #include "ri/display_words.h"
+#include "ri/front_end.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
 #include "ri/same_string.h"
@@ -583,7 +584,20 @@ void GlRenderer::grid_size(int default_u, int default_v, int &nu, int &nv) const
 
 // ---- the start of the RI -----------------------------------------------------
 
-RtVoid RiBegin(RtToken)
+namespace {
+
+// RiBegin of the program: a new previewer becomes the current renderer.
+void begin_previewer(RtToken)
 {
     new_gl_renderer();
 }
+
+int install_previewer()
+{
+    ri_front_set_begin(begin_previewer);
+    return 1;
+}
+
+} // namespace
+
+extern "C" const int velk_previewer = install_previewer();

@@ -215,3 +215,7 @@ GlRenderer *current_gl_renderer();
 
 // Makes a GlRenderer the current renderer (with the Bezier basis and step 3).
 GlRenderer *new_gl_renderer();
+
+// Linking this (the preview library asks the linker for it) makes RiBegin
+// make a previewer.
+extern "C" const int velk_previewer;

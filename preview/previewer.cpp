@@ -50,8 +50,14 @@ struct PreviewOption {
     void (*apply)(char **v);
 };
 
+// Set by an option that ends the program: its status.
+int options_end_status = -1;
+
 const PreviewOption OPTIONS[] = {
-    {{"-", "-h", "-help"}, 0, [](char **) { previewer_usage(); }},
+    {{"-", "-h", "-help"}, 0, [](char **) {
+         previewer_usage();
+         options_end_status = 0;
+     }},
     {{"-debug"}, 0, [](char **) { verbosity("debug"); }},
     {{"-frames"}, 2, [](char **v) {
          rib_frame_filter.first = std::atoi(v[0]);
@@ -102,23 +108,26 @@ const PreviewOption *find_option(const char *arg)
 
 } // namespace
 
-int previewer_parse_options(int argc, char **argv)
+int previewer_parse_options(int argc, char **argv, int *end_status)
 {
+    options_end_status = -1;
     int i = 1;
-    while (i < argc) {
+    while (i < argc && options_end_status < 0) {
         const PreviewOption *o = find_option(argv[i]);
         if (!o) {
-            if (is_unknown_option(argv[i])) std::exit(1);
+            if (is_unknown_option(argv[i])) options_end_status = 1;
             break;
         }
         if (o->values > argc - i - 1) {
             ri_error(RIE_MISSINGDATA, RIE_ERROR, "Option %s takes %d value%s", argv[i], o->values,
                      o->values == 1 ? "" : "s");
-            std::exit(1);
+            options_end_status = 1;
+            break;
         }
         o->apply(argv + i + 1);
         i += 1 + o->values;
     }
+    if (end_status) *end_status = options_end_status;
     return i;
 }
 
@@ -147,22 +156,27 @@ void previewer_usage()
                "\t            -fc command        Execute shell command at every FrameEnd\n"
                "\n",
                stdout);
-    std::exit(0);
 }
 
 int previewer_main(int argc, char **argv)
 {
     new_gl_renderer();
     read_rc_file();
-    int first = previewer_parse_options(argc, argv);
+    // An error that ends the run ends the program with its status.
+    if (int ended = ri_run_end_status()) return ended;
+    int end_status = -1;
+    int first = previewer_parse_options(argc, argv, &end_status);
+    if (end_status >= 0) return end_status;
     // A file that cannot be read fails the run, after the others are read.
     int status = 0;
     if (first >= argc) {
         read_rib_file(nullptr, current_archive_path(), current_verbosity(), 0);
     } else {
-        for (int i = first; i < argc; i++)
+        for (int i = first; i < argc && !ri_run_end_status(); i++)
             if (read_rib_file(argv[i], current_archive_path(), current_verbosity(), 1) != 0) status = 1;
     }
+    if (int ended = ri_run_end_status()) return ended;
     RiEnd();
+    if (int ended = ri_run_end_status()) return ended;
     return status;
 }

@@ -10,10 +10,11 @@ extern int previewer_verbose;
 int previewer_main(int argc, char **argv);
 
 // Applies the options from argv[1] on and returns the index of the first
-// argument that is not an option (a file name, or an unknown option). An
-// option whose values are missing is reported and ends the program with
-// status 1.
-int previewer_parse_options(int argc, char **argv);
+// argument that is not an option (a file name, or an unknown option). "-h"
+// prints the usage text and ends the program with status 0; an unknown option
+// or one whose values are missing is reported and ends it with status 1: the
+// status goes to *end_status (else -1), for main to return.
+int previewer_parse_options(int argc, char **argv, int *end_status = nullptr);
 
-// Prints the usage text on standard output and ends the program with status 0.
-[[noreturn]] void previewer_usage();
+// Prints the usage text on standard output.
+void previewer_usage();

@@ -359,7 +359,8 @@ bool ImageOutput::open()
     case DISPLAY_DRIVER: open_driver(); break;
     default: break;
     }
-    return o.render_enabled != 0;
+    // An output that could not be opened may have ended the run.
+    return o.render_enabled != 0 && !ri_run_end_status();
 }
 
 ImageTiffTags ImageOutput::tiff_tags(int rows_per_strip) const

@@ -10,6 +10,7 @@
 #include "raytrace/ray.h"
 #include "raytrace/surface_hooks.h"
 #include "raytrace/trimcurve.h"
+#include "ri/front_end.h"
 #include "ri/gstate.h"
 #include "ri/rierror.h"
 #include "ri/shader.h"
@@ -295,7 +296,10 @@ RayTracer::~RayTracer()
 
 // ---- start-up ------------------------------------------------------------
 
-RtVoid RiBegin(RtToken)
+namespace {
+
+// RiBegin of the program: a new ray tracer becomes the current renderer.
+void begin_ray_tracer(RtToken)
 {
     static bool started = false;
     current_renderer = new (std::nothrow) RayTracer;
@@ -308,6 +312,16 @@ RtVoid RiBegin(RtToken)
         register_builtin_lights();
     }
 }
+
+int install_ray_tracer()
+{
+    ri_front_set_begin(begin_ray_tracer);
+    return 1;
+}
+
+} // namespace
+
+extern "C" const int velk_ray_tracer = install_ray_tracer();
 
 int32_t area_sample_seed()
 {

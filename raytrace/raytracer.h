@@ -238,3 +238,7 @@ void register_builtin_lights();
 void print_radiosity_stats(FILE *out);
 void print_irradiance_stats(FILE *out);
 void print_texture_stats(FILE *out);
+
+// Linking this (the raytrace library asks the linker for it) makes RiBegin
+// make a ray tracer.
+extern "C" const int velk_ray_tracer;

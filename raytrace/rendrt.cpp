@@ -155,6 +155,7 @@ void RenderDriver::band_loop()
     for (int y = y0; y <= y1; ++y) {
         if (y == y0) build_camera_hierarchy();
         for (int x = x0; x <= x1; ++x) shoot_pixel(x, y, false);
+        if (ri_run_end_status()) return;
         if ((y - y0) % 32 == 0) out_.print_progress(y1 > y0 ? float(y - y0) / float(y1 - y0) : 1.0f);
         // The row a filter radius above can take no more samples.
         int done = y - radius;
@@ -184,6 +185,7 @@ void RenderDriver::window_loop()
             // Rows on the previous pass's step are done.
             if (!first && (y - y0) % (2 * step) == 0) continue;
             for (int x = x0; x <= x1; ++x) shoot_pixel(x, y, true);
+            if (ri_run_end_status()) return;
             ++rows_done;
             if (++pass_rows % 64 == 0 || y == last) {
                 out_.print_progress(float(rows_done) / float(total));
@@ -257,6 +259,7 @@ void RenderDriver::tile_loop()
                 if (x < tx0 || x > tx1 || y < ty0 || y > ty1) continue;
                 shoot_pixel(x, y, true);
             }
+            if (ri_run_end_status()) return;
             done_pixels += double(tx1 - tx0 + 1) * double(ty1 - ty0 + 1);
             out_.print_progress(float(done_pixels / total));
             if (out_.tile_draw)
@@ -335,12 +338,20 @@ void RayTracer::render_frame()
     prepare_global_illumination();
 
     sampler.start_pixels();
-    if (o.rayserver) ray_server();
-    else {
-        RenderDriver driver(*this);
-        if (output.window_loop) driver.window_loop();
-        else if (output.scanline_callback) driver.band_loop();
-        else driver.tile_loop();
+    if (!ri_run_end_status()) {   // photons that did not fit end the run
+        if (o.rayserver) ray_server();
+        else {
+            RenderDriver driver(*this);
+            if (output.window_loop) driver.window_loop();
+            else if (output.scanline_callback) driver.band_loop();
+            else driver.tile_loop();
+        }
+    }
+    // An error that ended the run (out of memory, a procedural's error under
+    // RiErrorAbort) leaves no picture.
+    if (ri_run_end_status()) {
+        output.abandon();
+        return;
     }
     output.close();
     // What was read so far belongs to this frame only.

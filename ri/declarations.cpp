@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "ri/declparse.h"
+#include "ri/front_end.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
 
@@ -104,7 +105,7 @@ DeclarationTable &declarations()
     return *dictionary;
 }
 
-RtToken RiDeclare(const char *name, const char *declaration)
+RtToken ri_front::Declare(const char *name, const char *declaration)
 {
     if (!name) return nullptr;
     if (!declaration || !*declaration) return NewToken(name);

@@ -11,6 +11,7 @@
 
 #include "platform/dynlib.h"
 #include "platform/process.h"
+#include "ri/front_end.h"
 #include "ri/renderer.h"
 #include "ri/rib_answer.h"
 #include "ri/ri.h"
@@ -79,14 +80,12 @@ AnswerEnd read_answer(velk::ChildProcess &child, FILE *out, double seconds, long
 
 } // namespace
 
-extern "C" {
-
-RtVoid RiProcDelayedReadArchive(RtPointer data, RtFloat)
+RtVoid ri_front::ProcDelayedReadArchive(RtPointer data, RtFloat)
 {
     RiReadArchive(const_cast<RtToken>(block_name(data)), nullptr, RI_NULL);
 }
 
-RtVoid RiProcRunProgram(RtPointer data, RtFloat detail)
+RtVoid ri_front::ProcRunProgram(RtPointer data, RtFloat detail)
 {
     const char *program = block_name(data);
     // The program line names the program and its own arguments; no shell.
@@ -139,7 +138,7 @@ RtVoid RiProcRunProgram(RtPointer data, RtFloat detail)
     std::fclose(answer);
 }
 
-RtVoid RiProcDynamicLoad(RtPointer data, RtFloat detail)
+RtVoid ri_front::ProcDynamicLoad(RtPointer data, RtFloat detail)
 {
     const char *name = block_name(data);
     std::string file = expand_arch_words(name);
@@ -171,10 +170,8 @@ RtVoid RiProcDynamicLoad(RtPointer data, RtFloat detail)
     free_blind(blind);
 }
 
-RtVoid RiProcFree(RtPointer data)
+RtVoid ri_front::ProcFree(RtPointer data)
 {
     // The RIB reader allocates the block with calloc.
     std::free(data);
 }
-
-} // extern "C"

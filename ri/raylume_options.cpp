@@ -36,7 +36,10 @@ struct CommandOption {
 };
 
 const CommandOption OPTIONS[] = {
-    {{"-", "-h", "-help"}, 0, [](char **, SessionOptions &) { usage(); }},
+    {{"-", "-h", "-help"}, 0, [](char **, SessionOptions &s) {
+         usage();
+         s.end_status = 0;
+     }},
     {{"-debug"}, 0, [](char **, SessionOptions &) { verbosity("debug"); }},
     {{"-frames"}, 2, [](char **op, SessionOptions &) {
          rib_frame_filter.first = std::atoi(op[0]);
@@ -94,9 +97,9 @@ const CommandOption OPTIONS[] = {
     {{"-of"}, 1, [](char **op, SessionOptions &) { options_set_output_name(NewToken(op[0])); }},
     {{"-beep"}, 0, [](char **, SessionOptions &s) { s.bell = 1; }},
     {{"-maxload"}, 1, [](char **, SessionOptions &) {}},
-    {{"-arch"}, 0, [](char **, SessionOptions &) {
+    {{"-arch"}, 0, [](char **, SessionOptions &s) {
          std::printf("%s\n", velk::ARCH_CODE);
-         std::exit(0);
+         s.end_status = 0;
      }},
 };
 
@@ -132,7 +135,7 @@ int parse_options(int argc, char **argv, SessionOptions &session) {
     while (i < argc) {
         const CommandOption *o = find_option(argv[i]);
         if (!o) {
-            if (is_unknown_option(argv[i])) std::exit(1);
+            if (is_unknown_option(argv[i])) session.end_status = 1;
             break;
         }
         if (o->operands < 0) {
@@ -142,10 +145,12 @@ int parse_options(int argc, char **argv, SessionOptions &session) {
         if (o->operands > argc - i - 1) {
             ri_error(RIE_MISSINGDATA, RIE_ERROR, "Option %s takes %d operand%s", argv[i], o->operands,
                      o->operands == 1 ? "" : "s");
-            std::exit(1);
+            session.end_status = 1;
+            break;
         }
         o->apply(argv + i + 1, session);
         i += 1 + o->operands;
+        if (session.end_status >= 0) break;
     }
     return i;
 }
@@ -175,5 +180,4 @@ void usage() {
                "\t    -arch             Print out the platform architecture code\n"
                "\n",
                stdout);
-    std::exit(0);
 }

@@ -9,13 +9,15 @@ struct SessionOptions {
     int pixel_zoom = 1;         // window pixel zoom, at least 1
     int radiosity_output = 0;   // write the radiosity RIB dumps
     int bell = 0;               // ring the bell when finished
+    int end_status = -1;        // 0 or more: the program ends here with this status
 };
 
 // Consumes the options from argv[1] on into RI calls and *session and returns
 // the index of the first argument that is not an option (argc when all are).
-// An option whose operands are missing is reported and ends the program with
-// status 1.
+// "-h" and "-arch" print and end the program with status 0; an unknown option
+// or one whose operands are missing is reported and ends it with status 1
+// (session.end_status, for main to return).
 int parse_options(int argc, char **argv, SessionOptions &session);
 
-// Prints the usage text on standard output and exits with status 0.
-[[noreturn]] void usage();
+// Prints the usage text on standard output.
+void usage();

@@ -59,6 +59,7 @@ bool Renderer::may_expand()
 
 void ri_report(int code, int severity)
 {
+    if (ri_run_end_status()) return;
     RtErrorHandler handler = ri_current_error_handler();
     if (handler) handler(code, severity, nullptr);
 }

@@ -6,6 +6,7 @@
 
 #include "ri/filters.h"
 #include "ri/paramlist.h"
+#include "ri/renderer.h"
 #include "ri/request_syntax.h"
 #include "ri/ribreader.h"
 #include "ri/rierror.h"
@@ -52,7 +53,7 @@ RtFloat (*read_basis(RibReader &r, RtBasis buffer))[4] {
 // The filter of a name; an unknown one is reported (with no message text).
 RtFilterFunc named_filter(const char *name) {
     RtFilterFunc f = filter_by_name(name);
-    if (!f) ri_current_error_handler()(RIE_BADTOKEN, RIE_ERROR, nullptr);
+    if (!f) ri_report(RIE_BADTOKEN, RIE_ERROR);
     return f;
 }
 

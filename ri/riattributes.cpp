@@ -2,6 +2,7 @@
 // rate and interpolation, matte, detail, representation, sides, RiAttribute.
 #include <cstring>
 
+#include "ri/front_end.h"
 #include "ri/level_of_detail.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -28,11 +29,11 @@ void set_flag(Renderer *r, uint32_t bit, bool on)
 
 } // namespace
 
-RtVoid RiColor(RtColor color)
+RtVoid ri_front::Color(RtColor color)
 {
     Renderer *r = attribute_check();
     if (!r || !first_motion_spec(r)) return;
-    Color c(color[0], color[1], color[2]);
+    ::Color c(color[0], color[1], color[2]);
     if (c == r->attributes->color) return;
     unshare_gstate(r);
     GState *g = r->attributes.get();
@@ -41,18 +42,18 @@ RtVoid RiColor(RtColor color)
     r->color_changed(color);
 }
 
-RtVoid RiOpacity(RtColor color)
+RtVoid ri_front::Opacity(RtColor color)
 {
     Renderer *r = attribute_check();
     if (!r || !first_motion_spec(r)) return;
-    Color c(color[0], color[1], color[2]);
+    ::Color c(color[0], color[1], color[2]);
     if (c == r->attributes->opacity) return;
     unshare_gstate(r);
     r->attributes->opacity = c;
 }
 
-RtVoid RiTextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2,
-                            RtFloat s3, RtFloat t3, RtFloat s4, RtFloat t4)
+RtVoid ri_front::TextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2,
+                                    RtFloat s3, RtFloat t3, RtFloat s4, RtFloat t4)
 {
     Renderer *r = attribute_check();
     if (!r) return;
@@ -65,7 +66,7 @@ RtVoid RiTextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2,
     g->flags |= GS_TEXCOORDS;
 }
 
-RtVoid RiShadingRate(RtFloat size)
+RtVoid ri_front::ShadingRate(RtFloat size)
 {
     Renderer *r = attribute_check();
     if (!r) return;
@@ -75,7 +76,7 @@ RtVoid RiShadingRate(RtFloat size)
     set_shading_rate(r->attributes.get(), rate);
 }
 
-RtVoid RiShadingInterpolation(RtToken type)
+RtVoid ri_front::ShadingInterpolation(RtToken type)
 {
     Renderer *r = attribute_check();
     if (!r) return;
@@ -84,19 +85,19 @@ RtVoid RiShadingInterpolation(RtToken type)
     else ri_error(RIE_BADTOKEN, RIE_WARNING, "RiShadingInterpolation(): bad type");
 }
 
-RtVoid RiMatte(RtBoolean onoff)
+RtVoid ri_front::Matte(RtBoolean onoff)
 {
     Renderer *r = attribute_check();
     if (!r) return;
     set_flag(r, GS_MATTE, onoff != 0);
 }
 
-RtVoid RiBound(RtBound)
+RtVoid ri_front::Bound(RtBound)
 {
     attribute_check();
 }
 
-RtVoid RiDetail(RtBound bound)
+RtVoid ri_front::Detail(RtBound bound)
 {
     Renderer *r = attribute_check();
     if (!r) return;
@@ -106,7 +107,7 @@ RtVoid RiDetail(RtBound bound)
     r->attributes->detail = detail;
 }
 
-RtVoid RiDetailRange(RtFloat minvisible, RtFloat lowertransition, RtFloat uppertransition, RtFloat maxvisible)
+RtVoid ri_front::DetailRange(RtFloat minvisible, RtFloat lowertransition, RtFloat uppertransition, RtFloat maxvisible)
 {
     Renderer *r = attribute_check();
     if (!r) return;
@@ -121,12 +122,12 @@ RtVoid RiDetailRange(RtFloat minvisible, RtFloat lowertransition, RtFloat uppert
     r->attributes->flags |= GS_DETAIL_RANGE;
 }
 
-RtVoid RiGeometricApproximation(RtToken, RtFloat)
+RtVoid ri_front::GeometricApproximation(RtToken, RtFloat)
 {
     attribute_check();
 }
 
-RtVoid RiGeometricRepresentation(RtToken type)
+RtVoid ri_front::GeometricRepresentation(RtToken type)
 {
     Renderer *r = attribute_check();
     if (!r) return;
@@ -143,7 +144,7 @@ RtVoid RiGeometricRepresentation(RtToken type)
     ri_error(RIE_BADTOKEN, RIE_ERROR, "Bad GeometricRepresentation: \"%s\"", type ? type : "");
 }
 
-RtVoid RiSides(RtInt sides)
+RtVoid ri_front::Sides(RtInt sides)
 {
     Renderer *r = attribute_check();
     if (!r) return;
@@ -151,7 +152,7 @@ RtVoid RiSides(RtInt sides)
     r->sides_changed();
 }
 
-RtVoid RiAttributeV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::AttributeV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Renderer *r = attribute_check();
     if (!r) return;

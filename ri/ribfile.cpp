@@ -1,11 +1,11 @@
 #include "ri/ribfile.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "platform/files.h"
+#include "ri/front_end.h"
 #include "ri/paramlist.h"
 #include "ri/reader_state.h"
 #include "ri/requests.h"
@@ -59,6 +59,7 @@ void parse_rib(RibReader &r) {
     int frame = -1;
     RibToken t;
     for (;;) {
+        if (ri_run_end_status()) return;   // an error ended the run
         int kind = r.next_token(t);
         if (kind == RIB_END) break;
         switch (kind) {
@@ -162,7 +163,7 @@ bool is_unknown_option(const char *arg) {
     return true;
 }
 
-RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPointer[]) {
+RtVoid ri_front::ReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPointer[]) {
     const char *archive_path = current_archive_path();
     std::string path;
     if (!name || !find_in_path(name, archive_path, path)) {
@@ -179,17 +180,4 @@ RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt, RtToken[], RtPoint
     archive_depth++;
     read_rib_file(path.c_str(), archive_path, RibReader::verbosity, 1);
     archive_depth--;
-}
-
-RtVoid RiArchiveRecord(RtToken, const char *, ...) {
-    // Comments and verbatim records are for RIB output; a renderer has
-    // nothing to do with them.
-}
-
-RtVoid RiReadArchive(RtToken name, RtArchiveCallback callback, ...) {
-    va_list ap;
-    va_start(ap, callback);
-    int n = collect_varargs(ap);
-    va_end(ap);
-    RiReadArchiveV(name, callback, n, varargs_tokens, varargs_values);
 }

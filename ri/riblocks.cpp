@@ -1,4 +1,5 @@
 // The block procedures: RiEnd, RiContext, frames and worlds, attribute blocks.
+#include "ri/front_end.h"
 #include "ri/renderer.h"
 #include "ri/ribfile.h"
 #include "ri/rierror.h"
@@ -18,30 +19,32 @@ bool refused_in_procedural(const Renderer *r, const char *request)
 
 } // namespace
 
-RtContextHandle RiGetContext(void)
+RtContextHandle ri_front::GetContext(void)
 {
     return current_renderer;
 }
 
-RtVoid RiContext(RtContextHandle handle)
+RtVoid ri_front::Context(RtContextHandle handle)
 {
     if (!handle) return;
     current_renderer = static_cast<Renderer *>(handle);
     current_renderer->make_current();
 }
 
-RtVoid RiEnd(void)
+RtVoid ri_front::End(void)
 {
     Renderer *r = current_renderer;
-    if (!r || r->level != LEVEL_GLOBAL)
+    if (!r || r->level != LEVEL_GLOBAL) {
         ri_error(RIE_NESTING, RIE_SEVERE, "RiEnd called at inappropriate level");
+        if (ri_run_end_status()) return;   // the renderer stays as it is
+    }
     if (r) {
         delete r;
         current_renderer = nullptr;
     }
 }
 
-RtVoid RiFrameBegin(RtInt number)
+RtVoid ri_front::FrameBegin(RtInt number)
 {
     Renderer *r = current_renderer;
     if (refused_in_procedural(r, "RiFrameBegin")) return;
@@ -53,7 +56,7 @@ RtVoid RiFrameBegin(RtInt number)
     RiAttributeBegin();
 }
 
-RtVoid RiFrameEnd(void)
+RtVoid ri_front::FrameEnd(void)
 {
     Renderer *r = current_renderer;
     if (refused_in_procedural(r, "RiFrameEnd")) return;
@@ -69,7 +72,7 @@ RtVoid RiFrameEnd(void)
     r->frame_end();
 }
 
-RtVoid RiWorldBegin(void)
+RtVoid ri_front::WorldBegin(void)
 {
     Renderer *r = current_renderer;
     if (refused_in_procedural(r, "RiWorldBegin")) return;
@@ -86,7 +89,7 @@ RtVoid RiWorldBegin(void)
     RiIdentity();
 }
 
-RtVoid RiWorldEnd(void)
+RtVoid ri_front::WorldEnd(void)
 {
     Renderer *r = current_renderer;
     if (refused_in_procedural(r, "RiWorldEnd")) return;
@@ -104,7 +107,7 @@ RtVoid RiWorldEnd(void)
     r->world_end();
 }
 
-RtVoid RiAttributeBegin(void)
+RtVoid ri_front::AttributeBegin(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -121,7 +124,7 @@ RtVoid RiAttributeBegin(void)
     r->push_attributes();
 }
 
-RtVoid RiAttributeEnd(void)
+RtVoid ri_front::AttributeEnd(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;

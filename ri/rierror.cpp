@@ -12,12 +12,14 @@ int rib_current_line = 0;
 
 namespace {
 
-RtErrorHandler installed_handler = RiErrorPrint;
+RtErrorHandler installed_handler = ri_print_error;
 RiObjectNameSource object_name_source = nullptr;
 // The object name in effect for the error being reported.
 const char *current_object_name = nullptr;
 // RIB line of the last printed error, for the repeat filter.
 int last_printed_line = -1;
+// Non-zero once an error ended the run: the status the program ends with.
+int run_end_status = 0;
 
 const char *const SEVERITY_WORDS[] = {"INFO", "WARNING", "ERROR", "SEVERE ERROR"};
 
@@ -63,7 +65,14 @@ const char *ri_error_text(int code) {
 
 void ri_set_object_name_source(RiObjectNameSource source) { object_name_source = source; }
 
+void ri_end_run(int status) {
+    if (!run_end_status) run_end_status = status;
+}
+
+int ri_run_end_status() { return run_end_status; }
+
 void ri_error(int code, int severity, const char *format, ...) {
+    if (run_end_status) return;   // the run is over: nothing more is told
     char message[1024];
     va_list ap;
     va_start(ap, format);
@@ -85,12 +94,7 @@ void ri_error_once(int code, int severity, const char *format, ...) {
 
 RtErrorHandler ri_current_error_handler() { return installed_handler; }
 
-RtErrorHandler RiErrorHandler(RtErrorHandler handler) {
-    installed_handler = handler ? handler : RiErrorPrint;
-    return installed_handler;
-}
-
-RtVoid RiErrorIgnore(RtInt code, RtInt, const char *) { RiLastError = code; }
+void ri_ignore_error(RtInt code, RtInt, const char *) { RiLastError = code; }
 
 RtErrorHandler ri_set_error_handler(RtErrorHandler handler) {
     RtErrorHandler was = installed_handler;
@@ -98,10 +102,10 @@ RtErrorHandler ri_set_error_handler(RtErrorHandler handler) {
     return was;
 }
 
-RtVoid RiErrorPrint(RtInt code, RtInt severity, const char *message) {
+void ri_print_error(RtInt code, RtInt severity, const char *message) {
     // An error repeated on one RIB line is shown once; "Invalid token" errors
     // with their own message are always shown, and so are severe errors, which
-    // end the program.
+    // end the run.
     if (rib_current_line == last_printed_line && code == RiLastError && code != 0 &&
         !(code == RIE_BADTOKEN && message) && severity < RIE_SEVERE)
         return;
@@ -119,14 +123,17 @@ RtVoid RiErrorPrint(RtInt code, RtInt severity, const char *message) {
     if (current_object_name)
         std::fprintf(stderr, "\t(error encountered in object \"%s\")\n", current_object_name);
     std::fflush(stderr);
-    if (severity >= RIE_SEVERE) std::exit(-1);
+    if (severity >= RIE_SEVERE) {
+        ri_end_run(255);
+        return;
+    }
     last_printed_line = rib_current_line;
     RiLastError = code;
 }
 
-RtVoid RiErrorAbort(RtInt code, RtInt severity, const char *message) {
-    RiErrorPrint(code, severity, message);
-    if (severity >= RIE_ERROR) std::exit(-1);
+void ri_abort_error(RtInt code, RtInt severity, const char *message) {
+    ri_print_error(code, severity, message);
+    if (severity >= RIE_ERROR) ri_end_run(255);
 }
 
 void ri_assert_failed(const char *module, int line) {

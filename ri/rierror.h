@@ -15,11 +15,26 @@ void ri_error(int code, int severity, const char *format, ...)
 void ri_error_once(int code, int severity, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 
-// The installed handler (RiErrorPrint at start).
+// The installed handler (ri_print_error at start; the binding puts RiErrorPrint
+// in its place).
 RtErrorHandler ri_current_error_handler();
-// Installs a handler without the RI call (for programs that carry another RI
-// binding); answers the one it replaces.
+// Installs a handler without the RI call; answers the one it replaces.
 RtErrorHandler ri_set_error_handler(RtErrorHandler handler);
+
+// The renderers' standard handlers: ignore notes the code in RiLastError;
+// print writes the severity, the RIB file and line, the code's text and the
+// message, dropping an error repeated on one line, and ends the run on a
+// severe error; abort prints and ends the run from severity "error" up.
+void ri_ignore_error(RtInt code, RtInt severity, const char *message);
+void ri_print_error(RtInt code, RtInt severity, const char *message);
+void ri_abort_error(RtInt code, RtInt severity, const char *message);
+
+// Ends the run with a status (the first one given stands): the RI procedures
+// do nothing more, the RIB reader stops, no more errors are reported, and the
+// program's main returns the status. Libraries never end the process.
+void ri_end_run(int status);
+// The status the run was ended with, 0 while it goes on.
+int ri_run_end_status();
 
 // Internal consistency check: reports "Assertion failed in %s, line %d" (RI
 // error 14) with the module's base name and ends the program.

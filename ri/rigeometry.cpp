@@ -5,6 +5,7 @@
 
 #include "ri/basis.h"
 #include "ri/declarations.h"
+#include "ri/front_end.h"
 #include "ri/level_of_detail.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -38,70 +39,70 @@ Renderer *primitive_check()
 
 } // namespace
 
-RtVoid RiConeV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::ConeV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_cone(height, radius, thetamax, n, tokens, params);
 }
 
-RtVoid RiCylinderV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
-                   RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::CylinderV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
+                           RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_cylinder(radius, zmin, zmax, thetamax, n, tokens, params);
 }
 
-RtVoid RiDiskV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::DiskV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_disk(height, radius, thetamax, n, tokens, params);
 }
 
-RtVoid RiHyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax,
-                      RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::HyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax,
+                              RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_hyperboloid(point1, point2, thetamax, n, tokens, params);
 }
 
-RtVoid RiParaboloidV(RtFloat rmax, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
-                     RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::ParaboloidV(RtFloat rmax, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
+                             RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_paraboloid(rmax, zmin, zmax, thetamax, n, tokens, params);
 }
 
-RtVoid RiSphereV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
-                 RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::SphereV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax,
+                         RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_sphere(radius, zmin, zmax, thetamax, n, tokens, params);
 }
 
-RtVoid RiTorusV(RtFloat majorrad, RtFloat minorrad, RtFloat phimin, RtFloat phimax, RtFloat thetamax,
-                RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::TorusV(RtFloat majorrad, RtFloat minorrad, RtFloat phimin, RtFloat phimax, RtFloat thetamax,
+                        RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_torus(majorrad, minorrad, phimin, phimax, thetamax, n, tokens, params);
 }
 
-RtVoid RiPolygonV(RtInt nvertices, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::PolygonV(RtInt nvertices, RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_polygon(nvertices, n, tokens, params);
 }
 
-RtVoid RiGeneralPolygonV(RtInt nloops, RtInt nverts[], RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::GeneralPolygonV(RtInt nloops, RtInt nverts[], RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_general_polygon(nloops, nverts, n, tokens, params);
 }
 
-RtVoid RiPointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::PointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_points_polygons(npolys, nverts, verts, n, tokens, params);
 }
 
-RtVoid RiPointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], RtInt verts[],
-                                RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::PointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], RtInt verts[],
+                                        RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_points_general_polygons(npolys, nloops, nverts, verts, n, tokens, params);
 }
 
-RtVoid RiPatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::PatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Renderer *r = primitive_check();
     if (!r) return;
@@ -117,47 +118,47 @@ RtVoid RiPatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
     else ri_error(RIE_BADTOKEN, RIE_ERROR, "Unknown patch type: \"%s\"\n", type ? type : "");
 }
 
-RtVoid RiPatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwrap,
-                    RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::PatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwrap,
+                            RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_patch_mesh(type, nu, uwrap, nv, vwrap, n, tokens, params);
 }
 
-RtVoid RiNuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat umax,
-                  RtInt nv, RtInt vorder, RtFloat vknot[], RtFloat vmin, RtFloat vmax,
-                  RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::NuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat umax,
+                          RtInt nv, RtInt vorder, RtFloat vknot[], RtFloat vmin, RtFloat vmax,
+                          RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_nu_patch(nu, uorder, uknot, umin, umax, nv, vorder, vknot, vmin, vmax, n, tokens, params);
 }
 
-RtVoid RiCurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap,
-                 RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::CurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap,
+                         RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_curves(type, ncurves, nvertices, wrap, n, tokens, params);
 }
 
-RtVoid RiPointsV(RtInt npoints, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::PointsV(RtInt npoints, RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_points(npoints, n, tokens, params);
 }
 
-RtVoid RiSubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt vertices[],
-                          RtInt ntags, RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[],
-                          RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::SubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt vertices[],
+                                  RtInt ntags, RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[],
+                                  RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check())
         r->add_subdivision_mesh(scheme, nfaces, nvertices, vertices, ntags, tags, nargs, intargs, floatargs,
                                 n, tokens, params);
 }
 
-RtVoid RiBlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt[],
-                 RtInt nstr, RtToken str[], RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::BlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt[],
+                         RtInt nstr, RtToken str[], RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = primitive_check()) r->add_blobby(nleaf, ncode, code, nflt, flt, nstr, str, n, tokens, params);
 }
 
-RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
+RtVoid ri_front::Procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc freefunc)
 {
     // A procedural that is not made hands its data back to its free function.
     Renderer *r = renderer_or_report();
@@ -172,19 +173,14 @@ RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, 
     else if (freefunc) freefunc(data);
 }
 
-RtVoid RiGeometryV(RtToken type, RtInt, RtToken[], RtPointer[])
-{
-    RiGeometry(type, RI_NULL);
-}
-
-RtVoid RiGeometry(RtToken type, ...)
+RtVoid ri_front::GeometryV(RtToken type, RtInt, RtToken[], RtPointer[])
 {
     // No geometry of this kind is made; each name is told once.
     if (primitive_check())
         ri_error_once(RIE_INCAPABLE, RIE_INFO, "Geometry \"%s\" not currently supported", type ? type : "");
 }
 
-RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
+RtVoid ri_front::Basis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -204,8 +200,8 @@ RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
     g->vstep = (uint8_t)vstep;
 }
 
-RtVoid RiTrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[],
-                   RtFloat amin[], RtFloat amax[], RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
+RtVoid ri_front::TrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[],
+                           RtFloat amin[], RtFloat amax[], RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
 {
     Renderer *r = renderer_or_report();
     if (!r || !first_motion_spec(r)) return;
@@ -217,7 +213,7 @@ RtVoid RiTrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[],
         g->trim_loops.clear();
 }
 
-RtVoid RiSolidBegin(RtToken operation)
+RtVoid ri_front::SolidBegin(RtToken operation)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -230,7 +226,7 @@ RtVoid RiSolidBegin(RtToken operation)
     r->solid_depth++;
 }
 
-RtVoid RiSolidEnd(void)
+RtVoid ri_front::SolidEnd(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -247,7 +243,7 @@ RtVoid RiSolidEnd(void)
     RiAttributeEnd();
 }
 
-RtObjectHandle RiObjectBegin(void)
+RtObjectHandle ri_front::ObjectBegin(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return nullptr;
@@ -263,7 +259,7 @@ RtObjectHandle RiObjectBegin(void)
     return h;
 }
 
-RtVoid RiObjectEnd(void)
+RtVoid ri_front::ObjectEnd(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -281,7 +277,7 @@ RtVoid RiObjectEnd(void)
     RiAttributeEnd();
 }
 
-RtVoid RiObjectInstance(RtObjectHandle handle)
+RtVoid ri_front::ObjectInstance(RtObjectHandle handle)
 {
     Renderer *r = renderer_or_report();
     if (!r || !first_motion_spec(r)) return;

@@ -4,6 +4,7 @@
 
 #include "ri/declarations.h"
 #include "ri/declvalue.h"
+#include "ri/front_end.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/same_string.h"
@@ -21,12 +22,12 @@ Renderer *option_check()
 
 } // namespace
 
-RtVoid RiFormat(RtInt xres, RtInt yres, RtFloat aspect)
+RtVoid ri_front::Format(RtInt xres, RtInt yres, RtFloat aspect)
 {
     if (Renderer *r = option_check()) r->options.set_format(xres, yres, aspect);
 }
 
-RtVoid RiFrameAspectRatio(RtFloat aspect)
+RtVoid ri_front::FrameAspectRatio(RtFloat aspect)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -37,7 +38,7 @@ RtVoid RiFrameAspectRatio(RtFloat aspect)
     r->options.frame_aspect_given = aspect;
 }
 
-RtVoid RiScreenWindow(RtFloat left, RtFloat right, RtFloat bottom, RtFloat top)
+RtVoid ri_front::ScreenWindow(RtFloat left, RtFloat right, RtFloat bottom, RtFloat top)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -49,7 +50,7 @@ RtVoid RiScreenWindow(RtFloat left, RtFloat right, RtFloat bottom, RtFloat top)
     s[0] = left; s[1] = right; s[2] = bottom; s[3] = top;
 }
 
-RtVoid RiCropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
+RtVoid ri_front::CropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -57,7 +58,7 @@ RtVoid RiCropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
     c[0] = xmin; c[1] = xmax; c[2] = ymin; c[3] = ymax;
 }
 
-RtVoid RiProjectionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::ProjectionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -88,7 +89,7 @@ RtVoid RiProjectionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[]
     }
 }
 
-RtVoid RiClipping(RtFloat hither, RtFloat yon)
+RtVoid ri_front::Clipping(RtFloat hither, RtFloat yon)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -100,7 +101,7 @@ RtVoid RiClipping(RtFloat hither, RtFloat yon)
     r->options.far_clip = yon;
 }
 
-RtVoid RiDepthOfField(RtFloat fstop, RtFloat focallength, RtFloat focaldistance)
+RtVoid ri_front::DepthOfField(RtFloat fstop, RtFloat focallength, RtFloat focaldistance)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -111,7 +112,7 @@ RtVoid RiDepthOfField(RtFloat fstop, RtFloat focallength, RtFloat focaldistance)
     r->options.set_depth_of_field(fstop, focallength, focaldistance);
 }
 
-RtVoid RiShutter(RtFloat smin, RtFloat smax)
+RtVoid ri_front::Shutter(RtFloat smin, RtFloat smax)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -119,12 +120,12 @@ RtVoid RiShutter(RtFloat smin, RtFloat smax)
     r->options.shutter_close = smax;
 }
 
-RtVoid RiPixelVariance(RtFloat variation)
+RtVoid ri_front::PixelVariance(RtFloat variation)
 {
     if (Renderer *r = option_check()) r->options.pixel_variance = variation;
 }
 
-RtVoid RiPixelSamples(RtFloat xsamples, RtFloat ysamples)
+RtVoid ri_front::PixelSamples(RtFloat xsamples, RtFloat ysamples)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -136,7 +137,7 @@ RtVoid RiPixelSamples(RtFloat xsamples, RtFloat ysamples)
     r->options.ysamples = rate(ysamples);
 }
 
-RtVoid RiPixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
+RtVoid ri_front::PixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -155,7 +156,7 @@ RtVoid RiPixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
     r->options.filter_ywidth = ywidth;
 }
 
-RtVoid RiExposure(RtFloat gain, RtFloat gamma)
+RtVoid ri_front::Exposure(RtFloat gain, RtFloat gamma)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -164,7 +165,7 @@ RtVoid RiExposure(RtFloat gain, RtFloat gamma)
     r->options.exposure_differs = gain != 1 || gamma != 1;
 }
 
-RtVoid RiQuantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
+RtVoid ri_front::Quantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -181,12 +182,12 @@ RtVoid RiQuantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
     q[3] = one ? ampl / one : ampl;
 }
 
-RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::DisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer params[])
 {
     if (Renderer *r = option_check()) r->display(name, type, mode, n, tokens, params);
 }
 
-RtVoid RiHiderV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::HiderV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Renderer *r = option_check();
     if (!r) return;
@@ -205,18 +206,18 @@ RtVoid RiHiderV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
     }
 }
 
-RtVoid RiColorSamples(RtInt, RtFloat[], RtFloat[])
+RtVoid ri_front::ColorSamples(RtInt, RtFloat[], RtFloat[])
 {
     if (!option_check()) return;
     ri_error(RIE_UNIMPLEMENT, RIE_WARNING, "ColorSamples not currently implemented");
 }
 
-RtVoid RiRelativeDetail(RtFloat relativedetail)
+RtVoid ri_front::RelativeDetail(RtFloat relativedetail)
 {
     if (Renderer *r = option_check()) r->options.relative_detail = relativedetail;
 }
 
-RtVoid RiOptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid ri_front::OptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Renderer *r = option_check();
     if (!r) return;

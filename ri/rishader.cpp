@@ -1,5 +1,6 @@
 // The RI shader procedures: they check the state and hand the shader name,
 // its use and the parameter list to the renderer's shader operation.
+#include "ri/front_end.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 
@@ -31,52 +32,52 @@ RtLightHandle bind_light(RtToken name, int use, const char *request, RtInt n, Rt
 
 } // namespace
 
-RtVoid RiSurfaceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtVoid ri_front::SurfaceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     bind(name, USE_SURFACE, n, tokens, values);
 }
 
-RtVoid RiInteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtVoid ri_front::InteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     bind(name, USE_INTERIOR, n, tokens, values);
 }
 
-RtVoid RiExteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtVoid ri_front::ExteriorV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     bind(name, USE_EXTERIOR, n, tokens, values);
 }
 
-RtVoid RiAtmosphereV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtVoid ri_front::AtmosphereV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     bind(name, USE_ATMOSPHERE, n, tokens, values);
 }
 
-RtVoid RiDisplacementV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtVoid ri_front::DisplacementV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     bind(name, USE_DISPLACEMENT, n, tokens, values);
 }
 
-RtVoid RiDeformationV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtVoid ri_front::DeformationV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     bind(name, USE_DEFORMATION, n, tokens, values);
 }
 
-RtVoid RiImagerV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtVoid ri_front::ImagerV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     bind(name, USE_IMAGER, n, tokens, values);
 }
 
-RtLightHandle RiLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtLightHandle ri_front::LightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     return bind_light(name, USE_LIGHT, "LightSource", n, tokens, values);
 }
 
-RtLightHandle RiAreaLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
+RtLightHandle ri_front::AreaLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer values[])
 {
     return bind_light(name, USE_AREALIGHT, "AreaLightSource", n, tokens, values);
 }
 
-RtVoid RiIlluminate(RtLightHandle light, RtBoolean onoff)
+RtVoid ri_front::Illuminate(RtLightHandle light, RtBoolean onoff)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;

@@ -1,10 +1,10 @@
 // The RI transformation procedures: concatenation with motion keys, the
 // transformation stack, motion blocks, orientation and coordinate systems.
 #include <cmath>
-#include <cstdarg>
 #include <cstring>
 #include <vector>
 
+#include "ri/front_end.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 #include "ri/stdtokens.h"
@@ -90,7 +90,7 @@ void pop_transformation(Renderer *r)
 
 } // namespace
 
-RtVoid RiIdentity(void)
+RtVoid ri_front::Identity(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -104,7 +104,7 @@ RtVoid RiIdentity(void)
     RiTransform(I);
 }
 
-RtVoid RiTransform(RtMatrix transform)
+RtVoid ri_front::Transform(RtMatrix transform)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -119,14 +119,14 @@ RtVoid RiTransform(RtMatrix transform)
     apply_transform(r, &transform[0][0], false);
 }
 
-RtVoid RiConcatTransform(RtMatrix transform)
+RtVoid ri_front::ConcatTransform(RtMatrix transform)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
     apply_transform(r, &transform[0][0], false);
 }
 
-RtVoid RiPerspective(RtFloat fov)
+RtVoid ri_front::Perspective(RtFloat fov)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -140,7 +140,7 @@ RtVoid RiPerspective(RtFloat fov)
     apply_transform(r, A, false);
 }
 
-RtVoid RiTranslate(RtFloat dx, RtFloat dy, RtFloat dz)
+RtVoid ri_front::Translate(RtFloat dx, RtFloat dy, RtFloat dz)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -150,7 +150,7 @@ RtVoid RiTranslate(RtFloat dx, RtFloat dy, RtFloat dz)
     apply_transform(r, A, false);
 }
 
-RtVoid RiRotate(RtFloat angle, RtFloat dx, RtFloat dy, RtFloat dz)
+RtVoid ri_front::Rotate(RtFloat angle, RtFloat dx, RtFloat dy, RtFloat dz)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -166,7 +166,7 @@ RtVoid RiRotate(RtFloat angle, RtFloat dx, RtFloat dy, RtFloat dz)
     apply_transform(r, A, true);
 }
 
-RtVoid RiScale(RtFloat sx, RtFloat sy, RtFloat sz)
+RtVoid ri_front::Scale(RtFloat sx, RtFloat sy, RtFloat sz)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -176,8 +176,8 @@ RtVoid RiScale(RtFloat sx, RtFloat sy, RtFloat sz)
     apply_transform(r, A, false);
 }
 
-RtVoid RiSkew(RtFloat angle, RtFloat dx1, RtFloat dy1, RtFloat dz1,
-              RtFloat dx2, RtFloat dy2, RtFloat dz2)
+RtVoid ri_front::Skew(RtFloat angle, RtFloat dx1, RtFloat dy1, RtFloat dz1,
+                      RtFloat dx2, RtFloat dy2, RtFloat dz2)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -210,7 +210,7 @@ RtVoid RiSkew(RtFloat angle, RtFloat dx1, RtFloat dy1, RtFloat dz1,
     apply_transform(r, A.m, false);
 }
 
-RtVoid RiCoordinateSystem(RtToken space)
+RtVoid ri_front::CoordinateSystem(RtToken space)
 {
     Renderer *r = renderer_or_report();
     if (!r || !space) return;
@@ -218,7 +218,7 @@ RtVoid RiCoordinateSystem(RtToken space)
     if (!(r->level & LEVEL_WORLD)) r->note_camera_space(space);
 }
 
-RtVoid RiCoordSysTransform(RtToken space)
+RtVoid ri_front::CoordSysTransform(RtToken space)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -249,7 +249,7 @@ RtVoid RiCoordSysTransform(RtToken space)
     RiMotionEnd();
 }
 
-RtPoint *RiTransformPoints(RtToken fromspace, RtToken tospace, RtInt n, RtPoint points[])
+RtPoint *ri_front::TransformPoints(RtToken fromspace, RtToken tospace, RtInt n, RtPoint points[])
 {
     Renderer *r = renderer_or_report();
     if (!r) return nullptr;
@@ -259,7 +259,7 @@ RtPoint *RiTransformPoints(RtToken fromspace, RtToken tospace, RtInt n, RtPoint 
     return points;
 }
 
-RtVoid RiTransformBegin(void)
+RtVoid ri_front::TransformBegin(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -271,14 +271,14 @@ RtVoid RiTransformBegin(void)
     r->transformation.set(new Transformation(*r->transformation));
 }
 
-RtVoid RiTransformEnd(void)
+RtVoid ri_front::TransformEnd(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
     pop_transformation(r);
 }
 
-RtVoid RiMotionBeginV(RtInt n, RtFloat times[])
+RtVoid ri_front::MotionBeginV(RtInt n, RtFloat times[])
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -310,18 +310,7 @@ RtVoid RiMotionBeginV(RtInt n, RtFloat times[])
     r->motion_times = n;
 }
 
-RtVoid RiMotionBegin(RtInt n, ...)
-{
-    // Every time is read: the block needs the last one, however many there are.
-    std::vector<float> times(n > 0 ? size_t(n) : 0);
-    va_list ap;
-    va_start(ap, n);
-    for (float &t : times) t = (float)va_arg(ap, double);
-    va_end(ap);
-    RiMotionBeginV(n, times.empty() ? nullptr : times.data());
-}
-
-RtVoid RiMotionEnd(void)
+RtVoid ri_front::MotionEnd(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -339,7 +328,7 @@ RtVoid RiMotionEnd(void)
     r->level &= ~LEVEL_MOTION;
 }
 
-RtVoid RiReverseOrientation(void)
+RtVoid ri_front::ReverseOrientation(void)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;
@@ -348,7 +337,7 @@ RtVoid RiReverseOrientation(void)
     r->attributes->orientation ^= 1;
 }
 
-RtVoid RiOrientation(RtToken orientation)
+RtVoid ri_front::Orientation(RtToken orientation)
 {
     Renderer *r = renderer_or_report();
     if (!r) return;

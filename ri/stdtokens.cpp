@@ -3,14 +3,6 @@
 #include "ri/declarations.h"
 #include "ri/tokens.h"
 
-// The C binding's token variables. Weak, so that a program that links the
-// RIB writer as well takes the writer's.
-extern "C" {
-#define VELK_DEFINE_RI_TOKEN(var, text) __attribute__((weak)) RtToken var = nullptr;
-VELK_RI_TOKENS(VELK_DEFINE_RI_TOKEN)
-#undef VELK_DEFINE_RI_TOKEN
-}
-
 namespace tok {
 #define VELK_DEFINE_TOKEN(var, text, decl) RtToken var = nullptr;
 VELK_STANDARD_TOKENS(VELK_DEFINE_TOKEN)

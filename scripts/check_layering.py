@@ -2,9 +2,10 @@
 """Checks the library layering of a build: every source compiles once, the
 declared links between the project's libraries form no cycle, every
 symbol a library takes from another of them comes from one it declares
-(directly or below), and no file of a library includes a header of a
-library it does not link, nor declares ahead a type only such a library
-defines.
+(directly or below), no file of a library includes a header of a
+library it does not link nor declares ahead a type only such a library
+defines, and no name of the RI C binding (RiSphere, RiLastError, RI_P...)
+is defined twice among the libraries.
 
   check_layering.py [LISTING] [--source LIB=FILE]...
 --source counts FILE as a source of LIB as well."""
@@ -66,6 +67,22 @@ def symbols(archive, defined):
         elif not defined and line.lstrip().startswith("U "):
             syms.add(line.lstrip()[2:])
     return syms
+
+
+RI_NAME = re.compile(r"^(Ri[A-Z]\w*|RI_[A-Z]\w*)$")
+
+
+def ri_names_defined_twice(archives):
+    """C names of the RI binding defined by more than one member of the
+    libraries' archives, with the libraries defining them."""
+    where = {}
+    for lib, archive in sorted(archives.items()):
+        out = subprocess.run(["nm", "--defined-only", archive], capture_output=True, text=True).stdout
+        for line in out.splitlines():
+            parts = line.split()
+            if len(parts) == 3 and parts[1] in "TDBRVWGS" and RI_NAME.match(parts[2]):
+                where.setdefault(parts[2], []).append(lib)
+    return {name: libs for name, libs in sorted(where.items()) if len(libs) > 1}
 
 
 def sources_compiled_twice(build):
@@ -224,6 +241,9 @@ def main():
         return 1
     defined = {l: symbols(a, True) for l, (a, _) in libs.items()}
     bad = 0
+    for name, owners in ri_names_defined_twice({l: a for l, (a, _) in libs.items()}).items():
+        print(f"{name} is defined more than once: {', '.join(owners)}")
+        bad += 1
     for lib, (archive, _) in sorted(libs.items()):
         reach = below(graph, lib)
         for sym in sorted(symbols(archive, False) - defined[lib]):

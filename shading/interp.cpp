@@ -3,10 +3,17 @@
 
 #include "ri/shader.h"
 
-void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv,
-                     char *params)
+namespace {
+
+// The innermost run to see the stack fail is the one that failed (the runs
+// around it stop too, through no fault of their own).
+bool blamed = false;
+
+// The run loop; a bounded one counts its steps (the renderer's does not).
+template <bool BOUNDED>
+bool run_code(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv, char *params, long steps)
 {
-    if (!code || words == 0 || shader->stack_failed) return;
+    if (!code || words == 0 || shader->stack_failed) return !shader->stack_failed;
     SLStack &st = slstack;
     SLStack::Marks marks = st.save_marks();
     bool failed_before = st.failed();
@@ -26,13 +33,12 @@ void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderV
         f.base[SEG_LOCAL] = locals;
         f.shader = shader;
         while (!f.done) {
+            if (BOUNDED && --steps < 0) break;
             op_handlers[*f.pc](&f, sv);
             if (++f.pc >= f.code_end || st.failed()) break;
         }
     }
-    // The innermost run to see the failure is the one that failed (the runs
-    // around it stop too, through no fault of their own).
-    static bool blamed = false;
+    const bool ran = locals && steps >= 0 && !st.failed();
     if (st.failed() && !failed_before && !blamed) {
         shader->stack_failed = true;
         blamed = true;
@@ -40,6 +46,21 @@ void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderV
     st.runs--;
     if (st.runs == 0) blamed = false;
     st.restore_marks(marks);
+    return ran;
+}
+
+} // namespace
+
+void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv,
+                     char *params)
+{
+    run_code<false>(shader, code, words, sv, params, 0);
+}
+
+bool run_shader_code_bounded(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv,
+                             char *params, long max_steps)
+{
+    return run_code<true>(shader, code, words, sv, params, max_steps);
 }
 
 OpTime *op_times()

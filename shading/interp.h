@@ -113,6 +113,10 @@ NameTable &global_variable_table();
 // Runs code words on a point with a parameter block, the locals of shader.
 void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv,
                      char *params);
+// As run_shader_code, stopping after max_steps operations (code that loops
+// without end); false when it stopped or the stack failed.
+bool run_shader_code_bounded(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv,
+                             char *params, long max_steps);
 // The run function of every text shader: the main code of sv's shader; 1.
 int run_compiled_shader(ShaderVars *sv, char *params);
 

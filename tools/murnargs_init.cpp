@@ -18,7 +18,6 @@
 #include "ri/stdtokens.h"
 #include "shading/interp.h"
 #include "shading/loader.h"
-#include "shading/slstack.h"
 #include "shading/shaderfile.h"
 #include "shading/shaderfile_words.h"
 #include "shading/shadingpoint.h"
@@ -56,46 +55,6 @@ void note_failure(RtInt, RtInt severity, const char *)
     if (severity >= RIE_ERROR) run_failed = true;
 }
 
-// The interpreter's run loop (run_shader_code) over the initialisation code,
-// with the same operation handlers, but bounded: code that loops without end
-// fails instead of keeping the inspector from ending.
-void run_bounded(Shader *shader, ShaderVars *sv, char *params)
-{
-    const std::vector<uint32_t> &code = shader->init_code;
-    SLStack &st = slstack;
-    SLStack::Marks marks = st.save_marks();
-    st.runs++;
-    const uint32_t *init = shader->local_init.empty() ? nullptr : shader->local_init.data();
-    char *locals = st.reserve(shader->local_size, init);
-    if (locals) {
-        ExecFrame f;
-        f.pc = code.data();
-        f.params = params;
-        f.locals = locals;
-        f.code_start = code.data();
-        f.code_end = code.data() + code.size();
-        f.done = 0;
-        f.base[SEG_GLOBAL] = reinterpret_cast<char *>(sv);
-        f.base[SEG_PARAM] = params;
-        f.base[SEG_LOCAL] = locals;
-        f.shader = shader;
-        long steps = 10000000;
-        while (!f.done) {
-            if (--steps < 0) {
-                run_failed = true;
-                break;
-            }
-            op_handlers[*f.pc](&f, sv);
-            if (++f.pc >= f.code_end || st.failed()) break;
-        }
-    } else {
-        run_failed = true;
-    }
-    if (st.failed()) run_failed = true;
-    st.runs--;
-    st.restore_marks(marks);
-}
-
 // A made-up shading point: every global holds values of its own for run k.
 void fill_point(ShadingPoint &sv, Shader *s, int k)
 {
@@ -122,7 +81,11 @@ std::vector<uint32_t> run_init(Shader *s, int k)
     DerivScratch scratch(&sv);
     run_failed = false;
     RtErrorHandler was = ri_set_error_handler(note_failure);
-    run_bounded(s, &sv, instance.params());
+    // Bounded: code that loops without end fails instead of keeping the
+    // inspector from ending. Each point is a run of its own.
+    s->stack_failed = false;
+    if (!run_shader_code_bounded(s, s->init_code.data(), s->init_code.size(), &sv, instance.params(), 10000000))
+        run_failed = true;
     ri_set_error_handler(was);
     if (run_failed) return {};
     return instance.block;

@@ -191,6 +191,39 @@ TEST(BadInputRender, HugeSampleCountsAndFilterWidthsAreClampedWithAWarning)
     }
 }
 
+// An error that ends the run is its last message: nothing after it is read,
+// rendered or written, and raylume ends with status 255.
+TEST(BadInputRender, AnErrorThatEndsTheRunIsTheLastThingDone)
+{
+    velktest::TempDir dir;
+    dir.write("inner.rib", "Surface \"nosuch\"\nDisk 0 1000 360\n");
+    const std::string frame = "Format 8 8 1\nWorldBegin\n" + covering_disk() + "WorldEnd\n";
+    const struct {
+        std::string rib, last;
+    } cases[] = {
+        // A nesting error, with requests and errors after it.
+        {"Display \"a.tif\" \"file\" \"rgba\"\nWorldBegin\nWorldBegin\nBogus\n" + frame,
+         "RiWorldBegin called at inappropriate level\n"},
+        // An output that cannot be opened, with a frame after it.
+        {"Display \"no/such/dir/b.tif\" \"file\" \"rgba\"\n" + frame + "Display \"c.tif\" \"file\" \"rgba\"\n" + frame,
+         "Could not open file \"no/such/dir/b.tif\"\n"},
+        // An error of a procedural expanded while the frame is rendered, under the abort handler.
+        {"ErrorHandler \"abort\"\nDisplay \"d.tif\" \"file\" \"rgba\"\nFormat 8 8 1\nWorldBegin\n"
+         "Procedural \"DelayedReadArchive\" [\"inner.rib\"] [-1e4 1e4 -1e4 1e4 -1 1]\nWorldEnd\nBogus\n",
+         "    --> nosuch\n"},
+        // The renderer still inside its world at the end of the input.
+        {"Display \"e.tif\" \"file\" \"rgba\"\nFormat 8 8 1\nWorldBegin\n" + covering_disk(),
+         "RiEnd called at inappropriate level\n"},
+    };
+    for (const auto &c : cases) {
+        velktest::RunResult r = e2e::raylume(dir, c.rib, {"-v"});
+        EXPECT_EQ(r.status, 255) << c.rib << r.err;
+        EXPECT_EQ(r.err.size() >= c.last.size() ? r.err.substr(r.err.size() - c.last.size()) : r.err, c.last);
+        EXPECT_EQ(r.out.find("Done computing"), std::string::npos) << r.out;
+        EXPECT_EQ(velktest::run({"/bin/ls", "-A", dir.path()}).out, "inner.rib\nscene.rib\n");
+    }
+}
+
 TEST(BadInputRender, FrameAndWorldRequestsInsideAProceduralAreRefusedAndTheRestIsRendered)
 {
     velktest::TempDir dir;

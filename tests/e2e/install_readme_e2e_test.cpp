@@ -125,7 +125,7 @@ TEST(Install, CProgramsInTheBindingsStyleBuildAgainstTheInstalledHeader)
 #else
              "/lib'"
 #endif
-             " -lribout -lri_common -lplatform -lstdc++ -lm -o prog"},
+             " -lbinding -lribout -lri_common -lplatform -lstdc++ -lm -o prog"},
         plain_env(work));
     ASSERT_EQ(cc.status, 0) << cc.out << cc.err;
     RunResult r = velktest::run({"/bin/sh", "-c", "./prog | '" + prefix.path() + "/bin/raylume'"}, plain_env(work));

@@ -166,6 +166,27 @@ TEST_F(Backend, CommandLineSettingsAndTheFirstFile)
     EXPECT_FLOAT_EQ(r->options.clearcolor[0], 0.1f);
 }
 
+// Options that end the program leave that to main: the status comes back.
+TEST_F(Backend, HelpAndBadOptionsHandMainTheStatus)
+{
+    const struct {
+        std::vector<const char *> args;
+        int end_status;
+    } cases[] = {{{"pevrin", "-h", "-lines"}, 0},
+                 {{"pevrin", "-nosuch", "a.rib"}, 1},
+                 {{"pevrin", "-lines", "-res", "64"}, 1},
+                 {{"pevrin", "-lines", "a.rib"}, -1}};
+    testing::internal::CaptureStdout();
+    for (const auto &c : cases) {
+        std::vector<char *> argv;
+        for (const char *a : c.args) argv.push_back(const_cast<char *>(a));
+        int end_status = 7;
+        previewer_parse_options(int(argv.size()), argv.data(), &end_status);
+        EXPECT_EQ(end_status, c.end_status) << c.args[1];
+    }
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Usage: pevrin"), std::string::npos);
+}
+
 TEST_F(Backend, UnlitOptionLightsLikeTheDefaultSurface)
 {
     const char *args[] = {"pevrin", "-unlit", "-offscreen", "-dumprgbaz"};

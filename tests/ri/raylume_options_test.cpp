@@ -34,6 +34,26 @@ TEST(RaylumeOptions, DisplayOverrideIsAPowerOfTwoUpTo32) {
     EXPECT_EQ(session.display_override, 1);
 }
 
+// Options that end the program leave that to main: the status comes back.
+TEST(RaylumeOptions, HelpArchAndBadOptionsHandMainTheStatus) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parse({"-arch", "-beep", "a.rib"}), 2);
+    EXPECT_EQ(session.end_status, 0);
+    EXPECT_EQ(parse({"-h", "a.rib"}), 2);
+    EXPECT_EQ(session.end_status, 0);
+    EXPECT_EQ(parse({"-nosuch", "a.rib"}), 1);
+    EXPECT_EQ(session.end_status, 1);
+    EXPECT_EQ(parse({"-beep", "-res", "64"}), 2);
+    EXPECT_EQ(session.end_status, 1);
+    EXPECT_EQ(parse({"-beep", "a.rib"}), 2);
+    EXPECT_EQ(session.end_status, -1);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(out.find("Usage: raylume"), std::string::npos) << out;
+    EXPECT_NE(err.find("Option -res takes 2 operands"), std::string::npos) << err;
+}
+
 TEST(RaylumeOptions, OperandsAndTheFirstFile) {
     EXPECT_EQ(parse({}), 1);
     EXPECT_EQ(parse({"e.rib", "-v"}), 1);

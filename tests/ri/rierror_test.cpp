@@ -65,6 +65,7 @@ TEST(RiError, SevereErrorsAreNeverFilteredAsRepeats) {
         rib_current_file = "s.rib";
         rib_current_line = 500;
         ri_error(RIE_NESTING, RIE_SEVERE, "again");
+        std::exit(ri_run_end_status());
     }, testing::ExitedWithCode(255),
                 "SEVERE ERROR: s.rib \\(500\\): Nesting error\n    --> again");
 }
@@ -78,9 +79,15 @@ TEST(RiError, IgnoreStoresLastErrorAndPrintsNothing) {
     EXPECT_EQ(RiLastError, RIE_BADHANDLE);
 }
 
-TEST(RiErrorDeath, SevereEndsWithStatus255) {
-    EXPECT_EXIT(ri_error(RIE_NESTING, RIE_SEVERE, "RiEnd called at inappropriate level"),
-                testing::ExitedWithCode(255), "SEVERE ERROR: Nesting error\n    --> RiEnd called");
+// Library code only ends the run: the caller goes on (and exits 7 here), the
+// RI procedures and later errors do nothing, and main returns the status.
+TEST(RiErrorDeath, SevereEndsTheRunWithStatus255) {
+    EXPECT_EXIT({
+        ri_error(RIE_NESTING, RIE_SEVERE, "RiEnd called at inappropriate level");
+        ri_error(RIE_SYNTAX, RIE_ERROR, "not told");
+        RiWorldEnd();
+        std::exit(ri_run_end_status() == 255 ? 7 : 0);
+    }, testing::ExitedWithCode(7), "SEVERE ERROR: Nesting error\n    --> RiEnd called at inappropriate level\n$");
 }
 
 TEST(RiErrorDeath, AbortEndsAtSeverityTwoButNotOne) {
@@ -88,9 +95,11 @@ TEST(RiErrorDeath, AbortEndsAtSeverityTwoButNotOne) {
         RiErrorHandler(RiErrorAbort);
         rib_current_line = 900;
         ri_error(RIE_RANGE, RIE_WARNING, "w");
+        if (ri_run_end_status()) std::exit(1);
         ri_error(RIE_SYNTAX, RIE_ERROR, "e");
-        std::exit(0);
-    }, testing::ExitedWithCode(255), "WARNING: .*\n    --> w\nERROR: .*Syntax error\n    --> e");
+        ri_error(RIE_SYNTAX, RIE_ERROR, "not told");
+        std::exit(ri_run_end_status() == 255 ? 7 : 0);
+    }, testing::ExitedWithCode(7), "WARNING: .*\n    --> w\nERROR: .*Syntax error\n    --> e\n$");
 }
 
 TEST(RiErrorDeath, AssertionReportsModuleAndLine) {

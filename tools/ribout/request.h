@@ -5,6 +5,7 @@
 
 #include "ri/ri.h"
 #include "tools/ribout/context.h"
+#include "tools/ribout/ribout.h"
 
 namespace ribout {
 
@@ -63,9 +64,9 @@ void list_request(const char *request, RtToken name, RtInt n, const RtToken toke
 
 } // namespace ribout
 
-// Defines RiWordV as a request of a name and a parameter list.
+// Defines rib_writer::WordV as a request of a name and a parameter list.
 #define RIBOUT_LIST_REQUEST(Word)                                                  \
-    RtVoid Ri##Word##V(RtToken name, RtInt n, RtToken tokens[], RtPointer params[]) \
+    RtVoid rib_writer::Word##V(RtToken name, RtInt n, RtToken tokens[], RtPointer params[]) \
     {                                                                              \
         ribout::list_request(#Word, name, n, tokens, params);                      \
     }

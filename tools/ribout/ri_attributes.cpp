@@ -23,7 +23,6 @@ RtLightHandle light(const char *request, RtToken name, RtInt n, RtToken tokens[]
 
 } // namespace
 
-extern "C" {
 
 RIBOUT_LIST_REQUEST(Attribute)
 RIBOUT_LIST_REQUEST(Surface)
@@ -33,56 +32,55 @@ RIBOUT_LIST_REQUEST(Exterior)
 RIBOUT_LIST_REQUEST(Deformation)
 RIBOUT_LIST_REQUEST(Displacement)
 
-RtVoid RiColor(RtColor color) { ribout::float_array_request("Color", 3, color); }
+RtVoid rib_writer::Color(RtColor color) { ribout::float_array_request("Color", 3, color); }
 
-RtVoid RiOpacity(RtColor color) { ribout::float_array_request("Opacity", 3, color); }
+RtVoid rib_writer::Opacity(RtColor color) { ribout::float_array_request("Opacity", 3, color); }
 
-RtVoid RiTextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2, RtFloat s3, RtFloat t3, RtFloat s4,
-                            RtFloat t4)
+RtVoid rib_writer::TextureCoordinates(RtFloat s1, RtFloat t1, RtFloat s2, RtFloat t2, RtFloat s3, RtFloat t3, RtFloat s4,
+                                      RtFloat t4)
 {
     Request().text("TextureCoordinates [ %g %g %g %g %g %g %g %g ]\n", d(s1), d(t1), d(s2), d(t2), d(s3), d(t3),
                    d(s4), d(t4));
 }
 
-RtVoid RiShadingRate(RtFloat size) { Request().text("ShadingRate %g\n", d(size)); }
-RtVoid RiShadingInterpolation(RtToken type) { Request().text("ShadingInterpolation \"%s\"\n", str(type).c_str()); }
-RtVoid RiMatte(RtBoolean onoff) { Request().text("Matte %d\n", onoff); }
+RtVoid rib_writer::ShadingRate(RtFloat size) { Request().text("ShadingRate %g\n", d(size)); }
+RtVoid rib_writer::ShadingInterpolation(RtToken type) { Request().text("ShadingInterpolation \"%s\"\n", str(type).c_str()); }
+RtVoid rib_writer::Matte(RtBoolean onoff) { Request().text("Matte %d\n", onoff); }
 
-RtVoid RiBound(RtBound bound) { ribout::float_array_request("Bound", 6, bound); }
+RtVoid rib_writer::Bound(RtBound bound) { ribout::float_array_request("Bound", 6, bound); }
 
-RtVoid RiDetail(RtBound bound) { ribout::float_array_request("Detail", 6, bound); }
+RtVoid rib_writer::Detail(RtBound bound) { ribout::float_array_request("Detail", 6, bound); }
 
-RtVoid RiDetailRange(RtFloat minvis, RtFloat lowtran, RtFloat uptran, RtFloat maxvis)
+RtVoid rib_writer::DetailRange(RtFloat minvis, RtFloat lowtran, RtFloat uptran, RtFloat maxvis)
 {
     Request().text("DetailRange %g %g %g %g\n", d(minvis), d(lowtran), d(uptran), d(maxvis));
 }
 
-RtVoid RiGeometricApproximation(RtToken type, RtFloat value)
+RtVoid rib_writer::GeometricApproximation(RtToken type, RtFloat value)
 {
     Request().text("GeometricApproximation \"%s\" %g\n", str(type).c_str(), d(value));
 }
 
-RtVoid RiGeometricRepresentation(RtToken type)
+RtVoid rib_writer::GeometricRepresentation(RtToken type)
 {
     Request().text("GeometricRepresentation \"%s\"\n", str(type).c_str());
 }
-RtVoid RiReverseOrientation(void) { Request().text("ReverseOrientation\n"); }
-RtVoid RiOrientation(RtToken orientation) { Request().text("Orientation \"%s\"\n", str(orientation).c_str()); }
-RtVoid RiSides(RtInt sides) { Request().text("Sides %d\n", sides); }
+RtVoid rib_writer::ReverseOrientation(void) { Request().text("ReverseOrientation\n"); }
+RtVoid rib_writer::Orientation(RtToken orientation) { Request().text("Orientation \"%s\"\n", str(orientation).c_str()); }
+RtVoid rib_writer::Sides(RtInt sides) { Request().text("Sides %d\n", sides); }
 
-RtLightHandle RiLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+RtLightHandle rib_writer::LightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {
     return light("LightSource", name, n, tokens, params);
 }
 
-RtLightHandle RiAreaLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+RtLightHandle rib_writer::AreaLightSourceV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {
     return light("AreaLightSource", name, n, tokens, params);
 }
 
-RtVoid RiIlluminate(RtLightHandle handle, RtBoolean onoff)
+RtVoid rib_writer::Illuminate(RtLightHandle handle, RtBoolean onoff)
 {
     Request().text("Illuminate %ld %d\n", static_cast<long>(reinterpret_cast<intptr_t>(handle)), onoff);
 }
 
-} // extern "C"

@@ -68,28 +68,27 @@ RtToken ribout_declare(const char *name, const char *declaration)
     return interned;
 }
 
-extern "C" {
 
-RtVoid RiBegin(RtToken name) { ribout_begin(name); }
-RtVoid RiEnd(void) { ribout_end(); }
-RtContextHandle RiGetContext(void) { return const_cast<char *>(ribout_current_name()); }
-RtVoid RiContext(RtContextHandle handle) { ribout_context(static_cast<const char *>(handle)); }
-RtToken RiDeclare(const char *name, const char *declaration) { return ribout_declare(name, declaration); }
+RtVoid rib_writer::Begin(RtToken name) { ribout_begin(name); }
+RtVoid rib_writer::End(void) { ribout_end(); }
+RtContextHandle rib_writer::GetContext(void) { return const_cast<char *>(ribout_current_name()); }
+RtVoid rib_writer::Context(RtContextHandle handle) { ribout_context(static_cast<const char *>(handle)); }
+RtToken rib_writer::Declare(const char *name, const char *declaration) { return ribout_declare(name, declaration); }
 
-RtVoid RiFrameBegin(RtInt number) { Request().text("FrameBegin %d\n", number); }
-RtVoid RiFrameEnd(void) { Request().text("FrameEnd\n"); }
-RtVoid RiWorldBegin(void) { Request().text("WorldBegin\n"); }
-RtVoid RiWorldEnd(void) { Request().text("WorldEnd\n"); }
-RtVoid RiAttributeBegin(void) { Request().text("AttributeBegin\n"); }
-RtVoid RiAttributeEnd(void) { Request().text("AttributeEnd\n"); }
-RtVoid RiTransformBegin(void) { Request().text("TransformBegin\n"); }
-RtVoid RiTransformEnd(void) { Request().text("TransformEnd\n"); }
-RtVoid RiSolidBegin(RtToken operation) { Request().text("SolidBegin \"%s\"\n", ribout::str(operation).c_str()); }
-RtVoid RiSolidEnd(void) { Request().text("SolidEnd\n"); }
-RtVoid RiMotionEnd(void) { Request().text("MotionEnd\n"); }
-RtVoid RiObjectEnd(void) { Request().text("ObjectEnd\n"); }
+RtVoid rib_writer::FrameBegin(RtInt number) { Request().text("FrameBegin %d\n", number); }
+RtVoid rib_writer::FrameEnd(void) { Request().text("FrameEnd\n"); }
+RtVoid rib_writer::WorldBegin(void) { Request().text("WorldBegin\n"); }
+RtVoid rib_writer::WorldEnd(void) { Request().text("WorldEnd\n"); }
+RtVoid rib_writer::AttributeBegin(void) { Request().text("AttributeBegin\n"); }
+RtVoid rib_writer::AttributeEnd(void) { Request().text("AttributeEnd\n"); }
+RtVoid rib_writer::TransformBegin(void) { Request().text("TransformBegin\n"); }
+RtVoid rib_writer::TransformEnd(void) { Request().text("TransformEnd\n"); }
+RtVoid rib_writer::SolidBegin(RtToken operation) { Request().text("SolidBegin \"%s\"\n", ribout::str(operation).c_str()); }
+RtVoid rib_writer::SolidEnd(void) { Request().text("SolidEnd\n"); }
+RtVoid rib_writer::MotionEnd(void) { Request().text("MotionEnd\n"); }
+RtVoid rib_writer::ObjectEnd(void) { Request().text("ObjectEnd\n"); }
 
-RtVoid RiMotionBeginV(RtInt n, RtFloat times[])
+RtVoid rib_writer::MotionBeginV(RtInt n, RtFloat times[])
 {
     Request r;
     r.text("MotionBegin [");
@@ -97,7 +96,7 @@ RtVoid RiMotionBeginV(RtInt n, RtFloat times[])
     r.text("]\n");
 }
 
-RtObjectHandle RiObjectBegin(void)
+RtObjectHandle rib_writer::ObjectBegin(void)
 {
     Request r;
     if (!r.context()) return nullptr;
@@ -106,20 +105,20 @@ RtObjectHandle RiObjectBegin(void)
     return reinterpret_cast<RtObjectHandle>(static_cast<intptr_t>(id));
 }
 
-RtVoid RiObjectInstance(RtObjectHandle handle)
+RtVoid rib_writer::ObjectInstance(RtObjectHandle handle)
 {
     Request().text("ObjectInstance %ld\n", static_cast<long>(reinterpret_cast<intptr_t>(handle)));
 }
 
-RtVoid RiIdentity(void) { Request().text("Identity\n"); }
+RtVoid rib_writer::Identity(void) { Request().text("Identity\n"); }
 
-RtVoid RiTransform(RtMatrix transform) { ribout::float_array_request("Transform", 16, &transform[0][0]); }
+RtVoid rib_writer::Transform(RtMatrix transform) { ribout::float_array_request("Transform", 16, &transform[0][0]); }
 
-RtVoid RiConcatTransform(RtMatrix transform) { ribout::float_array_request("ConcatTransform", 16, &transform[0][0]); }
+RtVoid rib_writer::ConcatTransform(RtMatrix transform) { ribout::float_array_request("ConcatTransform", 16, &transform[0][0]); }
 
-RtVoid RiPerspective(RtFloat fov) { Request().text("Perspective %g\n", static_cast<double>(fov)); }
+RtVoid rib_writer::Perspective(RtFloat fov) { Request().text("Perspective %g\n", static_cast<double>(fov)); }
 
-RtVoid RiTranslate(RtFloat dx, RtFloat dy, RtFloat dz)
+RtVoid rib_writer::Translate(RtFloat dx, RtFloat dy, RtFloat dz)
 {
     Request r;
     r.text("Translate ");
@@ -127,7 +126,7 @@ RtVoid RiTranslate(RtFloat dx, RtFloat dy, RtFloat dz)
     r.text("\n");
 }
 
-RtVoid RiRotate(RtFloat angle, RtFloat dx, RtFloat dy, RtFloat dz)
+RtVoid rib_writer::Rotate(RtFloat angle, RtFloat dx, RtFloat dy, RtFloat dz)
 {
     Request r;
     r.text("Rotate ");
@@ -135,24 +134,24 @@ RtVoid RiRotate(RtFloat angle, RtFloat dx, RtFloat dy, RtFloat dz)
     r.text("\n");
 }
 
-RtVoid RiScale(RtFloat sx, RtFloat sy, RtFloat sz)
+RtVoid rib_writer::Scale(RtFloat sx, RtFloat sy, RtFloat sz)
 {
     Request().text("Scale %g %g %g\n", static_cast<double>(sx), static_cast<double>(sy),
                    static_cast<double>(sz));
 }
 
-RtVoid RiSkew(RtFloat angle, RtFloat dx1, RtFloat dy1, RtFloat dz1, RtFloat dx2, RtFloat dy2, RtFloat dz2)
+RtVoid rib_writer::Skew(RtFloat angle, RtFloat dx1, RtFloat dy1, RtFloat dz1, RtFloat dx2, RtFloat dy2, RtFloat dz2)
 {
     Request().text("Skew %g   %g %g %g   %g %g %g\n", static_cast<double>(angle), static_cast<double>(dx1),
                    static_cast<double>(dy1), static_cast<double>(dz1), static_cast<double>(dx2),
                    static_cast<double>(dy2), static_cast<double>(dz2));
 }
 
-RtVoid RiCoordinateSystem(RtToken space) { Request().text("CoordinateSystem \"%s\"\n", ribout::str(space).c_str()); }
-RtVoid RiCoordSysTransform(RtToken space) { Request().text("CoordSysTransform \"%s\"\n", ribout::str(space).c_str()); }
+RtVoid rib_writer::CoordinateSystem(RtToken space) { Request().text("CoordinateSystem \"%s\"\n", ribout::str(space).c_str()); }
+RtVoid rib_writer::CoordSysTransform(RtToken space) { Request().text("CoordSysTransform \"%s\"\n", ribout::str(space).c_str()); }
 
 // The writer cannot transform: the request is written and no points are answered.
-RtPoint *RiTransformPoints(RtToken fromspace, RtToken tospace, RtInt n, RtPoint points[])
+RtPoint *rib_writer::TransformPoints(RtToken fromspace, RtToken tospace, RtInt n, RtPoint points[])
 {
     Request r;
     r.text("TransformPoints \"%s\" \"%s\" ", ribout::str(fromspace).c_str(), ribout::str(tospace).c_str());
@@ -161,4 +160,3 @@ RtPoint *RiTransformPoints(RtToken fromspace, RtToken tospace, RtInt n, RtPoint 
     return nullptr;
 }
 
-} // extern "C"

@@ -54,48 +54,47 @@ void quadric(Request &r, RtInt n, RtToken tokens[], RtPointer params[])
 
 } // namespace
 
-extern "C" {
 
-RtVoid RiSphereV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
-                 RtPointer params[])
+RtVoid rib_writer::SphereV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
+                           RtPointer params[])
 {
     Request r;
     r.text("Sphere %g %g %g %g", d(radius), d(zmin), d(zmax), d(thetamax));
     quadric(r, n, tokens, params);
 }
 
-RtVoid RiConeV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::ConeV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Cone %g %g %g", d(height), d(radius), d(thetamax));
     quadric(r, n, tokens, params);
 }
 
-RtVoid RiCylinderV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
-                   RtPointer params[])
+RtVoid rib_writer::CylinderV(RtFloat radius, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
+                             RtPointer params[])
 {
     Request r;
     r.text("Cylinder %g %g %g %g", d(radius), d(zmin), d(zmax), d(thetamax));
     quadric(r, n, tokens, params);
 }
 
-RtVoid RiParaboloidV(RtFloat rmax, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
-                     RtPointer params[])
+RtVoid rib_writer::ParaboloidV(RtFloat rmax, RtFloat zmin, RtFloat zmax, RtFloat thetamax, RtInt n, RtToken tokens[],
+                               RtPointer params[])
 {
     Request r;
     r.text("Paraboloid %g %g %g %g", d(rmax), d(zmin), d(zmax), d(thetamax));
     quadric(r, n, tokens, params);
 }
 
-RtVoid RiDiskV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::DiskV(RtFloat height, RtFloat radius, RtFloat thetamax, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Disk %g %g %g", d(height), d(radius), d(thetamax));
     quadric(r, n, tokens, params);
 }
 
-RtVoid RiHyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax, RtInt n, RtToken tokens[],
-                      RtPointer params[])
+RtVoid rib_writer::HyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax, RtInt n, RtToken tokens[],
+                                RtPointer params[])
 {
     Request r;
     r.text("Hyperboloid %g %g %g %g %g %g %g", d(point1[0]), d(point1[1]), d(point1[2]), d(point2[0]),
@@ -103,22 +102,22 @@ RtVoid RiHyperboloidV(RtPoint point1, RtPoint point2, RtFloat thetamax, RtInt n,
     quadric(r, n, tokens, params);
 }
 
-RtVoid RiTorusV(RtFloat majorrad, RtFloat minorrad, RtFloat phimin, RtFloat phimax, RtFloat thetamax, RtInt n,
-                RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::TorusV(RtFloat majorrad, RtFloat minorrad, RtFloat phimin, RtFloat phimax, RtFloat thetamax, RtInt n,
+                          RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Torus %g %g %g %g %g", d(majorrad), d(minorrad), d(phimin), d(phimax), d(thetamax));
     quadric(r, n, tokens, params);
 }
 
-RtVoid RiPolygonV(RtInt nvertices, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::PolygonV(RtInt nvertices, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Polygon");
     r.prim_params(nvertices, nvertices, 1, n, tokens, params);
 }
 
-RtVoid RiGeneralPolygonV(RtInt nloops, RtInt nverts[], RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::GeneralPolygonV(RtInt nloops, RtInt nverts[], RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     long vertices = total(nverts, nloops);
@@ -128,8 +127,8 @@ RtVoid RiGeneralPolygonV(RtInt nloops, RtInt nverts[], RtInt n, RtToken tokens[]
     r.prim_params(vertices, vertices, 1, n, tokens, params);
 }
 
-RtVoid RiPointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[],
-                         RtPointer params[])
+RtVoid rib_writer::PointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[],
+                                   RtPointer params[])
 {
     Request r;
     long nv = total(nverts, npolys);
@@ -142,8 +141,8 @@ RtVoid RiPointsPolygonsV(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, R
     r.prim_params(m + 1, m + 1, npolys, n, tokens, params);
 }
 
-RtVoid RiPointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], RtInt verts[], RtInt n,
-                                RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::PointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], RtInt verts[], RtInt n,
+                                          RtToken tokens[], RtPointer params[])
 {
     Request r;
     long loops = total(nloops, npolys);
@@ -157,7 +156,7 @@ RtVoid RiPointsGeneralPolygonsV(RtInt npolys, RtInt nloops[], RtInt nverts[], Rt
     r.prim_params(m + 1, m + 1, npolys, n, tokens, params);
 }
 
-RtVoid RiPatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::PatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Patch \"%s\"", str(type).c_str());
@@ -165,8 +164,8 @@ RtVoid RiPatchV(RtToken type, RtInt n, RtToken tokens[], RtPointer params[])
 }
 
 // A mesh of an unknown type is reported and not written at all.
-RtVoid RiPatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwrap, RtInt n, RtToken tokens[],
-                    RtPointer params[])
+RtVoid rib_writer::PatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwrap, RtInt n, RtToken tokens[],
+                              RtPointer params[])
 {
     Request r;
     bool bicubic = is(type, "bicubic");
@@ -183,8 +182,8 @@ RtVoid RiPatchMeshV(RtToken type, RtInt nu, RtToken uwrap, RtInt nv, RtToken vwr
     r.prim_params(static_cast<long>(nu) * nv, nuvarying * nvvarying, nupatch * nvpatch, n, tokens, params);
 }
 
-RtVoid RiNuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat umax, RtInt nv, RtInt vorder,
-                  RtFloat vknot[], RtFloat vmin, RtFloat vmax, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::NuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat umax, RtInt nv, RtInt vorder,
+                            RtFloat vknot[], RtFloat vmin, RtFloat vmax, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("NuPatch %d %d ", nu, uorder);
@@ -196,8 +195,8 @@ RtVoid RiNuPatchV(RtInt nu, RtInt uorder, RtFloat uknot[], RtFloat umin, RtFloat
                   (nu - uorder + 1L) * (nv - vorder + 1L), n, tokens, params);
 }
 
-RtVoid RiTrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[], RtFloat amin[], RtFloat amax[],
-                   RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
+RtVoid rib_writer::TrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[], RtFloat amin[], RtFloat amax[],
+                             RtInt n[], RtFloat u[], RtFloat v[], RtFloat w[])
 {
     Request r;
     long curves = total(ncurves, nloops);
@@ -221,8 +220,8 @@ RtVoid RiTrimCurve(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[],
     r.text("\n");
 }
 
-RtVoid RiCurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap, RtInt n, RtToken tokens[],
-                 RtPointer params[])
+RtVoid rib_writer::CurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap, RtInt n, RtToken tokens[],
+                           RtPointer params[])
 {
     Request r;
     bool periodic = is(wrap, "periodic");
@@ -248,16 +247,16 @@ RtVoid RiCurvesV(RtToken type, RtInt ncurves, RtInt nvertices[], RtToken wrap, R
     r.prim_params(vertices, varying, segments, n, tokens, params);
 }
 
-RtVoid RiPointsV(RtInt npoints, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::PointsV(RtInt npoints, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Points ");
     r.prim_params(npoints, npoints, 1, n, tokens, params);
 }
 
-RtVoid RiSubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt vertices[], RtInt ntags,
-                          RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[], RtInt n,
-                          RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::SubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt vertices[], RtInt ntags,
+                                    RtToken tags[], RtInt nargs[], RtInt intargs[], RtFloat floatargs[], RtInt n,
+                                    RtToken tokens[], RtPointer params[])
 {
     Request r;
     long nv = total(nvertices, nfaces);
@@ -285,8 +284,8 @@ RtVoid RiSubdivisionMeshV(RtToken scheme, RtInt nfaces, RtInt nvertices[], RtInt
     r.prim_params(m + 1, m + 1, nfaces, n, tokens, params);
 }
 
-RtVoid RiBlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt[], RtInt nstr, RtToken strs[],
-                 RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::BlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt[], RtInt nstr, RtToken strs[],
+                           RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Blobby %d ", nleaf);
@@ -300,14 +299,14 @@ RtVoid RiBlobbyV(RtInt nleaf, RtInt ncode, RtInt code[], RtInt nflt, RtFloat flt
 
 RIBOUT_LIST_REQUEST(Geometry)
 
-RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc)
+RtVoid rib_writer::Procedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, RtProcFreeFunc)
 {
     const RtString *args = static_cast<const RtString *>(data);
     Request r;
-    if (subdivfunc == RiProcDelayedReadArchive) {
+    if (subdivfunc == rib_writer::ProcDelayedReadArchive) {
         r.text("Procedural \"DelayedReadArchive\" [\"%s\"] ", str(args ? args[0] : nullptr).c_str());
-    } else if (subdivfunc == RiProcRunProgram || subdivfunc == RiProcDynamicLoad) {
-        r.text("Procedural \"%s\" [\"%s\" \"%s\"] ", subdivfunc == RiProcRunProgram ? "RunProgram" : "DynamicLoad",
+    } else if (subdivfunc == rib_writer::ProcRunProgram || subdivfunc == rib_writer::ProcDynamicLoad) {
+        r.text("Procedural \"%s\" [\"%s\" \"%s\"] ", subdivfunc == rib_writer::ProcRunProgram ? "RunProgram" : "DynamicLoad",
                str(args ? args[0] : nullptr).c_str(), str(args ? args[1] : nullptr).c_str());
     } else {
         std::fprintf(stderr, "libribout error: procedural type\n");
@@ -318,4 +317,3 @@ RtVoid RiProcedural(RtPointer data, RtBound bound, RtProcSubdivFunc subdivfunc, 
     r.text("\n");
 }
 
-} // extern "C"

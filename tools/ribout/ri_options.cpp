@@ -37,54 +37,53 @@ void make_texture(const char *request, RtString pic, RtString tex, RtToken swrap
 
 } // namespace
 
-extern "C" {
 
-RtVoid RiFormat(RtInt xres, RtInt yres, RtFloat aspect) { Request().text("Format %d %d %g\n", xres, yres, d(aspect)); }
-RtVoid RiFrameAspectRatio(RtFloat aspect) { Request().text("FrameAspectRatio %g\n", d(aspect)); }
+RtVoid rib_writer::Format(RtInt xres, RtInt yres, RtFloat aspect) { Request().text("Format %d %d %g\n", xres, yres, d(aspect)); }
+RtVoid rib_writer::FrameAspectRatio(RtFloat aspect) { Request().text("FrameAspectRatio %g\n", d(aspect)); }
 
-RtVoid RiScreenWindow(RtFloat left, RtFloat right, RtFloat bottom, RtFloat top)
+RtVoid rib_writer::ScreenWindow(RtFloat left, RtFloat right, RtFloat bottom, RtFloat top)
 {
     Request().text("ScreenWindow %g %g %g %g\n", d(left), d(right), d(bottom), d(top));
 }
 
-RtVoid RiCropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
+RtVoid rib_writer::CropWindow(RtFloat xmin, RtFloat xmax, RtFloat ymin, RtFloat ymax)
 {
     Request().text("CropWindow %g %g %g %g\n", d(xmin), d(xmax), d(ymin), d(ymax));
 }
 
 RIBOUT_LIST_REQUEST(Projection)
 
-RtVoid RiClipping(RtFloat hither, RtFloat yon) { Request().text("Clipping %g %g\n", d(hither), d(yon)); }
+RtVoid rib_writer::Clipping(RtFloat hither, RtFloat yon) { Request().text("Clipping %g %g\n", d(hither), d(yon)); }
 
-RtVoid RiDepthOfField(RtFloat fstop, RtFloat focallength, RtFloat focaldistance)
+RtVoid rib_writer::DepthOfField(RtFloat fstop, RtFloat focallength, RtFloat focaldistance)
 {
     Request().text("DepthOfField %g %g %g\n", d(fstop), d(focallength), d(focaldistance));
 }
 
-RtVoid RiShutter(RtFloat smin, RtFloat smax) { Request().text("Shutter %g %g\n", d(smin), d(smax)); }
-RtVoid RiPixelVariance(RtFloat variation) { Request().text("PixelVariance %g\n", d(variation)); }
+RtVoid rib_writer::Shutter(RtFloat smin, RtFloat smax) { Request().text("Shutter %g %g\n", d(smin), d(smax)); }
+RtVoid rib_writer::PixelVariance(RtFloat variation) { Request().text("PixelVariance %g\n", d(variation)); }
 
-RtVoid RiPixelSamples(RtFloat xsamples, RtFloat ysamples)
+RtVoid rib_writer::PixelSamples(RtFloat xsamples, RtFloat ysamples)
 {
     Request().text("PixelSamples %g %g\n", d(xsamples), d(ysamples));
 }
 
-RtVoid RiPixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
+RtVoid rib_writer::PixelFilter(RtFilterFunc filter, RtFloat xwidth, RtFloat ywidth)
 {
     if (const char *name = filter_word(filter, "PixelFilter"))
         Request().text("PixelFilter \"%s\" %g %g\n", name, d(xwidth), d(ywidth));
 }
 
-RtVoid RiExposure(RtFloat gain, RtFloat gamma) { Request().text("Exposure %g %g\n", d(gain), d(gamma)); }
+RtVoid rib_writer::Exposure(RtFloat gain, RtFloat gamma) { Request().text("Exposure %g %g\n", d(gain), d(gamma)); }
 
 RIBOUT_LIST_REQUEST(Imager)
 
-RtVoid RiQuantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
+RtVoid rib_writer::Quantize(RtToken type, RtInt one, RtInt qmin, RtInt qmax, RtFloat ampl)
 {
     Request().text("Quantize \"%s\" %d %d %d %g\n", str(type).c_str(), one, qmin, qmax, d(ampl));
 }
 
-RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::DisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("Display \"%s\" \"%s\" \"%s\"", str(name).c_str(), str(type).c_str(), str(mode).c_str());
@@ -93,7 +92,7 @@ RtVoid RiDisplayV(RtToken name, RtToken type, RtToken mode, RtInt n, RtToken tok
 
 RIBOUT_LIST_REQUEST(Hider)
 
-RtVoid RiColorSamples(RtInt n, RtFloat nRGB[], RtFloat RGBn[])
+RtVoid rib_writer::ColorSamples(RtInt n, RtFloat nRGB[], RtFloat RGBn[])
 {
     Request r;
     r.text("ColorSamples ");
@@ -103,11 +102,11 @@ RtVoid RiColorSamples(RtInt n, RtFloat nRGB[], RtFloat RGBn[])
     r.text("\n");
 }
 
-RtVoid RiRelativeDetail(RtFloat relativedetail) { Request().text("RelativeDetail %g\n", d(relativedetail)); }
+RtVoid rib_writer::RelativeDetail(RtFloat relativedetail) { Request().text("RelativeDetail %g\n", d(relativedetail)); }
 
 // Option "rib" "binary" switches the current output between ASCII and binary
 // floats; it is not written.
-RtVoid RiOptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::OptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     if (name && std::strcmp(name, "rib") == 0) {
@@ -124,20 +123,20 @@ RtVoid RiOptionV(RtToken name, RtInt n, RtToken tokens[], RtPointer params[])
     r.params(name, 0, n, tokens, params);
 }
 
-RtVoid RiMakeTextureV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
-                      RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::MakeTextureV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
+                                RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     make_texture("MakeTexture", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
 }
 
-RtVoid RiMakeBumpV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
-                   RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::MakeBumpV(RtString pic, RtString tex, RtToken swrap, RtToken twrap, RtFilterFunc filter,
+                             RtFloat swidth, RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     make_texture("MakeBump", pic, tex, swrap, twrap, filter, swidth, twidth, n, tokens, params);
 }
 
-RtVoid RiMakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterFunc filter, RtFloat swidth,
-                                 RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::MakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterFunc filter, RtFloat swidth,
+                                           RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     const char *f = filter_word(filter, "MakeLatLongEnvironment");
     if (!f) return;
@@ -147,9 +146,9 @@ RtVoid RiMakeLatLongEnvironmentV(RtString pic, RtString tex, RtFilterFunc filter
     r.params(nullptr, 0, n, tokens, params);
 }
 
-RtVoid RiMakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtString ny, RtString pz, RtString nz,
-                                  RtString tex, RtFloat fov, RtFilterFunc filter, RtFloat swidth,
-                                  RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::MakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtString ny, RtString pz, RtString nz,
+                                            RtString tex, RtFloat fov, RtFilterFunc filter, RtFloat swidth,
+                                            RtFloat twidth, RtInt n, RtToken tokens[], RtPointer params[])
 {
     const char *f = filter_word(filter, "MakeCubeFaceEnvironment");
     if (!f) return;
@@ -160,11 +159,10 @@ RtVoid RiMakeCubeFaceEnvironmentV(RtString px, RtString nx, RtString py, RtStrin
     r.params(nullptr, 0, n, tokens, params);
 }
 
-RtVoid RiMakeShadowV(RtString pic, RtString tex, RtInt n, RtToken tokens[], RtPointer params[])
+RtVoid rib_writer::MakeShadowV(RtString pic, RtString tex, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("MakeShadow \"%s\" \"%s\"", str(pic).c_str(), str(tex).c_str());
     r.params(nullptr, 0, n, tokens, params);
 }
 
-} // extern "C"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "ri/rierror.h"
 #include "tools/ribout/request.h"
 
 using ribout::Request;
@@ -33,7 +34,6 @@ void write_basis(Request &r, RtBasis basis)
     r.floats(16, &basis[0][0]);
 }
 
-RtErrorHandler current_handler = RiErrorPrint;
 volatile int procedural_called = 0;
 
 } // namespace
@@ -42,15 +42,39 @@ namespace ribout {
 
 void report_error(int code, int severity, const char *message)
 {
+    if (ri_run_end_status()) return;
     RiLastError = code;
-    if (current_handler) current_handler(code, severity, message);
+    if (RtErrorHandler handler = ri_current_error_handler()) handler(code, severity, message);
+}
+
+RtErrorHandler error_handler(RtErrorHandler handler, const char *name)
+{
+    if (!name) {
+        std::fprintf(stderr, "libribout error: unknown error handler\n");
+        return ri_current_error_handler();
+    }
+    Request().text("ErrorHandler \"%s\"\n", name);
+    return ri_set_error_handler(handler);
+}
+
+// The writer reports only outputs that cannot be opened or written.
+void error_ignore(RtInt, RtInt, const char *) {}
+
+void error_print(RtInt code, RtInt, const char *message)
+{
+    std::fprintf(stderr, "RI error %d: %s\n", code, message ? message : "");
+}
+
+void error_abort(RtInt code, RtInt severity, const char *message)
+{
+    error_print(code, severity, message);
+    std::exit(1);
 }
 
 } // namespace ribout
 
-extern "C" {
 
-RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
+RtVoid rib_writer::Basis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
 {
     Request r;
     if (r.context()) {
@@ -64,53 +88,11 @@ RtVoid RiBasis(RtBasis ubasis, RtInt ustep, RtBasis vbasis, RtInt vstep)
     r.text(" %d\n", vstep);
 }
 
-RtErrorHandler RiErrorHandler(RtErrorHandler handler)
+namespace ribout {
+
+void archive_record(RtToken type, const char *text)
 {
-    const char *name = handler == RiErrorIgnore ? "ignore"
-                       : handler == RiErrorPrint ? "print"
-                       : handler == RiErrorAbort ? "abort"
-                                                 : nullptr;
-    if (!name) {
-        std::fprintf(stderr, "libribout error: unknown error handler\n");
-        return current_handler;
-    }
-    Request().text("ErrorHandler \"%s\"\n", name);
-    RtErrorHandler was = current_handler;
-    current_handler = handler;
-    return was;
-}
-
-RtInt RiLastError = 0;
-
-// The writer reports only outputs that cannot be opened or written.
-RtVoid RiErrorIgnore(RtInt, RtInt, const char *) {}
-
-RtVoid RiErrorPrint(RtInt code, RtInt, const char *message)
-{
-    std::fprintf(stderr, "RI error %d: %s\n", code, message ? message : "");
-}
-
-RtVoid RiErrorAbort(RtInt code, RtInt severity, const char *message)
-{
-    RiErrorPrint(code, severity, message);
-    std::exit(1);
-}
-
-RtVoid RiArchiveRecord(RtToken type, const char *format, ...)
-{
-    char fixed[1024];
-    va_list ap;
-    va_start(ap, format);
-    int size = std::vsnprintf(fixed, sizeof fixed, format ? format : "", ap);
-    va_end(ap);
-    std::string body = fixed;
-    if (size >= int(sizeof fixed)) {
-        body.assign(size_t(size) + 1, '\0');
-        va_start(ap, format);
-        std::vsnprintf(&body[0], body.size(), format, ap);
-        va_end(ap);
-        body.resize(size_t(size));
-    }
+    std::string body = text;
     // Comments and structure comments take one "#" or "##" per line; a
     // verbatim record is written as it is.
     const char *lead = type && std::strcmp(type, "comment") == 0     ? "#"
@@ -130,7 +112,9 @@ RtVoid RiArchiveRecord(RtToken type, const char *format, ...)
     } while (start <= body.size() && !(start == body.size() && body.back() == '\n'));
 }
 
-RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt n, RtToken tokens[], RtPointer params[])
+} // namespace ribout
+
+RtVoid rib_writer::ReadArchiveV(RtToken name, RtArchiveCallback, RtInt n, RtToken tokens[], RtPointer params[])
 {
     Request r;
     r.text("ReadArchive");
@@ -139,9 +123,8 @@ RtVoid RiReadArchiveV(RtToken name, RtArchiveCallback, RtInt n, RtToken tokens[]
 
 // Procedurals are written, never expanded: these only tell the kinds apart
 // (by address, so their bodies differ and cannot be folded into one).
-RtVoid RiProcDelayedReadArchive(RtPointer, RtFloat) { procedural_called = 1; }
-RtVoid RiProcRunProgram(RtPointer, RtFloat) { procedural_called = 2; }
-RtVoid RiProcDynamicLoad(RtPointer, RtFloat) { procedural_called = 3; }
-RtVoid RiProcFree(RtPointer data) { std::free(data); }
+RtVoid rib_writer::ProcDelayedReadArchive(RtPointer, RtFloat) { procedural_called = 1; }
+RtVoid rib_writer::ProcRunProgram(RtPointer, RtFloat) { procedural_called = 2; }
+RtVoid rib_writer::ProcDynamicLoad(RtPointer, RtFloat) { procedural_called = 3; }
+RtVoid rib_writer::ProcFree(RtPointer data) { std::free(data); }
 
-} // extern "C"

@@ -4,11 +4,37 @@
 // ri/ri.h; these are the library's own entry points behind them.
 #pragma once
 #include "ri/ri.h"
+#include "ri/ri_procedures.h"
+
+// The writer's RI procedures.
+namespace rib_writer {
+#define VELK_RIB_WRITER_DECLARE(R, N, P, A) R N P;
+VELK_RI_PROCEDURES(VELK_RIB_WRITER_DECLARE)
+#undef VELK_RIB_WRITER_DECLARE
+} // namespace rib_writer
+
+// What the binding's standard error handlers, RiErrorHandler and
+// RiArchiveRecord do with the writer.
+namespace ribout {
+// Writes an "ErrorHandler" request for a standard handler (name) and
+// installs it; another handler is refused (and told on standard error).
+// Answers the handler that was installed before.
+RtErrorHandler error_handler(RtErrorHandler handler, const char *name);
+// The writer reports only outputs that cannot be opened or written: ignore
+// does nothing, print writes "RI error <code>: <message>", abort prints and
+// ends the program with status 1.
+void error_ignore(RtInt code, RtInt severity, const char *message);
+void error_print(RtInt code, RtInt severity, const char *message);
+void error_abort(RtInt code, RtInt severity, const char *message);
+// A comment ("#" per line), structure comment ("##") or verbatim record.
+void archive_record(RtToken type, const char *text);
+} // namespace ribout
 
 // Opens a new output and makes it current: standard output for a null name;
 // a pipe into "raylume", "raylumev", "pevrin" or "prman" for those names, or
 // into the command after a leading '|'; else a file. Writes the header and the
-// standard declarations. A failure to open ends the program (status 1).
+// standard declarations. A failure to open is reported through the error
+// handler, and the output writes nowhere.
 void ribout_begin(const char *name);
 // Ends the request stream of the current output, closes it and forgets it.
 void ribout_end();

@@ -1,4 +1,5 @@
-// The C binding's token variables: the writer writes them by their text.
+// The standard tokens of the C binding. They hold their text; a renderer
+// interns them when it starts, so that they compare by identity with its own.
 #include "ri/ri.h"
 
 extern "C" {
