@@ -190,11 +190,12 @@ void PixelSampler::start_pixels()
     time_stratum = (o.shutter_close - o.shutter_open) / float(samples_per_pass);
     pixel_seed = 0;
     frame_ = o.frame_number;
+    frame_key_ = frame_random_key(frame_, RANDOM_FOR_SAMPLES);
 }
 
 void PixelSampler::start_pixel(int x, int y)
 {
-    pixel_key_ = pixel_random_key(x, y, frame_, RANDOM_FOR_SAMPLES);
+    pixel_key_ = pixel_key_in_frame(frame_key_, x, y);
     pixel_seed = int32_t(uint32_t(pixel_key_ >> 32));
     jitter_cursor = int(pixel_key_ % uint64_t(ADAPTIVE_OFFSETS));
 }
