@@ -1,7 +1,9 @@
 // The slab test of one ray against four boxes at once, the boxes laid out
-// side by side (lo[axis][lane], hi[axis][lane]). Every lane gives exactly
-// what the one-box test gives: the same divisions, clamps and comparisons,
-// a miss for NaN, and the inside test for a ray parallel to a slab.
+// side by side (lo[axis][lane], hi[axis][lane]). Every lane gives what the
+// one-box test gives: the same clamps and comparisons, a miss for NaN, and
+// the inside test for a ray parallel to a slab; its distances are products
+// with the reciprocal direction (divisions cost far more), so they may
+// differ from the one-box test's quotients in the last bit.
 #pragma once
 #include <xmmintrin.h>
 
