@@ -81,7 +81,8 @@ bool illuminate_core(ShaderVars *sv, float distance)
         return true;
     }
     Color filter(1, 1, 1);
-    SceneAccess *scene = current_scene();
+    // Only a point on a grid cell moves its shadow rays' origin.
+    SceneAccess *scene = sv->whichpiece ? current_scene() : nullptr;
     if (scene) scene->set_shadow_origin(sv);
     GPrimitive *&last = light_blocker(light);
     GPrimitive *blocker;
