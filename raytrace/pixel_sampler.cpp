@@ -191,6 +191,10 @@ void PixelSampler::start_pixels()
     pixel_seed = 0;
     frame_ = o.frame_number;
     frame_key_ = frame_random_key(frame_, RANDOM_FOR_SAMPLES);
+    // Screen units per pixel, the same quotients for every sample.
+    int xres = o.eff_xres > 0 ? o.eff_xres : 1, yres = o.eff_yres > 0 ? o.eff_yres : 1;
+    screen_per_x_ = (o.screen[1] - o.screen[0]) / float(xres);
+    screen_per_y_ = (o.screen[3] - o.screen[2]) / float(yres);
 }
 
 void PixelSampler::start_pixel(int x, int y)
@@ -253,9 +257,8 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
         }
     }
     // Screen position.
-    int xres = o.eff_xres > 0 ? o.eff_xres : 1, yres = o.eff_yres > 0 ? o.eff_yres : 1;
-    float u = px * ((o.screen[1] - o.screen[0]) / float(xres)) + o.screen[0];
-    float v = o.screen[3] - py * ((o.screen[3] - o.screen[2]) / float(yres));
+    float u = px * screen_per_x_ + o.screen[0];
+    float v = o.screen[3] - py * screen_per_y_;
     Point origin, dir;
     if (o.projection == PROJ_ORTHOGRAPHIC) {
         origin = eye + u * right + v * up;
