@@ -625,7 +625,11 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     if (first && (first->flags & GPF_SAMPLE_LIMITS)) first = nullptr;
     if (first) {
         st.shadow_likely_tries++;
-        IntersectionList l = intersect_object(first);
+        // Most rays pass the last blocker by: its world box, a cheaper test
+        // than the object's own, answers those. (An instance's surface is
+        // kept from being placed anew, as intersect_object does.)
+        placed_surface_touch(first);
+        IntersectionList l = hits_box(first->world_bound) ? intersect_object(first) : IntersectionList();
         if (l.count) st.shadow_likely_hits++;
         else if (first != exclude) exclude_b = first;
         while (Intersection *h = l.dequeue()) judge(h);
