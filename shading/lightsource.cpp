@@ -298,7 +298,8 @@ void set_samples(LightSourceListWalker &w)
     if (w.sv && w.sv->indirectlevel > 0) w.nsamples = 1;
     if (w.nsamples < 1) w.nsamples = 1;
     w.sample = w.nsamples - 1;
-    w.sampweight = 1.0f / static_cast<float>(w.nsamples);
+    // One sample, the common light: its weight needs no division.
+    w.sampweight = w.nsamples == 1 ? 1.0f : 1.0f / static_cast<float>(w.nsamples);
 }
 
 } // namespace
