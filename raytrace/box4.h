@@ -1,7 +1,9 @@
 // The slab test of one ray against four boxes at once, the boxes laid out
-// side by side (lo[axis][lane], hi[axis][lane]). Every lane gives exactly
-// what the one-box test gives: the same divisions, clamps and comparisons,
-// a miss for NaN, and the inside test for a ray parallel to a slab.
+// side by side (lo[axis][lane], hi[axis][lane]). Every lane gives what the
+// one-box test gives: the same clamps and comparisons, a miss for NaN, and
+// the inside test for a ray parallel to a slab; its distances are products
+// with the reciprocal direction (divisions cost far more), so they may
+// differ from the one-box test's quotients in the last bit.
 #pragma once
 #include <xmmintrin.h>
 
@@ -10,6 +12,7 @@
 // A ray prepared for four-box tests.
 struct RaySlabs {
     __m128 origin[3], dir[3];
+    __m128 inv[3];   // 1 / dir of the axes that are not parallel: a product per slab, not a division
     bool parallel[3];
     int axes[3], naxes = 0;   // the axes that are not parallel
 
@@ -19,6 +22,7 @@ struct RaySlabs {
             origin[a] = _mm_set1_ps(o[a]);
             dir[a] = _mm_set1_ps(d[a]);
             parallel[a] = d[a] >= -1e-10f && d[a] <= 1e-10f;
+            inv[a] = _mm_set1_ps(parallel[a] ? 0.0f : 1.0f / d[a]);
             if (!parallel[a]) axes[naxes++] = a;
         }
     }
@@ -29,8 +33,8 @@ inline void slab4_axis(const RaySlabs &r, int a, const float lo[3][4], const flo
                        __m128 &far, __m128 &bad)
 {
     const __m128 big = _mm_set1_ps(1e38f), nbig = _mm_set1_ps(-1e38f);
-    __m128 t1 = _mm_div_ps(_mm_sub_ps(_mm_loadu_ps(lo[a]), r.origin[a]), r.dir[a]);
-    __m128 t2 = _mm_div_ps(_mm_sub_ps(_mm_loadu_ps(hi[a]), r.origin[a]), r.dir[a]);
+    __m128 t1 = _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(lo[a]), r.origin[a]), r.inv[a]);
+    __m128 t2 = _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(hi[a]), r.origin[a]), r.inv[a]);
     bad = _mm_or_ps(bad, _mm_cmpunord_ps(t1, t2));
     // Ordered (t1 > t2 swaps), clamped to +-1e38, then narrowed: each
     // written as the one-box test's comparisons so ties keep its values.

@@ -59,31 +59,42 @@ int quantize_bits(const float q[4])
     return q[2] > 255 ? 16 : 8;
 }
 
-// Stores value v (already scaled to 0..1) at slot index of an output pixel.
-void store_value(float v, const float q[4], int bits, unsigned char *pixel, int index)
-{
-    if (bits == 32) {
-        memcpy(pixel + 4 * index, &v, 4);
-        return;
+// How values (already scaled to 0..1) become output levels, set up once per
+// row rather than once per value.
+struct Quantizer {
+    Quantizer(const float q[4], int bits)
+        : bits(bits), one(q[0]), lo(std::max(q[1], 0.0f)),
+          hi(std::min(q[2], bits == 16 ? 65535.0f : 255.0f)) {}
+
+    // Stores value v at slot index of an output pixel.
+    void store(float v, unsigned char *pixel, int index) const
+    {
+        if (bits == 32) {
+            memcpy(pixel + 4 * index, &v, 4);
+            return;
+        }
+        float s = one * v;
+        // NaN (also from one x infinity) falls to 0.
+        if (!(s == s)) s = 0;
+        // The nearest level: flooring after a symmetric dither would make every
+        // picture half a step dark on average.
+        s += 0.5f;
+        // Truncation is the floor for the usual values; no library call then.
+        s = s >= 0 && s < 8388608.0f ? float(int32_t(s)) : std::floor(s);
+        if (s < lo) s = lo;
+        if (s > hi) s = hi;
+        if (!(s >= 0)) s = 0;
+        if (bits == 16) {
+            uint16_t u = uint16_t(s);
+            memcpy(pixel + 2 * index, &u, 2);
+        } else {
+            pixel[index] = (unsigned char)s;
+        }
     }
-    float top = bits == 16 ? 65535.0f : 255.0f;
-    float lo = std::max(q[1], 0.0f), hi = std::min(q[2], top);
-    float s = q[0] * v;
-    // NaN (also from one x infinity) falls to 0.
-    if (!(s == s)) s = 0;
-    // The nearest level: flooring after a symmetric dither would make every
-    // picture half a step dark on average.
-    s = std::floor(s + 0.5f);
-    if (s < lo) s = lo;
-    if (s > hi) s = hi;
-    if (!(s >= 0)) s = 0;
-    if (bits == 16) {
-        uint16_t u = uint16_t(s);
-        memcpy(pixel + 2 * index, &u, 2);
-    } else {
-        pixel[index] = (unsigned char)s;
-    }
-}
+
+    int bits;
+    float one, lo, hi;
+};
 
 void swap_values(unsigned char *data, size_t count, int bytes)
 {
@@ -645,14 +656,30 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
     const Options &o = options_;
     const int pb = pixel_bytes();
     const bool alpha_out = samples_out == 4;
+    const Quantizer colour_levels(colour_quant_, bits_out), depth_levels(depth_quant_, depth_bits);
+    // Dither (and an imager's draws) by the pixel, not by the order pixels
+    // go out in, which a crop window changes. Without an imager the draws
+    // come from a stream of the pixel's own; the shared generator is left
+    // as drawing from the global one would have left it.
+    const uint64_t frame_key = frame_random_key(o.frame_number, RANDOM_FOR_DITHER);
+    const bool imager = o.imager && imager_runner;
+    uint64_t key = 0;
+    int draws = 0;
     for (int i = 0; i < count; ++i) {
         Color c, op;
         float a;
         resolve_pixel(samples[i], c, op, a);
-        // Dither (and an imager's draws) by the pixel, not by the order
-        // pixels go out in, which a crop window changes.
-        seed_random_stream(pixel_random_key(first_x + i, y, o.frame_number, RANDOM_FOR_DITHER));
-        run_imager(float(first_x + i) + 0.5f, float(y) + 0.5f, c, op, a);
+        key = pixel_key_in_frame(frame_key, first_x + i, y);
+        RandomStream stream(key);
+        draws = 0;
+        auto signed_draw = [&]() {
+            ++draws;
+            return 2.0f * (imager ? random_uniform() : stream.next()) - 1.0f;
+        };
+        if (imager) {
+            seed_random_stream(key);
+            run_imager(float(first_x + i) + 0.5f, float(y) + 0.5f, c, op, a);
+        }
         if (colour && (mode & DISPLAY_RGB)) {
             unsigned char *px = colour + size_t(i) * size_t(pb);
             if (o.exposure_differs) {
@@ -665,19 +692,23 @@ void ImageOutput::output_pixels(const PixelSample *samples, int first_x, int y, 
             // Dither spreads quantisation steps; floats have none.
             const bool dither = colour_quant_[3] != 0 && bits_out < 32;
             if (dither)
-                for (int k = 0; k < 3; ++k) c[k] += random_signed() * colour_quant_[3];
-            for (int k = 0; k < 3; ++k) store_value(c[k], colour_quant_, bits_out, px, channel_index[k]);
+                for (int k = 0; k < 3; ++k) c[k] += signed_draw() * colour_quant_[3];
+            for (int k = 0; k < 3; ++k) colour_levels.store(c[k], px, channel_index[k]);
             if (alpha_out) {
                 // Coverage is not dithered: full coverage stays exactly full.
                 float alpha = (op.x + op.y + op.z) / 3.0f;
-                store_value(alpha, colour_quant_, bits_out, px, channel_index[3]);
+                colour_levels.store(alpha, px, channel_index[3]);
             }
         }
         if (depth && (mode & DISPLAY_Z)) {
             float d = samples[i].depth;
-            if (depth_bits < 32 && depth_quant_[3] != 0) d += random_signed() * depth_quant_[3];
-            store_value(d, depth_quant_, depth_bits, depth + size_t(i) * size_t(depth_bits / 8), 0);
+            if (depth_bits < 32 && depth_quant_[3] != 0) d += signed_draw() * depth_quant_[3];
+            depth_levels.store(d, depth + size_t(i) * size_t(depth_bits / 8), 0);
         }
+    }
+    if (count > 0 && !imager) {
+        seed_random_stream(key);
+        for (int k = 0; k < draws; ++k) random_uniform();
     }
     if (swap_bytes) {
         if (colour && (mode & DISPLAY_RGB) && bits_out != 8)

@@ -190,11 +190,16 @@ void PixelSampler::start_pixels()
     time_stratum = (o.shutter_close - o.shutter_open) / float(samples_per_pass);
     pixel_seed = 0;
     frame_ = o.frame_number;
+    frame_key_ = frame_random_key(frame_, RANDOM_FOR_SAMPLES);
+    // Screen units per pixel, the same quotients for every sample.
+    int xres = o.eff_xres > 0 ? o.eff_xres : 1, yres = o.eff_yres > 0 ? o.eff_yres : 1;
+    screen_per_x_ = (o.screen[1] - o.screen[0]) / float(xres);
+    screen_per_y_ = (o.screen[3] - o.screen[2]) / float(yres);
 }
 
 void PixelSampler::start_pixel(int x, int y)
 {
-    pixel_key_ = pixel_random_key(x, y, frame_, RANDOM_FOR_SAMPLES);
+    pixel_key_ = pixel_key_in_frame(frame_key_, x, y);
     pixel_seed = int32_t(uint32_t(pixel_key_ >> 32));
     jitter_cursor = int(pixel_key_ % uint64_t(ADAPTIVE_OFFSETS));
 }
@@ -252,9 +257,8 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
         }
     }
     // Screen position.
-    int xres = o.eff_xres > 0 ? o.eff_xres : 1, yres = o.eff_yres > 0 ? o.eff_yres : 1;
-    float u = px * ((o.screen[1] - o.screen[0]) / float(xres)) + o.screen[0];
-    float v = o.screen[3] - py * ((o.screen[3] - o.screen[2]) / float(yres));
+    float u = px * screen_per_x_ + o.screen[0];
+    float v = o.screen[3] - py * screen_per_y_;
     Point origin, dir;
     if (o.projection == PROJ_ORTHOGRAPHIC) {
         origin = eye + u * right + v * up;

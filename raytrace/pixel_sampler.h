@@ -90,6 +90,8 @@ private:
     float sx_ = 0.5f, sy_ = 0.5f;
     float sample_x_ = 0, sample_y_ = 0;
     int frame_ = 0;
+    uint64_t frame_key_ = 0;   // what the frame's pixel keys start from
+    float screen_per_x_ = 0, screen_per_y_ = 0;
     uint64_t pixel_key_ = 0;
     // Sums of the adaptive pixel.
     Color sum_color_, sum_opacity_;

@@ -1,5 +1,4 @@
 // The traversal of bounding hierarchies and the tracing queries built on it.
-#include <emmintrin.h>
 
 #include <cstdint>
 #include <cstring>
@@ -101,22 +100,6 @@ unsigned bit_count(unsigned mask4)
 {
     static const unsigned char bits[16] = {0, 1, 1, 2, 1, 2, 2, 3, 1, 2, 2, 3, 2, 3, 3, 4};
     return bits[mask4 & 15];
-}
-
-// Bit i set when slot i holds one of the two objects (null matches empty
-// slots, which the caller masks off): a pointer matches when both its
-// 32-bit halves do.
-unsigned slots_holding(GPrimitive *const kids[4], const GPrimitive *a, const GPrimitive *b)
-{
-    const __m128i pa = _mm_set1_epi64x((long long)(uintptr_t)a), pb = _mm_set1_epi64x((long long)(uintptr_t)b);
-    auto pair = [&](const void *two) {
-        __m128i k = _mm_loadu_si128(static_cast<const __m128i *>(two));
-        __m128i ea = _mm_cmpeq_epi32(k, pa), eb = _mm_cmpeq_epi32(k, pb);
-        ea = _mm_and_si128(ea, _mm_shuffle_epi32(ea, _MM_SHUFFLE(2, 3, 0, 1)));
-        eb = _mm_and_si128(eb, _mm_shuffle_epi32(eb, _MM_SHUFFLE(2, 3, 0, 1)));
-        return (unsigned)_mm_movemask_pd(_mm_castsi128_pd(_mm_or_si128(ea, eb)));
-    };
-    return pair(kids) | pair(kids + 2) << 2;
 }
 
 template <class Judge>
@@ -245,13 +228,7 @@ private:
     void push_children(GHierBound *h)
     {
         GPrimitive *const *kids = h->children;
-        const unsigned valid = h->used;
-        unsigned live = h->live & valid, test = valid;
-        if (ex_a_ || ex_b_) {
-            const unsigned out = slots_holding(kids, ex_a_, ex_b_);
-            test &= ~out;
-            live &= ~out;
-        }
+        const unsigned valid = h->used, live = h->live & valid, test = valid;
         if (!test) return;
         __m128 entry4, exit4;
         unsigned hit;
@@ -273,6 +250,13 @@ private:
         // Boxes wholly outside the ray's range are not pushed.
         hit &= (unsigned)_mm_movemask_ps(_mm_and_ps(_mm_cmpge_ps(exit4, _mm_set1_ps(ray_.tmin)),
                                                     _mm_cmple_ps(entry4, _mm_set1_ps(ray_.tmax))));
+        // The excluded objects are tested with the others and dropped here:
+        // only children that are hit are compared.
+        if (hit && (ex_a_ || ex_b_))
+            for (unsigned m = hit; m; m &= m - 1) {
+                int i = __builtin_ctz(m);
+                if (kids[i] == ex_a_ || kids[i] == ex_b_) hit &= ~(1u << i);
+            }
         alignas(16) float entry[4];
         _mm_store_ps(entry, entry4);
         // In slot order, as the children were always pushed.
@@ -732,7 +716,11 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
             };
             walk_instance(hint, *this, exclude, nullptr, counted, &blocked);
         } else {
-            IntersectionList l = intersect_object(first);
+            // Most rays pass the last blocker by: its world box, a cheaper test
+            // than the object's own, answers those. (An instance's surface is
+            // kept from being placed anew, as intersect_object does.)
+            placed_surface_touch(first);
+            IntersectionList l = hits_box(first->world_bound) ? intersect_object(first) : IntersectionList();
             count = l.count;
             while (Intersection *h = l.dequeue()) judge(h);
         }

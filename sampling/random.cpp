@@ -21,11 +21,10 @@ struct Generator {
     RandomStream stream{0};
 };
 
-Generator &generator()
-{
-    static Generator g;
-    return g;
-}
+// At namespace scope, constant-initialised: no guard on every draw.
+Generator the_generator;
+
+Generator &generator() { return the_generator; }
 
 void step1(Generator &g) { g.x1 = (A1 * g.x1 + C1) % M1; }
 void step2(Generator &g) { g.x2 = (A2 * g.x2 + C2) % M2; }
@@ -55,17 +54,6 @@ void initialise(Generator &g)
     g.initialised = true;
 }
 
-// The 64-bit finaliser of the splitmix generator: every input bit reaches
-// every output bit.
-uint64_t mix64(uint64_t z)
-{
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    return z ^ (z >> 31);
-}
-
-const uint64_t GOLDEN = 0x9e3779b97f4a7c15ull;
-
 // Folds the top four bits back into the low byte.
 uint32_t fold(uint32_t h)
 {
@@ -90,27 +78,6 @@ void seed_random_stream(uint64_t key)
     Generator &g = generator();
     g.keyed = true;
     g.stream = RandomStream(key);
-}
-
-// A counter through the 64-bit mix.
-RandomStream::RandomStream(uint64_t key) : counter_(mix64(key)) {}
-
-float RandomStream::next()
-{
-    counter_ += GOLDEN;
-    // 24 bits: every value is a float, the largest just below 1.
-    return float(mix64(counter_) >> 40) * (1.0f / 16777216.0f);
-}
-
-uint64_t random_key(uint64_t key, uint64_t value)
-{
-    return mix64(key ^ mix64(value + GOLDEN));
-}
-
-uint64_t pixel_random_key(int x, int y, int frame, RandomPurpose purpose)
-{
-    uint64_t xy = (uint64_t(uint32_t(x)) << 32) | uint32_t(y);
-    return random_key(random_key(purpose, uint64_t(uint32_t(frame))), xy);
 }
 
 float random_uniform()

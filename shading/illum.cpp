@@ -21,9 +21,10 @@ bool lights_point(const ShaderVars *sv, const LightSource *l)
 // A float parameter of the light's instance, or 0 when it has none.
 float light_float(LightSource *l, RtToken name)
 {
-    int offset = 0, type = 0;
     char *block = l->params();
-    if (!block || !l->shader->find_param(name, &offset, &type) || type != PtFLOAT) return 0;
+    if (!block) return 0;
+    const int offset = l->float_param_offset(name);
+    if (offset < 0) return 0;
     float f;
     std::memcpy(&f, block + offset, 4);
     return f;

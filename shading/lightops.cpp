@@ -63,16 +63,29 @@ void op_specularbrdf(ExecFrame *, ShaderVars *)
 
 // Whether direction L (from the light towards the surface) falls inside the
 // cone of the surface's light loop.
-bool in_gather_cone(const ShaderVars *sv, const Point &L)
+// len is L's length, which the caller has at hand.
+bool in_gather_cone(const ShaderVars *sv, const Point &L, float len)
 {
-    float len = L.length();
     float c = len > 0 ? -dot(L, sv->gather_axis) / len : 0;
     return c >= sv->cos_gather_angle;
 }
 
+// normalize(-L) for L of length len: the same operations, less the square root.
+Point unit_towards_light(const Point &L, float len)
+{
+    Point d = -L;
+    if (len < 1e-12f) return Point(0, 0, 0);
+    float inv = 1.0f / len;
+    d.x *= inv;
+    d.y *= inv;
+    d.z *= inv;
+    return d;
+}
+
 // The shadow test over distance towards the light: the transmission becomes
 // the point's shadow filter; the light counts when some light gets through.
-bool illuminate_core(ShaderVars *sv, float distance)
+// L_len is the length of sv->L.
+bool illuminate_core(ShaderVars *sv, float distance, float L_len)
 {
     LightSource *light = sv->ls;
     const GState *g = light ? light->gstate.get() : nullptr;
@@ -81,11 +94,12 @@ bool illuminate_core(ShaderVars *sv, float distance)
         return true;
     }
     Color filter(1, 1, 1);
-    SceneAccess *scene = current_scene();
+    // Only a point on a grid cell moves its shadow rays' origin.
+    SceneAccess *scene = sv->whichpiece ? current_scene() : nullptr;
     if (scene) scene->set_shadow_origin(sv);
     SceneObject *&last = light_blocker(light);
     SceneObject *blocker;
-    transmission(normalize(-sv->L), sv->Ps, sv->time, sv->detail, filter, distance, last, &blocker);
+    transmission(unit_towards_light(sv->L, L_len), sv->Ps, sv->time, sv->detail, filter, distance, last, &blocker);
     if (blocker) last = blocker;
     if (scene) scene->set_shadow_origin(nullptr);
     sv->shadowfilter = filter;
@@ -107,7 +121,8 @@ void op_illuminate1(ExecFrame *f, ShaderVars *sv)
     if (slstack.failed()) return;
     sv->L = sv->Ps - from;
     sv->Pl = from;
-    bool lit = in_gather_cone(sv, sv->L) && illuminate_core(sv, sv->L.length());
+    const float len = sv->L.length();
+    bool lit = in_gather_cone(sv, sv->L, len) && illuminate_core(sv, len, len);
     finish_statement(f, sv, label, lit);
 }
 
@@ -121,7 +136,7 @@ void op_illuminate3(ExecFrame *f, ShaderVars *sv)
     sv->Pl = from;
     float len = sv->L.length(), alen = axis.length();
     float c = len > 0 && alen > 0 ? dot(sv->L, axis) / (len * alen) : 1;
-    bool lit = c >= std::cos(angle) && in_gather_cone(sv, sv->L) && illuminate_core(sv, len);
+    bool lit = c >= std::cos(angle) && in_gather_cone(sv, sv->L, len) && illuminate_core(sv, len, len);
     finish_statement(f, sv, label, lit);
 }
 
@@ -130,7 +145,8 @@ void op_solar0(ExecFrame *f, ShaderVars *sv)
     uint32_t label = next_word(f);
     Point D = normalize(faceforward(sv->Ns, sv->I));
     sv->L = normalize(-reflect(sv->I, D));
-    bool lit = in_gather_cone(sv, sv->L) && illuminate_core(sv, 1e38f);
+    const float len = sv->L.length();
+    bool lit = in_gather_cone(sv, sv->L, len) && illuminate_core(sv, 1e38f, len);
     finish_statement(f, sv, label, lit);
 }
 
@@ -159,7 +175,7 @@ void op_solar2(ExecFrame *f, ShaderVars *sv)
             sv->L = -normalize(rim) * axis.length();
         }
     }
-    bool lit = meets && illuminate_core(sv, 1e38f);
+    bool lit = meets && illuminate_core(sv, 1e38f, sv->L.length());
     finish_statement(f, sv, label, lit);
 }
 

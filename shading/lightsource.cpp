@@ -97,6 +97,20 @@ void LightSource::place_origin(ShaderVars *sv)
     sv->Nl = pl.axis;
 }
 
+int LightSource::float_param_offset(RtToken name)
+{
+    for (ParamOffset &p : param_offsets_) {
+        if (p.name == name) return p.offset;
+        if (p.name) continue;
+        int offset = 0, type = 0;
+        p.name = name;
+        p.offset = shader && shader->find_param(name, &offset, &type) && type == PtFLOAT ? offset : -1;
+        return p.offset;
+    }
+    int offset = 0, type = 0;
+    return shader && shader->find_param(name, &offset, &type) && type == PtFLOAT ? offset : -1;
+}
+
 int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_is_surface,
                      int sample, int nsamp, ShaderVars *sv)
 {
@@ -284,7 +298,8 @@ void set_samples(LightSourceListWalker &w)
     if (w.sv && w.sv->indirectlevel > 0) w.nsamples = 1;
     if (w.nsamples < 1) w.nsamples = 1;
     w.sample = w.nsamples - 1;
-    w.sampweight = 1.0f / static_cast<float>(w.nsamples);
+    // One sample, the common light: its weight needs no division.
+    w.sampweight = w.nsamples == 1 ? 1.0f : 1.0f / static_cast<float>(w.nsamples);
 }
 
 } // namespace

@@ -94,6 +94,19 @@ public:
         float density = 0;           // the sample's weight less its emitter cosine
         bool set = false;
     } held;
+    // The object that last blocked one of the light's shadow rays, valid in
+    // the world of blocker_epoch (light_blocker).
+    mutable SceneObject *last_blocker = nullptr;
+    mutable unsigned blocker_epoch = 0;
+    // Where float parameters of the shader lie in its instance's block,
+    // looked up once per name: -1 when it has no such float.
+    int float_param_offset(RtToken name);
+
+private:
+    struct ParamOffset {
+        RtToken name = nullptr;
+        int offset = -1;
+    } param_offsets_[2];
 };
 
 // Words of one sample-cache entry.

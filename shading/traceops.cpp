@@ -1,7 +1,6 @@
 // Tracing operations: trace, visibility, rayhittest, fulltrace, raylevel and
 // isshadowray.
 #include <cstring>
-#include <unordered_map>
 #include <vector>
 
 #include "ri/renderer.h"
@@ -21,12 +20,8 @@ namespace {
 const int CACHED_LEVELS = 15;
 SceneObject *last_hit[16];
 
-// The last object that blocked a shadow ray of each light in this world.
-std::unordered_map<const LightSource *, SceneObject *> &light_blockers()
-{
-    static std::unordered_map<const LightSource *, SceneObject *> blockers;
-    return blockers;
-}
+// The lights' last blockers count only when set since the last world ended.
+unsigned blocker_epoch = 1;
 
 // fulltrace's bookkeeping of the process.
 float fulltrace_hits = 0;
@@ -113,13 +108,17 @@ void op_isshadowray(ExecFrame *, ShaderVars *sv)
 
 SceneObject *&light_blocker(const LightSource *light)
 {
-    return light_blockers()[light];
+    if (light->blocker_epoch != blocker_epoch) {
+        light->blocker_epoch = blocker_epoch;
+        light->last_blocker = nullptr;
+    }
+    return light->last_blocker;
 }
 
 void clear_last_hit_cache()
 {
     for (SceneObject *&o : last_hit) o = nullptr;
-    light_blockers().clear();
+    ++blocker_epoch;
 }
 
 Color trace_color(ShaderVars *sv, const Point &P, const Point &R)

@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "raytrace/box4.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/quadric.h"
 #include "raytrace/ray.h"
@@ -155,6 +156,28 @@ TEST(Rays, SlabTest)
     slanted.set_likely_hit(Color(1, 0, 0), Color(1, 1, 1));
     Ray copy(slanted);
     EXPECT_EQ(copy.has_hint, 0);
+
+    // Four boxes at once answer as the one-box test does, NaN and parallel
+    // slabs included; distances agree to rounding.
+    const Bound lanes[4] = {box, Bound(2, 3, -1, 1, -1, 1), Bound(nan, 1, -1, 1, -1, 1), Bound(-1, 1, 0.5f, 2, 3, 4)};
+    alignas(16) float lo[3][4], hi[3][4];
+    for (int i = 0; i < 4; i++)
+        for (int a = 0; a < 3; a++) lo[a][i] = lanes[i][2 * a], hi[a][i] = lanes[i][2 * a + 1];
+    for (const Ray *ray : {&r, &outside, &past, &slanted, &bad}) {
+        RaySlabs slabs(ray->origin, ray->dir);
+        __m128 near4, far4;
+        const int mask = slab4(slabs, lo, hi, near4, far4);
+        alignas(16) float near[4], far[4];
+        _mm_store_ps(near, near4);
+        _mm_store_ps(far, far4);
+        for (int i = 0; i < 4; i++) {
+            const bool one = ray->box_range(lanes[i], entry, exit);
+            EXPECT_EQ((mask >> i) & 1, one ? 1 : 0) << "lane " << i;
+            if (!one || !((mask >> i) & 1)) continue;
+            EXPECT_NEAR(near[i], entry, 1e-5f * (1 + std::fabs(entry)));
+            EXPECT_NEAR(far[i], exit, 1e-5f * (1 + std::fabs(exit)));
+        }
+    }
 }
 
 TEST_F(Scene, ObjectSpaceRaysScaleDistancesBack)

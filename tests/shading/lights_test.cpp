@@ -6,6 +6,7 @@
 #include "shading/bindshader.h"
 #include "shading/lightsource.h"
 #include "shading/stringids.h"
+#include "shading/tracing.h"
 #include "tests/ri/error_capture.h"
 #include "tests/shading/shader_support.h"
 
@@ -92,6 +93,31 @@ TEST_F(Lights, HandlesKindsAndTheLightSet)
     ASSERT_EQ(errors.count(), 1u);
     EXPECT_EQ(errors.reports[0].code, RIE_BADHANDLE);
     EXPECT_EQ(errors.reports[0].message, "Bad handle for RiIlluminate()");
+    RiWorldEnd();
+}
+
+TEST_F(Lights, LastBlockersAndParameterOffsetsAreEachLightsOwn)
+{
+    RiWorldBegin();
+    LightSource *a = static_cast<LightSource *>(RiLightSource("lit", RI_NULL));
+    LightSource *b = static_cast<LightSource *>(RiLightSource("lit", RI_NULL));
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    GPrimitive *blocker = reinterpret_cast<GPrimitive *>(&light_runs);
+    EXPECT_EQ(light_blocker(a), nullptr);
+    light_blocker(a) = blocker;
+    EXPECT_EQ(light_blocker(a), blocker);
+    EXPECT_EQ(light_blocker(b), nullptr);
+    // The world's objects go: no light keeps one.
+    clear_last_hit_cache();
+    EXPECT_EQ(light_blocker(a), nullptr);
+    // Floats only, each name asked twice (more names than the light keeps).
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(a->float_param_offset(NewToken("intensity")), 0);
+        EXPECT_EQ(a->float_param_offset(NewToken("__category")), -1);
+        EXPECT_EQ(a->float_param_offset(NewToken("from")), -1);
+        EXPECT_EQ(a->float_param_offset(NewToken("__nondiffuse")), -1);
+    }
     RiWorldEnd();
 }
 
