@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "raytrace/gprim.h"
+#include "raytrace/mesh.h"
 #include "raytrace/prim_params.h"
 #include "raytrace/primitive_makers.h"
 #include "raytrace/quadric.h"
@@ -202,14 +203,71 @@ bool face_indices_valid(const RtInt *verts, int count)
     return true;
 }
 
+// Whether a mesh's faces need nothing but their positions.
+bool positions_only(const PrimParams &pp)
+{
+    if (pp.params.size() != 1) return false;
+    const PrimParam &p = pp.params[0];
+    return p.name == tok::P && (p.decl->detail == DETAIL_VERTEX || p.decl->detail == DETAIL_VARYING) &&
+           p.decl->words() == 3 && p.value_bytes == 3 * (int)sizeof(float);
+}
+
 } // namespace
+
+void RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt verts[], const PrimParam &P)
+{
+    int npoints = 0;
+    const RtInt *face = verts;
+    for (int f = 0; f < npolys; f++)
+        for (int k = 0, count = nverts[f] > 0 ? nverts[f] : 0; k < count; k++, face++)
+            if (*face + 1 > npoints) npoints = *face + 1;
+    GMesh *mesh = new GMesh(reinterpret_cast<const float *>(P.data), npoints);
+    const float *points = reinterpret_cast<const float *>(P.data);
+    std::vector<float> corners;
+    std::vector<int> indices;
+    face = verts;
+    // As add_polygon takes each face, pieces of three vertices becoming faces of the mesh.
+    for (int f = 0; f < npolys; f++) {
+        int count = nverts[f] > 0 ? nverts[f] : 0;
+        if (face_indices_valid(face, count)) {
+            corners.resize(3 * size_t(count));
+            for (int k = 0; k < count; k++)
+                for (int a = 0; a < 3; a++) corners[3 * k + a] = points[3 * size_t(face[k]) + a];
+            if (polygon_has_area(corners.data(), count))
+                for (const std::vector<int> &piece : polygon_fan(count, split_quads != 0)) {
+                    if (piece.size() < 4) {
+                        GMeshFace *o = mesh->make_face(face[piece[0]], face[piece[1]], face[piece[2]]);
+                        if (!o) continue;
+                        add_object(o);
+                        // Counted as the triangle it stands for.
+                        gprim_type_counts[GP_MESHFACE]--;
+                        gprim_type_counts[GP_TRIANGLE]++;
+                        continue;
+                    }
+                    indices.clear();
+                    for (int k : piece) indices.push_back(face[k]);
+                    PieceParams pieceparams;
+                    pieceparams.add_indexed(P, indices.data(), (int)indices.size());
+                    add_object(make_polygon((int)indices.size(), pieceparams.n(), pieceparams.tokens(),
+                                            pieceparams.values()));
+                }
+        }
+        face += count;
+    }
+    if (mesh->faces == 0) delete mesh;
+}
 
 void RayTracer::add_points_polygons(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[],
                                     RtPointer values[])
 {
     if (later_motion_key(this)) return;
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
-    if (!positions(pp, "points polygon")) return;
+    const PrimParam *P = positions(pp, "points polygon");
+    if (!P) return;
+    if (object_depth_ == 0 && positions_only(pp) && GMesh::allowed()) {
+        add_mesh_faces(npolys, nverts, verts, *P);
+        return;
+    }
     const RtInt *face = verts;
     for (int f = 0; f < npolys; f++) {
         int count = nverts[f] > 0 ? nverts[f] : 0;

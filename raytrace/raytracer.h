@@ -16,6 +16,7 @@
 #include "shading/scene_access.h"
 #include "raytrace/specpath.h"
 
+struct PrimParam;
 class GPrimitive;
 class GHierBound;
 class GObjInstance;
@@ -188,6 +189,8 @@ public:
     int split_quads = 1;
 
 private:
+    // The faces of a points mesh with positions only, as one mesh (assembly.cpp).
+    void add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt verts[], const PrimParam &P);
     // The frame's steps from opening the output to closing it (rendrt.cpp).
     void render_frame();
     struct ObjectLevel {

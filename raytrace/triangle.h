@@ -22,3 +22,12 @@ public:
 
     Point P0, P1, P2;
 };
+
+// The unit normal (reversed on request) and plane constant of a triangle;
+// false after a warning when it has no area or a vertex of NaN.
+bool triangle_plane(const Point &P0, const Point &P1, const Point &P2, bool reversed, Point &N, float &d);
+// A triangle's box, pulled out a little for rounding.
+Bound triangle_bound(const Point &P0, const Point &P1, const Point &P2);
+// Whether the plane point P of a triangle with normal N lies inside it.
+bool triangle_crossings(const Point &N, const Point &P0, const Point &P1, const Point &P2, const Point &P,
+                        Crossings &c);

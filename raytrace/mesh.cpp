@@ -1,0 +1,204 @@
+#include "raytrace/mesh.h"
+
+#include "raytrace/planar.h"
+#include "raytrace/ray.h"
+#include "ri/recordpool.h"
+#include "ri/renderer.h"
+#include "ri/stdtokens.h"
+
+// A triangle lent to one face at a time.
+class GMeshView : public GTriangle {
+public:
+    explicit GMeshView(const GTriangle &shared) : GTriangle(shared) { flags |= GPF_MESH_VIEW; }
+
+    GMeshFace *face = nullptr;
+    GMeshView *older = nullptr, *newer = nullptr;
+    uint32_t used = 0;   // camera ray of the last use
+};
+
+namespace {
+
+RecordPool &face_pool()
+{
+    static RecordPool pool(sizeof(GMeshFace), 256, "out of core memory");
+    return pool;
+}
+
+uint32_t camera_rays = 0;
+// Camera rays a view stays with its face after its last use: the hits in
+// flight belong to the current ray and the one before.
+const uint32_t IDLE_RAYS = 2;
+
+} // namespace
+
+void mesh_views_tick() { camera_rays++; }
+
+GPrimitive *mesh_hint(GPrimitive *o)
+{
+    if (o && (o->flags & GPF_MESH_VIEW)) return static_cast<GMeshView *>(o)->face;
+    return o;
+}
+
+GSurface *surface_of_object(GPrimitive *o)
+{
+    if (!o) return nullptr;
+    if (o->type == GP_MESHFACE) return static_cast<GMeshFace *>(o)->mesh->shared();
+    return is_surface_type(o->type) ? static_cast<GSurface *>(o) : nullptr;
+}
+
+// ---- faces ---------------------------------------------------------------
+
+GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3], const Point &n, float dd) : mesh(m), N(n), d(dd)
+{
+    type = GP_MESHFACE;
+    flags = m->shared()->flags & uint16_t(~GPF_MESH_VIEW);
+    for (int k = 0; k < 3; k++) v[k] = vi[k];
+    m->faces++;
+    geometry_memory().add(GPRIM_TYPE_SIZES[GP_TRIANGLE]);
+}
+
+GMeshFace::~GMeshFace()
+{
+    geometry_memory().subtract(GPRIM_TYPE_SIZES[GP_TRIANGLE]);
+    if (--mesh->faces == 0) delete mesh;
+}
+
+void *GMeshFace::operator new(size_t size)
+{
+    RI_ASSERT(size <= sizeof(GMeshFace), "mesh");
+    return face_pool().take();
+}
+
+void GMeshFace::operator delete(void *p) { face_pool().give_back(p); }
+
+IntersectionList GMeshFace::intersect(const Ray &ray)
+{
+    // As a triangle of these vertices tests it.
+    IntersectionList l;
+    float t;
+    Point P;
+    if (!plane_hit(N, d, ray, t, P)) return l;
+    const Point P0 = mesh->point(v[0]), P1 = mesh->point(v[1]), P2 = mesh->point(v[2]);
+    if (!inside_box(triangle_bound(P0, P1, P2), P)) return l;
+    Crossings c;
+    if (!triangle_crossings(N, P0, P1, P2, P, c)) return l;
+    l.add(planar_hit(mesh->view_of(this), ray, t, P, c, 0, 3));
+    return l;
+}
+
+int GMeshFace::screen_bound(int box[4])
+{
+    return GPrimitive::screen_bound(box);
+}
+
+GPrimitive *GMeshFace::copy()
+{
+    GMeshFace *f = new GMeshFace(mesh, v, N, d);
+    f->world_bound = world_bound;
+    return f;
+}
+
+// ---- the mesh ------------------------------------------------------------
+
+GMesh::GMesh(const float *P, int npoints) : points_(P, P + 3 * size_t(npoints))
+{
+    // Any triangle made now carries the state every face shares.
+    static const RtToken token = tok::P;
+    float corners[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    RtToken tokens[1] = {token};
+    RtPointer values[1] = {corners};
+    proto_ = new GTriangle(1, tokens, values);
+}
+
+GMesh::~GMesh()
+{
+    for (auto &e : views_) delete e.second;
+    delete scratch_;
+    delete proto_;
+}
+
+bool GMesh::allowed()
+{
+    Renderer *r = current_renderer;
+    if (!r || r->procedural_depth > 0 || r->options.radiosity_steps > 0) return false;
+    if (r->transformation.is_set() && r->transformation->moving()) return false;
+    const GState *g = r->attributes.get();
+    if (!g || g->area_light) return false;
+    return !((g->flags & GS_TRUEDISPLACEMENT) && g->shaders[USE_DISPLACEMENT].is_set());
+}
+
+GMeshFace *GMesh::make_face(int a, int b, int c)
+{
+    const uint32_t vi[3] = {uint32_t(a), uint32_t(b), uint32_t(c)};
+    const Point P0 = point(vi[0]), P1 = point(vi[1]), P2 = point(vi[2]);
+    Point N;
+    float d;
+    if (!triangle_plane(P0, P1, P2, (proto_->flags & GPF_REVERSED) != 0, N, d)) return nullptr;
+    GMeshFace *f = new GMeshFace(this, vi, N, d);
+    // The world box a triangle of its own would take.
+    const Bound ob = triangle_bound(P0, P1, P2);
+    const Options *o = current_renderer ? &current_renderer->options : nullptr;
+    float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
+    f->world_bound = proto_->xform.is_set() ? proto_->xform->motion_bound_to_world(ob, open, close) : ob;
+    return f;
+}
+
+void GMesh::unlink(GMeshView *v)
+{
+    (v->older ? v->older->newer : oldest_) = v->newer;
+    (v->newer ? v->newer->older : newest_) = v->older;
+    v->older = v->newer = nullptr;
+}
+
+void GMesh::push_back(GMeshView *v)
+{
+    v->older = newest_;
+    v->newer = nullptr;
+    (newest_ ? newest_->newer : oldest_) = v;
+    newest_ = v;
+}
+
+void GMesh::fill(GMeshView *v, GMeshFace *f) const
+{
+    v->face = f;
+    v->P0 = point(f->v[0]), v->P1 = point(f->v[1]), v->P2 = point(f->v[2]);
+    v->N = f->N;
+    v->d = f->d;
+    v->bound(v->object_bound);
+    v->world_bound = f->world_bound;
+    v->mean_area = -1;
+}
+
+GTriangle *GMesh::passing_view(GMeshFace *f)
+{
+    if (!scratch_) scratch_ = new GMeshView(*proto_);
+    fill(scratch_, f);
+    return scratch_;
+}
+
+GTriangle *GMesh::view_of(GMeshFace *f)
+{
+    auto it = views_.find(f);
+    GMeshView *v;
+    if (it != views_.end()) {
+        v = it->second;
+        if (v->used != camera_rays) {
+            unlink(v);
+            push_back(v);
+            v->used = camera_rays;
+        }
+        return v;
+    }
+    if (oldest_ && camera_rays - oldest_->used >= IDLE_RAYS) {
+        v = oldest_;
+        unlink(v);
+        views_.erase(v->face);
+    } else {
+        v = new GMeshView(*proto_);
+    }
+    v->used = camera_rays;
+    fill(v, f);
+    views_.emplace(f, v);
+    push_back(v);
+    return v;
+}

@@ -1,0 +1,84 @@
+// Meshes of triangles kept as one array of positions: each face is a small
+// leaf of the scene's hierarchies that names its three vertices, and a hit
+// on it is handed on as a triangle made for the face from the array (a view,
+// recycled once no ray of the last camera rays used it). Hints kept from
+// ray to ray (likely hits, last blockers, exclusions) name the leaf, so that
+// a face stays one object however its views come and go.
+#pragma once
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "raytrace/gprim.h"
+#include "raytrace/triangle.h"
+
+class GMesh;
+class GMeshView;
+
+class GMeshFace : public GPrimitive {
+public:
+    GMeshFace(GMesh *mesh, const uint32_t v[3], const Point &N, float d);
+    ~GMeshFace() override;
+
+    // Faces come from a pool.
+    static void *operator new(size_t size);
+    static void operator delete(void *p);
+
+    void bound(Bound &b) override { b = world_bound; }
+    // The face's hit for an object-space ray, as its view's.
+    IntersectionList intersect(const Ray &ray) override;
+    int screen_bound(int box[4]) override;
+    GPrimitive *copy() override;
+
+    GMesh *mesh;
+    uint32_t v[3];   // vertex indices
+    Point N;         // unit normal, oriented
+    float d;         // plane constant N . P0
+};
+
+class GMesh {
+public:
+    // A mesh of the renderer's current attributes and transformation over
+    // npoints positions (copied).
+    GMesh(const float *P, int npoints);
+    ~GMesh();
+    GMesh(const GMesh &) = delete;
+    GMesh &operator=(const GMesh &) = delete;
+
+    // Whether the current attributes and transformation allow the mesh
+    // (no motion, displacement, area light or radiosity).
+    static bool allowed();
+    // A face over three vertex indices (in range), with the world bound a
+    // triangle would have; null after the triangle's warning when degenerate.
+    GMeshFace *make_face(int a, int b, int c);
+
+    Point point(uint32_t i) const { return Point::from(&points_[3 * size_t(i)]); }
+    // What every face shares: attributes, transformation and flags.
+    GTriangle *shared() const { return proto_; }
+    // The triangle standing for a face now.
+    GTriangle *view_of(GMeshFace *f);
+    // A triangle for a face while a walk over the scene's surfaces looks at
+    // it, made again for the next face.
+    GTriangle *passing_view(GMeshFace *f);
+
+    long faces = 0;   // faces alive; the last one frees the mesh
+
+private:
+    void unlink(GMeshView *v);
+    void push_back(GMeshView *v);
+    void fill(GMeshView *v, GMeshFace *f) const;
+
+    std::vector<float> points_;
+    GTriangle *proto_;
+    std::unordered_map<const GMeshFace *, GMeshView *> views_;
+    GMeshView *oldest_ = nullptr, *newest_ = nullptr;   // views by last use
+    GMeshView *scratch_ = nullptr;
+};
+
+// One more camera ray: views unused for a while may serve other faces.
+void mesh_views_tick();
+// The leaf a face's view stands for; any other object unchanged.
+GPrimitive *mesh_hint(GPrimitive *o);
+// The surface whose attributes and transformation an object has: a face's
+// mesh's shared triangle, a surface itself, else null.
+GSurface *surface_of_object(GPrimitive *o);
