@@ -203,25 +203,26 @@ bool face_indices_valid(const RtInt *verts, int count)
     return true;
 }
 
-// Whether a mesh's faces need nothing but their positions.
-bool positions_only(const PrimParams &pp)
+// Whether the faces of a mesh can share one copy of its parameters.
+bool shareable_params(const std::vector<PrimParam> &params)
 {
-    if (pp.params.size() != 1) return false;
-    const PrimParam &p = pp.params[0];
-    return p.name == tok::P && (p.decl->detail == DETAIL_VERTEX || p.decl->detail == DETAIL_VARYING) &&
-           p.decl->words() == 3 && p.value_bytes == 3 * (int)sizeof(float);
+    for (const PrimParam &p : params)
+        if (!GMesh::shareable(p)) return false;
+    return true;
 }
 
 } // namespace
 
-void RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt verts[], const PrimParam &P)
+bool RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt verts[],
+                               const std::vector<PrimParam> &params, const PrimParam &P)
 {
+    if (object_depth_ > 0 || !shareable_params(params) || !GMesh::allowed()) return false;
     int npoints = 0;
     const RtInt *face = verts;
     for (int f = 0; f < npolys; f++)
         for (int k = 0, count = nverts[f] > 0 ? nverts[f] : 0; k < count; k++, face++)
             if (*face + 1 > npoints) npoints = *face + 1;
-    GMesh *mesh = new GMesh(reinterpret_cast<const float *>(P.data), npoints);
+    GMesh *mesh = new GMesh(params, npoints);
     const float *points = reinterpret_cast<const float *>(P.data);
     std::vector<float> corners;
     std::vector<int> indices;
@@ -247,7 +248,9 @@ void RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt v
                     indices.clear();
                     for (int k : piece) indices.push_back(face[k]);
                     PieceParams pieceparams;
-                    pieceparams.add_indexed(P, indices.data(), (int)indices.size());
+                    for (const PrimParam &p : params)
+                        if (p.decl->detail == DETAIL_CONSTANT) pieceparams.add_range(p, 0, 1);
+                        else pieceparams.add_indexed(p, indices.data(), (int)indices.size());
                     add_object(make_polygon((int)indices.size(), pieceparams.n(), pieceparams.tokens(),
                                             pieceparams.values()));
                 }
@@ -255,6 +258,7 @@ void RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt v
         face += count;
     }
     if (mesh->faces == 0) delete mesh;
+    return true;
 }
 
 void RayTracer::add_points_polygons(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[],
@@ -264,10 +268,7 @@ void RayTracer::add_points_polygons(RtInt npolys, RtInt nverts[], RtInt verts[],
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
     const PrimParam *P = positions(pp, "points polygon");
     if (!P) return;
-    if (object_depth_ == 0 && positions_only(pp) && GMesh::allowed()) {
-        add_mesh_faces(npolys, nverts, verts, *P);
-        return;
-    }
+    if (add_mesh_faces(npolys, nverts, verts, pp.params, *P)) return;
     const RtInt *face = verts;
     for (int f = 0; f < npolys; f++) {
         int count = nverts[f] > 0 ? nverts[f] : 0;
@@ -334,14 +335,16 @@ void RayTracer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], R
                                           reinterpret_cast<const char *>(normals.data()), 3 * (int)sizeof(float)};
     int saved = split_quads;
     split_quads = 0;
-    const RtInt *face = vertices;
-    for (int f = 0; f < nfaces; f++) {
-        int count = nvertices[f] > 0 ? nvertices[f] : 0;
-        PieceParams fp;
-        fp.add_indexed(*P, face, count);
-        fp.add_indexed(Nparam, face, count);
-        add_polygon(count, fp.n(), fp.tokens(), fp.values());
-        face += count;
+    if (!add_mesh_faces(nfaces, nvertices, vertices, {*P, Nparam}, *P)) {
+        const RtInt *face = vertices;
+        for (int f = 0; f < nfaces; f++) {
+            int count = nvertices[f] > 0 ? nvertices[f] : 0;
+            PieceParams fp;
+            fp.add_indexed(*P, face, count);
+            fp.add_indexed(Nparam, face, count);
+            add_polygon(count, fp.n(), fp.tokens(), fp.values());
+            face += count;
+        }
     }
     split_quads = saved;
 }

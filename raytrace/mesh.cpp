@@ -1,5 +1,7 @@
 #include "raytrace/mesh.h"
 
+#include <cstdlib>
+
 #include "raytrace/planar.h"
 #include "raytrace/ray.h"
 #include "ri/recordpool.h"
@@ -48,7 +50,7 @@ GSurface *surface_of_object(GPrimitive *o)
 
 // ---- faces ---------------------------------------------------------------
 
-GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3], const Point &n, float dd) : mesh(m), N(n), d(dd)
+GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3], const Point &n) : mesh(m), N(n)
 {
     type = GP_MESHFACE;
     flags = m->shared()->flags & uint16_t(~GPF_MESH_VIEW);
@@ -77,8 +79,9 @@ IntersectionList GMeshFace::intersect(const Ray &ray)
     IntersectionList l;
     float t;
     Point P;
-    if (!plane_hit(N, d, ray, t, P)) return l;
-    const Point P0 = mesh->point(v[0]), P1 = mesh->point(v[1]), P2 = mesh->point(v[2]);
+    const Point P0 = mesh->point(v[0]);
+    if (!plane_hit(N, dot(N, P0), ray, t, P)) return l;
+    const Point P1 = mesh->point(v[1]), P2 = mesh->point(v[2]);
     if (!inside_box(triangle_bound(P0, P1, P2), P)) return l;
     Crossings c;
     if (!triangle_crossings(N, P0, P1, P2, P, c)) return l;
@@ -93,15 +96,26 @@ int GMeshFace::screen_bound(int box[4])
 
 GPrimitive *GMeshFace::copy()
 {
-    GMeshFace *f = new GMeshFace(mesh, v, N, d);
+    GMeshFace *f = new GMeshFace(mesh, v, N);
     f->world_bound = world_bound;
     return f;
 }
 
 // ---- the mesh ------------------------------------------------------------
 
-GMesh::GMesh(const float *P, int npoints) : points_(P, P + 3 * size_t(npoints))
+GMesh::GMesh(const std::vector<PrimParam> &params, int npoints)
 {
+    for (const PrimParam &p : params) {
+        if (p.name == tok::P) {
+            const float *P = reinterpret_cast<const float *>(p.data);
+            points_.assign(P, P + 3 * size_t(npoints));
+            position_ = int(vars_.size());
+            continue;
+        }
+        size_t count = p.decl->detail == DETAIL_CONSTANT ? 1 : size_t(npoints);
+        vars_.push_back(Var{p.token, p.decl->detail, p.value_bytes,
+                            std::vector<char>(p.data, p.data + count * size_t(p.value_bytes))});
+    }
     // Any triangle made now carries the state every face shares.
     static const RtToken token = tok::P;
     float corners[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
@@ -115,6 +129,17 @@ GMesh::~GMesh()
     for (auto &e : views_) delete e.second;
     delete scratch_;
     delete proto_;
+}
+
+bool GMesh::shareable(const PrimParam &p)
+{
+    const int detail = p.decl->detail;
+    if (p.name == tok::P)
+        return (detail == DETAIL_VERTEX || detail == DETAIL_VARYING) && p.decl->words() == 3 &&
+               p.value_bytes == 3 * (int)sizeof(float);
+    // Strings point into the caller's data; other positions are refused by each face.
+    return p.name != tok::Pw && p.name != tok::Pz && p.decl->type != DECL_STRING &&
+           (detail == DETAIL_CONSTANT || detail == DETAIL_VERTEX || detail == DETAIL_VARYING);
 }
 
 bool GMesh::allowed()
@@ -134,7 +159,7 @@ GMeshFace *GMesh::make_face(int a, int b, int c)
     Point N;
     float d;
     if (!triangle_plane(P0, P1, P2, (proto_->flags & GPF_REVERSED) != 0, N, d)) return nullptr;
-    GMeshFace *f = new GMeshFace(this, vi, N, d);
+    GMeshFace *f = new GMeshFace(this, vi, N);
     // The world box a triangle of its own would take.
     const Bound ob = triangle_bound(P0, P1, P2);
     const Options *o = current_renderer ? &current_renderer->options : nullptr;
@@ -163,10 +188,31 @@ void GMesh::fill(GMeshView *v, GMeshFace *f) const
     v->face = f;
     v->P0 = point(f->v[0]), v->P1 = point(f->v[1]), v->P2 = point(f->v[2]);
     v->N = f->N;
-    v->d = f->d;
+    v->d = dot(f->N, v->P0);
     v->bound(v->object_bound);
     v->world_bound = f->world_bound;
     v->mean_area = -1;
+    if (vars_.empty()) return;
+    // The vertex variables a triangle of the face's own would hold.
+    v->vertex_vars.clear();
+    PieceParams piece;
+    const int corners[3] = {int(f->v[0]), int(f->v[1]), int(f->v[2])};
+    for (size_t i = 0; i <= vars_.size(); i++) {
+        if (int(i) == position_) {
+            PrimParam P{tok::P, tok::P, nullptr, reinterpret_cast<const char *>(points_.data()),
+                        3 * (int)sizeof(float)};
+            piece.add_indexed(P, corners, 3);
+        }
+        if (i == vars_.size()) break;
+        const Var &var = vars_[i];
+        PrimParam p{var.token.c_str(), nullptr, nullptr, var.data.data(), var.value_bytes};
+        if (var.detail == DETAIL_CONSTANT) piece.add_range(p, 0, 1);
+        else piece.add_indexed(p, corners, 3);
+    }
+    build_vertex_var_list(v->vertex_vars, 3, 3, 1, POSITION_P, piece.n(), piece.tokens(), piece.values());
+    std::free(v->vertex_vars.take(tok::P));
+    const int order[4] = {0, 1, 2, 2};
+    order_vertex_data(v->vertex_vars, 3, order);
 }
 
 GTriangle *GMesh::passing_view(GMeshFace *f)

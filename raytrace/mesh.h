@@ -6,10 +6,12 @@
 // a face stays one object however its views come and go.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "raytrace/gprim.h"
+#include "raytrace/prim_params.h"
 #include "raytrace/triangle.h"
 
 class GMesh;
@@ -17,7 +19,7 @@ class GMeshView;
 
 class GMeshFace : public GPrimitive {
 public:
-    GMeshFace(GMesh *mesh, const uint32_t v[3], const Point &N, float d);
+    GMeshFace(GMesh *mesh, const uint32_t v[3], const Point &N);
     ~GMeshFace() override;
 
     // Faces come from a pool.
@@ -32,15 +34,15 @@ public:
 
     GMesh *mesh;
     uint32_t v[3];   // vertex indices
-    Point N;         // unit normal, oriented
-    float d;         // plane constant N . P0
+    Point N;         // unit normal, oriented (the plane constant is N . P0)
 };
 
 class GMesh {
 public:
     // A mesh of the renderer's current attributes and transformation over
-    // npoints positions (copied).
-    GMesh(const float *P, int npoints);
+    // npoints vertices: the values of the parameters are copied ("P" among
+    // them, the others constant, vertex or varying).
+    GMesh(const std::vector<PrimParam> &params, int npoints);
     ~GMesh();
     GMesh(const GMesh &) = delete;
     GMesh &operator=(const GMesh &) = delete;
@@ -48,6 +50,8 @@ public:
     // Whether the current attributes and transformation allow the mesh
     // (no motion, displacement, area light or radiosity).
     static bool allowed();
+    // Whether a parameter can be shared by the faces of a mesh.
+    static bool shareable(const PrimParam &p);
     // A face over three vertex indices (in range), with the world bound a
     // triangle would have; null after the triangle's warning when degenerate.
     GMeshFace *make_face(int a, int b, int c);
@@ -68,7 +72,17 @@ private:
     void push_back(GMeshView *v);
     void fill(GMeshView *v, GMeshFace *f) const;
 
+    // A parameter other than "P" as the faces' triangles take it.
+    struct Var {
+        std::string token;
+        int detail;
+        int value_bytes;
+        std::vector<char> data;
+    };
+
     std::vector<float> points_;
+    std::vector<Var> vars_;
+    int position_ = 0;   // where "P" comes among the parameters
     GTriangle *proto_;
     std::unordered_map<const GMeshFace *, GMeshView *> views_;
     GMeshView *oldest_ = nullptr, *newest_ = nullptr;   // views by last use
