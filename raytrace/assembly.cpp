@@ -22,11 +22,11 @@ bool later_motion_key(const Renderer *r)
 }
 
 // A polygon's normal by Newell's sum over all its vertices (zero when collinear).
-Point polygon_normal(const float *P, const int *index, int n)
+Point polygon_normal(const float *P, int n)
 {
     Point N;
     for (int k = 0; k < n; k++) {
-        const float *a = P + 3 * index[k], *b = P + 3 * index[(k + 1) % n];
+        const float *a = P + 3 * k, *b = P + 3 * ((k + 1) % n);
         N.x += (a[1] - b[1]) * (a[2] + b[2]);
         N.y += (a[2] - b[2]) * (a[0] + b[0]);
         N.z += (a[0] - b[0]) * (a[1] + b[1]);
@@ -49,9 +49,7 @@ bool polygon_has_area(const float *P, int nverts)
         ri_error(RIE_RANGE, RIE_WARNING, "Polygon with %d vertices ignored", nverts);
         return false;
     }
-    std::vector<int> all(nverts);
-    for (int i = 0; i < nverts; i++) all[i] = i;
-    Point N = polygon_normal(P, all.data(), nverts);
+    Point N = polygon_normal(P, nverts);
     // Relative to the polygon's size, so that tiny polygons still count.
     float size = 0;
     for (int i = 1; i < nverts; i++)

@@ -46,15 +46,6 @@ bool triangle_plane(const Point &P0, const Point &P1, const Point &P2, bool reve
     return true;
 }
 
-Bound triangle_bound(const Point &P0, const Point &P1, const Point &P2)
-{
-    Bound b(P0);
-    b.merge(Bound(P1));
-    b.merge(Bound(P2));
-    b.expand(std::fmax(0.001f * b.diagonal(), 0.001f));
-    return b;
-}
-
 bool triangle_crossings(const Point &N, const Point &P0, const Point &P1, const Point &P2, const Point &P,
                         Crossings &c)
 {
