@@ -242,7 +242,7 @@ void walk_one(GPrimitive *o, void (*f)(GSurface *, void *), void *arg)
         f(static_cast<GSurface *>(o), arg);
     } else if (o->type == GP_MESHFACE) {
         GMeshFace *face = static_cast<GMeshFace *>(o);
-        f(face->mesh->passing_view(face), arg);
+        f(face->mesh()->passing_view(face), arg);
     } else if (o->type == GP_OBJINSTANCE) {
         for_each_surface(static_cast<GObjInstance *>(o)->master, f, arg, 1);
     } else if (is_csg_type(o->type)) {

@@ -18,12 +18,22 @@ public:
     uint32_t used = 0;   // camera ray of the last use
 };
 
+// Never destroyed: a mesh may go after the statics do.
+std::vector<GMesh *> &mesh_table = *new std::vector<GMesh *>;
+
 namespace {
 
 RecordPool &face_pool()
 {
     static RecordPool pool(sizeof(GMeshFace), 256, "out of core memory");
     return pool;
+}
+
+// Places of the table freed by meshes gone.
+std::vector<uint32_t> &free_ids()
+{
+    static std::vector<uint32_t> ids;
+    return ids;
 }
 
 uint32_t camera_rays = 0;
@@ -44,13 +54,21 @@ GPrimitive *mesh_hint(GPrimitive *o)
 GSurface *surface_of_object(GPrimitive *o)
 {
     if (!o) return nullptr;
-    if (o->type == GP_MESHFACE) return static_cast<GMeshFace *>(o)->mesh->shared();
+    if (o->type == GP_MESHFACE) return static_cast<GMeshFace *>(o)->mesh()->shared();
     return is_surface_type(o->type) ? static_cast<GSurface *>(o) : nullptr;
 }
 
 // ---- faces ---------------------------------------------------------------
 
-GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3], const Point &n) : mesh(m), N(n)
+static_assert(sizeof(GMeshFace) <= 64, "a face keeps to 64 bytes");
+
+Point GMeshFace::normal() const
+{
+    const GMesh *m = mesh();
+    return triangle_normal(m->point(v[0]), m->point(v[1]), m->point(v[2]), m->reversed);
+}
+
+GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3]) : mesh_id(m->id)
 {
     type = GP_MESHFACE;
     flags = m->shared()->flags & uint16_t(~GPF_MESH_VIEW);
@@ -62,7 +80,8 @@ GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3], const Point &n) : mesh(m), 
 GMeshFace::~GMeshFace()
 {
     geometry_memory().subtract(GPRIM_TYPE_SIZES[GP_TRIANGLE]);
-    if (--mesh->faces == 0) delete mesh;
+    GMesh *m = mesh();
+    if (--m->faces == 0) delete m;
 }
 
 void *GMeshFace::operator new(size_t size)
@@ -79,13 +98,14 @@ IntersectionList GMeshFace::intersect(const Ray &ray)
     IntersectionList l;
     float t;
     Point P;
-    const Point P0 = mesh->point(v[0]);
+    GMesh *m = mesh();
+    const Point P0 = m->point(v[0]), P1 = m->point(v[1]), P2 = m->point(v[2]);
+    const Point N = triangle_normal(P0, P1, P2, m->reversed);
     if (!plane_hit(N, dot(N, P0), ray, t, P)) return l;
-    const Point P1 = mesh->point(v[1]), P2 = mesh->point(v[2]);
     if (!inside_box(triangle_bound(P0, P1, P2), P)) return l;
     Crossings c;
     if (!triangle_crossings(N, P0, P1, P2, P, c)) return l;
-    l.add(planar_hit(mesh->view_of(this), ray, t, P, c, 0, 3));
+    l.add(planar_hit(m->view_of(this, N), ray, t, P, c, 0, 3));
     return l;
 }
 
@@ -96,7 +116,7 @@ int GMeshFace::screen_bound(int box[4])
 
 GPrimitive *GMeshFace::copy()
 {
-    GMeshFace *f = new GMeshFace(mesh, v, N);
+    GMeshFace *f = new GMeshFace(mesh(), v);
     f->world_bound = world_bound;
     return f;
 }
@@ -122,6 +142,16 @@ GMesh::GMesh(const std::vector<PrimParam> &params, int npoints)
     RtToken tokens[1] = {token};
     RtPointer values[1] = {corners};
     proto_ = new GTriangle(1, tokens, values);
+    reversed = (proto_->flags & GPF_REVERSED) != 0;
+    std::vector<GMesh *> &table = mesh_table;
+    if (free_ids().empty()) {
+        id = uint32_t(table.size());
+        table.push_back(this);
+    } else {
+        id = free_ids().back();
+        free_ids().pop_back();
+        table[id] = this;
+    }
 }
 
 GMesh::~GMesh()
@@ -129,6 +159,8 @@ GMesh::~GMesh()
     for (auto &e : views_) delete e.second;
     delete scratch_;
     delete proto_;
+    mesh_table[id] = nullptr;
+    free_ids().push_back(id);
 }
 
 bool GMesh::shareable(const PrimParam &p)
@@ -158,8 +190,8 @@ GMeshFace *GMesh::make_face(int a, int b, int c)
     const Point P0 = point(vi[0]), P1 = point(vi[1]), P2 = point(vi[2]);
     Point N;
     float d;
-    if (!triangle_plane(P0, P1, P2, (proto_->flags & GPF_REVERSED) != 0, N, d)) return nullptr;
-    GMeshFace *f = new GMeshFace(this, vi, N);
+    if (!triangle_plane(P0, P1, P2, reversed, N, d)) return nullptr;
+    GMeshFace *f = new GMeshFace(this, vi);
     // The world box a triangle of its own would take.
     const Bound ob = triangle_bound(P0, P1, P2);
     const Options *o = current_renderer ? &current_renderer->options : nullptr;
@@ -183,13 +215,13 @@ void GMesh::push_back(GMeshView *v)
     newest_ = v;
 }
 
-void GMesh::fill(GMeshView *v, GMeshFace *f) const
+void GMesh::fill(GMeshView *v, GMeshFace *f, const Point &N) const
 {
     v->face = f;
     v->P0 = point(f->v[0]), v->P1 = point(f->v[1]), v->P2 = point(f->v[2]);
-    v->N = f->N;
-    v->d = dot(f->N, v->P0);
-    v->bound(v->object_bound);
+    v->N = N;
+    v->d = dot(N, v->P0);
+    v->object_bound = triangle_bound(v->P0, v->P1, v->P2);
     v->world_bound = f->world_bound;
     v->mean_area = -1;
     if (vars_.empty()) return;
@@ -218,11 +250,11 @@ void GMesh::fill(GMeshView *v, GMeshFace *f) const
 GTriangle *GMesh::passing_view(GMeshFace *f)
 {
     if (!scratch_) scratch_ = new GMeshView(*proto_);
-    fill(scratch_, f);
+    fill(scratch_, f, f->normal());
     return scratch_;
 }
 
-GTriangle *GMesh::view_of(GMeshFace *f)
+GTriangle *GMesh::view_of(GMeshFace *f, const Point &N)
 {
     auto it = views_.find(f);
     GMeshView *v;
@@ -243,7 +275,7 @@ GTriangle *GMesh::view_of(GMeshFace *f)
         v = new GMeshView(*proto_);
     }
     v->used = camera_rays;
-    fill(v, f);
+    fill(v, f, N);
     views_.emplace(f, v);
     push_back(v);
     return v;

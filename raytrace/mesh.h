@@ -17,9 +17,12 @@
 class GMesh;
 class GMeshView;
 
+// Meshes by id: a face names its mesh in four bytes.
+extern std::vector<GMesh *> &mesh_table;
+
 class GMeshFace : public GPrimitive {
 public:
-    GMeshFace(GMesh *mesh, const uint32_t v[3], const Point &N);
+    GMeshFace(GMesh *mesh, const uint32_t v[3]);
     ~GMeshFace() override;
 
     // Faces come from a pool.
@@ -32,9 +35,13 @@ public:
     int screen_bound(int box[4]) override;
     GPrimitive *copy() override;
 
-    GMesh *mesh;
-    uint32_t v[3];   // vertex indices
-    Point N;         // unit normal, oriented (the plane constant is N . P0)
+    GMesh *mesh() const { return mesh_table[mesh_id]; }
+    // The unit normal, oriented (the plane constant is N . P0): taken when
+    // needed, which keeps a face at 64 bytes.
+    Point normal() const;
+
+    uint32_t v[3];      // vertex indices
+    uint32_t mesh_id;   // the mesh's place in the table of meshes
 };
 
 class GMesh {
@@ -59,18 +66,20 @@ public:
     Point point(uint32_t i) const { return Point::from(&points_[3 * size_t(i)]); }
     // What every face shares: attributes, transformation and flags.
     GTriangle *shared() const { return proto_; }
-    // The triangle standing for a face now.
-    GTriangle *view_of(GMeshFace *f);
+    // The triangle standing for a face now (N: the face's normal).
+    GTriangle *view_of(GMeshFace *f, const Point &N);
     // A triangle for a face while a walk over the scene's surfaces looks at
     // it, made again for the next face.
     GTriangle *passing_view(GMeshFace *f);
 
     long faces = 0;   // faces alive; the last one frees the mesh
+    uint32_t id;      // place in the table of meshes
+    bool reversed;    // normals reversed
 
 private:
     void unlink(GMeshView *v);
     void push_back(GMeshView *v);
-    void fill(GMeshView *v, GMeshFace *f) const;
+    void fill(GMeshView *v, GMeshFace *f, const Point &N) const;
 
     // A parameter other than "P" as the faces' triangles take it.
     struct Var {

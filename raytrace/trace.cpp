@@ -170,7 +170,7 @@ public:
         placing_ = o->type == GP_INSTANCE ? static_cast<GInstance *>(o) : nullptr;
         if (placing_) return instance_hits(placing_, ray_, ex_a_, ex_b_, true);
         if (o->type == GP_MESHFACE) {
-            object_ray(static_cast<GMeshFace *>(o)->mesh->shared()->xform.get());
+            object_ray(static_cast<GMeshFace *>(o)->mesh()->shared()->xform.get());
             return hit_test_with_limits(o, oray_);
         }
         if (!is_surface_type(o->type)) {
@@ -513,7 +513,8 @@ IntersectionList Ray::intersect_object(GPrimitive *object, int (*callback)(Inter
         Ray o = s->xform.is_set() ? to_object_space(*s->xform) : *this;
         if ((time != 0 && object->type != GP_POLYGON) || object->type == GP_TORUS) {
             const GMeshFace *f = object->type == GP_MESHFACE ? static_cast<GMeshFace *>(object) : nullptr;
-            Bound ob = f ? triangle_bound(f->mesh->point(f->v[0]), f->mesh->point(f->v[1]), f->mesh->point(f->v[2]))
+            Bound ob = f ? triangle_bound(f->mesh()->point(f->v[0]), f->mesh()->point(f->v[1]),
+                                          f->mesh()->point(f->v[2]))
                          : s->object_bound;
             if (!o.hits_box(ob)) return l;
         }

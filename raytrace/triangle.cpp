@@ -33,15 +33,13 @@ GTriangle::GTriangle(RtInt n, RtToken tokens[], RtPointer values[]) : GPlanar(GP
 
 bool triangle_plane(const Point &P0, const Point &P1, const Point &P2, bool reversed, Point &N, float &d)
 {
-    N = cross(P1 - P0, P2 - P1);
-    float len = N.length();
+    float len = cross(P1 - P0, P2 - P1).length();
     if (!((P1 - P0).length() >= 1e-10f && (P2 - P0).length() >= 1e-10f && (P2 - P1).length() >= 1e-10f) ||
         !(len > 0) || !std::isfinite(len)) {
         ri_error(RIE_RANGE, RIE_WARNING, "Degenerate triangle primitive");
         return false;
     }
-    N = N / len;
-    if (reversed) N = -N;
+    N = triangle_normal(P0, P1, P2, reversed);
     d = dot(N, P0);
     return true;
 }

@@ -28,6 +28,13 @@ public:
 // The unit normal (reversed on request) and plane constant of a triangle;
 // false after a warning when it has no area or a vertex of NaN.
 bool triangle_plane(const Point &P0, const Point &P1, const Point &P2, bool reversed, Point &N, float &d);
+// The unit normal of a triangle with area, reversed on request.
+inline Point triangle_normal(const Point &P0, const Point &P1, const Point &P2, bool reversed)
+{
+    Point N = cross(P1 - P0, P2 - P1);
+    N = N / N.length();
+    return reversed ? -N : N;
+}
 // A triangle's box, pulled out a little for rounding (as Bound's merge,
 // diagonal and expand make it: it is taken for every ray a mesh face meets).
 inline Bound triangle_bound(const Point &P0, const Point &P1, const Point &P2)
