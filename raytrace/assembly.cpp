@@ -225,7 +225,7 @@ bool RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt v
     std::vector<float> corners;
     std::vector<int> indices;
     face = verts;
-    // As add_polygon takes each face, pieces of three vertices becoming faces of the mesh.
+    // As add_polygon takes each face, its pieces becoming faces of the mesh.
     for (int f = 0; f < npolys; f++) {
         int count = nverts[f] > 0 ? nverts[f] : 0;
         if (face_indices_valid(face, count)) {
@@ -234,17 +234,17 @@ bool RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt v
                 for (int a = 0; a < 3; a++) corners[3 * k + a] = points[3 * size_t(face[k]) + a];
             if (polygon_has_area(corners.data(), count))
                 for (const std::vector<int> &piece : polygon_fan(count, split_quads != 0)) {
-                    if (piece.size() < 4) {
-                        GMeshFace *o = mesh->make_face(face[piece[0]], face[piece[1]], face[piece[2]]);
-                        if (!o) continue;
-                        add_object(o);
-                        // Counted as the triangle it stands for.
-                        gprim_type_counts[GP_MESHFACE]--;
-                        gprim_type_counts[GP_TRIANGLE]++;
-                        continue;
-                    }
                     indices.clear();
                     for (int k : piece) indices.push_back(face[k]);
+                    if (indices.size() <= 4) {
+                        GMeshFace *o = mesh->make_face(indices.data(), (int)indices.size());
+                        if (!o) continue;
+                        add_object(o);
+                        // Counted as the triangle or polygon it stands for.
+                        gprim_type_counts[GP_MESHFACE]--;
+                        gprim_type_counts[o->quad() ? GP_POLYGON : GP_TRIANGLE]++;
+                        continue;
+                    }
                     PieceParams pieceparams;
                     for (const PrimParam &p : params)
                         if (p.decl->detail == DETAIL_CONSTANT) pieceparams.add_range(p, 0, 1);

@@ -54,7 +54,8 @@ enum GPrimFlag : uint16_t {
     GPF_SAMPLE_LIMITS = 0x0080,   // answers only rays within the sample limits
     GPF_PLACED = 0x0100,          // an instance's copy of a definition's surface
     GPF_MOVING_CVS = 0x0200,      // second set of control points
-    GPF_MESH_VIEW = 0x0400,       // a mesh face's triangle for the time being
+    GPF_MESH_VIEW = 0x0400,       // a mesh face's triangle or polygon for the time being
+    GPF_MESH_QUAD = 0x0800,       // a mesh face of four vertices
     GPF_UNLINKED = 0x4000,        // never enters an object list
 };
 

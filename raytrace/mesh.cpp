@@ -1,31 +1,58 @@
 #include "raytrace/mesh.h"
 
+#include <cmath>
 #include <cstdlib>
 
 #include "raytrace/planar.h"
 #include "raytrace/ray.h"
 #include "ri/recordpool.h"
 #include "ri/renderer.h"
+#include "ri/rierror.h"
 #include "ri/stdtokens.h"
 
-// A triangle lent to one face at a time.
-class GMeshView : public GTriangle {
-public:
-    explicit GMeshView(const GTriangle &shared) : GTriangle(shared) { flags |= GPF_MESH_VIEW; }
-
+// What a surface lent to one face at a time keeps of its face.
+struct MeshView {
+    explicit MeshView(GSurface *s, bool q) : surface(s), quad(q) {}
+    GSurface *surface;   // the view itself
+    bool quad;
     GMeshFace *face = nullptr;
-    GMeshView *older = nullptr, *newer = nullptr;
+    MeshView *older = nullptr, *newer = nullptr;
     uint32_t used = 0;   // camera ray of the last use
 };
 
-// Never destroyed: a mesh may go after the statics do.
-std::vector<GMesh *> &mesh_table = *new std::vector<GMesh *>;
-
 namespace {
+
+class TriangleView : public GTriangle, public MeshView {
+public:
+    explicit TriangleView(const GTriangle &shared) : GTriangle(shared), MeshView(this, false)
+    {
+        flags |= GPF_MESH_VIEW;
+    }
+};
+
+class QuadView : public GPolygon, public MeshView {
+public:
+    explicit QuadView(const GPolygon &shared) : GPolygon(shared), MeshView(this, true) { flags |= GPF_MESH_VIEW; }
+
+    void place(const Point V[4], const Point &n)
+    {
+        for (int k = 0; k < 4; k++) verts[k] = V[k];
+        N = n;
+        d = dot(N, verts[0]);
+        projection_axes(N, axis_a, axis_b);
+        object_bound = polygon_bound(V, 4);
+    }
+};
 
 RecordPool &face_pool()
 {
     static RecordPool pool(sizeof(GMeshFace), 256, "out of core memory");
+    return pool;
+}
+
+RecordPool &quad_pool()
+{
+    static RecordPool pool(sizeof(GMeshQuad), 256, "out of core memory");
     return pool;
 }
 
@@ -41,14 +68,34 @@ uint32_t camera_rays = 0;
 // flight belong to the current ray and the one before.
 const uint32_t IDLE_RAYS = 2;
 
+// A quadrilateral's unit normal as a polygon of its own takes it.
+Point quad_normal(const Point V[4], bool reversed)
+{
+    Point N = polygon_face_normal(V, 4);
+    N = N / N.length();
+    return reversed ? -N : N;
+}
+
+// The world box of an object-space box under a mesh's transformation.
+Bound world_box(const GSurface *shared, const Bound &b)
+{
+    const Options *o = current_renderer ? &current_renderer->options : nullptr;
+    float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
+    return shared->xform.is_set() ? shared->xform->motion_bound_to_world(b, open, close) : b;
+}
+
 } // namespace
+
+// Never destroyed: a mesh may go after the statics do.
+std::vector<GMesh *> &mesh_table = *new std::vector<GMesh *>;
 
 void mesh_views_tick() { camera_rays++; }
 
 GPrimitive *mesh_hint(GPrimitive *o)
 {
-    if (o && (o->flags & GPF_MESH_VIEW)) return static_cast<GMeshView *>(o)->face;
-    return o;
+    if (!o || !(o->flags & GPF_MESH_VIEW)) return o;
+    if (o->type == GP_TRIANGLE) return static_cast<TriangleView *>(o)->face;
+    return static_cast<QuadView *>(o)->face;
 }
 
 GSurface *surface_of_object(GPrimitive *o)
@@ -62,12 +109,6 @@ GSurface *surface_of_object(GPrimitive *o)
 
 static_assert(sizeof(GMeshFace) <= 64, "a face keeps to 64 bytes");
 
-Point GMeshFace::normal() const
-{
-    const GMesh *m = mesh();
-    return triangle_normal(m->point(v[0]), m->point(v[1]), m->point(v[2]), m->reversed);
-}
-
 GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3]) : mesh_id(m->id)
 {
     type = GP_MESHFACE;
@@ -79,7 +120,7 @@ GMeshFace::GMeshFace(GMesh *m, const uint32_t vi[3]) : mesh_id(m->id)
 
 GMeshFace::~GMeshFace()
 {
-    geometry_memory().subtract(GPRIM_TYPE_SIZES[GP_TRIANGLE]);
+    geometry_memory().subtract(GPRIM_TYPE_SIZES[quad() ? GP_POLYGON : GP_TRIANGLE]);
     GMesh *m = mesh();
     if (--m->faces == 0) delete m;
 }
@@ -91,6 +132,21 @@ void *GMeshFace::operator new(size_t size)
 }
 
 void GMeshFace::operator delete(void *p) { face_pool().give_back(p); }
+
+uint32_t GMeshFace::vertex(int k) const
+{
+    return k < 3 ? v[k] : static_cast<const GMeshQuad *>(this)->v3;
+}
+
+Point GMeshFace::normal() const
+{
+    const GMesh *m = mesh();
+    if (quad()) {
+        const Point V[4] = {m->point(v[0]), m->point(v[1]), m->point(v[2]), m->point(vertex(3))};
+        return quad_normal(V, m->reversed);
+    }
+    return triangle_normal(m->point(v[0]), m->point(v[1]), m->point(v[2]), m->reversed);
+}
 
 IntersectionList GMeshFace::intersect(const Ray &ray)
 {
@@ -121,6 +177,49 @@ GPrimitive *GMeshFace::copy()
     return f;
 }
 
+GMeshQuad::GMeshQuad(GMesh *m, const uint32_t vi[4]) : GMeshFace(m, vi), v3(vi[3])
+{
+    flags |= GPF_MESH_QUAD;
+    geometry_memory().subtract(GPRIM_TYPE_SIZES[GP_TRIANGLE]);
+    geometry_memory().add(GPRIM_TYPE_SIZES[GP_POLYGON]);
+}
+
+void *GMeshQuad::operator new(size_t size)
+{
+    RI_ASSERT(size <= sizeof(GMeshQuad), "mesh");
+    return quad_pool().take();
+}
+
+void GMeshQuad::operator delete(void *p) { quad_pool().give_back(p); }
+
+IntersectionList GMeshQuad::intersect(const Ray &ray)
+{
+    // As a polygon of these vertices tests it.
+    IntersectionList l;
+    float t;
+    Point P;
+    GMesh *m = mesh();
+    const Point V[4] = {m->point(v[0]), m->point(v[1]), m->point(v[2]), m->point(v3)};
+    const Point N = quad_normal(V, m->reversed);
+    if (!plane_hit(N, dot(N, V[0]), ray, t, P) || !inside_box(polygon_bound(V, 4), P)) return l;
+    int a, b;
+    projection_axes(N, a, b);
+    const double p[2] = {P[a], P[b]};
+    double xy[8];
+    for (int k = 0; k < 4; k++) xy[2 * k] = V[k][a], xy[2 * k + 1] = V[k][b];
+    Crossings c;
+    if (polygon_crossings(4, p, xy, &c)) l.add(planar_hit(m->view_of(this, N), ray, t, P, c, 0, 4));
+    return l;
+}
+
+GPrimitive *GMeshQuad::copy()
+{
+    const uint32_t vi[4] = {v[0], v[1], v[2], v3};
+    GMeshQuad *f = new GMeshQuad(mesh(), vi);
+    f->world_bound = world_bound;
+    return f;
+}
+
 // ---- the mesh ------------------------------------------------------------
 
 GMesh::GMesh(const std::vector<PrimParam> &params, int npoints)
@@ -137,9 +236,8 @@ GMesh::GMesh(const std::vector<PrimParam> &params, int npoints)
                             std::vector<char>(p.data, p.data + count * size_t(p.value_bytes))});
     }
     // Any triangle made now carries the state every face shares.
-    static const RtToken token = tok::P;
     float corners[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
-    RtToken tokens[1] = {token};
+    RtToken tokens[1] = {tok::P};
     RtPointer values[1] = {corners};
     proto_ = new GTriangle(1, tokens, values);
     reversed = (proto_->flags & GPF_REVERSED) != 0;
@@ -156,8 +254,10 @@ GMesh::GMesh(const std::vector<PrimParam> &params, int npoints)
 
 GMesh::~GMesh()
 {
-    for (auto &e : views_) delete e.second;
-    delete scratch_;
+    for (auto &e : views_) delete e.second->surface;
+    for (MeshView *s : scratch_)
+        if (s) delete s->surface;
+    delete quad_proto_;
     delete proto_;
     mesh_table[id] = nullptr;
     free_ids().push_back(id);
@@ -184,80 +284,111 @@ bool GMesh::allowed()
     return !((g->flags & GS_TRUEDISPLACEMENT) && g->shaders[USE_DISPLACEMENT].is_set());
 }
 
-GMeshFace *GMesh::make_face(int a, int b, int c)
+GMeshFace *GMesh::make_face(const int *corners, int count)
 {
-    const uint32_t vi[3] = {uint32_t(a), uint32_t(b), uint32_t(c)};
-    const Point P0 = point(vi[0]), P1 = point(vi[1]), P2 = point(vi[2]);
-    Point N;
-    float d;
-    if (!triangle_plane(P0, P1, P2, reversed, N, d)) return nullptr;
-    GMeshFace *f = new GMeshFace(this, vi);
-    // The world box a triangle of its own would take.
-    const Bound ob = triangle_bound(P0, P1, P2);
-    const Options *o = current_renderer ? &current_renderer->options : nullptr;
-    float open = o ? o->shutter_open : 0, close = o ? o->shutter_close : 0;
-    f->world_bound = proto_->xform.is_set() ? proto_->xform->motion_bound_to_world(ob, open, close) : ob;
+    uint32_t vi[4];
+    Point V[4];
+    for (int k = 0; k < count; k++) vi[k] = uint32_t(corners[k]), V[k] = point(vi[k]);
+    if (count == 3) {
+        Point N;
+        float d;
+        if (!triangle_plane(V[0], V[1], V[2], reversed, N, d)) return nullptr;
+        GMeshFace *f = new GMeshFace(this, vi);
+        // The world box a triangle of its own would take.
+        f->world_bound = world_box(proto_, triangle_bound(V[0], V[1], V[2]));
+        return f;
+    }
+    float len = polygon_face_normal(V, 4).length();
+    if (!(len > 0) || !std::isfinite(len)) {
+        ri_error(RIE_RANGE, RIE_WARNING, "Degenerate polygon primitive");
+        return nullptr;
+    }
+    if (!quad_proto_) {
+        float square[12] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+        RtToken tokens[1] = {tok::P};
+        RtPointer values[1] = {square};
+        quad_proto_ = new GPolygon(4, 1, tokens, values);
+    }
+    GMeshQuad *f = new GMeshQuad(this, vi);
+    f->world_bound = world_box(proto_, polygon_bound(V, 4));
     return f;
 }
 
-void GMesh::unlink(GMeshView *v)
+void GMesh::unlink(MeshView *v)
 {
-    (v->older ? v->older->newer : oldest_) = v->newer;
-    (v->newer ? v->newer->older : newest_) = v->older;
+    (v->older ? v->older->newer : oldest_[v->quad]) = v->newer;
+    (v->newer ? v->newer->older : newest_[v->quad]) = v->older;
     v->older = v->newer = nullptr;
 }
 
-void GMesh::push_back(GMeshView *v)
+void GMesh::push_back(MeshView *v)
 {
-    v->older = newest_;
+    v->older = newest_[v->quad];
     v->newer = nullptr;
-    (newest_ ? newest_->newer : oldest_) = v;
-    newest_ = v;
+    (newest_[v->quad] ? newest_[v->quad]->newer : oldest_[v->quad]) = v;
+    newest_[v->quad] = v;
 }
 
-void GMesh::fill(GMeshView *v, GMeshFace *f, const Point &N) const
+MeshView *GMesh::new_view(bool quad)
+{
+    if (quad) return new QuadView(*quad_proto_);
+    return new TriangleView(*proto_);
+}
+
+void GMesh::fill(MeshView *v, GMeshFace *f, const Point &N) const
 {
     v->face = f;
-    v->P0 = point(f->v[0]), v->P1 = point(f->v[1]), v->P2 = point(f->v[2]);
-    v->N = N;
-    v->d = dot(N, v->P0);
-    v->object_bound = triangle_bound(v->P0, v->P1, v->P2);
-    v->world_bound = f->world_bound;
-    v->mean_area = -1;
+    const int count = f->quad() ? 4 : 3;
+    Point V[4];
+    for (int k = 0; k < count; k++) V[k] = point(f->vertex(k));
+    if (count == 4) {
+        static_cast<QuadView *>(v)->place(V, N);
+    } else {
+        TriangleView *t = static_cast<TriangleView *>(v);
+        t->P0 = V[0], t->P1 = V[1], t->P2 = V[2];
+        t->N = N;
+        t->d = dot(N, V[0]);
+        t->object_bound = triangle_bound(V[0], V[1], V[2]);
+    }
+    GSurface *s = v->surface;
+    s->world_bound = f->world_bound;
+    s->mean_area = -1;
     if (vars_.empty()) return;
-    // The vertex variables a triangle of the face's own would hold.
-    v->vertex_vars.clear();
+    // The vertex variables a surface of the face's own would hold.
+    s->vertex_vars.clear();
     PieceParams piece;
-    const int corners[3] = {int(f->v[0]), int(f->v[1]), int(f->v[2])};
+    int corners[4];
+    for (int k = 0; k < count; k++) corners[k] = int(f->vertex(k));
     for (size_t i = 0; i <= vars_.size(); i++) {
         if (int(i) == position_) {
             PrimParam P{tok::P, tok::P, nullptr, reinterpret_cast<const char *>(points_.data()),
                         3 * (int)sizeof(float)};
-            piece.add_indexed(P, corners, 3);
+            piece.add_indexed(P, corners, count);
         }
         if (i == vars_.size()) break;
         const Var &var = vars_[i];
         PrimParam p{var.token.c_str(), nullptr, nullptr, var.data.data(), var.value_bytes};
         if (var.detail == DETAIL_CONSTANT) piece.add_range(p, 0, 1);
-        else piece.add_indexed(p, corners, 3);
+        else piece.add_indexed(p, corners, count);
     }
-    build_vertex_var_list(v->vertex_vars, 3, 3, 1, POSITION_P, piece.n(), piece.tokens(), piece.values());
-    std::free(v->vertex_vars.take(tok::P));
-    const int order[4] = {0, 1, 2, 2};
-    order_vertex_data(v->vertex_vars, 3, order);
+    build_vertex_var_list(s->vertex_vars, count, count, 1, POSITION_P, piece.n(), piece.tokens(), piece.values());
+    std::free(s->vertex_vars.take(tok::P));
+    const int order3[4] = {0, 1, 2, 2}, order4[4] = {0, 1, 3, 2};
+    order_vertex_data(s->vertex_vars, count, count == 4 ? order4 : order3);
 }
 
-GTriangle *GMesh::passing_view(GMeshFace *f)
+GSurface *GMesh::passing_view(GMeshFace *f)
 {
-    if (!scratch_) scratch_ = new GMeshView(*proto_);
-    fill(scratch_, f, f->normal());
-    return scratch_;
+    MeshView *&s = scratch_[f->quad()];
+    if (!s) s = new_view(f->quad());
+    fill(s, f, f->normal());
+    return s->surface;
 }
 
-GTriangle *GMesh::view_of(GMeshFace *f, const Point &N)
+GSurface *GMesh::view_of(GMeshFace *f, const Point &N)
 {
     auto it = views_.find(f);
-    GMeshView *v;
+    MeshView *v;
     if (it != views_.end()) {
         v = it->second;
         if (v->used != camera_rays) {
@@ -265,18 +396,20 @@ GTriangle *GMesh::view_of(GMeshFace *f, const Point &N)
             push_back(v);
             v->used = camera_rays;
         }
-        return v;
+        return v->surface;
     }
-    if (oldest_ && camera_rays - oldest_->used >= IDLE_RAYS) {
-        v = oldest_;
+    const bool quad = f->quad();
+    MeshView *oldest = oldest_[quad];
+    if (oldest && camera_rays - oldest->used >= IDLE_RAYS) {
+        v = oldest;
         unlink(v);
         views_.erase(v->face);
     } else {
-        v = new GMeshView(*proto_);
+        v = new_view(quad);
     }
     v->used = camera_rays;
     fill(v, f, N);
     views_.emplace(f, v);
     push_back(v);
-    return v;
+    return v->surface;
 }

@@ -1,9 +1,10 @@
-// Meshes of triangles kept as one array of positions: each face is a small
-// leaf of the scene's hierarchies that names its three vertices, and a hit
-// on it is handed on as a triangle made for the face from the array (a view,
-// recycled once no ray of the last camera rays used it). Hints kept from
-// ray to ray (likely hits, last blockers, exclusions) name the leaf, so that
-// a face stays one object however its views come and go.
+// Meshes of triangles and quadrilaterals kept as one array of positions:
+// each face is a small leaf of the scene's hierarchies that names its
+// vertices, and a hit on it is handed on as a triangle or polygon made for
+// the face from the array (a view, recycled once no ray of the last camera
+// rays used it). Hints kept from ray to ray (likely hits, last blockers,
+// exclusions) name the leaf, so that a face stays one object however its
+// views come and go.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -11,15 +12,17 @@
 #include <vector>
 
 #include "raytrace/gprim.h"
+#include "raytrace/polygon.h"
 #include "raytrace/prim_params.h"
 #include "raytrace/triangle.h"
 
 class GMesh;
-class GMeshView;
+struct MeshView;
 
 // Meshes by id: a face names its mesh in four bytes.
 extern std::vector<GMesh *> &mesh_table;
 
+// A face of three vertices (64 bytes).
 class GMeshFace : public GPrimitive {
 public:
     GMeshFace(GMesh *mesh, const uint32_t v[3]);
@@ -36,12 +39,29 @@ public:
     GPrimitive *copy() override;
 
     GMesh *mesh() const { return mesh_table[mesh_id]; }
+    bool quad() const { return (flags & GPF_MESH_QUAD) != 0; }
+    // Vertex k of the face's own (0 to 3 for a quadrilateral).
+    uint32_t vertex(int k) const;
     // The unit normal, oriented (the plane constant is N . P0): taken when
-    // needed, which keeps a face at 64 bytes.
+    // needed, which keeps a face small.
     Point normal() const;
 
     uint32_t v[3];      // vertex indices
     uint32_t mesh_id;   // the mesh's place in the table of meshes
+};
+
+// A face of four vertices, tested as a polygon of its own would be.
+class GMeshQuad : public GMeshFace {
+public:
+    GMeshQuad(GMesh *mesh, const uint32_t v[4]);
+
+    static void *operator new(size_t size);
+    static void operator delete(void *p);
+
+    IntersectionList intersect(const Ray &ray) override;
+    GPrimitive *copy() override;
+
+    uint32_t v3;
 };
 
 class GMesh {
@@ -59,29 +79,26 @@ public:
     static bool allowed();
     // Whether a parameter can be shared by the faces of a mesh.
     static bool shareable(const PrimParam &p);
-    // A face over three vertex indices (in range), with the world bound a
-    // triangle would have; null after the triangle's warning when degenerate.
-    GMeshFace *make_face(int a, int b, int c);
+    // A face over three or four vertex indices (in range), with the world
+    // bound a triangle or polygon would have; null after its warning when
+    // degenerate.
+    GMeshFace *make_face(const int *corners, int count);
 
     Point point(uint32_t i) const { return Point::from(&points_[3 * size_t(i)]); }
     // What every face shares: attributes, transformation and flags.
     GTriangle *shared() const { return proto_; }
-    // The triangle standing for a face now (N: the face's normal).
-    GTriangle *view_of(GMeshFace *f, const Point &N);
-    // A triangle for a face while a walk over the scene's surfaces looks at
+    // The surface standing for a face now (N: the face's normal).
+    GSurface *view_of(GMeshFace *f, const Point &N);
+    // A surface for a face while a walk over the scene's surfaces looks at
     // it, made again for the next face.
-    GTriangle *passing_view(GMeshFace *f);
+    GSurface *passing_view(GMeshFace *f);
 
     long faces = 0;   // faces alive; the last one frees the mesh
     uint32_t id;      // place in the table of meshes
     bool reversed;    // normals reversed
 
 private:
-    void unlink(GMeshView *v);
-    void push_back(GMeshView *v);
-    void fill(GMeshView *v, GMeshFace *f, const Point &N) const;
-
-    // A parameter other than "P" as the faces' triangles take it.
+    // A parameter other than "P" as the faces' surfaces take it.
     struct Var {
         std::string token;
         int detail;
@@ -89,13 +106,19 @@ private:
         std::vector<char> data;
     };
 
+    MeshView *new_view(bool quad);
+    void fill(MeshView *v, GMeshFace *f, const Point &N) const;
+    void unlink(MeshView *v);
+    void push_back(MeshView *v);
+
     std::vector<float> points_;
     std::vector<Var> vars_;
     int position_ = 0;   // where "P" comes among the parameters
     GTriangle *proto_;
-    std::unordered_map<const GMeshFace *, GMeshView *> views_;
-    GMeshView *oldest_ = nullptr, *newest_ = nullptr;   // views by last use
-    GMeshView *scratch_ = nullptr;
+    GPolygon *quad_proto_ = nullptr;   // made with the first quadrilateral
+    std::unordered_map<const GMeshFace *, MeshView *> views_;
+    MeshView *oldest_[2] = {nullptr, nullptr}, *newest_[2] = {nullptr, nullptr};   // by kind, by last use
+    MeshView *scratch_[2] = {nullptr, nullptr};
 };
 
 // One more camera ray: views unused for a while may serve other faces.

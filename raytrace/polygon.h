@@ -40,6 +40,13 @@ protected:
     int axis_a = 0, axis_b = 1; // projection plane
 };
 
+// The face normal (not unit) of a polygon from its first corner; a corner
+// too short to give one takes the next edge, and when that gives none
+// either, the sum over the whole outline.
+Point polygon_face_normal(const Point *V, int outline);
+// A polygon's box, pulled out a little for rounding.
+Bound polygon_bound(const Point *V, int n);
+
 class GGeneralPolygon : public GPolygon {
 public:
     // nverts is the sum of the loop counts; loop 0 is the outline, the others holes.

@@ -511,8 +511,9 @@ IntersectionList Ray::intersect_object(GPrimitive *object, int (*callback)(Inter
     } else if (is_surface_type(object->type) || object->type == GP_MESHFACE) {
         GSurface *s = surface_of_object(object);
         Ray o = s->xform.is_set() ? to_object_space(*s->xform) : *this;
-        if ((time != 0 && object->type != GP_POLYGON) || object->type == GP_TORUS) {
-            const GMeshFace *f = object->type == GP_MESHFACE ? static_cast<GMeshFace *>(object) : nullptr;
+        const GMeshFace *f = object->type == GP_MESHFACE ? static_cast<GMeshFace *>(object) : nullptr;
+        // Polygons (and so a mesh's quadrilaterals) are tested without their box.
+        if ((time != 0 && object->type != GP_POLYGON && !(f && f->quad())) || object->type == GP_TORUS) {
             Bound ob = f ? triangle_bound(f->mesh()->point(f->v[0]), f->mesh()->point(f->v[1]),
                                           f->mesh()->point(f->v[2]))
                          : s->object_bound;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "raytrace/gprim.h"
+#include "raytrace/polygon.h"
 #include "raytrace/prim_params.h"
 #include "raytrace/quadric.h"
 #include "raytrace/ray.h"
@@ -288,7 +289,7 @@ TEST_F(Assembly, InstancesShareTheDefinitionsGeometry)
     l.free_list();
 }
 
-TEST_F(Assembly, MeshFacesAreShadedAsTrianglesOfTheirOwn)
+TEST_F(Assembly, MeshFacesAreShadedAsSurfacesOfTheirOwn)
 {
     // A square of two triangles in z = 0 with a colour per vertex.
     RtInt nverts[] = {3, 3};
@@ -322,11 +323,20 @@ TEST_F(Assembly, MeshFacesAreShadedAsTrianglesOfTheirOwn)
     EXPECT_EQ(again.hit_object->type, GP_MESHFACE);
     Ray hinted(Point(1.5f, 0.5f, -1), Point(0, 0, 1), 0, 0, 1, 0);
     EXPECT_TRUE(hinted.trace_occlusion(objects(), again.hit_object, b));
+    // A quadrilateral is met as a polygon of its own.
+    RtInt four[] = {4}, quad[] = {0, 1, 2, 3};
+    float Q[12] = {5, 0, 0, 7, 0, 0, 7, 2, 0, 5, 2, 0};
+    RiPointsPolygons(1, four, quad, "P", Q, RI_NULL);
+    EXPECT_EQ(objects()->type, GP_MESHFACE);
+    GSurface *q = hit_surface(Point(6, 1, -1));
+    ASSERT_TRUE(q);
+    ASSERT_EQ(q->type, GP_POLYGON);
+    EXPECT_EQ(static_cast<GPolygon *>(q)->verts[3], Point(5, 2, 0));
     // Uniform values keep a triangle per face.
     float Os[6] = {1, 1, 1, 0.5f, 0.5f, 0.5f};
     RiPointsPolygons(2, nverts, verts, "P", P, "uniform color Os", Os, RI_NULL);
     EXPECT_EQ(objects()->type, GP_TRIANGLE);
-    EXPECT_EQ(count(), 4);
+    EXPECT_EQ(count(), 5);
 }
 
 TEST_F(Assembly, ObjectStackOverflowIsRefused)
