@@ -141,10 +141,7 @@ uint32_t GMeshFace::vertex(int k) const
 Point GMeshFace::normal() const
 {
     const GMesh *m = mesh();
-    if (quad()) {
-        const Point V[4] = {m->point(v[0]), m->point(v[1]), m->point(v[2]), m->point(vertex(3))};
-        return quad_normal(V, m->reversed);
-    }
+    if (quad()) return static_cast<const GMeshQuad *>(this)->N;
     return triangle_normal(m->point(v[0]), m->point(v[1]), m->point(v[2]), m->reversed);
 }
 
@@ -158,9 +155,9 @@ IntersectionList GMeshFace::intersect(const Ray &ray)
     const Point P0 = m->point(v[0]), P1 = m->point(v[1]), P2 = m->point(v[2]);
     const Point N = triangle_normal(P0, P1, P2, m->reversed);
     if (!plane_hit(N, dot(N, P0), ray, t, P)) return l;
-    if (!inside_box(triangle_bound(P0, P1, P2), P)) return l;
+    // The box test after the crossing test: most points it drops are outside.
     Crossings c;
-    if (!triangle_crossings(N, P0, P1, P2, P, c)) return l;
+    if (!triangle_crossings(N, P0, P1, P2, P, c) || !inside_box(triangle_bound(P0, P1, P2), P)) return l;
     l.add(planar_hit(m->view_of(this, N), ray, t, P, c, 0, 3));
     return l;
 }
@@ -177,7 +174,7 @@ GPrimitive *GMeshFace::copy()
     return f;
 }
 
-GMeshQuad::GMeshQuad(GMesh *m, const uint32_t vi[4]) : GMeshFace(m, vi), v3(vi[3])
+GMeshQuad::GMeshQuad(GMesh *m, const uint32_t vi[4], const Point &n) : GMeshFace(m, vi), v3(vi[3]), N(n)
 {
     flags |= GPF_MESH_QUAD;
     geometry_memory().subtract(GPRIM_TYPE_SIZES[GP_TRIANGLE]);
@@ -200,22 +197,23 @@ IntersectionList GMeshQuad::intersect(const Ray &ray)
     Point P;
     GMesh *m = mesh();
     const Point V[4] = {m->point(v[0]), m->point(v[1]), m->point(v[2]), m->point(v3)};
-    const Point N = quad_normal(V, m->reversed);
-    if (!plane_hit(N, dot(N, V[0]), ray, t, P) || !inside_box(polygon_bound(V, 4), P)) return l;
+    if (!plane_hit(N, dot(N, V[0]), ray, t, P)) return l;
     int a, b;
     projection_axes(N, a, b);
     const double p[2] = {P[a], P[b]};
     double xy[8];
     for (int k = 0; k < 4; k++) xy[2 * k] = V[k][a], xy[2 * k + 1] = V[k][b];
+    // The box test after the crossing test, as for a triangle.
     Crossings c;
-    if (polygon_crossings(4, p, xy, &c)) l.add(planar_hit(m->view_of(this, N), ray, t, P, c, 0, 4));
+    if (!polygon_crossings(4, p, xy, &c) || !inside_box(polygon_bound(V, 4), P)) return l;
+    l.add(planar_hit(m->view_of(this, N), ray, t, P, c, 0, 4));
     return l;
 }
 
 GPrimitive *GMeshQuad::copy()
 {
     const uint32_t vi[4] = {v[0], v[1], v[2], v3};
-    GMeshQuad *f = new GMeshQuad(mesh(), vi);
+    GMeshQuad *f = new GMeshQuad(mesh(), vi, N);
     f->world_bound = world_bound;
     return f;
 }
@@ -309,7 +307,7 @@ GMeshFace *GMesh::make_face(const int *corners, int count)
         RtPointer values[1] = {square};
         quad_proto_ = new GPolygon(4, 1, tokens, values);
     }
-    GMeshQuad *f = new GMeshQuad(this, vi);
+    GMeshQuad *f = new GMeshQuad(this, vi, quad_normal(V, reversed));
     f->world_bound = world_box(proto_, polygon_bound(V, 4));
     return f;
 }

@@ -50,10 +50,10 @@ public:
     uint32_t mesh_id;   // the mesh's place in the table of meshes
 };
 
-// A face of four vertices, tested as a polygon of its own would be.
+// A face of four vertices, tested as a polygon of its own would be (80 bytes).
 class GMeshQuad : public GMeshFace {
 public:
-    GMeshQuad(GMesh *mesh, const uint32_t v[4]);
+    GMeshQuad(GMesh *mesh, const uint32_t v[4], const Point &N);
 
     static void *operator new(size_t size);
     static void operator delete(void *p);
@@ -62,6 +62,7 @@ public:
     GPrimitive *copy() override;
 
     uint32_t v3;
+    Point N;   // unit normal, oriented: a quadrilateral's takes more to find
 };
 
 class GMesh {

@@ -36,15 +36,6 @@ Point polygon_face_normal(const Point *V, int outline)
     return sum;
 }
 
-Bound polygon_bound(const Point *V, int n)
-{
-    Bound b;
-    b.make_empty();
-    for (int i = 0; i < n; i++) b.merge(Bound(V[i]));
-    if (n > 0) b.expand(std::fmax(0.01f * b.diagonal(), 0.01f));
-    return b;
-}
-
 namespace {
 
 // The projected vertices of every polygon go through one array.
