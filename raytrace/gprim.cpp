@@ -20,7 +20,7 @@ const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT] = {
 
 const int GPRIM_TYPE_SIZES[GPRIM_TYPE_COUNT] = {
     0, 140, 132, 132, 128, 192, 132, 132, 116, 124, 196, 300, 120, 128, 144, 0, 112, 0,
-    44, 48, 48, 48, 48, 52, 48, 96, 120, 144,
+    44, 48, 48, 48, 48, 52, 48, 96, 120, 64,
 };
 
 long gprim_type_counts[GPRIM_TYPE_COUNT];
