@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "raytrace/gprim.h"
+#include "raytrace/mesh.h"
 #include "raytrace/prim_params.h"
 #include "raytrace/primitive_makers.h"
 #include "raytrace/quadric.h"
@@ -21,11 +22,11 @@ bool later_motion_key(const Renderer *r)
 }
 
 // A polygon's normal by Newell's sum over all its vertices (zero when collinear).
-Point polygon_normal(const float *P, const int *index, int n)
+Point polygon_normal(const float *P, int n)
 {
     Point N;
     for (int k = 0; k < n; k++) {
-        const float *a = P + 3 * index[k], *b = P + 3 * index[(k + 1) % n];
+        const float *a = P + 3 * k, *b = P + 3 * ((k + 1) % n);
         N.x += (a[1] - b[1]) * (a[2] + b[2]);
         N.y += (a[2] - b[2]) * (a[0] + b[0]);
         N.z += (a[0] - b[0]) * (a[1] + b[1]);
@@ -48,9 +49,7 @@ bool polygon_has_area(const float *P, int nverts)
         ri_error(RIE_RANGE, RIE_WARNING, "Polygon with %d vertices ignored", nverts);
         return false;
     }
-    std::vector<int> all(nverts);
-    for (int i = 0; i < nverts; i++) all[i] = i;
-    Point N = polygon_normal(P, all.data(), nverts);
+    Point N = polygon_normal(P, nverts);
     // Relative to the polygon's size, so that tiny polygons still count.
     float size = 0;
     for (int i = 1; i < nverts; i++)
@@ -202,14 +201,72 @@ bool face_indices_valid(const RtInt *verts, int count)
     return true;
 }
 
+// Whether the faces of a mesh can share one copy of its parameters.
+bool shareable_params(const std::vector<PrimParam> &params)
+{
+    for (const PrimParam &p : params)
+        if (!GMesh::shareable(p)) return false;
+    return true;
+}
+
 } // namespace
+
+bool RayTracer::add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt verts[],
+                               const std::vector<PrimParam> &params, const PrimParam &P)
+{
+    if (object_depth_ > 0 || !shareable_params(params) || !GMesh::allowed()) return false;
+    int npoints = 0;
+    const RtInt *face = verts;
+    for (int f = 0; f < npolys; f++)
+        for (int k = 0, count = nverts[f] > 0 ? nverts[f] : 0; k < count; k++, face++)
+            if (*face + 1 > npoints) npoints = *face + 1;
+    GMesh *mesh = new GMesh(params, npoints);
+    const float *points = reinterpret_cast<const float *>(P.data);
+    std::vector<float> corners;
+    std::vector<int> indices;
+    face = verts;
+    // As add_polygon takes each face, its pieces becoming faces of the mesh.
+    for (int f = 0; f < npolys; f++) {
+        int count = nverts[f] > 0 ? nverts[f] : 0;
+        if (face_indices_valid(face, count)) {
+            corners.resize(3 * size_t(count));
+            for (int k = 0; k < count; k++)
+                for (int a = 0; a < 3; a++) corners[3 * k + a] = points[3 * size_t(face[k]) + a];
+            if (polygon_has_area(corners.data(), count))
+                for (const std::vector<int> &piece : polygon_fan(count, split_quads != 0)) {
+                    indices.clear();
+                    for (int k : piece) indices.push_back(face[k]);
+                    if (indices.size() <= 4) {
+                        GMeshFace *o = mesh->make_face(indices.data(), (int)indices.size());
+                        if (!o) continue;
+                        add_object(o);
+                        // Counted as the triangle or polygon it stands for.
+                        gprim_type_counts[GP_MESHFACE]--;
+                        gprim_type_counts[o->quad() ? GP_POLYGON : GP_TRIANGLE]++;
+                        continue;
+                    }
+                    PieceParams pieceparams;
+                    for (const PrimParam &p : params)
+                        if (p.decl->detail == DETAIL_CONSTANT) pieceparams.add_range(p, 0, 1);
+                        else pieceparams.add_indexed(p, indices.data(), (int)indices.size());
+                    add_object(make_polygon((int)indices.size(), pieceparams.n(), pieceparams.tokens(),
+                                            pieceparams.values()));
+                }
+        }
+        face += count;
+    }
+    if (mesh->faces == 0) delete mesh;
+    return true;
+}
 
 void RayTracer::add_points_polygons(RtInt npolys, RtInt nverts[], RtInt verts[], RtInt n, RtToken tokens[],
                                     RtPointer values[])
 {
     if (later_motion_key(this)) return;
     PrimParams pp(n, tokens, values, "Unrecognized parameter: \"%s\"");
-    if (!positions(pp, "points polygon")) return;
+    const PrimParam *P = positions(pp, "points polygon");
+    if (!P) return;
+    if (add_mesh_faces(npolys, nverts, verts, pp.params, *P)) return;
     const RtInt *face = verts;
     for (int f = 0; f < npolys; f++) {
         int count = nverts[f] > 0 ? nverts[f] : 0;
@@ -276,14 +333,16 @@ void RayTracer::add_subdivision_mesh(RtToken, RtInt nfaces, RtInt nvertices[], R
                                           reinterpret_cast<const char *>(normals.data()), 3 * (int)sizeof(float)};
     int saved = split_quads;
     split_quads = 0;
-    const RtInt *face = vertices;
-    for (int f = 0; f < nfaces; f++) {
-        int count = nvertices[f] > 0 ? nvertices[f] : 0;
-        PieceParams fp;
-        fp.add_indexed(*P, face, count);
-        fp.add_indexed(Nparam, face, count);
-        add_polygon(count, fp.n(), fp.tokens(), fp.values());
-        face += count;
+    if (!add_mesh_faces(nfaces, nvertices, vertices, {*P, Nparam}, *P)) {
+        const RtInt *face = vertices;
+        for (int f = 0; f < nfaces; f++) {
+            int count = nvertices[f] > 0 ? nvertices[f] : 0;
+            PieceParams fp;
+            fp.add_indexed(*P, face, count);
+            fp.add_indexed(Nparam, face, count);
+            add_polygon(count, fp.n(), fp.tokens(), fp.values());
+            face += count;
+        }
     }
     split_quads = saved;
 }

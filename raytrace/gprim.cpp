@@ -6,6 +6,7 @@
 
 #include "raytrace/hierarchy.h"
 #include "raytrace/instance.h"
+#include "raytrace/mesh.h"
 #include "raytrace/ray.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
@@ -14,12 +15,12 @@ const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT] = {
     "", "sphere", "cone", "disk", "cylinder", "hyperboloid", "paraboloid", "torus", "polygon",
     "generalpolygon", "bilinear", "bicubic", "nurb", "blobby", "triangle", "container", "subpatch", "",
     "obj instance", "composite", "union", "intersection", "difference", "hier bound", "lite subdiv quad",
-    "procedural", "instance",
+    "procedural", "instance", "mesh face",
 };
 
 const int GPRIM_TYPE_SIZES[GPRIM_TYPE_COUNT] = {
     0, 140, 132, 132, 128, 192, 132, 132, 116, 124, 196, 300, 120, 128, 144, 0, 112, 0,
-    44, 48, 48, 48, 48, 52, 48, 96, 120,
+    44, 48, 48, 48, 48, 52, 48, 96, 120, 64,
 };
 
 long gprim_type_counts[GPRIM_TYPE_COUNT];
@@ -239,6 +240,9 @@ void walk_one(GPrimitive *o, void (*f)(GSurface *, void *), void *arg)
 {
     if (is_surface_type(o->type)) {
         f(static_cast<GSurface *>(o), arg);
+    } else if (o->type == GP_MESHFACE) {
+        GMeshFace *face = static_cast<GMeshFace *>(o);
+        f(face->mesh()->passing_view(face), arg);
     } else if (o->type == GP_OBJINSTANCE) {
         for_each_surface(static_cast<GObjInstance *>(o)->master, f, arg, 1);
     } else if (is_csg_type(o->type)) {

@@ -31,9 +31,9 @@ enum GPrimType : uint16_t {
     GP_BICUBIC = 11, GP_NURB = 12, GP_BLOBBY = 13, GP_TRIANGLE = 14, GP_CONTAINER = 15,
     GP_SUBPATCH = 16, GP_LAST_SURFACE = 17, GP_OBJINSTANCE = 18, GP_COMPOSITE = 19, GP_UNION = 20,
     GP_INTERSECTION = 21, GP_DIFFERENCE = 22, GP_HIERBOUND = 23, GP_LITEQUAD = 24, GP_PROCEDURAL = 25,
-    GP_INSTANCE = 26,
+    GP_INSTANCE = 26, GP_MESHFACE = 27,
 };
-const int GPRIM_TYPE_COUNT = 27;
+const int GPRIM_TYPE_COUNT = 28;
 
 // Name of each type in the statistics, and the bytes charged for one object.
 extern const char *const GPRIM_TYPE_NAMES[GPRIM_TYPE_COUNT];
@@ -54,6 +54,8 @@ enum GPrimFlag : uint16_t {
     GPF_SAMPLE_LIMITS = 0x0080,   // answers only rays within the sample limits
     GPF_PLACED = 0x0100,          // an instance's copy of a definition's surface
     GPF_MOVING_CVS = 0x0200,      // second set of control points
+    GPF_MESH_VIEW = 0x0400,       // a mesh face's triangle or polygon for the time being
+    GPF_MESH_QUAD = 0x0800,       // a mesh face of four vertices
     GPF_UNLINKED = 0x4000,        // never enters an object list
 };
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "raytrace/instance.h"
+#include "raytrace/mesh.h"
 #include "raytrace/ray.h"
 #include "raytrace/sah_build.h"
 #include "raytrace/screen_boxes.h"
@@ -27,7 +28,7 @@ bool selected(GPrimitive *o, int kind)
     if (kind == HIER_ALL) return true;
     GState *g;
     if (o->type == GP_INSTANCE) g = static_cast<GInstance *>(o)->attributes();
-    else if (is_surface_type(o->type)) g = static_cast<GSurface *>(o)->attributes();
+    else if (GSurface *s = surface_of_object(o)) g = s->attributes();
     else return true;
     switch (kind) {
     case HIER_SECONDARY: return !(g && (g->flags & GS_INVISIBLE_SECONDARY));
@@ -67,7 +68,8 @@ void GHierBound::operator delete(void *p) { node_pool().give_back(p); }
 bool has_live_bound(const GPrimitive *o)
 {
     // A grid cell's box is fixed while its tree stands (both go together).
-    if (o->type == GP_HIERBOUND || o->type == GP_INSTANCE || o->type == GP_LITEQUAD) return false;
+    if (o->type == GP_HIERBOUND || o->type == GP_INSTANCE || o->type == GP_LITEQUAD || o->type == GP_MESHFACE)
+        return false;
     if (!is_surface_type(o->type)) return true;
     // Dicing replaces a surface's box by its grid's, and may do so again.
     return o->type == GP_BICUBIC || o->type == GP_NURB || o->type == GP_SUBPATCH ||
@@ -301,7 +303,7 @@ bool GHierBound::camera_sees_as_secondary(GPrimitive *objects)
     for (GPrimitive *o = objects; o; o = o->next) {
         GState *g = nullptr;
         if (o->type == GP_INSTANCE) g = static_cast<GInstance *>(o)->attributes();
-        else if (is_surface_type(o->type)) g = static_cast<GSurface *>(o)->attributes();
+        else if (GSurface *s = surface_of_object(o)) g = s->attributes();
         if (!g) continue;
         uint32_t f = g->flags & bits;
         if (f != 0 && f != bits) return false;

@@ -15,10 +15,9 @@ namespace {
 // Bytes of vertex data a polygon's own vertex array is charged.
 long vertex_bytes(int nverts) { return 12L * nverts; }
 
-// The face normal from the first corner; a corner too short to give one
-// takes the next edge, and when that gives none either, the sum over the
-// whole outline.
-Point face_normal(const std::vector<Point> &V, int outline)
+} // namespace
+
+Point polygon_face_normal(const Point *V, int outline)
 {
     Point N = cross(V[1] - V[0], V[2] - V[1]);
     if (N.length() < 0.0001f && outline > 3) {
@@ -36,6 +35,8 @@ Point face_normal(const std::vector<Point> &V, int outline)
     }
     return sum;
 }
+
+namespace {
 
 // The projected vertices of every polygon go through one array.
 std::vector<double> &projection_scratch()
@@ -66,7 +67,7 @@ GPolygon::GPolygon(int nv, int outer, RtInt n, RtToken tokens[], RtPointer value
     for (int i = 0; i < nverts; i++) verts[i] = Point::from(p + 3 * i);
     std::free(p);
     vvdata_memory().add(vertex_bytes(nverts));
-    N = face_normal(verts, outline);
+    N = polygon_face_normal(verts.data(), outline);
     float len = N.length();
     if (!(len > 0) || !std::isfinite(len)) {
         ri_error(RIE_RANGE, RIE_WARNING, "Degenerate polygon primitive");
@@ -96,10 +97,7 @@ GPolygon::~GPolygon()
 
 void GPolygon::bound(Bound &b)
 {
-    b.make_empty();
-    for (const Point &v : verts) b.merge(Bound(v));
-    if (verts.empty()) return;
-    b.expand(std::fmax(0.01f * b.diagonal(), 0.01f));
+    b = polygon_bound(verts.data(), (int)verts.size());
 }
 
 void GPolygon::corners(Point c[4]) const

@@ -2,6 +2,7 @@
 // box test and a crossing test in the projected plane; parametrised by the
 // bilinear map over their first four vertices.
 #pragma once
+#include <cmath>
 #include <vector>
 
 #include "raytrace/gprim.h"
@@ -39,6 +40,27 @@ protected:
     int outline = 0;            // vertices of the outer loop
     int axis_a = 0, axis_b = 1; // projection plane
 };
+
+// The face normal (not unit) of a polygon from its first corner; a corner
+// too short to give one takes the next edge, and when that gives none
+// either, the sum over the whole outline.
+Point polygon_face_normal(const Point *V, int outline);
+// A polygon's box, pulled out a little for rounding (as Bound's make_empty,
+// merge, diagonal and expand make it: it is taken for mesh faces as rays meet them).
+inline Bound polygon_bound(const Point *V, int n)
+{
+    Bound b = EMPTY_BOUND;
+    for (int i = 0; i < n; i++)
+        for (int a = 0; a < 3; a++) {
+            if (V[i][a] < b[2 * a]) b[2 * a] = V[i][a];
+            if (V[i][a] > b[2 * a + 1]) b[2 * a + 1] = V[i][a];
+        }
+    if (n > 0) {
+        float dx = b[1] - b[0], dy = b[3] - b[2], dz = b[5] - b[4];
+        b.expand(std::fmax(0.01f * std::sqrt(dx * dx + dy * dy + dz * dz), 0.01f));
+    }
+    return b;
+}
 
 class GGeneralPolygon : public GPolygon {
 public:

@@ -16,6 +16,7 @@
 #include "shading/scene_access.h"
 #include "raytrace/specpath.h"
 
+struct PrimParam;
 class GPrimitive;
 class GHierBound;
 class GObjInstance;
@@ -188,6 +189,10 @@ public:
     int split_quads = 1;
 
 private:
+    // The faces of a points mesh as one mesh sharing the parameters' values,
+    // when they and the current state allow it (else false, nothing done).
+    bool add_mesh_faces(RtInt npolys, const RtInt nverts[], const RtInt verts[],
+                        const std::vector<PrimParam> &params, const PrimParam &P);
     // The frame's steps from opening the output to closing it (rendrt.cpp).
     void render_frame();
     struct ObjectLevel {

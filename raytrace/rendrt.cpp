@@ -14,6 +14,7 @@
 #include "raytrace/hierarchy.h"
 #include "raytrace/image_order.h"
 #include "raytrace/instance.h"
+#include "raytrace/mesh.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/sah_build.h"
@@ -108,8 +109,8 @@ float likely_tolerance(GPrimitive *object)
 {
     if (!object || !(object->flags & GPF_SHADING_REUSE)) return -1.0f;
     float rate = 1.0f;
-    if (is_surface_type(object->type)) {
-        const GState *g = static_cast<GSurface *>(object)->attributes();
+    if (GSurface *s = surface_of_object(object)) {
+        const GState *g = s->attributes();
         if (g) rate = g->shading_rate;
     }
     float t = 0.5f * std::sqrt(std::max(rate, 0.0f));
@@ -133,6 +134,7 @@ void RenderDriver::shoot_pixel(int x, int y, bool use_likely)
         GPrimitive *hit = nullptr;
         // An instance's surface held as the likely hit stays with its instance.
         placed_surfaces_tick();
+        mesh_views_tick();
         if (likely_.object) placed_surface_touch(likely_.object);
         trace(s, hint, r, hit);
         if (use_likely && hit != likely_.object) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "raytrace/instance.h"
+#include "raytrace/mesh.h"
 #include "raytrace/ray.h"
 
 void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
@@ -12,9 +13,9 @@ void ScreenBoxes::fill(GPrimitive *objects, int row_lo, int row_hi)
     tested_count_ = 0;
     for (GPrimitive *o = objects; o; o = o->next) {
         Entry e{o, {0, 0, 0, 0}, false};
-        if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
+        if (is_surface_type(o->type) || o->type == GP_INSTANCE || o->type == GP_MESHFACE) {
             GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
-                                               : static_cast<GSurface *>(o)->attributes();
+                                               : surface_of_object(o)->attributes();
             if (g && (g->flags & GS_INVISIBLE_PRIMARY)) continue;
             e.tested = true;
             ++tested_count_;
@@ -59,7 +60,7 @@ std::vector<GPrimitive *> ScreenBoxes::select(int x0, int x1, int y0, int y1) co
     }
     unsigned long hits = 0;
     for (GPrimitive *o : picked)
-        if (is_surface_type(o->type)) ++hits;
+        if (is_surface_type(o->type) || o->type == GP_MESHFACE) ++hits;
     // Every visible surface counts as one test per bucket, however it was found.
     RayStats &st = ray_stats();
     st.screen_tests += tested_count_;

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "raytrace/gprim.h"
+#include "raytrace/mesh.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/shade_hits.h"
@@ -94,11 +95,12 @@ bool RayTracer::shadow_transmission(const Point &dir, const Point &to, float tim
 
 GState *RayTracer::surface_attributes(SceneObject *obj)
 {
-    return obj && is_surface_type(gprim(obj)->type) ? static_cast<GSurface *>(obj)->attributes() : nullptr;
+    GSurface *s = surface_of_object(gprim(obj));
+    return s ? s->attributes() : nullptr;
 }
 
 const Transformation *RayTracer::object_transformation(const SceneObject *obj)
 {
-    if (!obj || !is_surface_type(gprim(obj)->type)) return nullptr;
-    return static_cast<const GSurface *>(obj)->xform.get();
+    const GSurface *s = surface_of_object(const_cast<GPrimitive *>(gprim(obj)));
+    return s ? s->xform.get() : nullptr;
 }

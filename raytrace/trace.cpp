@@ -10,6 +10,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/hierarchy.h"
 #include "raytrace/instance.h"
+#include "raytrace/mesh.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
 #include "raytrace/shade_hits.h"
@@ -111,7 +112,10 @@ void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive
 class Traversal {
 public:
     Traversal(Ray &ray, bool best_first, GPrimitive *ex_a, GPrimitive *ex_b)
-        : ray_(ray), slabs_(ray.origin, ray.dir), best_first_(best_first), ex_a_(ex_a), ex_b_(ex_b) {}
+        : ray_(ray), slabs_(ray.origin, ray.dir), best_first_(best_first), ex_a_(mesh_hint(ex_a)),
+          ex_b_(mesh_hint(ex_b))
+    {
+    }
     ~Traversal()
     {
         RayStats &st = ray_stats();
@@ -170,6 +174,10 @@ public:
     // The hits of a popped object other than an instance, in the ray's distances.
     IntersectionList hits_of(GPrimitive *o)
     {
+        if (o->type == GP_MESHFACE) {
+            object_ray(static_cast<GMeshFace *>(o)->mesh()->shared()->xform.get());
+            return hit_test_with_limits(o, oray_);
+        }
         if (!is_surface_type(o->type)) {
             // Containers, solids and cells take the world ray themselves.
             RayStats &st = ray_stats();
@@ -180,18 +188,7 @@ public:
             return l;
         }
         GSurface *s = static_cast<GSurface *>(o);
-        // The object-space ray is reused while the transformation stays.
-        if (s->xform.get() != cached_xform_ || !have_oray_) {
-            cached_xform_ = s->xform.get();
-            have_oray_ = true;
-            if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
-            else {
-                oray_ = ray_;
-                oray_.scale = 1;
-                oray_.tmin = 1e-10f;
-                oray_.tmax = 1e38f;
-            }
-        }
+        object_ray(s->xform.get());
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
         return hit_test_with_limits(s, oray_);
     }
@@ -207,6 +204,21 @@ public:
     }
 
 private:
+    // The object-space ray is reused while the transformation stays.
+    void object_ray(const Transformation *t)
+    {
+        if (t == cached_xform_ && have_oray_) return;
+        cached_xform_ = t;
+        have_oray_ = true;
+        if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
+        else {
+            oray_ = ray_;
+            oray_.scale = 1;
+            oray_.tmin = 1e-10f;
+            oray_.tmax = 1e38f;
+        }
+    }
+
     void push(GPrimitive *o)
     {
         if (o == ex_a_ || o == ex_b_) return;
@@ -385,7 +397,7 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
     composite(ray, kept, camera);
     if (Intersection *first = kept.head()) {
         ray.depth = first->dist;
-        if (!first->incsg) ray.hit_object = gprim(first->obj);
+        if (!first->incsg) ray.hit_object = mesh_hint(gprim(first->obj));
     }
     bool any = kept.count > 0;
     kept.free_list();
@@ -431,7 +443,8 @@ IntersectionList hit_test_with_limits(GPrimitive *object, const Ray &ray)
 {
     ray_stats().isect_tests++;
     if (object->flags & GPF_SAMPLE_LIMITS) {
-        GState *g = is_surface_type(object->type) ? static_cast<GSurface *>(object)->attributes() : nullptr;
+        GSurface *s = surface_of_object(object);
+        GState *g = s ? s->attributes() : nullptr;
         if (!within_limits(g, ray)) return IntersectionList();
     }
     return object_hits(object, ray);
@@ -556,11 +569,17 @@ IntersectionList Ray::intersect_object(GPrimitive *object, int (*callback)(Inter
     if (object->type == GP_HIERBOUND) {
         if (!hits_box(object->world_bound)) return l;
         l = object->intersect(*this);
-    } else if (is_surface_type(object->type)) {
-        GSurface *s = static_cast<GSurface *>(object);
+    } else if (is_surface_type(object->type) || object->type == GP_MESHFACE) {
+        GSurface *s = surface_of_object(object);
         Ray o = s->xform.is_set() ? to_object_space(*s->xform) : *this;
-        if ((time != 0 && object->type != GP_POLYGON) || object->type == GP_TORUS)
-            if (!o.hits_box(s->object_bound)) return l;
+        const GMeshFace *f = object->type == GP_MESHFACE ? static_cast<GMeshFace *>(object) : nullptr;
+        // Polygons (and so a mesh's quadrilaterals) are tested without their box.
+        if ((time != 0 && object->type != GP_POLYGON && !(f && f->quad())) || object->type == GP_TORUS) {
+            Bound ob = f ? triangle_bound(f->mesh()->point(f->v[0]), f->mesh()->point(f->v[1]),
+                                          f->mesh()->point(f->v[2]))
+                         : s->object_bound;
+            if (!o.hits_box(ob)) return l;
+        }
         l = object->intersect(o);
         if (o.scale != 1)
             for (Intersection *h = l.first; h; h = h->next) h->linet /= o.scale;
@@ -614,7 +633,7 @@ IntersectionList Ray::find_hit(GPrimitive *root, GPrimitive *likely)
         }
         walk.place(h);
         tmax = h->linet;
-        if (!h->incsg) hit_object = gprim(h->obj);
+        if (!h->incsg) hit_object = mesh_hint(gprim(h->obj));
         accepted.add(h);
     };
     RayStats &st = ray_stats();
@@ -657,6 +676,7 @@ IntersectionList Ray::closest_hit(GPrimitive *root)
 bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclude)
 {
     clear_result(*this);
+    exclude = mesh_hint(exclude);
     GPrimitive *exclude_b = nullptr;
     IntersectionList kept;
     bool blocked = false;
@@ -696,7 +716,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
             blocked = true;
             // A blocker within an instance is remembered as the instance: the
             // next ray is more likely blocked by it than by the one surface.
-            if (!h->incsg) hit_object = from ? from : gprim(h->obj);
+            if (!h->incsg) hit_object = from ? from : mesh_hint(gprim(h->obj));
         }
     };
     RayStats &st = ray_stats();
@@ -735,9 +755,9 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
         while (!blocked) {
             GPrimitive *o = walk.next(tmax);
             if (!o) break;
-            if (is_surface_type(o->type) || o->type == GP_INSTANCE) {
+            if (is_surface_type(o->type) || o->type == GP_INSTANCE || o->type == GP_MESHFACE) {
                 GState *g = o->type == GP_INSTANCE ? static_cast<GInstance *>(o)->attributes()
-                                                   : static_cast<GSurface *>(o)->attributes();
+                                                   : surface_of_object(o)->attributes();
                 if (g && g->casts_shadows == 0) continue;
             }
             walk.judge_hits(o, judge, &blocked);

@@ -22,28 +22,41 @@ GTriangle::GTriangle(RtInt n, RtToken tokens[], RtPointer values[]) : GPlanar(GP
     float *p = static_cast<float *>(vertex_vars.take(tok::P));
     P0 = Point::from(p), P1 = Point::from(p + 3), P2 = Point::from(p + 6);
     std::free(p);
-    N = cross(P1 - P0, P2 - P1);
-    float len = N.length();
-    if (!((P1 - P0).length() >= 1e-10f && (P2 - P0).length() >= 1e-10f && (P2 - P1).length() >= 1e-10f) ||
-        !(len > 0) || !std::isfinite(len)) {
-        ri_error(RIE_RANGE, RIE_WARNING, "Degenerate triangle primitive");
+    if (!triangle_plane(P0, P1, P2, (flags & GPF_REVERSED) != 0, N, d)) {
         flags |= GPF_UNLINKED;
         return;
     }
-    N = N / len;
-    if (flags & GPF_REVERSED) N = -N;
-    d = dot(N, P0);
     const int order[4] = {0, 1, 2, 2};
     order_vertex_data(vertex_vars, 3, order);
     bound(object_bound);
 }
 
+bool triangle_plane(const Point &P0, const Point &P1, const Point &P2, bool reversed, Point &N, float &d)
+{
+    float len = cross(P1 - P0, P2 - P1).length();
+    if (!((P1 - P0).length() >= 1e-10f && (P2 - P0).length() >= 1e-10f && (P2 - P1).length() >= 1e-10f) ||
+        !(len > 0) || !std::isfinite(len)) {
+        ri_error(RIE_RANGE, RIE_WARNING, "Degenerate triangle primitive");
+        return false;
+    }
+    N = triangle_normal(P0, P1, P2, reversed);
+    d = dot(N, P0);
+    return true;
+}
+
+bool triangle_crossings(const Point &N, const Point &P0, const Point &P1, const Point &P2, const Point &P,
+                        Crossings &c)
+{
+    int a, b;
+    projection_axes(N, a, b);
+    const double p[2] = {P[a], P[b]};
+    const double xy[6] = {P0[a], P0[b], P1[a], P1[b], P2[a], P2[b]};
+    return polygon_crossings(3, p, xy, &c) != 0;
+}
+
 void GTriangle::bound(Bound &b)
 {
-    b = Bound(P0);
-    b.merge(Bound(P1));
-    b.merge(Bound(P2));
-    b.expand(std::fmax(0.001f * b.diagonal(), 0.001f));
+    b = triangle_bound(P0, P1, P2);
 }
 
 void GTriangle::corners(Point c[4]) const
@@ -58,12 +71,8 @@ IntersectionList GTriangle::intersect(const Ray &ray)
     float t;
     Point P;
     if (!plane_hit(N, d, ray, t, P) || !inside_box(object_bound, P)) return l;
-    int a, b;
-    projection_axes(N, a, b);
-    const double p[2] = {P[a], P[b]};
-    const double xy[6] = {P0[a], P0[b], P1[a], P1[b], P2[a], P2[b]};
     Crossings c;
-    if (!polygon_crossings(3, p, xy, &c)) return l;
+    if (!triangle_crossings(N, P0, P1, P2, P, c)) return l;
     l.add(planar_hit(this, ray, t, P, c, 0, 3));
     return l;
 }

@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "raytrace/gprim.h"
+#include "raytrace/polygon.h"
 #include "raytrace/prim_params.h"
 #include "raytrace/quadric.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
+#include "raytrace/triangle.h"
 #include "ri/renderer.h"
 #include "ri/ri.h"
+#include "ri/stdtokens.h"
 #include "tests/ri/error_capture.h"
 
 namespace {
@@ -284,6 +287,56 @@ TEST_F(Assembly, InstancesShareTheDefinitionsGeometry)
     ASSERT_EQ(l.size(), 1);
     EXPECT_EQ(l.head()->obj, nearer);
     l.free_list();
+}
+
+TEST_F(Assembly, MeshFacesAreShadedAsSurfacesOfTheirOwn)
+{
+    // A square of two triangles in z = 0 with a colour per vertex.
+    RtInt nverts[] = {3, 3};
+    RtInt verts[] = {0, 1, 2, 0, 2, 3};
+    float P[12] = {0, 0, 0, 2, 0, 0, 2, 2, 0, 0, 2, 0};
+    float Cs[12] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 1};
+    RiPointsPolygons(2, nverts, verts, "P", P, "Cs", Cs, RI_NULL);
+    ASSERT_EQ(count(), 2);
+    EXPECT_EQ(objects()->type, GP_MESHFACE);
+    // A hit names a triangle of the face's vertices and values, the same one
+    // while it is in use, another one for the other face.
+    auto colours = [](GSurface *s) {
+        const VVData *v = s->vertex_vars.find_entry(tok::Cs);
+        const float *c = v ? static_cast<const float *>(v->data) : nullptr;
+        return c ? std::vector<float>(c, c + v->size / sizeof(float)) : std::vector<float>();
+    };
+    GSurface *a = hit_surface(Point(1.5f, 0.5f, -1)), *b = hit_surface(Point(0.5f, 1.5f, -1));
+    ASSERT_TRUE(a && b);
+    ASSERT_EQ(a->type, GP_TRIANGLE);
+    EXPECT_EQ(static_cast<GTriangle *>(a)->P1, Point(2, 0, 0));
+    EXPECT_EQ(colours(a), std::vector<float>({1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1}));
+    EXPECT_EQ(colours(b), std::vector<float>({1, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(a, hit_surface(Point(1.6f, 0.4f, -1)));
+    // A face is excluded as the triangle standing for it; the blocker kept
+    // as a hint is the face itself.
+    Ray through(Point(1.5f, 0.5f, -1), Point(0, 0, 1), 0, 0, 1, 0);
+    EXPECT_FALSE(through.trace_occlusion(objects(), nullptr, a));
+    Ray again(Point(1.5f, 0.5f, -1), Point(0, 0, 1), 0, 0, 1, 0);
+    EXPECT_TRUE(again.trace_occlusion(objects(), nullptr, b));
+    ASSERT_TRUE(again.hit_object);
+    EXPECT_EQ(again.hit_object->type, GP_MESHFACE);
+    Ray hinted(Point(1.5f, 0.5f, -1), Point(0, 0, 1), 0, 0, 1, 0);
+    EXPECT_TRUE(hinted.trace_occlusion(objects(), again.hit_object, b));
+    // A quadrilateral is met as a polygon of its own.
+    RtInt four[] = {4}, quad[] = {0, 1, 2, 3};
+    float Q[12] = {5, 0, 0, 7, 0, 0, 7, 2, 0, 5, 2, 0};
+    RiPointsPolygons(1, four, quad, "P", Q, RI_NULL);
+    EXPECT_EQ(objects()->type, GP_MESHFACE);
+    GSurface *q = hit_surface(Point(6, 1, -1));
+    ASSERT_TRUE(q);
+    ASSERT_EQ(q->type, GP_POLYGON);
+    EXPECT_EQ(static_cast<GPolygon *>(q)->verts[3], Point(5, 2, 0));
+    // Uniform values keep a triangle per face.
+    float Os[6] = {1, 1, 1, 0.5f, 0.5f, 0.5f};
+    RiPointsPolygons(2, nverts, verts, "P", P, "uniform color Os", Os, RI_NULL);
+    EXPECT_EQ(objects()->type, GP_TRIANGLE);
+    EXPECT_EQ(count(), 5);
 }
 
 TEST_F(Assembly, ObjectStackOverflowIsRefused)
