@@ -188,6 +188,8 @@ public:
             }
         }
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
+        // Every query drops the hits outside the ray's range: they are not made.
+        oray_.set_window(ray_.tmin, ray_.tmax);
         return hit_test_with_limits(s, oray_);
     }
 
@@ -409,7 +411,7 @@ IntersectionList object_hits(GPrimitive *object, const Ray &ray)
 {
     RayStats &st = ray_stats();
     IntersectionList l = object->intersect(ray);
-    if (l.count) st.isect_hits++;
+    if (l.count || ray.dropped) st.isect_hits++;
     if (ray.scale != 1)
         for (Intersection *h = l.first; h; h = h->next) h->linet /= ray.scale;
     l.sort();
