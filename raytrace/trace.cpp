@@ -1,6 +1,7 @@
 // The traversal of bounding hierarchies and the tracing queries built on it.
 #include <emmintrin.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -143,6 +144,9 @@ public:
         }
         for (GPrimitive *o = root; o; o = o->next) push(o);
     }
+
+    // The nearest entry distance still pending (best first); +inf when none.
+    float next_entry() const { return heap_.empty() ? HUGE_VALF : heap_.top_key(); }
 
     // The next object that is not a hierarchy node; null when the walk is
     // done or (best first) the nearest pending entry lies beyond cut.
@@ -329,19 +333,44 @@ GState *hit_attributes(const Intersection *h)
     return static_cast<GSurface *>(h->obj)->attributes();
 }
 
-// Shared body of the two shaded queries.
+// Puts h into a list kept sorted by distance, after hits at the same distance.
+void insert_by_distance(IntersectionList &l, Intersection *h)
+{
+    if (!l.first || !(h->linet < l.last->linet)) {
+        l.add(h);
+        return;
+    }
+    Intersection **at = &l.first;
+    while (!(h->linet < (*at)->linet)) at = &(*at)->next;
+    h->next = *at;
+    *at = h;
+    l.count++;
+}
+
+// Shared body of the two shaded queries. Hits are shaded nearest first, and
+// only once no pending box can hold a nearer one: a hit behind a nearer
+// opaque one is never shaded. The hits kept are the same in any order.
 bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitive *ex_a, GPrimitive *ex_b,
                        bool camera)
 {
     clear_result(ray);
-    IntersectionList kept;
+    IntersectionList kept, found;
     Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
-    auto judge = [&](Intersection *h) {
-        if (!in_range(ray, h)) {
+    auto take = [&](IntersectionList &l) {
+        while (Intersection *h = l.dequeue()) {
+            if (!in_range(ray, h)) {
+                h->release();
+                continue;
+            }
+            walk.place(h);
+            insert_by_distance(found, h);
+        }
+    };
+    auto shade = [&](Intersection *h) {
+        if (!(h->linet <= ray.tmax)) {
             h->release();
             return;
         }
-        walk.place(h);
         // The hits of a camera ray are shaded in the order the camera
         // hierarchy finds them, which hangs on the crop window: each hit's
         // draws start from the sample and the hit alone.
@@ -352,13 +381,16 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         }
         float o = shade_hit(h, ray);
         bool keep = o >= 1e-10f || (camera && !colour_is_zero(h->Ci));
-        // The hit may have been shaded past a nearer opaque one found meanwhile.
-        if (!keep || !(h->linet <= ray.tmax)) {
+        if (!keep) {
             h->release();
             return;
         }
         kept.add(h);
         if (o > 0.9999f) ray.tmax = h->linet;
+    };
+    // Shades the hits found that lie nearer than bound.
+    auto settle = [&](float bound) {
+        while (found.first && found.first->linet < bound) shade(found.dequeue());
     };
     RayStats &st = ray_stats();
     int lv = ray.level < 0 ? 0 : ray.level >= RAY_LEVELS ? RAY_LEVELS - 1 : ray.level;
@@ -366,13 +398,17 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         st.likely_tries[lv]++;
         IntersectionList l = ray.intersect_object(likely);
         if (l.count) st.likely_hits[lv]++;
-        while (Intersection *h = l.dequeue()) judge(h);
+        take(l);
     }
     walk.start(root);
-    while (GPrimitive *o = walk.next(ray.tmax)) {
+    for (;;) {
+        settle(walk.next_entry());
+        GPrimitive *o = walk.next(ray.tmax);
+        if (!o) break;
         IntersectionList l = walk.hits_of(o);
-        while (Intersection *h = l.dequeue()) judge(h);
+        take(l);
     }
+    settle(HUGE_VALF);
     drop_beyond(kept, ray.tmax);
     kept.sort();
     composite(ray, kept, camera);

@@ -15,9 +15,12 @@
 
 namespace {
 
+int shaded_points = 0;
+
 // The object's own colour and opacity: Ci = Cs x Os, Oi = Os.
 int colour_of_object(ShaderVars *sv, char *)
 {
+    shaded_points++;
     sv->Ci = sv->Cs * sv->Os;
     sv->Oi = sv->Os;
     return 1;
@@ -227,6 +230,24 @@ TEST_F(Scene, CameraRaysCompositeFrontToBack)
     EXPECT_EQ(miss.depth, 1e38f);
     EXPECT_EQ(miss.color, Color());
     EXPECT_EQ(miss.alpha, 0);
+}
+
+TEST_F(Scene, HitsBehindANearerOpaqueOneAreNotShaded)
+{
+    // A wide sphere whose box the ray enters first (at 20) but hits at 25.6,
+    // and a small opaque one hit at 22.
+    RiAttributeBegin();
+    RiTranslate(9, 0, 30);
+    (new GSphere(10, -10, 10, 360))->link(&list, 1);
+    RiAttributeEnd();
+    sphere_at(23);
+    for (int level : {0, 1}) {
+        shaded_points = 0;
+        Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, level, 1, 0);
+        ASSERT_TRUE(level == 0 ? r.trace_primary_hit(list, nullptr) : r.trace_shaded(list, nullptr, nullptr));
+        EXPECT_EQ(shaded_points, 1) << level;
+        EXPECT_NEAR(r.depth, 22, 1e-4f);
+    }
 }
 
 TEST_F(Scene, MatteStopsCameraCompositing)
