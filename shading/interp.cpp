@@ -25,9 +25,11 @@ void run_shader_code(Shader *shader, const uint32_t *code, size_t words, ShaderV
         f.base[SEG_PARAM] = f.params;
         f.base[SEG_LOCAL] = locals;
         f.shader = shader;
-        while (!f.done) {
+        const uint32_t *end = f.code_end;
+        for (;;) {
             op_handlers[*f.pc](&f, sv);
-            if (++f.pc >= f.code_end || st.failed()) break;
+            // One test for both ways a run stops after an operation.
+            if (__builtin_expect(f.done | st.failed(), 0) || ++f.pc >= end) break;
         }
     }
     // The innermost run to see the failure is the one that failed (the runs
