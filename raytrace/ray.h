@@ -19,9 +19,27 @@ struct IntersectionList {
     int count = 0;
 
     // Appends at the tail (null adds nothing); returns the new count.
-    int add(Intersection *i);
+    // Inline: every hit made passes through both.
+    int add(Intersection *i)
+    {
+        if (!i) return count;
+        i->next = nullptr;
+        if (last) last->next = i;
+        else first = i;
+        last = i;
+        return ++count;
+    }
     // Removes and returns the head; null when empty.
-    Intersection *dequeue();
+    Intersection *dequeue()
+    {
+        Intersection *h = first;
+        if (!h) return nullptr;
+        first = h->next;
+        if (!first) last = nullptr;
+        h->next = nullptr;
+        count--;
+        return h;
+    }
     // Moves all records of l to the end of this list; l becomes empty.
     void append(IntersectionList &l);
     // Orders the records by ascending distance (stable).
@@ -184,7 +202,12 @@ struct RayStats {
     unsigned long isect_tests = 0, isect_hits = 0;
     int heap_peak = 0;
 };
-RayStats &ray_stats();
+// Inline: every box and hit test counts in it.
+inline RayStats &ray_stats()
+{
+    static RayStats stats;
+    return stats;
+}
 // Counts one ray of a level (levels beyond the table count in the last).
 void count_ray(int level);
 // "Ray tracing:" block.
