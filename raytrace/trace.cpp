@@ -203,6 +203,8 @@ public:
     {
         if (placing_) h->obj = placing_->placed(static_cast<GSurface *>(h->obj));
     }
+    // The instance whose hits the last object gave (null: none).
+    GInstance *placing() const { return placing_; }
 
 private:
     void push(GPrimitive *o)
@@ -347,6 +349,46 @@ void insert_by_distance(IntersectionList &l, Intersection *h)
     l.count++;
 }
 
+// Hits found in instances and the instance each is to be placed by, once
+// shaded: most are never shaded. Room for a few, then on the heap.
+class Unplaced {
+public:
+    void add(Intersection *h, GInstance *by)
+    {
+        if (n_ < LOCAL) local_[n_++] = {h, by};
+        else more_.push_back({h, by});
+    }
+    // The instance that places h (forgotten here), or null.
+    GInstance *take(const Intersection *h)
+    {
+        for (int i = 0; i < n_; i++)
+            if (local_[i].h == h) {
+                GInstance *by = local_[i].by;
+                local_[i] = local_[--n_];
+                return by;
+            }
+        for (size_t i = 0; i < more_.size(); i++)
+            if (more_[i].h == h) {
+                GInstance *by = more_[i].by;
+                more_[i] = more_.back();
+                more_.pop_back();
+                return by;
+            }
+        return nullptr;
+    }
+    bool empty() const { return n_ == 0 && more_.empty(); }
+
+private:
+    struct Entry {
+        const Intersection *h;
+        GInstance *by;
+    };
+    static const int LOCAL = 8;
+    Entry local_[LOCAL];
+    int n_ = 0;
+    std::vector<Entry> more_;
+};
+
 // Shared body of the two shaded queries. Hits are shaded nearest first, and
 // only once no pending box can hold a nearer one: a hit behind a nearer
 // opaque one is never shaded. The hits kept are the same in any order.
@@ -355,6 +397,7 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
 {
     clear_result(ray);
     IntersectionList kept, found;
+    Unplaced unplaced;
     Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
     auto take = [&](IntersectionList &l) {
         while (Intersection *h = l.dequeue()) {
@@ -362,15 +405,17 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
                 h->release();
                 continue;
             }
-            walk.place(h);
+            if (GInstance *by = walk.placing()) unplaced.add(h, by);
             insert_by_distance(found, h);
         }
     };
     auto shade = [&](Intersection *h) {
+        GInstance *by = unplaced.empty() ? nullptr : unplaced.take(h);
         if (!(h->linet <= ray.tmax)) {
             h->release();
             return;
         }
+        if (by) h->obj = by->placed(static_cast<GSurface *>(h->obj));
         // The hits of a camera ray are shaded in the order the camera
         // hierarchy finds them, which hangs on the crop window: each hit's
         // draws start from the sample and the hit alone.
