@@ -353,13 +353,14 @@ void insert_by_distance(IntersectionList &l, Intersection *h)
 // shaded: most are never shaded. Room for a few, then on the heap.
 class Unplaced {
 public:
-    void add(Intersection *h, GInstance *by)
+    // Out of line: only instanced scenes come here.
+    [[gnu::noinline]] void add(Intersection *h, GInstance *by)
     {
         if (n_ < LOCAL) local_[n_++] = {h, by};
         else more_.push_back({h, by});
     }
     // The instance that places h (forgotten here), or null.
-    GInstance *take(const Intersection *h)
+    [[gnu::noinline]] GInstance *take(const Intersection *h)
     {
         for (int i = 0; i < n_; i++)
             if (local_[i].h == h) {
@@ -434,7 +435,7 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         if (o > 0.9999f) ray.tmax = h->linet;
     };
     // Shades the hits found that lie nearer than bound.
-    auto settle = [&](float bound) {
+    auto settle = [&](float bound) __attribute__((always_inline)) {
         while (found.first && found.first->linet < bound) shade(found.dequeue());
     };
     RayStats &st = ray_stats();
