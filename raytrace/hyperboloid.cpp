@@ -71,6 +71,7 @@ IntersectionList GHyperboloid::intersect(const Ray &ray)
 
 Intersection *GHyperboloid::make_hit(const Ray &ray, float t)
 {
+    if (!ray.keeps(t)) return nullptr;
     Point P = ray.origin + ray.dir * t;
     if (!in_z_range(P.z)) return nullptr;
     float gv = (P.z - p1.z) / (p2.z - p1.z);

@@ -171,6 +171,7 @@ int16_t hit_vertex_index(int index)
 Intersection *planar_hit(GPrimitive *o, const Ray &ray, float t, const Point &P, const Crossings &c, int first,
                          int count)
 {
+    if (!ray.keeps(t)) return nullptr;
     Intersection *h = new Intersection(o, t, ray.time);
     h->Pobj = P;
     if (c.counted_edge >= 0) {

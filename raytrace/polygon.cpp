@@ -133,7 +133,7 @@ IntersectionList GPolygon::intersect(const Ray &ray)
     float t;
     Point P;
     double p[2];
-    if (nverts < 3 || !plane_point(ray, t, P, p)) return l;
+    if (nverts < 3 || !plane_point(ray, t, P, p) || !ray.keeps(t)) return l;
     Crossings c;
     if (polygon_crossings(nverts, p, projected_vertices(), &c)) l.add(planar_hit(this, ray, t, P, c, 0, nverts));
     return l;

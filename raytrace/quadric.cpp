@@ -81,6 +81,7 @@ bool GQuadric::in_z_range(float z) const
 
 Intersection *GQuadric::make_hit(const Ray &ray, float t)
 {
+    if (!ray.keeps(t)) return nullptr;
     Point P = ray.origin + ray.dir * t;
     if (!in_z_range(P.z)) return nullptr;
     if (type == GP_SPHERE && !(signs & QS_NEG_SWEEP) && thetamax >= TWO_PI_F) {

@@ -113,7 +113,7 @@ IntersectionList GDisk::intersect(const Ray &ray)
     float rho2 = P.x * P.x + P.y * P.y;
     if (!(rho2 >= inner * inner && rho2 <= radius2)) return l;
     float phi = azimuth(P);
-    if (!in_sweep(phi)) return l;
+    if (!in_sweep(phi) || !ray.keeps(t)) return l;
     Intersection *h = new Intersection(this, t, ray.time);
     h->gu = phi;
     h->Pobj = P;

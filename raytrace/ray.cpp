@@ -8,27 +8,6 @@
 
 // ---- IntersectionList ----------------------------------------------------
 
-int IntersectionList::add(Intersection *i)
-{
-    if (!i) return count;
-    i->next = nullptr;
-    if (last) last->next = i;
-    else first = i;
-    last = i;
-    return ++count;
-}
-
-Intersection *IntersectionList::dequeue()
-{
-    Intersection *h = first;
-    if (!h) return nullptr;
-    first = h->next;
-    if (!first) last = nullptr;
-    h->next = nullptr;
-    count--;
-    return h;
-}
-
 void IntersectionList::append(IntersectionList &l)
 {
     if (&l == this || !l.first) return;
@@ -186,12 +165,6 @@ void Ray::to_object_space(const Transformation &t, Ray &r) const
 }
 
 // ---- statistics ----------------------------------------------------------
-
-RayStats &ray_stats()
-{
-    static RayStats stats;
-    return stats;
-}
 
 void count_ray(int level)
 {

@@ -19,9 +19,27 @@ struct IntersectionList {
     int count = 0;
 
     // Appends at the tail (null adds nothing); returns the new count.
-    int add(Intersection *i);
+    // Inline: every hit made passes through both.
+    int add(Intersection *i)
+    {
+        if (!i) return count;
+        i->next = nullptr;
+        if (last) last->next = i;
+        else first = i;
+        last = i;
+        return ++count;
+    }
     // Removes and returns the head; null when empty.
-    Intersection *dequeue();
+    Intersection *dequeue()
+    {
+        Intersection *h = first;
+        if (!h) return nullptr;
+        first = h->next;
+        if (!first) last = nullptr;
+        h->next = nullptr;
+        count--;
+        return h;
+    }
     // Moves all records of l to the end of this list; l becomes empty.
     void append(IntersectionList &l);
     // Orders the records by ascending distance (stable).
@@ -63,6 +81,21 @@ public:
     bool box_range(const Bound &box, float &entry, float &exit) const;
     // The slab test that also fails when the box lies wholly before tmin.
     bool hits_box(const Bound &box) const;
+    // Whether a root at object-space distance t can be kept: the ray of an
+    // object's hit test may carry the world ray's range, and hits outside it
+    // are never made (the same division and comparisons the range check
+    // after the test makes). Always true without a window.
+    bool keeps(float t) const
+    {
+        if (!windowed) return true;
+        float w = scale != 1 ? t / scale : t;
+        if (w >= keep_lo && w <= keep_hi) return true;
+        dropped = 1;
+        return false;
+    }
+    // Narrows the hits made for this ray to world distances [lo, hi].
+    void set_window(float lo, float hi) { windowed = true, keep_lo = lo, keep_hi = hi, dropped = 0; }
+
     // This ray in the space of an object with transformation t at the ray's
     // time: unit direction, scale = the direction's length before
     // normalising, default limits, no hint.
@@ -116,6 +149,10 @@ public:
     // Camera rays: the key that the random draws of each hit's shading
     // start from (0: they go on from the current sequence).
     uint64_t draws_key = 0;
+    // The range of a hit test (set_window); a copy has none.
+    bool windowed = false;
+    float keep_lo = 0, keep_hi = 0;
+    mutable int dropped = 0;   // a root outside the window was found
 };
 
 inline Ray &Ray::operator=(const Ray &o)
@@ -141,6 +178,8 @@ inline Ray &Ray::operator=(const Ray &o)
     hit_object = o.hit_object;
     has_hint = 0;
     draws_key = 0;
+    windowed = false;
+    dropped = 0;
     return *this;
 }
 
@@ -163,7 +202,12 @@ struct RayStats {
     unsigned long isect_tests = 0, isect_hits = 0;
     int heap_peak = 0;
 };
-RayStats &ray_stats();
+// Inline: every box and hit test counts in it.
+inline RayStats &ray_stats()
+{
+    static RayStats stats;
+    return stats;
+}
 // Counts one ray of a level (levels beyond the table count in the last).
 void count_ray(int level);
 // "Ray tracing:" block.

@@ -141,7 +141,7 @@ IntersectionList GTorus::intersect(const Ray &ray)
 
 Intersection *GTorus::make_hit(const Ray &ray, float t)
 {
-    if (!std::isfinite(t)) return nullptr;
+    if (!std::isfinite(t) || !ray.keeps(t)) return nullptr;
     Point P = ray.origin + ray.dir * t;
     float theta = std::atan2(P.y, P.x);
     if (signs & TS_NEG_MAJOR) theta -= PI_F;

@@ -1,5 +1,6 @@
 // The traversal of bounding hierarchies and the tracing queries built on it.
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -135,6 +136,9 @@ public:
         for (GPrimitive *o = root; o; o = o->next) push(o);
     }
 
+    // The nearest entry distance still pending (best first); +inf when none.
+    float next_entry() const { return heap_.empty() ? HUGE_VALF : heap_.top_key(); }
+
     // The next object that is not a hierarchy node; null when the walk is
     // done or (best first) the nearest pending entry lies beyond cut.
     GPrimitive *next(float cut)
@@ -174,6 +178,7 @@ public:
     // The hits of a popped object other than an instance, in the ray's distances.
     IntersectionList hits_of(GPrimitive *o)
     {
+        placing_ = nullptr;
         if (o->type == GP_MESHFACE) {
             object_ray(static_cast<GMeshFace *>(o)->mesh()->shared()->xform.get());
             return hit_test_with_limits(o, oray_);
@@ -190,6 +195,8 @@ public:
         GSurface *s = static_cast<GSurface *>(o);
         object_ray(s->xform.get());
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
+        // Every query drops the hits outside the ray's range: they are not made.
+        oray_.set_window(ray_.tmin, ray_.tmax);
         return hit_test_with_limits(s, oray_);
     }
 
@@ -349,19 +356,88 @@ GState *hit_attributes(const Intersection *h)
     return static_cast<GSurface *>(h->obj)->attributes();
 }
 
-// Shared body of the two shaded queries.
+// Puts h into a list kept sorted by distance, after hits at the same distance.
+void insert_by_distance(IntersectionList &l, Intersection *h)
+{
+    if (!l.first || !(h->linet < l.last->linet)) {
+        l.add(h);
+        return;
+    }
+    Intersection **at = &l.first;
+    while (!(h->linet < (*at)->linet)) at = &(*at)->next;
+    h->next = *at;
+    *at = h;
+    l.count++;
+}
+
+// Hits found in instances and the instance each is to be placed by, once
+// shaded: most are never shaded. Room for a few, then on the heap.
+class Unplaced {
+public:
+    // Out of line: only instanced scenes come here.
+    [[gnu::noinline]] void add(Intersection *h, GInstance *by)
+    {
+        if (n_ < LOCAL) local_[n_++] = {h, by};
+        else more_.push_back({h, by});
+    }
+    // The instance that places h (forgotten here), or null.
+    [[gnu::noinline]] GInstance *take(const Intersection *h)
+    {
+        for (int i = 0; i < n_; i++)
+            if (local_[i].h == h) {
+                GInstance *by = local_[i].by;
+                local_[i] = local_[--n_];
+                return by;
+            }
+        for (size_t i = 0; i < more_.size(); i++)
+            if (more_[i].h == h) {
+                GInstance *by = more_[i].by;
+                more_[i] = more_.back();
+                more_.pop_back();
+                return by;
+            }
+        return nullptr;
+    }
+    bool empty() const { return n_ == 0 && more_.empty(); }
+
+private:
+    struct Entry {
+        const Intersection *h;
+        GInstance *by;
+    };
+    static const int LOCAL = 8;
+    Entry local_[LOCAL];
+    int n_ = 0;
+    std::vector<Entry> more_;
+};
+
+// Shared body of the two shaded queries. Hits are shaded nearest first, and
+// only once no pending box can hold a nearer one: a hit behind a nearer
+// opaque one is never shaded. The hits kept are the same in any order.
 bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitive *ex_a, GPrimitive *ex_b,
                        bool camera)
 {
     clear_result(ray);
-    IntersectionList kept;
+    IntersectionList kept, found;
+    Unplaced unplaced;
     Traversal walk(ray, true, likely ? likely : ex_a, likely ? ex_a : ex_b);
-    auto judge = [&](Intersection *h) {
-        if (!in_range(ray, h)) {
+    auto take = [&](IntersectionList &l) {
+        while (Intersection *h = l.dequeue()) {
+            if (!in_range(ray, h)) {
+                h->release();
+                continue;
+            }
+            if (GInstance *by = walk.placing()) unplaced.add(h, by);
+            insert_by_distance(found, h);
+        }
+    };
+    auto shade = [&](Intersection *h) {
+        GInstance *by = unplaced.empty() ? nullptr : unplaced.take(h);
+        if (!(h->linet <= ray.tmax)) {
             h->release();
             return;
         }
-        walk.place(h);
+        if (by) h->obj = by->placed(static_cast<GSurface *>(h->obj));
         // The hits of a camera ray are shaded in the order the camera
         // hierarchy finds them, which hangs on the crop window: each hit's
         // draws start from the sample and the hit alone.
@@ -372,13 +448,16 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         }
         float o = shade_hit(h, ray);
         bool keep = o >= 1e-10f || (camera && !colour_is_zero(h->Ci));
-        // The hit may have been shaded past a nearer opaque one found meanwhile.
-        if (!keep || !(h->linet <= ray.tmax)) {
+        if (!keep) {
             h->release();
             return;
         }
         kept.add(h);
         if (o > 0.9999f) ray.tmax = h->linet;
+    };
+    // Shades the hits found that lie nearer than bound.
+    auto settle = [&](float bound) __attribute__((always_inline)) {
+        while (found.first && found.first->linet < bound) shade(found.dequeue());
     };
     RayStats &st = ray_stats();
     int lv = ray.level < 0 ? 0 : ray.level >= RAY_LEVELS ? RAY_LEVELS - 1 : ray.level;
@@ -386,12 +465,31 @@ bool trace_shaded_hits(Ray &ray, GPrimitive *root, GPrimitive *likely, GPrimitiv
         st.likely_tries[lv]++;
         IntersectionList l = ray.intersect_object(likely);
         if (l.count) st.likely_hits[lv]++;
-        while (Intersection *h = l.dequeue()) judge(h);
+        take(l);
     }
     walk.start(root);
-    while (GPrimitive *o = walk.next(ray.tmax)) {
-        walk.judge_hits(o, judge);
+    for (;;) {
+        settle(walk.next_entry());
+        GPrimitive *o = walk.next(ray.tmax);
+        if (!o) break;
+        if (o->type == GP_INSTANCE) {
+            // An instance hands its hits on nearest first, each once no nearer
+            // one can come from it: one nearer than every pending box is shaded
+            // at once, so that an opaque one cuts the rest of its walk.
+            auto one = [&](Intersection *h) {
+                const float t = h->linet;
+                IntersectionList l;
+                l.add(h);
+                take(l);
+                settle(std::min(std::nextafter(t, HUGE_VALF), walk.next_entry()));
+            };
+            walk.judge_hits(o, one);
+        } else {
+            IntersectionList l = walk.hits_of(o);
+            take(l);
+        }
     }
+    settle(HUGE_VALF);
     drop_beyond(kept, ray.tmax);
     kept.sort();
     composite(ray, kept, camera);
@@ -430,7 +528,7 @@ IntersectionList object_hits(GPrimitive *object, const Ray &ray)
 {
     RayStats &st = ray_stats();
     IntersectionList l = object->intersect(ray);
-    if (l.count) st.isect_hits++;
+    if (l.count || ray.dropped) st.isect_hits++;
     if (ray.scale != 1)
         for (Intersection *h = l.first; h; h = h->next) h->linet /= ray.scale;
     l.sort();

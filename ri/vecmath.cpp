@@ -31,28 +31,9 @@ float clamp(float a, float amin, float amax)
 
 // ---- Point ---------------------------------------------------------------
 
-float Point::normalize()
-{
-    float len = length();
-    if (len < 1e-12f) {
-        x = y = z = 0;
-    } else {
-        float inv = 1.0f / len;
-        x *= inv; y *= inv; z *= inv;
-    }
-    return len;
-}
-
 Point cross(const Point &a, const Point &b)
 {
     return Point(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
-}
-
-Point normalize(const Point &p)
-{
-    Point r = p;
-    r.normalize();
-    return r;
 }
 
 void gen_orthos(const Point &p, Point &a, Point &b)
@@ -380,40 +361,6 @@ void simple_transform_matrix(float *m, const float *v, int kind)
 }
 
 // A w of 0 (a point at infinity) is left undivided rather than turned into inf/NaN.
-void point_times_matrix(const float *p, const float *m, float *out)
-{
-    if (!m) {
-        out[0] = p[0]; out[1] = p[1]; out[2] = p[2];
-        return;
-    }
-    float x = p[0] * m[0] + p[1] * m[4] + p[2] * m[8] + m[12];
-    float y = p[0] * m[1] + p[1] * m[5] + p[2] * m[9] + m[13];
-    float z = p[0] * m[2] + p[1] * m[6] + p[2] * m[10] + m[14];
-    float w = p[0] * m[3] + p[1] * m[7] + p[2] * m[11] + m[15];
-    if (w != 1.0f && w != 0.0f) {
-        float inv = 1.0f / w;
-        x *= inv; y *= inv; z *= inv;
-    }
-    out[0] = x; out[1] = y; out[2] = z;
-}
-
-void point_times_matrix_in_place(float *p, const float *m)
-{
-    if (m) point_times_matrix(p, m, p);
-}
-
-void vector_times_matrix(const float *v, const float *m, float *out)
-{
-    if (!m) {
-        out[0] = v[0]; out[1] = v[1]; out[2] = v[2];
-        return;
-    }
-    float x = v[0] * m[0] + v[1] * m[4] + v[2] * m[8];
-    float y = v[0] * m[1] + v[1] * m[5] + v[2] * m[9];
-    float z = v[0] * m[2] + v[1] * m[6] + v[2] * m[10];
-    out[0] = x; out[1] = y; out[2] = z;
-}
-
 // ---- Bound ---------------------------------------------------------------
 
 Bound::Bound(const Point &p, const Point &q)

@@ -34,7 +34,17 @@ struct Point {
     float *data() { return &x; }
     const float *data() const { return &x; }
     // Normalizes in place (all zero below length 1e-12); returns the former length.
-    float normalize();
+    float normalize()
+    {
+        float len = length();
+        if (len < 1e-12f) {
+            x = y = z = 0;
+        } else {
+            float inv = 1.0f / len;
+            x *= inv; y *= inv; z *= inv;
+        }
+        return len;
+    }
     float length() const { return std::sqrt(x * x + y * y + z * z); }
     Point &operator+=(const Point &b) { x += b.x; y += b.y; z += b.z; return *this; }
     Point &operator-=(const Point &b) { x -= b.x; y -= b.y; z -= b.z; return *this; }
@@ -56,7 +66,12 @@ inline bool operator!=(const Point &a, const Point &b) { return !(a == b); }
 inline float dot(const Point &a, const Point &b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Point cross(const Point &a, const Point &b);
 // Unit vector, all zero below length 1e-12.
-Point normalize(const Point &p);
+inline Point normalize(const Point &p)
+{
+    Point r = p;
+    r.normalize();
+    return r;
+}
 // Two directions orthogonal to p.
 void gen_orthos(const Point &p, Point &a, Point &b);
 
@@ -156,11 +171,40 @@ void axis_rotation_matrix(float *m, float angle, const float *axis);
 // kind 1 translation by v, 2 rotation by the angles v (degrees) about x, y, z,
 // 3 scale by v; any other kind the identity.
 void simple_transform_matrix(float *m, const float *v, int kind);
-// out = P x M with homogeneous divide; a null M copies P.
-void point_times_matrix(const float *p, const float *m, float *out);
-void point_times_matrix_in_place(float *p, const float *m);
+// out = P x M with homogeneous divide; a null M copies P. Inline, as the
+// two below: rays are taken into object space for every hit test.
+inline void point_times_matrix(const float *p, const float *m, float *out)
+{
+    if (!m) {
+        out[0] = p[0]; out[1] = p[1]; out[2] = p[2];
+        return;
+    }
+    float x = p[0] * m[0] + p[1] * m[4] + p[2] * m[8] + m[12];
+    float y = p[0] * m[1] + p[1] * m[5] + p[2] * m[9] + m[13];
+    float z = p[0] * m[2] + p[1] * m[6] + p[2] * m[10] + m[14];
+    float w = p[0] * m[3] + p[1] * m[7] + p[2] * m[11] + m[15];
+    if (w != 1.0f && w != 0.0f) {
+        float inv = 1.0f / w;
+        x *= inv; y *= inv; z *= inv;
+    }
+    out[0] = x; out[1] = y; out[2] = z;
+}
+inline void point_times_matrix_in_place(float *p, const float *m)
+{
+    if (m) point_times_matrix(p, m, p);
+}
 // out = V x (upper 3x3 of M); a null M copies V.
-void vector_times_matrix(const float *v, const float *m, float *out);
+inline void vector_times_matrix(const float *v, const float *m, float *out)
+{
+    if (!m) {
+        out[0] = v[0]; out[1] = v[1]; out[2] = v[2];
+        return;
+    }
+    float x = v[0] * m[0] + v[1] * m[4] + v[2] * m[8];
+    float y = v[0] * m[1] + v[1] * m[5] + v[2] * m[9];
+    float z = v[0] * m[2] + v[1] * m[6] + v[2] * m[10];
+    out[0] = x; out[1] = y; out[2] = z;
+}
 
 // ---- Bound ---------------------------------------------------------------
 

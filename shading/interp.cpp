@@ -32,10 +32,12 @@ bool run_code(Shader *shader, const uint32_t *code, size_t words, ShaderVars *sv
         f.base[SEG_PARAM] = f.params;
         f.base[SEG_LOCAL] = locals;
         f.shader = shader;
-        while (!f.done) {
+        const uint32_t *end = f.code_end;
+        for (;;) {
             if (BOUNDED && --steps < 0) break;
             op_handlers[*f.pc](&f, sv);
-            if (++f.pc >= f.code_end || st.failed()) break;
+            // One test for both ways a run stops after an operation.
+            if (__builtin_expect(f.done | st.failed(), 0) || ++f.pc >= end) break;
         }
     }
     const bool ran = locals && steps >= 0 && !st.failed();

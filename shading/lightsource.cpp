@@ -129,6 +129,29 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
         }
     }
 
+    // A constant light gives what its first run gave.
+    if (constant_code == 0)
+        constant_code = kind != LIGHT_AREA && run_function == run_compiled_shader && light_code_is_constant(shader)
+                            ? 1 : -1;
+    if (constant_code > 0 && constant.set) {
+        if (xform.is_set()) place_origin(sv);
+        sv->Cl = constant.Cl;
+        sv->Ol = constant.Ol;
+        sv->L = Point(0, 0, 0);
+        sv->shadowfilter = Color(1, 1, 1);
+        if (ps_is_surface && cacheable) {
+            const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, 0, 0, 0,
+                                                     sv->Cl.x, sv->Cl.y, sv->Cl.z, float(constant.answer)};
+            std::memcpy(entry, values, sizeof values);
+            LevelCache &c = cache[level];
+            c.P = Ps;
+            c.axis = axis;
+            c.cosangle = cosangle;
+            if (sample == 0) c.tag = sv->shade_index;
+        }
+        return constant.answer;
+    }
+
     TransformationRef saved_ssx = sv->ssx;
     int32_t saved_sampnum = sv->sampnum, saved_totsamples = sv->totsamples;
     Shader *saved_shader = sv->thisshader;
@@ -183,6 +206,12 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->clight = saved_clight;
     answer = answer && has_source ? 1 : 0;
     sv->Cl = answer ? sv->Cl * sv->shadowfilter * weight : Color(0, 0, 0);
+    if (constant_code > 0 && !slstack.failed()) {
+        constant.Cl = sv->Cl;
+        constant.Ol = sv->Ol;
+        constant.answer = answer;
+        constant.set = true;
+    }
 
     if (ps_is_surface && cacheable) {
         const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
@@ -208,6 +237,42 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->gather_axis = saved_gather_axis;
     sv->cos_gather_angle = saved_cos_gather;
     return answer;
+}
+
+bool light_code_is_constant(const Shader *shader)
+{
+    using shading::OpModule;
+    static const int random_op = shading::find_op_name("random")->opcode;
+    static const int pushif_op = shading::find_op_name("pushif")->opcode;
+    static const int pushiv_op = shading::find_op_name("pushiv")->opcode;
+    const std::vector<uint32_t> &code = shader->code;
+    for (size_t pc = 0; pc < code.size();) {
+        const int opcode = int(code[pc]);
+        const shading::OpName *op = opcode >= 0 && opcode <= shading::MAX_OPCODE ? shading::first_op_name(opcode) : nullptr;
+        if (!op || op->flags || opcode == random_op) return false;
+        const OpModule m = op->module;
+        if (m != OpModule::Control && m != OpModule::Stack && m != OpModule::Arith && m != OpModule::Compare &&
+            m != OpModule::Math && m != OpModule::Var)
+            return false;
+        pc++;
+        if (opcode == pushif_op || opcode == pushiv_op || op->label) {
+            pc += opcode == pushiv_op ? 3 : 1;
+            continue;
+        }
+        // Parameters are read only by pushes and arithmetic; of the point,
+        // only the light's own results are touched.
+        const bool reads = m == OpModule::Arith || std::strncmp(op->name, "push", 4) == 0 ||
+                           std::strncmp(op->name, "apush", 5) == 0;
+        for (int i = 0; i < op->operands; i++, pc++) {
+            if (pc >= code.size()) return false;
+            const uint32_t word = code[pc], segment = word >> 24, offset = word & 0xffffffu;
+            if (segment == SEG_PARAM && !reads) return false;
+            if (segment == SEG_GLOBAL && offset != offsetof(ShadingPoint, Cl) && offset != offsetof(ShadingPoint, Ol))
+                return false;
+            if (segment > SEG_LOCAL) return false;
+        }
+    }
+    return true;
 }
 
 bool LightSource::category_matches(const char *request)

@@ -101,6 +101,15 @@ public:
     // Where float parameters of the shader lie in its instance's block,
     // looked up once per name: -1 when it has no such float.
     int float_param_offset(RtToken name);
+    // A text shader that reads nothing of the point and changes nothing but
+    // its light gives every point the same light: the result of its first
+    // run serves the others. 0: not looked at yet; 1: such a shader; -1: not.
+    int constant_code = 0;
+    struct ConstantRun {
+        Color Cl, Ol;
+        int answer = 0;
+        bool set = false;
+    } constant;
 
 private:
     struct ParamOffset {
@@ -108,6 +117,11 @@ private:
         int offset = -1;
     } param_offsets_[2];
 };
+
+// Whether compiled code only computes from its parameters, locals and
+// constants into Cl and Ol: the same result on every point, and no effect
+// beyond it.
+bool light_code_is_constant(const Shader *shader);
 
 // Words of one sample-cache entry.
 const int LIGHT_CACHE_ENTRY = 10;

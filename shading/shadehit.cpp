@@ -32,12 +32,13 @@ char *copy_of(const char *block, int n)
     return b;
 }
 
-// A zeroed derivative scratch area of "derivmemory" bytes from the arena.
+// A derivative scratch area of "derivmemory" bytes from the arena, reading
+// as zero (cleared as derivative operations reserve it); ended by end_scratch.
 float *new_scratch()
 {
     int n = deriv_scratch_floats();
     float *s = static_cast<float *>(shading_arena().take(n * sizeof(float)));
-    std::memset(s, 0, n * sizeof(float));
+    deriv_scratch_lazy_begin(s);
     deriv_scratch_fresh(s);
     return s;
 }
@@ -161,7 +162,9 @@ int run_shader_on_point(Shader *shader, ShaderVars *sv, int use, char *params)
     const GState *g = sv->surf.get();
     if (g && use >= 0 && use < SHADER_SLOTS) sv->ssx = g->shader_spaces[use];
     sv->highestscratch = 0;
+    float *area = sv->scratch;
     int answer = shader->run ? shader->run(sv, params) : 0;
+    deriv_scratch_lazy_end(area);
     sv->scratch = saved_scratch;
     sv->highestscratch = saved_mark;
     arena.release(m);
@@ -182,7 +185,8 @@ void run_hit_shaders(ShaderVars *sv, const GState *g, Shader *surface_shader, Sh
     sv->whichdisp = DISP_MAIN;
     float *saved_scratch = sv->scratch;
     int32_t saved_mark = sv->highestscratch;
-    sv->scratch = new_scratch();
+    float *area = new_scratch();
+    sv->scratch = area;
 
     bool neighbours = (surface_shader && (surface_shader->flags & VU_NEIGHBOURS)) ||
                       (displacement && (displacement->flags & VU_NEIGHBOURS));
@@ -203,6 +207,7 @@ void run_hit_shaders(ShaderVars *sv, const GState *g, Shader *surface_shader, Sh
         if (camera_ray && atmosphere)
             run_shader_in_slot(atmosphere, sv, USE_ATMOSPHERE, sv->paramblock[USE_ATMOSPHERE]);
     }
+    deriv_scratch_lazy_end(area);
     sv->scratch = saved_scratch;
     sv->highestscratch = saved_mark;
     for (char *&b : sv->paramblock) b = nullptr;

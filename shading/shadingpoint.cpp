@@ -110,6 +110,46 @@ void deriv_scratch_fresh(const float *area)
     overflow_slots().erase(area);
 }
 
+namespace {
+
+// The lazily cleared areas in use, innermost last, with the floats cleared so far.
+struct LazyArea {
+    float *area;
+    int cleared;
+};
+std::vector<LazyArea> &lazy_areas()
+{
+    static std::vector<LazyArea> areas;
+    return areas;
+}
+
+// Clears what of area is reserved below mark and not cleared yet.
+void clear_reserved(float *area, int mark)
+{
+    std::vector<LazyArea> &areas = lazy_areas();
+    for (size_t i = areas.size(); i-- > 0;) {
+        if (areas[i].area != area) continue;
+        if (mark > areas[i].cleared) {
+            std::memset(area + areas[i].cleared, 0, size_t(mark - areas[i].cleared) * sizeof(float));
+            areas[i].cleared = mark;
+        }
+        return;
+    }
+}
+
+} // namespace
+
+void deriv_scratch_lazy_begin(float *area)
+{
+    lazy_areas().push_back({area, 0});
+}
+
+void deriv_scratch_lazy_end(float *area)
+{
+    std::vector<LazyArea> &areas = lazy_areas();
+    if (!areas.empty() && areas.back().area == area) areas.pop_back();
+}
+
 DerivScratch::DerivScratch(ShaderVars *sv) : sv_(sv), saved_(sv->scratch), saved_mark_(sv->highestscratch)
 {
     sv->scratch = new float[deriv_scratch_floats()]();
@@ -134,6 +174,7 @@ const float *ShadingPoint::deriv_exchange(const float *value, int count)
     if (!doareaops || !scratch || base < 0) return nullptr;
     float *slots;
     if (highestscratch <= deriv_scratch_floats()) {
+        clear_reserved(scratch, highestscratch);
         slots = scratch + base;
     } else if (highestscratch <= MAX_SCRATCH_FLOATS) {
         std::vector<float> &more = overflow_slots()[scratch];

@@ -191,6 +191,11 @@ private:
 int deriv_scratch_floats();
 // Forgets the slots kept past the end of an area that is made or freed.
 void deriv_scratch_fresh(const float *area);
+// An area whose floats read as zero without being cleared: each is cleared
+// when a derivative operation first reserves it (most runs reserve none).
+// Areas nest; the last one begun ends first.
+void deriv_scratch_lazy_begin(float *area);
+void deriv_scratch_lazy_end(float *area);
 
 // Runs shader on sv for a use (SHADER_USES) with a parameter block: sets
 // shadetype, thisshader and the use's shader space, gives the run a fresh

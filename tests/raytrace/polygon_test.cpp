@@ -205,7 +205,7 @@ TEST(PlanarDirect, NormalsOfShortCornersAndTinyPolygons)
     RiEnd();
 }
 
-TEST(PlanarDirect, ParallelAndNaNRaysMiss)
+TEST(PlanarDirect, ParallelNaNAndOutOfWindowRaysMiss)
 {
     RiBegin(nullptr);
     RtToken tokens[] = {(RtToken) "P"};
@@ -221,6 +221,16 @@ TEST(PlanarDirect, ParallelAndNaNRaysMiss)
             EXPECT_EQ(l.count, 0);
             l.free_list();
         }
+        // A hit outside the window of a hit test is not made.
+        Ray r(Point(.6f, .2f, 1), DOWN, 0, 0, 1, 0);
+        r.set_window(2, 10);
+        IntersectionList l = p->intersect(r);
+        EXPECT_EQ(l.count, 0);
+        EXPECT_TRUE(r.dropped);
+        r.set_window(0.5f, 1);
+        l = p->intersect(r);
+        EXPECT_EQ(l.count, 1);
+        l.free_list();
     }
     RiEnd();
 }

@@ -16,9 +16,12 @@
 
 namespace {
 
+int shaded_points = 0;
+
 // The object's own colour and opacity: Ci = Cs x Os, Oi = Os.
 int colour_of_object(ShaderVars *sv, char *)
 {
+    shaded_points++;
     sv->Ci = sv->Cs * sv->Os;
     sv->Oi = sv->Os;
     return 1;
@@ -189,6 +192,20 @@ TEST_F(Scene, ObjectSpaceRaysScaleDistancesBack)
     IntersectionList l = r.closest_hit(list);
     EXPECT_EQ(distances(l), (std::vector<float>{8, 12}));
     l.free_list();
+    // A hit test's window is in world units: the root before it is never
+    // made into a record.
+    Ray o = r.to_object_space(*s->xform);
+    o.set_window(9, 100);
+    l = s->intersect(o);
+    ASSERT_EQ(l.size(), 1);
+    EXPECT_EQ(l.head()->linet / o.scale, 12);
+    EXPECT_TRUE(o.dropped);
+    l.free_list();
+    Ray far(Point(0, 0, -10), Point(0, 0, 1), 0, 0, 1, 0);
+    far.set_range(9, 100);
+    l = far.closest_hit(list);
+    EXPECT_EQ(distances(l), (std::vector<float>{12}));
+    l.free_list();
 }
 
 TEST_F(Scene, NearestAndAllHitsThroughAHierarchy)
@@ -211,12 +228,12 @@ TEST_F(Scene, NearestAndAllHitsThroughAHierarchy)
 
     // A limited range keeps only what lies within it.
     Ray windowed(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
-    windowed.set_range(25, 45);
+    windowed.set_range(30, 45);
     IntersectionList some = windowed.closest_hit(h);
     std::vector<float> d = distances(some);
-    ASSERT_EQ(d.size(), 4u);
-    const float expect[4] = {29, 31, 39, 41};
-    for (int i = 0; i < 4; i++) EXPECT_NEAR(d[i], expect[i], 1e-4f);
+    ASSERT_EQ(d.size(), 3u);
+    const float expect[3] = {31, 39, 41};
+    for (int i = 0; i < 3; i++) EXPECT_NEAR(d[i], expect[i], 1e-4f);
     some.free_list();
     delete h;
 
@@ -270,6 +287,24 @@ TEST_F(Scene, CameraRaysCompositeFrontToBack)
     EXPECT_EQ(miss.depth, 1e38f);
     EXPECT_EQ(miss.color, Color());
     EXPECT_EQ(miss.alpha, 0);
+}
+
+TEST_F(Scene, HitsBehindANearerOpaqueOneAreNotShaded)
+{
+    // A wide sphere whose box the ray enters first (at 20) but hits at 25.6,
+    // and a small opaque one hit at 22.
+    RiAttributeBegin();
+    RiTranslate(9, 0, 30);
+    (new GSphere(10, -10, 10, 360))->link(&list, 1);
+    RiAttributeEnd();
+    sphere_at(23);
+    for (int level : {0, 1}) {
+        shaded_points = 0;
+        Ray r(Point(0, 0, 0), Point(0, 0, 1), 0, level, 1, 0);
+        ASSERT_TRUE(level == 0 ? r.trace_primary_hit(list, nullptr) : r.trace_shaded(list, nullptr, nullptr));
+        EXPECT_EQ(shaded_points, 1) << level;
+        EXPECT_NEAR(r.depth, 22, 1e-4f);
+    }
 }
 
 TEST_F(Scene, MatteStopsCameraCompositing)

@@ -189,3 +189,27 @@ TEST_F(LightOps, NestedLoopsEachWalkAllTheLights)
     // an inner loop early or going on to its next light leaves the outer one running.
     EXPECT_EQ(run_printing(s), "-0 -0 7 0 0 7;-0 -0 6 0 0 6;-0 -0 5 0 0 5;3 9 3 3");
 }
+
+TEST_F(LightOps, ALightThatReadsNothingOfThePointRunsOnce)
+{
+    Shader *k = sltest::compile(dir, "constl",
+        "light constl(float k = 2; color c = color(1, 0.5, 0.25)) { color t = k * c; Cl = t + Cl; Ol = 1; }\n");
+    Shader *v = sltest::compile(dir, "varyl", "light varyl() { Cl = color(xcomp(Ps) + 1, 0, 0); }\n");
+    Shader *r = sltest::compile(dir, "randl", "light randl() { Cl = random(); }\n");
+    Shader *o = sltest::compile(dir, "outl", "light outl(output float seen = 0) { seen += 1; Cl = seen; }\n");
+    Shader *s = sltest::compile(dir, "ambs", "surface ambs() { printf(\"%c;\", ambient()); }\n");
+    ASSERT_TRUE(k && v && r && o && s);
+    EXPECT_TRUE(light_code_is_constant(k));
+    EXPECT_FALSE(light_code_is_constant(v));
+    EXPECT_FALSE(light_code_is_constant(r));
+    EXPECT_FALSE(light_code_is_constant(o));
+    light_at("constl", 0);
+    LightSource *constant = light_list().head;
+    EXPECT_EQ(run_printing(s), "2 1 0.5;");
+    EXPECT_TRUE(constant->constant.set);
+    EXPECT_EQ(run_printing(s, Point(3, 0, 0)), "2 1 0.5;");
+    // A light that reads the point still runs at each one.
+    light_at("varyl", 0);
+    EXPECT_EQ(run_printing(s), "3 1 0.5;");
+    EXPECT_EQ(run_printing(s, Point(3, 0, 0)), "6 1 0.5;");
+}

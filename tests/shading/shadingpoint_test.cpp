@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "ri/declarations.h"
 
@@ -107,6 +108,29 @@ TEST(ShadingPoint, DerivativeNeighbourProtocol)
     sv.doareaops = 0;
     EXPECT_EQ(sv.deriv_exchange(&main_value, 1), nullptr);
     EXPECT_EQ(sv.highestscratch, 10);
+
+    // An area left uncleared reads as zero where no neighbour wrote, and
+    // keeps what one did write.
+    std::vector<float> dirty(size_t(deriv_scratch_floats()), 7.0f);
+    float *saved = sv.scratch;
+    sv.scratch = dirty.data();
+    deriv_scratch_lazy_begin(dirty.data());
+    sv.doareaops = 1;
+    sv.whichdisp = DISP_DU;
+    sv.highestscratch = 0;
+    EXPECT_EQ(sv.deriv_exchange(&du_value, 1), nullptr);
+    sv.whichdisp = DISP_MAIN;
+    sv.highestscratch = 0;
+    f = sv.deriv_exchange(&main_value, 1);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f[0], 3);
+    EXPECT_EQ(f[1], 0);
+    p = sv.deriv_exchange(p_du, 3);
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 6; i++) EXPECT_EQ(p[i], 0) << i;
+    EXPECT_EQ(dirty[8], 7.0f);   // beyond what was reserved: untouched
+    deriv_scratch_lazy_end(dirty.data());
+    sv.scratch = saved;
 }
 
 TEST(ShadingPoint, ScratchGrowsAndIsRestored)
