@@ -146,6 +146,14 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
         EXPECT_EQ(dir.read("gen"), "#!/bin/sh\ncat part.rib\n");
         EXPECT_EQ(dir.read("lib.so"), library);
     }
+    // A shader loaded by an earlier frame is an input of every frame using it.
+    const std::string frame = e2e::pixel_camera(W, H) + "WorldBegin\nSurface \"flat\"\nSphere 1 -1 1 360\nWorldEnd\n";
+    dir.write("scene.rib", "Option \"searchpath\" \"shader\" [\".:&\"]\nFrameBegin 1\nDisplay \"one.tif\" \"file\" "
+                           "\"rgba\"\n" + frame + "FrameEnd\nFrameBegin 2\nDisplay \"flat.murn\" \"file\" \"rgba\"\n" +
+                           frame + "FrameEnd\n");
+    velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
+    EXPECT_NE(r.err.find("Display: the output \"flat.murn\" is a file this frame read"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("flat.murn"), shader);
 }
 
 TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)
