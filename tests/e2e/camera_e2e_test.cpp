@@ -57,6 +57,10 @@ TEST_F(CameraSpaces, RasterAndNdcAreWhereThePointIsDrawn)
         "Format 8 6 1\nProjection \"perspective\" \"fov\" 30\nScale 2 1 1\n",
         "Format 8 6 1\nProjection \"perspective\" \"fov\" 70\nScale 1 0.5 3\n",
         "Format 8 6 1\nProjection \"perspective\" \"fov\" 50\nRotate 20 0 1 0\nScale 1 1 0.5\nRotate 10 1 0 0\n",
+        "Format 8 6 1\nScale 1.5 1 1\nProjection \"perspective\" \"fov\" 40\n",
+        // A moving camera builds its rays at each sample's time.
+        "Format 8 6 1\nShutter 0 1\nProjection \"perspective\" \"fov\" 40\nMotionBegin [0 1]\nScale 2 1 1\n"
+        "Scale 2 1 1\nMotionEnd\n",
     };
     for (const char *camera : cameras) {
         SCOPED_TRACE(camera);
