@@ -595,7 +595,8 @@ void ImageOutput::save_window_image(const unsigned char *rgba, int width, int he
 {
     if (safety_file && access(output_name.c_str(), F_OK) == 0) return;
     if (window_target_read_ || is_frame_input(output_name.c_str())) {
-        ri_error(RIE_CONSISTENCY, RIE_ERROR, "The window's picture is not saved: \"%s\" is a file the frame read; it is not replaced",
+        ri_error(RIE_CONSISTENCY, RIE_ERROR,
+                 "The window's picture is not saved: \"%s\" is a file the frame read; it is not replaced",
                  output_name.c_str());
         ++unwritten;
         return;

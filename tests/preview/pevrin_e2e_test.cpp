@@ -240,10 +240,9 @@ TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
     }
     // Nor that of an archive it read.
     dir.write("part.rib", "# kept\n");
-    velktest::RunResult own = velktest::run(
-        {velktest::program("pevrin"), "-dumprgbaz", "-unlit",
-         dir.write("with.rib", "ReadArchive \"part.rib\"\n" + scene("part.rib", "1 0 0", square(-0.5f, 0.5f, 0.2f, 0.8f)))},
-        options());
+    const std::string with = "ReadArchive \"part.rib\"\n" + scene("part.rib", "1 0 0", square(-0.5f, 0.5f, 0.2f, 0.8f));
+    velktest::RunResult own =
+        velktest::run({velktest::program("pevrin"), "-dumprgbaz", "-unlit", dir.write("with.rib", with)}, options());
     EXPECT_NE(own.err.find("Display: the output \"part.rib\" is a file the frame read"), std::string::npos) << own.err;
     EXPECT_EQ(dir.read("part.rib"), "# kept\n");
 }
