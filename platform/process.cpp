@@ -372,6 +372,22 @@ std::vector<std::string> split_command_line(const std::string &line)
     return words;
 }
 
+std::string program_file(const std::string &name)
+{
+    if (name.empty() || name.find('/') != std::string::npos) return name;
+    const char *path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    for (size_t start = 0; start <= dirs.size();) {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos) end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+        start = end + 1;
+    }
+    return std::string();
+}
+
 std::vector<std::string> shell_command(const std::string &line)
 {
     return {"/bin/sh", "-c", line};

@@ -72,6 +72,10 @@ private:
 // character. No variables, globbing or redirection.
 std::vector<std::string> split_command_line(const std::string &line);
 
+// The file start() would run for name: name itself when it holds a '/', else
+// the first executable of that name on PATH; empty when there is none.
+std::string program_file(const std::string &name);
+
 // The argument vector that runs a command line typed by a user through the
 // shell: /bin/sh -c line.
 std::vector<std::string> shell_command(const std::string &line);

@@ -69,10 +69,16 @@ void GlRenderer::dump_frame()
     window_->read_rgba(0, 0, w, h, from, rgba.get());
 
     const char *name = options.display_name ? options.display_name : "ri.tif";
-    // A dump never takes the place of something still being read: the RIB, an archive.
+    // A dump never takes the place of something still being read (the RIB) or read before (an archive).
     auto being_read = [](const char *file) {
-        if (!velk::open_for_reading_here(file)) return false;
-        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file being read; it is not written", file);
+        if (velk::open_for_reading_here(file)) {
+            ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file being read; it is not written",
+                     file);
+            return true;
+        }
+        if (!velk::was_input(file)) return false;
+        ri_error(RIE_CONSISTENCY, RIE_ERROR, "Display: the output \"%s\" is a file the frame read; it is not written",
+                 file);
         return true;
     };
     if (being_read(name)) return;

@@ -18,6 +18,10 @@ void dump_radiosity(GPrimitive *list, const char *name, int parts)
         fprintf(stderr, "Radiosity error: %s is a file being read; it is not written\n", name);
         return;
     }
+    if (velk::was_input(name)) {
+        fprintf(stderr, "Radiosity error: %s is a file this frame read; it is not written\n", name);
+        return;
+    }
     velk::OutputFile file;
     FILE *f = file.open(name) ? fopen(file.path().c_str(), "w") : nullptr;
     bool written = f != nullptr;

@@ -156,6 +156,8 @@ bool GHierBound::add_child(GPrimitive *object)
         if (!children[i]) {
             children[i] = object;
             set_lane(i, object->world_bound);
+            // The node's own box is what a parent tests rays against.
+            world_bound = bbox_union(world_bound, object->world_bound);
             used |= uint8_t(1u << i);
             if (has_live_bound(object)) live |= uint8_t(1u << i);
             return true;

@@ -424,6 +424,8 @@ bool ImageOutput::open_window()
         }
     }
     window_saved_ = false;
+    window_target_read_ = false;
+    window_frame_open_ = true;
     last_tags_ = tiff_tags(8);
     tile_draw = true;
     window_only = true;
@@ -558,8 +560,15 @@ void ImageOutput::report_unwritten(const ImageTiff &file) const
                  file.complaint().c_str());
 }
 
+bool ImageOutput::is_frame_input(const char *path) const
+{
+    return texture_file_in_use(path) || velk::was_input(path) || velk::open_for_reading_here(path);
+}
+
 void ImageOutput::close()
 {
+    if (window_frame_open_) window_target_read_ = is_frame_input(output_name.c_str());
+    window_frame_open_ = false;
     // A texture or an archive the frame read keeps its bytes: the picture is dropped instead.
     if ((tiff_.is_open() || zfile_) &&
         (texture_file_in_use(output_name.c_str()) || velk::was_input(output_name.c_str()))) {
@@ -584,6 +593,8 @@ void ImageOutput::close()
 
 void ImageOutput::abandon()
 {
+    if (window_frame_open_) window_target_read_ = is_frame_input(output_name.c_str());
+    window_frame_open_ = false;
     tiff_.abandon();
     if (zfile_) zfile_close(zfile_);
     zfile_ = nullptr;
@@ -594,6 +605,13 @@ void ImageOutput::abandon()
 void ImageOutput::save_window_image(const unsigned char *rgba, int width, int height)
 {
     if (safety_file && access(output_name.c_str(), F_OK) == 0) return;
+    if (window_target_read_ || is_frame_input(output_name.c_str())) {
+        ri_error(RIE_CONSISTENCY, RIE_ERROR,
+                 "The window's picture is not saved: \"%s\" is a file the frame read; it is not replaced",
+                 output_name.c_str());
+        ++unwritten;
+        return;
+    }
     ImageTiff file;
     ImageTiffTags tags = last_tags_;
     tags.rows_per_strip = 8;

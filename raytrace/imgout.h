@@ -139,6 +139,11 @@ private:
     int file_kind_ = 0;
     RtToken file_type_ = nullptr;
     bool window_saved_ = false;
+    // The shown frame read the file its 'W' save would replace (known only
+    // until the frame's inputs are forgotten, so taken at frame end).
+    bool window_target_read_ = false;
+    bool window_frame_open_ = false;
+    bool is_frame_input(const char *path) const;
     ImageTiffTags last_tags_;
     bool memory_ok_ = false;
     std::vector<SampleBuffer> rows_;

@@ -121,6 +121,10 @@ void IrradianceCache::save(const char *filename) const
         std::fprintf(stderr, "Indirect error: save file %s is a file being read; it is not written\n", filename);
         return;
     }
+    if (velk::was_input(filename)) {
+        std::fprintf(stderr, "Indirect error: save file %s is a file this frame read; it is not written\n", filename);
+        return;
+    }
     bool rib = ends_with_rib(filename);
     velk::OutputFile file;
     FILE *f = file.open(filename) ? std::fopen(file.path().c_str(), rib ? "w" : "wb") : nullptr;

@@ -250,11 +250,7 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
         o.camera->vector_from_world(zx, forward.data(), time);
         o.camera->vector_from_world(xx, right.data(), time);
         o.camera->vector_from_world(yx, up.data(), time);
-        forward.normalize();
-        if (o.projection == PROJ_PERSPECTIVE) {
-            right.normalize();
-            up.normalize();
-        }
+        perspective_axes(o.projection == PROJ_PERSPECTIVE, forward, right, up);
     }
     // Screen position.
     float u = px * screen_per_x_ + o.screen[0];

@@ -356,11 +356,11 @@ void RayTracer::render_frame()
         return;
     }
     output.close();
-    // What was read so far belongs to this frame only.
-    velk::forget_inputs();
 
     free_hierarchies();
     finish_global_illumination();
+    // What was read so far belongs to this frame only (the cache saved above is one of its outputs).
+    velk::forget_inputs();
     if (talk) printf("\rDone computing image.               \n");
     fflush(stdout);
     fflush(stderr);

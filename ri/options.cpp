@@ -244,6 +244,17 @@ void Options::end_world()
     perspective_taken = 0;
 }
 
+void perspective_axes(bool perspective, Point &forward, Point &right, Point &up)
+{
+    const float length = forward.normalize();
+    if (!perspective) return;
+    // A rigid camera keeps exactly unit axes.
+    const float xs = right.normalize(), ys = up.normalize();
+    if (length < 1e-12f) return;
+    if (std::fabs(xs - length) > 1e-5f * length) right *= xs / length;
+    if (std::fabs(ys - length) > 1e-5f * length) up *= ys / length;
+}
+
 Point camera_z_gradient(const TransformationRef &camera, float t)
 {
     if (!camera.is_set()) return Point(0, 0, 1);
@@ -391,11 +402,7 @@ void Options::prepare_world(const TransformationRef &current)
         cam_yaxis = Point::from(yaxis);
     }
     cam_zgrad = camera_z_gradient(camera, shutter_open);
-    view_dir.normalize();
-    if (projection == PROJ_PERSPECTIVE) {
-        cam_xaxis.normalize();
-        cam_yaxis.normalize();
-    }
+    perspective_axes(projection == PROJ_PERSPECTIVE, view_dir, cam_xaxis, cam_yaxis);
     // 16. rows per strip
     if (rowsperstrip < 1) rowsperstrip = clampi(65536 / crop_width / 4, 8, 256);
 }

@@ -173,3 +173,9 @@ private:
 // The world vector whose dot product with an offset from the eye gives that
 // offset's camera-space z under the camera transformation at time t.
 Point camera_z_gradient(const TransformationRef &camera, float t);
+
+// The camera frame a ray is built from, given the world images of the camera's
+// z, x and y axes: forward becomes a unit vector; for a perspective camera
+// right and up are taken to forward's scale, so that forward + u right + v up
+// runs through camera-space (u, v, 1) however unevenly the camera is scaled.
+void perspective_axes(bool perspective, Point &forward, Point &right, Point &up);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/dynlib.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "ri/front_end.h"
 #include "ri/renderer.h"
@@ -96,6 +97,9 @@ RtVoid ri_front::ProcRunProgram(RtPointer data, RtFloat detail)
         ri_error(RIE_SYSTEM, RIE_ERROR, "RiProcRunProgram could not run program \"%s\"", program);
         return;
     }
+    // No picture of this frame replaces the program.
+    std::string file = velk::program_file(argv[0]);
+    if (!file.empty()) velk::remember_input(file.c_str());
     char number[64];
     std::snprintf(number, sizeof number, "%g", (double)detail);
     // A program that ends without reading its request still gets read.

@@ -106,6 +106,8 @@ int find_dso(const char *name, const char *path, velk::DynLib **lib)
         std::fprintf(stderr, "find_dso error: %s\n", velk::dynlib_last_error());
         return DSO_LOAD_FAILED;
     }
+    // No picture of this frame replaces a library it runs.
+    velk::remember_input(full.c_str());
     if (lib)
         *lib = h;
     return DSO_LOADED;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/files.h"
 #include "ri/rierror.h"
 #include "ri/tokens.h"
 
@@ -100,7 +101,11 @@ Shader *find_shader(const char *name)
     shader_counters().requested++;
     if (!name) return nullptr;
     for (Shader *s = shader_list; s; s = s->next)
-        if (std::strcmp(s->name, name) == 0) return s;
+        if (std::strcmp(s->name, name) == 0) {
+            // Loaded in an earlier frame, it is an input of this one too.
+            if (!s->file.empty()) velk::remember_input(s->file.c_str());
+            return s;
+        }
     return installed_loader ? installed_loader(name) : nullptr;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "ri/counters.h"
@@ -57,6 +58,7 @@ public:
     int64_t prof_seconds = 0;       // profile time: seconds and millionths
     int64_t prof_micros = 0;
     velk::DynLib *dll = nullptr;    // native shader library, or null
+    std::string file;               // the file it was read from (empty when built in)
     int has_output_params = 0;
     // A run of its code failed on the interpreter's stack (reported then):
     // it is not run again.

@@ -81,6 +81,7 @@ Shader *load_dso_shader(const char *name, const char *path, velk::DynLib *lib)
     s->defaults.assign((bytes + 3) / 4, 0);
     s->flags = varsused ? static_cast<int>(*varsused) : 0;
     s->dll = lib;
+    s->file = path ? path : "";
     if (current_renderer && (current_renderer->options.verbosity & VERBOSE_VERBOSE))
         std::printf("Read dso %s\n", path);
     return s;

@@ -461,6 +461,7 @@ Shader *TextShaderLoader::make_shader()
     std::memset(&end, 0, sizeof end);
     params_.push_back(end);
     Shader *s = register_shader(name_, nullptr, nullptr, params_.data(), nullptr, kind_);
+    s->file = path_;
     s->own_params = std::move(params_);
     s->params = s->own_params.data();
     s->defaults = std::move(param_words_);

@@ -3,7 +3,10 @@
 // what it can.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
 
 #include "tests/support/render_support.h"
 
@@ -117,22 +120,40 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(dir.read("scene.rib"), rib);
     }
-    // Nor of an archive or a shader the frame read.
+    // Nor of an archive, a shader, a procedural program (found on PATH) or library the frame read.
     dir.write("part.rib", covering_disk());
     ASSERT_EQ(velktest::murn_compile(dir, "flat", "surface flat() { Ci = 1; }\n").status, 0);
     const std::string shader = dir.read("flat.murn");
+    const std::string program = dir.write("gen", "#!/bin/sh\ncat part.rib\n");
+    ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    std::filesystem::copy_file(VELK_RX_PLUGIN, dir.path() + "/lib.so");
+    const std::string library = dir.read("lib.so");
     velktest::RunOptions opts;
     opts.cwd = dir.path();
-    for (const char *input : {"part.rib", "flat.murn"}) {
-        dir.write("scene.rib", "Option \"searchpath\" \"shader\" [\".:&\"]\nDisplay \"" + std::string(input) +
-                                   "\" \"file\" \"rgba\"\n" + e2e::pixel_camera(W, H) +
-                                   "WorldBegin\nSurface \"flat\"\nReadArchive \"part.rib\"\nWorldEnd\n");
+    opts.env["PATH"] = dir.path() + ":/usr/bin:/bin";
+    for (const char *input : {"part.rib", "flat.murn", "gen", "lib.so"}) {
+        dir.write("scene.rib", "Option \"searchpath\" \"shader\" [\".:&\"] \"procedural\" [\".\"]\nDisplay \"" +
+                                   std::string(input) + "\" \"file\" \"rgba\"\n" + e2e::pixel_camera(W, H) +
+                                   "WorldBegin\nSurface \"flat\"\nReadArchive \"part.rib\"\n"
+                                   "Procedural \"RunProgram\" [\"gen\" \"\"] [-1e4 1e4 -1e4 1e4 -1 1]\n"
+                                   "Procedural \"DynamicLoad\" [\"lib.so\" \"\"] [-1e4 1e4 -1e4 1e4 -1 1]\n"
+                                   "WorldEnd\n");
         velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
         EXPECT_NE(r.err.find("Display: the output \"" + std::string(input) + "\" is a file this frame read"),
                   std::string::npos) << r.err;
         EXPECT_EQ(dir.read("part.rib"), covering_disk());
         EXPECT_EQ(dir.read("flat.murn"), shader);
+        EXPECT_EQ(dir.read("gen"), "#!/bin/sh\ncat part.rib\n");
+        EXPECT_EQ(dir.read("lib.so"), library);
     }
+    // A shader loaded by an earlier frame is an input of every frame using it.
+    const std::string frame = e2e::pixel_camera(W, H) + "WorldBegin\nSurface \"flat\"\nSphere 1 -1 1 360\nWorldEnd\n";
+    dir.write("scene.rib", "Option \"searchpath\" \"shader\" [\".:&\"]\nFrameBegin 1\nDisplay \"one.tif\" \"file\" "
+                           "\"rgba\"\n" + frame + "FrameEnd\nFrameBegin 2\nDisplay \"flat.murn\" \"file\" \"rgba\"\n" +
+                           frame + "FrameEnd\n");
+    velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
+    EXPECT_NE(r.err.find("Display: the output \"flat.murn\" is a file this frame read"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("flat.murn"), shader);
 }
 
 TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)

@@ -53,6 +53,14 @@ TEST_F(CameraSpaces, RasterAndNdcAreWhereThePointIsDrawn)
         "Format 8 6 1\nProjection \"perspective\" \"fov\" 70\nScreenWindow -2 1 -0.5 1.5\n",
         "Format 9 5 1\nFrameAspectRatio 1\nProjection \"perspective\" \"fov\" 20\n",
         "Format 6 8 2\nProjection \"orthographic\"\nScreenWindow -3 5 -1 2\n",
+        // Unevenly scaled cameras: what is drawn is stretched as camera space is.
+        "Format 8 6 1\nProjection \"perspective\" \"fov\" 30\nScale 2 1 1\n",
+        "Format 8 6 1\nProjection \"perspective\" \"fov\" 70\nScale 1 0.5 3\n",
+        "Format 8 6 1\nProjection \"perspective\" \"fov\" 50\nRotate 20 0 1 0\nScale 1 1 0.5\nRotate 10 1 0 0\n",
+        "Format 8 6 1\nScale 1.5 1 1\nProjection \"perspective\" \"fov\" 40\n",
+        // A moving camera builds its rays at each sample's time.
+        "Format 8 6 1\nShutter 0 1\nProjection \"perspective\" \"fov\" 40\nMotionBegin [0 1]\nScale 2 1 1\n"
+        "Scale 2 1 1\nMotionEnd\n",
     };
     for (const char *camera : cameras) {
         SCOPED_TRACE(camera);
@@ -135,7 +143,7 @@ TEST_F(CameraSpaces, ClippingPlanesCutAtCameraSpaceZWhateverTheCameraScale)
     struct Camera {
         const char *scale;
         float near, far;
-    } cameras[] = {{"", 4.5f, 5.5f}, {"Scale 0.5 0.5 0.5\n", 2.25f, 2.75f}, {"Scale 1 1 2\n", 9, 11}};
+    } cameras[] = {{"", 4.5f, 5.5f}, {"Scale 0.5 0.5 0.5\n", 2.25f, 2.75f}, {"Scale 2 2 2\n", 9, 11}};
     std::vector<bool> first;
     for (const Camera &c : cameras) {
         SCOPED_TRACE(c.scale);

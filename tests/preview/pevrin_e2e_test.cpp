@@ -238,6 +238,13 @@ TEST_F(Pevrin, DepthDumpBesideTheImageRowsFromTheTop)
         EXPECT_NE(own.err.find("Display: the output \"" + rib + "\" is a file being read"), std::string::npos) << own.err;
         EXPECT_EQ(dir.read(rib), text);
     }
+    // Nor that of an archive it read.
+    dir.write("part.rib", "# kept\n");
+    const std::string with = "ReadArchive \"part.rib\"\n" + scene("part.rib", "1 0 0", square(-0.5f, 0.5f, 0.2f, 0.8f));
+    velktest::RunResult own =
+        velktest::run({velktest::program("pevrin"), "-dumprgbaz", "-unlit", dir.write("with.rib", with)}, options());
+    EXPECT_NE(own.err.find("Display: the output \"part.rib\" is a file the frame read"), std::string::npos) << own.err;
+    EXPECT_EQ(dir.read("part.rib"), "# kept\n");
 }
 
 TEST_F(Pevrin, StandardInputWithTheResolutionOfTheCommandLine)

@@ -124,9 +124,15 @@ TEST_F(Hierarchy, InsertionNeverOverfillsANode)
     collect(&h, seen, nodes);
     EXPECT_EQ(seen.size(), 40u);
     EXPECT_GE(nodes, 10);
-    // A node filled one child at a time marks its slots too.
+    // A node filled one child at a time marks its slots too, and its box takes each child in.
     GHierBound one;
-    for (int i = 0; i < 3; i++) EXPECT_TRUE(one.add_child(s[i]));
+    for (int i = 0; i < 3; i++) {
+        EXPECT_TRUE(one.add_child(s[i]));
+        for (int a = 0; a < 6; a += 2) {
+            EXPECT_LE(one.world_bound[a], s[i]->world_bound[a]);
+            EXPECT_GE(one.world_bound[a + 1], s[i]->world_bound[a + 1]);
+        }
+    }
     EXPECT_EQ(one.used, 7);
 }
 

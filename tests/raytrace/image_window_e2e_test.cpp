@@ -6,6 +6,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -48,18 +49,20 @@ protected:
     }
 
     // Runs raylume on the scene with args; while it runs, waits for its
-    // window, checks it, presses 'W' until the image is saved, then Escape.
+    // window, checks it, presses 'W' until the image is saved (a while when
+    // the file is there already), then Escape.
     velktest::RunResult run_and_save(const std::vector<std::string> &args, int expect_w, int expect_h, int expect_x,
-                                     int expect_y)
+                                     int expect_y, const std::string &name = "win.tif",
+                                     const std::string &world = "")
     {
         // A red sphere in the middle, shaded flat with its colour.
         velktest::RunResult c = velktest::murn_compile(dir, "flat", "surface flat() { Ci = Cs; Oi = Os; }\n");
         EXPECT_EQ(c.status, 0) << c.err;
         std::string rib = dir.write("w.rib", "Option \"searchpath\" \"shader\" \".:&\"\n"
-                                             "Format 32 24 1\nDisplay \"win.tif\" \"framebuffer\" \"rgb\"\n"
+                                             "Format 32 24 1\nDisplay \"" + name + "\" \"framebuffer\" \"rgb\"\n"
                                              "Projection \"perspective\" \"fov\" 40\nTranslate 0 0 5\n"
-                                             "WorldBegin\nColor [1 0 0]\nSurface \"flat\"\nSphere 1 -1 1 360\n"
-                                             "WorldEnd\n");
+                                             "WorldBegin\n" + world + "Color [1 0 0]\nSurface \"flat\"\n"
+                                             "Sphere 1 -1 1 360\nWorldEnd\n");
         std::vector<std::string> argv = {velktest::program("raylume")};
         argv.insert(argv.end(), args.begin(), args.end());
         argv.push_back(rib);
@@ -68,6 +71,12 @@ protected:
         opts.env["DISPLAY"] = server().display();
         opts.timeout_seconds = 120;
         velktest::RunResult result;
+        struct stat before = {};
+        const bool existed = stat((dir.path() + "/" + name).c_str(), &before) == 0;
+        auto saved = [&] {
+            struct stat now;
+            return stat((dir.path() + "/" + name).c_str(), &now) == 0 && (!existed || now.st_ino != before.st_ino);
+        };
         std::atomic<bool> done(false);
         std::thread runner([&] {
             result = velktest::run(argv, opts);
@@ -75,7 +84,7 @@ protected:
         });
         Window w = 0;
         for (int i = 0; i < 2000 && !done && !w; ++i) {
-            w = velktest::find_window(peer_, "win.tif");
+            w = velktest::find_window(peer_, name.c_str());
             if (!w) usleep(20000);
         }
         EXPECT_NE(w, 0u) << "no window";
@@ -94,7 +103,7 @@ protected:
             XSync(peer_, False);
             // Keys that arrive while rendering are not the end-of-run loop's:
             // press 'W' until the file appears.
-            for (int i = 0; i < 2000 && !done && !dir.exists("win.tif"); ++i) {
+            for (int i = 0; i < (existed ? 60 : 2000) && !done && !saved(); ++i) {
                 velktest::press_key(peer_, w, XK_W);
                 usleep(50000);
             }
@@ -153,6 +162,20 @@ TEST_F(ImageWindowRun, InterlacedLoopAtTheDefaultPlace)
     velktest::RunResult r = run_and_save({"-d", "4"}, 32, 24, 100, 100);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(dir.exists("win.tif"));
+}
+
+// 'W' does not replace a file the frame read: an archive, or the RIB itself.
+TEST_F(ImageWindowRun, SaveLeavesTheFrameInputsAlone)
+{
+    const std::string archive = "Attribute \"identifier\" \"name\" \"kept\"\n";
+    dir.write("part.rib", archive);
+    velktest::RunResult r = run_and_save({"-d"}, 32, 24, 100, 100, "part.rib", "ReadArchive \"part.rib\"\n");
+    EXPECT_NE(r.status, 0);
+    EXPECT_NE(r.err.find("\"part.rib\" is a file the frame read; it is not replaced"), std::string::npos) << r.err;
+    EXPECT_EQ(dir.read("part.rib"), archive);
+    r = run_and_save({"-d"}, 32, 24, 100, 100, "w.rib");
+    EXPECT_NE(r.err.find("\"w.rib\" is a file the frame read"), std::string::npos) << r.err;
+    EXPECT_NE(dir.read("w.rib").find("WorldBegin"), std::string::npos);
 }
 
 TEST(ImageWindowWithoutDisplay, FailsWithTheErrorAtOnce)

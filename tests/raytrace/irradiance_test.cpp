@@ -420,4 +420,11 @@ TEST(IndirectRender, ASavedCacheSeedsTheNextFrame)
     EXPECT_NE(third.err.find("Indirect error: save file ./scene.rib is a file being read"), std::string::npos)
         << third.err;
     EXPECT_EQ(dir.read("scene.rib"), enclosed_disk(own, true));
+    // Nor one that is an archive the frame read.
+    dir.write("part.rib", "# kept\n");
+    own = std::string(FEW_SAMPLES) + "Option \"indirect\" \"savefile\" \"part.rib\"\nReadArchive \"part.rib\"\n";
+    third = e2e::raylume(dir, enclosed_disk(own, true));
+    EXPECT_NE(third.err.find("Indirect error: save file part.rib is a file this frame read"), std::string::npos)
+        << third.err;
+    EXPECT_EQ(dir.read("part.rib"), "# kept\n");
 }

@@ -331,6 +331,14 @@ TEST(RadiosityRender, StatisticsAndDumpsOfTheSolution)
     velktest::RunResult own = velktest::run({velktest::program("raylume"), "-silent", "-radout", "rad.out"}, here);
     EXPECT_NE(own.err.find("Radiosity error: rad.out is a file being read"), std::string::npos) << own.err;
     EXPECT_EQ(dir.read("rad.out"), scene);
+    // Nor that of an archive the frame read (the dumps read above are closed first: raylume would inherit them).
+    d.close();
+    i.close();
+    dir.write("direct.out", "# kept\n");
+    dir.write("with.rib", "ReadArchive \"direct.out\"\n" + scene);
+    own = velktest::run({velktest::program("raylume"), "-silent", "-radout", "with.rib"}, here);
+    EXPECT_NE(own.err.find("Radiosity error: direct.out is a file this frame read"), std::string::npos) << own.err;
+    EXPECT_EQ(dir.read("direct.out"), "# kept\n");
 
     // Without steps there is no solution and no block.
     velktest::RunResult none = e2e::raylume(dir, emitter_scene(0), {"-stats"});
