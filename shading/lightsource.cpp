@@ -119,6 +119,18 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     bool cacheable = level >= 0 && level < LIGHT_CACHE_LEVELS && sample >= 0 && nsamp > 0 &&
                      nsamp <= nsamples && sample < nsamp;
     float *entry = cacheable ? &samples[(static_cast<size_t>(level) * nsamp + sample) * LIGHT_CACHE_ENTRY] : nullptr;
+    // Keeps the light a surface point got for the rest of its shading.
+    auto remember = [&](int answer) {
+        if (!ps_is_surface || !cacheable) return;
+        const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
+                                                 sv->Cl.x, sv->Cl.y, sv->Cl.z, float(answer)};
+        std::memcpy(entry, values, sizeof values);
+        LevelCache &c = cache[level];
+        c.P = Ps;
+        c.axis = axis;
+        c.cosangle = cosangle;
+        if (sample == 0) c.tag = sv->shade_index;
+    };
     if (cacheable) {
         const LevelCache &c = cache[level];
         if (c.tag == sv->shade_index && c.P == Ps && c.axis == axis && cosangle >= c.cosangle) {
@@ -139,16 +151,7 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
         sv->Ol = constant.Ol;
         sv->L = Point(0, 0, 0);
         sv->shadowfilter = Color(1, 1, 1);
-        if (ps_is_surface && cacheable) {
-            const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, 0, 0, 0,
-                                                     sv->Cl.x, sv->Cl.y, sv->Cl.z, float(constant.answer)};
-            std::memcpy(entry, values, sizeof values);
-            LevelCache &c = cache[level];
-            c.P = Ps;
-            c.axis = axis;
-            c.cosangle = cosangle;
-            if (sample == 0) c.tag = sv->shade_index;
-        }
+        remember(constant.answer);
         return constant.answer;
     }
 
@@ -213,16 +216,7 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
         constant.set = true;
     }
 
-    if (ps_is_surface && cacheable) {
-        const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
-                                                 sv->Cl.x, sv->Cl.y, sv->Cl.z, float(answer)};
-        std::memcpy(entry, values, sizeof values);
-        LevelCache &c = cache[level];
-        c.P = Ps;
-        c.axis = axis;
-        c.cosangle = cosangle;
-        if (sample == 0) c.tag = sv->shade_index;
-    }
+    remember(answer);
 
     sv->ssx = saved_ssx;
     sv->sampnum = saved_sampnum;
