@@ -167,6 +167,47 @@ TEST_F(SlValues, IlluminanceVisitsOnlyTheLightsThatReachThePoint)
     EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{6, 6})) << r.out;
 }
 
+// An area light cut into pieces of different sizes lights a point as the
+// whole surface does: pieces are sampled by area. With Cl = k / (L . L) and
+// k = area / pi the sum is the exact form factor of the pieces.
+TEST_F(SlValues, AreaLightOfUnequalPiecesGivesTheExactIrradiance)
+{
+    compile("panelk", "light panelk(float k = 1) { illuminate(P) Cl = k / (L . L); }\n");
+    compile("irr", "surface irr() {\n"
+                   "    float s = 0;\n"
+                   "    illuminance(point \"world\" (0.5, 0.5, 0)) s += comp(Cl, 0) * abs(normalize(L) . vector(0, 0, 1));\n"
+                   "    printf(\"s=%f\\n\", s);\n"
+                   "}\n");
+    // Form factor from a point to a parallel rectangle a x b at height 1, one
+    // corner straight above it.
+    auto F = [](double a, double b) {
+        return (a / std::hypot(1, a) * std::atan(b / std::hypot(1, a)) +
+                b / std::hypot(1, b) * std::atan(a / std::hypot(1, b))) / (2 * M_PI);
+    };
+    const std::string square = "Polygon \"P\" [0.5 0.5 1  2.5 0.5 1  2.5 2.5 1  0.5 2.5 1]\n";
+    const std::string small = "Polygon \"P\" [0 0 1  0.5 0 1  0.5 0.5 1  0 0.5 1]\n";
+    const std::string far = "Polygon \"P\" [2.5 0.5 1  3 0.5 1  3 1 1  2.5 1 1]\n";
+    const std::string disk = "TransformBegin\nTranslate 0.5 0.5 1\nDisk 0 1 360\nTransformEnd\n";
+    struct Case {
+        std::string pieces;
+        double area, exact;
+    };
+    const Case cases[] = {{square + small, 4.25, F(2, 2) + F(0.5, 0.5)},
+                          {disk + far, M_PI + 0.25, 0.5 + F(2.5, 0.5) - F(2, 0.5)},
+                          {small + disk, M_PI + 0.25, 0.5 + F(0.5, 0.5)}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pieces);
+        velktest::RunResult r = render("AttributeBegin\nAttribute \"light\" \"nsamples\" [255]\n"
+                                       "AreaLightSource \"panelk\" 1 \"float k\" " +
+                                       std::to_string(c.area / M_PI) + "\n" + c.pieces +
+                                       "AttributeEnd\nIlluminate 1 1\nSurface \"irr\"\n");
+        EXPECT_EQ(r.err, "");
+        std::vector<double> s = numbers_after(r.out, "s");
+        ASSERT_EQ(s.size(), 1u) << r.out;
+        EXPECT_NEAR(s[0], c.exact, 0.04 * c.exact);
+    }
+}
+
 // Nested loops each walk all the lights.
 TEST_F(SlValues, NestedIlluminanceLoopsWalkAllTheLights)
 {
