@@ -208,6 +208,38 @@ TEST_F(SlValues, AreaLightOfUnequalPiecesGivesTheExactIrradiance)
     }
 }
 
+// The bouncer's light comes along the loop's axis: a shader weighing Cl by
+// L . N gets what diffuse() gets, for any axis it gathers about.
+TEST_F(SlValues, TheBouncerGivesItsLightADirection)
+{
+    compile("bounced", "surface bounced(vector axis = 0) {\n"
+                       "    normal Nf = faceforward(normalize(N), I);\n"
+                       "    vector A = axis == vector 0 ? vector Nf : normalize(vtransform(\"world\", \"current\", axis));\n"
+                       "    float s = 0, c = 0, l = 0;\n"
+                       "    illuminance(P, A, 1.5707963) { s += comp(Cl, 0) * (normalize(L) . A); c += comp(Cl, 0); l = length(L); }\n"
+                       "    printf(\"b=%f %f %f %f\\n\", s, c, l, comp(diffuse(Nf), 0));\n"
+                       "}\n");
+    for (const char *axis : {"", " \"vector axis\" [0.3 0 -1]"}) {
+        SCOPED_TRACE(axis);
+        velktest::RunResult r = render("LightSource \"bouncer\" 1\n"
+                                       "LightSource \"distantlight\" 2 \"from\" [0 0 0] \"to\" [0.3 0.2 -1] \"intensity\" 2\n"
+                                       "Illuminate 2 0\nAttributeBegin\n"
+                                       "Attribute \"radiosity\" \"specularcolor\" [1 1 1] \"zonal\" \"zonal_shoots\"\n"
+                                       "Polygon \"P\" [-40 -40 -14  -40 56 -14  56 56 -14  56 -40 -14]\nAttributeEnd\n"
+                                       "Attribute \"radiosity\" \"zonal\" \"zonal_receives\"\nSurface \"bounced\"" +
+                                           std::string(axis) + "\n",
+                                       "Option \"radiosity\" \"steps\" 1\n");
+        std::vector<double> b = numbers_after(r.out, "b");
+        ASSERT_EQ(b.size(), 4u) << r.out << r.err;
+        EXPECT_GT(b[1], 0.5);        // the mirror's light reached the point
+        EXPECT_NEAR(b[0], b[1], 1e-4 * b[1]);
+        EXPECT_NEAR(b[2], 1, 1e-5);
+        if (*axis == 0) {
+            EXPECT_NEAR(b[0], b[3], 1e-4 * b[3]);
+        }
+    }
+}
+
 // Nested loops each walk all the lights.
 TEST_F(SlValues, NestedIlluminanceLoopsWalkAllTheLights)
 {
