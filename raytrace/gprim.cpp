@@ -7,6 +7,7 @@
 #include "raytrace/hierarchy.h"
 #include "raytrace/instance.h"
 #include "raytrace/ray.h"
+#include "raytrace/surface_hooks.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 
@@ -198,6 +199,7 @@ void adopt_instance_state(GSurface *s)
     s->xform2 = s->xform;
     s->attrs = r->attributes;
     s->set_attribute_flags();
+    add_area_light_geometry(s->attrs.get(), s);
 }
 
 void GObjInstance::instantiate(GPrimitive *list, int copy)

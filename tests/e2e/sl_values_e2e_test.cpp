@@ -167,8 +167,9 @@ TEST_F(SlValues, IlluminanceVisitsOnlyTheLightsThatReachThePoint)
     EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{6, 6})) << r.out;
 }
 
-// An area light cut into pieces of different sizes lights a point as the
-// whole surface does: pieces are sampled by area. With Cl = k / (L . L) and
+// An area light cut into pieces of different sizes (surfaces or instances;
+// not a definition's surfaces) lights a point as the whole surface does:
+// pieces are sampled by area. With Cl = k / (L . L) and
 // k = area / pi the sum is the exact form factor of the pieces.
 TEST_F(SlValues, AreaLightOfUnequalPiecesGivesTheExactIrradiance)
 {
@@ -192,12 +193,19 @@ TEST_F(SlValues, AreaLightOfUnequalPiecesGivesTheExactIrradiance)
         std::string pieces;
         double area, exact;
     };
+    // The same two squares as instances of a unit square.
+    const std::string instances = "TransformBegin\nTranslate 0.5 0.5 1\nScale 2 2 1\nObjectInstance 1\nTransformEnd\n"
+                                  "TransformBegin\nTranslate 0 0 1\nScale .5 .5 1\nObjectInstance 1\nTransformEnd\n";
     const Case cases[] = {{square + small, 4.25, F(2, 2) + F(0.5, 0.5)},
                           {disk + far, M_PI + 0.25, 0.5 + F(2.5, 0.5) - F(2, 0.5)},
-                          {small + disk, M_PI + 0.25, 0.5 + F(0.5, 0.5)}};
+                          {small + disk, M_PI + 0.25, 0.5 + F(0.5, 0.5)},
+                          {instances, 4.25, F(2, 2) + F(0.5, 0.5)},
+                          {"ObjectBegin 2\nPolygon \"P\" [0 0 1  9 0 1  9 9 1  0 9 1]\nObjectEnd\n" + small + square, 4.25,
+                           F(2, 2) + F(0.5, 0.5)}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.pieces);
-        velktest::RunResult r = render("AttributeBegin\nAttribute \"light\" \"nsamples\" [255]\n"
+        velktest::RunResult r = render("ObjectBegin 1\nPolygon \"P\" [0 0 0  1 0 0  1 1 0  0 1 0]\nObjectEnd\n"
+                                       "AttributeBegin\nAttribute \"light\" \"nsamples\" [255]\n"
                                        "AreaLightSource \"panelk\" 1 \"float k\" " +
                                        std::to_string(c.area / M_PI) + "\n" + c.pieces +
                                        "AttributeEnd\nIlluminate 1 1\nSurface \"irr\"\n");
