@@ -249,6 +249,10 @@ bool GSphere::reparam(float &, float &v)
 void GSphere::radiosity_mesh_size(float p, int &nu, int &nv)
 {
     GQuadric::radiosity_mesh_size(p, nu, nv);
+    // Around, by the widest circle of the zone: a cap off the equator is narrower.
+    const float widest = phimin <= 0 && phimax >= 0 ? 1.0f : std::max(std::cos(phimin), std::cos(phimax));
+    nu = std::max(ceil_int((std::fabs(radius * thetamax) * widest - 0.001f) / p),
+                  ceil_int(std::fabs(thetamax) * 0.6350282229366625f));
 }
 
 float GSphere::area_sample(const Point &Q, int i, int n, float time, ShaderVars *sv)
