@@ -200,6 +200,8 @@ TEST_F(SlValues, AreaLightOfUnequalPiecesGivesTheExactIrradiance)
                           {disk + far, M_PI + 0.25, 0.5 + F(2.5, 0.5) - F(2, 0.5)},
                           {small + disk, M_PI + 0.25, 0.5 + F(0.5, 0.5)},
                           {instances, 4.25, F(2, 2) + F(0.5, 0.5)},
+                          {"Polygon \"P\" [0.5 0.5 1  2.5 0.5 1  2.5 2.5 1  2 2.5 1  1.5 2.5 1  1 2.5 1  0.5 2.5 1]\n", 4,
+                           F(2, 2)},   // one polygon, cut in pieces
                           {"ObjectBegin 2\nPolygon \"P\" [0 0 1  9 0 1  9 9 1  0 9 1]\nObjectEnd\n" + small + square, 4.25,
                            F(2, 2) + F(0.5, 0.5)}};
     for (const Case &c : cases) {
