@@ -16,6 +16,9 @@ float channel_sum(const Color &c) { return c.x + c.y + c.z; }
 int run_bouncer(ShaderVars *sv, char *)
 {
     sv->Cl = specular_path_light(sv->Ps, sv->gather_axis, gprim(sv->obj));
+    // The paths' light is weighed by the cosine to the axis already: it
+    // comes in along the axis, as the indirect light's does.
+    sv->L = -normalize(sv->gather_axis);
     return channel_sum(sv->Cl) > 0;
 }
 

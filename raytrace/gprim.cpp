@@ -8,6 +8,7 @@
 #include "raytrace/instance.h"
 #include "raytrace/mesh.h"
 #include "raytrace/ray.h"
+#include "raytrace/surface_hooks.h"
 #include "ri/renderer.h"
 #include "ri/rierror.h"
 
@@ -199,6 +200,7 @@ void adopt_instance_state(GSurface *s)
     s->xform2 = s->xform;
     s->attrs = r->attributes;
     s->set_attribute_flags();
+    add_area_light_geometry(s->attrs.get(), s);
 }
 
 void GObjInstance::instantiate(GPrimitive *list, int copy)

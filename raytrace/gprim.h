@@ -154,6 +154,8 @@ public:
     // and its mean over the parameter square (kept once taken).
     float area_element(float u, float v, float time);
     float mean_area_element(float time);
+    // The surface's area in world space (kept once taken).
+    float world_area(float time);
     // 15: fills the block places of the shader parameters named like the
     // surface's vertex variables, interpolated at (u, v).
     virtual void bind_vertex_vars(const ShaderParamLookup &params, char *block, float time, float u, float v);
@@ -186,6 +188,7 @@ public:
     DicedGrid *subpatch_grid = nullptr;   // the micro-quad grid once diced (owned)
     VertexVarList vertex_vars;
     float mean_area = -1;                 // mean_area_element once taken
+    float world_area_ = -1;               // world_area once taken
 };
 
 // A retained object: the objects collected between ObjectBegin and ObjectEnd.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "raytrace/dice.h"
 #include "raytrace/gprim.h"
@@ -430,6 +431,30 @@ float GSurface::mean_area_element(float time)
         }
     mean_area = float(sum / (k * k));
     return mean_area;
+}
+
+float GSurface::world_area(float time)
+{
+    if (world_area_ >= 0) return world_area_;
+    const int k = 32;
+    std::vector<Point> grid((k + 1) * (k + 1));
+    eval_grid(k, k, time, grid.data());
+    if (xform.is_set())
+        for (Point &p : grid) {
+            Point w;
+            xform->point_to_world(p.data(), w.data(), time);
+            p = w;
+        }
+    double sum = 0;
+    for (int i = 0; i < k; ++i)
+        for (int j = 0; j < k; ++j) {
+            const Point &a = grid[j + (k + 1) * i], &b = grid[j + 1 + (k + 1) * i];
+            const Point &c = grid[j + (k + 1) * (i + 1)], &d = grid[j + 1 + (k + 1) * (i + 1)];
+            const float q = 0.5f * (cross(b - a, d - a).length() + cross(d - a, c - a).length());
+            if (q == q) sum += q;
+        }
+    world_area_ = float(sum);
+    return world_area_;
 }
 
 float GSurface::area_sample_at(const Point &Q, float u, float v, float time, ShaderVars *sv)

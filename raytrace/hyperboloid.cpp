@@ -127,6 +127,6 @@ void GHyperboloid::eval_normal(float u, float v, float time, Point &N)
 
 void GHyperboloid::radiosity_mesh_size(float p, int &nu, int &nv)
 {
-    nu = ceil_at_least((std::max(radial(p1), radial(p2)) * thetamax - 0.01f) / p, 4);
-    nv = ceil_at_least((std::fabs(height) - 0.01f) / p, 1);
+    nu = ceil_at_least((std::max(radial(p1), radial(p2)) * std::fabs(thetamax) - 0.01f) / p, 4);
+    nv = ceil_at_least((profile_length() - 0.01f) / p, 1);
 }

@@ -89,6 +89,7 @@ GInstance *GInstance::make(GObjInstance *d)
     if (!g || ((g->flags & GS_TRUEDISPLACEMENT) && g->shaders[USE_DISPLACEMENT].is_set())) return nullptr;
     if (r->transformation.is_set() && r->transformation->moving()) return nullptr;
     if (r->options.radiosity_steps > 0) return nullptr;
+    if (g->area_light) return nullptr;   // each copy becomes a piece of the light
     if (!d->tree) {
         std::vector<GPrimitive *> objects;
         d->shareable = true;

@@ -140,7 +140,23 @@ void GQuadric::finish_hit(Intersection *sv)
 void GQuadric::radiosity_mesh_size(float p, int &nu, int &nv)
 {
     nu = std::max(ceil_int((std::fabs(radius * thetamax) - 0.001f) / p), ceil_int(std::fabs(thetamax) * 0.6350282229366625f));
-    nv = std::max(ceil_int((std::fabs(height) - 0.001f) / p), 2);
+    nv = std::max(ceil_int((profile_length() - 0.001f) / p), 2);
+}
+
+float GQuadric::profile_length()
+{
+    // Elements follow the surface, not its height: a sphere's arc, a cone's
+    // slant, a flat hyperboloid's width.
+    const int k = 64;
+    double sum = 0;
+    Point a, b;
+    eval_point(0, 0, 0, a);
+    for (int i = 1; i <= k; ++i) {
+        eval_point(0, static_cast<float>(i) / k, 0, b);
+        sum += (b - a).length();
+        a = b;
+    }
+    return sum == sum ? static_cast<float>(sum) : 0.0f;
 }
 
 void GQuadric::mesh_radiosity()
@@ -237,6 +253,10 @@ bool GSphere::reparam(float &, float &v)
 void GSphere::radiosity_mesh_size(float p, int &nu, int &nv)
 {
     GQuadric::radiosity_mesh_size(p, nu, nv);
+    // Around, by the widest circle of the zone: a cap off the equator is narrower.
+    const float widest = phimin <= 0 && phimax >= 0 ? 1.0f : std::max(std::cos(phimin), std::cos(phimax));
+    nu = std::max(ceil_int((std::fabs(radius * thetamax) * widest - 0.001f) / p),
+                  ceil_int(std::fabs(thetamax) * 0.6350282229366625f));
 }
 
 float GSphere::area_sample(const Point &Q, int i, int n, float time, ShaderVars *sv)

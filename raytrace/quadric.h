@@ -35,6 +35,8 @@ public:
     float azimuth(const Point &P) const;
     // Patch counts of the radiosity mesh around and along the surface.
     virtual void radiosity_mesh_size(float patch, int &nu, int &nv);
+    // The length of the surface along v (its profile curve at u = 0).
+    float profile_length();
     // True when the shape has no area (a zero radius, height or sweep, or NaN).
     virtual bool degenerate() const;
     // Finishes a hit after the class set gu, gv and Ng: negation, u, v and the surface fill.

@@ -152,8 +152,8 @@ void GDisk::eval_normal(float, float, float, Point &N)
 
 void GDisk::radiosity_mesh_size(float p, int &nu, int &nv)
 {
-    nu = ceil_at_least((thetamax * radius - 0.01f) / p, 3);
-    nv = ceil_at_least((radius - 0.01f) * TWO_PI_F / p, 1);
+    nu = ceil_at_least((std::fabs(thetamax * radius) - 0.01f) / p, 3);
+    nv = ceil_at_least((profile_length() - 0.01f) / p, 1);
 }
 
 // ---- GCylinder -----------------------------------------------------------

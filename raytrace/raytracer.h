@@ -166,6 +166,8 @@ public:
     // Answers ray queries on the standard input and output until 'q' or the
     // end of the input (in place of the pixel loop).
     void ray_server();
+    // Whether an object definition (ObjectBegin) is open.
+    bool defining_object() const { return open_definition_ != nullptr; }
 
     PhotonMap photon_map;
     IrradianceCache irradiance_cache;

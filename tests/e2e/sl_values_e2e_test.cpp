@@ -167,6 +167,89 @@ TEST_F(SlValues, IlluminanceVisitsOnlyTheLightsThatReachThePoint)
     EXPECT_EQ(numbers_after(r.out, "n"), (std::vector<double>{6, 6})) << r.out;
 }
 
+// An area light cut into pieces of different sizes (surfaces or instances;
+// not a definition's surfaces) lights a point as the whole surface does:
+// pieces are sampled by area. With Cl = k / (L . L) and
+// k = area / pi the sum is the exact form factor of the pieces.
+TEST_F(SlValues, AreaLightOfUnequalPiecesGivesTheExactIrradiance)
+{
+    compile("panelk", "light panelk(float k = 1) { illuminate(P) Cl = k / (L . L); }\n");
+    compile("irr", "surface irr() {\n"
+                   "    float s = 0;\n"
+                   "    illuminance(point \"world\" (0.5, 0.5, 0)) s += comp(Cl, 0) * abs(normalize(L) . vector(0, 0, 1));\n"
+                   "    printf(\"s=%f\\n\", s);\n"
+                   "}\n");
+    // Form factor from a point to a parallel rectangle a x b at height 1, one
+    // corner straight above it.
+    auto F = [](double a, double b) {
+        return (a / std::hypot(1, a) * std::atan(b / std::hypot(1, a)) +
+                b / std::hypot(1, b) * std::atan(a / std::hypot(1, b))) / (2 * M_PI);
+    };
+    const std::string square = "Polygon \"P\" [0.5 0.5 1  2.5 0.5 1  2.5 2.5 1  0.5 2.5 1]\n";
+    const std::string small = "Polygon \"P\" [0 0 1  0.5 0 1  0.5 0.5 1  0 0.5 1]\n";
+    const std::string far = "Polygon \"P\" [2.5 0.5 1  3 0.5 1  3 1 1  2.5 1 1]\n";
+    const std::string disk = "TransformBegin\nTranslate 0.5 0.5 1\nDisk 0 1 360\nTransformEnd\n";
+    struct Case {
+        std::string pieces;
+        double area, exact;
+    };
+    // The same two squares as instances of a unit square.
+    const std::string instances = "TransformBegin\nTranslate 0.5 0.5 1\nScale 2 2 1\nObjectInstance 1\nTransformEnd\n"
+                                  "TransformBegin\nTranslate 0 0 1\nScale .5 .5 1\nObjectInstance 1\nTransformEnd\n";
+    const Case cases[] = {{square + small, 4.25, F(2, 2) + F(0.5, 0.5)},
+                          {disk + far, M_PI + 0.25, 0.5 + F(2.5, 0.5) - F(2, 0.5)},
+                          {small + disk, M_PI + 0.25, 0.5 + F(0.5, 0.5)},
+                          {instances, 4.25, F(2, 2) + F(0.5, 0.5)},
+                          {"Polygon \"P\" [0.5 0.5 1  2.5 0.5 1  2.5 2.5 1  2 2.5 1  1.5 2.5 1  1 2.5 1  0.5 2.5 1]\n", 4,
+                           F(2, 2)},   // one polygon, cut in pieces
+                          {"ObjectBegin 2\nPolygon \"P\" [0 0 1  9 0 1  9 9 1  0 9 1]\nObjectEnd\n" + small + square, 4.25,
+                           F(2, 2) + F(0.5, 0.5)}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pieces);
+        velktest::RunResult r = render("ObjectBegin 1\nPolygon \"P\" [0 0 0  1 0 0  1 1 0  0 1 0]\nObjectEnd\n"
+                                       "AttributeBegin\nAttribute \"light\" \"nsamples\" [255]\n"
+                                       "AreaLightSource \"panelk\" 1 \"float k\" " +
+                                       std::to_string(c.area / M_PI) + "\n" + c.pieces +
+                                       "AttributeEnd\nIlluminate 1 1\nSurface \"irr\"\n");
+        EXPECT_EQ(r.err, "");
+        std::vector<double> s = numbers_after(r.out, "s");
+        ASSERT_EQ(s.size(), 1u) << r.out;
+        EXPECT_NEAR(s[0], c.exact, 0.04 * c.exact);
+    }
+}
+
+// The bouncer's light comes along the loop's axis: a shader weighing Cl by
+// L . N gets what diffuse() gets, for any axis it gathers about.
+TEST_F(SlValues, TheBouncerGivesItsLightADirection)
+{
+    compile("bounced", "surface bounced(vector axis = 0) {\n"
+                       "    normal Nf = faceforward(normalize(N), I);\n"
+                       "    vector A = axis == vector 0 ? vector Nf : normalize(vtransform(\"world\", \"current\", axis));\n"
+                       "    float s = 0, c = 0, l = 0;\n"
+                       "    illuminance(P, A, 1.5707963) { s += comp(Cl, 0) * (normalize(L) . A); c += comp(Cl, 0); l = length(L); }\n"
+                       "    printf(\"b=%f %f %f %f\\n\", s, c, l, comp(diffuse(Nf), 0));\n"
+                       "}\n");
+    for (const char *axis : {"", " \"vector axis\" [0.3 0 -1]"}) {
+        SCOPED_TRACE(axis);
+        velktest::RunResult r = render("LightSource \"bouncer\" 1\n"
+                                       "LightSource \"distantlight\" 2 \"from\" [0 0 0] \"to\" [0.3 0.2 -1] \"intensity\" 2\n"
+                                       "Illuminate 2 0\nAttributeBegin\n"
+                                       "Attribute \"radiosity\" \"specularcolor\" [1 1 1] \"zonal\" \"zonal_shoots\"\n"
+                                       "Polygon \"P\" [-40 -40 -14  -40 56 -14  56 56 -14  56 -40 -14]\nAttributeEnd\n"
+                                       "Attribute \"radiosity\" \"zonal\" \"zonal_receives\"\nSurface \"bounced\"" +
+                                           std::string(axis) + "\n",
+                                       "Option \"radiosity\" \"steps\" 1\n");
+        std::vector<double> b = numbers_after(r.out, "b");
+        ASSERT_EQ(b.size(), 4u) << r.out << r.err;
+        EXPECT_GT(b[1], 0.5);        // the mirror's light reached the point
+        EXPECT_NEAR(b[0], b[1], 1e-4 * b[1]);
+        EXPECT_NEAR(b[2], 1, 1e-5);
+        if (*axis == 0) {
+            EXPECT_NEAR(b[0], b[3], 1e-4 * b[3]);
+        }
+    }
+}
+
 // Nested loops each walk all the lights.
 TEST_F(SlValues, NestedIlluminanceLoopsWalkAllTheLights)
 {

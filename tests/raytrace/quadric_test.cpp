@@ -206,6 +206,35 @@ TEST(Quadrics, ParametricFormsAgreeWithHits)
     }
 }
 
+TEST(Quadrics, RadiosityPatchesAlongVFollowTheSurface)
+{
+    // Patch rows by the length of the surface along v: a sphere's arc, a
+    // cap's short arc, a cone's slant, a disk's width, a paraboloid's curve,
+    // a flat hyperboloid's width; not by the z extent. A cap's columns by
+    // its widest circle.
+    struct Case {
+        GQuadric *q;
+        float patch;
+        int nu, nv;
+    };
+    GSphere sphere(1, -1, 1, 360), cap(1, .9f, 1, 360), south(1, -1, -.9f, 360);
+    GCone cone(1, 3, 360);
+    GDisk disk(0, 2, 360, .5f), negative(0, 2, -360, 0);   // a negative sweep goes round as far
+    GCylinder cylinder(1, 0, 2, 360);
+    GParaboloid dish(1, 0, .1f, 360);
+    GHyperboloid ring(Point(.5f, 0, 0), Point(2, 0, 0), 360), flipped(Point(.5f, 0, 0), Point(2, 0, 0), -360);
+    const Case cases[] = {{&sphere, .5f, 13, 7},   {&cap, .1f, 28, 5},    {&south, .1f, 28, 5},
+                          {&cone, .5f, 38, 7},     {&disk, .5f, 26, 3},   {&negative, 1, 13, 2},
+                          {&cylinder, .5f, 13, 4}, {&dish, .3f, 21, 4},   {&ring, .5f, 26, 3},
+                          {&flipped, .5f, 26, 3}};
+    for (const Case &c : cases) {
+        int nu = 0, nv = 0;
+        c.q->radiosity_mesh_size(c.patch, nu, nv);
+        EXPECT_EQ(nu, c.nu) << GPRIM_TYPE_NAMES[c.q->type] << " " << c.patch;
+        EXPECT_EQ(nv, c.nv) << GPRIM_TYPE_NAMES[c.q->type] << " " << c.patch;
+    }
+}
+
 TEST(Quadrics, SphereAreaSamplesLieOnTheVisibleSide)
 {
     GSphere s(1, -1, 1, 360);
