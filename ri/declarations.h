@@ -4,31 +4,10 @@
 #pragma once
 #include <cstdint>
 
+#include "ri/declparse.h"
 #include "ri/counters.h"
 #include "ri/ri.h"
 #include "ri/symtab.h"
-
-// Value types (the shader parameter type numbers).
-enum DECLARATION_TYPE {
-    DECL_UNKNOWN = 0, DECL_FLOAT = 1, DECL_POINT = 2, DECL_COLOR = 3, DECL_STRING = 4,
-    DECL_INTEGER = 5, DECL_VECTOR = 6, DECL_NORMAL = 7, DECL_HPOINT = 8, DECL_MATRIX = 9
-};
-
-// Storage classes.
-enum DETAIL_TYPE {
-    DETAIL_UNKNOWN = 0, DETAIL_CONSTANT = 1, DETAIL_UNIFORM = 2, DETAIL_VARYING = 3, DETAIL_VERTEX = 4
-};
-
-// Bytes of one value of a type in memory (a string is one pointer).
-int decl_type_size(int type);
-// Numbers (floats, integers or strings) in one value of a type: point 3, matrix 16 ...
-int decl_type_words(int type);
-// "float", "point", ... ; "" for any other value.
-const char *decl_type_name(int type);
-// "constant", "uniform", "varying", "vertex"; "" for any other value.
-const char *decl_detail_name(int detail);
-// Writes "detail type" with "[n]" when the length is above 1 into buf.
-void format_declaration(char *buf, size_t size, int detail, int type, int length);
 
 // One declared token.
 class Declaration : public SymbolEntry {
@@ -62,9 +41,6 @@ public:
     // Size of the token's declaration, 0 when undeclared.
     int size_of(const char *token);
 };
-
-// Characters at the start of token that form inline declaration words, 0 when none.
-int inline_declaration_length(const char *token);
 
 // The one dictionary of the program (made on first use).
 DeclarationTable &declarations();
