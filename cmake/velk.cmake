@@ -1,21 +1,25 @@
 # velk_library(NAME [SOURCES files...] [EXCEPT files...] [DEPS libs...]): a
-# static library of the listed sources of the current directory, or of every
-# .cpp there except program mains (*_main.cpp) and the EXCEPT files, which
-# belong to the directory's other libraries.
+# static library of the listed sources of the folder's src/, or of every .cpp
+# there except program mains (*_main.cpp) and the EXCEPT files; its public
+# headers are the folder's include/NAME/.
 function(velk_library name)
   cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SOURCES;EXCEPT;DEPS")
   if(arg_SOURCES)
-    list(TRANSFORM arg_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE srcs)
+    list(TRANSFORM arg_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/src/ OUTPUT_VARIABLE srcs)
   else()
-    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+    file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/src/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/src/*.c)
     list(FILTER srcs EXCLUDE REGEX "_main\\.cpp$")
     foreach(other ${arg_EXCEPT})
-      list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/${other})
+      list(REMOVE_ITEM srcs ${CMAKE_CURRENT_SOURCE_DIR}/src/${other})
     endforeach()
   endif()
   add_library(${name} STATIC ${srcs})
   set_property(GLOBAL APPEND PROPERTY VELK_LIBRARIES ${name})
-  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  # Public headers are included as "NAME/x.h", private ones (in src) as "x.h":
+  # a library sees the headers of the libraries it links and no others.
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/include
+                             PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/src)
+  set_property(GLOBAL APPEND PROPERTY VELK_INCLUDE_DIRS ${CMAKE_CURRENT_SOURCE_DIR}/include)
   if(arg_DEPS)
     target_link_libraries(${name} PUBLIC ${arg_DEPS})
   endif()

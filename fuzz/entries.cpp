@@ -14,12 +14,12 @@
 #include "raytrace/irradiance.h"
 #include "raytrace/raytracer.h"
 #include "ri/ribfile.h"
-#include "ri/ri.h"
-#include "shading/depthfile.h"
-#include "shading/texmake.h"
+#include "ri_common/ri.h"
+#include "shading_files/depthfile.h"
+#include "shading_files/texmake.h"
 #include "shading/loader.h"
 #include "shading/texhandles.h"
-#include "shading/tiffimage.h"
+#include "shading_files/tiffimage.h"
 #include "tools/murnargs.h"
 
 namespace fuzz {

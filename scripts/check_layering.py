@@ -112,25 +112,14 @@ def compiled_sources(build):
     return found
 
 
-# Upward includes that are known and wait for the libraries' own include
-# folders; any other fails the check.
-KNOWN_UPWARD = {
-    ("compiler/writer.h", "shading/slstack.h"),
-    ("ri/declparse.h", "ri/declarations.h"),
-    ("shading/texmake.h", "ri/texture_making.h"),
-    ("tools/ribout/request.cpp", "ri/declarations.h"),
-    ("tools/ribout/ri_frame.cpp", "ri/stdtokens.h"),
-    ("tools/ribout/ri_options.cpp", "ri/declarations.h"),
-}
-
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 
 # Types declared ahead of a library above that are known and wait for the
 # libraries' own include folders; any other fails the check.
 KNOWN_UPWARD_NAMES = {
-    ("ri/gstate.h", "LightSource"),
-    ("ri/gstate.h", "TrimLoops"),
-    ("ri/shader.h", "ShadingPoint"),
+    ("ri/include/ri/gstate.h", "LightSource"),
+    ("ri/include/ri/gstate.h", "TrimLoops"),
+    ("ri/include/ri/shader.h", "ShadingPoint"),
 }
 
 DEFINITION = re.compile(r"^\s*(?:typedef\s+)?(?:class|struct)\s+(\w+)\s*(?:final\s*)?(?::[^;{]*)?\{", re.M)
@@ -139,20 +128,22 @@ COMMENT = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"', re.S)
 
 
 def header_owners(sources, root):
-    """Project header -> the library that owns it: the one compiling the
-    source of the same name beside it, else the only library compiling
-    sources in its folder (else it has no owner)."""
-    owners, folders = {}, {}
-    for lib, files in sources.items():
-        for f in files:
-            owners[os.path.splitext(f)[0] + ".h"] = lib
-            folders.setdefault(os.path.dirname(f), set()).add(lib)
-    for folder, libs in folders.items():
-        if len(libs) != 1 or not os.path.isdir(os.path.join(root, folder)):
+    """Project header -> the library that owns it: every header of the
+    library's folder, by its path and, for a public one (LIB/include/LIB/x.h),
+    by the spelling that includes it ("LIB/x.h")."""
+    owners = {}
+    for lib in sources:
+        folder = os.path.join(root, lib)
+        if not os.path.isdir(folder):
             continue
-        for name in os.listdir(os.path.join(root, folder)):
-            if name.endswith(".h"):
-                owners.setdefault(os.path.join(folder, name), next(iter(libs)))
+        public = os.path.join(folder, "include")
+        for base, _, names in os.walk(folder):
+            for name in names:
+                if name.endswith((".h", ".hpp")):
+                    path = os.path.join(base, name)
+                    owners[os.path.relpath(path, root)] = lib
+                    if path.startswith(public + os.sep):
+                        owners[os.path.relpath(path, public)] = lib
     return owners
 
 
@@ -183,7 +174,7 @@ def upward_includes(graph, sources, root):
             continue
         for inc in INCLUDE.findall(text):
             owner = owners.get(inc)
-            if owner and owner in graph and owner not in reach and (f, inc) not in KNOWN_UPWARD:
+            if owner and owner in graph and owner not in reach:
                 bad.append(f"{f} ({lib}) includes {inc} of {owner}, which it does not link")
     return bad
 

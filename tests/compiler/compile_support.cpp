@@ -9,8 +9,8 @@
 #include "compiler/messages.h"
 #include "compiler/shadeops.h"
 #include "compiler/writer.h"
-#include "shading/cipher.h"
-#include "shading/opnames.h"
+#include "shading_shaderfile/cipher.h"
+#include "shading_shaderfile/opnames.h"
 #include "tests/ri/stderr_capture.h"
 #include "tests/support/run_program.h"
 

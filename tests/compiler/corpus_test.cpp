@@ -6,7 +6,7 @@
 #include <string>
 
 #include "shading/interp.h"
-#include "shading/opnames.h"
+#include "shading_shaderfile/opnames.h"
 #include "tests/compiler/compile_support.h"
 #include "tests/support/run_program.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shading/cipher.h"
+#include "shading_shaderfile/cipher.h"
 #include "tests/compiler/compile_support.h"
 
 using murntest::check_format;

@@ -1,7 +1,7 @@
 #include "platform/dynlib.h"
 #include "platform/image_window.h"
 #include "platform/window.h"
-#include "shading/tiffimage.h"
+#include "shading_files/tiffimage.h"
 #include "tests/support/run_program.h"
 #include "tests/support/xvfb.h"
 

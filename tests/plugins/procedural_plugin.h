@@ -1,6 +1,6 @@
 // What the test procedural library's parts share.
 #pragma once
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 
 // The blind data: the sphere's radius.
 struct Blind {

@@ -13,7 +13,7 @@
 #include "preview/glrenderer.h"
 #include "preview/previewer.h"
 #include "preview/tessellate.h"
-#include "ri/basis.h"
+#include "ri_common/basis.h"
 #include "ri/ribfile.h"
 #include "tests/ri/error_capture.h"
 

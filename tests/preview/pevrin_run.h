@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "shading/tiffimage.h"
+#include "shading_files/tiffimage.h"
 #include "tests/support/run_program.h"
 #include "tests/support/xvfb.h"
 

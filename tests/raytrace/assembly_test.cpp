@@ -13,7 +13,7 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/triangle.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "ri/stdtokens.h"
 #include "tests/ri/error_capture.h"
 

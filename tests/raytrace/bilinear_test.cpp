@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "raytrace/primitive_makers.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "ri/stdtokens.h"
 #include "tests/ri/error_capture.h"
 

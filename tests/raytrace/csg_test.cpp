@@ -7,7 +7,7 @@
 #include "raytrace/csg.h"
 #include "raytrace/raytracer.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/raytrace/world_fixture.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include "raytrace/bilinear_inverse.h"
 #include "raytrace/hierarchy.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "shading/shadehit.h"
 
 namespace {

@@ -13,7 +13,7 @@
 
 #include "raytrace/imgout.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/ri/error_capture.h"
 #include "tests/support/run_program.h"
 

@@ -10,7 +10,7 @@
 #include "raytrace/ray.h"
 #include "raytrace/screen_boxes.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "sampling/random.h"
 
 namespace {

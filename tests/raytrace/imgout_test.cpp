@@ -13,7 +13,7 @@
 #include "ri/renderer.h"
 #include "ri/stdtokens.h"
 #include "ri/tokens.h"
-#include "shading/depthfile.h"
+#include "shading_files/depthfile.h"
 #include "tests/ri/error_capture.h"
 #include "tests/ri/stderr_capture.h"
 #include "tests/support/run_program.h"

@@ -9,7 +9,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/photon.h"
 #include "raytrace/raytracer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "ri/shader.h"
 #include "shading/shadingpoint.h"
 #include "tests/support/render_support.h"

@@ -11,7 +11,7 @@
 #include "raytrace/raytracer.h"
 #include "raytrace/triangle.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/raytrace/world_fixture.h"
 #include "tests/ri/error_capture.h"
 

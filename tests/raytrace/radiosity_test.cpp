@@ -12,7 +12,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
 #include "raytrace/raytracer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "shading/shadingpoint.h"
 #include "tests/support/render_support.h"
 #include "tests/raytrace/world_fixture.h"

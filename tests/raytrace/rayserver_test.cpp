@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/process.h"
-#include "ri/vecmath.h"
+#include "ri_common/vecmath.h"
 #include "tests/support/run_program.h"
 
 namespace {

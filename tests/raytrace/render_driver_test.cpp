@@ -12,7 +12,7 @@
 #include "raytrace/imgout.h"
 #include "raytrace/pixel_sampler.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "ri/stdtokens.h"
 #include "ri/tokens.h"
 #include "sampling/random.h"

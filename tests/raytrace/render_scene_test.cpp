@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "shading/depthfile.h"
+#include "shading_files/depthfile.h"
 #include "tests/support/run_program.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "raytrace/gprim.h"
 #include "raytrace/radiosity.h"
 #include "raytrace/raytracer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "ri/shader.h"
 #include "shading/shadingpoint.h"
 

@@ -11,7 +11,7 @@
 #include "raytrace/quadric.h"
 #include "raytrace/ray.h"
 #include "raytrace/raytracer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "ri/shader.h"
 
 namespace {

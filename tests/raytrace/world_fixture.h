@@ -5,7 +5,7 @@
 
 #include "raytrace/raytracer.h"
 #include "ri/renderer.h"
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 
 class WorldTest : public ::testing::Test {
 protected:

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "ri/ri.h"
-#include "ri/rierror.h"
+#include "ri_common/ri.h"
+#include "ri_common/rierror.h"
 
 namespace velktest {
 

@@ -1,4 +1,4 @@
-#include "ri/filters.h"
+#include "ri_common/filters.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "ri/option_rows.h"
 #include "ri/renderer.h"
 #include "ri/ribfile.h"
-#include "ri/rierror.h"
+#include "ri_common/rierror.h"
 #include "ri/tokens.h"
 #include "tests/ri/error_capture.h"
 #include "tests/ri/recording_renderer.h"

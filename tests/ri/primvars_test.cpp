@@ -4,7 +4,7 @@
 
 #include "ri/declarations.h"
 #include "ri/primvars.h"
-#include "ri/rierror.h"
+#include "ri_common/rierror.h"
 #include "ri/stdtokens.h"
 #include "ri/tokens.h"
 #include "tests/ri/error_capture.h"

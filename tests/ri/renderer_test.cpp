@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "ri/renderer.h"
-#include "ri/rierror.h"
+#include "ri_common/rierror.h"
 #include "ri/tokens.h"
 #include "tests/ri/error_capture.h"
 #include "tests/ri/recording_renderer.h"

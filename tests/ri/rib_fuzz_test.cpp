@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ri/ribfile.h"
-#include "ri/rierror.h"
+#include "ri_common/rierror.h"
 #include "tests/support/run_program.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "ri/ribreader.h"
-#include "ri/rierror.h"
+#include "ri_common/rierror.h"
 #include "tests/support/run_program.h"
 
 struct RecordedError {

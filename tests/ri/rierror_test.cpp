@@ -1,4 +1,4 @@
-#include "ri/rierror.h"
+#include "ri_common/rierror.h"
 #include "tests/ri/stderr_capture.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "ri/searchpath.h"
+#include "ri_common/searchpath.h"
 
 #include "platform/dynlib.h"
 #include "tests/ri/stderr_capture.h"

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "ri/symtab.h"
+#include "ri_common/symtab.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "ri/vecmath.h"
+#include "ri_common/vecmath.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "shading/cipher.h"
+#include "shading_shaderfile/cipher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shading/depthfile.h"
+#include "shading_files/depthfile.h"
 
 #include "tests/support/run_program.h"
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "shading/interp.h"
-#include "shading/opnames.h"
-#include "shading/slstack.h"
+#include "shading_shaderfile/opnames.h"
+#include "shading_shaderfile/slstack.h"
 #include "shading/stringids.h"
 #include "tests/ri/error_capture.h"
 #include "tests/shading/shader_support.h"

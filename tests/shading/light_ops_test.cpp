@@ -2,8 +2,8 @@
 
 #include "ri/renderer.h"
 #include "shading/lightsource.h"
-#include "shading/varsused.h"
-#include "shading/slstack.h"
+#include "shading_shaderfile/varsused.h"
+#include "shading_shaderfile/slstack.h"
 #include "tests/shading/sl_support.h"
 
 namespace {

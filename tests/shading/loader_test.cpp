@@ -4,7 +4,7 @@
 
 #include "ri/declarations.h"
 #include "ri/tokens.h"
-#include "shading/cipher.h"
+#include "shading_shaderfile/cipher.h"
 #include "shading/interp.h"
 #include "shading/nametable.h"
 #include "shading/stringids.h"

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "shading/colorspace.h"
 #include "tests/ri/error_capture.h"
 #include "tests/ri/recording_renderer.h"

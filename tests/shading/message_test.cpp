@@ -3,7 +3,7 @@
 #include "ri/gstate.h"
 #include "ri/renderer.h"
 #include "shading/messages.h"
-#include "shading/slstack.h"
+#include "shading_shaderfile/slstack.h"
 #include "tests/shading/sl_support.h"
 
 using sltest::param_float;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "shading/noise.h"
-#include "shading/slstack.h"
+#include "shading_noise/noise.h"
+#include "shading_shaderfile/slstack.h"
 #include "tests/shading/sl_support.h"
 
 using sltest::param_float;

@@ -1,5 +1,5 @@
-#include "shading/noise.h"
-#include "shading/noise_tables.h"
+#include "shading_noise/noise.h"
+#include "shading_noise/noise_tables.h"
 
 #include "tests/support/run_program.h"
 

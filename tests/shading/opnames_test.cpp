@@ -1,4 +1,4 @@
-#include "shading/opnames.h"
+#include "shading_shaderfile/opnames.h"
 
 #include <gtest/gtest.h>
 

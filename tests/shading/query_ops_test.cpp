@@ -6,7 +6,7 @@
 #include "ri/gstate.h"
 #include "ri/tokens.h"
 #include "shading/queries.h"
-#include "shading/slstack.h"
+#include "shading_shaderfile/slstack.h"
 #include "tests/ri/recording_renderer.h"
 #include "tests/shading/sl_support.h"
 

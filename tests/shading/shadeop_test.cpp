@@ -3,7 +3,7 @@
 #include "platform/dynlib.h"
 #include "ri/tokens.h"
 #include "shading/shadeop.h"
-#include "shading/slstack.h"
+#include "shading_shaderfile/slstack.h"
 #include "tests/ri/error_capture.h"
 #include "tests/ri/recording_renderer.h"
 #include "tests/shading/sl_support.h"

@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "shading/cipher.h"
-#include "shading/tiffimage.h"
+#include "shading_shaderfile/cipher.h"
+#include "shading_files/tiffimage.h"
 #include "tests/support/run_program.h"
 
 namespace {

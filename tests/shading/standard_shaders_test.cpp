@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "ri/tokens.h"
 #include "shading/stringids.h"
 #include "tests/ri/error_capture.h"

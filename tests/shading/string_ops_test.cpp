@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "shading/formatting.h"
-#include "shading/slstack.h"
+#include "shading_shaderfile/slstack.h"
 #include "tests/shading/sl_support.h"
 
 using sltest::param_float;

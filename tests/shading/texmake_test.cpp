@@ -1,5 +1,5 @@
 // Texture making: the files the requests write, level by level.
-#include "shading/texmake.h"
+#include "shading_files/texmake.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "shading/depthfile.h"
-#include "shading/resample.h"
+#include "shading_files/depthfile.h"
+#include "shading_files/resample.h"
 #include "tests/shading/texture_support.h"
 #include "tests/support/run_program.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "ri/tokens.h"
-#include "shading/depthfile.h"
+#include "shading_files/depthfile.h"
 #include "shading/texhandles.h"
 #include "shading/texture.h"
 #include "shading/tilecache.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "shading/depthfile.h"
+#include "shading_files/depthfile.h"
 #include "shading/texhandles.h"
 #include "tests/shading/sl_support.h"
 #include "tests/shading/texture_support.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "ri/ri.h"
-#include "shading/depthfile.h"
-#include "shading/texmake.h"
-#include "shading/tiffimage.h"
+#include "ri_common/ri.h"
+#include "shading_files/depthfile.h"
+#include "shading_files/texmake.h"
+#include "shading_files/tiffimage.h"
 
 namespace textest {
 

@@ -1,4 +1,4 @@
-#include "shading/tiffimage.h"
+#include "shading_files/tiffimage.h"
 
 #include "tests/support/run_program.h"
 

@@ -5,7 +5,7 @@
 #include "raytrace/raytracer.h"
 #include "ri/renderer.h"
 #include "shading/lightsource.h"
-#include "shading/slstack.h"
+#include "shading_shaderfile/slstack.h"
 #include "shading/tracing.h"
 #include "tests/shading/sl_support.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ri/ri.h"
-#include "shading/slstack.h"
+#include "ri_common/ri.h"
+#include "shading_shaderfile/slstack.h"
 #include "tests/ri/error_capture.h"
 #include "tests/ri/recording_renderer.h"
 #include "tests/shading/sl_support.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ri/ribreader.h"
-#include "shading/tiffimage.h"
+#include "shading_files/tiffimage.h"
 #include "tests/support/run_program.h"
 
 using velktest::RunResult;

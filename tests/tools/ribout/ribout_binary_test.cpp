@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/tools/ribout/ribout_support.h"
 
 using ribtest::float_bytes;

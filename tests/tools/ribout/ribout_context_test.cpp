@@ -6,10 +6,10 @@
 #include <csignal>
 #include <sys/resource.h>
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/support/run_program.h"
 #include "tests/tools/ribout/ribout_support.h"
-#include "tools/ribout/ribout.h"
+#include "ribout/ribout.h"
 
 using ribtest::written;
 using ribtest::written_whole;

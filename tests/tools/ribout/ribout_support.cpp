@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/support/run_program.h"
 
 namespace ribtest {

@@ -1,7 +1,7 @@
 // The ASCII text of the requests, byte for byte.
 #include <gtest/gtest.h>
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/tools/ribout/ribout_support.h"
 
 using ribtest::written;

@@ -3,7 +3,7 @@
 // OUTPUT is what RiBegin takes ("-" for standard output).
 #include <cstring>
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 #include "tests/tools/ribwriter/scene.h"
 
 int main(int argc, char **argv)

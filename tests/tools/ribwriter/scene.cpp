@@ -1,6 +1,6 @@
 #include "tests/tools/ribwriter/scene.h"
 
-#include "ri/ri.h"
+#include "ri_common/ri.h"
 
 namespace ribtest {
 

@@ -1,6 +1,0 @@
-// The five standard patch bases (RiBezierBasis and its kin, declared in ri/ri.h).
-#pragma once
-#include "ri/ri.h"
-
-// True when m is one of the five standard basis matrices (by address).
-bool is_builtin_basis(const float *m);
