@@ -114,14 +114,6 @@ def compiled_sources(build):
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"', re.M)
 
-# Types declared ahead of a library above that are known and wait for the
-# libraries' own include folders; any other fails the check.
-KNOWN_UPWARD_NAMES = {
-    ("ri/include/ri/gstate.h", "LightSource"),
-    ("ri/include/ri/gstate.h", "TrimLoops"),
-    ("ri/include/ri/shader.h", "ShadingPoint"),
-}
-
 DEFINITION = re.compile(r"^\s*(?:typedef\s+)?(?:class|struct)\s+(\w+)\s*(?:final\s*)?(?::[^;{]*)?\{", re.M)
 FORWARD = re.compile(r"^\s*(?:class|struct)\s+(\w+)\s*;", re.M)
 COMMENT = re.compile(r'//[^\n]*|/\*.*?\*/|"(?:\\.|[^"\\\n])*"', re.S)
@@ -159,19 +151,24 @@ def library_files(sources, owners, root):
     return files
 
 
-def upward_includes(graph, sources, root):
-    """Lines "file (lib) includes header of lib2, which it does not link"."""
-    owners = header_owners(sources, root)
-    files = library_files(sources, owners, root)
-    bad = []
-    for f, lib in sorted(files.items()):
+def library_texts(graph, sources, root, owners):
+    """(file, library, libraries it reaches, text) of every file of a
+    library in the graph."""
+    for f, lib in sorted(library_files(sources, owners, root).items()):
         if lib not in graph:
             continue
-        reach = below(graph, lib) | {lib}
         try:
             text = open(os.path.join(root, f), errors="replace").read()
         except OSError:
             continue
+        yield f, lib, below(graph, lib) | {lib}, text
+
+
+def upward_includes(graph, sources, root):
+    """Lines "file (lib) includes header of lib2, which it does not link"."""
+    owners = header_owners(sources, root)
+    bad = []
+    for f, lib, reach, text in library_texts(graph, sources, root, owners):
         for inc in INCLUDE.findall(text):
             owner = owners.get(inc)
             if owner and owner in graph and owner not in reach:
@@ -184,7 +181,6 @@ def upward_names(graph, sources, root):
     type declared ahead that only libraries the file's does not reach define
     in their headers."""
     owners = header_owners(sources, root)
-    files = library_files(sources, owners, root)
     defined = {}
     for h, lib in owners.items():
         if lib not in graph:
@@ -196,17 +192,10 @@ def upward_names(graph, sources, root):
         for name in DEFINITION.findall(text):
             defined.setdefault(name, set()).add(lib)
     bad = []
-    for f, lib in sorted(files.items()):
-        if lib not in graph:
-            continue
-        reach = below(graph, lib) | {lib}
-        try:
-            text = COMMENT.sub(" ", open(os.path.join(root, f), errors="replace").read())
-        except OSError:
-            continue
-        for name in sorted(set(FORWARD.findall(text))):
+    for f, lib, reach, text in library_texts(graph, sources, root, owners):
+        for name in sorted(set(FORWARD.findall(COMMENT.sub(" ", text)))):
             libs = defined.get(name, set())
-            if libs and not libs & reach and (f, name) not in KNOWN_UPWARD_NAMES:
+            if libs and not libs & reach:
                 bad.append(f"{f} ({lib}) declares {name} of {', '.join(sorted(libs))}, which it does not link")
     return bad
 

@@ -14,7 +14,7 @@ void add_area_light_geometry(GState *attrs, GSurface *surface)
     // A definition's surfaces are no light's: only their instances are.
     const RayTracer *rt = RayTracer::current();
     if (rt && rt->defining_object()) return;
-    if (attrs && attrs->area_light) attrs->area_light->add_piece(surface);
+    if (attrs && attrs->area_light) static_cast<LightSource *>(attrs->area_light)->add_piece(surface);
 }
 
 bool light_set_has_area_light(const GState *attrs)

@@ -281,7 +281,7 @@ IntersectionList GNurbPatch::intersect(const Ray &ray)
     int sense = (g->flags & GS_TRIM_OUTSIDE) ? 1 : 0;
     IntersectionList kept;
     while (Intersection *h = l.dequeue()) {
-        if (g->trim_loops->inside(knot_u(h->gu), knot_v(h->gv), 0.1f) == sense) h->release();
+        if (trim_curve_set(g->trim_loops)->inside(knot_u(h->gu), knot_v(h->gv), 0.1f) == sense) h->release();
         else kept.add(h);
     }
     return kept;

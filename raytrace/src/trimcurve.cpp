@@ -232,7 +232,7 @@ TrimLoopsRef make_trim_loops(RtInt nloops, RtInt ncurves[], RtInt order[], RtFlo
 {
     TrimLoopsRef ref;
     if (nloops > 0 && ncurves && order && knot && min && max && n && u && v && w)
-        ref.set(new TrimLoops(nloops, ncurves, order, knot, min, max, n, u, v, w));
+        ref.set(new TrimCurveSet(nloops, ncurves, order, knot, min, max, n, u, v, w));
     return ref;
 }
 

@@ -25,7 +25,7 @@ int shader_type_size(int type)
     }
 }
 
-Shader::Shader(const char *name_, ShaderRunFunc run_, ShaderRunFunc init_, PARAM_INFO *params_,
+Shader::Shader(const char *name_, ShaderEntry run_, ShaderEntry init_, PARAM_INFO *params_,
                const void *defaults_, int kind_)
     : name(NewToken(name_)), kind(kind_), params(params_), run(run_), init(init_)
 {
@@ -87,7 +87,7 @@ ShaderInstance::~ShaderInstance()
     shader_counters().instance_memory.subtract(block_size + 16);
 }
 
-Shader *register_shader(const char *name, ShaderRunFunc run, ShaderRunFunc init,
+Shader *register_shader(const char *name, ShaderEntry run, ShaderEntry init,
                         PARAM_INFO *params, const void *defaults, int kind)
 {
     Shader *s = new Shader(name, run, init, params, defaults, kind);

@@ -267,17 +267,17 @@ TEST_F(Nurbs, TrimLoopsCountCrossings)
     TrimLoopsRef set = trim_set({Loop{0.1f, 0.1f, 0.9f, 0.1f, 0.9f, 0.9f, 0.1f, 0.9f, 0.1f, 0.1f},
                                  Loop{0.4f, 0.4f, 0.6f, 0.4f, 0.6f, 0.6f, 0.4f, 0.6f, 0.4f, 0.4f}});
     ASSERT_TRUE(set.is_set());
-    EXPECT_EQ(set->total, 2);
-    EXPECT_EQ(set->inside(0.2f, 0.5f, 0.1f), 1);
-    EXPECT_EQ(set->inside(0.5f, 0.5f, 0.1f), 0);   // inside the inner loop
-    EXPECT_EQ(set->inside(0.95f, 0.5f, 0.1f), 0);
-    EXPECT_EQ(set->inside(0.5f, 0.05f, 0.1f), 0);
+    EXPECT_EQ(trim_curve_set(set)->total, 2);
+    EXPECT_EQ(trim_curve_set(set)->inside(0.2f, 0.5f, 0.1f), 1);
+    EXPECT_EQ(trim_curve_set(set)->inside(0.5f, 0.5f, 0.1f), 0);   // inside the inner loop
+    EXPECT_EQ(trim_curve_set(set)->inside(0.95f, 0.5f, 0.1f), 0);
+    EXPECT_EQ(trim_curve_set(set)->inside(0.5f, 0.05f, 0.1f), 0);
     // A point level with a corner is counted once (the two edges meeting
     // there are half-open in v): a diamond's side vertex.
     TrimLoopsRef diamond = trim_set({Loop{0.5f, 0.0f, 1.0f, 0.5f, 0.5f, 1.0f, 0.0f, 0.5f, 0.5f, 0.0f}});
-    EXPECT_EQ(diamond->inside(0.5f, 0.5f, 0.1f), 1);
-    EXPECT_EQ(diamond->inside(1.5f, 0.5f, 0.1f), 0);
-    EXPECT_EQ(diamond->curves[0].crossings(1.5f, 0.5f), 2);
+    EXPECT_EQ(trim_curve_set(diamond)->inside(0.5f, 0.5f, 0.1f), 1);
+    EXPECT_EQ(trim_curve_set(diamond)->inside(1.5f, 0.5f, 0.1f), 0);
+    EXPECT_EQ(trim_curve_set(diamond)->curves[0].crossings(1.5f, 0.5f), 2);
     EXPECT_EQ(errors.count(), 0u);
 
     // A range outside the knots is corrected; a curve with fewer points
@@ -288,8 +288,8 @@ TEST_F(Nurbs, TrimLoopsCountCrossings)
     TrimLoopsRef odd = make_trim_loops(1, nc, order, knot, lo, hi, n, u, v, w);
     EXPECT_TRUE(errors.has_message("TrimCurve min/max bad range (corrected)"));
     EXPECT_TRUE(errors.has_message("Degenerate trim curve ignored"));
-    EXPECT_EQ(odd->total, 1);
-    EXPECT_EQ(odd->curves[0].min, 0);
+    EXPECT_EQ(trim_curve_set(odd)->total, 1);
+    EXPECT_EQ(trim_curve_set(odd)->curves[0].min, 0);
 }
 
 TEST_F(Nurbs, TrimmedHitsAreDropped)

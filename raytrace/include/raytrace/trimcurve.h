@@ -49,8 +49,8 @@ public:
     float tolerance = 0;              // of the polyline, 0 when none
 };
 
-// The trim loops of one RiTrimCurve call.
-class TrimCurveSet : public RefCounted {
+// The trim loops of one RiTrimCurve call (the attribute state holds them).
+class TrimCurveSet : public TrimLoops {
 public:
     // The arguments of RiTrimCurve; curves that cannot be evaluated are
     // reported and left out.
@@ -70,11 +70,8 @@ private:
     int64_t charged_ = 0;
 };
 
-// The record the attribute state holds (its handle's type).
-class TrimLoops : public TrimCurveSet {
-public:
-    using TrimCurveSet::TrimCurveSet;
-};
+// The set an attribute state holds.
+inline TrimCurveSet *trim_curve_set(const TrimLoopsRef &held) { return static_cast<TrimCurveSet *>(held.get()); }
 
 // The set of RiTrimCurve as the attribute state stores it.
 TrimLoopsRef make_trim_loops(RtInt nloops, RtInt ncurves[], RtInt order[], RtFloat knot[], RtFloat min[],

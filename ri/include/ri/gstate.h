@@ -11,11 +11,13 @@
 
 class Renderer;
 class Transformation;
-// Records of later modules held through handles here; they derive publicly
-// from RefCounted.
-class ShaderInstance;   // a bound shader (shading module)
-class TrimLoops;        // a set of trim curves (NURBS module)
-class LightSource;      // a light (shading module)
+class ShaderInstance;
+
+// Records of later modules the attribute state holds without looking into
+// them: the ray tracer's trim curve sets and the shading module's lights
+// derive from these.
+class TrimLoops : public RefCounted {};
+struct LightHandle {};
 
 using GStateRef = Ref<class GState>;
 using TransformationRef = Ref<Transformation>;
@@ -105,7 +107,7 @@ public:
     float refraction_index;
     uint16_t udivisions, vdivisions;
     int representation;
-    LightSource *area_light;       // the area light being defined (its surfaces follow), or null
+    LightHandle *area_light;       // the area light being defined (its surfaces follow), or null
 
 private:
     void copy_fields(const GState &o);

@@ -2,6 +2,7 @@
 // file, a native shader library or a built-in light) is kept as one Shader,
 // newest first, and found again by name.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -13,11 +14,30 @@
 
 namespace velk { struct DynLib; }
 
-// Runs a shader (or its initialisation) on a shading point with a parameter
-// block (the same declaration as the shading point's header).
-struct ShadingPoint;
-using ShaderVars = ShadingPoint;
-using ShaderRunFunc = int (*)(ShaderVars *sv, char *params);
+// A shader's run (or initialisation) routine: runs on a shading point with a
+// parameter block. The registry keeps it without knowing the shading point's
+// type; the shading module stores and calls it with its own, the one type
+// such a routine is ever made with.
+class ShaderEntry {
+public:
+    ShaderEntry() = default;
+    ShaderEntry(std::nullptr_t) {}
+    template <class Vars>
+    ShaderEntry(int (*routine)(Vars *, char *)) : routine_(reinterpret_cast<void (*)()>(routine))
+    {
+    }
+    template <class Vars>
+    int operator()(Vars *vars, char *params) const
+    {
+        return reinterpret_cast<int (*)(Vars *, char *)>(routine_)(vars, params);
+    }
+    explicit operator bool() const { return routine_ != nullptr; }
+    bool operator==(const ShaderEntry &o) const { return routine_ == o.routine_; }
+    bool operator!=(const ShaderEntry &o) const { return routine_ != o.routine_; }
+
+private:
+    void (*routine_)() = nullptr;
+};
 
 // Bytes of one element of a parameter type in a parameter block (a string is
 // a 32-bit id); 0 for unknown or void.
@@ -27,7 +47,7 @@ class Shader {
 public:
     // Checks the parameter rows (sizes and offsets; a broken table ends the
     // program) and sums the block size; params ends with a null name.
-    Shader(const char *name, ShaderRunFunc run, ShaderRunFunc init, PARAM_INFO *params,
+    Shader(const char *name, ShaderEntry run, ShaderEntry init, PARAM_INFO *params,
            const void *defaults, int kind);
     ~Shader();
     Shader(const Shader &) = delete;
@@ -46,8 +66,8 @@ public:
     PARAM_INFO *params;             // ended by a null name
     int param_size = 0;             // bytes
     std::vector<uint32_t> defaults; // the default block
-    ShaderRunFunc run;
-    ShaderRunFunc init;
+    ShaderEntry run;
+    ShaderEntry init;
     // Compiled code (text shaders): words of 32 bits; sizes in bytes are 4 x count.
     int local_size = 0;             // bytes
     std::vector<uint32_t> local_init;
@@ -100,7 +120,7 @@ public:
 };
 
 // Makes a Shader and puts it at the head of the list.
-Shader *register_shader(const char *name, ShaderRunFunc run, ShaderRunFunc init,
+Shader *register_shader(const char *name, ShaderEntry run, ShaderEntry init,
                         PARAM_INFO *params, const void *defaults, int kind);
 // Counts a request; the registered shader of that name, else the loader's
 // answer (null when none is installed or nothing is found).

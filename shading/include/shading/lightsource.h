@@ -26,7 +26,7 @@ const int AREA_LIGHT_PIECES = 16;
 void light_mask_set(uint32_t set[4], int id);
 void light_mask_clear(uint32_t set[4], int id);
 
-class LightSource {
+class LightSource : public LightHandle {
 public:
     // Binds shader under the renderer's current attribute state and
     // transformation; kind = area_flag, or with -1 ordinary when the shader
@@ -60,7 +60,7 @@ public:
     LightSource *prev;               // the light declared before this one
     int kind;
     int id;
-    ShaderRunFunc run_function;
+    ShaderEntry run_function;
     Shader *shader;
     ShaderInstanceRef instance;
     GStateRef gstate;                // attribute state at declaration
