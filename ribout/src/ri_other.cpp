@@ -65,10 +65,12 @@ void error_print(RtInt code, RtInt, const char *message)
     std::fprintf(stderr, "RI error %d: %s\n", code, message ? message : "");
 }
 
+// Ends the run, not the program: the later calls do nothing, the code stays
+// in RiLastError and the program's main decides how it ends.
 void error_abort(RtInt code, RtInt severity, const char *message)
 {
     error_print(code, severity, message);
-    std::exit(1);
+    ri_end_run(1);
 }
 
 } // namespace ribout

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "ri_common/ri.h"
+#include "ri_common/rierror.h"
 #include "tests/support/run_program.h"
 #include "tests/tools/ribout/ribout_support.h"
 #include "ribout/ribout.h"
@@ -225,4 +226,16 @@ TEST(RiboutContext, PipesAndFailuresToOpen)
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(RiLastError, RIE_NOFILE);
     RiErrorHandler(RiErrorPrint);
+    // The abort handler ends the run, not the program: the later calls do
+    // nothing, and the program returns with the code in RiLastError.
+    auto abort_on_failure = [&] {
+        RiErrorHandler(RiErrorAbort);
+        RiBegin("/no/such/directory/x.rib");
+        RiBegin(kept.c_str());
+        RiWorldBegin();
+        RiEnd();
+        std::exit(ri_run_end_status() == 1 && RiLastError == RIE_NOFILE ? 5 : 6);
+    };
+    EXPECT_EXIT(abort_on_failure(), testing::ExitedWithCode(5), "RI error 3: Error making RIB file");
+    EXPECT_EQ(dir.read(kept), text);
 }
