@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "ri_common/rierror.h"
 #include "tools/murnargs.h"
 
 namespace {
@@ -96,7 +97,9 @@ bool report(const char *arg)
     const std::string ext = ".murn";
     if (name.size() >= ext.size() && name.compare(name.size() - ext.size(), ext.size(), ext) == 0)
         name.resize(name.size() - ext.size());
-    if (murnargs_open(name.c_str()) != 0) {
+    int opened = murnargs_open(name.c_str());
+    if (ri_run_end_status()) return false;   // a broken shader ended the run: nothing more is told
+    if (opened != 0) {
         if (*murnargs_error())
             std::fprintf(stderr, "murnpeek: Bad compiled shader %s\n", murnargs_error());
         else
@@ -135,6 +138,7 @@ int main(int argc, char **argv)
             break;
         }
         if (!report(a)) status = 1;
+        if (int ended = ri_run_end_status()) return ended;
     }
     return status;
 }

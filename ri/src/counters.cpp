@@ -21,7 +21,8 @@ void report_out_of_core(size_t size)
 void myfree(void *p)
 {
     if (!p) {
-        ri_assert_failed("myalloc", 92);
+        ri_assert_report("myalloc", 92);
+        return;
     }
     free(p);
 }

@@ -192,7 +192,10 @@ void Renderer::push_attributes()
         ri_error(RIE_LIMIT, RIE_SEVERE, "Attribute stack overflow");
         return;
     }
-    if (!attributes.is_set()) ri_assert_failed("renderer", __LINE__);
+    if (!attributes.is_set()) {
+        ri_assert_report("renderer", __LINE__);
+        return;
+    }
     attribute_stack[attribute_depth++] = attributes;
     attributes.set(new GState(*attributes));
 }

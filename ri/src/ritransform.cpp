@@ -48,7 +48,7 @@ void apply_transform(Renderer *r, const float *A, bool rotation)
     if (!(r->level & LEVEL_MOTION) || r->motion_times < 2) {
         concat_key(t, 0, A, Ainv, AinvT, At);
         if (t->moving()) {
-            RI_ASSERT(t->second, "ritrans");
+            if (!t->second) return ri_assert_report("ritrans", __LINE__);
             concat_key(t, 1, A, Ainv, AinvT, At);
         }
         return;
@@ -57,7 +57,7 @@ void apply_transform(Renderer *r, const float *A, bool rotation)
         if (!t->moving() && max_times >= 2) t->start_motion();
         concat_key(t, 0, A, Ainv, AinvT, At);
     } else {
-        RI_ASSERT(t->second, "ritrans");
+        if (!t->second) return ri_assert_report("ritrans", __LINE__);
         concat_key(t, 1, A, Ainv, AinvT, At);
     }
 }

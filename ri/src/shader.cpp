@@ -31,8 +31,16 @@ Shader::Shader(const char *name_, ShaderEntry run_, ShaderEntry init_, PARAM_INF
 {
     int sum = 0;
     for (PARAM_INFO *p = params; p && p->name; ++p) {
-        if (shader_type_size(p->type) * p->howmany != p->size) ri_assert_failed("shader", 173);
-        if (p->offset != sum) ri_assert_failed("shader", 180);
+        bool size_wrong = shader_type_size(p->type) * p->howmany != p->size;
+        if (size_wrong || p->offset != sum) {
+            ri_assert_report("shader", size_wrong ? 173 : 180);
+            // The run is over; the rows from the broken one on are left out
+            // so that nothing reads past the block.
+            own_params.assign(params, p);
+            own_params.push_back(PARAM_INFO{});
+            params = own_params.data();
+            break;
+        }
         sum += p->size;
     }
     param_size = sum;

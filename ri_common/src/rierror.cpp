@@ -136,7 +136,12 @@ void ri_abort_error(RtInt code, RtInt severity, const char *message) {
     if (severity >= RIE_ERROR) ri_end_run(255);
 }
 
-void ri_assert_failed(const char *module, int line) {
+void ri_assert_report(const char *module, int line) {
     ri_error(RIE_BUG, RIE_SEVERE, "Assertion failed in %s, line %d", module, line);
-    std::exit(-1);  // the installed handler may have returned
+    ri_end_run(255);  // the installed handler may have gone on
+}
+
+void ri_assert_failed(const char *module, int line) {
+    ri_assert_report(module, line);
+    std::exit(ri_run_end_status());
 }

@@ -105,6 +105,10 @@ TEST(RiErrorDeath, AbortEndsAtSeverityTwoButNotOne) {
 TEST(RiErrorDeath, AssertionReportsModuleAndLine) {
     EXPECT_EXIT(ri_assert_failed("renderer", 42), testing::ExitedWithCode(255),
                 "SEVERE ERROR: Probable bug in renderer\n    --> Assertion failed in renderer, line 42");
+    // One the caller recovers from ends the run, even under a handler that goes on.
+    EXPECT_EXIT((RiErrorHandler(RiErrorIgnore), ri_assert_report("symtab", 7),
+                 std::exit(ri_run_end_status() == 255 && RiLastError == RIE_BUG ? 7 : 1)),
+                testing::ExitedWithCode(7), "");
 }
 
 } // namespace

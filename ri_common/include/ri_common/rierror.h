@@ -36,8 +36,13 @@ void ri_end_run(int status);
 // The status the run was ended with, 0 while it goes on.
 int ri_run_end_status();
 
-// Internal consistency check: reports "Assertion failed in %s, line %d" (RI
-// error 14) with the module's base name and ends the program.
+// Internal consistency check the caller recovers from: reports "Assertion
+// failed in %s, line %d" (RI error 14) with the module's base name and ends
+// the run with status 255 like a severe error, whatever the handler; the
+// caller returns without going on.
+void ri_assert_report(const char *module, int line);
+// The same where the caller cannot return soundly (an invariant broken in the
+// middle of an operation): reports, then ends the program with status 255.
 [[noreturn]] void ri_assert_failed(const char *module, int line);
 #define RI_ASSERT(cond, module) do { if (!(cond)) ri_assert_failed(module, __LINE__); } while (0)
 
