@@ -82,12 +82,6 @@ Declaration *DeclarationTable::lookup(const char *token)
     return static_cast<Declaration *>(SymbolTable::lookup(text));
 }
 
-int DeclarationTable::size_of(const char *token)
-{
-    Declaration *d = lookup(token);
-    return d ? d->size() : 0;
-}
-
 StatCounter &declaration_memory()
 {
     static StatCounter counter;

@@ -8,9 +8,6 @@
 #include "ri_common/rierror.h"
 #include "ri/tokens.h"
 
-RtToken varargs_tokens[PARAM_TABLE_SIZE];
-RtPointer varargs_values[PARAM_TABLE_SIZE];
-
 namespace {
 
 const char TOO_MANY_PAIRS[] = "Parsed too many token/value pairs: the first %d are taken, the rest ignored";
@@ -197,35 +194,4 @@ bool check_vertex_lengths(const RibParamList &list, int64_t nvertex, int64_t nva
         if (found < expected) short_list = true;
     }
     return short_list;
-}
-
-int collect_varargs(va_list ap) {
-    int n = 0;
-    for (;;) {
-        RtToken token = va_arg(ap, RtToken);
-        if (!token) break;
-        if (n >= PARAM_TABLE_SIZE - 1) {
-            ri_error(RIE_LIMIT, RIE_WARNING, TOO_MANY_PAIRS, PARAM_TABLE_SIZE - 1);
-            break;
-        }
-        varargs_tokens[n] = token;
-        varargs_values[n] = va_arg(ap, RtPointer);
-        n++;
-    }
-    varargs_tokens[n] = nullptr;
-    varargs_values[n] = nullptr;
-    return n;
-}
-
-int fill_varargs(int n, const RtToken tokens[], const RtPointer values[]) {
-    const int max_pairs = (PARAM_TABLE_SIZE - 2) / 2;  // 255 pairs and the end mark
-    if (n > max_pairs) n = max_pairs;
-    if (n < 0) n = 0;
-    for (int i = 0; i < n; i++) {
-        varargs_values[2 * i] = const_cast<char *>(tokens[i]);
-        varargs_values[2 * i + 1] = values[i];
-    }
-    varargs_values[2 * n] = nullptr;
-    varargs_values[2 * n + 1] = nullptr;
-    return n;
 }

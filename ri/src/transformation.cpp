@@ -229,18 +229,6 @@ void Transformation::matrix_from_world_left(const float *a, float *out, float t)
     product(matrix_at(TM_INVERSE, t, tmp), a, out);
 }
 
-Bound Transformation::bound_to_world(const Bound &b, float t) const
-{
-    Bound r = EMPTY_BOUND;
-    for (int i = 0; i < 8; i++) {
-        Point c = b.corner(i);
-        point_to_world(c.data(), t);
-        r.extend(c);
-    }
-    r.expand(0.01f * r.diagonal());
-    return r;
-}
-
 Bound Transformation::motion_bound_to_world(const Bound &b, float a, float b_time) const
 {
     Bound r = EMPTY_BOUND;

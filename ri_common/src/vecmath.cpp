@@ -369,7 +369,6 @@ Bound::Bound(const Point &p, const Point &q)
 {
 }
 
-void Bound::make_empty() { *this = EMPTY_BOUND; }
 
 void Bound::expand(float m)
 {

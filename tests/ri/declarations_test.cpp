@@ -47,19 +47,19 @@ TEST(Declarations, ParseClassesTypesAndLengths)
     EXPECT_EQ(t.lookup("f4")->detail, DETAIL_UNIFORM);
     EXPECT_EQ(t.lookup("f4")->words(), 4);
     t.declare("m", "matrix", nullptr, false);
-    EXPECT_EQ(t.size_of("m"), 64);
+    EXPECT_EQ(t.lookup("m")->size(), 64);
     t.declare("i1", "int", nullptr, false);
     t.declare("i2", "  vertex integer", nullptr, false);
     EXPECT_EQ(t.lookup("i1")->type, DECL_INTEGER);
     EXPECT_EQ(t.lookup("i2")->type, DECL_INTEGER);
     EXPECT_EQ(t.lookup("i2")->detail, DETAIL_VERTEX);
     t.declare("str", "string", nullptr, false);
-    EXPECT_EQ(t.size_of("str"), (int)sizeof(char *));
+    EXPECT_EQ(t.lookup("str")->size(), (int)sizeof(char *));
     EXPECT_EQ(t.lookup("str")->words(), 1);
     t.declare("odd", "uniform blob", nullptr, false);
     EXPECT_EQ(t.lookup("odd")->type, DECL_UNKNOWN);
-    EXPECT_EQ(t.size_of("odd"), 0);
-    EXPECT_EQ(t.size_of("never"), 0);
+    EXPECT_EQ(t.lookup("odd")->size(), 0);
+    EXPECT_EQ(t.lookup("never"), nullptr);
 
     char buf[64];
     format_declaration(buf, sizeof buf, DETAIL_VARYING, DECL_COLOR, 1);

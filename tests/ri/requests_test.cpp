@@ -138,47 +138,4 @@ TEST(VertexLengths, SeveritiesAndFailure) {
     EXPECT_TRUE(check_vertex_lengths(list, INT64_MAX, INT64_MAX, INT64_MAX));
 }
 
-// A varargs call with 600 pairs (1200 arguments).
-#define TV "Ka", &one
-#define TV10 TV, TV, TV, TV, TV, TV, TV, TV, TV, TV
-#define TV100 TV10, TV10, TV10, TV10, TV10, TV10, TV10, TV10, TV10, TV10
-
-int gather(int first, ...) {
-    va_list ap;
-    va_start(ap, first);
-    int n = collect_varargs(ap);
-    va_end(ap);
-    return n;
-}
-
-TEST(Varargs, CollectStopsAtTheTableSize) {
-    ErrorRecorder rec;
-    RtFloat one = 1;
-    EXPECT_EQ(gather(0, TV, TV, RI_NULL), 2);
-    EXPECT_STREQ(varargs_tokens[1], "Ka");
-    EXPECT_EQ(varargs_tokens[2], nullptr);
-    EXPECT_TRUE(rec.errors().empty());
-    EXPECT_EQ(gather(0, TV100, TV100, TV100, TV100, TV100, TV100, RI_NULL), PARAM_TABLE_SIZE - 1);
-    EXPECT_EQ(varargs_tokens[PARAM_TABLE_SIZE - 1], nullptr);
-    EXPECT_EQ(rec.errors().size(), 1u);
-}
-
-TEST(Varargs, FillLaysOutAtMost255Pairs) {
-    RtToken tokens[300];
-    RtPointer values[300];
-    static RtFloat v;
-    for (int i = 0; i < 300; i++) {
-        tokens[i] = "Kd";
-        values[i] = &v;
-    }
-    EXPECT_EQ(fill_varargs(2, tokens, values), 2);
-    EXPECT_EQ(varargs_values[0], tokens[0]);
-    EXPECT_EQ(varargs_values[1], &v);
-    EXPECT_EQ(varargs_values[4], nullptr);
-    EXPECT_EQ(varargs_values[5], nullptr);
-    EXPECT_EQ(fill_varargs(300, tokens, values), 255);
-    EXPECT_EQ(varargs_values[510], nullptr);
-    EXPECT_EQ(varargs_values[511], nullptr);
-}
-
 } // namespace

@@ -38,8 +38,6 @@ public:
     RtToken declare(const char *name, const char *decl, const char *full_token, bool is_inline);
     // The declaration of a token, declaring an inline one on first use; null when undeclared.
     Declaration *lookup(const char *token);
-    // Size of the token's declaration, 0 when undeclared.
-    int size_of(const char *token);
 };
 
 // The one dictionary of the program (made on first use).

@@ -1,8 +1,7 @@
 // Parameter lists of RI calls: reading them from RIB (plain and primitive
-// lists), checking primitive variable lengths against the counts a primitive
-// implies, and gathering the varargs lists of C-style RI calls.
+// lists) and checking primitive variable lengths against the counts a
+// primitive implies.
 #pragma once
-#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
@@ -55,16 +54,3 @@ int read_primitive_params(RibReader &reader, RibCursor &cursor, RibParamList &li
 // primitive's counts. Short lists are errors (severity 2) and make the answer
 // true; long ones are warnings.
 bool check_vertex_lengths(const RibParamList &list, int64_t nvertex, int64_t nvarying, int64_t nuniform);
-
-// The tables that a varargs RI procedure fills before it calls its vector form.
-extern RtToken varargs_tokens[PARAM_TABLE_SIZE];
-extern RtPointer varargs_values[PARAM_TABLE_SIZE];
-
-// Copies (token, value) pairs from ap into the varargs tables up to the null
-// token (stored too); at most PARAM_TABLE_SIZE - 1 pairs are taken. Returns the
-// number of pairs.
-int collect_varargs(va_list ap);
-
-// Lays out at most 255 pairs as one list of alternating tokens and values in
-// varargs_values, ended by a null token and a null value. Returns the pairs laid out.
-int fill_varargs(int n, const RtToken tokens[], const RtPointer values[]);

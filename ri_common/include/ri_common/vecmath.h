@@ -218,7 +218,6 @@ struct Bound {
 
     float &operator[](int i) { return b[i]; }
     float operator[](int i) const { return b[i]; }
-    void make_empty();
     // Every minimum -= m, every maximum += m.
     void expand(float m);
     // Corner i: x max for bit 0, y max for bit 1, z max for bit 2.
