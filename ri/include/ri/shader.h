@@ -46,7 +46,8 @@ int shader_type_size(int type);
 class Shader {
 public:
     // Checks the parameter rows (sizes and offsets; a broken table ends the
-    // program) and sums the block size; params ends with a null name.
+    // run and keeps the rows before the broken one) and sums the block size;
+    // params ends with a null name.
     Shader(const char *name, ShaderEntry run, ShaderEntry init, PARAM_INFO *params,
            const void *defaults, int kind);
     ~Shader();

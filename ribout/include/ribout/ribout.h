@@ -22,7 +22,8 @@ namespace ribout {
 RtErrorHandler error_handler(RtErrorHandler handler, const char *name);
 // The writer reports only outputs that cannot be opened or written: ignore
 // does nothing, print writes "RI error <code>: <message>", abort prints and
-// ends the program with status 1.
+// ends the run with status 1 (the later calls do nothing; the program's main
+// returns).
 void error_ignore(RtInt code, RtInt severity, const char *message);
 void error_print(RtInt code, RtInt severity, const char *message);
 void error_abort(RtInt code, RtInt severity, const char *message);
