@@ -197,8 +197,17 @@ public:
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
         // Every query drops the hits outside the ray's range: they are not made.
         oray_.set_window(ray_.tmin, ray_.tmax);
+        // The first hit in range of an opaque shadow caster ends a shadow walk.
+        if (first_blocker_) {
+            const GState *g = s->attributes();
+            oray_.set_nearest_only(!(s->flags & GPF_DISPLACED) && (!g || g->casts_shadows == 1));
+        }
         return hit_test_with_limits(s, oray_);
     }
+
+    // The walk ends at its first blocker: of a surface that blocks whatever
+    // part of it is hit, only the nearest root in range is made.
+    void stop_at_first_blocker() { first_blocker_ = true; }
 
     // The instance whose hits judge_hits handed on last, else null.
     GInstance *placing() const { return placing_; }
@@ -216,14 +225,16 @@ private:
     {
         if (t == cached_xform_ && have_oray_) return;
         cached_xform_ = t;
-        have_oray_ = true;
-        if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
+        // After the first whole copy only what a hit test reads is refreshed.
+        if (cached_xform_ && copied_oray_) ray_.to_object_space_again(*cached_xform_, oray_);
+        else if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
         else {
             oray_ = ray_;
             oray_.scale = 1;
             oray_.tmin = 1e-10f;
             oray_.tmax = 1e38f;
         }
+        have_oray_ = copied_oray_ = true;
     }
 
     void push(GPrimitive *o)
@@ -299,6 +310,8 @@ private:
     HitHeap heap_;
     const Transformation *cached_xform_ = nullptr;
     bool have_oray_ = false;
+    bool copied_oray_ = false;   // oray_ holds a whole copy of ray_
+    bool first_blocker_ = false;   // stop_at_first_blocker
     Ray oray_;
     GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces
     float popped_key_ = 0;
@@ -848,6 +861,7 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     }
     if (!blocked) {
         Traversal walk(*this, false, exclude, exclude_b);
+        walk.stop_at_first_blocker();
         walkp = &walk;
         walk.start(root);
         while (!blocked) {

@@ -95,6 +95,9 @@ public:
     }
     // Narrows the hits made for this ray to world distances [lo, hi].
     void set_window(float lo, float hi) { windowed = true, keep_lo = lo, keep_hi = hi, dropped = 0; }
+    // Whether only the nearest root of a test within the window is wanted:
+    // the query stops at it (an opaque shadow blocker).
+    void set_nearest_only(bool on) { nearest_only = on; }
 
     // This ray in the space of an object with transformation t at the ray's
     // time: unit direction, scale = the direction's length before
@@ -102,6 +105,10 @@ public:
     Ray to_object_space(const Transformation &t) const;
     // The same into r (another ray), which may be kept from ray to ray.
     void to_object_space(const Transformation &t, Ray &r) const;
+    // The same into r, a copy this ray made by a move into object space
+    // earlier in the same query: only the fields the move sets and those a
+    // hit test reads are written.
+    void to_object_space_again(const Transformation &t, Ray &r) const;
 
     // The hits of one object, distances in this ray's units, sorted; callback
     // (when given) sees each hit until it answers a negative value.
@@ -153,6 +160,11 @@ public:
     bool windowed = false;
     float keep_lo = 0, keep_hi = 0;
     mutable int dropped = 0;   // a root outside the window was found
+    bool nearest_only = false;  // set_nearest_only; a copy has it off
+
+private:
+    // Origin, direction, scale and limits of r from this ray under t.
+    void object_space_geometry(const Transformation &t, Ray &r) const;
 };
 
 inline Ray &Ray::operator=(const Ray &o)
@@ -180,6 +192,7 @@ inline Ray &Ray::operator=(const Ray &o)
     draws_key = 0;
     windowed = false;
     dropped = 0;
+    nearest_only = false;
     return *this;
 }
 
