@@ -154,23 +154,6 @@ Ray Ray::to_object_space(const Transformation &t) const
 void Ray::to_object_space(const Transformation &t, Ray &r) const
 {
     r = *this;
-    object_space_geometry(t, r);
-}
-
-void Ray::to_object_space_again(const Transformation &t, Ray &r) const
-{
-    // What hit tests read besides the geometry; the rest of r is as the
-    // first move left it (only this ray's results may have changed since).
-    r.time = time;
-    r.sample_value = sample_value;
-    r.windowed = false;
-    r.dropped = 0;
-    r.nearest_only = false;
-    object_space_geometry(t, r);
-}
-
-void Ray::object_space_geometry(const Transformation &t, Ray &r) const
-{
     // One look-up of the matrix serves both the origin and the direction.
     float tmp[16];
     const float *m = t.matrix_at(TM_INVERSE, time, tmp);

@@ -108,6 +108,18 @@ template <class Judge>
 void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b, Judge &judge,
                    const bool *stop);
 
+// Whether any hit in range of s blocks a shadow ray as trace_occlusion judges
+// it: opaque shadows, or shadows of a full opacity; a grid's hits may be
+// dropped as the ray's own surface.
+bool blocks_wholly(const GSurface *s)
+{
+    if (s->flags & GPF_DISPLACED) return false;
+    const GState *g = s->attributes();
+    if (!g || g->casts_shadows == 1) return true;
+    const Color &o = g->opacity;
+    return g->casts_shadows == 2 && (o.x + o.y + o.z) / 3.0f > 0.9999f;
+}
+
 // One walk over a root: hierarchy nodes open into their children, surfaces
 // come out one by one, nearest entry first (or last pushed first).
 class Traversal {
@@ -198,10 +210,7 @@ public:
         // Every query drops the hits outside the ray's range: they are not made.
         oray_.set_window(ray_.tmin, ray_.tmax);
         // The first hit in range of an opaque shadow caster ends a shadow walk.
-        if (first_blocker_) {
-            const GState *g = s->attributes();
-            oray_.set_nearest_only(!(s->flags & GPF_DISPLACED) && (!g || g->casts_shadows == 1));
-        }
+        if (first_blocker_) oray_.set_nearest_only(blocks_wholly(s));
         return hit_test_with_limits(s, oray_);
     }
 
@@ -225,16 +234,14 @@ private:
     {
         if (t == cached_xform_ && have_oray_) return;
         cached_xform_ = t;
-        // After the first whole copy only what a hit test reads is refreshed.
-        if (cached_xform_ && copied_oray_) ray_.to_object_space_again(*cached_xform_, oray_);
-        else if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
+        have_oray_ = true;
+        if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
         else {
             oray_ = ray_;
             oray_.scale = 1;
             oray_.tmin = 1e-10f;
             oray_.tmax = 1e38f;
         }
-        have_oray_ = copied_oray_ = true;
     }
 
     void push(GPrimitive *o)
@@ -310,7 +317,6 @@ private:
     HitHeap heap_;
     const Transformation *cached_xform_ = nullptr;
     bool have_oray_ = false;
-    bool copied_oray_ = false;   // oray_ holds a whole copy of ray_
     bool first_blocker_ = false;   // stop_at_first_blocker
     Ray oray_;
     GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces

@@ -365,15 +365,19 @@ TEST_F(Scene, ShadowRaysByShadowMode)
         EXPECT_NEAR(u.opacity.x, 0.75f, 1e-5);
     }
 
-    // An opaque caster gives a shadow walk only its nearest root in range;
-    // the farther one blocks when the nearer is swept away or lies behind.
+    // An opaque caster (or one of full opacity) gives a shadow walk only its
+    // nearest root in range; the farther one blocks when the nearer is swept
+    // away or lies behind.
     RiAttributeBegin();
     RiAttribute("render", "casts_shadows", &opaque, RI_NULL);
     RiTranslate(30, 0, 0);
     GSphere *quarter = new GSphere(2, -2, 2, 90);
-    RiTranslate(30, 0, 0);
+    RiAttributeEnd();
+    RiAttributeBegin();
+    RiTranslate(60, 0, 0);
     GSphere *around = new GSphere(2, -2, 2, 360);
     RiAttributeEnd();
+    ASSERT_EQ(around->attributes()->casts_shadows, 2);
     quarter->link(&list, 1);
     around->link(&list, 1);
     for (float x : {0.0f, 60.0f}) {

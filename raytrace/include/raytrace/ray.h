@@ -105,10 +105,6 @@ public:
     Ray to_object_space(const Transformation &t) const;
     // The same into r (another ray), which may be kept from ray to ray.
     void to_object_space(const Transformation &t, Ray &r) const;
-    // The same into r, a copy this ray made by a move into object space
-    // earlier in the same query: only the fields the move sets and those a
-    // hit test reads are written.
-    void to_object_space_again(const Transformation &t, Ray &r) const;
 
     // The hits of one object, distances in this ray's units, sorted; callback
     // (when given) sees each hit until it answers a negative value.
@@ -161,10 +157,6 @@ public:
     float keep_lo = 0, keep_hi = 0;
     mutable int dropped = 0;   // a root outside the window was found
     bool nearest_only = false;  // set_nearest_only; a copy has it off
-
-private:
-    // Origin, direction, scale and limits of r from this ray under t.
-    void object_space_geometry(const Transformation &t, Ray &r) const;
 };
 
 inline Ray &Ray::operator=(const Ray &o)
