@@ -35,18 +35,23 @@ namespace {
 template <class X, class Y> int crossings_of(int count, const double p[2], X x, Y y, Crossings *c)
 {
     int crossings = 0;
+    if (count <= 0) return 0;
+    // Each vertex is read once: an edge's end is the next edge's start.
+    double ax = x(0), ay = y(0);
     for (int i = 0; i < count; i++) {
         const int j = i + 1 == count ? 0 : i + 1;
-        const double ax = x(i), ay = y(i), bx = x(j), by = y(j);
-        if ((ay >= p[1]) == (by >= p[1])) continue;
-        double f = (p[1] - ay) / (by - ay);
-        bool left = (ax < p[0] && bx < p[0]) || ax + f * (bx - ax) < p[0];
-        if (left) {
-            crossings++;
-            if (c) c->counted_edge = i, c->counted_f = (float)f;
-        } else if (c) {
-            c->other_edge = i, c->other_f = (float)f;
+        const double bx = x(j), by = y(j);
+        if ((ay >= p[1]) != (by >= p[1])) {
+            double f = (p[1] - ay) / (by - ay);
+            bool left = (ax < p[0] && bx < p[0]) || ax + f * (bx - ax) < p[0];
+            if (left) {
+                crossings++;
+                if (c) c->counted_edge = i, c->counted_f = (float)f;
+            } else if (c) {
+                c->other_edge = i, c->other_f = (float)f;
+            }
         }
+        ax = bx, ay = by;
     }
     return crossings & 1;
 }

@@ -120,13 +120,6 @@ void GQuadric::solve(IntersectionList &l, const Ray &ray, double a, double b, do
         float t2 = (float)(two_a == 1.0 ? -b - s : (-b - s) / two_a);
         // A ray starting on the surface gets neither root.
         if (!(std::fabs(t1) >= 1e-10f)) return;
-        if (ray.nearest_only) {
-            // The farther root is made only when the nearer is not kept.
-            const bool first_nearer = t1 < t2;
-            if (Intersection *h = make_hit(ray, first_nearer ? t1 : t2)) l.add(h);
-            else l.add(make_hit(ray, first_nearer ? t2 : t1));
-            return;
-        }
         two_hits(l, make_hit(ray, t1), make_hit(ray, t2));
         return;
     }

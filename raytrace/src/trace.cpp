@@ -108,18 +108,6 @@ template <class Judge>
 void walk_instance(GInstance *inst, const Ray &ray, GPrimitive *ex_a, GPrimitive *ex_b, Judge &judge,
                    const bool *stop);
 
-// Whether any hit in range of s blocks a shadow ray as trace_occlusion judges
-// it: opaque shadows, or shadows of a full opacity; a grid's hits may be
-// dropped as the ray's own surface.
-bool blocks_wholly(const GSurface *s)
-{
-    if (s->flags & GPF_DISPLACED) return false;
-    const GState *g = s->attributes();
-    if (!g || g->casts_shadows == 1) return true;
-    const Color &o = g->opacity;
-    return g->casts_shadows == 2 && (o.x + o.y + o.z) / 3.0f > 0.9999f;
-}
-
 // One walk over a root: hierarchy nodes open into their children, surfaces
 // come out one by one, nearest entry first (or last pushed first).
 class Traversal {
@@ -209,14 +197,8 @@ public:
         if (s->has_object_bound_test() && !oray_.hits_box(s->object_bound)) return IntersectionList();
         // Every query drops the hits outside the ray's range: they are not made.
         oray_.set_window(ray_.tmin, ray_.tmax);
-        // The first hit in range of an opaque shadow caster ends a shadow walk.
-        if (first_blocker_) oray_.set_nearest_only(blocks_wholly(s));
         return hit_test_with_limits(s, oray_);
     }
-
-    // The walk ends at its first blocker: of a surface that blocks whatever
-    // part of it is hit, only the nearest root in range is made.
-    void stop_at_first_blocker() { first_blocker_ = true; }
 
     // The instance whose hits judge_hits handed on last, else null.
     GInstance *placing() const { return placing_; }
@@ -317,7 +299,6 @@ private:
     HitHeap heap_;
     const Transformation *cached_xform_ = nullptr;
     bool have_oray_ = false;
-    bool first_blocker_ = false;   // stop_at_first_blocker
     Ray oray_;
     GInstance *placing_ = nullptr;   // the last object's hits name its definition's surfaces
     float popped_key_ = 0;
@@ -867,7 +848,6 @@ bool Ray::trace_occlusion(GPrimitive *root, GPrimitive *first, GPrimitive *exclu
     }
     if (!blocked) {
         Traversal walk(*this, false, exclude, exclude_b);
-        walk.stop_at_first_blocker();
         walkp = &walk;
         walk.start(root);
         while (!blocked) {

@@ -365,9 +365,8 @@ TEST_F(Scene, ShadowRaysByShadowMode)
         EXPECT_NEAR(u.opacity.x, 0.75f, 1e-5);
     }
 
-    // An opaque caster (or one of full opacity) gives a shadow walk only its
-    // nearest root in range; the farther one blocks when the nearer is swept
-    // away or lies behind.
+    // A caster blocks by its farther wall when the nearer one is swept away
+    // or lies behind the ray.
     RiAttributeBegin();
     RiAttribute("render", "casts_shadows", &opaque, RI_NULL);
     RiTranslate(30, 0, 0);

@@ -95,9 +95,6 @@ public:
     }
     // Narrows the hits made for this ray to world distances [lo, hi].
     void set_window(float lo, float hi) { windowed = true, keep_lo = lo, keep_hi = hi, dropped = 0; }
-    // Whether only the nearest root of a test within the window is wanted:
-    // the query stops at it (an opaque shadow blocker).
-    void set_nearest_only(bool on) { nearest_only = on; }
 
     // This ray in the space of an object with transformation t at the ray's
     // time: unit direction, scale = the direction's length before
@@ -156,7 +153,6 @@ public:
     bool windowed = false;
     float keep_lo = 0, keep_hi = 0;
     mutable int dropped = 0;   // a root outside the window was found
-    bool nearest_only = false;  // set_nearest_only; a copy has it off
 };
 
 inline Ray &Ray::operator=(const Ray &o)
@@ -184,7 +180,6 @@ inline Ray &Ray::operator=(const Ray &o)
     draws_key = 0;
     windowed = false;
     dropped = 0;
-    nearest_only = false;
     return *this;
 }
 
