@@ -113,7 +113,8 @@ IntersectionList GPolygon::intersect(const Ray &ray)
     double p[2];
     if (nverts < 3 || !plane_point(ray, t, P, p) || !ray.keeps(t)) return l;
     Crossings c;
-    if (polygon_crossings(nverts, p, verts.data(), axis_a, axis_b, &c)) l.add(planar_hit(this, ray, t, P, c, 0, nverts));
+    if (polygon_crossings(nverts, p, verts.data(), axis_a, axis_b, &c))
+        l.add(planar_hit(this, ray, t, P, c, 0, nverts));
     return l;
 }
 
@@ -178,7 +179,8 @@ IntersectionList GGeneralPolygon::intersect(const Ray &ray)
         first += k;
     }
     Crossings c;
-    if (polygon_crossings(loop_counts[0], p, V, axis_a, axis_b, &c)) l.add(planar_hit(this, ray, t, P, c, 0, loop_counts[0]));
+    if (polygon_crossings(loop_counts[0], p, V, axis_a, axis_b, &c))
+        l.add(planar_hit(this, ray, t, P, c, 0, loop_counts[0]));
     return l;
 }
 
