@@ -201,11 +201,9 @@ IntersectionList GMeshQuad::intersect(const Ray &ray)
     int a, b;
     projection_axes(N, a, b);
     const double p[2] = {P[a], P[b]};
-    double xy[8];
-    for (int k = 0; k < 4; k++) xy[2 * k] = V[k][a], xy[2 * k + 1] = V[k][b];
     // The box test after the crossing test, as for a triangle.
     Crossings c;
-    if (!polygon_crossings(4, p, xy, &c) || !inside_box(polygon_bound(V, 4), P)) return l;
+    if (!polygon_crossings(4, p, V, a, b, &c) || !inside_box(polygon_bound(V, 4), P)) return l;
     l.add(planar_hit(m->view_of(this, N), ray, t, P, c, 0, 4));
     return l;
 }

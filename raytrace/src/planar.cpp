@@ -29,22 +29,44 @@ void projection_axes(const Point &N, int &a, int &b)
     else a = 0, b = 1;
 }
 
-int polygon_crossings(int count, const double p[2], const double *xy, Crossings *c)
+namespace {
+
+// The crossing count over a loop whose vertex i is (x(i), y(i)).
+template <class X, class Y> int crossings_of(int count, const double p[2], X x, Y y, Crossings *c)
 {
     int crossings = 0;
+    if (count <= 0) return 0;
+    // Each vertex is read once: an edge's end is the next edge's start.
+    double ax = x(0), ay = y(0);
     for (int i = 0; i < count; i++) {
-        const double *a = xy + 2 * i, *b = xy + 2 * ((i + 1) % count);
-        if ((a[1] >= p[1]) == (b[1] >= p[1])) continue;
-        double f = (p[1] - a[1]) / (b[1] - a[1]);
-        bool left = (a[0] < p[0] && b[0] < p[0]) || a[0] + f * (b[0] - a[0]) < p[0];
-        if (left) {
-            crossings++;
-            if (c) c->counted_edge = i, c->counted_f = (float)f;
-        } else if (c) {
-            c->other_edge = i, c->other_f = (float)f;
+        const int j = i + 1 == count ? 0 : i + 1;
+        const double bx = x(j), by = y(j);
+        if ((ay >= p[1]) != (by >= p[1])) {
+            double f = (p[1] - ay) / (by - ay);
+            bool left = (ax < p[0] && bx < p[0]) || ax + f * (bx - ax) < p[0];
+            if (left) {
+                crossings++;
+                if (c) c->counted_edge = i, c->counted_f = (float)f;
+            } else if (c) {
+                c->other_edge = i, c->other_f = (float)f;
+            }
         }
+        ax = bx, ay = by;
     }
     return crossings & 1;
+}
+
+} // namespace
+
+int polygon_crossings(int count, const double p[2], const double *xy, Crossings *c)
+{
+    return crossings_of(count, p, [xy](int i) { return xy[2 * i]; }, [xy](int i) { return xy[2 * i + 1]; }, c);
+}
+
+int polygon_crossings(int count, const double p[2], const Point *V, int a, int b, Crossings *c)
+{
+    return crossings_of(count, p, [V, a](int i) { return (double)V[i][a]; }, [V, b](int i) { return (double)V[i][b]; },
+                        c);
 }
 
 namespace {

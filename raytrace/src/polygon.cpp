@@ -36,17 +36,6 @@ Point polygon_face_normal(const Point *V, int outline)
     return sum;
 }
 
-namespace {
-
-// The projected vertices of every polygon go through one array.
-std::vector<double> &projection_scratch()
-{
-    static std::vector<double> scratch;
-    return scratch;
-}
-
-} // namespace
-
 GPolygon::GPolygon(int nv, RtInt n, RtToken tokens[], RtPointer values[]) : GPolygon(nv, nv, n, tokens, values) {}
 
 GPolygon::GPolygon(int nv, int outer, RtInt n, RtToken tokens[], RtPointer values[]) : GPlanar(GP_POLYGON, false)
@@ -115,17 +104,6 @@ bool GPolygon::plane_point(const Ray &ray, float &t, Point &P, double p[2]) cons
     return true;
 }
 
-const double *GPolygon::projected_vertices() const
-{
-    std::vector<double> &xy = projection_scratch();
-    if (xy.size() < 2 * verts.size()) xy.resize(2 * verts.size());
-    for (size_t i = 0; i < verts.size(); i++) {
-        xy[2 * i] = verts[i][axis_a];
-        xy[2 * i + 1] = verts[i][axis_b];
-    }
-    return xy.data();
-}
-
 IntersectionList GPolygon::intersect(const Ray &ray)
 {
     if (flags & GPF_DISPLACED) return intersect_grid(this, ray);
@@ -135,7 +113,8 @@ IntersectionList GPolygon::intersect(const Ray &ray)
     double p[2];
     if (nverts < 3 || !plane_point(ray, t, P, p) || !ray.keeps(t)) return l;
     Crossings c;
-    if (polygon_crossings(nverts, p, projected_vertices(), &c)) l.add(planar_hit(this, ray, t, P, c, 0, nverts));
+    if (polygon_crossings(nverts, p, verts.data(), axis_a, axis_b, &c))
+        l.add(planar_hit(this, ray, t, P, c, 0, nverts));
     return l;
 }
 
@@ -192,15 +171,16 @@ IntersectionList GGeneralPolygon::intersect(const Ray &ray)
     Point P;
     double p[2];
     if (nverts < 3 || !plane_point(ray, t, P, p)) return l;
-    const double *xy = projected_vertices();
+    const Point *V = verts.data();
     int first = loop_counts[0];
     for (int i = 1; i < nloops; i++) {
         int k = loop_counts[i];
-        if (k > 0 && polygon_crossings(k, p, xy + 2 * first)) return l;   // in a hole
+        if (k > 0 && polygon_crossings(k, p, V + first, axis_a, axis_b)) return l;   // in a hole
         first += k;
     }
     Crossings c;
-    if (polygon_crossings(loop_counts[0], p, xy, &c)) l.add(planar_hit(this, ray, t, P, c, 0, loop_counts[0]));
+    if (polygon_crossings(loop_counts[0], p, V, axis_a, axis_b, &c))
+        l.add(planar_hit(this, ray, t, P, c, 0, loop_counts[0]));
     return l;
 }
 

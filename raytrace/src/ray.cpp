@@ -151,17 +151,38 @@ Ray Ray::to_object_space(const Transformation &t) const
     return r;
 }
 
-void Ray::to_object_space(const Transformation &t, Ray &r) const
+namespace {
+
+// Origin, direction, scale and limits of r: ray under t.
+inline void object_space_geometry(const Ray &ray, const Transformation &t, Ray &r)
 {
-    r = *this;
     // One look-up of the matrix serves both the origin and the direction.
     float tmp[16];
-    const float *m = t.matrix_at(TM_INVERSE, time, tmp);
-    point_times_matrix(origin.data(), m, r.origin.data());
-    vector_times_matrix(dir.data(), m, r.dir.data());
+    const float *m = t.matrix_at(TM_INVERSE, ray.time, tmp);
+    point_times_matrix(ray.origin.data(), m, r.origin.data());
+    vector_times_matrix(ray.dir.data(), m, r.dir.data());
     r.scale = r.dir.normalize();
     r.tmin = 1e-10f;
     r.tmax = 1e38f;
+}
+
+} // namespace
+
+void Ray::to_object_space(const Transformation &t, Ray &r) const
+{
+    r = *this;
+    object_space_geometry(*this, t, r);
+}
+
+void Ray::to_object_space_again(const Transformation &t, Ray &r) const
+{
+    // What hit tests read besides the geometry; the rest of r is as the
+    // whole copy left it (only this ray's results may have changed since).
+    r.time = time;
+    r.sample_value = sample_value;
+    r.windowed = false;
+    r.dropped = 0;
+    object_space_geometry(*this, t, r);
 }
 
 // ---- statistics ----------------------------------------------------------

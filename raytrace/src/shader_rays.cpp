@@ -28,6 +28,12 @@ Ray ray_from(const Point &P, const Point &R, float time, int level, float weight
 
 TracedRay RayTracer::trace_from(const Point &P, const Point &R, float time, int level, float weight)
 {
+    // Past the deepest level the answer is black and nothing is hit: the ray
+    // is counted but not built.
+    if (level > (current_renderer ? current_renderer->options.max_raylevel : 4)) {
+        count_ray(level);
+        return TracedRay();
+    }
     Ray ray = ray_from(P, R, time, level, weight);
     trace(ray);
     TracedRay t;

@@ -216,14 +216,16 @@ private:
     {
         if (t == cached_xform_ && have_oray_) return;
         cached_xform_ = t;
-        have_oray_ = true;
-        if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
+        // After the first whole copy only what a hit test reads is refreshed.
+        if (cached_xform_ && have_oray_) ray_.to_object_space_again(*cached_xform_, oray_);
+        else if (cached_xform_) ray_.to_object_space(*cached_xform_, oray_);
         else {
             oray_ = ray_;
             oray_.scale = 1;
             oray_.tmin = 1e-10f;
             oray_.tmax = 1e38f;
         }
+        have_oray_ = true;
     }
 
     void push(GPrimitive *o)

@@ -364,6 +364,28 @@ TEST_F(Scene, ShadowRaysByShadowMode)
         EXPECT_FALSE(u.trace_occlusion(list, first));
         EXPECT_NEAR(u.opacity.x, 0.75f, 1e-5);
     }
+
+    // A caster blocks by its farther wall when the nearer one is swept away
+    // or lies behind the ray.
+    RiAttributeBegin();
+    RiAttribute("render", "casts_shadows", &opaque, RI_NULL);
+    RiTranslate(30, 0, 0);
+    GSphere *quarter = new GSphere(2, -2, 2, 90);
+    RiAttributeEnd();
+    RiAttributeBegin();
+    RiTranslate(60, 0, 0);
+    GSphere *around = new GSphere(2, -2, 2, 360);
+    RiAttributeEnd();
+    ASSERT_EQ(around->attributes()->casts_shadows, 2);
+    quarter->link(&list, 1);
+    around->link(&list, 1);
+    for (float x : {0.0f, 60.0f}) {
+        Ray v(Point(x, 0.5f, 0), Point(1, 0, 0), 0, 1, 1, 0);
+        v.flags = RAY_SHADOW;
+        EXPECT_TRUE(v.trace_occlusion(list)) << x;
+        EXPECT_EQ(v.hit_object, x == 0 ? quarter : around) << x;
+        EXPECT_NEAR(v.opacity.x, 1, 1e-6) << x;
+    }
 }
 
 TEST_F(Scene, TraversalHeapGrowsForFlatScenes)

@@ -127,6 +127,24 @@ TEST_F(TraceOps, RaysFromInsideARedSphere)
     EXPECT_EQ(param_triple(s, block, "ph"), Point(0, 0, 0));
 }
 
+// A ray past the deepest level is counted at its level and answers black,
+// hitting nothing, though the sphere lies in its way.
+TEST_F(TraceOps, TracePastTheDeepestLevelIsBlackButCounted)
+{
+    make_sphere(false);
+    Shader *s = sltest::compile(dir, "deep", "surface deep(output color tr = -1) { tr = trace(P, vector(0, 0, -1)); }\n");
+    ASSERT_NE(s, nullptr);
+    const int top = current_renderer->options.max_raylevel;
+    for (int level : {top - 1, top}) {
+        sv.level = level;
+        unsigned long rays = ray_stats().rays[level + 1], tests = ray_stats().isect_tests;
+        auto block = shadertest::run(s, sv);
+        EXPECT_EQ(ray_stats().rays[level + 1], rays + 1) << level;
+        EXPECT_EQ(param_triple(s, block, "tr"), level < top ? Color(1, 0, 0) : Color(0, 0, 0)) << level;
+        EXPECT_EQ(ray_stats().isect_tests > tests, level < top) << level;
+    }
+}
+
 TEST_F(TraceOps, ShadowsOfIlluminateKeepTheLightAboveAThreshold)
 {
     sltest::compile(dir, "lamp",

@@ -7,6 +7,18 @@
 
 #include "shading/shadingpoint.h"
 
+// The hit pool's free list, linked through each record's first word, and
+// its length: records are taken and given back inline, as every hit makes one.
+namespace hit_pool {
+struct FreeHit {
+    FreeHit *next;
+};
+extern FreeHit *free_list;
+extern long free_count;
+// A record from the system (the free list is empty).
+void *new_record(size_t size);
+} // namespace hit_pool
+
 struct Intersection : ShadingPoint {
     // Empty form: no object, fresh handles, no walk.
     Intersection() = default;
@@ -21,9 +33,23 @@ struct Intersection : ShadingPoint {
     void copy_from(const Intersection &o) { *this = o; }
 
     // Records come from the hit pool: a pop of its free list, else a new record.
-    static void *operator new(size_t size);
+    static void *operator new(size_t size)
+    {
+        hit_pool::FreeHit *h = hit_pool::free_list;
+        if (size != sizeof(Intersection) || !h) return hit_pool::new_record(size);
+        hit_pool::free_list = h->next;
+        hit_pool::free_count--;
+        return h;
+    }
     // Back onto the free list; never returned to the system.
-    static void operator delete(void *p);
+    static void operator delete(void *p)
+    {
+        if (!p) return;
+        hit_pool::FreeHit *h = static_cast<hit_pool::FreeHit *>(p);
+        h->next = hit_pool::free_list;
+        hit_pool::free_list = h;
+        hit_pool::free_count++;
+    }
     // Destroys the record and puts it back on the free list.
     void release() { delete this; }
 

@@ -32,6 +32,8 @@ struct Crossings {
 // py (one at or above it) crosses; crossings left of the point count.
 // Returns 1 when the count is odd. c (optional) records the crossings.
 int polygon_crossings(int count, const double p[2], const double *xy, Crossings *c = nullptr);
+// The same over 3-d vertices seen along their axes a and b, without copying them.
+int polygon_crossings(int count, const double p[2], const Point *V, int a, int b, Crossings *c = nullptr);
 
 // The parameters (gu, gv) of the point P under the bilinear map over the
 // corners c[0..3] = C00, C10, C01, C11 in the plane of unit normal N. A

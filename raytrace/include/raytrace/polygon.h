@@ -33,9 +33,6 @@ protected:
     GPolygon(int nverts, int outline, RtInt n, RtToken tokens[], RtPointer values[]);
     // The plane point of a ray inside the box, projected: false on a miss.
     bool plane_point(const Ray &ray, float &t, Point &P, double p[2]) const;
-    // The vertices projected on the plane of the axes, into a scratch array
-    // shared by all polygons (grown as needed).
-    const double *projected_vertices() const;
 
     int outline = 0;            // vertices of the outer loop
     int axis_a = 0, axis_b = 1; // projection plane

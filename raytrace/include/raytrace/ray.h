@@ -102,6 +102,10 @@ public:
     Ray to_object_space(const Transformation &t) const;
     // The same into r (another ray), which may be kept from ray to ray.
     void to_object_space(const Transformation &t, Ray &r) const;
+    // The same into r, which this ray's move into object space filled
+    // earlier in the same query: only the fields the move sets and those a
+    // hit test reads are written.
+    void to_object_space_again(const Transformation &t, Ray &r) const;
 
     // The hits of one object, distances in this ray's units, sorted; callback
     // (when given) sees each hit until it answers a negative value.
