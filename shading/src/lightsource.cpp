@@ -119,18 +119,6 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     bool cacheable = level >= 0 && level < LIGHT_CACHE_LEVELS && sample >= 0 && nsamp > 0 &&
                      nsamp <= nsamples && sample < nsamp;
     float *entry = cacheable ? &samples[(static_cast<size_t>(level) * nsamp + sample) * LIGHT_CACHE_ENTRY] : nullptr;
-    // Keeps the light a surface point got for the rest of its shading.
-    auto remember = [&](int answer) {
-        if (!ps_is_surface || !cacheable) return;
-        const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
-                                                 sv->Cl.x, sv->Cl.y, sv->Cl.z, float(answer)};
-        std::memcpy(entry, values, sizeof values);
-        LevelCache &c = cache[level];
-        c.P = Ps;
-        c.axis = axis;
-        c.cosangle = cosangle;
-        if (sample == 0) c.tag = sv->shade_index;
-    };
     if (cacheable) {
         const LevelCache &c = cache[level];
         if (c.tag == sv->shade_index && c.P == Ps && c.axis == axis && cosangle >= c.cosangle) {
@@ -140,7 +128,26 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
             return entry[9] != 0;
         }
     }
+    const int answer = run_uncached(Ps, axis, cosangle, sample, nsamp, sv);
+    // Keeps the light a surface point got for the rest of its shading.
+    if (ps_is_surface && cacheable) {
+        const float values[LIGHT_CACHE_ENTRY] = {sv->Pl.x, sv->Pl.y, sv->Pl.z, sv->L.x, sv->L.y, sv->L.z,
+                                                 sv->Cl.x, sv->Cl.y, sv->Cl.z, float(answer)};
+        std::memcpy(entry, values, sizeof values);
+        LevelCache &c = cache[level];
+        c.P = Ps;
+        c.axis = axis;
+        c.cosangle = cosangle;
+        if (sample == 0) c.tag = sv->shade_index;
+    }
+    return answer;
+}
 
+// Out of line: most runs of a surface point are answered from the cache above
+// and should not pay for this one's frame.
+int LightSource::run_uncached(const Point &Ps, const Point &axis, float cosangle, int sample, int nsamp,
+                              ShaderVars *sv)
+{
     // A constant light gives what its first run gave.
     if (constant_code == 0)
         constant_code = kind != LIGHT_AREA && run_function == run_compiled_shader && light_code_is_constant(shader)
@@ -151,11 +158,12 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
         sv->Ol = constant.Ol;
         sv->L = Point(0, 0, 0);
         sv->shadowfilter = Color(1, 1, 1);
-        remember(constant.answer);
         return constant.answer;
     }
 
-    TransformationRef saved_ssx = sv->ssx;
+    // The light's space is lent to the point for the run: a swap, no counting.
+    TransformationRef saved_ssx = xform;
+    sv->ssx.swap(saved_ssx);
     int32_t saved_sampnum = sv->sampnum, saved_totsamples = sv->totsamples;
     Shader *saved_shader = sv->thisshader;
     Point saved_Ps = sv->Ps;
@@ -172,7 +180,6 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
     sv->Ps = Ps;
     sv->gather_axis = axis;
     sv->cos_gather_angle = cosangle;
-    sv->ssx = xform;
     sv->thisshader = shader;
     sv->sampnum = sample;
     sv->totsamples = nsamp;
@@ -216,9 +223,7 @@ int LightSource::run(const Point &Ps, const Point &axis, float cosangle, int ps_
         constant.set = true;
     }
 
-    remember(answer);
-
-    sv->ssx = saved_ssx;
+    sv->ssx.swap(saved_ssx);
     sv->sampnum = saved_sampnum;
     sv->totsamples = saved_totsamples;
     sv->thisshader = saved_shader;

@@ -8,17 +8,52 @@
 #include "ri/renderer.h"
 #include "ri/shader.h"
 #include "shading/blockarena.h"
+#include "shading/interp.h"
 #include "shading/scene_access.h"
 
 namespace {
 
 int32_t running_shade_index = 0;
 
-// A copy of the slot's instance block in the arena; null without one.
+// Whether compiled code may store into its parameters: only pushes and
+// arithmetic read a parameter operand without writing it.
+bool code_writes_params(const Shader *shader)
+{
+    static const int pushif_op = shading::find_op_name("pushif")->opcode;
+    static const int pushiv_op = shading::find_op_name("pushiv")->opcode;
+    const std::vector<uint32_t> &code = shader->code;
+    for (size_t pc = 0; pc < code.size();) {
+        const int opcode = int(code[pc]);
+        const shading::OpName *op =
+            opcode >= 0 && opcode <= shading::MAX_OPCODE ? shading::first_op_name(opcode) : nullptr;
+        if (!op) return true;
+        pc++;
+        if (opcode == pushif_op || opcode == pushiv_op || op->label) {
+            pc += opcode == pushiv_op ? 3 : 1;
+            continue;
+        }
+        if (std::strcmp(op->name, "dsoop") == 0) return true;
+        const bool reads = op->module == shading::OpModule::Arith || std::strncmp(op->name, "push", 4) == 0 ||
+                           std::strncmp(op->name, "apush", 5) == 0;
+        for (int i = 0; i < op->operands; i++, pc++) {
+            if (pc >= code.size()) return true;
+            if (code[pc] >> 24 == SEG_PARAM && !reads) return true;
+        }
+    }
+    return false;
+}
+
+// The slot's parameter block for one point: a copy in the arena when the
+// shader may change it, else the instance's own; null without one.
 char *copy_block(const GState *g, int slot)
 {
     int n = shader_slot_size(g, slot);
     if (n <= 0) return nullptr;
+    Shader *shader = g->shaders[slot]->shader;
+    if (shader && shader->run == run_compiled_shader) {
+        if (shader->writes_params < 0) shader->writes_params = code_writes_params(shader) ? 1 : 0;
+        if (!shader->writes_params) return g->shaders[slot]->params();
+    }
     char *b = static_cast<char *>(shading_arena().take(n));
     std::memcpy(b, g->shaders[slot]->params(), n);
     return b;

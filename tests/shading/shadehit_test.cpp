@@ -135,6 +135,20 @@ TEST_F(Shading, TextShaderColoursTheHit)
     EXPECT_EQ(r.alpha, 1.0f);
     EXPECT_EQ(h->paramblock[0], nullptr);
     l.free_list();
+
+    // A shader that stores into its parameter sees the bound value at every point.
+    dir.write("spend.murn", "version VELK 2.5.0g\nsurface spend\nparam\tfloat\tk\t\t1\ncode\n\tpushf\tk \n"
+                            "\tpushf\tk \n\tpushf\tk \n\tpopc\tCi \n\tpushif\t0.25\n\tpopf\tk \n\treturn\n");
+    RiSurface("spend", RI_NULL);
+    GSphere *spend = sphere_at(5);
+    for (int i = 0; i < 2; ++i) {
+        Ray again(Point(0, 0, 0), Point(0, 0, 1), 0, 0, 1, 0);
+        l = hits_of(spend, again);
+        ASSERT_GE(l.size(), 1);
+        shade_hit(l.head(), again);
+        EXPECT_EQ(l.head()->Ci, Color(1, 1, 1)) << "run " << i;
+        l.free_list();
+    }
 }
 
 TEST_F(Shading, MatteBackFacesAndReuse)

@@ -31,6 +31,13 @@ public:
     }
     ~RefHandle() { drop(p_); }
     bool is_set() const { return p_ != nullptr; }
+    // Trades records with o: no count changes hands.
+    void swap(RefHandle &o) noexcept
+    {
+        RefCounted *t = p_;
+        p_ = o.p_;
+        o.p_ = t;
+    }
     // Lets go of the record; the handle becomes empty.
     void clear()
     {

@@ -84,6 +84,8 @@ public:
     // A run of its code failed on the interpreter's stack (reported then):
     // it is not run again.
     bool stack_failed = false;
+    // Whether its code may write its parameter block: -1 not looked at yet.
+    signed char writes_params = -1;
     std::vector<PARAM_INFO> own_params;   // the rows when they are not a library's
     // Array parameters and locals of a text shader: segment-tagged address
     // and element count, so element access stays inside the array.

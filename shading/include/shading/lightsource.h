@@ -112,6 +112,9 @@ public:
     } constant;
 
 private:
+    // run past the cache: the shader (or the constant result) on sv.
+    [[gnu::noinline]] int run_uncached(const Point &Ps, const Point &axis, float cosangle, int sample, int nsamp,
+                                       ShaderVars *sv);
     struct ParamOffset {
         RtToken name = nullptr;
         int offset = -1;
