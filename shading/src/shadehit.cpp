@@ -44,13 +44,14 @@ bool code_writes_params(const Shader *shader)
 }
 
 // The slot's parameter block for one point: a copy in the arena when the
-// shader may change it, else the instance's own; null without one.
-char *copy_block(const GState *g, int slot)
+// shader may change it or the point's vertex values are bound into it, else
+// the instance's own (which other points share); null without one.
+char *copy_block(const GState *g, int slot, bool binds_vertex_values)
 {
     int n = shader_slot_size(g, slot);
     if (n <= 0) return nullptr;
     Shader *shader = g->shaders[slot]->shader;
-    if (shader && shader->run == run_compiled_shader) {
+    if (shader && shader->run == run_compiled_shader && !binds_vertex_values) {
         if (shader->writes_params < 0) shader->writes_params = code_writes_params(shader) ? 1 : 0;
         if (!shader->writes_params) return g->shaders[slot]->params();
     }
@@ -212,9 +213,9 @@ void run_hit_shaders(ShaderVars *sv, const GState *g, Shader *surface_shader, Sh
     BlockArena &arena = shading_arena();
     BlockArena::Mark mark = arena.mark();
     for (char *&b : sv->paramblock) b = nullptr;
-    sv->paramblock[USE_SURFACE] = copy_block(g, USE_SURFACE);
-    sv->paramblock[USE_DISPLACEMENT] = copy_block(g, USE_DISPLACEMENT);
-    sv->paramblock[USE_ATMOSPHERE] = copy_block(g, USE_ATMOSPHERE);
+    sv->paramblock[USE_SURFACE] = copy_block(g, USE_SURFACE, sv->has_user_verts);
+    sv->paramblock[USE_DISPLACEMENT] = copy_block(g, USE_DISPLACEMENT, sv->has_user_verts);
+    sv->paramblock[USE_ATMOSPHERE] = copy_block(g, USE_ATMOSPHERE, sv->has_user_verts);
     sv->doillum = sv->shade_task == SHADE_TASK_NORMAL;
     sv->doareaops = 1;
     sv->whichdisp = DISP_MAIN;

@@ -382,3 +382,18 @@ TEST_F(SlValues, EarlyReturnsLeaveTheirFunctionAndItsLightLoops)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(numbers_after(r.out, "r"), (std::vector<double>{-1, 0, 1, 20, 33})) << r.out;
 }
+
+TEST_F(SlValues, VertexValuesBoundAtOnePointStayWithIt)
+{
+    // The polygon and the disk share one shader instance; only the polygon
+    // gives "val" per vertex, so the disk must still see the default.
+    compile("vv", "surface vv(float val = 0.25) { printf(\"val=%g\\n\", val); Oi = Os; Ci = 0; }\n");
+    for (const char *z : {"-0.5", "0.5"}) {
+        std::string at = std::string(" ") + z + " ";
+        velktest::RunResult r = render("Opacity [0.5 0.5 0.5]\nSurface \"vv\"\nPolygon \"P\" [-1 -1" + at + "2 -1" + at +
+                                       "2 2" + at + "-1 2" + at + "] \"varying float val\" [1 1 1 1]\n");
+        EXPECT_EQ(r.err, "");
+        EXPECT_NE(r.out.find("val=1\n"), std::string::npos) << z << r.out;
+        EXPECT_NE(r.out.find("val=0.25\n"), std::string::npos) << z << r.out;
+    }
+}
