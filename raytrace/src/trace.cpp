@@ -278,6 +278,14 @@ private:
             }
         alignas(16) float entry[4];
         _mm_store_ps(entry, entry4);
+        // The children pushed are read when popped: their lines are asked
+        // for now, while the rest of this node is handled.
+        for (unsigned m = hit; m; m &= m - 1) {
+            const char *c = reinterpret_cast<const char *>(kids[__builtin_ctz(m)]);
+            __builtin_prefetch(c);
+            __builtin_prefetch(c + 64);
+            __builtin_prefetch(c + 128);
+        }
         // In slot order, as the children were always pushed.
         if (best_first_)
             for (; hit; hit &= hit - 1) {
