@@ -278,25 +278,29 @@ private:
             }
         alignas(16) float entry[4];
         _mm_store_ps(entry, entry4);
-        // The children pushed are read when popped: their lines are asked
-        // for now, while the rest of this node is handled.
-        for (unsigned m = hit; m; m &= m - 1) {
-            const char *c = reinterpret_cast<const char *>(kids[__builtin_ctz(m)]);
-            __builtin_prefetch(c);
-            __builtin_prefetch(c + 64);
-            __builtin_prefetch(c + 128);
-        }
         // In slot order, as the children were always pushed.
         if (best_first_)
             for (; hit; hit &= hit - 1) {
                 int i = __builtin_ctz(hit);
+                prefetch(kids[i]);
                 heap_.push_heap(kids[i], entry[i]);
             }
         else
             for (; hit; hit &= hit - 1) {
                 int i = __builtin_ctz(hit);
+                prefetch(kids[i]);
                 heap_.push_stack(kids[i], entry[i]);
             }
+    }
+
+    // A child pushed is read when popped: its first lines (a whole node)
+    // are asked for now, while the rest of the walk goes on.
+    static void prefetch(const GPrimitive *o)
+    {
+        const char *c = reinterpret_cast<const char *>(o);
+        __builtin_prefetch(c);
+        __builtin_prefetch(c + 64);
+        __builtin_prefetch(c + 128);
     }
 
     Ray &ray_;
