@@ -16,7 +16,9 @@ namespace {
 
 RecordPool &node_pool()
 {
-    static RecordPool pool(sizeof(GHierBound), 64, "out of core memory");
+    // A node in three cache lines, not four.
+    static_assert(sizeof(GHierBound) % 64 == 0, "nodes fill whole cache lines");
+    static RecordPool pool(sizeof(GHierBound), 64, "out of core memory", 64);
     return pool;
 }
 

@@ -46,7 +46,8 @@ public:
 
 RecordPool &face_pool()
 {
-    static RecordPool pool(sizeof(GMeshFace), 256, "out of core memory");
+    // A face in one cache line.
+    static RecordPool pool(sizeof(GMeshFace), 256, "out of core memory", 64);
     return pool;
 }
 

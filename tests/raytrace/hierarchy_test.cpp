@@ -105,6 +105,15 @@ TEST_F(Hierarchy, EveryObjectOnceAndNodesReturnToThePool)
     EXPECT_EQ((long)hier_bound_counter().current, outstanding + nodes);
     // Nodes hold at most four children, so 200 objects need many of them.
     EXPECT_GE(nodes, 200 / 4);
+    // Each node starts a cache line, so that a walk reads three lines of it, not four.
+    std::vector<GHierBound *> todo{h};
+    while (!todo.empty()) {
+        GHierBound *n = todo.back();
+        todo.pop_back();
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(n) % 64, 0u);
+        for (GPrimitive *c : n->children)
+            if (c && c->type == GP_HIERBOUND) todo.push_back(static_cast<GHierBound *>(c));
+    }
     delete h;
     EXPECT_EQ((long)hier_bound_counter().current, outstanding);
     // The objects are still there.

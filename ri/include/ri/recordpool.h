@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "ri/counters.h"
 #include "ri_common/rierror.h"
@@ -10,9 +11,13 @@
 class RecordPool {
 public:
     // record_size: bytes of one record; batch: records per block; nomem: the
-    // message reported (severe) when a block cannot be had.
-    RecordPool(size_t record_size, int batch, const char *nomem)
-        : size_(record_size < sizeof(Free) ? sizeof(Free) : record_size), batch_(batch), nomem_(nomem) {}
+    // message reported (severe) when a block cannot be had. With a cache-line
+    // alignment and a size that is a multiple of it, no record straddles more
+    // lines than its size needs.
+    RecordPool(size_t record_size, int batch, const char *nomem, size_t align = 0)
+        : size_(record_size < sizeof(Free) ? sizeof(Free) : record_size), batch_(batch), align_(align), nomem_(nomem)
+    {
+    }
 
     void *take()
     {
@@ -42,7 +47,7 @@ private:
 
     void refill()
     {
-        char *block = static_cast<char *>(calloc(batch_, size_));
+        char *block = static_cast<char *>(align_ ? aligned_block() : calloc(batch_, size_));
         if (!block) {
             ri_error(RIE_NOMEM, RIE_SEVERE, "%s", nomem_);
             abort();   // nothing sensible is left to do
@@ -54,8 +59,17 @@ private:
         }
     }
 
+    char *aligned_block()
+    {
+        size_t bytes = (batch_ * size_ + align_ - 1) / align_ * align_;
+        void *p = aligned_alloc(align_, bytes);
+        if (p) std::memset(p, 0, bytes);
+        return static_cast<char *>(p);
+    }
+
     size_t size_;
     int batch_;
+    size_t align_;
     const char *nomem_;
     Free *free_ = nullptr;
 };
