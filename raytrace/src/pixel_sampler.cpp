@@ -265,10 +265,16 @@ void PixelSampler::sample_pixel(int x, int y, int k, CameraSample &out)
     }
     // Depth of field.
     if (o.dof_on) {
-        Point focus = origin + o.focal_distance * dir;
+        // Focal distance and lens radius are camera-space lengths: zunit is the
+        // world length of one camera z unit (dir has camera z 1/zunit per unit).
+        const float zper = dot(forward, zgrad);
+        const float zunit = std::fabs(zper - 1) <= 1e-5f || zper == 0 ? 1.0f : 1.0f / zper;
+        // Perspective right and up are in units of camera z; orthographic ones of camera x, y.
+        const float lens = o.lens_radius * (o.projection == PROJ_ORTHOGRAPHIC ? 1.0f : zunit);
+        Point focus = origin + (o.focal_distance * zunit) * dir;
         float a, b;
         stratified_sample_2d_b(k, samples_per_pass, seed_plus(pixel_seed, 21), a, b);
-        origin += a * o.lens_radius * right + b * o.lens_radius * up;
+        origin += a * lens * right + b * lens * up;
         dir = focus - origin;
     }
     dir.normalize();

@@ -170,3 +170,39 @@ TEST_F(CameraSpaces, ClippingPlanesCutAtCameraSpaceZWhateverTheCameraScale)
         }
     }
 }
+
+TEST_F(CameraSpaces, DepthOfFieldFocusesAtCameraSpaceDepthWhateverTheCameraScale)
+{
+    // A small square at world origin, camera z 10 on every camera, filling
+    // most of the middle pixel: focused there it stays in that pixel, focused
+    // at half the depth it spreads over its neighbours.
+    struct Camera {
+        const char *camera;
+        float half, focal_length;
+    } cameras[] = {
+        {"Projection \"perspective\" \"fov\" 45\nScale 2 2 2\nTranslate 0 0 5\n", 0.16f, 8},
+        {"Projection \"perspective\" \"fov\" 45\nScale 1 1 0.5\nTranslate 0 0 20\n", 0.32f, 8},
+        {"Projection \"orthographic\"\nScale 2 2 2\nTranslate 0 0 5\n", 0.039f, 1},
+    };
+    for (const Camera &c : cameras)
+        for (float focus : {10.0f, 5.0f}) {
+            SCOPED_TRACE(std::string(c.camera) + " focus " + std::to_string(focus));
+            const std::string h = std::to_string(c.half);
+            e2e::Image im = render(9, 9,
+                                   std::string("PixelSamples 4 4\n") + "DepthOfField 1 " +
+                                       std::to_string(c.focal_length) + " " + std::to_string(focus) + "\n" +
+                                       c.camera,
+                                   "Surface \"constant\"\nPolygon \"P\" [-" + h + " -" + h + " 0  " + h + " -" + h +
+                                       " 0  " + h + " " + h + " 0  -" + h + " " + h + " 0]\n");
+            ASSERT_EQ(im.values.size(), size_t(9 * 9 * 4));
+            int covered = 0;
+            for (int y = 0; y < 9; ++y)
+                for (int x = 0; x < 9; ++x) covered += im.at(x, y, 3) > 0;
+            if (focus == 10) {
+                EXPECT_EQ(covered, 1);
+                EXPECT_GT(im.at(4, 4, 3), 0.2f);
+            } else {
+                EXPECT_GT(covered, 4);
+            }
+        }
+}
