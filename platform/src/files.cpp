@@ -86,6 +86,7 @@ namespace {
 
 std::mutex inputs_lock;
 std::set<std::pair<dev_t, ino_t>> inputs;
+std::atomic<unsigned> generation{1};
 
 } // namespace
 
@@ -109,6 +110,12 @@ void forget_inputs()
 {
     std::lock_guard<std::mutex> hold(inputs_lock);
     inputs.clear();
+    ++generation;
+}
+
+unsigned inputs_generation()
+{
+    return generation.load();
 }
 
 namespace {

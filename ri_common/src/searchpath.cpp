@@ -96,7 +96,7 @@ int find_either_in_path(const char *first, const char *second, const char *path,
     return 0;
 }
 
-int find_dso(const char *name, const char *path, velk::DynLib **lib)
+int find_dso(const char *name, const char *path, velk::DynLib **lib, std::string *found)
 {
     if (lib) *lib = nullptr;
     std::string full;
@@ -108,6 +108,7 @@ int find_dso(const char *name, const char *path, velk::DynLib **lib)
     }
     // No picture of this frame replaces a library it runs.
     velk::remember_input(full.c_str());
+    if (found) *found = full;
     if (lib)
         *lib = h;
     return DSO_LOADED;

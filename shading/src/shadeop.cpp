@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/dynlib.h"
+#include "platform/files.h"
 #include "ri/renderer.h"
 #include "ri_common/rierror.h"
 #include "ri_common/searchpath.h"
@@ -51,7 +52,13 @@ ShadeopBinding *find_shadeop(const char *function, const char *dll_name, const c
                              const char *declaration)
 {
     const char *key = declaration ? declaration : "";
-    if (SymbolEntry *e = bindings().lookup(key)) return static_cast<ShadeopBinding *>(e);
+    if (SymbolEntry *e = bindings().lookup(key)) {
+        ShadeopBinding *b = static_cast<ShadeopBinding *>(e);
+        // Loaded in an earlier frame, the library is an input of this one too.
+        unsigned now = velk::inputs_generation();
+        if (!b->file.empty() && b->remembered.exchange(now) != now) velk::remember_input(b->file.c_str());
+        return b;
+    }
     ShadeopBinding *b = new ShadeopBinding(key);
     b->function = NewToken(function ? function : "");
     bindings().insert(b);
@@ -59,7 +66,8 @@ ShadeopBinding *find_shadeop(const char *function, const char *dll_name, const c
     const char *path = current_renderer ? current_renderer->options.shader_path : nullptr;
     velk::DynLib *lib = nullptr;
     const ShadeopRow *table = nullptr;
-    if (given(dll_name) && find_dso(dll_name, path, &lib) == DSO_LOADED) {
+    if (given(dll_name) && find_dso(dll_name, path, &lib, &b->file) == DSO_LOADED) {
+        b->remembered = velk::inputs_generation();
         std::string table_name = std::string(b->function) + "_shadeops";
         table = static_cast<const ShadeopRow *>(velk::dynlib_symbol(lib, table_name.c_str()));
     }

@@ -4,6 +4,7 @@
 #include "shading_noise/noise.h"
 
 #include "platform/dynlib.h"
+#include "platform/files.h"
 #include "ri_common/rierror.h"
 #include "ri_common/searchpath.h"
 
@@ -114,6 +115,7 @@ struct NoiseTablesOfEntries {
     NoiseEntry cell_triple[4] = {builtin_triple<1, scalar_cellnoise>, builtin_triple<2, scalar_cellnoise>,
                                  builtin_triple<3, scalar_cellnoise>, builtin_triple<4, scalar_cellnoise>};
     bool library_tried = false;
+    std::string library_file;   // the library loaded, if any
 };
 
 NoiseTablesOfEntries &entries()
@@ -158,21 +160,28 @@ extern "C" int RxCellNoise(int nin, float *in, int nout, float *out)
 void load_rx_library(bool enabled)
 {
     NoiseTablesOfEntries &e = entries();
-    if (e.library_tried || !enabled) return;
+    if (!enabled) return;
+    // Loaded for an earlier frame, the library is an input of this one too.
+    if (e.library_tried) {
+        if (!e.library_file.empty()) velk::remember_input(e.library_file.c_str());
+        return;
+    }
     e.library_tried = true;
 
     // Asked for and not had: said once, so that the pictures are not taken
     // for the library's noise.
     velk::DynLib *lib = nullptr;
-    if (find_dso("librx.so", "", &lib) != DSO_LOADED) {
+    std::string file;
+    if (find_dso("librx.so", "", &lib, &file) != DSO_LOADED) {
         const char *tree = std::getenv("RMANTREE");
-        if (find_dso("lib/librx.so", tree ? tree : "", &lib) != DSO_LOADED) {
+        if (find_dso("lib/librx.so", tree ? tree : "", &lib, &file) != DSO_LOADED) {
             ri_error(RIE_NOFILE, RIE_WARNING,
                      "noise library librx.so not found (current directory, $RMANTREE/lib): "
                      "using the built-in noise");
             return;
         }
     }
+    e.library_file = file;
     auto noise = velk::dynlib_function<NoiseEntry>(lib, "RxNoise");
     auto pnoise = velk::dynlib_function<PeriodicEntry>(lib, "RxPNoise");
     auto cell = velk::dynlib_function<NoiseEntry>(lib, "RxCellNoise");

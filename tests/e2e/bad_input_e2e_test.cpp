@@ -146,14 +146,25 @@ TEST(BadInputRender, AnOutputThatCannotBeWrittenIsOneMessageAndTheOldFileStays)
         EXPECT_EQ(dir.read("gen"), "#!/bin/sh\ncat part.rib\n");
         EXPECT_EQ(dir.read("lib.so"), library);
     }
-    // A shader loaded by an earlier frame is an input of every frame using it.
-    const std::string frame = e2e::pixel_camera(W, H) + "WorldBegin\nSurface \"flat\"\nSphere 1 -1 1 360\nWorldEnd\n";
-    dir.write("scene.rib", "Option \"searchpath\" \"shader\" [\".:&\"]\nFrameBegin 1\nDisplay \"one.tif\" \"file\" "
-                           "\"rgba\"\n" + frame + "FrameEnd\nFrameBegin 2\nDisplay \"flat.murn\" \"file\" \"rgba\"\n" +
-                           frame + "FrameEnd\n");
-    velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
-    EXPECT_NE(r.err.find("Display: the output \"flat.murn\" is a file this frame read"), std::string::npos) << r.err;
-    EXPECT_EQ(dir.read("flat.murn"), shader);
+    // A shader, a shadeop library or the noise library loaded by an earlier
+    // frame is an input of every frame using it.
+    std::filesystem::copy_file(VELK_SHADEOP_DIR "/testops.so", dir.path() + "/testops.so");
+    std::filesystem::copy_file(VELK_RX_PLUGIN, dir.path() + "/librx.so");
+    ASSERT_EQ(velktest::murn_compile(dir, "sqflat", "surface sqflat() { float f = sq(0.5); Ci = f; }\n").status, 0);
+    const std::string frame = e2e::pixel_camera(W, H) + "WorldBegin\nSurface \"flat\"\nSphere 1 -1 1 360\n"
+                              "Translate 3 2 0\nSurface \"sqflat\"\nSphere 1 -1 1 360\nWorldEnd\n";
+    for (const char *input : {"flat.murn", "testops.so", "librx.so"}) {
+        SCOPED_TRACE(input);
+        const std::string before = dir.read(input);
+        dir.write("scene.rib", "Option \"searchpath\" \"shader\" [\".:&\"]\nOption \"render\" \"useprmannoise\" [1]\n"
+                               "FrameBegin 1\nDisplay \"one.tif\" \"file\" \"rgba\"\n" + frame +
+                               "FrameEnd\nFrameBegin 2\nDisplay \"" + input + "\" \"file\" \"rgba\"\n" + frame +
+                               "FrameEnd\n");
+        velktest::RunResult r = velktest::run({velktest::program("raylume"), "-silent", "scene.rib"}, opts);
+        EXPECT_NE(r.err.find("Display: the output \"" + std::string(input) + "\" is a file this frame read"),
+                  std::string::npos) << r.err;
+        EXPECT_TRUE(dir.read(input) == before);
+    }
 }
 
 TEST(BadInputRender, FramesOfMoreThanAHundredThousandPixelsAreDrawnToTheirFarEdge)

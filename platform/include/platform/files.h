@@ -32,6 +32,8 @@ bool open_for_reading_here(const char *path);
 void remember_input(const char *path);
 bool was_input(const char *path);
 void forget_inputs();
+// Changes with each forget_inputs: a cache remembers its file once per frame.
+unsigned inputs_generation();
 
 // An output file written beside its target and renamed over it only when
 // complete: until commit() the target stays as it was, and a failure, a

@@ -31,8 +31,9 @@ enum { DSO_LOADED = 0, DSO_LOAD_FAILED = -3, DSO_NOT_FOUND = -5 };
 
 // Finds a library on path (null means ".") and loads it. lib is cleared
 // first and set on success (0). Not found: -5. Found but not loadable: -3,
-// after "find_dso error: <reason>" on standard error.
-int find_dso(const char *name, const char *path, velk::DynLib **lib);
+// after "find_dso error: <reason>" on standard error. found, when given,
+// receives the file loaded.
+int find_dso(const char *name, const char *path, velk::DynLib **lib, std::string *found = nullptr);
 
 // The path with every "ARCH" that follows '$' or '%' replaced, sign
 // included, by the architecture code.

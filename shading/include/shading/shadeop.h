@@ -2,7 +2,9 @@
 // the shader search path, bound once per declaration (the library's table
 // and calling convention are in shadeop_table.h).
 #pragma once
+#include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "ri_common/symtab.h"
 #include "shading/shadeop_table.h"
@@ -22,6 +24,8 @@ struct ShadeopBinding : public SymbolEntry {
     ShadeopInit init = nullptr;
     ShadeopCleanup cleanup = nullptr;
     void *init_data = nullptr;
+    std::string file;                       // the library loaded, if any
+    std::atomic<unsigned> remembered{0};    // inputs generation it was last remembered in
 };
 
 // The binding of a declaration: found in the cache, else made (and cached
