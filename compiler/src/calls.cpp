@@ -127,15 +127,21 @@ int CallNode::check_shadeop(int context)
 {
     arg_types = check_arguments(args);
     const ShadeopFunctionSymbol *s = static_cast<const ShadeopFunctionSymbol *>(function);
-    for (const ShadeopRow *row = s->table; row->declaration && *row->declaration; row++) {
-        ShadeopDeclaration d;
-        if (!parse_shadeop_declaration(row->declaration, d))
-            continue;
-        if (d.arg_types != arg_types || (context != T_UNKNOWN && d.return_type != context))
-            continue;
-        method = intern_string(d.method.c_str());
-        declaration = intern_string(row->declaration);
-        return d.return_type;
+    // The declaration returning what the context wants, else any with these
+    // arguments: its result is then converted like a user function's.
+    for (bool by_context : {true, false}) {
+        if (!by_context && context == T_UNKNOWN)
+            break;
+        for (const ShadeopRow *row = s->table; row->declaration && *row->declaration; row++) {
+            ShadeopDeclaration d;
+            if (!parse_shadeop_declaration(row->declaration, d))
+                continue;
+            if (d.arg_types != arg_types || (by_context && context != T_UNKNOWN && d.return_type != context))
+                continue;
+            method = intern_string(d.method.c_str());
+            declaration = intern_string(row->declaration);
+            return d.return_type;
+        }
     }
     error("Unknown function ", name);
     return T_UNKNOWN;

@@ -31,8 +31,9 @@ TEST(Shadeops, CallsEveryResultKindAndInitsOnce)
     ShadeopScene scene;
     velktest::TempDir dir;
     Shader *s = sltest::compile(dir, "useops",
-        "surface useops(float x = 3; output float y = 0, y2 = 0; output color c = 0; output string g = \"\")\n"
-        "{ y = sq(x); y2 = sq(2); c = blend(color(0, 0, 0), color(1, 1, 1), 0.25); g = greet(\"you\"); }\n",
+        "surface useops(float x = 3; output float y = 0, y2 = 0; output color c = 0, yc = 0;\n"
+        " output string g = \"\")\n"
+        "{ y = sq(x); y2 = sq(2); yc = sq(x); c = blend(color(0, 0, 0), color(1, 1, 1), 0.25); g = greet(\"you\"); }\n",
         {"-I" VELK_SHADEOP_DIR});
     ASSERT_NE(s, nullptr);
     velk::DynLib *lib = velk::dynlib_open(VELK_SHADEOP_DIR "/testops.so");
@@ -45,6 +46,7 @@ TEST(Shadeops, CallsEveryResultKindAndInitsOnce)
         auto block = shadertest::run(s, sv);
         EXPECT_EQ(param_float(s, block, "y"), 10);   // 3 x 3 + the init data's 1
         EXPECT_EQ(param_float(s, block, "y2"), 5);
+        EXPECT_EQ(sltest::param_triple(s, block, "yc"), Color(10, 10, 10));   // only a float sq: promoted
         EXPECT_EQ(sltest::param_triple(s, block, "c"), Color(0.25f, 0.25f, 0.25f));
         EXPECT_EQ(sltest::param_string(s, block, "g"), "hello you");
     }
