@@ -8,6 +8,7 @@
 #include "ri_common/rierror.h"
 #include "ri/tokens.h"
 #include "shading/bindshader.h"
+#include "codescan.h"
 #include "shading/interp.h"
 #include "shading/scene_access.h"
 #include "shading/stringids.h"
@@ -242,36 +243,25 @@ bool light_code_is_constant(const Shader *shader)
 {
     using shading::OpModule;
     static const int random_op = shading::find_op_name("random")->opcode;
-    static const int pushif_op = shading::find_op_name("pushif")->opcode;
-    static const int pushiv_op = shading::find_op_name("pushiv")->opcode;
-    const std::vector<uint32_t> &code = shader->code;
-    for (size_t pc = 0; pc < code.size();) {
-        const int opcode = int(code[pc]);
-        const shading::OpName *op = opcode >= 0 && opcode <= shading::MAX_OPCODE ? shading::first_op_name(opcode) : nullptr;
-        if (!op || op->flags || opcode == random_op) return false;
+    return shading::walk_code(shader->code, [](int opcode, const shading::OpName *op, const uint32_t *words,
+                                               int count) {
+        if (op->flags || opcode == random_op) return false;
         const OpModule m = op->module;
         if (m != OpModule::Control && m != OpModule::Stack && m != OpModule::Arith && m != OpModule::Compare &&
             m != OpModule::Math && m != OpModule::Var)
             return false;
-        pc++;
-        if (opcode == pushif_op || opcode == pushiv_op || op->label) {
-            pc += opcode == pushiv_op ? 3 : 1;
-            continue;
-        }
         // Parameters are read only by pushes and arithmetic; of the point,
         // only the light's own results are touched.
-        const bool reads = m == OpModule::Arith || std::strncmp(op->name, "push", 4) == 0 ||
-                           std::strncmp(op->name, "apush", 5) == 0;
-        for (int i = 0; i < op->operands; i++, pc++) {
-            if (pc >= code.size()) return false;
-            const uint32_t word = code[pc], segment = word >> 24, offset = word & 0xffffffu;
+        const bool reads = shading::op_only_reads(op);
+        for (int i = 0; i < count; i++) {
+            const uint32_t segment = words[i] >> 24, offset = words[i] & 0xffffffu;
             if (segment == SEG_PARAM && !reads) return false;
             if (segment == SEG_GLOBAL && offset != offsetof(ShadingPoint, Cl) && offset != offsetof(ShadingPoint, Ol))
                 return false;
             if (segment > SEG_LOCAL) return false;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 bool LightSource::category_matches(const char *request)

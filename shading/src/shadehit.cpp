@@ -10,6 +10,7 @@
 #include "shading/blockarena.h"
 #include "shading/interp.h"
 #include "shading/scene_access.h"
+#include "codescan.h"
 
 namespace {
 
@@ -19,28 +20,14 @@ int32_t running_shade_index = 0;
 // arithmetic read a parameter operand without writing it.
 bool code_writes_params(const Shader *shader)
 {
-    static const int pushif_op = shading::find_op_name("pushif")->opcode;
-    static const int pushiv_op = shading::find_op_name("pushiv")->opcode;
-    const std::vector<uint32_t> &code = shader->code;
-    for (size_t pc = 0; pc < code.size();) {
-        const int opcode = int(code[pc]);
-        const shading::OpName *op =
-            opcode >= 0 && opcode <= shading::MAX_OPCODE ? shading::first_op_name(opcode) : nullptr;
-        if (!op) return true;
-        pc++;
-        if (opcode == pushif_op || opcode == pushiv_op || op->label) {
-            pc += opcode == pushiv_op ? 3 : 1;
-            continue;
-        }
-        if (std::strcmp(op->name, "dsoop") == 0) return true;
-        const bool reads = op->module == shading::OpModule::Arith || std::strncmp(op->name, "push", 4) == 0 ||
-                           std::strncmp(op->name, "apush", 5) == 0;
-        for (int i = 0; i < op->operands; i++, pc++) {
-            if (pc >= code.size()) return true;
-            if (code[pc] >> 24 == SEG_PARAM && !reads) return true;
-        }
-    }
-    return false;
+    // An unknown or cut-short operation may store anywhere.
+    return !shading::walk_code(shader->code, [](int, const shading::OpName *op, const uint32_t *words, int count) {
+        if (std::strcmp(op->name, "dsoop") == 0) return false;
+        const bool reads = shading::op_only_reads(op);
+        for (int i = 0; i < count; i++)
+            if (words[i] >> 24 == SEG_PARAM && !reads) return false;
+        return true;
+    });
 }
 
 // The slot's parameter block for one point: a copy in the arena when the
